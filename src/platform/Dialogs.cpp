@@ -1,0 +1,90 @@
+#include "Dialogs.h"
+
+#include <QQueue>
+#include <cstdio>
+
+namespace Dialogs {
+namespace {
+
+struct State
+{
+    QString title = QStringLiteral("Linkwell");
+    Backend *backend = nullptr;
+    bool testMode = false;
+    QQueue<bool> answers;
+    QQueue<QString> fileNames;
+    QList<Shown> shown;
+};
+
+State &state()
+{
+    static State s;
+    return s;
+}
+
+} // namespace
+
+void setTitle(const QString &t) { state().title = t; }
+QString title() { return state().title; }
+
+bool message(const QString &text, Buttons buttons)
+{
+    State &s = state();
+    if (s.testMode) {
+        Shown rec;
+        rec.kind = Shown::Message;
+        rec.text = text;
+        rec.buttons = buttons;
+        s.shown.append(rec);
+        const bool ok = s.answers.isEmpty() ? true : s.answers.dequeue();
+        return buttons == Buttons::Ok ? true : ok;
+    }
+    if (s.backend)
+        return s.backend->message(s.title, text, buttons);
+    // No window system available: the message must still reach the user.
+    std::fprintf(stderr, "%s: %s\n", qPrintable(s.title), qPrintable(text));
+    return buttons == Buttons::Ok;
+}
+
+QString saveFileName(const SaveRequest &request)
+{
+    State &s = state();
+    if (s.testMode) {
+        Shown rec;
+        rec.kind = Shown::SaveFile;
+        rec.text = request.title;
+        rec.save = request;
+        s.shown.append(rec);
+        return s.fileNames.isEmpty() ? QString() : s.fileNames.dequeue();
+    }
+    if (s.backend)
+        return s.backend->saveFileName(request);
+    return QString();
+}
+
+void setBackend(Backend *backend) { state().backend = backend; }
+
+void enableTestMode()
+{
+    State &s = state();
+    s.testMode = true;
+    s.answers.clear();
+    s.fileNames.clear();
+    s.shown.clear();
+}
+
+void setNextAnswer(bool ok) { state().answers.enqueue(ok); }
+void setNextFileName(const QString &path) { state().fileNames.enqueue(path); }
+QList<Shown> shown() { return state().shown; }
+
+QStringList shownTexts()
+{
+    QStringList texts;
+    for (const Shown &s : state().shown)
+        texts << s.text;
+    return texts;
+}
+
+void clearShown() { state().shown.clear(); }
+
+} // namespace Dialogs

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// Message boxes and the save-file dialog, behind one facade so that the rules never need a
+// window. The windows library installs the real backend at start-up; tests switch on the
+// test mode, queue answers and read back everything that was shown.
+namespace Dialogs {
+
+enum class Buttons { Ok, OkCancel };
+
+struct SaveRequest
+{
+    QString title;       // dialog caption
+    QString folder;      // initial folder
+    QString fileName;    // proposed name, without folder
+    QString filterText;  // description shown to the user, e.g. "HTM ﾌｧｲﾙ (*.htm;*.html)"
+    QStringList patterns; // patterns the dialog filters by, e.g. {"*.htm", "*.html"}
+};
+
+struct Shown
+{
+    enum Kind { Message, SaveFile } kind = Message;
+    QString text;    // message text, or the save dialog's title
+    Buttons buttons = Buttons::Ok;
+    SaveRequest save; // for SaveFile
+};
+
+class Backend
+{
+public:
+    virtual ~Backend() = default;
+    virtual bool message(const QString &title, const QString &text, Buttons buttons) = 0;
+    virtual QString saveFileName(const SaveRequest &request) = 0; // empty on cancel
+};
+
+// The window title of every box: the program's name.
+void setTitle(const QString &title);
+QString title();
+
+// True for OK, false for Cancel. A box with OK only returns true.
+bool message(const QString &text, Buttons buttons = Buttons::Ok);
+// The full path chosen, or an empty text when the user cancelled.
+QString saveFileName(const SaveRequest &request);
+
+void setBackend(Backend *backend); // not owned; nullptr restores the default
+
+// Test mode: nothing is shown. Answers are taken from the queues (OK and an empty file name
+// when a queue is empty) and every request is recorded.
+void enableTestMode();
+void setNextAnswer(bool ok);
+void setNextFileName(const QString &path);
+QList<Shown> shown();
+QStringList shownTexts();
+void clearShown();
+
+} // namespace Dialogs

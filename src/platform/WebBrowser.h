@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+// What the windows need of an embedded web browser. The real one sits on Qt WebEngine
+// (platform/widgets/WebEngineBrowser); tests use a fake that raises the events by hand.
+class WebBrowser : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    ~WebBrowser() override = default;
+
+    // Command identifiers of ExecWB.
+    enum Command { SaveAs = 4, Print = 6, PrintPreview = 7, PageSetup = 8, Refresh = 22 };
+
+    virtual void Navigate(const QString &address) = 0;
+    void Navigate2(const QString &address) { Navigate(address); }
+    virtual void GoBack() = 0;
+    virtual void GoForward() = 0;
+    virtual void GoHome() = 0;
+    virtual void GoSearch() = 0;
+    // Commands that cannot be carried out (nothing loaded) do nothing.
+    virtual void ExecWB(int command, int option = 0) = 0;
+
+    virtual QString LocationURL() const = 0;
+    virtual QString LocationName() const = 0;
+    // The body's text (lines ending in CR LF) and markup of the document on show, as fetched
+    // just before the last DocumentComplete; empty when nothing is loaded.
+    virtual QString bodyText() const = 0;
+    virtual QString bodyHtml() const = 0;
+
+    virtual QString homePage() const = 0;
+    virtual QString searchPage() const = 0;
+    virtual void setHomePage(const QString &address) = 0;
+    virtual void setSearchPage(const QString &address) = 0;
+
+Q_SIGNALS:
+    // A document finished loading; address, title and text are available together.
+    void DocumentComplete(const QString &url, const QString &title, const QString &bodyText);
+    // The page asked for a new window; it has been refused already.
+    void NewWindow2();
+};

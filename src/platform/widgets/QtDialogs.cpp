@@ -1,0 +1,49 @@
+#include "QtDialogs.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+
+bool QtDialogs::message(const QString &title, const QString &text, Dialogs::Buttons buttons)
+{
+    QMessageBox box(QApplication::activeWindow());
+    box.setWindowTitle(title);
+    box.setText(text);
+    box.setIcon(QMessageBox::NoIcon);
+    if (buttons == Dialogs::Buttons::OkCancel) {
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Ok);
+    } else {
+        box.setStandardButtons(QMessageBox::Ok);
+    }
+    return box.exec() == QMessageBox::Ok || buttons == Dialogs::Buttons::Ok;
+}
+
+QString QtDialogs::saveFileName(const Dialogs::SaveRequest &request)
+{
+    QFileDialog dialog(QApplication::activeWindow(), request.title);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    dialog.setDirectory(request.folder);
+    // The description stands as written; the dialog filters by the patterns, which Qt wants
+    // separated by spaces inside the brackets.
+    QString filter = request.filterText;
+    if (!request.patterns.isEmpty()) {
+        const int open = filter.lastIndexOf(u'(');
+        const QString label = open > 0 ? filter.left(open).trimmed() : filter;
+        filter = label + QStringLiteral(" (") + request.patterns.join(u' ') + u')';
+    }
+    dialog.setNameFilter(filter);
+    dialog.selectFile(request.fileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return QDir::fromNativeSeparators(dialog.selectedFiles().constFirst());
+}
+
+void QtDialogs::install()
+{
+    static QtDialogs instance;
+    Dialogs::setBackend(&instance);
+}
