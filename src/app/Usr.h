@@ -21,9 +21,9 @@ extern QString sGrpList;
 QString programNameFrom(const QString &executablePath);
 
 // The number for a new link: highest nURL + 1, 100 for an empty table.
-int NewURLNo();
+int NewURLNo(bool *ok = nullptr);
 // The number for a new group: highest nGrp + 1, 1 for an empty table.
-int NewGrpNo();
+int NewGrpNo(bool *ok = nullptr);
 // The group number of the first record of sGrpList whose name equals name without regard to
 // letter case; 0 when there is none.
 int GrpNoOf(const QString &name);

@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QString>
 
+class QWidget;
+
 // What the windows need of an embedded web browser. The real one sits on Qt WebEngine
 // (platform/widgets/WebEngineBrowser); tests use a fake that raises the events by hand.
 class WebBrowser : public QObject
@@ -14,6 +16,9 @@ public:
 
     // Command identifiers of ExecWB.
     enum Command { SaveAs = 4, Print = 6, PrintPreview = 7, PageSetup = 8, Refresh = 22 };
+
+    // The view to put into a window; none for a browser without one.
+    virtual QWidget *widget() { return nullptr; }
 
     virtual void Navigate(const QString &address) = 0;
     void Navigate2(const QString &address) { Navigate(address); }

@@ -1,0 +1,168 @@
+#include "Startup.h"
+
+#include "app/Usr.h"
+#include "platform/Dialogs.h"
+#include "platform/widgets/QtDialogs.h"
+#include "settings/yIni.h"
+#include "ui/main/fmLink.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QLockFile>
+#include <QPointer>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <QWidget>
+
+#include <csignal>
+#include <memory>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace Usr {
+namespace {
+
+QPointer<QWidget> g_owner;
+QPointer<fmLink> g_main;
+bool g_ended = false;
+int g_signalFds[2] = {-1, -1};
+
+void onTerminate(int)
+{
+    const char c = 1;
+    [[maybe_unused]] const auto n = ::write(g_signalFds[0], &c, 1);
+}
+
+// A session that ends or a plain kill closes the main window as its close box would, so the
+// settings reach the file.
+void closeOnTerminate(QObject *parent)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalFds) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(g_signalFds[1], QSocketNotifier::Read, parent);
+    QObject::connect(notifier, &QSocketNotifier::activated, parent, [] {
+        char c;
+        [[maybe_unused]] const auto n = ::read(g_signalFds[1], &c, 1);
+        if (g_main)
+            g_main->close();
+        else
+            QCoreApplication::exit(0);
+    });
+    struct sigaction sa = {};
+    sa.sa_handler = onTerminate;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+}
+
+// A failure that ends the start: one message, then exit status 1.
+int fail(const QString &text)
+{
+    Dialogs::message(text);
+    return 1;
+}
+
+} // namespace
+
+QWidget *ownerWindow() { return g_owner; }
+
+int Main(int argc, char *argv[])
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    closeOnTerminate(&app);
+
+    // The program name from the executable's name.
+    sPgName = programNameFrom(QCoreApplication::applicationFilePath());
+    QCoreApplication::setApplicationName(sPgName);
+    QCoreApplication::setApplicationVersion(QStringLiteral(LINKWELL_VERSION));
+    Dialogs::setTitle(sPgName);
+    // Scripted runs get their messages on standard error instead of boxes nobody can answer.
+    if (qEnvironmentVariableIsEmpty("LINKWELL_NONINTERACTIVE"))
+        QtDialogs::install();
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Linkwell keeps your collection of web links."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption dataDirOption(
+        QStringLiteral("data-dir"),
+        QStringLiteral("Keep the link database, settings and page images in <dir>."),
+        QStringLiteral("dir"));
+    parser.addOption(dataDirOption);
+    parser.process(app);
+
+    // The one settings object.
+    auto ini = std::make_unique<yIni>();
+    Ini = ini.get();
+
+    // The hidden window that owns shell operations, and the user data folder.
+    auto owner = std::make_unique<QWidget>();
+    owner->setObjectName(QStringLiteral("ownerWindow"));
+    g_owner = owner.get();
+    QString error;
+    if (!Ini->W_UserData(parser.value(dataDirOption), &error))
+        return fail(error);
+
+    // One running program per data folder.
+    QLockFile lock(sDataPh + QStringLiteral("linkwell.lock"));
+    if (!lock.tryLock(0)) {
+        return fail(QStringLiteral("ﾃﾞｰﾀｰﾌｫﾙﾀﾞ ") + QDir::toNativeSeparators(sDataPh)
+                    + QStringLiteral(" は他の ") + sPgName + QStringLiteral(" が使用中です"));
+    }
+
+    // "Doc" and "Pic".
+    if (!Ini->F_ChkSb(sDataPh, {QStringLiteral("Doc"), QStringLiteral("Pic")}, &error))
+        return fail(error);
+
+    // The settings file and its one group.
+    bool bOk = false;
+    Ini->GetTxt(sDataPh + QStringLiteral("User.xml"), bOk, &error);
+    if (!bOk)
+        return fail(error);
+    Ini->GetGtx(QStringLiteral("画面"));
+
+    // The main window; it opens the link database while it loads.
+    auto main = std::make_unique<fmLink>();
+    g_main = main.get();
+    if (!main->Form_Load(&error))
+        return fail(error);
+
+    const int status = app.exec();
+    g_main = nullptr;
+    main.reset();
+    owner.reset();
+    Ini = nullptr;
+    return status;
+}
+
+void EndApp()
+{
+    if (g_ended)
+        return;
+    g_ended = true;
+    // Every other window goes.
+    const QList<QWidget *> windows = QApplication::topLevelWidgets();
+    for (QWidget *w : windows) {
+        if (w != g_main && w->isVisible())
+            w->close();
+    }
+    // The settings reach the file, once.
+    if (Ini) {
+        Ini->SetGtx();
+        bool bOk = false;
+        QString error;
+        Ini->SetTxt(bOk, &error);
+        if (!bOk)
+            Dialogs::message(QStringLiteral("ﾕｰｻﾞｰ環境ﾌｧｲﾙ(") + Ini->filePath()
+                             + QStringLiteral(") を保存できません: ") + error);
+    }
+    // The event loop ends and the process exits with status 0, also when the end comes before
+    // the loop has started (a close while the window was still loading).
+    QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+}
+
+} // namespace Usr

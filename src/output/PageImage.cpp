@@ -1,0 +1,118 @@
+#include "PageImage.h"
+
+#include "platform/TextFile.h"
+
+#include <QBuffer>
+#include <QImageWriter>
+#include <cfenv>
+#include <cmath>
+
+namespace PageImage {
+namespace {
+
+constexpr char kDepthTable[] = "80.16.24.32.";
+constexpr int kJpegQuality = 75;
+
+int halfEven(float v)
+{
+    // nearbyint follows the current rounding mode, which is to-nearest-even by default.
+    const int saved = std::fegetround();
+    std::fesetround(FE_TONEAREST);
+    const int r = int(std::nearbyint(v));
+    std::fesetround(saved);
+    return r;
+}
+
+void setError(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+}
+
+} // namespace
+
+float scaleFor(int iPicSz)
+{
+    if (iPicSz < 0)
+        return 0.0f;
+    const float s = float(iPicSz) / 100.0f;
+    return (s < 0.1f || s > 1.0f) ? 0.0f : s;
+}
+
+QSize targetSize(const QSize &picture, float s)
+{
+    return QSize(halfEven(float(picture.width() - 20) * s),
+                 halfEven(float(picture.height() - 20) * s));
+}
+
+bool keepsDepth(int depth)
+{
+    return QString::fromLatin1(kDepthTable).contains(QString::number(depth) + u'.');
+}
+
+QImage process(const QImage &picture, int iPicSz, QString *error)
+{
+    const float s = scaleFor(iPicSz);
+    if (s == 0.0f) {
+        setError(error, QStringLiteral("scale %1 takes no picture").arg(iPicSz));
+        return {};
+    }
+    if (picture.isNull() || picture.width() <= 20 || picture.height() <= 20) {
+        setError(error, QStringLiteral("the picture is empty or too small"));
+        return {};
+    }
+    const int w = picture.width();
+    const int h = picture.height();
+    // The window's frame and scroll bar lie outside (2, 2) - (W - 18, H - 18).
+    QImage img = picture.copy(2, 2, w - 20, h - 20);
+    if (img.isNull()) {
+        setError(error, QStringLiteral("cropping failed"));
+        return {};
+    }
+    int depth = img.depth();
+    if (!keepsDepth(depth)) {
+        img = img.convertToFormat(QImage::Format_RGB16);
+        depth = 16;
+    }
+    const QSize size = targetSize(picture.size(), s);
+    if (size.isEmpty()) {
+        setError(error, QStringLiteral("resizing failed"));
+        return {};
+    }
+    img = img.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (img.isNull()) {
+        setError(error, QStringLiteral("resizing failed"));
+        return {};
+    }
+    if (img.format() != QImage::Format_RGB888)
+        img = img.convertToFormat(QImage::Format_RGB888);
+    if (img.isNull()) {
+        setError(error, QStringLiteral("conversion to 24 bits failed"));
+        return {};
+    }
+    return img;
+}
+
+bool save(const QImage &picture, int iPicSz, const QString &path, QString *error)
+{
+    const QImage img = process(picture, iPicSz, error);
+    if (img.isNull())
+        return false;
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setQuality(kJpegQuality);
+    if (!writer.write(img)) {
+        setError(error, writer.errorString());
+        return false;
+    }
+    return TextFile::writeAtomic(path, bytes, error);
+}
+
+QString fileFor(const QString &dataPh, int nURL)
+{
+    return dataPh + QStringLiteral("Pic/") + QString::number(nURL) + QStringLiteral(".jpg");
+}
+
+} // namespace PageImage

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+// The page picture pipeline: crop, colour depth, resize, 24-bit JPEG at quality 75.
+namespace PageImage {
+
+// The scale for a "PC_SIZE" value, or 0 when no picture is to be taken (-1, or outside 10..100).
+float scaleFor(int iPicSz);
+// The file size for a picture of the given size: (W - 20) × s by (H - 20) × s, halves to even.
+QSize targetSize(const QSize &picture, float s);
+// Whether a picture of depth d keeps its depth before resizing (the depth table).
+bool keepsDepth(int depth);
+// The finished picture, or a null image when a step fails (*error says which).
+QImage process(const QImage &picture, int iPicSz, QString *error = nullptr);
+// process() and the JPEG written over path atomically; an earlier file stays when any step fails.
+bool save(const QImage &picture, int iPicSz, const QString &path, QString *error = nullptr);
+// dataPh + "Pic/" + number + ".jpg"
+QString fileFor(const QString &dataPh, int nURL);
+
+} // namespace PageImage

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QColor>
+#include <QStringList>
+#include <vector>
+
+// The cells of one grid as flat strings. Columns and rows count from 1 as the windows number
+// them; row 0 is the header row and column 0 the row-number column (Qt's headers).
+class GridModel : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    enum class Kind { Text, Number, ComboList };
+
+    struct Column
+    {
+        QString header;
+        bool hidden = false;
+        double width = 8.43; // in average characters
+        bool locked = false;
+        Kind kind = Kind::Text;
+        int maxLength = 0; // 0: no limit
+        int decimals = 0;
+        double min = -1e300;
+        double max = 1e300;
+        QStringList items;
+        QColor foreground;
+        Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter;
+    };
+
+    explicit GridModel(QObject *parent = nullptr);
+
+    int MaxCols() const { return m_cols; }
+    void SetMaxCols(int n);
+    int MaxRows() const { return m_rows; }
+    void SetMaxRows(int n);
+
+    QString GetText(int col, int row) const;
+    // A program write: no change notification. Number cells keep their formatted text.
+    void SetText(int col, int row, const QString &text);
+    void InsertRows(int first, int count);
+    void DeleteRows(int first, int count);
+    void ClearAll();
+
+    // While updates are off, cell writes are collected and shown in one step afterwards.
+    void SetScreenUpdate(bool on);
+
+    Column &column(int col);
+    const Column &column(int col) const;
+    void columnChanged(int col);
+
+    // The text a number cell shows for a value, or an empty text for no value; false when
+    // the text is no number or outside the column's range.
+    bool formatNumber(int col, const QString &text, QString *out) const;
+
+    // QAbstractTableModel
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    bool setData(const QModelIndex &index, const QVariant &value, int role) override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    QVariant headerData(int section, Qt::Orientation o, int role) const override;
+
+Q_SIGNALS:
+    // The user changed a cell (typed or picked), never the program.
+    void userChanged(int col, int row);
+
+private:
+    QString &cell(int col, int row) { return m_cells[size_t(row - 1) * size_t(m_cols) + size_t(col - 1)]; }
+    const QString &cell(int col, int row) const
+    {
+        return m_cells[size_t(row - 1) * size_t(m_cols) + size_t(col - 1)];
+    }
+    bool valid(int col, int row) const { return col >= 1 && col <= m_cols && row >= 1 && row <= m_rows; }
+
+    int m_cols = 0;
+    int m_rows = 0;
+    std::vector<QString> m_cells;
+    std::vector<Column> m_columns;
+    bool m_updates = true;
+    bool m_dirty = false;
+};

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "platform/WebBrowser.h"
+
+#include <QImage>
+#include <QPointer>
+#include <functional>
+#include <memory>
+
+class QDialog;
+class QPrinter;
+class QWebEngineView;
+
+// The browser on Qt WebEngine. DocumentComplete comes once the body's text and markup have
+// been fetched, so its handler gets address, title and text together. New windows are refused.
+class WebEngineBrowser : public WebBrowser
+{
+    Q_OBJECT
+public:
+    explicit WebEngineBrowser(QWidget *parent = nullptr);
+    ~WebEngineBrowser() override;
+
+    QWidget *widget() override;
+    QWebEngineView *view() const { return m_view; }
+
+    void Navigate(const QString &address) override;
+    void GoBack() override;
+    void GoForward() override;
+    void GoHome() override;
+    void GoSearch() override;
+    void ExecWB(int command, int option = 0) override;
+
+    QString LocationURL() const override;
+    QString LocationName() const override;
+    QString bodyText() const override { return m_text; }
+    QString bodyHtml() const override { return m_html; }
+
+    QString homePage() const override { return m_home; }
+    QString searchPage() const override { return m_search; }
+    void setHomePage(const QString &address) override { m_home = address; }
+    void setSearchPage(const QString &address) override { m_search = address; }
+
+    // Calls done with the view's picture once the page has painted its frames; a view that is
+    // not shown paints nothing.
+    void grabWhenPainted(std::function<void(const QImage &)> done);
+
+    // Runs the print, preview and page setup dialogs; tests replace it. True for OK.
+    std::function<bool(QDialog *)> runDialog;
+
+    // Page address for a typed or stored text: a local file path or a web address.
+    static QUrl toUrl(const QString &address);
+
+private:
+    void onLoadFinished(bool ok);
+    void onConsole(const QString &message);
+    bool loaded() const;
+    void printPreview();
+
+    class Page;
+    QWebEngineView *m_view;
+    Page *m_page;
+    QString m_home;
+    QString m_search;
+    QString m_text;
+    QString m_html;
+    quint64 m_loadSerial = 0;
+    std::unique_ptr<QPrinter> m_printer;
+    bool m_printing = false;
+    QList<std::pair<QString, std::function<void(const QImage &)>>> m_grabs;
+    quint64 m_grabSerial = 0;
+};

@@ -1,0 +1,53 @@
+#pragma once
+
+// Every statement the program issues. Values are bound in the order of their "?" marks; a
+// "?" that takes a list of numbers ("in (?)") gets one bound value per number.
+namespace Sql {
+
+inline constexpr char kMaxUrlNo[] = "Select Max(nURL) From tURL";
+inline constexpr char kMaxGrpNo[] = "Select Max(nGrp) From mGrp";
+
+// Registration.
+inline constexpr char kPageLookup[] = "Select gSrt, nURL, sNam, sMem From tURL Where sURL = ?";
+inline constexpr char kInsertLink[] = "Insert Into tURL (nURL, sURL, nGrp, sNam, sMem, gSrt)"
+                                      " Values (?, ?, ?, ?, ?, ?)";
+inline constexpr char kUpdateLink[] = "Update tURL Set nGrp=?,sNam=?,sMem=?,gSrt=?"
+                                      " Where nURL=?";
+inline constexpr char kDeleteLink[] = "Delete From tUrl Where nUrl=?";
+
+// The link list and its group selector.
+inline constexpr char kGroups[] = "Select nGrp, sGrp, gSrt From mGrp"
+                                  " Where nGrp<>0 Order By gSrt, sGrp";
+inline constexpr char kRecentLinks[] = "Select U.nURL, U.sURL, G.sGrp, U.sNam, U.sMem"
+                                       " From tURL U, mGrp G"
+                                       " Where U.nGrp = G.nGrp Order By U.nURL Desc Limit 50";
+inline constexpr char kLinksByGroup[] = "Select U.nURL, U.sURL, G.sGrp, U.sNam, U.sMem"
+                                        " From tURL U, mGrp G"
+                                        " Where U.nGrp = G.nGrp "
+                                        " Order By G.gSrt, G.sGrp, U.gSrt, U.sNam";
+inline constexpr char kLinksOfGroup[] = "Select U.nURL, U.sURL, G.sGrp, U.sNam, U.sMem"
+                                        " From tURL U, mGrp G"
+                                        " Where U.nGrp = G.nGrp  And U.nGrp= ?"
+                                        " Order By G.gSrt, G.sGrp, U.gSrt, U.sNam";
+
+// Batch pictures.
+inline constexpr char kAllLinksForImages[] = "Select nURL, sURL From tURL Order By nURL";
+
+// The maintenance window.
+inline constexpr char kGridGroups[] = "Select nGrp, sGrp, gSrt From mGrp"
+                                      " Where nGrp<>0 Order By gSrt, sGrp";
+inline constexpr char kGridLinks[] = "Select U.nURL, U.sNam, G.sGrp, U.gSrt, U.sURL"
+                                     " From tURL U, mGrp G"
+                                     " Where U.nGrp = G.nGrp Order By U.nURL";
+inline constexpr char kUpdateGroup[] = "Update mGrp Set sGrp=?, gSrt=?  Where nGrp=? ";
+inline constexpr char kInsertGroup[] = "Insert Into mGrp (nGrp, sGrp, gSrt) Values (?,?,? ) ";
+inline constexpr char kMoveLinksOfGroups[] = "Update tURL Set nGrp=0  Where nGrp in (?)";
+inline constexpr char kDeleteGroups[] = "Delete From mGrp Where nGrp in (?)";
+inline constexpr char kUpdateGridLink[] = " Update tURL Set sNam=?, nGrp=?, gSrt=? Where nURL=? ";
+inline constexpr char kDeleteLinks[] = "Delete From tURL Where nURL in (?)";
+inline constexpr char kLinkNumbers[] = "Select nUrl From tUrl Order By nUrl";
+inline constexpr char kDeleteAllGroups[] = "Delete From mGrp";
+inline constexpr char kDeleteAllLinks[] = "Delete From tURL";
+inline constexpr char kInsertGroupZero[] = "Insert Into mGrp (nGrp, sGrp, gSrt) Values (0, ?, 0)";
+
+} // namespace Sql

@@ -1,0 +1,107 @@
+#pragma once
+
+#include <QMainWindow>
+#include <functional>
+
+class Grid;
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QSplitter;
+class WebBrowser;
+
+// The main window: the registration panel, the link list and the browser.
+class fmLink : public QMainWindow
+{
+    Q_OBJECT
+public:
+    // Makes the window's browser; tests pass a fake one.
+    using BrowserFactory = std::function<WebBrowser *(QWidget *parent)>;
+
+    explicit fmLink(BrowserFactory browserFactory = {}, QWidget *parent = nullptr);
+    ~fmLink() override;
+
+    // The load sequence; false (with the reason) when the window cannot work, for example
+    // when the link database cannot be opened.
+    bool Form_Load(QString *error);
+
+    // Registration and the list.
+    void RgstURL();
+    void DelURL();
+    void OpenRow(int nRow);
+    void ShowMem(const QString &sTitle, QString &sText);
+    void SetRgstEnab(bool bOn);
+    void LoadGrp();
+    void LoadList(bool bRecent);
+    QString GetCell(int col, int row) const;
+    QString GetCell(int col, int &row);
+    void SetCell(int col, int &row, const QString &value);
+    int listRows() const;
+
+    // The page picture of a registered link; does nothing while pictures are off.
+    void SavePic(const QString &sURL, int nURL);
+    // Takes the picture itself; until the capture window exists it is left to this hook.
+    std::function<void(const QString &sURL, int nURL)> capture;
+
+    // Dispatch of the menus and buttons by index.
+    void mnFile_Click(int index);
+    void mnDisp_Click(int index);
+    void mnSlc_Click(int index);
+    void mnRet_Click(int index);
+    void mnData_Click(int index);
+    void cmWeb_Click(int index);
+    void Form_KeyDown(int key);
+
+    // Window state.
+    int nX1 = 0, nX2 = 0, nY1 = 0, nY2 = 0;
+    QString sCurURL;
+    int nCurURL = 0;
+    qint16 iPicSz = 0;
+    bool bLoading = false;
+    bool bNewURL = false;
+
+    // Controls.
+    QSplitter *Splitter = nullptr;
+    QWidget *Frame1 = nullptr;
+    QLabel *Label1[3] = {nullptr, nullptr, nullptr}; // "並順", "分類", "表題と説明"
+    QComboBox *cbGrp = nullptr;
+    QPushButton *cmSlc = nullptr;
+    QLineEdit *txSrt = nullptr;
+    QPlainTextEdit *txMem = nullptr;
+    QLabel *lbWeb = nullptr;
+    QPushButton *cmWeb[4] = {nullptr, nullptr, nullptr, nullptr};
+    Grid *vSpr = nullptr;
+    WebBrowser *WebBrow = nullptr;
+
+    // Menus.
+    QMenu *mnJob[4] = {nullptr, nullptr, nullptr, nullptr};
+    QAction *mnFile[4] = {};
+    QAction *mnDisp[13] = {};
+    QAction *mnSlc[3] = {};
+    QAction *mnRet[5] = {};
+    QAction *mnData[4] = {};
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildPanel();
+    void buildMenus();
+    void buildList();
+    void SetPicMenu();
+    void ArrCtl();
+    void Form_Unload();
+    void DocumentComplete(const QString &url, const QString &title, const QString &text);
+    void listKeyDown(int key);
+    void copyToClipboard(int index);
+    void notYet();
+    QString homeDefault() const;
+
+    bool m_unloaded = false;
+};
