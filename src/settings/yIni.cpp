@@ -5,35 +5,178 @@
 #include "platform/NumberText.h"
 #include "platform/TextFile.h"
 
-#include <QDate>
 #include <QDateTime>
 #include <QFile>
-#include <QLocale>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <array>
+#include <charconv>
+#include <optional>
 
 namespace {
 
-const QString kRoot = QStringLiteral("運用");
 const QString kCrLf = QStringLiteral("\r\n");
-const QChar kBreak = QChar(0x2021); // "‡" marks a line break while building
+const QString kRoot = QStringLiteral("運用");
+const QString kRootEnd = QStringLiteral("</運用>");
+const QString kDeclaration = QStringLiteral("<?xml version='1.0' encoding='Shift-JIS' ?>");
+
+std::optional<QLocale> &pinnedLocale()
+{
+    static std::optional<QLocale> locale;
+    return locale;
+}
+
+QString startTag(const QString &name)
+{
+    return QLatin1Char('<') + name + QLatin1Char('>');
+}
+QString endTag(const QString &name)
+{
+    return QLatin1String("</") + name + QLatin1Char('>');
+}
+
+// "‡" marks every line break while the text is built and becomes CR LF at the end, also
+// inside the content.
+QString buildElement(int mode, const QString &name, const QString &content)
+{
+    QString s;
+    switch (mode) {
+    case 0:
+        s = kDeclaration + u'‡' + startTag(name) + content + endTag(name);
+        break;
+    case 1:
+        s = QLatin1String("   ") + startTag(name) + u'‡' + content + QLatin1String("   ")
+            + endTag(name) + u'‡';
+        break;
+    default:
+        s = QLatin1String("      ") + startTag(name) + content + endTag(name) + u'‡';
+        break;
+    }
+    s.replace(u'‡', kCrLf);
+    return s;
+}
+
+template<typename T> QString shortest(T value)
+{
+    std::array<char, 64> buf {};
+    const auto r = std::to_chars(buf.data(), buf.data() + buf.size(), value);
+    return QString::fromLatin1(buf.data(), r.ptr - buf.data());
+}
+
+// A two-digit year would come back a century off, so dates are always written with four.
+QString widenYear(QString format)
+{
+    static const QRegularExpression twoDigits(QStringLiteral("(?<!y)yy(?!y)"));
+    format.replace(twoDigits, QStringLiteral("yyyy"));
+    return format;
+}
+
+QString dateFormat(const QLocale &l)
+{
+    return widenYear(l.dateFormat(QLocale::ShortFormat));
+}
+
+QString dateTimeFormat(const QLocale &l)
+{
+    QString time = l.timeFormat(QLocale::ShortFormat);
+    if (!time.contains(QLatin1String("ss")))
+        time.replace(QLatin1String("mm"), QLatin1String("mm:ss"));
+    return dateFormat(l) + u' ' + time;
+}
+
+QDate parseDate(const QString &s)
+{
+    const QLocale l = yIni::dateLocale();
+    const QString t = s.trimmed();
+    for (const QString &f :
+         {dateFormat(l), l.dateFormat(QLocale::ShortFormat), l.dateFormat(QLocale::LongFormat)}) {
+        const QDate d = l.toDate(t, f);
+        if (d.isValid())
+            return d;
+    }
+    return QDate::fromString(t, Qt::ISODate);
+}
+
+QDateTime parseDateTime(const QString &s)
+{
+    const QLocale l = yIni::dateLocale();
+    const QString t = s.trimmed();
+    for (const QString &f : {dateTimeFormat(l), l.dateTimeFormat(QLocale::ShortFormat),
+                             l.dateTimeFormat(QLocale::LongFormat)}) {
+        const QDateTime d = l.toDateTime(t, f);
+        if (d.isValid())
+            return d;
+    }
+    const QDateTime iso = QDateTime::fromString(t, Qt::ISODate);
+    if (iso.isValid())
+        return iso;
+    const QDate day = parseDate(t); // a date alone stands for its midnight
+    return day.isValid() ? day.startOfDay() : QDateTime();
+}
+
+std::optional<bool> parseBool(const QString &s)
+{
+    const QString t = s.trimmed();
+    if (t.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
+        return true;
+    if (t.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
+        return false;
+    bool ok = false;
+    const double d = QLocale::c().toDouble(t, &ok);
+    if (ok)
+        return d != 0.0;
+    return std::nullopt;
+}
 
 } // namespace
+
+yIni::yIni() = default;
+
+QString yIni::emptyDocument()
+{
+    return buildElement(0, kRoot, kCrLf);
+}
+
+QLocale yIni::dateLocale()
+{
+    return pinnedLocale().value_or(QLocale::system());
+}
+void yIni::setDateLocale(const QLocale &locale)
+{
+    pinnedLocale() = locale;
+}
+void yIni::resetDateLocale()
+{
+    pinnedLocale().reset();
+}
 
 QString yIni::valueText(const QVariant &v)
 {
     switch (v.typeId()) {
     case QMetaType::Bool:
         return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    case QMetaType::Int:
+    case QMetaType::Long:
+    case QMetaType::LongLong:
+    case QMetaType::Short:
+    case QMetaType::Char:
+    case QMetaType::SChar:
+        return QString::number(v.toLongLong());
+    case QMetaType::UInt:
+    case QMetaType::ULong:
+    case QMetaType::ULongLong:
+    case QMetaType::UShort:
+    case QMetaType::UChar:
+        return QString::number(v.toULongLong());
     case QMetaType::Double:
-    case QMetaType::Float: {
-        // Shortest text that reads back as the same number.
-        const double d = v.toDouble();
-        QString t = QString::number(d, 'g', QLocale::FloatingPointShortest);
-        return t;
-    }
+        return shortest(v.toDouble());
+    case QMetaType::Float:
+        return shortest(v.toFloat());
     case QMetaType::QDate:
-        return QLocale::system().toString(v.toDate(), QLocale::ShortFormat);
+        return dateLocale().toString(v.toDate(), dateFormat(dateLocale()));
     case QMetaType::QDateTime:
-        return QLocale::system().toString(v.toDateTime(), QLocale::ShortFormat);
+        return dateLocale().toString(v.toDateTime(), dateTimeFormat(dateLocale()));
     default:
         return v.toString();
     }
@@ -41,79 +184,63 @@ QString yIni::valueText(const QVariant &v)
 
 QString yIni::MkElm(int mode, const QString &name, const QVariant &content)
 {
-    const QString c = valueText(content);
-    QString s;
-    switch (mode) {
-    case 0:
-        s = QStringLiteral("<?xml version='1.0' encoding='Shift-JIS' ?>") + kBreak + u'<' + name
-            + u'>' + c + QStringLiteral("</") + name + u'>';
-        break;
-    case 1:
-        s = QStringLiteral("   <") + name + u'>' + kBreak + c + QStringLiteral("   </") + name + u'>'
-            + kBreak;
-        break;
-    default:
-        s = QStringLiteral("      <") + name + u'>' + c + QStringLiteral("</") + name + u'>' + kBreak;
-        break;
-    }
-    s.replace(kBreak, kCrLf);
-    return s;
+    return buildElement(mode, name, valueText(content));
 }
 
 QString yIni::GtElm(int mode, const QString &name)
 {
     const QString &src = mode == 0 ? sTxt : sGtx;
-    if (src.isEmpty())
-        return {};
-    const qsizetype p1 = src.indexOf(u'<' + name + u'>');
-    const qsizetype p2 = src.indexOf(QStringLiteral("</") + name + u'>');
-    if (p1 < 0 && p2 < 0)
-        return {};
-    if (p1 >= 0 && p2 >= 0 && p2 >= p1) {
+    const qsizetype p1 = src.indexOf(startTag(name));
+    const qsizetype p2 = src.indexOf(endTag(name));
+    if (src.isEmpty() || (p1 < 0 && p2 < 0))
+        return QString();
+    if (p1 >= 0 && p2 >= p1) {
         const qsizetype s = p1 + name.size() + 2; // first character after the start tag
-        if (mode == 1)
-            return src.mid(s, p2 - s);
-        // A group: without the line end after its start tag and the 3 spaces before its end.
-        const qsizetype n = p2 - s - 5;
-        return n > 0 ? src.mid(s + 2, n) : QString();
+        // A group squeezed onto fewer lines than written would give a negative length.
+        if (mode == 0)
+            return src.mid(s + 2, qMax<qsizetype>(0, p2 - s - 5));
+        return src.mid(s, qMax<qsizetype>(0, p2 - s));
     }
-    Dialogs::message(u'<' + name + QStringLiteral("> の設定が読み込めません") + u'\r'
-                     + QStringLiteral("ﾕｰｻﾞｰ環境ﾌｧｲﾙ(") + sFlPh + QStringLiteral(") が破損しています"));
-    return {};
+    Dialogs::message(startTag(name) + QStringLiteral(" の設定が読み込めません") + u'\r'
+                         + QStringLiteral("ﾕｰｻﾞｰ環境ﾌｧｲﾙ(") + sFlPh
+                         + QStringLiteral(") が破損しています"),
+                     Dialogs::Buttons::Ok);
+    return QString();
 }
 
 void yIni::GetTxt(const QString &sFL, bool &bOk, QString *error)
 {
     sTxt.clear();
+    bUnread = false;
     sFlPh = sFL;
-    const qsizetype dv = sFlPh.indexOf(QStringLiteral("_DV.xml"), 0, Qt::CaseInsensitive);
-    if (dv >= 0)
-        sFlPh.replace(dv, 7, QStringLiteral(".xml"));
+    static const QRegularExpression dv(QStringLiteral("_DV\\.xml"),
+                                       QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = dv.match(sFlPh);
+    if (m.hasMatch())
+        sFlPh.replace(m.capturedStart(), m.capturedLength(), QStringLiteral(".xml"));
 
+    bOk = true;
     QFile file(sFlPh);
-    if (file.exists()) {
-        if (!file.open(QIODevice::ReadOnly)) {
+    if (QFileInfo::exists(sFlPh)) {
+        QByteArray bytes;
+        if (file.open(QIODevice::ReadOnly))
+            bytes = file.readAll();
+        if (!file.isOpen() || file.error() != QFileDevice::NoError) {
             bOk = false;
+            bUnread = true;
             if (error)
-                *error = QStringLiteral("ﾕｰｻﾞｰ環境ﾌｧｲﾙ(") + sFlPh + QStringLiteral(") が読み込めません: ")
-                    + file.errorString();
-            return;
-        }
-        const QByteArray bytes = file.readAll();
-        // A file whose first line is empty counts as empty.
-        if (!bytes.isEmpty() && bytes[0] != '\r' && bytes[0] != '\n')
+                *error = file.errorString();
+        } else if (!bytes.isEmpty() && bytes.front() != '\r' && bytes.front() != '\n') {
+            // A file that starts with an empty line counts as empty.
             sTxt = Cp932::decode(bytes);
-    } else if (!file.open(QIODevice::WriteOnly)) {
+        }
+    } else if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
         bOk = false;
         if (error)
-            *error = QStringLiteral("ﾕｰｻﾞｰ環境ﾌｧｲﾙ(") + sFlPh + QStringLiteral(") を作成できません: ")
-                + file.errorString();
-        return;
+            *error = file.errorString();
     }
-    file.close();
     if (sTxt.isEmpty())
-        sTxt = MkElm(0, kRoot, kCrLf);
-    bOk = true;
+        sTxt = emptyDocument();
 }
 
 void yIni::GetGtx(const QString &sGp)
@@ -129,37 +256,17 @@ QVariant yIni::vGtVal(const QString &sKy, const QVariant &vDef)
     case QMetaType::QString:
         return s.isEmpty() ? vDef : QVariant(s);
     case QMetaType::Bool: {
-        const QString t = s.isEmpty() ? valueText(vDef) : s;
-        if (t.compare(QStringLiteral("True"), Qt::CaseInsensitive) == 0)
-            return true;
-        if (t.compare(QStringLiteral("False"), Qt::CaseInsensitive) == 0)
-            return false;
-        bool isNumber = false;
-        const double d = t.trimmed().toDouble(&isNumber);
-        return isNumber ? QVariant(d != 0.0) : vDef;
-    }
-    case QMetaType::QDate:
-    case QMetaType::QDateTime: {
         if (s.isEmpty())
             return vDef;
-        const QLocale locale = QLocale::system();
-        const QString t = s.trimmed();
-        for (QLocale::FormatType f : {QLocale::ShortFormat, QLocale::LongFormat}) {
-            if (vDef.typeId() == QMetaType::QDate) {
-                const QDate d = locale.toDate(t, f);
-                if (d.isValid())
-                    return d;
-            } else {
-                const QDateTime d = locale.toDateTime(t, f);
-                if (d.isValid())
-                    return d;
-            }
-        }
-        if (vDef.typeId() == QMetaType::QDate) {
-            const QDate d = QDate::fromString(t, Qt::ISODate);
-            return d.isValid() ? QVariant(d) : vDef;
-        }
-        const QDateTime d = QDateTime::fromString(t, Qt::ISODate);
+        const std::optional<bool> b = parseBool(s);
+        return b ? QVariant(*b) : vDef;
+    }
+    case QMetaType::QDate: {
+        const QDate d = s.isEmpty() ? QDate() : parseDate(s);
+        return d.isValid() ? QVariant(d) : vDef;
+    }
+    case QMetaType::QDateTime: {
+        const QDateTime d = s.isEmpty() ? QDateTime() : parseDateTime(s);
         return d.isValid() ? QVariant(d) : vDef;
     }
     default:
@@ -169,10 +276,10 @@ QVariant yIni::vGtVal(const QString &sKy, const QVariant &vDef)
 
 void yIni::SetVal(const QString &sKy, const QVariant &vVL)
 {
-    const qsizetype p1 = sGtx.indexOf(u'<' + sKy + u'>');
+    const qsizetype p1 = sGtx.indexOf(startTag(sKy));
     if (p1 >= 0) {
         const qsizetype b = p1 + sKy.size() + 1; // the start tag's ">"
-        const qsizetype p2 = sGtx.indexOf(QStringLiteral("</") + sKy + u'>', b + 1);
+        const qsizetype p2 = sGtx.indexOf(endTag(sKy), b + 1);
         if (p2 >= 0) {
             sGtx = sGtx.left(b + 1) + valueText(vVL) + sGtx.mid(p2);
             return;
@@ -184,39 +291,40 @@ void yIni::SetVal(const QString &sKy, const QVariant &vVL)
 void yIni::SetGtx()
 {
     if (sTxt.isEmpty())
-        sTxt = MkElm(0, kRoot, kCrLf);
-    const qsizetype p1 = sTxt.indexOf(u'<' + sGpNm + u'>');
+        sTxt = emptyDocument();
+    const qsizetype p1 = sTxt.indexOf(startTag(sGpNm));
     if (p1 >= 0) {
         const qsizetype c = p1 + sGpNm.size() + 4; // start tag and its line end
-        const qsizetype p2 = sTxt.indexOf(QStringLiteral("</") + sGpNm + u'>', c);
+        const qsizetype p2 = sTxt.indexOf(endTag(sGpNm), c - 1);
         if (p2 >= 0) {
-            sTxt = sTxt.left(c) + sGtx + QStringLiteral("   ") + sTxt.mid(p2);
+            sTxt = sTxt.left(c) + sGtx + QLatin1String("   ") + sTxt.mid(p2);
             return;
         }
     }
     const QString group = MkElm(1, sGpNm, sGtx);
-    const QString rootEnd = QStringLiteral("</") + kRoot + u'>';
-    const qsizetype p = sTxt.indexOf(rootEnd);
+    const qsizetype p = sTxt.indexOf(kRootEnd);
     if (p >= 0) {
         sTxt = sTxt.left(p) + group + sTxt.mid(p);
-    } else {
-        // A document without its root end: the group and the end tag are added at the end.
-        if (!sTxt.endsWith(kCrLf))
-            sTxt += kCrLf;
-        sTxt += group + rootEnd;
+        return;
     }
+    // No root end tag to insert before: close the document after the new group.
+    if (!sTxt.endsWith(u'\n'))
+        sTxt += kCrLf;
+    sTxt += group + kRootEnd;
 }
 
 void yIni::SetTxt(bool &bOk, QString *error)
 {
     if (sFlPh.isEmpty())
         return;
-    QString why;
-    if (!TextFile::writeCp932(sFlPh, sTxt, &why)) {
+    if (bUnread) {
         bOk = false;
         if (error)
-            *error = why;
+            *error = QStringLiteral("the settings file could not be read, so it is not replaced");
         return;
     }
-    bOk = true;
+    QString reason;
+    bOk = TextFile::writeCp932(sFlPh, sTxt, &reason);
+    if (!bOk && error)
+        *error = reason;
 }

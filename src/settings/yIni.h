@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLocale>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -9,21 +10,29 @@
 class yIni
 {
 public:
-    // The online help's pages lie below this address.
-    static const QString kHelpBase;
+    yIni();
 
-    // User folders and shortcuts. The data folder is dataDir when given, else "usData/"
-    // beside the executable, else "usData/" in the per-user data folder.
+    // User folders and shortcuts.
+
+    // Sets Usr::sDataPh (ending in "/") and creates the folder. An empty dataDir means the
+    // executable's folder + "usData/", or the per-user one when that cannot be made or written.
+    // On failure Usr::sDataPh names the folder that could not be made and *error says why.
     bool W_UserData(const QString &dataDir = QString(), QString *error = nullptr);
-    void W_Help(const QString &sJob);
-    void W_HtmView(const QString &sURL);
-    void W_SendTo();
+    // Shortcuts: false (and *error) when the shortcut could not be written; nothing is opened.
+    bool W_Help(const QString &sJob, QString *error = nullptr);
+    bool W_HtmView(const QString &sURL, QString *error = nullptr);
+    bool W_SendTo(QString *error = nullptr);
     void W_ExpFd(const QString &sFld, bool bOpn);
     QString FsGtSpFld(int nFlg);
+    // Creates the missing sub-folders of sPh, one level each; false when one is still missing.
     bool F_ChkSb(const QString &sPh, const QStringList &Ary, QString *error = nullptr);
-    bool F_CreateFld(const QString &sFd);
+    // Creates a folder with every missing parent; false when it does not exist afterwards.
+    bool F_CreateFld(const QString &sFd, QString *error = nullptr);
 
     // Settings file.
+
+    // bOk is false (and *error says why) when the file could not be read or created; a file
+    // that exists but could not be read is then never overwritten by SetTxt.
     void GetTxt(const QString &sFL, bool &bOk, QString *error = nullptr);
     void GetGtx(const QString &sGp);
     QVariant vGtVal(const QString &sKy, const QVariant &vDef);
@@ -32,22 +41,40 @@ public:
     // Writes the document atomically; bOk is false (and *error says why) when writing failed.
     void SetTxt(bool &bOk, QString *error = nullptr);
 
+    // Read access for callers and tests.
     QString filePath() const { return sFlPh; }
     QString documentText() const { return sTxt; }
     QString groupName() const { return sGpNm; }
     QString groupText() const { return sGtx; }
 
-    // The text form of a stored value.
+    // The online help's base address; page names are appended to it.
+    static QString helpBase();
+    // The empty document: declaration, root start tag, root end tag.
+    static QString emptyDocument();
+    // The text a value is stored as, and the locale dates are written and read in (the
+    // user's locale unless a test pins another one).
     static QString valueText(const QVariant &v);
+    static QLocale dateLocale();
+    static void setDateLocale(const QLocale &locale);
+    static void resetDateLocale();
+
+    // A freedesktop shortcut file's text: a link to an address, or an entry starting a program.
+    enum class Shortcut { Link, Application };
+    static QString shortcutText(Shortcut kind, const QString &name, const QString &target);
+
+    // The first of the candidate folders that exists or can be made, and can be written.
+    // Returns the folder chosen (ending in "/"), or an empty text with *error and *failedFolder
+    // naming the last folder tried.
+    static QString pickDataFolder(const QStringList &candidates, QString *error = nullptr,
+                                  QString *failedFolder = nullptr);
 
 private:
     QString GtElm(int mode, const QString &name);
     QString MkElm(int mode, const QString &name, const QVariant &content);
-    bool writeShortcut(const QString &path, const QString &type, const QString &name,
-                       const QString &target);
 
     QString sFlPh;
     QString sTxt;
     QString sGpNm;
     QString sGtx;
+    bool bUnread = false; // the file exists but could not be read: never overwrite it
 };

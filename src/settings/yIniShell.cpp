@@ -7,90 +7,203 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryFile>
+#include <QUrl>
 
-const QString yIni::kHelpBase = QStringLiteral("https://linkwell.example.org/help/");
+#include <filesystem>
+#include <system_error>
 
 namespace {
 
-QString withSlash(QString path)
+// Absolute, "/" separated, ending in "/".
+QString asFolder(const QString &path)
 {
-    path = QDir::fromNativeSeparators(path);
-    if (!path.endsWith(u'/'))
-        path += u'/';
-    return path;
+    QString f = QDir::cleanPath(QFileInfo(QDir::fromNativeSeparators(path)).absoluteFilePath());
+    if (!f.endsWith(u'/'))
+        f += u'/';
+    return f;
 }
 
-// A folder the program can keep its files in: it exists (or was made) and takes a new file.
-bool usableFolder(const QString &path, QString *why)
+std::filesystem::path fsPath(const QString &path)
 {
-    if (!QDir().mkpath(path)) {
-        *why = QStringLiteral("ﾌｫﾙﾀﾞを作成できません");
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
+
+QString reasonOf(const std::error_code &ec, const QString &path)
+{
+    if (ec)
+        return QString::fromLocal8Bit(ec.message());
+    return QStringLiteral("%1 is not a folder").arg(QDir::toNativeSeparators(path));
+}
+
+bool makePath(const QString &folder, QString *error)
+{
+    if (folder.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("no folder given");
         return false;
     }
-    QTemporaryFile probe(path + QStringLiteral(".write-test-XXXXXX"));
-    if (!probe.open()) {
-        *why = probe.errorString();
-        return false;
+    if (QFileInfo(folder).isDir())
+        return true;
+    std::error_code ec;
+    std::filesystem::create_directories(fsPath(folder), ec);
+    if (QFileInfo(folder).isDir())
+        return true;
+    if (error)
+        *error = reasonOf(ec, folder);
+    return false;
+}
+
+bool isWritableFolder(const QString &folder, QString *error)
+{
+    QTemporaryFile probe(folder + QStringLiteral(".write-test-XXXXXX"));
+    if (probe.open())
+        return true;
+    if (error)
+        *error = probe.errorString();
+    return false;
+}
+
+// Desktop entry values keep to one line; backslashes are doubled by the format's own rule.
+QString entryValue(const QString &v)
+{
+    QString out;
+    for (qsizetype i = 0; i < v.size(); ++i) {
+        const QChar c = v.at(i);
+        if (c == u'\\')
+            out += QLatin1String("\\\\");
+        else if (c == u'\n')
+            out += QLatin1String("\\n");
+        else if (c == u'\r')
+            out += QLatin1String("\\r");
+        else if (c == u'\t')
+            out += QLatin1String("\\t");
+        else if (c == u' ' && i == 0)
+            out += QLatin1String("\\s");
+        else
+            out += c;
     }
-    return true;
+    return out;
+}
+
+// One argument of an Exec line: quoted when the launcher would split or expand it.
+QString execArgument(const QString &arg)
+{
+    static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
+    QString a = arg;
+    a.replace(u'%', QLatin1String("%%"));
+    bool quote = a.isEmpty();
+    for (const QChar c : a)
+        quote = quote || reserved.contains(c);
+    if (!quote)
+        return a;
+    QString q = QStringLiteral("\"");
+    for (const QChar c : a) {
+        if (c == u'"' || c == u'`' || c == u'$' || c == u'\\')
+            q += u'\\';
+        q += c;
+    }
+    return q + u'"';
+}
+
+bool writeShortcut(const QString &path, yIni::Shortcut kind, const QString &name,
+                   const QString &target, QString *error)
+{
+    return TextFile::writeAtomic(path, yIni::shortcutText(kind, name, target).toUtf8(), error);
+}
+
+bool requireDataFolder(QString *error)
+{
+    if (!Usr::sDataPh.isEmpty())
+        return true;
+    if (error)
+        *error = QStringLiteral("the data folder is not set");
+    return false;
 }
 
 } // namespace
 
-bool yIni::W_UserData(const QString &dataDir, QString *error)
+QString yIni::helpBase()
 {
-    QString why;
-    if (!dataDir.isEmpty()) {
-        const QString path = withSlash(QDir(dataDir).absolutePath());
-        if (!usableFolder(path, &why)) {
-            if (error)
-                *error = QStringLiteral("ﾃﾞｰﾀｰﾌｫﾙﾀﾞ ") + path + QStringLiteral(" が使えません: ") + why;
-            return false;
-        }
-        Usr::sDataPh = path;
-        return true;
+    return QStringLiteral("https://linkwell.example.org/help/");
+}
+
+QString yIni::shortcutText(Shortcut kind, const QString &name, const QString &target)
+{
+    QString t = QStringLiteral("[Desktop Entry]\n");
+    if (kind == Shortcut::Link) {
+        t += QStringLiteral("Type=Link\nName=") + entryValue(name) + QStringLiteral("\nURL=")
+            + entryValue(target) + u'\n';
+    } else {
+        t += QStringLiteral("Type=Application\nName=") + entryValue(name)
+            + QStringLiteral("\nExec=") + entryValue(execArgument(target)) + u'\n';
     }
-    // Portable: beside the executable.
-    const QString portable = withSlash(QCoreApplication::applicationDirPath()) + QStringLiteral("usData/");
-    if (usableFolder(portable, &why)) {
-        Usr::sDataPh = portable;
-        return true;
-    }
-    // Installed for the whole system: the user's own data folder.
-    const QString personal = withSlash(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
-        + QStringLiteral("usData/");
-    if (usableFolder(personal, &why)) {
-        Usr::sDataPh = personal;
-        return true;
+    return t;
+}
+
+QString yIni::pickDataFolder(const QStringList &candidates, QString *error, QString *failedFolder)
+{
+    QString reason = QStringLiteral("no folder given");
+    QString last;
+    for (const QString &candidate : candidates) {
+        if (candidate.isEmpty())
+            continue;
+        last = asFolder(candidate);
+        if (makePath(last, &reason) && isWritableFolder(last, &reason))
+            return last;
     }
     if (error)
-        *error = QStringLiteral("ﾃﾞｰﾀｰﾌｫﾙﾀﾞ ") + personal + QStringLiteral(" が使えません: ") + why;
-    return false;
+        *error = reason;
+    if (failedFolder)
+        *failedFolder = last;
+    return QString();
+}
+
+bool yIni::W_UserData(const QString &dataDir, QString *error)
+{
+    QStringList candidates;
+    if (!dataDir.isEmpty()) {
+        candidates << dataDir;
+    } else {
+        candidates << QCoreApplication::applicationDirPath() + QStringLiteral("/usData/");
+        // A system-wide install cannot keep data next to the program.
+        const QString perUser = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+        if (!perUser.isEmpty())
+            candidates << perUser + QStringLiteral("/usData/");
+    }
+    QString failed;
+    const QString folder = pickDataFolder(candidates, error, &failed);
+    Usr::sDataPh = folder.isEmpty() ? failed : folder;
+    return !folder.isEmpty();
+}
+
+bool yIni::F_CreateFld(const QString &sFd, QString *error)
+{
+    return makePath(sFd, error);
 }
 
 bool yIni::F_ChkSb(const QString &sPh, const QStringList &Ary, QString *error)
 {
+    QString base = QDir::fromNativeSeparators(sPh);
+    if (!base.endsWith(u'/'))
+        base += u'/';
+    bool all = true;
     for (const QString &name : Ary) {
-        const QString path = sPh + name;
+        const QString path = base + name;
         if (QFileInfo(path).isDir())
             continue;
-        if (!QDir().mkdir(path)) {
-            if (error)
-                *error = QStringLiteral("ﾌｫﾙﾀﾞ ") + path + QStringLiteral(" を作成できません");
-            return false;
-        }
+        std::error_code ec;
+        std::filesystem::create_directory(fsPath(path), ec);
+        if (QFileInfo(path).isDir())
+            continue;
+        if (all && error)
+            *error = QDir::toNativeSeparators(path) + QStringLiteral(": ") + reasonOf(ec, path);
+        all = false;
     }
-    return true;
-}
-
-bool yIni::F_CreateFld(const QString &sFd)
-{
-    if (sFd.isEmpty())
-        return false;
-    return QFileInfo(sFd).isDir() || QDir().mkpath(sFd);
+    return all;
 }
 
 void yIni::W_ExpFd(const QString &sFld, bool bOpn)
@@ -109,63 +222,64 @@ QString yIni::FsGtSpFld(int nFlg)
 {
     QStandardPaths::StandardLocation where;
     switch (nFlg) {
-    case 0: where = QStandardPaths::DesktopLocation; break;
-    case 5: where = QStandardPaths::DocumentsLocation; break;
-    case 9: where = QStandardPaths::ApplicationsLocation; break; // "Open with" entries
-    case 26: where = QStandardPaths::GenericDataLocation; break;
-    default: return {};
+    case 0:
+        where = QStandardPaths::DesktopLocation;
+        break;
+    case 5:
+        where = QStandardPaths::DocumentsLocation;
+        break;
+    case 9: // the Send To folder: entries there are offered for opening files
+        where = QStandardPaths::ApplicationsLocation;
+        break;
+    case 26:
+        where = QStandardPaths::GenericDataLocation;
+        break;
+    default:
+        return QString();
     }
     return QStandardPaths::writableLocation(where);
 }
 
-bool yIni::writeShortcut(const QString &path, const QString &type, const QString &name,
-                         const QString &target)
+bool yIni::W_SendTo(QString *error)
 {
-    QString text = QStringLiteral("[Desktop Entry]\nType=") + type + QStringLiteral("\nName=") + name
-        + u'\n';
-    if (type == u"Link") {
-        text += QStringLiteral("URL=") + target + u'\n';
-    } else {
-        QString exec = target;
-        exec.replace(u'\\', QStringLiteral("\\\\")).replace(u'"', QStringLiteral("\\\""));
-        text += QStringLiteral("Exec=\"") + exec + QStringLiteral("\" %U\nTerminal=false\n");
-    }
-    QString why;
-    if (!TextFile::writeAtomic(path, text.toUtf8(), &why)) {
-        Dialogs::message(QStringLiteral("ｼｮｰﾄｶｯﾄ ") + path + QStringLiteral(" を作成できません: ") + why);
+    const QString folder = FsGtSpFld(9);
+    if (!makePath(folder, error))
         return false;
-    }
+    const QString exe = QCoreApplication::applicationFilePath();
+    const QString path = folder + u'/' + Usr::sPgName + QStringLiteral(".desktop");
+    if (!writeShortcut(path, Shortcut::Application, Usr::sPgName, exe, error))
+        return false;
+    Dialogs::message(exe + QStringLiteral(" のｼｮｰﾄｶｯﾄを ") + folder
+                         + QStringLiteral(" に作成しました"),
+                     Dialogs::Buttons::Ok);
     return true;
 }
 
-void yIni::W_SendTo()
+bool yIni::W_Help(const QString &sJob, QString *error)
 {
-    const QString folder = FsGtSpFld(9);
-    if (folder.isEmpty() || !QDir().mkpath(folder))
-        return;
-    const QString exe = QCoreApplication::applicationFilePath();
-    const QString path = withSlash(folder) + Usr::sPgName + QStringLiteral(".desktop");
-    if (!writeShortcut(path, QStringLiteral("Application"), Usr::sPgName, exe))
-        return;
-    Dialogs::message(exe + QStringLiteral(" のｼｮｰﾄｶｯﾄを ") + folder + QStringLiteral(" に作成しました"));
-}
-
-void yIni::W_Help(const QString &sJob)
-{
+    if (!requireDataFolder(error))
+        return false;
     QString page = sJob.toLower();
     if (!page.contains(u'.'))
         page += QStringLiteral(".htm");
+    const QString url = helpBase() + QString::fromLatin1(QUrl::toPercentEncoding(page, "/#"));
     const QString path = Usr::sDataPh + Usr::sPgName + QStringLiteral("_help.desktop");
-    if (writeShortcut(path, QStringLiteral("Link"), Usr::sPgName, kHelpBase + page))
-        Shell::open(path);
+    if (!writeShortcut(path, Shortcut::Link, Usr::sPgName + QStringLiteral("_help"), url, error))
+        return false;
+    Shell::open(path);
+    return true;
 }
 
-void yIni::W_HtmView(const QString &sURL)
+bool yIni::W_HtmView(const QString &sURL, QString *error)
 {
+    if (!requireDataFolder(error))
+        return false;
     const QString folder = Usr::sDataPh + QStringLiteral("Wrk");
-    if (!F_CreateFld(folder))
-        return;
+    if (!makePath(folder, error))
+        return false;
     const QString path = folder + QStringLiteral("/htm_view.desktop");
-    if (writeShortcut(path, QStringLiteral("Link"), QStringLiteral("htm_view"), sURL))
-        Shell::open(path);
+    if (!writeShortcut(path, Shortcut::Link, QStringLiteral("htm_view"), sURL, error))
+        return false;
+    Shell::open(path);
+    return true;
 }
