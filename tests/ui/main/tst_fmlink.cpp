@@ -1,0 +1,404 @@
+#include "app/Usr.h"
+#include "platform/Dialogs.h"
+#include "platform/Shell.h"
+#include "platform/widgets/Grid.h"
+#include "settings/yIni.h"
+#include "store/Sql.h"
+#include "store/Statements.h"
+#include "store/Store.h"
+#include "support/FakeBrowser.h"
+#include "ui/main/fmLink.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+// The main window over a real database in a temporary folder and a fake browser.
+class TestFmLink : public QObject
+{
+    Q_OBJECT
+private:
+    std::unique_ptr<QTemporaryDir> m_tmp;
+    std::unique_ptr<yIni> m_ini;
+    std::unique_ptr<fmLink> m_w;
+    FakeBrowser *m_web = nullptr;
+    QStringList m_captures;
+
+    static Sql::Rows rows(const QString &sql)
+    {
+        QString error;
+        return Sql::query(Sql::SetPrm(sql, {}), &error);
+    }
+    static void exec(const QString &sql, const QVariantList &values = {})
+    {
+        QString error;
+        QVERIFY2(Sql::exec(Sql::SetPrm(sql, values), &error), qPrintable(error));
+    }
+
+    // A window over a database holding the given links (number, address, group, title, sort).
+    void open(const QList<QVariantList> &links = {}, const QList<QVariantList> &groups = {})
+    {
+        m_w.reset();
+        Store::CloseDb();
+        m_tmp = std::make_unique<QTemporaryDir>();
+        Usr::sDataPh = m_tmp->path() + u'/';
+        QDir().mkpath(Usr::sDataPh + QStringLiteral("Pic"));
+        QVERIFY(Store::OpenDb(Usr::sDataPh + QStringLiteral("dbLink.mdb")));
+        for (const QVariantList &g : groups)
+            exec(Sql::kInsertGroup, g);
+        for (const QVariantList &l : links)
+            exec(Sql::kInsertLink, {l[0], l[1], l[2], l[3], QString(), l[4]});
+        Store::CloseDb();
+        m_ini = std::make_unique<yIni>();
+        bool ok = false;
+        m_ini->GetTxt(Usr::sDataPh + QStringLiteral("User.xml"), ok);
+        m_ini->GetGtx(QStringLiteral("画面"));
+        Usr::Ini = m_ini.get();
+        m_w = std::make_unique<fmLink>([this](QWidget *p) {
+            m_web = new FakeBrowser(p);
+            return m_web;
+        });
+        m_captures.clear();
+        m_w->capture = [this](const QString &url, int n) { m_captures << QStringLiteral("%1 %2").arg(n).arg(url); };
+        QString error;
+        QVERIFY2(m_w->Form_Load(&error), qPrintable(error));
+        Dialogs::clearShown();
+    }
+
+    QString cell(int col, int row) const { return m_w->vSpr->GetText(col, row); }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        Dialogs::enableTestMode();
+        Shell::enableTestMode();
+        qputenv("LINKWELL_SEARCH_URL", "http://127.0.0.1:9/search");
+    }
+    void cleanup()
+    {
+        m_w.reset();
+        Store::CloseDb();
+        Usr::Ini = nullptr;
+    }
+
+    void loadFillsSelectorAndList()
+    {
+        open({{100, "http://a/", 1, "Alpha", 5}, {101, "http://b/", 2, "Beta", 1},
+              {102, "http://c/", 1, "Gamma", 1}, {103, "http://nogroup/", 9, "Lost", 1},
+              {104, "http://d/", 0, "Delta", 1}},
+             {{1, "News", 20}, {2, "Blogs", 10}});
+        QCOMPARE(m_w->cbGrp->count(), 3);
+        QCOMPARE(m_w->cbGrp->itemText(0), QStringLiteral("*"));
+        QCOMPARE(m_w->cbGrp->itemText(1), QStringLiteral("Blogs"));
+        QCOMPARE(m_w->cbGrp->currentText(), QStringLiteral("*"));
+        QCOMPARE(Usr::sGrpList, QStringLiteral("Blogs\t2\rNews\t1\r"));
+        // Group 0 first (sort 0), then by group sort key, then link sort key; the link without
+        // a group row is not listed.
+        QCOMPARE(m_w->vSpr->MaxRows(), 4);
+        QCOMPARE(cell(4, 1), QStringLiteral("Delta"));
+        QCOMPARE(cell(3, 1), QStringLiteral("未分類"));
+        QCOMPARE(cell(4, 2), QStringLiteral("Beta"));
+        QCOMPARE(cell(4, 3), QStringLiteral("Gamma"));
+        QCOMPARE(cell(4, 4), QStringLiteral("Alpha"));
+        QVERIFY(m_w->vSpr->isColumnHidden(1)); // the address
+        QCOMPARE(m_web->calls.first(), QStringLiteral("GoSearch"));
+        QCOMPARE(m_web->searchPage(), QStringLiteral("http://127.0.0.1:9/search"));
+        QCOMPARE(m_w->iPicSz, qint16(50));
+        QVERIFY(m_w->mnRet[1]->isEnabled());
+        QVERIFY(!m_w->mnData[0]->isEnabled());
+
+        // One group, then an unknown name lists all groups.
+        m_w->cbGrp->setEditText(QStringLiteral("news"));
+        m_w->mnSlc_Click(0);
+        QCOMPARE(m_w->vSpr->MaxRows(), 2);
+        m_w->cbGrp->setEditText(QStringLiteral("nothing"));
+        m_w->cmSlc->click();
+        QCOMPARE(m_w->vSpr->MaxRows(), 4);
+    }
+
+    void recentListsFifty()
+    {
+        QList<QVariantList> links;
+        for (int n = 100; n < 160; ++n)
+            links.append({n, QStringLiteral("http://x/%1").arg(n), 0, QStringLiteral("t%1").arg(n), 1});
+        open(links);
+        m_w->mnSlc_Click(1);
+        QCOMPARE(m_w->vSpr->MaxRows(), 50);
+        QCOMPARE(cell(1, 1), QStringLiteral("159"));
+        QCOMPARE(cell(1, 50), QStringLiteral("110"));
+    }
+
+    void newPageIsShownAndRegistered()
+    {
+        open({}, {{1, "News", 1}});
+        m_web->complete(QStringLiteral("https://example.org/a?id=3&x='q'"), QStringLiteral("A title"),
+                        QStringLiteral("l1\r\nl2\r\n\r\nl4\r\nl5\r\nl6"));
+        QCOMPARE(m_w->mnData[0]->text(), QStringLiteral("追加登録(&W)"));
+        QCOMPARE(m_w->cmWeb[0]->text(), QStringLiteral("追加"));
+        QVERIFY(m_w->mnData[0]->isEnabled()); // https counts as registrable
+        QVERIFY(m_w->txMem->isEnabled());
+        QCOMPARE(m_w->txSrt->text(), QStringLiteral("100"));
+        QCOMPARE(m_w->txMem->toPlainText(), QStringLiteral("A title\nl1 l2  l4"));
+        QCOMPARE(m_w->Label1[0]->palette().color(QPalette::WindowText), QColor(0, 0, 0));
+
+        m_w->cbGrp->setEditText(QStringLiteral("NEWS"));
+        m_w->txSrt->setText(QStringLiteral("12.5"));
+        m_w->txMem->setPlainText(QStringLiteral("Title line\n\nfirst\nsecond\n\n"));
+        // F3 arrives at the window while the list has the focus.
+        m_w->vSpr->setFocus();
+        QTest::keyClick(m_w->vSpr, Qt::Key_F3);
+        const Sql::Rows stored = rows(QStringLiteral("Select nURL, sURL, nGrp, sNam, sMem, gSrt From tURL"));
+        QCOMPARE(stored.size(), 1);
+        QCOMPARE(stored[0][0].toInt(), 100);
+        QCOMPARE(stored[0][1].toString(), QStringLiteral("https://example.org/a?id=3&x='q'"));
+        QCOMPARE(stored[0][2].toInt(), 1);
+        QCOMPARE(stored[0][3].toString(), QStringLiteral("Title line"));
+        QCOMPARE(stored[0][4].toString(), QStringLiteral("first\r\nsecond"));
+        QCOMPARE(stored[0][5].toDouble(), 12.5);
+        QCOMPARE(m_captures, QStringList{QStringLiteral("100 https://example.org/a?id=3&x='q'")});
+        QCOMPARE(m_w->vSpr->MaxRows(), 1);
+        QCOMPARE(cell(1, 1), QStringLiteral("100"));
+        QCOMPARE(cell(3, 1), QStringLiteral("NEWS")); // as typed
+        QCOMPARE(cell(5, 1), QStringLiteral("first\r\nsecond"));
+
+        // The next visit finds it, with its own title and description.
+        m_web->complete(QStringLiteral("https://example.org/a?id=3&x='q'"), QStringLiteral("Other"), QStringLiteral("x"));
+        QCOMPARE(m_w->cmWeb[0]->text(), QStringLiteral("修正"));
+        QCOMPARE(m_w->mnData[0]->text(), QStringLiteral("修正登録(&W)"));
+        QCOMPARE(m_w->txSrt->text(), QStringLiteral("12.5"));
+        QCOMPARE(m_w->txMem->toPlainText(), QStringLiteral("Title line\nfirst second"));
+        QCOMPARE(m_w->Label1[2]->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+        QCOMPARE(m_w->cbGrp->currentText(), QStringLiteral("NEWS"));
+        QCOMPARE(m_w->nCurURL, 100);
+    }
+
+    void panelRules_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("registrable");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("http") << "http://a/" << "T" << "one line  " << true << "T\none line";
+        QTest::newRow("HTTPS capitals") << "HTTPS://A/" << "T" << "" << true << "T\n";
+        QTest::newRow("file") << "file:///tmp/x.htm" << "T" << "" << false << "T\n";
+        QTest::newRow("empty address") << "" << "T" << "" << false << "T\n";
+        QTest::newRow("title with http") << "http://a/" << "see HTTP://b" << "x" << true << "\nx";
+        QTest::newRow("lone CR") << "http://a/" << "T" << "a\rb\r\nc" << true << "T\nab c";
+        QTest::newRow("six lines") << "http://a/" << "T" << "1\r\n2\r\n3\r\n4\r\n5\r\n6" << true << "T\n1 2 3 4";
+    }
+    void panelRules()
+    {
+        QFETCH(QString, url);
+        QFETCH(QString, title);
+        QFETCH(QString, text);
+        QFETCH(bool, registrable);
+        QFETCH(QString, shown);
+        if (!m_w)
+            open();
+        m_web->complete(url, title, text);
+        QCOMPARE(m_w->mnData[0]->isEnabled(), registrable);
+        QCOMPARE(m_w->txSrt->isEnabled(), registrable);
+        QCOMPARE(m_w->txMem->toPlainText(), shown);
+    }
+
+    void sortAndGroupEdgeCases()
+    {
+        open({}, {{3, "Tech", 1}});
+        m_web->complete(QStringLiteral("http://a/"), QStringLiteral("A"), QString());
+        m_w->txSrt->setText(QStringLiteral("abc"));
+        m_w->cbGrp->setEditText(QStringLiteral("Unknown group"));
+        m_w->RgstURL();
+        // Registering again without a new completion inserts a second row.
+        m_w->cbGrp->setEditText(QStringLiteral("*"));
+        m_w->RgstURL();
+        const Sql::Rows stored = rows(QStringLiteral("Select nURL, nGrp, gSrt From tURL Order By nURL"));
+        QCOMPARE(stored.size(), 2);
+        QCOMPARE(stored[0][1].toInt(), 0);
+        QCOMPARE(stored[0][2].toDouble(), 0.0);
+        QCOMPARE(stored[1][0].toInt(), 101);
+        QCOMPARE(m_w->vSpr->MaxRows(), 2);
+        QCOMPARE(cell(1, 1), QStringLiteral("101"));
+        QCOMPARE(cell(3, 2), QStringLiteral("Unknown group"));
+    }
+
+    void correctionNeedsTheMatchingRow()
+    {
+        open({{100, "http://a/", 0, "A", 1}, {101, "http://b/", 0, "B", 2}});
+        m_w->OpenRow(1);
+        QCOMPARE(m_web->calls.last(), QStringLiteral("Navigate http://a/"));
+        QCOMPARE(m_w->windowTitle(), QStringLiteral("http://a/"));
+        QVERIFY(!m_w->cmWeb[0]->isEnabled());
+        m_web->complete(QStringLiteral("http://a/"), QStringLiteral("A"), QString());
+        QVERIFY(m_w->cmWeb[0]->isEnabled());
+        m_w->txMem->setPlainText(QStringLiteral("A corrected"));
+        // The list's active row moves to another link: nothing is saved.
+        m_w->vSpr->SetActiveRow(2);
+        m_w->RgstURL();
+        QCOMPARE(rows(QStringLiteral("Select sNam From tURL Where nURL=100"))[0][0].toString(), QStringLiteral("A"));
+        QVERIFY(m_captures.isEmpty());
+        // On its own row the correction is stored and shown.
+        m_w->vSpr->SetActiveRow(1);
+        m_w->RgstURL();
+        QCOMPARE(rows(QStringLiteral("Select sNam From tURL Where nURL=100"))[0][0].toString(), QStringLiteral("A corrected"));
+        QCOMPARE(cell(4, 1), QStringLiteral("A corrected"));
+        QCOMPARE(m_w->vSpr->MaxRows(), 2);
+    }
+
+    void picturesOffTakeNone()
+    {
+        open();
+        m_w->iPicSz = -1;
+        m_web->complete(QStringLiteral("http://a/"), QStringLiteral("A"), QString());
+        m_w->RgstURL();
+        QVERIFY(m_captures.isEmpty());
+        QCOMPARE(rows(QStringLiteral("Select nURL From tURL")).size(), 1);
+    }
+
+    void listKeysOpenRows()
+    {
+        open({{100, "http://a/", 0, "A", 1}, {101, "http://b/", 0, "B", 2}, {102, "http://c/", 0, "C", 3}});
+        m_w->vSpr->setFocus();
+        m_w->vSpr->SetActiveRow(1);
+        QTest::keyClick(m_w->vSpr, Qt::Key_Down);
+        QCOMPARE(m_web->calls.last(), QStringLiteral("Navigate http://b/"));
+        QCOMPARE(m_w->vSpr->ActiveRow(), 2);
+        QTest::keyClick(m_w->vSpr, Qt::Key_Down);
+        QCOMPARE(m_w->vSpr->ActiveRow(), 3);
+        const int before = int(m_web->calls.size());
+        QTest::keyClick(m_w->vSpr, Qt::Key_Down); // past the last row: nothing opens
+        QCOMPARE(int(m_web->calls.size()), before);
+        QTest::keyClick(m_w->vSpr, Qt::Key_Return);
+        QCOMPARE(m_web->calls.last(), QStringLiteral("Navigate http://c/"));
+        m_w->vSpr->SetActiveRow(1);
+        QTest::keyClick(m_w->vSpr, Qt::Key_Up); // target 0 stands for the active row
+        QCOMPARE(m_web->calls.last(), QStringLiteral("Navigate http://a/"));
+        QCOMPARE(m_w->vSpr->ActiveRow(), 1);
+        // A click opens its row.
+        const QRect r = m_w->vSpr->visualRect(m_w->vSpr->model()->index(1, 3));
+        QTest::mouseClick(m_w->vSpr->viewport(), Qt::LeftButton, {}, r.center());
+        QCOMPARE(m_web->calls.last(), QStringLiteral("Navigate http://b/"));
+    }
+
+    void deleteRemovesRowAndPicture()
+    {
+        open({{100, "http://a/", 0, "A", 1}, {101, "http://b/", 0, "B", 2}});
+        QFile pic(Usr::sDataPh + QStringLiteral("Pic/100.jpg"));
+        QVERIFY(pic.open(QIODevice::WriteOnly));
+        pic.close();
+        m_w->vSpr->SetActiveRow(1);
+        m_w->vSpr->setFocus();
+        QTest::keyClick(m_w->vSpr, Qt::Key_Delete);
+        QCOMPARE(rows(QStringLiteral("Select nURL From tURL")).size(), 1);
+        QVERIFY(!pic.exists());
+        QCOMPARE(m_w->vSpr->MaxRows(), 1);
+        QCOMPARE(m_web->calls.last(), QStringLiteral("Navigate http://b/"));
+        // Deleting the only row opens nothing.
+        const int before = int(m_web->calls.size());
+        m_w->mnData_Click(1);
+        QCOMPARE(m_w->vSpr->MaxRows(), 0);
+        QCOMPARE(int(m_web->calls.size()), before);
+        m_w->mnData_Click(1); // an empty list: nothing
+        QCOMPARE(rows(QStringLiteral("Select nURL From tURL")).size(), 0);
+    }
+
+    void failingStatementsLeaveEverythingAsItWas()
+    {
+        open({{100, "http://a/", 0, "A", 1}});
+        m_web->complete(QStringLiteral("http://new/"), QStringLiteral("New"), QString());
+        const QString panel = m_w->txMem->toPlainText();
+        exec(QStringLiteral("Drop Table tURL"));
+        m_web->complete(QStringLiteral("http://other/"), QStringLiteral("Other"), QStringLiteral("x"));
+        QCOMPARE(Dialogs::shown().size(), 1);
+        QCOMPARE(m_w->txMem->toPlainText(), panel);
+        QCOMPARE(m_w->sCurURL, QStringLiteral("http://new/"));
+        Dialogs::clearShown();
+        m_w->RgstURL();
+        QCOMPARE(Dialogs::shown().size(), 1);
+        QCOMPARE(m_w->vSpr->MaxRows(), 1);
+        QCOMPARE(cell(1, 1), QStringLiteral("100"));
+        Dialogs::clearShown();
+        m_w->mnData_Click(1);
+        QCOMPARE(Dialogs::shown().size(), 1);
+        QCOMPARE(m_w->vSpr->MaxRows(), 1);
+        Dialogs::clearShown();
+        m_w->mnSlc_Click(0);
+        QCOMPARE(m_w->vSpr->MaxRows(), 1);
+    }
+
+    void browserCommands()
+    {
+        open();
+        m_web->calls.clear();
+        m_w->Form_KeyDown(Qt::Key_F8);
+        m_w->Form_KeyDown(Qt::Key_F9);
+        m_w->Form_KeyDown(Qt::Key_F11);
+        m_w->Form_KeyDown(Qt::Key_F5);
+        m_w->mnDisp_Click(0);
+        m_w->mnDisp_Click(3);
+        m_w->mnDisp_Click(4);
+        m_w->mnDisp_Click(5);
+        m_w->mnDisp_Click(8);
+        m_w->mnDisp_Click(2); // a separator does nothing
+        QCOMPARE(m_web->calls, (QStringList{QStringLiteral("GoBack"), QStringLiteral("GoForward"),
+                                            QStringLiteral("GoSearch"), QStringLiteral("ExecWB 22 0"),
+                                            QStringLiteral("GoHome"), QStringLiteral("ExecWB 8 0"),
+                                            QStringLiteral("ExecWB 7 0"), QStringLiteral("ExecWB 6 0"),
+                                            QStringLiteral("ExecWB 4 0")}));
+        // The keys reach the window from the list as well.
+        m_web->calls.clear();
+        m_w->vSpr->setFocus();
+        QTest::keyClick(m_w->vSpr, Qt::Key_F8);
+        QTest::keyClick(m_w->txMem, Qt::Key_F11);
+        QCOMPARE(m_web->calls, (QStringList{QStringLiteral("GoBack"), QStringLiteral("GoSearch")}));
+        QCOMPARE(m_w->mnDisp[1]->text(), QStringLiteral("検索ﾍﾟｰｼﾞへ移動\tF11"));
+    }
+
+    void clipboardCopies()
+    {
+        open();
+        QClipboard *cb = QGuiApplication::clipboard();
+        cb->setText(QStringLiteral("before"));
+        m_w->mnDisp_Click(10); // nothing loaded: the clipboard stays
+        QCOMPARE(cb->text(), QStringLiteral("before"));
+        QVERIFY(Dialogs::shown().isEmpty());
+        m_web->location = QStringLiteral("http://127.0.0.1/page");
+        m_web->text = QString();
+        m_web->html = QStringLiteral("<p>x</p>");
+        m_w->mnDisp_Click(10);
+        QCOMPARE(cb->text(), QStringLiteral("http://127.0.0.1/page"));
+        m_w->mnDisp_Click(11);
+        QCOMPARE(cb->text(), QString());
+        m_w->mnDisp_Click(12);
+        QCOMPARE(cb->text(), QStringLiteral("<p>x</p>"));
+        QCOMPARE(Dialogs::shownTexts(), QStringList(3, QStringLiteral("ｸﾘｯﾌﾟﾎﾞｰﾄﾞにｺﾋﾟｰしました")));
+    }
+
+    void layoutFollowsTheWidth()
+    {
+        open();
+        m_w->resize(1200, 700);
+        QApplication::processEvents();
+        const QPoint right = m_w->cmWeb[3]->mapTo(m_w.get(), QPoint(0, 0));
+        const QPoint left = m_w->cmWeb[0]->mapTo(m_w.get(), QPoint(0, 0));
+        QVERIFY(right.x() > left.x());
+        m_w->resize(1600, 700);
+        QApplication::processEvents();
+        const QPoint right2 = m_w->cmWeb[3]->mapTo(m_w.get(), QPoint(0, 0));
+        QCOMPARE(right2.x() - right.x(), 400); // anchored to the right edge
+        QVERIFY(m_w->txMem->width() > 600);
+    }
+};
+
+QTEST_MAIN(TestFmLink)
+#include "tst_fmlink.moc"
