@@ -6,6 +6,8 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QPageSetupDialog>
+#include <QQuickWidget>
+#include <QQuickWindow>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
@@ -136,7 +138,19 @@ void WebEngineBrowser::onConsole(const QString &message)
         if (m_grabs[i].first == message) {
             auto done = std::move(m_grabs[i].second);
             m_grabs.removeAt(i);
-            done(m_view->grab().toImage());
+            // The page has produced its frames; the view shows them after its own next render.
+            auto *quick = qobject_cast<QQuickWidget *>(m_view->focusProxy());
+            if (!quick || !quick->quickWindow()) {
+                done(m_view->grab().toImage());
+                return;
+            }
+            auto conn = std::make_shared<QMetaObject::Connection>();
+            *conn = connect(quick->quickWindow(), &QQuickWindow::afterRendering, this,
+                            [this, conn, done = std::move(done)] {
+                                disconnect(*conn);
+                                done(m_view->grab().toImage());
+                            }, Qt::QueuedConnection);
+            quick->update();
             return;
         }
     }
