@@ -128,6 +128,12 @@ void WebEngineBrowser::grabWhenPainted(std::function<void(const QImage &)> done)
 {
     const QString marker = QStringLiteral("linkwell-painted-%1").arg(++m_grabSerial);
     m_grabs.append({marker, std::move(done)});
+    m_grabRounds[marker] = kPaintRounds;
+    requestFrames(marker);
+}
+
+void WebEngineBrowser::requestFrames(const QString &marker)
+{
     m_page->runJavaScript(QStringLiteral("requestAnimationFrame(()=>requestAnimationFrame(()=>console.log('%1')))")
                               .arg(marker));
 }
@@ -136,6 +142,12 @@ void WebEngineBrowser::onConsole(const QString &message)
 {
     for (int i = 0; i < m_grabs.size(); ++i) {
         if (m_grabs[i].first == message) {
+            // Frames the page has painted reach the view a little later: a few more rounds.
+            if (--m_grabRounds[message] > 0) {
+                requestFrames(message);
+                return;
+            }
+            m_grabRounds.remove(message);
             auto done = std::move(m_grabs[i].second);
             m_grabs.removeAt(i);
             // The page has produced its frames; the view shows them after its own next render.

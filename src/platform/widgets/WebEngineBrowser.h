@@ -2,6 +2,7 @@
 
 #include "platform/WebBrowser.h"
 
+#include <QHash>
 #include <QImage>
 #include <QPointer>
 #include <functional>
@@ -55,6 +56,7 @@ private:
     void onConsole(const QString &message);
     bool loaded() const;
     void printPreview();
+    void requestFrames(const QString &marker);
 
     class Page;
     QWebEngineView *m_view;
@@ -68,4 +70,6 @@ private:
     bool m_printing = false;
     QList<std::pair<QString, std::function<void(const QImage &)>>> m_grabs;
     quint64 m_grabSerial = 0;
+    QHash<QString, int> m_grabRounds;
+    static constexpr int kPaintRounds = 3;
 };
