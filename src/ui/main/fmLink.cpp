@@ -73,6 +73,7 @@ fmLink::fmLink(BrowserFactory browserFactory, QWidget *parent)
     Splitter->setStretchFactor(0, 0);
     Splitter->setStretchFactor(1, 1);
     Splitter->setStretchFactor(2, 3);
+    Splitter->setSizes({Frame1->height(), 250, 600});
     connect(WebBrow, &WebBrowser::DocumentComplete, this, &fmLink::DocumentComplete);
 
     buildMenus();
@@ -119,9 +120,11 @@ void fmLink::buildPanel()
 
     // The key legend and the four buttons stay at the right edge.
     auto *right = new QWidget(Frame1);
-    right->setFixedSize(Twips::toPixelsX(2320), Twips::toPixelsY(855));
+    // A little wider than designed, so the legend's last key is not cut by the frame.
+    right->setFixedSize(Twips::toPixelsX(2320) + 16, Twips::toPixelsY(855));
     lbWeb = new QLabel(QStringLiteral("  F3   　  F8     F9   　F11"), right);
     place(lbWeb, 0, 200 - 30, 2085, 255);
+    lbWeb->resize(right->width(), lbWeb->height());
     cmWeb[0] = new QPushButton(QStringLiteral("追加"), right);
     place(cmWeb[0], 20, 390 - 30, 510, 420);
     cmWeb[1] = new QPushButton(right);
