@@ -3,6 +3,7 @@
 #include <QAbstractTableModel>
 #include <QColor>
 #include <QStringList>
+#include <array>
 #include <vector>
 
 // The cells of one grid as flat strings. Columns and rows count from 1 as the windows number
@@ -42,6 +43,20 @@ public:
     void InsertRows(int first, int count);
     void DeleteRows(int first, int count);
     void ClearAll();
+    // Replaces every row in one step; each row gives the first N columns.
+    template<size_t N>
+    void fillRows(std::vector<std::array<QString, N>> &&rows)
+    {
+        beginResetModel();
+        m_rows = int(rows.size());
+        m_cells.assign(size_t(m_rows) * size_t(m_cols), QString());
+        m_cells.shrink_to_fit();
+        const size_t n = qMin(N, size_t(m_cols));
+        for (size_t r = 0; r < rows.size(); ++r)
+            for (size_t c = 0; c < n; ++c)
+                m_cells[r * size_t(m_cols) + c] = std::move(rows[r][c]);
+        endResetModel();
+    }
 
     // While updates are off, cell writes are collected and shown in one step afterwards.
     void SetScreenUpdate(bool on);

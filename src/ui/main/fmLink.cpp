@@ -33,6 +33,8 @@
 #include <QSplitter>
 #include <QStyle>
 #include <QUrl>
+#include <array>
+#include <vector>
 
 namespace {
 
@@ -691,23 +693,21 @@ void fmLink::LoadList(bool bRecent)
         const int n = Usr::GrpNoOf(cbGrp->currentText());
         st = n > 0 ? Sql::SetPrm(Sql::kLinksOfGroup, {n}) : Sql::SetPrm(Sql::kLinksByGroup, {});
     }
+    // The rows are collected first and reach the grid in one step, so a failing query leaves
+    // the list as it was and the grid is painted once.
+    const int before = vSpr->MaxRows();
+    std::vector<std::array<QString, 5>> rows;
+    rows.reserve(size_t(qMax(before, 64)));
     QString error;
-    const Sql::Rows rows = Sql::query(st, &error);
-    if (!error.isEmpty()) {
+    const bool ok = Sql::forEach(st, [&](const QVariantList &rec) {
+        rows.push_back({QString::number(rec.value(0).toLongLong()), rec.value(1).toString(),
+                        rec.value(2).toString(), rec.value(3).toString(), rec.value(4).toString()});
+    }, &error);
+    if (!ok) {
         Dialogs::message(QStringLiteral("ﾘｽﾄの読み込みに失敗しました: ") + error);
         return;
     }
-    vSpr->SetScreenUpdate(false);
-    vSpr->ClearAll();
-    vSpr->SetMaxRows(int(rows.size()));
-    int i = 1;
-    for (const QVariantList &rec : rows) {
-        vSpr->SetText(1, i, QString::number(rec.value(0).toLongLong()));
-        for (int c = 1; c < 5; ++c)
-            vSpr->SetText(c + 1, i, rec.value(c).toString());
-        ++i;
-    }
-    vSpr->SetScreenUpdate(true);
+    vSpr->model()->fillRows(std::move(rows));
 }
 
 void fmLink::listKeyDown(int key)

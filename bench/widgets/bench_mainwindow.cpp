@@ -1,0 +1,138 @@
+#include "app/Usr.h"
+#include "platform/Dialogs.h"
+#include "platform/widgets/Grid.h"
+#include "settings/yIni.h"
+#include "store/Sql.h"
+#include "store/Statements.h"
+#include "store/Store.h"
+#include "support/FakeBrowser.h"
+#include "ui/main/fmLink.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
+#include <malloc.h>
+#include <benchmark/benchmark.h>
+#include <memory>
+
+namespace {
+
+QTemporaryDir *g_dir = nullptr;
+constexpr int kLinks = 100000;
+
+long rssKiB()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return 0;
+}
+
+void makeData()
+{
+    Usr::sDataPh = g_dir->path() + u'/';
+    Store::OpenDb(Usr::sDataPh + QStringLiteral("dbLink.mdb"));
+    Sql::Transaction t;
+    for (int g = 1; g <= 200; ++g)
+        Sql::exec(Sql::SetPrm(Sql::kInsertGroup, {g, QStringLiteral("Group %1").arg(g), g}));
+    for (int i = 0; i < kLinks; ++i)
+        Sql::exec(Sql::SetPrm(Sql::kInsertLink,
+                              {100 + i, QStringLiteral("https://site%1.example.org/path/page%2.html").arg(i % 977).arg(i),
+                               1 + i % 200, QStringLiteral("Title of the page number %1").arg(i),
+                               QStringLiteral("A description of page %1, long enough to be like a real one.").arg(i),
+                               i % 1000}));
+    t.commit();
+    Store::CloseDb();
+    static yIni ini;
+    bool ok = false;
+    ini.GetTxt(Usr::sDataPh + QStringLiteral("User.xml"), ok);
+    ini.GetGtx(QStringLiteral("画面"));
+    Usr::Ini = &ini;
+}
+
+std::unique_ptr<fmLink> makeWindow(FakeBrowser **web)
+{
+    auto w = std::make_unique<fmLink>([web](QWidget *p) {
+        *web = new FakeBrowser(p);
+        return *web;
+    });
+    return w;
+}
+
+} // namespace
+
+// The start-up of the main window with 100,000 links, up to the shown window.
+static void BM_StartUp(benchmark::State &state)
+{
+    for (auto _ : state) {
+        FakeBrowser *web = nullptr;
+        auto w = makeWindow(&web);
+        QString error;
+        if (!w->Form_Load(&error))
+            state.SkipWithError("load failed");
+        QApplication::processEvents();
+        state.PauseTiming();
+        w.reset();
+        Store::CloseDb();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_StartUp)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// LoadList with "*" over 100,000 links, and the memory the filled grid adds.
+static void BM_ListFill(benchmark::State &state)
+{
+    FakeBrowser *web = nullptr;
+    auto w = makeWindow(&web);
+    QString error;
+    w->Form_Load(&error);
+    w->vSpr->SetMaxRows(0);
+    // Heap in use, not the resident size: freed memory is not always given back to the system.
+    const size_t before = mallinfo2().uordblks;
+    double added = 0;
+    for (auto _ : state) {
+        w->vSpr->SetMaxRows(0);
+        w->LoadList(false);
+        added = double(mallinfo2().uordblks) - double(before);
+    }
+    state.counters["rows"] = w->vSpr->MaxRows();
+    state.counters["addedMB"] = added / (1024.0 * 1024.0);
+    state.counters["rssMB"] = double(rssKiB()) / 1024.0;
+    w.reset();
+    Store::CloseDb();
+}
+BENCHMARK(BM_ListFill)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// A completed page looked up and shown in the panel, with 100,000 links.
+static void BM_PageComplete(benchmark::State &state)
+{
+    FakeBrowser *web = nullptr;
+    auto w = makeWindow(&web);
+    QString error;
+    w->Form_Load(&error);
+    int i = 0;
+    for (auto _ : state) {
+        web->complete(QStringLiteral("https://site%1.example.org/path/page%2.html").arg(i % 977).arg(i),
+                      QStringLiteral("Title"), QStringLiteral("line 1\r\nline 2\r\nline 3"));
+        i = (i + 7919) % kLinks;
+    }
+    w.reset();
+    Store::CloseDb();
+}
+BENCHMARK(BM_PageComplete)->Unit(benchmark::kMicrosecond);
+
+int main(int argc, char **argv)
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    Dialogs::enableTestMode();
+    QTemporaryDir dir;
+    g_dir = &dir;
+    makeData();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    return 0;
+}
