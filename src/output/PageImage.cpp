@@ -96,8 +96,11 @@ QImage process(const QImage &picture, int iPicSz, QString *error)
 bool save(const QImage &picture, int iPicSz, const QString &path, QString *error)
 {
     const QImage img = process(picture, iPicSz, error);
-    if (img.isNull())
-        return false;
+    return !img.isNull() && writeJpeg(img, path, error);
+}
+
+bool writeJpeg(const QImage &img, const QString &path, QString *error)
+{
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);

@@ -126,10 +126,23 @@ void WebEngineBrowser::onLoadFinished(bool)
 
 void WebEngineBrowser::grabWhenPainted(std::function<void(const QImage &)> done)
 {
-    const QString marker = QStringLiteral("linkwell-painted-%1").arg(++m_grabSerial);
-    m_grabs.append({marker, std::move(done)});
-    m_grabRounds[marker] = kPaintRounds;
-    requestFrames(marker);
+    watchRenders();
+    Grab g;
+    g.marker = QStringLiteral("linkwell-painted-%1").arg(++m_grabSerial);
+    g.renders = m_renders;
+    g.done = std::move(done);
+    m_grabs.append(std::move(g));
+    requestFrames(m_grabs.last().marker);
+}
+
+void WebEngineBrowser::watchRenders()
+{
+    auto *quick = qobject_cast<QQuickWidget *>(m_view->focusProxy());
+    if (!quick || !quick->quickWindow() || quick->quickWindow() == m_watched)
+        return;
+    m_watched = quick->quickWindow();
+    connect(quick->quickWindow(), &QQuickWindow::afterRendering, this, [this] { ++m_renders; },
+            Qt::DirectConnection);
 }
 
 void WebEngineBrowser::requestFrames(const QString &marker)
@@ -141,30 +154,28 @@ void WebEngineBrowser::requestFrames(const QString &marker)
 void WebEngineBrowser::onConsole(const QString &message)
 {
     for (int i = 0; i < m_grabs.size(); ++i) {
-        if (m_grabs[i].first == message) {
-            // Frames the page has painted reach the view a little later: a few more rounds.
-            if (--m_grabRounds[message] > 0) {
-                requestFrames(message);
-                return;
-            }
-            m_grabRounds.remove(message);
-            auto done = std::move(m_grabs[i].second);
+        Grab &g = m_grabs[i];
+        if (g.marker != message)
+            continue;
+        watchRenders();
+        // The page's frames reach the view some time after the page painted them: after a few
+        // rounds of page frames, the picture is taken at the view's next render. A page that
+        // has nothing new to show renders nothing; it is taken after some quiet rounds.
+        ++g.rounds;
+        if (g.rounds == kPaintRounds) {
+            g.renders = m_renders;
+            if (auto *quick = qobject_cast<QQuickWidget *>(m_view->focusProxy()))
+                quick->update();
+        }
+        const bool rendered = g.rounds > kPaintRounds && m_renders != g.renders;
+        if (rendered || g.rounds >= kMaxPaintRounds) {
+            auto done = std::move(g.done);
             m_grabs.removeAt(i);
-            // The page has produced its frames; the view shows them after its own next render.
-            auto *quick = qobject_cast<QQuickWidget *>(m_view->focusProxy());
-            if (!quick || !quick->quickWindow()) {
-                done(m_view->grab().toImage());
-                return;
-            }
-            auto conn = std::make_shared<QMetaObject::Connection>();
-            *conn = connect(quick->quickWindow(), &QQuickWindow::afterRendering, this,
-                            [this, conn, done = std::move(done)] {
-                                disconnect(*conn);
-                                done(m_view->grab().toImage());
-                            }, Qt::QueuedConnection);
-            quick->update();
+            done(m_view->grab().toImage());
             return;
         }
+        requestFrames(message);
+        return;
     }
 }
 

@@ -57,6 +57,7 @@ private:
     bool loaded() const;
     void printPreview();
     void requestFrames(const QString &marker);
+    void watchRenders();
 
     class Page;
     QWebEngineView *m_view;
@@ -68,8 +69,17 @@ private:
     quint64 m_loadSerial = 0;
     std::unique_ptr<QPrinter> m_printer;
     bool m_printing = false;
-    QList<std::pair<QString, std::function<void(const QImage &)>>> m_grabs;
+    struct Grab
+    {
+        QString marker;
+        quint64 renders = 0;
+        int rounds = 0;
+        std::function<void(const QImage &)> done;
+    };
+    QList<Grab> m_grabs;
     quint64 m_grabSerial = 0;
-    QHash<QString, int> m_grabRounds;
+    quint64 m_renders = 0;
+    QPointer<QObject> m_watched;
     static constexpr int kPaintRounds = 3;
+    static constexpr int kMaxPaintRounds = 8;
 };

@@ -10,6 +10,11 @@
 #include "platform/widgets/Grid.h"
 #include "platform/widgets/WebEngineBrowser.h"
 #include "settings/yIni.h"
+#include "settings/widgets/sbUpc.h"
+#include "output/Document.h"
+#include "output/PageImage.h"
+#include "output/Portal.h"
+#include "ui/main/sbBrw.h"
 #include "store/Sql.h"
 #include "store/Statements.h"
 #include "store/Store.h"
@@ -29,6 +34,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStyle>
@@ -79,6 +85,7 @@ fmLink::fmLink(BrowserFactory browserFactory, QWidget *parent)
     connect(WebBrow, &WebBrowser::DocumentComplete, this, &fmLink::DocumentComplete);
 
     buildMenus();
+    takePicture = [this](const QString &url) { return sbBrw::Act(url, this); };
     // The window sees the function keys before its controls do.
     qApp->installEventFilter(this);
 }
@@ -364,6 +371,30 @@ void fmLink::notYet()
     Dialogs::message(QStringLiteral("この機能はまだ使えません"));
 }
 
+QList<ListRow> fmLink::listedRows() const
+{
+    QList<ListRow> rows;
+    const int n = listRows();
+    rows.reserve(n);
+    for (int i = 1; i <= n; ++i)
+        rows.append({vSpr->GetText(1, i), vSpr->GetText(2, i), vSpr->GetText(3, i), vSpr->GetText(4, i),
+                     vSpr->GetText(5, i)});
+    return rows;
+}
+
+void fmLink::MakeHtm()
+{
+    // What the list shows now becomes the page; the browser shows it once it is written.
+    const QString path = Portal::make(listedRows(), cbGrp->currentText(), Usr::sDataPh);
+    if (!path.isEmpty())
+        WebBrow->Navigate(path);
+}
+
+void fmLink::MakeDoc()
+{
+    Document::make(listedRows(), cbGrp->currentText(), Usr::sDataPh, iPicSz);
+}
+
 void fmLink::mnFile_Click(int index)
 {
     switch (index) {
@@ -383,10 +414,10 @@ void fmLink::mnSlc_Click(int index)
 void fmLink::mnRet_Click(int index)
 {
     switch (index) {
-    case 0:
-    case 1:
-    case 3:
-    case 4: notYet(); break;
+    case 0: MakeHtm(); break;
+    case 1: MakeDoc(); break;
+    case 3: PicAll(); break;
+    case 4: sbUpc::Act(iPicSz, this); break;
     default: break;
     }
 }
@@ -635,9 +666,51 @@ void fmLink::DelURL()
 
 void fmLink::SavePic(const QString &sURL, int nURL)
 {
-    if (iPicSz < 0 || !capture)
+    if (PageImage::scaleFor(iPicSz) == 0.0f)
         return;
-    capture(sURL, nURL);
+    const QImage picture = takePicture ? takePicture(sURL) : QImage();
+    if (picture.isNull())
+        return;
+    // A failing step leaves the earlier picture; a file that cannot be written is reported.
+    const QImage img = PageImage::process(picture, iPicSz);
+    if (img.isNull())
+        return;
+    const QString path = PageImage::fileFor(Usr::sDataPh, nURL);
+    QString error;
+    if (!PageImage::writeJpeg(img, path, &error))
+        Dialogs::message(path + QStringLiteral(" を保存できません: ") + error);
+}
+
+void fmLink::PicAll()
+{
+    QString error;
+    const Sql::Rows links = Sql::query(Sql::SetPrm(Sql::kAllLinksForImages, {}), &error);
+    if (!error.isEmpty()) {
+        Dialogs::message(QStringLiteral("ﾘﾝｸの読み込みに失敗しました: ") + error);
+        return;
+    }
+    if (links.isEmpty())
+        return;
+    // A long run can be ended after the current link.
+    QProgressDialog progress(this);
+    progress.setWindowTitle(Dialogs::title());
+    progress.setCancelButtonText(QStringLiteral("中止"));
+    progress.setRange(0, int(links.size()));
+    progress.setMinimumDuration(0);
+    progress.setWindowModality(Qt::WindowModal);
+    progressDialog = &progress;
+    int i = 0;
+    for (const QVariantList &link : links) {
+        if (progress.wasCanceled())
+            break;
+        const QString address = link.value(1).toString();
+        progress.setLabelText(QStringLiteral("%1 / %2\n%3").arg(i + 1).arg(links.size()).arg(address));
+        progress.setValue(i);
+        SavePic(address, link.value(0).toInt());
+        ++i;
+    }
+    progress.setValue(int(links.size()));
+    progressDialog = nullptr;
 }
 
 // ---- The list -------------------------------------------------------------------------------

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "output/ListRow.h"
+
+#include <QImage>
 #include <QMainWindow>
 #include <functional>
 
@@ -44,8 +47,14 @@ public:
 
     // The page picture of a registered link; does nothing while pictures are off.
     void SavePic(const QString &sURL, int nURL);
-    // Takes the picture itself; until the capture window exists it is left to this hook.
-    std::function<void(const QString &sURL, int nURL)> capture;
+    // The picture of a page as the capture window takes it; tests replace it.
+    std::function<QImage(const QString &sURL)> takePicture;
+    // Pictures of every link anew, in number order.
+    void PicAll();
+    // The list as the "My Portal" page, and as a document with the pictures.
+    void MakeHtm();
+    void MakeDoc();
+    QList<ListRow> listedRows() const;
 
     // Dispatch of the menus and buttons by index.
     void mnFile_Click(int index);
@@ -76,6 +85,9 @@ public:
     QPushButton *cmWeb[4] = {nullptr, nullptr, nullptr, nullptr};
     Grid *vSpr = nullptr;
     WebBrowser *WebBrow = nullptr;
+
+    // The batch run's progress while it runs.
+    class QProgressDialog *progressDialog = nullptr;
 
     // Menus.
     QMenu *mnJob[4] = {nullptr, nullptr, nullptr, nullptr};

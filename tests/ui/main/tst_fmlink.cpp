@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -33,6 +34,7 @@ private:
     std::unique_ptr<fmLink> m_w;
     FakeBrowser *m_web = nullptr;
     QStringList m_captures;
+    std::function<void()> onCapture;
 
     static Sql::Rows rows(const QString &sql)
     {
@@ -69,7 +71,14 @@ private:
             return m_web;
         });
         m_captures.clear();
-        m_w->capture = [this](const QString &url, int n) { m_captures << QStringLiteral("%1 %2").arg(n).arg(url); };
+        m_w->takePicture = [this](const QString &url) {
+            m_captures << url;
+            if (onCapture)
+                onCapture();
+            QImage img(300, 200, QImage::Format_RGB32);
+            img.fill(Qt::red);
+            return img;
+        };
         QString error;
         QVERIFY2(m_w->Form_Load(&error), qPrintable(error));
         Dialogs::clearShown();
@@ -165,7 +174,8 @@ private Q_SLOTS:
         QCOMPARE(stored[0][3].toString(), QStringLiteral("Title line"));
         QCOMPARE(stored[0][4].toString(), QStringLiteral("first\r\nsecond"));
         QCOMPARE(stored[0][5].toDouble(), 12.5);
-        QCOMPARE(m_captures, QStringList{QStringLiteral("100 https://example.org/a?id=3&x='q'")});
+        QCOMPARE(m_captures, QStringList{QStringLiteral("https://example.org/a?id=3&x='q'")});
+        QCOMPARE(QImage(Usr::sDataPh + QStringLiteral("Pic/100.jpg")).size(), QSize(140, 90));
         QCOMPARE(m_w->vSpr->MaxRows(), 1);
         QCOMPARE(cell(1, 1), QStringLiteral("100"));
         QCOMPARE(cell(3, 1), QStringLiteral("NEWS")); // as typed
@@ -263,6 +273,101 @@ private Q_SLOTS:
         m_w->RgstURL();
         QVERIFY(m_captures.isEmpty());
         QCOMPARE(rows(QStringLiteral("Select nURL From tURL")).size(), 1);
+    }
+
+    void batchPicturesInNumberOrder()
+    {
+        // 105 has no group row and is captured all the same.
+        open({{105, "http://e/", 9, "E", 1}, {100, "http://a/", 0, "A", 1}, {101, "http://b/", 0, "B", 1}});
+        m_w->mnRet_Click(3);
+        QCOMPARE(m_captures, (QStringList{QStringLiteral("http://a/"), QStringLiteral("http://b/"), QStringLiteral("http://e/")}));
+        for (int n : {100, 101, 105})
+            QVERIFY(QFile::exists(Usr::sDataPh + QStringLiteral("Pic/%1.jpg").arg(n)));
+    }
+
+    void batchRunCanBeCancelled()
+    {
+        open({{100, "http://a/", 0, "A", 1}, {101, "http://b/", 0, "B", 1}, {102, "http://c/", 0, "C", 1}});
+        onCapture = [this] {
+            QVERIFY(m_w->progressDialog);
+            QVERIFY(m_w->progressDialog->labelText().contains(QStringLiteral("http://a/")));
+            m_w->progressDialog->cancel();
+        };
+        m_w->PicAll();
+        onCapture = nullptr;
+        QCOMPARE(m_captures, QStringList{QStringLiteral("http://a/")});
+        QVERIFY(QFile::exists(Usr::sDataPh + QStringLiteral("Pic/100.jpg")));
+        QVERIFY(!QFile::exists(Usr::sDataPh + QStringLiteral("Pic/101.jpg")));
+    }
+
+    void pictureScales_data()
+    {
+        QTest::addColumn<int>("scale");
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("-1") << -1 << false;
+        QTest::newRow("9") << 9 << false;
+        QTest::newRow("101") << 101 << false;
+        QTest::newRow("100") << 100 << true;
+        QTest::newRow("32") << 32 << true;
+    }
+    void pictureScales()
+    {
+        QFETCH(int, scale);
+        QFETCH(bool, taken);
+        open();
+        m_w->iPicSz = qint16(scale);
+        m_w->SavePic(QStringLiteral("http://a/"), 7);
+        QCOMPARE(m_captures.size(), taken ? 1 : 0); // no capture window for a scale without pictures
+        QCOMPARE(QFile::exists(Usr::sDataPh + QStringLiteral("Pic/7.jpg")), taken);
+    }
+
+    void failingPictureSaveKeepsTheEarlierOne()
+    {
+        open();
+        const QString pic = Usr::sDataPh + QStringLiteral("Pic/7.jpg");
+        m_w->SavePic(QStringLiteral("http://a/"), 7);
+        QFile f(pic);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray before = f.readAll();
+        f.close();
+        // The picture folder is replaced by a file: the new picture cannot be written.
+        QVERIFY(QDir(Usr::sDataPh + QStringLiteral("Pic")).rename(QStringLiteral("7.jpg"), QStringLiteral("../keep.jpg")));
+        QVERIFY(QDir().rmdir(Usr::sDataPh + QStringLiteral("Pic")));
+        QFile blocker(Usr::sDataPh + QStringLiteral("Pic"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        m_w->SavePic(QStringLiteral("http://a/"), 7);
+        QCOMPARE(Dialogs::shown().size(), 1);
+        QFile kept(Usr::sDataPh + QStringLiteral("keep.jpg"));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), before);
+    }
+
+    void outputsTakeWhatTheListShows()
+    {
+        open({{100, "http://a/", 1, "A & B", 1}, {101, "http://b/", 1, "B", 2}}, {{1, "News", 1}});
+        m_w->cbGrp->setEditText(QStringLiteral("News"));
+        // Cancelled: nothing written, the browser stays.
+        m_web->calls.clear();
+        m_w->mnRet_Click(0);
+        QCOMPARE(Dialogs::shown().size(), 1);
+        QCOMPARE(Dialogs::shown().first().save.fileName, QStringLiteral("News.htm"));
+        QVERIFY(m_web->calls.isEmpty());
+        const QString page = Usr::sDataPh + QStringLiteral("Doc/mine");
+        QDir().mkpath(Usr::sDataPh + QStringLiteral("Doc"));
+        Dialogs::setNextFileName(page);
+        m_w->mnRet_Click(0);
+        QFile f(page);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray html = f.readAll();
+        QVERIFY(html.contains("<a href='http://a/'>A &amp; B</a>"));
+        QCOMPARE(m_web->calls.last(), QStringLiteral("Navigate ") + page);
+
+        const QString doc = Usr::sDataPh + QStringLiteral("Doc/links.docx");
+        Dialogs::setNextFileName(doc);
+        m_w->mnRet_Click(1);
+        QVERIFY(QFileInfo(doc).size() > 0);
+        QCOMPARE(Shell::calls().last().target, doc);
     }
 
     void listKeysOpenRows()

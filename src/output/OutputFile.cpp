@@ -1,0 +1,64 @@
+#include "OutputFile.h"
+
+#include "platform/Cp932.h"
+#include "platform/Dialogs.h"
+#include "platform/TextFile.h"
+
+namespace OutputFile {
+
+QString proposedName(bool bHtm, const QString &groupText)
+{
+    QString name = groupText;
+    if (name == u"*" || name.trimmed().isEmpty())
+        name = QStringLiteral("Portal");
+    // A group name may hold characters a file name cannot; the user still sees and may change
+    // the proposal.
+    for (QChar &c : name) {
+        if (c.unicode() < 0x20 || QStringView(u"/\\:*?\"<>|").contains(c))
+            c = u'_';
+    }
+    return name + (bHtm ? QStringLiteral(".htm") : QStringLiteral(".docx"));
+}
+
+QString AskFile(bool bHtm, const QString &groupText, const QString &dataPh)
+{
+    Dialogs::SaveRequest req;
+    if (bHtm) {
+        req.title = QStringLiteral("作成するHTM");
+        req.filterText = QStringLiteral("HTM ﾌｧｲﾙ (*.htm;*.html)");
+        req.patterns = {QStringLiteral("*.htm"), QStringLiteral("*.html")};
+    } else {
+        req.title = QStringLiteral("作成するDOC");
+        req.filterText = QStringLiteral("ﾜｰﾄﾞ文書 (*.doc;*.docx)");
+        req.patterns = {QStringLiteral("*.doc"), QStringLiteral("*.docx")};
+    }
+    req.folder = dataPh + QStringLiteral("Doc");
+    req.fileName = proposedName(bHtm, groupText);
+    return Dialogs::saveFileName(req);
+}
+
+QString writeFailedText(const QString &path, const QString &reason)
+{
+    return QStringLiteral("ファイル ") + path + QStringLiteral(" に書き込めません: ") + reason;
+}
+
+bool SaveBytes(const QString &sPath, const QByteArray &bytes)
+{
+    if (sPath.isEmpty())
+        return false;
+    QString reason;
+    if (!TextFile::writeAtomic(sPath, bytes, &reason)) {
+        Dialogs::message(writeFailedText(sPath, reason));
+        return false;
+    }
+    return true;
+}
+
+bool SaveText(const QString &sPath, const QString &sText)
+{
+    if (sPath.isEmpty())
+        return false;
+    return SaveBytes(sPath, Cp932::encode(sText));
+}
+
+} // namespace OutputFile

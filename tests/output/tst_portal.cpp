@@ -1,0 +1,227 @@
+#include "output/Portal.h"
+#include "platform/Cp932.h"
+#include "platform/Dialogs.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+Q_DECLARE_METATYPE(ListRow)
+
+namespace {
+
+const QByteArray kHead
+    = "<html>\r\n<head>\r\n"
+      "<meta http-equiv='Content-Type' content='text/html; charset=shift_jis'>\r\n"
+      "<title>My Portal</title>\r\n</head>\r\n<body>\r\n";
+const QByteArray kTail = "</table>\r\n</body>\r\n</html>\r\n";
+
+QByteArray hx(const char *hex)
+{
+    return QByteArray::fromHex(hex);
+}
+
+QByteArray heading(const QByteArray &name)
+{
+    return "<p style='font-size:12pt; font-weight:bold'>" + name + "</p>\r\n<ul>\r\n";
+}
+
+QByteArray item(const QByteArray &url, const QByteArray &title, const QByteArray &desc)
+{
+    return "  <li style='font-size:10pt; line-height:20px'><a href='" + url + "'>" + title
+        + "</a>&nbsp;&nbsp;&nbsp;&nbsp;&nbsp; " + desc + "</li>\r\n";
+}
+
+const QByteArray kEnd = "</ul>\r\n";
+
+ListRow row(const QString &n, const QString &url, const QString &grp, const QString &title,
+            const QString &desc)
+{
+    return ListRow {n, url, grp, title, desc};
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+} // namespace
+
+class TestPortal : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { Dialogs::enableTestMode(); }
+    void init() { Dialogs::enableTestMode(); }
+
+    void page_data();
+    void page();
+    void emptyPageHasNineLines();
+    void nothingIsLost();
+    void makeWritesChosenFile();
+    void makeCancelled();
+    void makeTypedNameWithoutExtension();
+    void makeFailingWriteKeepsOldFile();
+};
+
+void TestPortal::page_data()
+{
+    QTest::addColumn<QList<ListRow>>("rows");
+    QTest::addColumn<QByteArray>("expected");
+
+    QTest::newRow("empty list") << QList<ListRow>() << kHead + kTail;
+
+    QTest::newRow("one group")
+        << QList<ListRow> {row("100", "https://a.example/", "News", "Alpha", "first"),
+                           row("101", "https://b.example/x", "News", "Beta", "")}
+        << kHead + heading("News") + item("https://a.example/", "Alpha", "first")
+            + item("https://b.example/x", "Beta", "") + kEnd + kTail;
+
+    // The newest-links view mixes groups: every change opens a heading again.
+    QTest::newRow("alternating groups")
+        << QList<ListRow> {row("3", "u3", "A", "t3", "d3"), row("2", "u2", "ニュース", "t2", "d2"),
+                           row("1", "u1", "A", "t1", "d1"), row("0", "u0", "A", "t0", "d0")}
+        << kHead + heading("A") + item("u3", "t3", "d3") + kEnd + heading(hx("836a8385815b8358"))
+            + item("u2", "t2", "d2") + kEnd + heading("A") + item("u1", "t1", "d1")
+            + item("u0", "t0", "d0") + kEnd + kTail;
+
+    QTest::newRow("group names compared exactly")
+        << QList<ListRow> {row("1", "u", "News", "a", ""), row("2", "v", "news", "b", "")}
+        << kHead + heading("News") + item("u", "a", "") + kEnd + heading("news")
+            + item("v", "b", "") + kEnd + kTail;
+
+    QTest::newRow("empty group name still opens a list")
+        << QList<ListRow> {row("1", "u", "", "a", "d")}
+        << kHead + heading("") + item("u", "a", "d") + kEnd + kTail;
+
+    QTest::newRow("markup and quotes")
+        << QList<ListRow> {row("7", "https://x.example/?a=1&b='2'", "R&D <lab>",
+                               "Tom & Jerry <b>\"bold\"</b>", "it's > that")}
+        << kHead + heading("R&amp;D &lt;lab&gt;")
+            + item("https://x.example/?a=1&amp;b=&#39;2&#39;",
+                   "Tom &amp; Jerry &lt;b&gt;&quot;bold&quot;&lt;/b&gt;", "it&#39;s &gt; that")
+            + kEnd + kTail;
+
+    QTest::newRow("line breaks stay")
+        << QList<ListRow> {row("7", "u", "G", "t", "one\r\ntwo\nthree")}
+        << kHead + heading("G") + item("u", "t", "one\r\ntwo\nthree") + kEnd + kTail;
+
+    QTest::newRow("template marks inside values are text")
+        << QList<ListRow> {row("7", "‡表題‡", "†", "‡説明‡", "x")}
+        << kHead + heading(hx("81f5")) + item(hx("81f6955c91e881f6"), hx("81f690e096be81f6"), "x")
+            + kEnd + kTail;
+
+    QTest::newRow("characters outside the code page")
+        << QList<ListRow> {row("7", "u", "G", "smile 😀 ①",
+                               QString::fromUtf16(u"\u301C\uFF5E\u00A5\u2016\u2225\u2212\uFF0D"))}
+        << kHead + heading("G")
+            + item("u", "smile &#x1F600; " + hx("8740"),
+                   "&#x301C;" + hx("8160") + "&#xA5;&#x2016;" + hx("8161") + "&#x2212;"
+                       + hx("817c"))
+            + kEnd + kTail;
+
+    QTest::newRow("half-width katakana and kanji")
+        << QList<ListRow> {row("7", "u", "日本", "ﾘﾝｸ", "表題 \\~")}
+        << kHead + heading(hx("93fa967b")) + item("u", hx("d8ddb8"), hx("955c91e8") + " \\~") + kEnd
+            + kTail;
+
+    const char16_t lone[] = {u'a', 0xD83D, u'b', 0};
+    QTest::newRow("a lone surrogate")
+        << QList<ListRow> {row("7", "u", "G", QString::fromUtf16(lone), "")}
+        << kHead + heading("G") + item("u", "a&#xFFFD;b", "") + kEnd + kTail;
+}
+
+void TestPortal::page()
+{
+    QFETCH(QList<ListRow>, rows);
+    QFETCH(QByteArray, expected);
+    const QByteArray bytes = Portal::pageBytes(rows);
+    if (bytes != expected) {
+        qWarning().noquote() << "got:     " << bytes.toHex(' ');
+        qWarning().noquote() << "expected:" << expected.toHex(' ');
+    }
+    QCOMPARE(bytes, expected);
+    QCOMPARE(Cp932::encode(Portal::pageText(rows)), expected);
+}
+
+void TestPortal::emptyPageHasNineLines()
+{
+    const QByteArray bytes = Portal::pageBytes({});
+    QCOMPARE(bytes.count("\r\n"), 9);
+    QVERIFY(bytes.endsWith("</html>\r\n"));
+}
+
+void TestPortal::nothingIsLost()
+{
+    // Whatever the values hold, the file decodes to exactly the page text.
+    QString sample;
+    for (char32_t c = 0x20; c < 0x30000; c += 37) {
+        if (c >= 0xD800 && c < 0xE000)
+            continue;
+        sample += QString::fromUcs4(&c, 1);
+    }
+    const QList<ListRow> rows {row("1", sample, sample, sample, sample)};
+    const QString text = Portal::pageText(rows);
+    QCOMPARE(Cp932::decode(Cp932::encode(text)), text);
+    QCOMPARE(Portal::pageBytes(rows), Cp932::encode(text));
+    QVERIFY(text.contains("&#x10017;")); // 0x20 + 37 * 1771, the first sample beyond the BMP
+}
+
+void TestPortal::makeWritesChosenFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Portal.htm");
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(20000, 'z')); // replaced without asking
+    }
+    const QList<ListRow> rows {row("100", "https://a.example/", "News", "Alpha", "first")};
+    Dialogs::setNextFileName(path);
+    QCOMPARE(Portal::make(rows, "News", dir.path() + "/"), path);
+    QCOMPARE(readAll(path), Portal::pageBytes(rows));
+    const QList<Dialogs::Shown> shown = Dialogs::shown();
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown[0].save.fileName, QString("News.htm"));
+    QCOMPARE(shown[0].save.folder, dir.path() + "/Doc");
+}
+
+void TestPortal::makeCancelled()
+{
+    QTemporaryDir dir;
+    Dialogs::setNextFileName(QString());
+    QCOMPARE(Portal::make({row("1", "u", "G", "t", "d")}, "*", dir.path() + "/"), QString());
+    QCOMPARE(Dialogs::shown().size(), 1);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+}
+
+void TestPortal::makeTypedNameWithoutExtension()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("start");
+    Dialogs::setNextFileName(path);
+    QCOMPARE(Portal::make({}, "*", dir.path() + "/"), path);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList({"start"}));
+    QCOMPARE(readAll(path), kHead + kTail);
+}
+
+void TestPortal::makeFailingWriteKeepsOldFile()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("Portal.htm")); // the chosen name is taken by a folder
+    const QString path = dir.filePath("Portal.htm");
+    Dialogs::setNextFileName(path);
+    QCOMPARE(Portal::make({row("1", "u", "G", "t", "d")}, "*", dir.path() + "/"), QString());
+    const QList<Dialogs::Shown> shown = Dialogs::shown();
+    QCOMPARE(shown.size(), 2); // the dialog, then one message
+    QCOMPARE(shown[1].kind, Dialogs::Shown::Message);
+    QVERIFY(shown[1].text.contains(path));
+    QVERIFY(QFileInfo(path).isDir());
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
+}
+
+QTEST_GUILESS_MAIN(TestPortal)
+#include "tst_portal.moc"
