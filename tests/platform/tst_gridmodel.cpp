@@ -1,0 +1,142 @@
+#include "platform/GridModel.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+class TestGridModel : public QObject
+{
+    Q_OBJECT
+private:
+    static void fill(GridModel &m, int rows)
+    {
+        m.SetMaxCols(3);
+        m.SetMaxRows(rows);
+        for (int r = 1; r <= rows; ++r)
+            m.SetText(1, r, QString::number(r));
+    }
+
+private Q_SLOTS:
+    void insertAndDeleteShiftRows()
+    {
+        GridModel m;
+        fill(m, 5);
+        m.InsertRows(3, 2);
+        QCOMPARE(m.MaxRows(), 7);
+        QCOMPARE(m.GetText(1, 2), QStringLiteral("2"));
+        QCOMPARE(m.GetText(1, 3), QString());
+        QCOMPARE(m.GetText(1, 5), QStringLiteral("3"));
+        m.DeleteRows(2, 3);
+        QCOMPARE(m.MaxRows(), 4);
+        QCOMPARE(m.GetText(1, 2), QStringLiteral("3"));
+        m.DeleteRows(4, 10); // past the end: only what exists
+        QCOMPARE(m.MaxRows(), 3);
+        m.InsertRows(4, 1); // after the last row
+        QCOMPARE(m.MaxRows(), 4);
+        QCOMPARE(m.GetText(1, 9), QString()); // outside: empty, no crash
+        m.SetText(9, 9, QStringLiteral("x"));
+        m.SetMaxRows(0);
+        QCOMPARE(m.rowCount(), 0);
+    }
+
+    void numberCells_data()
+    {
+        QTest::addColumn<int>("decimals");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("one decimal") << 1 << "100" << true << "100.0";
+        QTest::newRow("rounded") << 1 << "12.25" << true << "12.3";
+        QTest::newRow("too large") << 1 << "1000" << false << "5.0";
+        QTest::newRow("negative") << 1 << "-1" << false << "5.0";
+        QTest::newRow("not a number") << 1 << "abc" << false << "5.0";
+        QTest::newRow("emptied") << 1 << "" << true << "";
+        QTest::newRow("whole") << 0 << "42" << true << "42";
+    }
+    void numberCells()
+    {
+        QFETCH(int, decimals);
+        QFETCH(QString, typed);
+        QFETCH(bool, accepted);
+        QFETCH(QString, shown);
+        GridModel m;
+        m.SetMaxCols(2);
+        m.SetMaxRows(1);
+        m.column(2).kind = GridModel::Kind::Number;
+        m.column(2).decimals = decimals;
+        m.column(2).min = 0;
+        m.column(2).max = 999.9;
+        m.SetText(2, 1, QStringLiteral("5"));
+        if (decimals == 1)
+            QCOMPARE(m.GetText(2, 1), QStringLiteral("5.0"));
+        QSignalSpy changed(&m, &GridModel::userChanged);
+        QCOMPARE(m.setData(m.index(0, 1), typed, Qt::EditRole), accepted);
+        if (decimals == 1 || accepted)
+            QCOMPARE(m.GetText(2, 1), shown);
+        QCOMPARE(changed.size(), accepted && m.GetText(2, 1) != QStringLiteral("5.0") ? 1 : 0);
+    }
+
+    void onlyUserEditsCountAsChanges()
+    {
+        GridModel m;
+        fill(m, 2);
+        QSignalSpy changed(&m, &GridModel::userChanged);
+        m.SetText(2, 1, QStringLiteral("program"));
+        QCOMPARE(changed.size(), 0);
+        QVERIFY(m.setData(m.index(1, 1), QStringLiteral("user"), Qt::EditRole));
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(changed.first().at(0).toInt(), 2);
+        QCOMPARE(changed.first().at(1).toInt(), 2);
+        // The same text again is no change.
+        QVERIFY(m.setData(m.index(1, 1), QStringLiteral("user"), Qt::EditRole));
+        QCOMPARE(changed.size(), 1);
+    }
+
+    void lockedAndLimitedCells()
+    {
+        GridModel m;
+        fill(m, 1);
+        m.column(1).locked = true;
+        m.column(3).maxLength = 5;
+        QVERIFY(!(m.flags(m.index(0, 0)) & Qt::ItemIsEditable));
+        QVERIFY(!m.setData(m.index(0, 0), QStringLiteral("x"), Qt::EditRole));
+        QCOMPARE(m.GetText(1, 1), QStringLiteral("1"));
+        QVERIFY(m.setData(m.index(0, 2), QStringLiteral("1234567"), Qt::EditRole));
+        QCOMPARE(m.GetText(3, 1), QStringLiteral("12345"));
+    }
+
+    void oneStepFill()
+    {
+        GridModel m;
+        m.SetMaxCols(5);
+        QSignalSpy reset(&m, &QAbstractItemModel::modelReset);
+        std::vector<std::array<QString, 5>> rows;
+        for (int i = 0; i < 1000; ++i)
+            rows.push_back({QString::number(i), QStringLiteral("u"), QStringLiteral("g"), QStringLiteral("t"), QString()});
+        m.fillRows(std::move(rows));
+        QCOMPARE(reset.size(), 1);
+        QCOMPARE(m.MaxRows(), 1000);
+        QCOMPARE(m.GetText(1, 1000), QStringLiteral("999"));
+        m.fillRows(std::vector<std::array<QString, 5>>{});
+        QCOMPARE(m.MaxRows(), 0);
+    }
+
+    void writesWhileUpdatesAreOffArriveAsOneReset()
+    {
+        GridModel m;
+        fill(m, 3);
+        QSignalSpy reset(&m, &QAbstractItemModel::modelReset);
+        QSignalSpy data(&m, &QAbstractItemModel::dataChanged);
+        m.SetScreenUpdate(false);
+        m.SetMaxRows(100);
+        for (int r = 1; r <= 100; ++r)
+            m.SetText(2, r, QStringLiteral("x"));
+        m.SetScreenUpdate(true);
+        QCOMPARE(reset.size(), 1);
+        QCOMPARE(data.size(), 0);
+        QCOMPARE(m.rowCount(), 100);
+        QCOMPARE(m.GetText(1, 3), QStringLiteral("3"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestGridModel)
+#include "tst_gridmodel.moc"

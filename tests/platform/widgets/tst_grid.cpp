@@ -1,0 +1,155 @@
+#include "platform/widgets/Grid.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTest>
+
+// A real grid, offscreen, driven by mouse and keys.
+class TestGrid : public QObject
+{
+    Q_OBJECT
+private:
+    static void setUp(Grid &g)
+    {
+        g.SetMaxCols(4);
+        g.SetMaxRows(8);
+        for (int r = 1; r <= 8; ++r)
+            for (int c = 1; c <= 4; ++c)
+                g.SetText(c, r, QStringLiteral("%1-%2").arg(c).arg(r));
+        g.resize(600, 400);
+        g.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&g));
+    }
+    static QPoint centre(Grid &g, int col, int row)
+    {
+        return g.visualRect(g.model()->index(row - 1, col - 1)).center();
+    }
+
+private Q_SLOTS:
+    void clickReportsCellAndActiveRow()
+    {
+        Grid g;
+        setUp(g);
+        QSignalSpy click(&g, &Grid::Click);
+        QTest::mouseClick(g.viewport(), Qt::LeftButton, {}, centre(g, 2, 5));
+        QCOMPARE(click.size(), 1);
+        QCOMPARE(click.first().at(0).toInt(), 2);
+        QCOMPARE(click.first().at(1).toInt(), 5);
+        QCOMPARE(g.ActiveRow(), 5);
+    }
+
+    void keyDownComesBeforeTheGridMoves()
+    {
+        Grid g;
+        setUp(g);
+        g.SetActiveRow(3);
+        int rowSeen = 0;
+        connect(&g, &Grid::KeyDown, &g, [&](int key, Qt::KeyboardModifiers) {
+            if (key == Qt::Key_Down)
+                rowSeen = g.ActiveRow();
+        });
+        QTest::keyClick(&g, Qt::Key_Down);
+        QCOMPARE(rowSeen, 3);
+        QCOMPARE(g.ActiveRow(), 4);
+        // A handler can keep the grid from moving.
+        connect(&g, &Grid::KeyDown, &g, [&](int, Qt::KeyboardModifiers) { g.consumeKey(); });
+        QTest::keyClick(&g, Qt::Key_Down);
+        QCOMPARE(g.ActiveRow(), 4);
+    }
+
+    void blockSelection()
+    {
+        Grid g;
+        setUp(g);
+        QSignalSpy block(&g, &Grid::BlockSelected);
+        QTest::mouseClick(g.viewport(), Qt::LeftButton, {}, centre(g, 2, 3));
+        QTest::mouseClick(g.viewport(), Qt::LeftButton, Qt::ShiftModifier, centre(g, 3, 5));
+        QVERIFY(!block.isEmpty());
+        const QList<QVariant> b = block.last();
+        QCOMPARE(b.at(0).toInt(), 2);
+        QCOMPARE(b.at(1).toInt(), 3);
+        QCOMPARE(b.at(2).toInt(), 3);
+        QCOMPARE(b.at(3).toInt(), 5);
+    }
+
+    void editingReplacesAndReports()
+    {
+        Grid g;
+        setUp(g);
+        g.SetReplaceOnEdit(true);
+        g.SetColText(3, 60);
+        QSignalSpy change(&g, &Grid::Change);
+        g.SetText(3, 2, QStringLiteral("program write"));
+        QCOMPARE(change.size(), 0);
+        g.setCurrentIndex(g.model()->index(1, 2));
+        QTest::keyClick(&g, Qt::Key_F2);
+        auto *edit = g.findChild<QLineEdit *>();
+        QVERIFY(edit);
+        QVERIFY(edit->hasSelectedText());
+        QTest::keyClicks(edit, QStringLiteral("typed"));
+        QTest::keyClick(edit, Qt::Key_Return);
+        QTRY_COMPARE(g.GetText(3, 2), QStringLiteral("typed")); // the editor commits from the event loop
+        QCOMPARE(change.size(), 1);
+        QCOMPARE(change.first().at(0).toInt(), 3);
+        QCOMPARE(change.first().at(1).toInt(), 2);
+    }
+
+    void lockedCellsRefuseEditing()
+    {
+        Grid g;
+        setUp(g);
+        g.SetColLocked(2, true);
+        g.setCurrentIndex(g.model()->index(0, 1));
+        QTest::keyClick(&g, Qt::Key_F2);
+        QTest::keyClicks(&g, QStringLiteral("zz"));
+        QCOMPARE(g.GetText(2, 1), QStringLiteral("2-1"));
+    }
+
+    void comboPickIsAChange()
+    {
+        Grid g;
+        setUp(g);
+        g.SetColCombo(4);
+        g.TypeComboBoxList(4, QStringLiteral("News\tTech\tBlogs"));
+        QSignalSpy change(&g, &Grid::Change);
+        g.setCurrentIndex(g.model()->index(0, 3));
+        QTest::keyClick(&g, Qt::Key_F2);
+        auto *box = g.findChild<QComboBox *>();
+        QVERIFY(box);
+        QCOMPARE(box->count(), 3);
+        box->setCurrentIndex(1);
+        Q_EMIT box->activated(1);
+        QCOMPARE(g.GetText(4, 1), QStringLiteral("Tech"));
+        QCOMPARE(change.size(), 1);
+    }
+
+    void hiddenColumnsAndWidths()
+    {
+        Grid g;
+        setUp(g);
+        g.SetColHidden(2, true);
+        QVERIFY(g.isColumnHidden(1));
+        g.SetColWidth(3, 10);
+        QCOMPARE(g.ColWidth(3), 10.0);
+        QVERIFY(g.columnWidth(2) >= int(10 * g.unitPixels()));
+    }
+
+    void deleteKeepsActiveRowOnTheNextRow()
+    {
+        Grid g;
+        setUp(g);
+        g.SetActiveRow(8);
+        g.DeleteRows(8, 1);
+        QCOMPARE(g.MaxRows(), 7);
+        QCOMPARE(g.ActiveRow(), 7);
+        g.SetActiveRow(2);
+        g.DeleteRows(2, 1);
+        QCOMPARE(g.ActiveRow(), 2);
+        QCOMPARE(g.GetText(1, 2), QStringLiteral("1-3"));
+    }
+};
+
+QTEST_MAIN(TestGrid)
+#include "tst_grid.moc"
