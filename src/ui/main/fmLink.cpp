@@ -39,6 +39,7 @@
 #include <QSplitter>
 #include <QStyle>
 #include <QUrl>
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -757,29 +758,73 @@ void fmLink::LoadGrp()
     cbGrp->setCurrentIndex(0);
 }
 
+namespace {
+
+// Text order as the database compares: letter case ignored for ASCII only.
+int compareNoCase(const QString &a, const QString &b)
+{
+    const qsizetype n = qMin(a.size(), b.size());
+    for (qsizetype i = 0; i < n; ++i) {
+        char16_t x = a[i].unicode();
+        char16_t y = b[i].unicode();
+        if (x >= u'A' && x <= u'Z')
+            x = char16_t(x + 32);
+        if (y >= u'A' && y <= u'Z')
+            y = char16_t(y + 32);
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+struct ListEntry
+{
+    double groupSort;
+    double linkSort;
+    std::array<QString, 5> cells; // nURL, sURL, sGrp, sNam, sMem
+};
+
+} // namespace
+
 void fmLink::LoadList(bool bRecent)
 {
+    // The rows are collected first and reach the grid in one step, so a failing query leaves
+    // the list as it was and the grid is painted once.
+    std::vector<ListEntry> entries;
+    entries.reserve(size_t(qMax(vSpr->MaxRows(), 64)));
     Sql::Statement st;
     if (bRecent) {
         st = Sql::SetPrm(Sql::kRecentLinks, {});
     } else {
         const int n = Usr::GrpNoOf(cbGrp->currentText());
-        st = n > 0 ? Sql::SetPrm(Sql::kLinksOfGroup, {n}) : Sql::SetPrm(Sql::kLinksByGroup, {});
+        st = n > 0 ? Sql::SetPrm(Sql::kLinksOfGroupKeys, {n}) : Sql::SetPrm(Sql::kLinksByGroupKeys, {});
     }
-    // The rows are collected first and reach the grid in one step, so a failing query leaves
-    // the list as it was and the grid is painted once.
-    const int before = vSpr->MaxRows();
-    std::vector<std::array<QString, 5>> rows;
-    rows.reserve(size_t(qMax(before, 64)));
     QString error;
     const bool ok = Sql::forEach(st, [&](const QVariantList &rec) {
-        rows.push_back({QString::number(rec.value(0).toLongLong()), rec.value(1).toString(),
-                        rec.value(2).toString(), rec.value(3).toString(), rec.value(4).toString()});
+        entries.push_back({rec.value(5).toDouble(), rec.value(6).toDouble(),
+                           {QString::number(rec.value(0).toLongLong()), rec.value(1).toString(),
+                            rec.value(2).toString(), rec.value(3).toString(), rec.value(4).toString()}});
     }, &error);
     if (!ok) {
         Dialogs::message(QStringLiteral("ﾘｽﾄの読み込みに失敗しました: ") + error);
         return;
     }
+    if (!bRecent) {
+        // Groups by sort key then name, links by sort key then title.
+        std::stable_sort(entries.begin(), entries.end(), [](const ListEntry &a, const ListEntry &b) {
+            if (a.groupSort != b.groupSort)
+                return a.groupSort < b.groupSort;
+            if (const int c = compareNoCase(a.cells[2], b.cells[2]))
+                return c < 0;
+            if (a.linkSort != b.linkSort)
+                return a.linkSort < b.linkSort;
+            return compareNoCase(a.cells[3], b.cells[3]) < 0;
+        });
+    }
+    std::vector<std::array<QString, 5>> rows;
+    rows.reserve(entries.size());
+    for (ListEntry &e : entries)
+        rows.push_back(std::move(e.cells));
     vSpr->model()->fillRows(std::move(rows));
 }
 
