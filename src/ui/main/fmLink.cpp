@@ -15,6 +15,7 @@
 #include "output/PageImage.h"
 #include "output/Portal.h"
 #include "ui/main/sbBrw.h"
+#include "ui/maintenance/fmData.h"
 #include "store/Sql.h"
 #include "store/Statements.h"
 #include "store/Store.h"
@@ -367,11 +368,6 @@ void fmLink::Form_KeyDown(int key)
     }
 }
 
-void fmLink::notYet()
-{
-    Dialogs::message(QStringLiteral("この機能はまだ使えません"));
-}
-
 QList<ListRow> fmLink::listedRows() const
 {
     QList<ListRow> rows;
@@ -428,7 +424,7 @@ void fmLink::mnData_Click(int index)
     switch (index) {
     case 0: RgstURL(); break;
     case 1: DelURL(); break;
-    case 3: notYet(); break;
+    case 3: fmData::Act(nX1, nX2, nY1, nY2, this); break;
     default: break;
     }
 }

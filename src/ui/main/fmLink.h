@@ -112,7 +112,6 @@ private:
     void DocumentComplete(const QString &url, const QString &title, const QString &text);
     void listKeyDown(int key);
     void copyToClipboard(int index);
-    void notYet();
     QString homeDefault() const;
 
     bool m_unloaded = false;

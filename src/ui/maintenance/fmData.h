@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+class Grid;
+class QAction;
+class QMenu;
+class QMenuBar;
+
+// The maintenance window: groups and links edited in two grids and saved in one step.
+class fmData : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit fmData(QWidget *parent = nullptr);
+    ~fmData() override;
+
+    // Centres the window in the area (twips), loads, shows it modally and destroys it.
+    static void Act(int nX1, int nX2, int nY1, int nY2, QWidget *parent = nullptr);
+    // Positions and loads without showing (the first steps of Act).
+    void prepare(int nX1, int nX2, int nY1, int nY2);
+
+    void LoadData();
+    bool SaveData();
+    void InitDb();
+    void DelPics();
+    void InsRows(int index);
+    void DelRows(int index);
+    void DelDead();
+    void MarkRow(int index, int row);
+    void SelRange(int index, int &start, int &count) const;
+    // False when the user keeps the window open.
+    bool CloseWnd();
+
+    bool bChg = false;
+    bool bBusy = false;
+    QString sDel[2];
+    int nSel1[2] = {0, 0};
+    int nSel2[2] = {0, 0};
+    Grid *vSpr[2] = {nullptr, nullptr};
+
+    QMenuBar *menuBar = nullptr;
+    QMenu *mnFile = nullptr;
+    QMenu *mnGrp = nullptr;
+    QMenu *mnURL = nullptr;
+    QAction *mnFileItem[6] = {};
+    QAction *mnGrpItem[2] = {};
+    QAction *mnURLItem[4] = {};
+
+public Q_SLOTS:
+    void reject() override;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void buildGrids();
+    void buildMenus();
+    bool FillGrid(int index, const QString &sql, QString *names);
+    bool SaveGrp(QString *error);
+    bool SaveURL(QString *error);
+    void arrange();
+};

@@ -1,0 +1,298 @@
+#include "app/Usr.h"
+#include "platform/Dialogs.h"
+#include "platform/widgets/Grid.h"
+#include "store/Sql.h"
+#include "store/Statements.h"
+#include "store/Store.h"
+#include "ui/maintenance/fmData.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+// The maintenance window over a real database in a temporary folder.
+class TestFmData : public QObject
+{
+    Q_OBJECT
+private:
+    std::unique_ptr<QTemporaryDir> m_tmp;
+    std::unique_ptr<fmData> m_w;
+
+    static Sql::Rows rows(const QString &sql)
+    {
+        QString error;
+        return Sql::query(Sql::SetPrm(sql, {}), &error);
+    }
+    static void exec(const QString &sql, const QVariantList &values = {})
+    {
+        QString error;
+        QVERIFY2(Sql::exec(Sql::SetPrm(sql, values), &error), qPrintable(error));
+    }
+    void touch(const QString &name)
+    {
+        QFile f(Usr::sDataPh + QStringLiteral("Pic/") + name);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    bool pic(const QString &name) const { return QFile::exists(Usr::sDataPh + QStringLiteral("Pic/") + name); }
+
+    // groups: number, name, sort; links: number, group, title, sort
+    void open(const QList<QVariantList> &groups, const QList<QVariantList> &links)
+    {
+        m_w.reset();
+        Store::CloseDb();
+        m_tmp = std::make_unique<QTemporaryDir>();
+        Usr::sDataPh = m_tmp->path() + u'/';
+        QDir().mkpath(Usr::sDataPh + QStringLiteral("Pic"));
+        QVERIFY(Store::OpenDb(Usr::sDataPh + QStringLiteral("dbLink.mdb")));
+        for (const QVariantList &g : groups)
+            exec(Sql::kInsertGroup, g);
+        for (const QVariantList &l : links)
+            exec(Sql::kInsertLink, {l[0], QStringLiteral("http://x/%1").arg(l[0].toInt()), l[1], l[2], QStringLiteral("memo"), l[3]});
+        m_w = std::make_unique<fmData>();
+        m_w->prepare(0, 15000, 0, 10000);
+        Dialogs::clearShown();
+    }
+    void userEdit(int grid, int col, int row, const QString &text)
+    {
+        Grid *g = m_w->vSpr[grid];
+        QVERIFY(g->model()->setData(g->model()->index(row - 1, col - 1), text, Qt::EditRole));
+    }
+    QString cell(int grid, int col, int row) const { return m_w->vSpr[grid]->GetText(col, row); }
+
+private Q_SLOTS:
+    void initTestCase() { Dialogs::enableTestMode(); }
+    void cleanup()
+    {
+        m_w.reset();
+        Store::CloseDb();
+    }
+
+    void loading()
+    {
+        open({}, {});
+        QCOMPARE(m_w->windowTitle(), QStringLiteral("ﾃﾞｰﾀｰの並順等の指定"));
+        QCOMPARE(m_w->vSpr[0]->MaxRows(), 5);
+        QCOMPARE(m_w->vSpr[1]->MaxRows(), 5);
+        QCOMPARE(cell(0, 1, 3), QStringLiteral("11"));
+        QCOMPARE(cell(0, 2, 3), QString());
+        QVERIFY(m_w->vSpr[0]->isColumnHidden(0));
+        QVERIFY(!m_w->mnURLItem[1]->isEnabled());
+
+        open({{1, "News", 20}, {2, "Blogs", 10}}, {{100, 1, "A", 1}, {101, 9, "Lost", 1}, {102, 0, "Ungrouped", 1}, {103, 2, "B", 2.5}});
+        QCOMPARE(m_w->vSpr[0]->MaxRows(), 2); // group 0 never listed
+        QCOMPARE(cell(0, 3, 1), QStringLiteral("Blogs"));
+        QCOMPARE(cell(0, 4, 1), QStringLiteral("10.0"));
+        QCOMPARE(Usr::sGrpList, QStringLiteral("Blogs\t2\rNews\t1\r"));
+        QCOMPARE(m_w->vSpr[1]->model()->column(4).items, (QStringList{QStringLiteral("Blogs"), QStringLiteral("News")}));
+        // 101 has no group row; 102 is in group 0.
+        QCOMPARE(m_w->vSpr[1]->MaxRows(), 3);
+        QCOMPARE(cell(1, 2, 3), QStringLiteral("103"));
+        QCOMPARE(cell(1, 4, 3), QStringLiteral("Blogs"));
+        QCOMPARE(cell(1, 5, 3), QStringLiteral("2.5"));
+        QCOMPARE(cell(1, 6, 3), QStringLiteral("http://x/103"));
+        QVERIFY(!m_w->bChg);
+    }
+
+    void insertWithAndWithoutBlock()
+    {
+        open({{1, "a", 1}, {2, "b", 2}, {3, "c", 3}, {4, "d", 4}, {5, "e", 5}}, {});
+        m_w->nSel1[0] = 3;
+        m_w->nSel2[0] = 5;
+        m_w->InsRows(0);
+        QVERIFY(m_w->bChg);
+        QCOMPARE(m_w->vSpr[0]->MaxRows(), 8);
+        for (int r = 3; r <= 5; ++r) {
+            QCOMPARE(cell(0, 1, r), QStringLiteral("00"));
+            QCOMPARE(cell(0, 4, r), QStringLiteral("100.0"));
+            QCOMPARE(cell(0, 2, r), QString());
+        }
+        QCOMPARE(cell(0, 3, 6), QStringLiteral("c"));
+        // The remembered block still holds after a single click.
+        m_w->vSpr[0]->SetActiveRow(1);
+        m_w->DelRows(0); // rows 3..5: the new ones, no numbers
+        QCOMPARE(m_w->sDel[0], QString());
+        QCOMPARE(m_w->vSpr[0]->MaxRows(), 5);
+        // Without a block the active row.
+        m_w->LoadData();
+        m_w->vSpr[0]->SetActiveRow(2);
+        m_w->DelRows(0);
+        QCOMPARE(m_w->sDel[0], QStringLiteral("2,"));
+    }
+
+    void stateCodes()
+    {
+        open({{1, "a", 1}}, {{100, 1, "A", 1}});
+        m_w->vSpr[1]->SetText(3, 1, QStringLiteral("program"));
+        QCOMPARE(cell(1, 1, 1), QStringLiteral("11"));
+        QVERIFY(!m_w->bChg);
+        userEdit(1, 3, 1, QStringLiteral("user"));
+        QCOMPARE(cell(1, 1, 1), QStringLiteral("12"));
+        QVERIFY(m_w->bChg);
+        m_w->vSpr[0]->SetActiveRow(1);
+        m_w->InsRows(0);
+        QCOMPARE(cell(0, 1, 1), QStringLiteral("00"));
+        userEdit(0, 4, 1, QStringLiteral("50"));
+        QCOMPARE(cell(0, 1, 1), QStringLiteral("02"));
+        QVERIFY(!m_w->vSpr[1]->model()->setData(m_w->vSpr[1]->model()->index(0, 1), QStringLiteral("7"), Qt::EditRole)); // "No" is locked
+    }
+
+    void savingGroups()
+    {
+        open({{5, "Five", 1}, {7, "Seven", 2}, {8, "Eight", 3}, {12, "Twelve", 4}},
+             {{100, 5, "A", 1}, {101, 7, "B", 1}, {102, 12, "C", 1}, {103, 8, "D", 1}});
+        // Rename group 5 with a new sort value.
+        userEdit(0, 3, 1, QStringLiteral("Fünf"));
+        userEdit(0, 4, 1, QStringLiteral("10"));
+        // Two new groups and an untouched one.
+        m_w->vSpr[0]->SetActiveRow(5 > m_w->vSpr[0]->MaxRows() ? m_w->vSpr[0]->MaxRows() : 4);
+        m_w->nSel1[0] = 5;
+        m_w->nSel2[0] = 7;
+        m_w->InsRows(0);
+        userEdit(0, 3, 5, QStringLiteral("New one"));
+        userEdit(0, 4, 6, QStringLiteral("20")); // only the sort value: stored with an empty name
+        // Delete groups 12 and 7 (rows 4 and 2).
+        m_w->nSel1[0] = 0;
+        m_w->vSpr[0]->SetActiveRow(4);
+        m_w->DelRows(0);
+        m_w->vSpr[0]->SetActiveRow(2);
+        m_w->DelRows(0);
+        QCOMPARE(m_w->sDel[0], QStringLiteral("12,7,"));
+        QVERIFY(m_w->SaveData());
+        const Sql::Rows groups = rows(QStringLiteral("Select nGrp, sGrp, gSrt From mGrp Order By nGrp"));
+        QCOMPARE(groups.size(), 5); // 0, 5, 8, 13, 14
+        QCOMPARE(groups[1][1].toString(), QStringLiteral("Fünf"));
+        QCOMPARE(groups[1][2].toDouble(), 10.0);
+        QCOMPARE(groups[3][0].toInt(), 13);
+        QCOMPARE(groups[3][1].toString(), QStringLiteral("New one"));
+        QCOMPARE(groups[4][0].toInt(), 14);
+        QCOMPARE(groups[4][1].toString(), QString());
+        QCOMPARE(rows(QStringLiteral("Select nURL From tURL Where nGrp=0 Order By nURL")).size(), 2);
+        QCOMPARE(rows(QStringLiteral("Select nGrp From tURL Where nURL=100"))[0][0].toInt(), 5);
+        QVERIFY(!m_w->bChg);
+        QCOMPARE(m_w->sDel[0], QString());
+        QCOMPARE(cell(0, 1, 1), QStringLiteral("11"));
+    }
+
+    void savingLinks()
+    {
+        open({{1, "News", 1}, {2, "Tech", 2}}, {{100, 1, "A", 1}, {101, 1, "B", 1}, {102, 2, "C", 1}, {103, 2, "D", 1}});
+        for (const char *name : {"100.jpg", "101.jpg", "102.jpg", "103.jpg"})
+            touch(QString::fromLatin1(name));
+        userEdit(1, 3, 1, QStringLiteral("A's \"new\" title?"));
+        userEdit(1, 4, 2, QStringLiteral("tech")); // letter case does not matter
+        userEdit(1, 4, 3, QStringLiteral("No such group"));
+        userEdit(1, 5, 3, QString()); // an empty sort cell saves as 0
+        // Link 103 goes; so does group 2 in the same save, while row 2 names it.
+        m_w->vSpr[1]->SetActiveRow(4);
+        m_w->DelRows(1);
+        m_w->vSpr[0]->SetActiveRow(2);
+        m_w->DelRows(0);
+        QVERIFY(m_w->SaveData());
+        const Sql::Rows links = rows(QStringLiteral("Select nURL, sNam, nGrp, gSrt, sMem, sURL From tURL Order By nURL"));
+        QCOMPARE(links.size(), 3);
+        QCOMPARE(links[0][1].toString(), QStringLiteral("A's \"new\" title?"));
+        QCOMPARE(links[0][4].toString(), QStringLiteral("memo")); // descriptions are never written
+        QCOMPARE(links[1][2].toInt(), 0); // its group was deleted in the same save
+        QCOMPARE(links[2][2].toInt(), 0);
+        QCOMPARE(links[2][3].toDouble(), 0.0);
+        QVERIFY(pic(QStringLiteral("100.jpg")));
+        QVERIFY(!pic(QStringLiteral("103.jpg")));
+    }
+
+    void failingSaveRollsBackAndKeepsEdits()
+    {
+        open({{1, "News", 1}}, {{100, 1, "A", 1}});
+        exec(QStringLiteral("Create Trigger refuse Before Update On tURL Begin Select Raise(Abort, 'refused here'); End"));
+        userEdit(0, 3, 1, QStringLiteral("Renamed"));
+        userEdit(1, 3, 1, QStringLiteral("Changed"));
+        QVERIFY(!m_w->SaveData());
+        QCOMPARE(Dialogs::shown().size(), 1);
+        QVERIFY(Dialogs::shownTexts().first().contains(QStringLiteral("refused here")));
+        QVERIFY(Dialogs::shownTexts().first().contains(QStringLiteral("Update tURL")));
+        QCOMPARE(rows(QStringLiteral("Select sGrp From mGrp Where nGrp=1"))[0][0].toString(), QStringLiteral("News"));
+        QCOMPARE(cell(0, 3, 1), QStringLiteral("Renamed"));
+        QCOMPARE(cell(1, 3, 1), QStringLiteral("Changed"));
+        QCOMPARE(cell(1, 1, 1), QStringLiteral("12"));
+        QVERIFY(m_w->bChg);
+        exec(QStringLiteral("Drop Trigger refuse"));
+        QVERIFY(m_w->SaveData());
+        QCOMPARE(rows(QStringLiteral("Select sNam From tURL"))[0][0].toString(), QStringLiteral("Changed"));
+    }
+
+    void closing()
+    {
+        open({{1, "News", 1}}, {});
+        QVERIFY(m_w->CloseWnd());
+        QVERIFY(Dialogs::shown().isEmpty());
+        userEdit(0, 3, 1, QStringLiteral("x"));
+        Dialogs::setNextAnswer(false);
+        QVERIFY(!m_w->CloseWnd());
+        QCOMPARE(Dialogs::shownTexts(), QStringList{QStringLiteral("修正は未更新ですが終了して良いですか")});
+        QCOMPARE(cell(0, 3, 1), QStringLiteral("x"));
+        QVERIFY(m_w->CloseWnd()); // OK
+        // "再表示(&R)" drops edits without asking.
+        Dialogs::clearShown();
+        m_w->mnFileItem[0]->trigger();
+        QCOMPARE(cell(0, 3, 1), QStringLiteral("News"));
+        QVERIFY(Dialogs::shown().isEmpty());
+    }
+
+    void deadLinksGoOnSave()
+    {
+        open({{1, "News", 1}}, {{100, 1, "A", 1}, {101, 1, "B", 1}, {102, 1, "C", 1}, {103, 1, "D", 1}});
+        m_w->vSpr[1]->SetText(7, 2, QStringLiteral("×"));
+        m_w->vSpr[1]->SetText(7, 3, QStringLiteral("◎"));
+        m_w->vSpr[1]->SetText(7, 4, QStringLiteral("×"));
+        m_w->DelDead();
+        QCOMPARE(m_w->vSpr[1]->MaxRows(), 2);
+        QCOMPARE(m_w->sDel[1], QStringLiteral("101,103,"));
+        QVERIFY(m_w->bChg);
+        QVERIFY(m_w->SaveData());
+        QCOMPARE(m_w->vSpr[1]->MaxRows(), 2);
+        QCOMPARE(rows(QStringLiteral("Select nURL From tURL")).size(), 2);
+    }
+
+    void initialising()
+    {
+        open({{1, "News", 1}}, {{100, 1, "A", 1}});
+        touch(QStringLiteral("100.jpg"));
+        Dialogs::setNextAnswer(false);
+        m_w->InitDb();
+        QCOMPARE(rows(QStringLiteral("Select nURL From tURL")).size(), 1);
+        Dialogs::setNextAnswer(true);
+        Dialogs::setNextAnswer(false);
+        m_w->InitDb();
+        QCOMPARE(rows(QStringLiteral("Select nURL From tURL")).size(), 0);
+        const Sql::Rows groups = rows(QStringLiteral("Select nGrp, sGrp From mGrp"));
+        QCOMPARE(groups.size(), 1); // the ungrouped row is back
+        QCOMPARE(groups[0][1].toString(), QStringLiteral("未分類"));
+        QVERIFY(pic(QStringLiteral("100.jpg")));
+        QCOMPARE(m_w->vSpr[0]->MaxRows(), 5);
+        // A link stored later in group 0 is listed again.
+        exec(Sql::kInsertLink, {200, QStringLiteral("http://n/"), 0, QStringLiteral("N"), QString(), 1});
+        m_w->LoadData();
+        QCOMPARE(cell(1, 2, 1), QStringLiteral("200"));
+        Dialogs::setNextAnswer(true);
+        Dialogs::setNextAnswer(true);
+        m_w->InitDb();
+        QVERIFY(!pic(QStringLiteral("100.jpg")));
+    }
+
+    void pictureCleanUp()
+    {
+        open({}, {{3, 0, "a", 1}, {5, 0, "b", 1}, {12, 0, "c", 1}});
+        for (const char *name : {"3.jpg", "5.JPG", "7.jpg", "012.jpg", "12a.jpg", "abc.jpg", "12.jpg", "list.htm", "7.png"})
+            touch(QString::fromLatin1(name));
+        m_w->DelPics();
+        QStringList left = QDir(Usr::sDataPh + QStringLiteral("Pic")).entryList(QDir::Files);
+        left.sort();
+        QCOMPARE(left, (QStringList{QStringLiteral("12.jpg"), QStringLiteral("3.jpg"), QStringLiteral("5.JPG"),
+                                    QStringLiteral("7.png"), QStringLiteral("list.htm")}));
+    }
+};
+
+QTEST_MAIN(TestFmData)
+#include "tst_fmdata.moc"
