@@ -174,7 +174,8 @@ LoopbackServer::Response LoopbackServer::responseFor(const QByteArray &path) con
 void LoopbackServer::answer(QTcpSocket *socket, const Request &request)
 {
     const Response r = responseFor(request.path);
-    QByteArray out = "HTTP/1.1 " + QByteArray::number(r.status) + ' ' + reason(r.status) + "\r\n";
+    const int status = request.method == "HEAD" && r.headStatus ? r.headStatus : r.status;
+    QByteArray out = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reason(status) + "\r\n";
     out += "Content-Type: " + r.contentType + "\r\n";
     for (const auto &h : r.headers)
         out += h.first + ": " + h.second + "\r\n";

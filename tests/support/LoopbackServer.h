@@ -24,6 +24,7 @@ public:
         QByteArray body;
         int delayMs = 0;
         bool silent = false;     // read the request, never answer
+        int headStatus = 0;      // a HEAD request gets this status instead, when set
         QByteArray contentType = "text/html; charset=utf-8";
     };
 

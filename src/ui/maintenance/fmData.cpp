@@ -2,6 +2,7 @@
 
 #include "app/Usr.h"
 #include "platform/Dialogs.h"
+#include "platform/LinkCheck.h"
 #include "platform/NumberText.h"
 #include "platform/Twips.h"
 #include "platform/widgets/Grid.h"
@@ -13,6 +14,9 @@
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
+#include <QEventLoop>
+#include <QProgressDialog>
+#include <memory>
 #include <QVBoxLayout>
 #include <cmath>
 
@@ -129,9 +133,7 @@ void fmData::buildMenus()
     mnGrpItem[0] = mnGrp->addAction(QStringLiteral("行挿入"), this, [this] { InsRows(0); });
     mnGrpItem[1] = mnGrp->addAction(QStringLiteral("行削除"), this, [this] { DelRows(0); });
     mnURL = menuBar->addMenu(QStringLiteral("URL(&U)"));
-    mnURLItem[0] = mnURL->addAction(QStringLiteral("ﾘﾝｸ切れのﾁｪｯｸ"), this, [this] {
-        Dialogs::message(QStringLiteral("この機能はまだ使えません"));
-    });
+    mnURLItem[0] = mnURL->addAction(QStringLiteral("ﾘﾝｸ切れのﾁｪｯｸ"), this, &fmData::ChkLink);
     mnURLItem[1] = mnURL->addAction(QStringLiteral("ﾘﾝｸ切れを削除"), this, &fmData::DelDead);
     mnURLItem[1]->setEnabled(false);
     mnURLItem[2] = mnURL->addSeparator();
@@ -280,6 +282,56 @@ void fmData::DelRows(int index)
             sDel[index] += number + u',';
     }
     g->DeleteRows(start, count);
+}
+
+void fmData::ChkLink()
+{
+    Grid *g = vSpr[1];
+    // A remembered block is checked row by row with each answer shown; otherwise every row,
+    // many at a time, with a progress window that can stop the run.
+    const bool showing = nSel1[1] != 0;
+    const int first = showing ? nSel1[1] : 1;
+    const int last = showing ? qMin(nSel2[1], g->MaxRows()) : g->MaxRows();
+    QList<LinkCheck::Job> jobs;
+    for (int r = first; r <= last; ++r) {
+        g->SetText(7, r, QString());
+        g->SetText(8, r, QString());
+        jobs.append({r, g->GetText(6, r)});
+    }
+    LinkCheck check;
+    check.setDeadlineMs(linkDeadlineMs);
+    std::unique_ptr<QProgressDialog> progress;
+    if (!showing && !jobs.isEmpty()) {
+        progress = std::make_unique<QProgressDialog>(this);
+        progress->setWindowTitle(Dialogs::title());
+        progress->setCancelButtonText(QStringLiteral("中止"));
+        progress->setRange(0, int(jobs.size()));
+        progress->setMinimumDuration(500);
+        progress->setWindowModality(Qt::WindowModal);
+        connect(progress.get(), &QProgressDialog::canceled, &check, &LinkCheck::cancel);
+        connect(&check, &LinkCheck::progress, progress.get(), [&progress](int checked, int total, int dead) {
+            progress->setLabelText(QStringLiteral("%1 / %2　ﾘﾝｸ切れ %3").arg(checked).arg(total).arg(dead));
+            progress->setValue(checked);
+        });
+        linkProgress = progress.get();
+    }
+    connect(&check, &LinkCheck::rowChecked, this, [this, g, showing](int row, const LinkCheck::Result &r) {
+        // Marks and times are the program's writes: the row does not count as changed.
+        g->SetText(7, row, r.mark());
+        g->SetText(8, row, r.tenths());
+        if (showing)
+            Dialogs::message(r.headers);
+        if (row > 10)
+            g->SetTopRow(row - 9);
+    });
+    QEventLoop wait;
+    connect(&check, &LinkCheck::finished, &wait, &QEventLoop::quit);
+    check.start(jobs, showing);
+    if (check.running())
+        wait.exec();
+    linkProgress = nullptr;
+    g->SetTopRow(1);
+    mnURLItem[1]->setEnabled(true);
 }
 
 void fmData::DelDead()

@@ -28,6 +28,11 @@ public:
     void InsRows(int index);
     void DelRows(int index);
     void DelDead();
+    void ChkLink();
+    // The deadline of one address in the link check; tests shorten it.
+    int linkDeadlineMs = 20000;
+    // The link check's progress window while it runs.
+    class QProgressDialog *linkProgress = nullptr;
     void MarkRow(int index, int row);
     void SelRange(int index, int &start, int &count) const;
     // False when the user keeps the window open.

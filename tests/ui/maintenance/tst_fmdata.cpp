@@ -4,6 +4,7 @@
 #include "store/Sql.h"
 #include "store/Statements.h"
 #include "store/Store.h"
+#include "support/LoopbackServer.h"
 #include "ui/maintenance/fmData.h"
 
 #include <QAction>
@@ -279,6 +280,53 @@ private Q_SLOTS:
         Dialogs::setNextAnswer(true);
         m_w->InitDb();
         QVERIFY(!pic(QStringLiteral("100.jpg")));
+    }
+
+    void linkCheck()
+    {
+        LoopbackServer server;
+        QVERIFY(server.start());
+        server.setPage("/ok", "<html>ok</html>");
+        LoopbackServer::Response gone;
+        gone.status = 404;
+        server.setRoute("/gone", gone);
+        open({{1, "News", 1}}, {});
+        const QStringList urls{server.url(QStringLiteral("/ok")), server.url(QStringLiteral("/gone")),
+                               QStringLiteral("not an address"), server.url(QStringLiteral("/ok"))};
+        for (int i = 0; i < urls.size(); ++i)
+            exec(Sql::kInsertLink, {100 + i, urls[i], 1, QStringLiteral("t"), QString(), 1});
+        for (int i = 0; i < 12; ++i)
+            exec(Sql::kInsertLink, {200 + i, server.url(QStringLiteral("/ok")), 1, QStringLiteral("t"), QString(), 1});
+        m_w->LoadData();
+        // Every row, many at once, no boxes.
+        m_w->ChkLink();
+        QVERIFY(Dialogs::shown().isEmpty());
+        QCOMPARE(cell(1, 7, 1), QStringLiteral("◎"));
+        QCOMPARE(cell(1, 7, 2), QStringLiteral("×"));
+        QCOMPARE(cell(1, 7, 3), QStringLiteral("×"));
+        QCOMPARE(cell(1, 7, 16), QStringLiteral("◎"));
+        QVERIFY(!cell(1, 8, 1).isEmpty());
+        QCOMPARE(cell(1, 1, 1), QStringLiteral("11")); // not marked changed
+        QVERIFY(!m_w->bChg);
+        QCOMPARE(m_w->vSpr[1]->TopRow(), 1);
+        QVERIFY(m_w->mnURLItem[1]->isEnabled());
+
+        // A block: one row after the other, each answer's headers shown.
+        m_w->nSel1[1] = 2;
+        m_w->nSel2[1] = 4;
+        m_w->ChkLink();
+        const QStringList texts = Dialogs::shownTexts();
+        QCOMPARE(texts.size(), 3);
+        QVERIFY(texts[0].contains(QStringLiteral("Content-Length: 0"))); // 404 answers, though dead
+        QCOMPARE(texts[1], QString());            // no answer at all: an empty box
+        QVERIFY(texts[2].contains(QStringLiteral("Content-Type: text/html")));
+        QVERIFY(server.requestCount("/gone") >= 2);
+        Dialogs::clearShown();
+
+        // Dead rows go with the next save.
+        m_w->DelDead();
+        QVERIFY(m_w->SaveData());
+        QCOMPARE(rows(QStringLiteral("Select nURL From tURL")).size(), 14);
     }
 
     void pictureCleanUp()
