@@ -2,9 +2,13 @@
 
 #include "Store.h"
 
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+
+#include <sqlite3.h>
+#include <vector>
 
 namespace Sql {
 namespace {
@@ -109,6 +113,82 @@ Rows query(const Statement &st, QString *error)
     if (!forEach(st, [&](const QVariantList &row) { rows.append(row); }, error))
         return {};
     return rows;
+}
+
+bool forEachText(const Statement &st,
+                 const std::function<void(const QString *texts, const double *numbers)> &each,
+                 QString *error)
+{
+    if (!Store::isOpen()) {
+        if (error)
+            *error = st.sql.trimmed() + QStringLiteral(" : the link database is not open");
+        return false;
+    }
+    const QVariant handle = Store::db().driver()->handle();
+    sqlite3 *db = handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0
+        ? *static_cast<sqlite3 *const *>(handle.constData())
+        : nullptr;
+    if (!db) {
+        // Not the engine this read knows: the general way.
+        return forEach(st, [&](const QVariantList &row) {
+            std::vector<QString> texts(static_cast<size_t>(row.size()));
+            std::vector<double> numbers(static_cast<size_t>(row.size()));
+            for (int i = 0; i < row.size(); ++i) {
+                texts[size_t(i)] = row[i].toString();
+                numbers[size_t(i)] = row[i].toDouble();
+            }
+            each(texts.data(), numbers.data());
+        }, error);
+    }
+    auto fail = [&](sqlite3_stmt *stmt) {
+        if (error)
+            *error = st.sql.trimmed() + QStringLiteral(" : ") + QString::fromUtf8(sqlite3_errmsg(db));
+        sqlite3_finalize(stmt);
+        return false;
+    };
+    sqlite3_stmt *stmt = nullptr;
+    if (sqlite3_prepare16_v2(db, st.sql.utf16(), int(st.sql.size() * 2), &stmt, nullptr) != SQLITE_OK)
+        return fail(stmt);
+    for (int i = 0; i < st.values.size(); ++i) {
+        const QVariant &v = st.values[i];
+        int rc;
+        switch (v.typeId()) {
+        case QMetaType::Int:
+        case QMetaType::LongLong:
+        case QMetaType::UInt:
+            rc = sqlite3_bind_int64(stmt, i + 1, v.toLongLong());
+            break;
+        case QMetaType::Double:
+        case QMetaType::Float:
+            rc = sqlite3_bind_double(stmt, i + 1, v.toDouble());
+            break;
+        default: {
+            const QString text = v.toString();
+            rc = sqlite3_bind_text16(stmt, i + 1, text.utf16(), int(text.size() * 2), SQLITE_TRANSIENT);
+        }
+        }
+        if (rc != SQLITE_OK)
+            return fail(stmt);
+    }
+    const int n = sqlite3_column_count(stmt);
+    std::vector<QString> texts(static_cast<size_t>(n));
+    std::vector<double> numbers(static_cast<size_t>(n));
+    for (;;) {
+        const int rc = sqlite3_step(stmt);
+        if (rc == SQLITE_DONE)
+            break;
+        if (rc != SQLITE_ROW)
+            return fail(stmt);
+        for (int c = 0; c < n; ++c) {
+            const auto *t = static_cast<const QChar *>(sqlite3_column_text16(stmt, c));
+            const int bytes = sqlite3_column_bytes16(stmt, c);
+            texts[size_t(c)] = t ? QString(t, bytes / 2) : QString();
+            numbers[size_t(c)] = sqlite3_column_double(stmt, c);
+        }
+        each(texts.data(), numbers.data());
+    }
+    sqlite3_finalize(stmt);
+    return true;
 }
 
 Transaction::Transaction()

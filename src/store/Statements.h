@@ -30,12 +30,12 @@ inline constexpr char kLinksOfGroup[] = "Select U.nURL, U.sURL, G.sGrp, U.sNam, 
                                         " Where U.nGrp = G.nGrp  And U.nGrp= ?"
                                         " Order By G.gSrt, G.sGrp, U.gSrt, U.sNam";
 
-// The same links with their sort keys, unordered: the list sorts them itself in the order
-// above (group sort key, group name, link sort key, title), which is much faster than the
-// engine's sort of whole rows.
+// The same links with their sort keys in number order (a plain walk through the table): the
+// list sorts them itself in the order above (group sort key, group name, link sort key,
+// title), which is much faster than the engine's sort of whole rows.
 inline constexpr char kLinksByGroupKeys[] = "Select U.nURL, U.sURL, G.sGrp, U.sNam, U.sMem, G.gSrt, U.gSrt"
                                             " From tURL U, mGrp G"
-                                            " Where U.nGrp = G.nGrp ";
+                                            " Where U.nGrp = G.nGrp Order By U.nURL";
 inline constexpr char kLinksOfGroupKeys[] = "Select U.nURL, U.sURL, G.sGrp, U.sNam, U.sMem, G.gSrt, U.gSrt"
                                             " From tURL U, mGrp G"
                                             " Where U.nGrp = G.nGrp  And U.nGrp= ?";

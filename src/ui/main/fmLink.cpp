@@ -796,10 +796,9 @@ void fmLink::LoadList(bool bRecent)
         st = n > 0 ? Sql::SetPrm(Sql::kLinksOfGroupKeys, {n}) : Sql::SetPrm(Sql::kLinksByGroupKeys, {});
     }
     QString error;
-    const bool ok = Sql::forEach(st, [&](const QVariantList &rec) {
-        entries.push_back({rec.value(5).toDouble(), rec.value(6).toDouble(),
-                           {QString::number(rec.value(0).toLongLong()), rec.value(1).toString(),
-                            rec.value(2).toString(), rec.value(3).toString(), rec.value(4).toString()}});
+    const bool ok = Sql::forEachText(st, [&](const QString *t, const double *num) {
+        // The recent list has no sort keys: it comes ordered.
+        entries.push_back({bRecent ? 0.0 : num[5], bRecent ? 0.0 : num[6], {t[0], t[1], t[2], t[3], t[4]}});
     }, &error);
     if (!ok) {
         Dialogs::message(QStringLiteral("ﾘｽﾄの読み込みに失敗しました: ") + error);

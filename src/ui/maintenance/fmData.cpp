@@ -16,7 +16,9 @@
 #include <QMenuBar>
 #include <QEventLoop>
 #include <QProgressDialog>
+#include <array>
 #include <memory>
+#include <vector>
 #include <QVBoxLayout>
 #include <cmath>
 
@@ -186,39 +188,44 @@ void fmData::arrange()
 
 bool fmData::FillGrid(int index, const QString &sql, QString *names)
 {
+    // Rows are collected first and reach the grid in one step.
+    auto sortText = [](const QString &t, double v) { return t.isEmpty() ? QString() : QString::number(v, 'f', 1); };
+    std::vector<std::array<QString, 4>> groups;
+    std::vector<std::array<QString, 8>> links;
+    QString list;
     QString error;
-    const Sql::Rows rows = Sql::query(Sql::SetPrm(sql, {}), &error);
-    if (!error.isEmpty()) {
+    const bool ok = Sql::forEachText(Sql::SetPrm(sql, {}), [&](const QString *t, const double *num) {
+        if (index == 0) {
+            groups.push_back({QStringLiteral("11"), t[0], t[1], sortText(t[2], num[2])});
+            if (names) {
+                *names += t[1] + u'\t';
+                list += t[1] + u'\t' + t[0] + u'\r';
+            }
+        } else {
+            links.push_back({QStringLiteral("11"), t[0], t[1], t[2], sortText(t[3], num[3]), t[4], QString(), QString()});
+        }
+    }, &error);
+    if (!ok) {
         Dialogs::message(QStringLiteral("ﾃﾞｰﾀｰの読み込みに失敗しました: ") + error);
         return false;
     }
     Grid *g = vSpr[index];
-    g->SetMaxRows(0);
     if (names) {
-        names->clear();
-        Usr::sGrpList.clear();
-    }
-    if (rows.isEmpty()) {
-        g->SetMaxRows(5); // placeholders without numbers
-    } else {
-        g->SetScreenUpdate(false);
-        g->SetMaxRows(int(rows.size()));
-        int r = 1;
-        for (const QVariantList &rec : rows) {
-            for (int k = 0; k < rec.size(); ++k)
-                g->SetText(k + 2, r, rec[k].isNull() ? QString() : rec[k].toString());
-            if (names) {
-                *names += rec.value(1).toString() + u'\t';
-                Usr::sGrpList += rec.value(1).toString() + u'\t' + QString::number(rec.value(0).toInt()) + u'\r';
-            }
-            ++r;
-        }
-        g->SetScreenUpdate(true);
-    }
-    if (names)
         Usr::CutEnd(*names, QStringLiteral("\t"));
-    for (int r = 1; r <= g->MaxRows(); ++r)
-        g->SetText(1, r, QStringLiteral("11"));
+        Usr::sGrpList = list;
+    }
+    const bool empty = index == 0 ? groups.empty() : links.empty();
+    if (empty) {
+        // Five placeholders without numbers.
+        g->SetMaxRows(0);
+        g->SetMaxRows(5);
+        for (int r = 1; r <= 5; ++r)
+            g->SetText(1, r, QStringLiteral("11"));
+    } else if (index == 0) {
+        g->model()->fillRows(std::move(groups));
+    } else {
+        g->model()->fillRows(std::move(links));
+    }
     return true;
 }
 
