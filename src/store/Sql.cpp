@@ -180,10 +180,11 @@ bool forEachText(const Statement &st,
         if (rc != SQLITE_ROW)
             return fail(stmt);
         for (int c = 0; c < n; ++c) {
+            const int type = sqlite3_column_type(stmt, c);
+            numbers[size_t(c)] = type == SQLITE_INTEGER || type == SQLITE_FLOAT ? sqlite3_column_double(stmt, c) : 0.0;
             const auto *t = static_cast<const QChar *>(sqlite3_column_text16(stmt, c));
             const int bytes = sqlite3_column_bytes16(stmt, c);
             texts[size_t(c)] = t ? QString(t, bytes / 2) : QString();
-            numbers[size_t(c)] = sqlite3_column_double(stmt, c);
         }
         each(texts.data(), numbers.data());
     }

@@ -30,15 +30,15 @@ inline constexpr char kLinksOfGroup[] = "Select U.nURL, U.sURL, G.sGrp, U.sNam, 
                                         " Where U.nGrp = G.nGrp  And U.nGrp= ?"
                                         " Order By G.gSrt, G.sGrp, U.gSrt, U.sNam";
 
-// The same links with their sort keys in number order (a plain walk through the table): the
-// list sorts them itself in the order above (group sort key, group name, link sort key,
-// title), which is much faster than the engine's sort of whole rows.
-inline constexpr char kLinksByGroupKeys[] = "Select U.nURL, U.sURL, G.sGrp, U.sNam, U.sMem, G.gSrt, U.gSrt"
-                                            " From tURL U, mGrp G"
-                                            " Where U.nGrp = G.nGrp Order By U.nURL";
-inline constexpr char kLinksOfGroupKeys[] = "Select U.nURL, U.sURL, G.sGrp, U.sNam, U.sMem, G.gSrt, U.gSrt"
-                                            " From tURL U, mGrp G"
-                                            " Where U.nGrp = G.nGrp  And U.nGrp= ?";
+// The links with their group number and sort key in number order (a plain walk through the
+// table), and every group with its name and sort key: the list joins and sorts them itself in
+// the order above (group sort key, group name, link sort key, title), much faster than the
+// engine's sort of whole rows, and each group's name is held once.
+inline constexpr char kListLinks[] = "Select U.nURL, U.sURL, U.nGrp, U.sNam, U.sMem, U.gSrt"
+                                     " From tURL U Order By U.nURL";
+inline constexpr char kListLinksOfGroup[] = "Select U.nURL, U.sURL, U.nGrp, U.sNam, U.sMem, U.gSrt"
+                                            " From tURL U Where U.nGrp= ? Order By U.nURL";
+inline constexpr char kListGroups[] = "Select nGrp, sGrp, gSrt From mGrp";
 
 // Batch pictures.
 inline constexpr char kAllLinksForImages[] = "Select nURL, sURL From tURL Order By nURL";

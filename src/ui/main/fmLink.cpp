@@ -39,6 +39,7 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QStyle>
+#include <QHash>
 #include <QUrl>
 #include <algorithm>
 #include <array>
@@ -788,18 +789,32 @@ void fmLink::LoadList(bool bRecent)
     // the list as it was and the grid is painted once.
     std::vector<ListEntry> entries;
     entries.reserve(size_t(qMax(vSpr->MaxRows(), 64)));
-    Sql::Statement st;
-    if (bRecent) {
-        st = Sql::SetPrm(Sql::kRecentLinks, {});
-    } else {
-        const int n = Usr::GrpNoOf(cbGrp->currentText());
-        st = n > 0 ? Sql::SetPrm(Sql::kLinksOfGroupKeys, {n}) : Sql::SetPrm(Sql::kLinksByGroupKeys, {});
-    }
     QString error;
-    const bool ok = Sql::forEachText(st, [&](const QString *t, const double *num) {
-        // The recent list has no sort keys: it comes ordered.
-        entries.push_back({bRecent ? 0.0 : num[5], bRecent ? 0.0 : num[6], {t[0], t[1], t[2], t[3], t[4]}});
-    }, &error);
+    bool ok = true;
+    if (bRecent) {
+        ok = Sql::forEachText(Sql::SetPrm(Sql::kRecentLinks, {}), [&](const QString *t, const double *) {
+            entries.push_back({0.0, 0.0, {t[0], t[1], t[2], t[3], t[4]}});
+        }, &error);
+    } else {
+        // Only links whose group row exists are listed, as the joined listing does.
+        struct Group
+        {
+            QString name;
+            double sort;
+        };
+        QHash<qint64, Group> groups;
+        ok = Sql::forEachText(Sql::SetPrm(Sql::kListGroups, {}), [&](const QString *t, const double *num) {
+            groups.insert(qint64(num[0]), {t[1], num[2]});
+        }, &error);
+        const int n = Usr::GrpNoOf(cbGrp->currentText());
+        const Sql::Statement st = n > 0 ? Sql::SetPrm(Sql::kListLinksOfGroup, {n}) : Sql::SetPrm(Sql::kListLinks, {});
+        ok = ok && Sql::forEachText(st, [&](const QString *t, const double *num) {
+            const auto g = groups.constFind(qint64(num[2]));
+            if (g == groups.constEnd())
+                return;
+            entries.push_back({g->sort, num[5], {t[0], t[1], g->name, t[3], t[4]}});
+        }, &error);
+    }
     if (!ok) {
         Dialogs::message(QStringLiteral("ﾘｽﾄの読み込みに失敗しました: ") + error);
         return;
