@@ -200,7 +200,8 @@ void Grid::SetColWidth(int col, double chars)
         return;
     m_widths[size_t(col - 1)] = chars;
     m_model->column(col).width = chars;
-    setColumnWidth(col - 1, int(std::lround(chars * unitPixels())) + 6);
+    // A unit is one average character; the cell's own padding comes on top.
+    setColumnWidth(col - 1, int(std::lround(chars * unitPixels())) + 14);
 }
 
 double Grid::ColWidth(int col) const
