@@ -62,6 +62,12 @@ void LoopbackServer::setRoute(const QByteArray &path, const Response &response)
     m_routes.insert(path, response);
 }
 
+void LoopbackServer::setRoute(const QByteArray &path, const Response &response,
+                              const QByteArray &method)
+{
+    m_methodRoutes.insert({method, path}, response);
+}
+
 void LoopbackServer::setPage(const QByteArray &path, const QByteArray &html)
 {
     Response r;
@@ -129,7 +135,7 @@ void LoopbackServer::onReadyRead(QTcpSocket *socket)
     m_maxInFlight[request.host] = qMax(m_maxInFlight.value(request.host), now);
     m_maxTotal = qMax(m_maxTotal, ++m_total);
 
-    const Response response = responseFor(request.path);
+    const Response response = responseFor(request.path, request.method);
     QPointer<QTcpSocket> guard(socket);
     auto finish = [this, guard, request] {
         --m_inFlight[request.host];
@@ -151,8 +157,12 @@ void LoopbackServer::onReadyRead(QTcpSocket *socket)
         finish();
 }
 
-LoopbackServer::Response LoopbackServer::responseFor(const QByteArray &path) const
+LoopbackServer::Response LoopbackServer::responseFor(const QByteArray &path,
+                                                    const QByteArray &method) const
 {
+    const auto byMethod = m_methodRoutes.constFind({method, path});
+    if (byMethod != m_methodRoutes.constEnd())
+        return *byMethod;
     const auto it = m_routes.constFind(path);
     if (it != m_routes.constEnd())
         return *it;
@@ -173,9 +183,8 @@ LoopbackServer::Response LoopbackServer::responseFor(const QByteArray &path) con
 
 void LoopbackServer::answer(QTcpSocket *socket, const Request &request)
 {
-    const Response r = responseFor(request.path);
-    const int status = request.method == "HEAD" && r.headStatus ? r.headStatus : r.status;
-    QByteArray out = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reason(status) + "\r\n";
+    const Response r = responseFor(request.path, request.method);
+    QByteArray out = "HTTP/1.1 " + QByteArray::number(r.status) + ' ' + reason(r.status) + "\r\n";
     out += "Content-Type: " + r.contentType + "\r\n";
     for (const auto &h : r.headers)
         out += h.first + ": " + h.second + "\r\n";

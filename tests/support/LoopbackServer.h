@@ -24,7 +24,6 @@ public:
         QByteArray body;
         int delayMs = 0;
         bool silent = false;     // read the request, never answer
-        int headStatus = 0;      // a HEAD request gets this status instead, when set
         QByteArray contentType = "text/html; charset=utf-8";
     };
 
@@ -44,6 +43,8 @@ public:
     QString url(const QString &path = QStringLiteral("/")) const;
 
     void setRoute(const QByteArray &path, const Response &response);
+    // A route for one method ("HEAD", "GET", ...) only; it wins over the route for all methods.
+    void setRoute(const QByteArray &path, const Response &response, const QByteArray &method);
     // Shorthand routes.
     void setPage(const QByteArray &path, const QByteArray &html);
     void setRedirect(const QByteArray &path, const QByteArray &location, int status = 301);
@@ -63,10 +64,11 @@ private:
     void onNewConnection();
     void onReadyRead(QTcpSocket *socket);
     void answer(QTcpSocket *socket, const Request &request);
-    Response responseFor(const QByteArray &path) const;
+    Response responseFor(const QByteArray &path, const QByteArray &method = {}) const;
 
     QTcpServer m_server;
     QMap<QByteArray, Response> m_routes;
+    QMap<QPair<QByteArray, QByteArray>, Response> m_methodRoutes; // (method, path)
     QString m_root;
     Response m_fallback;
     QList<Request> m_requests;

@@ -299,7 +299,7 @@ void fmData::ChkLink()
     const bool showing = nSel1[1] != 0;
     const int first = showing ? nSel1[1] : 1;
     const int last = showing ? qMin(nSel2[1], g->MaxRows()) : g->MaxRows();
-    QList<LinkCheck::Job> jobs;
+    QList<LinkCheck::Row> jobs;
     for (int r = first; r <= last; ++r) {
         g->SetText(7, r, QString());
         g->SetText(8, r, QString());
@@ -307,6 +307,8 @@ void fmData::ChkLink()
     }
     LinkCheck check;
     check.setDeadlineMs(linkDeadlineMs);
+    // A block still runs concurrently; its answers are shown one after the other in row order.
+    check.setOrder(showing ? LinkCheck::Order::RowOrder : LinkCheck::Order::AsAnswered);
     std::unique_ptr<QProgressDialog> progress;
     if (!showing && !jobs.isEmpty()) {
         progress = std::make_unique<QProgressDialog>(this);
@@ -322,10 +324,10 @@ void fmData::ChkLink()
         });
         linkProgress = progress.get();
     }
-    connect(&check, &LinkCheck::rowChecked, this, [this, g, showing](int row, const LinkCheck::Result &r) {
+    connect(&check, &LinkCheck::rowChecked, this, [this, g, showing](int row, const LinkResult &r) {
         // Marks and times are the program's writes: the row does not count as changed.
         g->SetText(7, row, r.mark());
-        g->SetText(8, row, r.tenths());
+        g->SetText(8, row, r.timeText());
         if (showing)
             Dialogs::message(r.headers);
         if (row > 10)
@@ -333,8 +335,7 @@ void fmData::ChkLink()
     });
     QEventLoop wait;
     connect(&check, &LinkCheck::finished, &wait, &QEventLoop::quit);
-    check.start(jobs, showing);
-    if (check.running())
+    if (check.start(jobs))
         wait.exec();
     linkProgress = nullptr;
     g->SetTopRow(1);
