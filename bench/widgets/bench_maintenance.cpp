@@ -1,16 +1,12 @@
 #include "app/Usr.h"
 #include "platform/Dialogs.h"
-#include "platform/LinkCheck.h"
 #include "platform/widgets/Grid.h"
 #include "store/Sql.h"
 #include "store/Statements.h"
 #include "store/Store.h"
-#include "support/LoopbackServer.h"
 #include "ui/maintenance/fmData.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <memory>
@@ -66,47 +62,6 @@ static void BM_SaveData10000(benchmark::State &state)
     }
 }
 BENCHMARK(BM_SaveData10000)->Unit(benchmark::kMillisecond)->Iterations(3);
-
-// 1,000 addresses on 8 loopback servers that answer after 200 ms, against one at a time.
-static void BM_LinkCheck1000(benchmark::State &state)
-{
-    std::vector<std::unique_ptr<LoopbackServer>> servers;
-    LoopbackServer::Response slow;
-    slow.delayMs = 200;
-    for (int i = 0; i < 8; ++i) {
-        servers.push_back(std::make_unique<LoopbackServer>());
-        servers.back()->start();
-        servers.back()->setRoute("/page", slow);
-    }
-    auto run = [&](int count, bool sequential) {
-        QList<LinkCheck::Row> jobs;
-        for (int i = 0; i < count; ++i)
-            jobs.append({i + 1, servers[size_t(i % 8)]->url(QStringLiteral("/page"))});
-        LinkCheck check;
-        if (sequential)
-            check.setMaxInFlight(1);
-        QEventLoop loop;
-        QObject::connect(&check, &LinkCheck::finished, &loop, &QEventLoop::quit);
-        QElapsedTimer t;
-        t.start();
-        if (check.start(jobs))
-            loop.exec();
-        return t.elapsed();
-    };
-    const qint64 one = run(20, true);
-    qint64 concurrent = 0;
-    for (auto _ : state)
-        concurrent = run(1000, false);
-    int perHost = 0;
-    for (auto &s : servers)
-        perHost = qMax(perHost, s->maxInFlight("127.0.0.1:" + QByteArray::number(s->port())));
-    const double sequentialMs = double(one) / 20.0 * 1000.0;
-    state.counters["sequential_s_extrapolated"] = sequentialMs / 1000.0;
-    state.counters["concurrent_s"] = double(concurrent) / 1000.0;
-    state.counters["speedup"] = sequentialMs / double(concurrent);
-    state.counters["maxPerHost"] = perHost;
-}
-BENCHMARK(BM_LinkCheck1000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 int main(int argc, char **argv)
 {

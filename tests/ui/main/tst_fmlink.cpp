@@ -6,6 +6,7 @@
 #include "store/Sql.h"
 #include "store/Statements.h"
 #include "store/Store.h"
+#include "support/SqlSteps.h"
 #include "support/FakeBrowser.h"
 #include "ui/main/fmLink.h"
 
@@ -36,16 +37,8 @@ private:
     QStringList m_captures;
     std::function<void()> onCapture;
 
-    static Sql::Rows rows(const QString &sql)
-    {
-        QString error;
-        return Sql::query(Sql::SetPrm(sql, {}), &error);
-    }
-    static void exec(const QString &sql, const QVariantList &values = {})
-    {
-        QString error;
-        QVERIFY2(Sql::exec(Sql::SetPrm(sql, values), &error), qPrintable(error));
-    }
+    static Sql::Rows rows(const QString &sql) { return SqlSteps::rows(sql); }
+    static void exec(const QString &sql, const QVariantList &values = {}) { SqlSteps::exec(sql, values); }
 
     // A window over a database holding the given links (number, address, group, title, sort).
     void open(const QList<QVariantList> &links = {}, const QList<QVariantList> &groups = {})

@@ -4,6 +4,7 @@
 #include "store/Sql.h"
 #include "store/Statements.h"
 #include "store/Store.h"
+#include "support/SqlSteps.h"
 #include "support/LoopbackServer.h"
 #include "ui/maintenance/fmData.h"
 
@@ -22,16 +23,8 @@ private:
     std::unique_ptr<QTemporaryDir> m_tmp;
     std::unique_ptr<fmData> m_w;
 
-    static Sql::Rows rows(const QString &sql)
-    {
-        QString error;
-        return Sql::query(Sql::SetPrm(sql, {}), &error);
-    }
-    static void exec(const QString &sql, const QVariantList &values = {})
-    {
-        QString error;
-        QVERIFY2(Sql::exec(Sql::SetPrm(sql, values), &error), qPrintable(error));
-    }
+    static Sql::Rows rows(const QString &sql) { return SqlSteps::rows(sql); }
+    static void exec(const QString &sql, const QVariantList &values = {}) { SqlSteps::exec(sql, values); }
     void touch(const QString &name)
     {
         QFile f(Usr::sDataPh + QStringLiteral("Pic/") + name);
