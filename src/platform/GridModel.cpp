@@ -15,11 +15,10 @@ void GridModel::SetMaxCols(int n)
     if (n == m_cols)
         return;
     beginResetModel();
-    std::vector<QString> cells(size_t(m_rows) * size_t(n));
-    for (int r = 1; r <= m_rows; ++r)
-        for (int c = 1; c <= qMin(n, m_cols); ++c)
-            cells[size_t(r - 1) * size_t(n) + size_t(c - 1)] = std::move(cell(c, r));
-    m_cells = std::move(cells);
+    if (n < m_cols) {
+        for (PackedRow &row : m_data)
+            row.truncate(n);
+    }
     m_cols = n;
     m_columns.resize(size_t(n));
     endResetModel();
@@ -32,19 +31,19 @@ void GridModel::SetMaxRows(int n)
         return;
     if (!m_updates) {
         m_rows = n;
-        m_cells.resize(size_t(n) * size_t(m_cols));
+        m_data.resize(size_t(n));
         m_dirty = true;
         return;
     }
     if (n > m_rows) {
         beginInsertRows({}, m_rows, n - 1);
-        m_cells.resize(size_t(n) * size_t(m_cols));
+        m_data.resize(size_t(n));
         m_rows = n;
         endInsertRows();
     } else {
         beginRemoveRows({}, n, m_rows - 1);
-        m_cells.resize(size_t(n) * size_t(m_cols));
-        m_cells.shrink_to_fit();
+        m_data.resize(size_t(n));
+        m_data.shrink_to_fit();
         m_rows = n;
         endRemoveRows();
     }
@@ -83,7 +82,7 @@ void GridModel::SetText(int col, int row, const QString &text)
         if (formatNumber(col, text, &formatted))
             value = formatted;
     }
-    cell(col, row) = value;
+    setCell(col, row, value);
     if (m_updates) {
         const QModelIndex i = index(row - 1, col - 1);
         Q_EMIT dataChanged(i, i);
@@ -97,7 +96,7 @@ void GridModel::InsertRows(int first, int count)
     if (count <= 0 || first < 1 || first > m_rows + 1)
         return;
     beginInsertRows({}, first - 1, first + count - 2);
-    m_cells.insert(m_cells.begin() + qsizetype(first - 1) * m_cols, size_t(count) * size_t(m_cols), QString());
+    m_data.insert(m_data.begin() + (first - 1), size_t(count), PackedRow());
     m_rows += count;
     endInsertRows();
 }
@@ -108,16 +107,27 @@ void GridModel::DeleteRows(int first, int count)
         return;
     count = qMin(count, m_rows - first + 1);
     beginRemoveRows({}, first - 1, first + count - 2);
-    const auto from = m_cells.begin() + qsizetype(first - 1) * m_cols;
-    m_cells.erase(from, from + qsizetype(count) * m_cols);
+    const auto from = m_data.begin() + (first - 1);
+    m_data.erase(from, from + count);
     m_rows -= count;
     endRemoveRows();
 }
 
+void GridModel::fillRows(std::vector<PackedRow> &&rows)
+{
+    beginResetModel();
+    m_data = std::move(rows);
+    m_data.shrink_to_fit();
+    for (PackedRow &row : m_data)
+        row.truncate(m_cols);
+    m_rows = int(m_data.size());
+    endResetModel();
+}
+
 void GridModel::ClearAll()
 {
-    for (QString &s : m_cells)
-        s = QString();
+    for (PackedRow &row : m_data)
+        row = PackedRow();
     if (m_updates && m_rows > 0 && m_cols > 0)
         Q_EMIT dataChanged(index(0, 0), index(m_rows - 1, m_cols - 1));
     else
@@ -202,7 +212,7 @@ bool GridModel::setData(const QModelIndex &index, const QVariant &value, int rol
     }
     if (cell(col, row) == text)
         return true;
-    cell(col, row) = text;
+    setCell(col, row, text);
     Q_EMIT dataChanged(index, index);
     Q_EMIT userChanged(col, row);
     return true;

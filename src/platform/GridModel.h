@@ -3,10 +3,11 @@
 #include <QAbstractTableModel>
 #include <QColor>
 #include <QStringList>
-#include <array>
 #include <vector>
 
-// The cells of one grid as flat strings. Columns and rows count from 1 as the windows number
+#include "PackedRow.h"
+
+// The cells of one grid, each row packed as UTF-8 and turned into text only when read. Columns and rows count from 1 as the windows number
 // them; row 0 is the header row and column 0 the row-number column (Qt's headers).
 class GridModel : public QAbstractTableModel
 {
@@ -43,20 +44,9 @@ public:
     void InsertRows(int first, int count);
     void DeleteRows(int first, int count);
     void ClearAll();
-    // Replaces every row in one step; each row gives the first N columns.
-    template<size_t N>
-    void fillRows(std::vector<std::array<QString, N>> &&rows)
-    {
-        beginResetModel();
-        m_rows = int(rows.size());
-        m_cells.assign(size_t(m_rows) * size_t(m_cols), QString());
-        m_cells.shrink_to_fit();
-        const size_t n = qMin(N, size_t(m_cols));
-        for (size_t r = 0; r < rows.size(); ++r)
-            for (size_t c = 0; c < n; ++c)
-                m_cells[r * size_t(m_cols) + c] = std::move(rows[r][c]);
-        endResetModel();
-    }
+    // Replaces every row in one step; each row gives the cells of the first columns. Cells
+    // past the grid's columns are dropped.
+    void fillRows(std::vector<PackedRow> &&rows);
 
     // While updates are off, cell writes are collected and shown in one step afterwards.
     void SetScreenUpdate(bool on);
@@ -82,16 +72,13 @@ Q_SIGNALS:
     void userChanged(int col, int row);
 
 private:
-    QString &cell(int col, int row) { return m_cells[size_t(row - 1) * size_t(m_cols) + size_t(col - 1)]; }
-    const QString &cell(int col, int row) const
-    {
-        return m_cells[size_t(row - 1) * size_t(m_cols) + size_t(col - 1)];
-    }
+    QString cell(int col, int row) const { return m_data[size_t(row - 1)].text(col - 1); }
+    void setCell(int col, int row, const QString &text) { m_data[size_t(row - 1)].set(col - 1, text.toUtf8()); }
     bool valid(int col, int row) const { return col >= 1 && col <= m_cols && row >= 1 && row <= m_rows; }
 
     int m_cols = 0;
     int m_rows = 0;
-    std::vector<QString> m_cells;
+    std::vector<PackedRow> m_data;
     std::vector<Column> m_columns;
     bool m_updates = true;
     bool m_dirty = false;

@@ -115,9 +115,36 @@ Rows query(const Statement &st, QString *error)
     return rows;
 }
 
-bool forEachText(const Statement &st,
-                 const std::function<void(const QString *texts, const double *numbers)> &each,
-                 QString *error)
+QByteArrayView TextRow::text(int col) const
+{
+    if (m_stmt) {
+        if (col < 0 || col >= m_count)
+            return {};
+        const auto *t = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, col));
+        // The length after the text: it is the length of the text in its converted form.
+        return t ? QByteArrayView(t, sqlite3_column_bytes(m_stmt, col)) : QByteArrayView();
+    }
+    if (!m_values || col < 0 || col >= m_values->size())
+        return {};
+    if (m_utf8.size() < size_t(m_values->size()))
+        m_utf8.resize(size_t(m_values->size()));
+    m_utf8[size_t(col)] = m_values->at(col).toString().toUtf8();
+    return m_utf8[size_t(col)];
+}
+
+double TextRow::number(int col) const
+{
+    if (m_stmt) {
+        if (col < 0 || col >= m_count)
+            return 0.0;
+        // The type as read before any conversion: a text field counts as no number.
+        const int type = m_types[col];
+        return type == SQLITE_INTEGER || type == SQLITE_FLOAT ? sqlite3_column_double(m_stmt, col) : 0.0;
+    }
+    return m_values && col >= 0 && col < m_values->size() ? m_values->at(col).toDouble() : 0.0;
+}
+
+bool forEachUtf8(const Statement &st, const std::function<void(const TextRow &)> &each, QString *error)
 {
     if (!Store::isOpen()) {
         if (error)
@@ -130,14 +157,10 @@ bool forEachText(const Statement &st,
         : nullptr;
     if (!db) {
         // Not the engine this read knows: the general way.
-        return forEach(st, [&](const QVariantList &row) {
-            std::vector<QString> texts(static_cast<size_t>(row.size()));
-            std::vector<double> numbers(static_cast<size_t>(row.size()));
-            for (int i = 0; i < row.size(); ++i) {
-                texts[size_t(i)] = row[i].toString();
-                numbers[size_t(i)] = row[i].toDouble();
-            }
-            each(texts.data(), numbers.data());
+        TextRow row;
+        return forEach(st, [&](const QVariantList &values) {
+            row.m_values = &values;
+            each(row);
         }, error);
     }
     auto fail = [&](sqlite3_stmt *stmt) {
@@ -171,22 +194,20 @@ bool forEachText(const Statement &st,
             return fail(stmt);
     }
     const int n = sqlite3_column_count(stmt);
-    std::vector<QString> texts(static_cast<size_t>(n));
-    std::vector<double> numbers(static_cast<size_t>(n));
+    std::vector<int> types(static_cast<size_t>(n));
+    TextRow row;
+    row.m_stmt = stmt;
+    row.m_types = types.data();
+    row.m_count = n;
     for (;;) {
         const int rc = sqlite3_step(stmt);
         if (rc == SQLITE_DONE)
             break;
         if (rc != SQLITE_ROW)
             return fail(stmt);
-        for (int c = 0; c < n; ++c) {
-            const int type = sqlite3_column_type(stmt, c);
-            numbers[size_t(c)] = type == SQLITE_INTEGER || type == SQLITE_FLOAT ? sqlite3_column_double(stmt, c) : 0.0;
-            const auto *t = static_cast<const QChar *>(sqlite3_column_text16(stmt, c));
-            const int bytes = sqlite3_column_bytes16(stmt, c);
-            texts[size_t(c)] = t ? QString(t, bytes / 2) : QString();
-        }
-        each(texts.data(), numbers.data());
+        for (int c = 0; c < n; ++c)
+            types[size_t(c)] = sqlite3_column_type(stmt, c);
+        each(row);
     }
     sqlite3_finalize(stmt);
     return true;

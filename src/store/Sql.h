@@ -5,6 +5,9 @@
 #include <QVariant>
 #include <QVariantList>
 #include <functional>
+#include <vector>
+
+struct sqlite3_stmt;
 
 // Filling and running statements on the one link database.
 namespace Sql {
@@ -33,10 +36,27 @@ Rows query(const Statement &st, QString *error = nullptr);
 bool forEach(const Statement &st, const std::function<void(const QVariantList &)> &each,
              QString *error = nullptr);
 
-// The fast read for large lists: each row's fields as texts (numbers in their decimal form)
-// and as numbers, straight from the engine. No QVariant per field.
-bool forEachText(const Statement &st,
-                 const std::function<void(const QString *texts, const double *numbers)> &each,
+// One row of the fast read. A field is turned into text or number only when asked for, so a
+// number column read as a number is never rendered as text.
+class TextRow
+{
+public:
+    // The field as UTF-8 (a number in its decimal form); valid until the next row.
+    QByteArrayView text(int col) const;
+    // The field as a number; 0 for a text or an empty field.
+    double number(int col) const;
+
+private:
+    friend bool forEachUtf8(const Statement &, const std::function<void(const TextRow &)> &, QString *);
+    sqlite3_stmt *m_stmt = nullptr;
+    const int *m_types = nullptr; // each field's type, taken before any conversion
+    int m_count = 0;
+    const QVariantList *m_values = nullptr; // when not read from the engine itself
+    mutable std::vector<QByteArray> m_utf8;
+};
+
+// The fast read for large lists, straight from the engine: no QVariant or QString per field.
+bool forEachUtf8(const Statement &st, const std::function<void(const TextRow &)> &each,
                  QString *error = nullptr);
 
 // Groups statements: everything between begin and commit stands or falls together. A guard

@@ -107,17 +107,55 @@ private Q_SLOTS:
     void oneStepFill()
     {
         GridModel m;
-        m.SetMaxCols(5);
+        m.SetMaxCols(3);
         QSignalSpy reset(&m, &QAbstractItemModel::modelReset);
-        std::vector<std::array<QString, 5>> rows;
+        std::vector<PackedRow> rows;
         for (int i = 0; i < 1000; ++i)
-            rows.push_back({QString::number(i), QStringLiteral("u"), QStringLiteral("g"), QStringLiteral("t"), QString()});
+            rows.push_back(PackedRow{QByteArray::number(i), "ｸﾞﾙｰﾌﾟ", "", "past the last column"});
+        rows.emplace_back(); // a row with no cells
         m.fillRows(std::move(rows));
         QCOMPARE(reset.size(), 1);
-        QCOMPARE(m.MaxRows(), 1000);
+        QCOMPARE(m.MaxRows(), 1001);
         QCOMPARE(m.GetText(1, 1000), QStringLiteral("999"));
-        m.fillRows(std::vector<std::array<QString, 5>>{});
+        QCOMPARE(m.GetText(2, 1), QStringLiteral("ｸﾞﾙｰﾌﾟ"));
+        QCOMPARE(m.data(m.index(0, 1), Qt::DisplayRole).toString(), QStringLiteral("ｸﾞﾙｰﾌﾟ"));
+        QCOMPARE(m.GetText(3, 1), QString());
+        QCOMPARE(m.GetText(2, 1001), QString());
+        // A cell past the filled ones is written and read back; its neighbours keep theirs.
+        m.SetText(3, 1001, QStringLiteral("新しい"));
+        m.SetText(2, 5, QStringLiteral("a longer text than before, in the middle of the row"));
+        QCOMPARE(m.GetText(3, 1001), QStringLiteral("新しい"));
+        QCOMPARE(m.GetText(1, 5), QStringLiteral("4"));
+        QCOMPARE(m.GetText(2, 5), QStringLiteral("a longer text than before, in the middle of the row"));
+        // Columns taken away and given back come back empty.
+        m.SetMaxCols(1);
+        m.SetMaxCols(3);
+        QCOMPARE(m.GetText(1, 5), QStringLiteral("4"));
+        QCOMPARE(m.GetText(2, 5), QString());
+        m.fillRows({});
         QCOMPARE(m.MaxRows(), 0);
+    }
+
+    void engineTextOrder_data()
+    {
+        QTest::addColumn<QString>("a");
+        QTest::addColumn<QString>("b");
+        QTest::addColumn<int>("order");
+        QTest::newRow("case ignored") << "News" << "nEWS" << 0;
+        QTest::newRow("prefix first") << "News" << "newsletter" << -1;
+        QTest::newRow("capitals fold to small") << "_x" << "A" << -1; // '_' lies between the two
+        QTest::newRow("only ASCII folded") << "Ä" << "ä" << -1;
+        QTest::newRow("half-width after full-width") << "ｱ" << "ア" << 1;
+        QTest::newRow("code points, not UTF-16 units") << "\U0001F600" << "\uFF21" << 1;
+        QTest::newRow("empty first") << "" << "a" << -1;
+    }
+    void engineTextOrder()
+    {
+        QFETCH(QString, a);
+        QFETCH(QString, b);
+        QFETCH(int, order);
+        QCOMPARE(compareNoCase(a.toUtf8(), b.toUtf8()), order);
+        QCOMPARE(compareNoCase(b.toUtf8(), a.toUtf8()), -order);
     }
 
     void writesWhileUpdatesAreOffArriveAsOneReset()

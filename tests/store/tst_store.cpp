@@ -204,6 +204,33 @@ private Q_SLOTS:
         QVERIFY(!after.first().value(3).isNull());
     }
 
+    void fastReadGivesTextsAndNumbers()
+    {
+        freshDb();
+        addLink(100, QStringLiteral("http://例え.jp/ｶﾀｶﾅ"), 3, QStringLiteral("題名"), 1.5);
+        addLink(101, QStringLiteral("http://x/"), 0, QString(), 100);
+        QString error;
+        QVERIFY(Sql::exec(Sql::SetPrm(QStringLiteral("Update tURL Set gSrt='abc' Where nURL=101"), {}), &error));
+        QStringList texts;
+        QList<double> numbers;
+        const QString sql = QStringLiteral("Select nURL, sURL, sNam, gSrt, Null From tURL Order By nURL");
+        QVERIFY(Sql::forEachUtf8(Sql::SetPrm(sql, {}), [&](const Sql::TextRow &r) {
+            // A number is the same whether its text was asked for first or not.
+            texts << QString::fromUtf8(r.text(0)) << QString::fromUtf8(r.text(1)) << QString::fromUtf8(r.text(2))
+                  << QString::fromUtf8(r.text(3)) << QString::fromUtf8(r.text(4)) << QString::fromUtf8(r.text(9));
+            numbers << r.number(0) << r.number(3) << r.number(4) << r.number(9);
+        }, &error));
+        QCOMPARE(texts, (QStringList{"100", "http://例え.jp/ｶﾀｶﾅ", "題名", "1.5", "", "",
+                                     "101", "http://x/", "", "abc", "", ""}));
+        QCOMPARE(numbers, (QList<double>{100, 1.5, 0, 0, 101, 0, 0, 0}));
+        QVERIFY(error.isEmpty());
+        QVERIFY(!Sql::forEachUtf8(Sql::SetPrm(QStringLiteral("Select nope From tURL"), {}), [](const Sql::TextRow &) {}, &error));
+        QVERIFY2(error.contains(QStringLiteral("nope")), qPrintable(error));
+        Store::CloseDb();
+        QVERIFY(!Sql::forEachUtf8(Sql::SetPrm(sql, {}), [](const Sql::TextRow &) {}, &error));
+        QVERIFY(error.contains(QStringLiteral("not open")));
+    }
+
     void lookupIgnoresLetterCase()
     {
         freshDb();

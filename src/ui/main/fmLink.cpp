@@ -5,6 +5,7 @@
 #include "platform/Dialogs.h"
 #include "platform/EventWait.h"
 #include "platform/NumberText.h"
+#include "platform/PackedRow.h"
 #include "platform/Twips.h"
 #include "platform/WebBrowser.h"
 #include "platform/widgets/Grid.h"
@@ -42,7 +43,6 @@
 #include <QHash>
 #include <QUrl>
 #include <algorithm>
-#include <array>
 #include <vector>
 
 namespace {
@@ -757,62 +757,66 @@ void fmLink::LoadGrp()
 
 namespace {
 
-// Text order as the database compares: letter case ignored for ASCII only.
-int compareNoCase(const QString &a, const QString &b)
-{
-    const qsizetype n = qMin(a.size(), b.size());
-    for (qsizetype i = 0; i < n; ++i) {
-        char16_t x = a[i].unicode();
-        char16_t y = b[i].unicode();
-        if (x >= u'A' && x <= u'Z')
-            x = char16_t(x + 32);
-        if (y >= u'A' && y <= u'Z')
-            y = char16_t(y + 32);
-        if (x != y)
-            return x < y ? -1 : 1;
-    }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
-
 struct ListEntry
 {
-    double groupSort;
+    int groupRank;
     double linkSort;
-    std::array<QString, 5> cells; // nURL, sURL, sGrp, sNam, sMem
+    PackedRow cells; // nURL, sURL, sGrp, sNam, sMem
 };
+
+struct ListGroup
+{
+    QByteArray name;
+    double sort = 0;
+    int rank = 0;
+};
+
+// Ranks groups by sort key then name; groups equal in both share a rank, so their links mix
+// as the joined listing would mix them.
+void rankGroups(QHash<qint64, ListGroup> &groups)
+{
+    std::vector<ListGroup *> order;
+    order.reserve(size_t(groups.size()));
+    for (ListGroup &g : groups)
+        order.push_back(&g);
+    auto before = [](const ListGroup *a, const ListGroup *b) {
+        if (a->sort != b->sort)
+            return a->sort < b->sort;
+        return compareNoCase(a->name, b->name) < 0;
+    };
+    std::sort(order.begin(), order.end(), before);
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i]->rank = i > 0 && !before(order[i - 1], order[i]) ? order[i - 1]->rank : int(i);
+}
 
 } // namespace
 
 void fmLink::LoadList(bool bRecent)
 {
     // The rows are collected first and reach the grid in one step, so a failing query leaves
-    // the list as it was and the grid is painted once.
+    // the list as it was and the grid is painted once. They stay UTF-8 from the engine on.
     std::vector<ListEntry> entries;
     entries.reserve(size_t(qMax(vSpr->MaxRows(), 64)));
     QString error;
     bool ok = true;
     if (bRecent) {
-        ok = Sql::forEachText(Sql::SetPrm(Sql::kRecentLinks, {}), [&](const QString *t, const double *) {
-            entries.push_back({0.0, 0.0, {t[0], t[1], t[2], t[3], t[4]}});
+        ok = Sql::forEachUtf8(Sql::SetPrm(Sql::kRecentLinks, {}), [&](const Sql::TextRow &r) {
+            entries.push_back({0, 0.0, PackedRow{r.text(0), r.text(1), r.text(2), r.text(3), r.text(4)}});
         }, &error);
     } else {
         // Only links whose group row exists are listed, as the joined listing does.
-        struct Group
-        {
-            QString name;
-            double sort;
-        };
-        QHash<qint64, Group> groups;
-        ok = Sql::forEachText(Sql::SetPrm(Sql::kListGroups, {}), [&](const QString *t, const double *num) {
-            groups.insert(qint64(num[0]), {t[1], num[2]});
+        QHash<qint64, ListGroup> groups;
+        ok = Sql::forEachUtf8(Sql::SetPrm(Sql::kListGroups, {}), [&](const Sql::TextRow &r) {
+            groups.insert(qint64(r.number(0)), {r.text(1).toByteArray(), r.number(2), 0});
         }, &error);
+        rankGroups(groups);
         const int n = Usr::GrpNoOf(cbGrp->currentText());
         const Sql::Statement st = n > 0 ? Sql::SetPrm(Sql::kListLinksOfGroup, {n}) : Sql::SetPrm(Sql::kListLinks, {});
-        ok = ok && Sql::forEachText(st, [&](const QString *t, const double *num) {
-            const auto g = groups.constFind(qint64(num[2]));
+        ok = ok && Sql::forEachUtf8(st, [&](const Sql::TextRow &r) {
+            const auto g = groups.constFind(qint64(r.number(2)));
             if (g == groups.constEnd())
                 return;
-            entries.push_back({g->sort, num[5], {t[0], t[1], g->name, t[3], t[4]}});
+            entries.push_back({g->rank, r.number(5), PackedRow{r.text(0), r.text(1), g->name, r.text(3), r.text(4)}});
         }, &error);
     }
     if (!ok) {
@@ -822,16 +826,14 @@ void fmLink::LoadList(bool bRecent)
     if (!bRecent) {
         // Groups by sort key then name, links by sort key then title.
         std::stable_sort(entries.begin(), entries.end(), [](const ListEntry &a, const ListEntry &b) {
-            if (a.groupSort != b.groupSort)
-                return a.groupSort < b.groupSort;
-            if (const int c = compareNoCase(a.cells[2], b.cells[2]))
-                return c < 0;
+            if (a.groupRank != b.groupRank)
+                return a.groupRank < b.groupRank;
             if (a.linkSort != b.linkSort)
                 return a.linkSort < b.linkSort;
-            return compareNoCase(a.cells[3], b.cells[3]) < 0;
+            return compareNoCase(a.cells.cell(3), b.cells.cell(3)) < 0;
         });
     }
-    std::vector<std::array<QString, 5>> rows;
+    std::vector<PackedRow> rows;
     rows.reserve(entries.size());
     for (ListEntry &e : entries)
         rows.push_back(std::move(e.cells));

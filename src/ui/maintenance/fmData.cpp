@@ -16,7 +16,6 @@
 #include <QMenuBar>
 #include <QEventLoop>
 #include <QProgressDialog>
-#include <array>
 #include <memory>
 #include <vector>
 #include <QVBoxLayout>
@@ -188,21 +187,24 @@ void fmData::arrange()
 
 bool fmData::FillGrid(int index, const QString &sql, QString *names)
 {
-    // Rows are collected first and reach the grid in one step.
-    auto sortText = [](const QString &t, double v) { return t.isEmpty() ? QString() : QString::number(v, 'f', 1); };
-    std::vector<std::array<QString, 4>> groups;
-    std::vector<std::array<QString, 8>> links;
+    // Rows are collected first and reach the grid in one step, as UTF-8 from the engine on.
+    auto sortText = [](const Sql::TextRow &r, int col) {
+        return r.text(col).isEmpty() ? QByteArray() : QByteArray::number(r.number(col), 'f', 1);
+    };
+    const QByteArrayView fresh("11");
+    std::vector<PackedRow> rows;
     QString list;
     QString error;
-    const bool ok = Sql::forEachText(Sql::SetPrm(sql, {}), [&](const QString *t, const double *num) {
+    const bool ok = Sql::forEachUtf8(Sql::SetPrm(sql, {}), [&](const Sql::TextRow &r) {
         if (index == 0) {
-            groups.push_back({QStringLiteral("11"), t[0], t[1], sortText(t[2], num[2])});
+            rows.push_back(PackedRow{fresh, r.text(0), r.text(1), sortText(r, 2)});
             if (names) {
-                *names += t[1] + u'\t';
-                list += t[1] + u'\t' + t[0] + u'\r';
+                const QString name = QString::fromUtf8(r.text(1));
+                *names += name + u'\t';
+                list += name + u'\t' + QString::fromUtf8(r.text(0)) + u'\r';
             }
         } else {
-            links.push_back({QStringLiteral("11"), t[0], t[1], t[2], sortText(t[3], num[3]), t[4], QString(), QString()});
+            rows.push_back(PackedRow{fresh, r.text(0), r.text(1), r.text(2), sortText(r, 3), r.text(4)});
         }
     }, &error);
     if (!ok) {
@@ -214,17 +216,14 @@ bool fmData::FillGrid(int index, const QString &sql, QString *names)
         Usr::CutEnd(*names, QStringLiteral("\t"));
         Usr::sGrpList = list;
     }
-    const bool empty = index == 0 ? groups.empty() : links.empty();
-    if (empty) {
+    if (rows.empty()) {
         // Five placeholders without numbers.
         g->SetMaxRows(0);
         g->SetMaxRows(5);
         for (int r = 1; r <= 5; ++r)
             g->SetText(1, r, QStringLiteral("11"));
-    } else if (index == 0) {
-        g->model()->fillRows(std::move(groups));
     } else {
-        g->model()->fillRows(std::move(links));
+        g->model()->fillRows(std::move(rows));
     }
     return true;
 }

@@ -128,6 +128,29 @@ private Q_SLOTS:
         QCOMPARE(m_w->vSpr->MaxRows(), 4);
     }
 
+    void listOrderIsTheEngines()
+    {
+        // Groups with equal sort keys, names differing in case or past ASCII, and titles that
+        // differ late, in case only, or in characters outside the basic plane.
+        const QStringList groupNames{"beta", "Alpha", "alpha2", "Ａｌｐｈａ", "ｶﾞﾙ", "_under"};
+        const QStringList titles{"Title of the page A", "title of the page b", "Title of the page ä",
+                                 "Title of the page \U0001F600", "Title of the page \uFF21", "", "ｱ", "ア", "Zed"};
+        QList<QVariantList> groups;
+        for (int g = 0; g < groupNames.size(); ++g)
+            groups.append({g + 1, groupNames[g], g % 2 ? 5 : 7});
+        QList<QVariantList> links;
+        for (int i = 0; i < 120; ++i)
+            links.append({100 + i, QStringLiteral("http://x/%1").arg(i), i % 7, titles[i % titles.size()], (i / 9) % 3});
+        open(links, groups);
+        const Sql::Rows expected = rows(QString::fromUtf8(Sql::kLinksByGroup) + QStringLiteral(", U.nURL"));
+        QCOMPARE(m_w->vSpr->MaxRows(), int(expected.size()));
+        for (int r = 1; r <= m_w->vSpr->MaxRows(); ++r) {
+            QCOMPARE(cell(1, r), expected[r - 1].value(0).toString());
+            QCOMPARE(cell(3, r), expected[r - 1].value(2).toString());
+            QCOMPARE(cell(4, r), expected[r - 1].value(3).toString());
+        }
+    }
+
     void recentListsFifty()
     {
         QList<QVariantList> links;

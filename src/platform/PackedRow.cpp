@@ -1,0 +1,133 @@
+#include "PackedRow.h"
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+quint32 load(const char *p)
+{
+    quint32 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+void store(char *p, quint32 v)
+{
+    std::memcpy(p, &v, sizeof v);
+}
+
+unsigned char fold(unsigned char c)
+{
+    return c >= 'A' && c <= 'Z' ? c + 32 : c;
+}
+
+} // namespace
+
+PackedRow::PackedRow(std::span<const QByteArrayView> cells)
+{
+    const auto n = quint32(cells.size());
+    if (n == 0)
+        return;
+    size_t total = 0;
+    for (const QByteArrayView &c : cells)
+        total += size_t(c.size());
+    const size_t head = sizeof(quint32) * (size_t(n) + 1);
+    m_block.reset(new char[head + total]);
+    char *p = m_block.get();
+    store(p, n);
+    char *text = p + head;
+    quint32 at = 0;
+    for (quint32 i = 0; i < n; ++i) {
+        const QByteArrayView c = cells[i];
+        if (!c.isEmpty())
+            std::memcpy(text + at, c.data(), size_t(c.size()));
+        at += quint32(c.size());
+        store(p + sizeof(quint32) * (i + 1), at);
+    }
+}
+
+PackedRow::PackedRow(const PackedRow &other)
+{
+    if (!other.m_block)
+        return;
+    const int n = other.size();
+    const size_t bytes = sizeof(quint32) * (size_t(n) + 1) + (n > 0 ? other.end(n - 1) : 0);
+    m_block.reset(new char[bytes]);
+    std::memcpy(m_block.get(), other.m_block.get(), bytes);
+}
+
+PackedRow &PackedRow::operator=(const PackedRow &other)
+{
+    if (this != &other)
+        *this = PackedRow(other);
+    return *this;
+}
+
+int PackedRow::size() const
+{
+    return m_block ? int(load(m_block.get())) : 0;
+}
+
+quint32 PackedRow::end(int i) const
+{
+    return load(m_block.get() + sizeof(quint32) * size_t(i + 1));
+}
+
+const char *PackedRow::bytes() const
+{
+    return m_block.get() + sizeof(quint32) * (size_t(size()) + 1);
+}
+
+QByteArrayView PackedRow::cell(int i) const
+{
+    if (i < 0 || i >= size())
+        return {};
+    const quint32 from = i == 0 ? 0 : end(i - 1);
+    return QByteArrayView(bytes() + from, qsizetype(end(i) - from));
+}
+
+void PackedRow::set(int i, QByteArrayView value)
+{
+    if (i < 0)
+        return;
+    const int n = qMax(size(), i + 1);
+    std::vector<QByteArrayView> cells(static_cast<size_t>(n));
+    for (int c = 0; c < n; ++c)
+        cells[size_t(c)] = c == i ? value : cell(c);
+    // The new block is complete before the old one, which the views point into, goes.
+    *this = PackedRow(cells);
+}
+
+void PackedRow::truncate(int n)
+{
+    if (n >= size())
+        return;
+    std::vector<QByteArrayView> cells(static_cast<size_t>(qMax(n, 0)));
+    for (int c = 0; c < int(cells.size()); ++c)
+        cells[size_t(c)] = cell(c);
+    *this = PackedRow(cells);
+}
+
+int compareNoCase(QByteArrayView a, QByteArrayView b)
+{
+    const qsizetype n = qMin(a.size(), b.size());
+    const auto *x = reinterpret_cast<const unsigned char *>(a.data());
+    const auto *y = reinterpret_cast<const unsigned char *>(b.data());
+    qsizetype i = 0;
+    // Equal bytes fold alike, so a common start is passed over eight bytes at a time.
+    for (; i + 8 <= n; i += 8) {
+        quint64 p, q;
+        std::memcpy(&p, x + i, 8);
+        std::memcpy(&q, y + i, 8);
+        if (p != q)
+            break;
+    }
+    for (; i < n; ++i) {
+        const unsigned char p = fold(x[i]);
+        const unsigned char q = fold(y[i]);
+        if (p != q)
+            return p < q ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+#include <initializer_list>
+#include <memory>
+#include <span>
+
+// One grid row as one block of memory: the cells' UTF-8 texts one after the other, behind a
+// table of where each ends. A list of 100,000 links then costs one allocation per row instead
+// of one per cell, and is filled straight from the engine's UTF-8 texts.
+class PackedRow
+{
+public:
+    PackedRow() = default;
+    explicit PackedRow(std::span<const QByteArrayView> cells);
+    PackedRow(std::initializer_list<QByteArrayView> cells)
+        : PackedRow(std::span<const QByteArrayView>(cells.begin(), cells.size()))
+    {
+    }
+
+    PackedRow(const PackedRow &other);
+    PackedRow &operator=(const PackedRow &other);
+    PackedRow(PackedRow &&) noexcept = default;
+    PackedRow &operator=(PackedRow &&) noexcept = default;
+
+    // Cells held; cells past them read as empty.
+    int size() const;
+    QByteArrayView cell(int i) const;
+    QString text(int i) const { return QString::fromUtf8(cell(i)); }
+    // Rewrites one cell, growing the row when it is past the end.
+    void set(int i, QByteArrayView value);
+    // Drops the cells from n on.
+    void truncate(int n);
+
+private:
+    quint32 end(int i) const;
+    const char *bytes() const;
+
+    std::unique_ptr<char[]> m_block; // quint32 count, quint32 end[count], then the texts
+};
+
+// The engine's NOCASE order: ASCII letters without case, every other byte as it is, a shorter
+// text before a longer one that starts with it. UTF-8 bytes in this order sort as code points.
+int compareNoCase(QByteArrayView a, QByteArrayView b);
