@@ -6,140 +6,124 @@
 #include <QEventLoop>
 #include <QHash>
 #include <QPointer>
-#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTest>
 #include <QTimer>
 
-#include <functional>
-#include <optional>
-
 namespace {
 
-// A scripted client: answers when the script says so, or when the test does.
+// "◎ 200", "× 0 timed out": the mark, the final status and, unless answered, the reason.
+QString verdictOf(const LinkResult &r)
+{
+    static const QStringList reasons {"",           " invalid",   " refused",
+                                      " no answer", " timed out", " too many"};
+    return r.mark() + ' ' + QString::number(r.status) + reasons.value(int(r.reason), " ?");
+}
+
+HttpAnswer answered(int status)
+{
+    return {HttpAnswer::Outcome::Answered, status, {}};
+}
+
+// A scripted client: each reply waits for the test to answer it.
 class FakeClient : public HttpClient
 {
 public:
     class Reply : public HttpReply
     {
     public:
-        Reply(FakeClient *client, const QByteArray &method, const QUrl &url, QObject *parent)
-            : HttpReply(parent)
-            , method(method)
-            , url(url)
-            , m_client(client)
-        {
-        }
-        ~Reply() override { settle(); }
-
-        void abort() override
-        {
-            if (!settled)
-                aborted = true;
-            settle();
-        }
+        using HttpReply::HttpReply;
+        void abort() override { aborted = settled = true; }
         void answer(const HttpAnswer &a)
         {
             QVERIFY(!settled);
-            settle();
+            settled = true;
             QTimer::singleShot(0, this, [this, a] {
                 if (!aborted)
                     Q_EMIT finished(a);
             });
         }
-
-        const QByteArray method;
-        const QUrl url;
+        bool settled = false; // answered or aborted
         bool aborted = false;
-        bool settled = false;
-
-    private:
-        void settle()
-        {
-            if (settled)
-                return;
-            settled = true;
-            --m_client->m_inFlight[LinkCheck::hostKey(url)];
-            --m_client->m_total;
-        }
-        FakeClient *m_client;
     };
 
-    HttpReply *send(const QByteArray &method, const QUrl &url, QObject *parent) override
+    HttpReply *send(const QByteArray &, const QUrl &url, QObject *parent) override
     {
-        auto *reply = new Reply(this, method, url, parent);
-        sent.append(reply);
-        const QString host = LinkCheck::hostKey(url);
-        maxPerHost[host] = qMax(maxPerHost.value(host), ++m_inFlight[host]);
-        maxTotal = qMax(maxTotal, ++m_total);
-        if (script) {
-            if (const std::optional<HttpAnswer> a = script(method, url))
-                reply->answer(*a);
-        }
-        return reply;
+        maxOpen = qMax(maxOpen, int(open().size()) + 1);
+        sent.append(new Reply(parent));
+        urls.append(url);
+        return sent.last();
     }
 
     // Replies not answered yet, in the order they were sent.
     QList<Reply *> open() const
     {
         QList<Reply *> out;
-        for (const QPointer<Reply> &r : sent) {
+        for (const QPointer<Reply> &r : sent)
             if (r && !r->settled)
                 out.append(r);
-        }
         return out;
     }
+    // "a1" for http://a.test/1.
     QStringList sentPaths() const
     {
         QStringList out;
-        for (const QPointer<Reply> &r : sent)
-            out.append(r ? r->url.host() + r->url.path() : QStringLiteral("?"));
+        for (const QUrl &url : urls)
+            out.append(url.host().section(u'.', 0, 0) + url.path().mid(1));
         return out;
     }
 
-    std::function<std::optional<HttpAnswer>(const QByteArray &, const QUrl &)> script;
     QList<QPointer<Reply>> sent;
-    QHash<QString, int> maxPerHost;
-    int maxTotal = 0;
-
-private:
-    QHash<QString, int> m_inFlight;
-    int m_total = 0;
+    QList<QUrl> urls; // of every request sent
+    int maxOpen = 0; // the most requests open at once
 };
 
-HttpAnswer answered(int status, QList<QPair<QByteArray, QByteArray>> headers = {})
+// A check and everything it emitted.
+struct Run
 {
-    HttpAnswer a;
-    a.outcome = HttpAnswer::Outcome::Answered;
-    a.status = status;
-    a.headers = std::move(headers);
-    return a;
-}
+    explicit Run(HttpClient *client = nullptr,
+                 LinkCheck::Order order = LinkCheck::Order::AsAnswered)
+        : check(client)
+    {
+        check.setOrder(order);
+        QObject::connect(&check, &LinkCheck::rowChecked, &check, [this](int row, LinkResult r) {
+            rows.append(row);
+            results.insert(row, r);
+        });
+        QObject::connect(&check, &LinkCheck::progress, &check, [this](int n, int total, int dead) {
+            progress.append({n, total, dead});
+        });
+        QObject::connect(&check, &LinkCheck::finished, &check,
+                         [this](bool cancelled) { finished.append(cancelled); });
+    }
+    // Until the runs'th run has finished.
+    bool wait(int runs = 1, int timeoutMs = 20000)
+    {
+        return QTest::qWaitFor([this, runs] { return finished.size() >= runs; }, timeoutMs);
+    }
 
-struct Collected
-{
+    LinkCheck check;
     QList<int> rows;
     QHash<int, LinkResult> results;
     QList<QList<int>> progress;
     QList<bool> finished;
 };
 
-void collect(LinkCheck &check, Collected &c)
+LoopbackServer::Response response(int status, QList<QPair<QByteArray, QByteArray>> headers = {})
 {
-    QObject::connect(&check, &LinkCheck::rowChecked, &check, [&c](int row, const LinkResult &r) {
-        c.rows.append(row);
-        c.results.insert(row, r);
-    });
-    QObject::connect(&check, &LinkCheck::progress, &check, [&c](int n, int total, int dead) {
-        c.progress.append({n, total, dead});
-    });
-    QObject::connect(&check, &LinkCheck::finished, &check,
-                     [&c](bool cancelled) { c.finished.append(cancelled); });
+    LoopbackServer::Response r;
+    r.status = status;
+    r.headers = std::move(headers);
+    return r;
 }
 
-bool waitFinished(const Collected &c, int timeoutMs = 20000)
+// "a1 b2" stands for http://a.test/1 and http://b.test/2.
+QStringList fake(const QString &names)
 {
-    return QTest::qWaitFor([&c] { return !c.finished.isEmpty(); }, timeoutMs);
+    QStringList out;
+    for (const QString &a : names.split(u' '))
+        out.append(QStringLiteral("http://%1.test/%2").arg(a.left(1), a.mid(1)));
+    return out;
 }
 
 QList<LinkCheck::Row> rowsFor(const QStringList &addresses, int firstRow = 1)
@@ -156,617 +140,354 @@ class TstLinkCheck : public QObject
 {
     Q_OBJECT
 
-private:
     LoopbackServer m_server;
 
+    // What the server saw: "/a,GET /a" for a HEAD and then a GET.
     QString trace() const
     {
         QStringList out;
         for (const LoopbackServer::Request &r : m_server.requests())
-            out.append(QString::fromUtf8(r.method + ' ' + r.path));
+            out.append(QString::fromUtf8(r.method + ' ' + r.path).remove("HEAD "));
         return out.join(u',');
-    }
-    QByteArray hostHeader(const QString &host) const
-    {
-        return (host + u':' + QString::number(m_server.port())).toUtf8();
     }
 
 private Q_SLOTS:
-    void initTestCase();
-    void init();
-    void cleanup();
+    void initTestCase()
+    {
+        QVERIFY(m_server.start());
+        m_server.setRoute("/ok", response(200, {{"X-Page", "ok"}}));
+        for (int status : {403, 404, 410, 500, 302}) // "/302" has no Location
+            m_server.setRoute("/" + QByteArray::number(status), response(status));
+        m_server.setRedirect("/moved", m_server.url("/ok").toUtf8());
+        m_server.setRedirect("/relative", "ok", 302);
+        m_server.setRedirect("/temporary", "/ok", 307);
+        m_server.setRedirect("/loop-a", "/loop-b");
+        m_server.setRedirect("/loop-b", "/loop-a");
+        for (int i = 1; i <= 11; ++i) // eleven redirects to /ok from /c1, ten from /c2
+            m_server.setRedirect("/c" + QByteArray::number(i),
+                                 i == 11 ? QByteArray("/ok") : "/c" + QByteArray::number(i + 1));
+        m_server.setRedirect("/to-410", "/410");
 
-    void verdicts_data();
-    void verdicts();
-    void deadlineAbortsSilentServer();
-    void refusedConnection();
-    void invalidAddressesNeverReachNetwork_data();
-    void invalidAddressesNeverReachNetwork();
-    void timeText_data();
-    void timeText();
-    void timeTextFromRealRequest();
-    void progressCountsAndRowSorting();
-    void emptyRunAndBusyStart();
-    void cancelMidRun();
-    void cancelAbortsEveryOpenRequest();
-    void cancelInsideHandlerInRowOrder();
-    void perHostLimitOnOneHost();
-    void twoHostsRunInParallel();
-    void totalCapAndRowOrderDispatch();
-    void waitingRowsGoInRowOrder();
-    void rowOrderReleasesInOrderWithoutReentry();
-    void asAnsweredEmitsInArrivalOrder();
+        // HEAD refused, GET answered (with a body that must not be waited for).
+        LoopbackServer::Response viaGet = response(200, {{"X-Via", "get"}});
+        viaGet.body = QByteArray(200000, 'x');
+        for (int refused : {405, 501}) {
+            const QByteArray path = "/head-" + QByteArray::number(refused);
+            m_server.setRoute(path, response(refused), "HEAD");
+            m_server.setRoute(path, viaGet, "GET");
+        }
+        m_server.setRoute("/head-405-get-404", response(405), "HEAD");
+        m_server.setRoute("/head-405-get-404", response(404), "GET");
+        m_server.setRedirect("/to-head-405", "/head-405");
+
+        m_server.setRoute("/cookies",
+                          response(200, {{"Set-Cookie", "a=1"}, {"Set-Cookie", "b=2"}}));
+        LoopbackServer::Response silent, slow;
+        silent.silent = true;
+        slow.delayMs = 300;
+        m_server.setRoute("/silent", silent);
+        m_server.setRoute("/slow", slow);
+    }
+    void init() { m_server.resetCounts(); }
+    void cleanup() { Clock::setSource({}); }
+
+    void verdicts_data()
+    {
+        QTest::addColumn<QString>("verdict");
+        QTest::addColumn<QString>("header"); // must be among the final answer's headers
+        QTest::addColumn<QString>("requests"); // what the server saw, from the address checked
+
+        QStringList chain; // /c1 to /c11
+        for (int i = 1; i <= 11; ++i)
+            chain << QStringLiteral("/c%1").arg(i);
+        const QString loop = QString("/loop-a,/loop-b,").repeated(5) + "/loop-a";
+        const auto row = [](const char *name, const char *verdict, const char *header,
+                            const QString &requests) {
+            QTest::newRow(name) << QString(verdict) << QString(header) << requests;
+        };
+        row("200", "◎ 200", "X-Page: ok", "/ok");
+        row("301 gives the final headers", "◎ 200", "X-Page: ok", "/moved,/ok");
+        row("302 with relative location", "◎ 200", "X-Page: ok", "/relative,/ok");
+        row("307 keeps HEAD", "◎ 200", "X-Page: ok", "/temporary,/ok");
+        row("redirect loop", "× 301 too many", "Location: /loop-b", loop);
+        row("ten redirects", "◎ 200", "X-Page: ok", chain.mid(1).join(u',') + ",/ok");
+        row("eleven redirects", "× 301 too many", "Location: /ok", chain.join(u','));
+        row("404", "× 404", "", "/404");
+        row("redirect to 410", "× 410", "", "/to-410,/410");
+        row("500 stays alive", "◎ 500", "", "/500");
+        row("403 stays alive", "◎ 403", "", "/403");
+        row("302 without location is final", "◎ 302", "", "/302");
+        row("405 asked again with GET", "◎ 200", "X-Via: get", "/head-405,GET /head-405");
+        row("501 asked again with GET", "◎ 200", "X-Via: get", "/head-501,GET /head-501");
+        row("GET answer decides", "× 404", "", "/head-405-get-404,GET /head-405-get-404");
+        row("redirect then 405", "◎ 200", "X-Via: get", "/to-head-405,/head-405,GET /head-405");
+        row("repeated headers", "◎ 200", "Set-Cookie: a=1\r\nSet-Cookie: b=2", "/cookies");
+    }
+    void verdicts()
+    {
+        QFETCH(QString, verdict);
+        QFETCH(QString, header);
+        QFETCH(QString, requests);
+        // The first request starts at 1000 ms; every later reading says 1350 ms.
+        int readings = 0;
+        Clock::setSource([&readings] { return readings++ == 0 ? qint64(1000) : qint64(1350); });
+
+        Run run;
+        QVERIFY(run.check.start({{7, m_server.url(requests.section(u',', 0, 0))}}));
+        QVERIFY(run.wait());
+        QCOMPARE(run.finished, QList<bool> {false});
+        QCOMPARE(run.rows, QList<int> {7});
+        const LinkResult r = run.results.value(7);
+        QCOMPARE(verdictOf(r), verdict);
+        QCOMPARE(r.alive, verdict.startsWith("◎"));
+        // From the first request to the final answer, however many it took.
+        QCOMPARE(r.elapsedMs, qint64(350));
+        QCOMPARE(r.timeText(), QStringLiteral("3.5"));
+        QVERIFY2(r.headers.contains(header), qPrintable(r.headers));
+        // "Name: value" lines joined by CR LF, no status line, nothing empty.
+        QVERIFY(!r.headers.startsWith("HTTP/"));
+        for (const QString &line : r.headers.split("\r\n"))
+            QVERIFY2(line.contains(": ") && !line.contains(u'\n'), qPrintable(line));
+        QCOMPARE(trace(), requests);
+    }
+
+    void deadlineAndRefusal()
+    {
+        QTcpServer closed; // a port nobody listens on
+        QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
+        const quint16 port = closed.serverPort();
+        closed.close();
+
+        Run run;
+        run.check.setDeadlineMs(1000);
+        QVERIFY(run.check.start({{1, m_server.url("/silent")},
+                                 {2, m_server.url("/ok")},
+                                 {3, QStringLiteral("http://127.0.0.1:%1/").arg(port)}}));
+        QVERIFY(run.wait());
+        QCOMPARE(run.rows.size(), 3);
+        QCOMPARE(run.rows.last(), 1); // the silent row does not hold up the others
+        QCOMPARE(verdictOf(run.results.value(1)), QString("× 0 timed out"));
+        QCOMPARE(verdictOf(run.results.value(2)), QString("◎ 200"));
+        QCOMPARE(verdictOf(run.results.value(3)), QString("× 0 refused"));
+        QVERIFY(run.results.value(1).headers.isEmpty() && run.results.value(3).headers.isEmpty());
+        const qint64 waited = run.results.value(1).elapsedMs;
+        QVERIFY2(waited >= 950 && waited < 5000, qPrintable(QString::number(waited)));
+    }
+
+    void invalidAddressesNeverReachNetwork()
+    {
+        // Empty, not http or https, or without a host.
+        const QStringList invalid
+            = QString("|   |not a url|ftp://x|http://|https://|http:///path|"
+                      "mailto:a@example.com|javascript:alert(1)|file:///etc/hosts")
+                  .split(u'|');
+        FakeClient client;
+        Run run(&client);
+        QVERIFY(run.check.start(rowsFor(QStringList(invalid) << "HTTP://Example.test/")));
+        QVERIFY(run.rows.isEmpty()); // nothing is emitted inside start()
+        QCOMPARE(client.sentPaths(), QStringList {"example"});
+        client.sent[0]->answer(answered(200));
+        QVERIFY(run.wait());
+        QCOMPARE(run.rows.size(), 11);
+        QCOMPARE(verdictOf(run.results.value(11)), QString("◎ 200"));
+        for (int row = 1; row <= invalid.size(); ++row) {
+            const LinkResult r = run.results.value(row);
+            QVERIFY2(verdictOf(r) == "× 0 invalid" && r.timeText() == "0.0" && r.headers.isEmpty(),
+                     qPrintable(invalid[row - 1]));
+        }
+    }
+
+    void timeText()
+    {
+        // Tenths of a second, rounded to one decimal: 350 ms is "3.5".
+        const QList<std::pair<qint64, QString>> cases {{4, "0.0"},       {5, "0.1"},
+                                                       {349, "3.5"},     {1234, "12.3"},
+                                                       {20000, "200.0"}, {99999, "1000.0"}};
+        for (const auto &[ms, text] : cases)
+            QCOMPARE(LinkResult::timeText(ms), text);
+    }
+
+    void progressCountsAndRowSorting()
+    {
+        Run run(nullptr, LinkCheck::Order::RowOrder);
+        QVERIFY(run.check.start({{9, m_server.url("/404")},
+                                 {3, m_server.url("/ok")},
+                                 {5, "nonsense"},
+                                 {4, m_server.url("/500")},
+                                 {8, m_server.url("/410")}}));
+        QVERIFY(run.check.isRunning());
+        QVERIFY(run.wait());
+        QVERIFY(!run.check.isRunning());
+        QCOMPARE(run.rows, (QList<int> {3, 4, 5, 8, 9}));
+        const QList<QList<int>> expected {{1, 5, 0}, {2, 5, 0}, {3, 5, 1}, {4, 5, 2}, {5, 5, 3}};
+        QCOMPARE(run.progress, expected);
+        QCOMPARE(run.finished, QList<bool> {false});
+    }
+
+    void emptyRunAndBusyStart()
+    {
+        FakeClient client;
+        Run run(&client);
+        QVERIFY(run.check.start({}));
+        QVERIFY(run.finished.isEmpty()); // not even an empty run finishes inside start()
+        QVERIFY(run.wait());
+
+        QVERIFY(run.check.start({{1, "http://a.test/"}}));
+        QVERIFY(!run.check.start({{2, "http://b.test/"}}));
+        QCOMPARE(client.sent.size(), 1);
+        client.sent[0]->answer(answered(200));
+        QVERIFY(run.wait(2));
+
+        // A second run on the same object starts clean.
+        QVERIFY(run.check.start({{2, "http://b.test/"}}));
+        client.sent[1]->answer(answered(404));
+        QVERIFY(run.wait(3));
+        QCOMPARE(run.rows, (QList<int> {1, 2}));
+        QCOMPARE(run.progress, (QList<QList<int>> {{1, 1, 0}, {1, 1, 1}}));
+        QCOMPARE(run.finished, (QList<bool> {false, false, false}));
+    }
+
+    void arrivalOrderThenCancel()
+    {
+        FakeClient client;
+        Run run(&client);
+        QVERIFY(run.check.start(rowsFor(fake("a1 b2 c3 a4 b5 c6 a7 b8 c9 a10 b11 c12"))));
+        QCOMPARE(client.open().size(), 12);
+        // As answered: row 3 answers first and comes first.
+        client.sent[2]->answer(answered(200));
+        QVERIFY(QTest::qWaitFor([&run] { return run.rows.size() == 1; }));
+        client.sent[0]->answer(answered(200));
+        QVERIFY(QTest::qWaitFor([&run] { return run.rows.size() == 2; }));
+        QCOMPARE(run.rows, (QList<int> {3, 1}));
+
+        client.sent[1]->answer(answered(200)); // answered, not yet taken in
+        client.sent[3]->answer(answered(200));
+        run.check.cancel();
+        QCOMPARE(run.finished, QList<bool> {true}); // before cancel() returns
+        QVERIFY(!run.check.isRunning());
+        int aborted = 0;
+        for (const auto &r : client.sent)
+            aborted += r && r->aborted;
+        QCOMPARE(aborted, 10); // the eight open and the two not taken in
+        QTest::qWait(50);
+        QCOMPARE(run.rows, (QList<int> {3, 1})); // the late answers are dropped too
+        run.check.cancel(); // nothing running: nothing happens
+        QCOMPARE(run.finished.size(), 1);
+    }
+
+    void cancelInsideHandlerInRowOrder()
+    {
+        FakeClient client;
+        Run run(&client, LinkCheck::Order::RowOrder);
+        connect(&run.check, &LinkCheck::rowChecked, this, [&run](int row) {
+            if (row == 2)
+                run.check.cancel();
+        });
+        QVERIFY(run.check.start(rowsFor(fake("a1 a2 a3 b4"))));
+        for (FakeClient::Reply *reply : client.open())
+            reply->answer(answered(200));
+        QVERIFY(run.wait());
+        QTest::qWait(50);
+        QCOMPARE(run.rows, (QList<int> {1, 2}));
+        QCOMPARE(run.progress.size(), 1); // no progress after the cancelled row
+        QCOMPARE(run.finished, QList<bool> {true});
+    }
+
+    void hostLimitsOnRealServer()
+    {
+        // Two names of the loopback address count as two hosts, four requests each at most.
+        QStringList addresses;
+        for (int i = 0; i < 10; ++i)
+            addresses << m_server.url("/slow")
+                      << QStringLiteral("http://localhost:%1/slow").arg(m_server.port());
+        Run run;
+        QVERIFY(run.check.start(rowsFor(addresses)));
+        QVERIFY(run.wait(1, 60000));
+        QCOMPARE(run.progress.last(), (QList<int> {20, 20, 0})); // all alive
+        const QByteArray port = ':' + QByteArray::number(m_server.port());
+        const int a = m_server.maxInFlight("127.0.0.1" + port);
+        const int b = m_server.maxInFlight("localhost" + port);
+        const int total = m_server.maxInFlightTotal();
+        QVERIFY2(a <= 4 && b <= 4 && total > 4,
+                 qPrintable(QStringLiteral("%1 %2 %3").arg(a).arg(b).arg(total)));
+    }
+
+    void totalCapAndRowOrderDispatch()
+    {
+        FakeClient client;
+        Run run(&client);
+        QStringList addresses;
+        for (int i = 0; i < 200; ++i)
+            addresses << QStringLiteral("http://h%1.test/%2").arg(i % 50).arg(i);
+        QVERIFY(run.check.start(rowsFor(addresses)));
+        QCOMPARE(client.open().size(), 32);
+        for (int i = 0; i < 32; ++i) // the first 32 rows went first
+            QCOMPARE(client.urls[i].path(), QStringLiteral("/%1").arg(i));
+        // Answer in bursts; the engine keeps 32 going until the queue runs dry.
+        int done = 0;
+        while (!client.open().isEmpty()) {
+            const QList<FakeClient::Reply *> open = client.open();
+            for (int i = 0; i < open.size(); i += 3, ++done)
+                open[i]->answer(answered(i % 2 ? 200 : 404));
+            const int expected = qMin(32, 200 - done);
+            QVERIFY(QTest::qWaitFor([&] { return client.open().size() == expected; }));
+        }
+        QVERIFY(run.wait());
+        QCOMPARE(client.sent.size(), 200);
+        QCOMPARE(client.maxOpen, 32);
+        QCOMPARE(run.rows.size(), 200);
+    }
+
+    void waitingRowsGoInRowOrder()
+    {
+        FakeClient client;
+        Run run(&client);
+        run.check.setMaxInFlight(5);
+        QVERIFY(run.check.start(rowsFor(fake("a1 a2 a3 a4 a5 a6 b7 b8"))));
+        QCOMPARE(client.sentPaths(), (QStringList {"a1", "a2", "a3", "a4", "b7"}));
+        client.sent[1]->answer(answered(200)); // a2 done: a5 is the lowest row with room
+        QVERIFY(QTest::qWaitFor([&client] { return client.sent.size() == 6; }));
+        client.sent[4]->answer(answered(200)); // b7 done: a6 waits behind a full host, b8 goes
+        QVERIFY(QTest::qWaitFor([&client] { return client.sent.size() == 7; }));
+        client.sent[0]->answer(answered(200));
+        QVERIFY(QTest::qWaitFor([&client] { return client.sent.size() == 8; }));
+        QCOMPARE(client.sentPaths(),
+                 (QStringList {"a1", "a2", "a3", "a4", "b7", "a5", "b8", "a6"}));
+        run.check.cancel();
+    }
+
+    void rowOrderReleasesInOrderWithoutReentry()
+    {
+        FakeClient client;
+        Run run(&client, LinkCheck::Order::RowOrder);
+        int depth = 0, deepest = 0;
+        // Like a modal box: each handler runs a nested event loop while more answers come in.
+        connect(&run.check, &LinkCheck::rowChecked, this, [&](int) {
+            deepest = qMax(deepest, ++depth);
+            const QList<FakeClient::Reply *> open = client.open();
+            if (!open.isEmpty())
+                open.last()->answer(answered(200));
+            QEventLoop loop;
+            QTimer::singleShot(30, &loop, &QEventLoop::quit);
+            loop.exec();
+            --depth;
+        });
+        QVERIFY(run.check.start(rowsFor(fake("a1 b2 c3 d4 e5 f6"), 10)));
+        QCOMPARE(client.open().size(), 6);
+        // Later rows answer first (row 13 with no answer at all): nothing may come before row
+        // 10. Rows 12 and 14 answer from inside the handlers' nested loops.
+        for (int i : {5, 3, 1})
+            client.sent[i]->answer(i == 3 ? HttpAnswer() : answered(200));
+        QTest::qWait(50);
+        QVERIFY(run.rows.isEmpty());
+        client.sent[0]->answer(answered(200));
+        QVERIFY(run.wait());
+        QCOMPARE(run.rows, (QList<int> {10, 11, 12, 13, 14, 15}));
+        QCOMPARE(deepest, 1);
+        QCOMPARE(verdictOf(run.results.value(13)), QString("× 0 no answer"));
+        QCOMPARE(run.progress.last(), (QList<int> {6, 6, 1}));
+    }
 };
-
-void TstLinkCheck::initTestCase()
-{
-    QVERIFY(m_server.start());
-    LoopbackServer::Response ok;
-    ok.headers.emplaceBack("X-Page", "ok");
-    m_server.setRoute("/ok", ok);
-
-    m_server.setRedirect("/moved", m_server.url(QStringLiteral("/ok")).toUtf8());
-    m_server.setRedirect("/relative", "ok", 302);
-    m_server.setRedirect("/temporary", "/ok", 307);
-    m_server.setRedirect("/loop-a", "/loop-b");
-    m_server.setRedirect("/loop-b", "/loop-a");
-    for (int i = 1; i <= 10; ++i) // /ten1 .. /ten10 then /ok: ten redirects
-        m_server.setRedirect("/ten" + QByteArray::number(i),
-                             i == 10 ? QByteArray("/ok") : "/ten" + QByteArray::number(i + 1));
-    for (int i = 1; i <= 11; ++i) // eleven redirects
-        m_server.setRedirect("/eleven" + QByteArray::number(i),
-                             i == 11 ? QByteArray("/ok") : "/eleven" + QByteArray::number(i + 1));
-    m_server.setRedirect("/to-gone", "/gone");
-
-    auto status = [this](const QByteArray &path, int code) {
-        LoopbackServer::Response r;
-        r.status = code;
-        m_server.setRoute(path, r);
-    };
-    status("/missing", 404);
-    status("/gone", 410);
-    status("/error", 500);
-    status("/forbidden", 403);
-    status("/no-location", 302);
-
-    // HEAD refused, GET answered.
-    LoopbackServer::Response viaGet;
-    viaGet.headers.emplaceBack("X-Via", "get");
-    viaGet.body = QByteArray(200000, 'x');
-    for (const QByteArray path : {"/no-head-405", "/no-head-501"}) {
-        LoopbackServer::Response refused;
-        refused.status = path.endsWith("405") ? 405 : 501;
-        m_server.setRoute(path, refused, "HEAD");
-        m_server.setRoute(path, viaGet, "GET");
-    }
-    LoopbackServer::Response refused405;
-    refused405.status = 405;
-    m_server.setRoute("/no-head-get-404", refused405, "HEAD");
-    LoopbackServer::Response missing;
-    missing.status = 404;
-    m_server.setRoute("/no-head-get-404", missing, "GET");
-    m_server.setRedirect("/to-no-head", "/no-head-405");
-
-    LoopbackServer::Response cookies;
-    cookies.headers.emplaceBack("Set-Cookie", "a=1");
-    cookies.headers.emplaceBack("Set-Cookie", "b=2");
-    m_server.setRoute("/cookies", cookies);
-
-    LoopbackServer::Response silent;
-    silent.silent = true;
-    m_server.setRoute("/silent", silent);
-
-    LoopbackServer::Response slow;
-    slow.delayMs = 300;
-    m_server.setRoute("/slow", slow);
-}
-
-void TstLinkCheck::init()
-{
-    m_server.resetCounts();
-}
-void TstLinkCheck::cleanup()
-{
-    Clock::setSource({});
-}
-
-void TstLinkCheck::verdicts_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<bool>("alive");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<int>("reason");
-    QTest::addColumn<QStringList>("headerLines"); // each must be present
-    QTest::addColumn<QString>("absent"); // must not appear in the headers
-    QTest::addColumn<QString>("requests"); // what the server saw
-
-    const int answered = int(LinkResult::Reason::Answered);
-    const QString okTrace = QStringLiteral("HEAD /ok");
-    auto chain = [](const QString &stem, int n) {
-        QStringList t;
-        for (int i = 1; i <= n; ++i)
-            t << QStringLiteral("HEAD /%1%2").arg(stem).arg(i);
-        return t.join(u',');
-    };
-
-    QTest::newRow("200") << "/ok" << true << 200 << answered
-                         << QStringList {"Content-Type: text/html; charset=utf-8", "X-Page: ok"}
-                         << "" << okTrace;
-    QTest::newRow("301 to 200 gives the final headers")
-        << "/moved" << true << 200 << answered << QStringList {"X-Page: ok"} << "Location"
-        << "HEAD /moved," + okTrace;
-    QTest::newRow("302 with relative location")
-        << "/relative" << true << 200 << answered << QStringList {"X-Page: ok"} << ""
-        << "HEAD /relative," + okTrace;
-    QTest::newRow("307 keeps HEAD")
-        << "/temporary" << true << 200 << answered << QStringList {"X-Page: ok"} << ""
-        << "HEAD /temporary," + okTrace;
-    QTest::newRow("redirect loop")
-        << "/loop-a" << false << 301 << int(LinkResult::Reason::TooManyRedirects)
-        << QStringList {"Location: /loop-"} << ""
-        << "HEAD /loop-a,HEAD /loop-b,HEAD /loop-a,HEAD /loop-b,HEAD /loop-a,HEAD /loop-b,"
-           "HEAD /loop-a,HEAD /loop-b,HEAD /loop-a,HEAD /loop-b,HEAD /loop-a";
-    QTest::newRow("ten redirects are followed")
-        << "/ten1" << true << 200 << answered << QStringList {"X-Page: ok"} << ""
-        << chain(QStringLiteral("ten"), 10) + u',' + okTrace;
-    QTest::newRow("eleven redirects are dead")
-        << "/eleven1" << false << 301 << int(LinkResult::Reason::TooManyRedirects)
-        << QStringList {"Location: /ok"} << "" << chain(QStringLiteral("eleven"), 11);
-    QTest::newRow("404") << "/missing" << false << 404 << answered << QStringList {} << ""
-                         << "HEAD /missing";
-    QTest::newRow("410") << "/gone" << false << 410 << answered << QStringList {} << ""
-                         << "HEAD /gone";
-    QTest::newRow("redirect to 410")
-        << "/to-gone" << false << 410 << answered << QStringList {} << ""
-        << "HEAD /to-gone,HEAD /gone";
-    QTest::newRow("no route is 404")
-        << "/nothing-here" << false << 404 << answered << QStringList {} << ""
-        << "HEAD /nothing-here";
-    QTest::newRow("500 stays alive") << "/error" << true << 500 << answered << QStringList {} << ""
-                                     << "HEAD /error";
-    QTest::newRow("403 stays alive")
-        << "/forbidden" << true << 403 << answered << QStringList {} << ""
-        << "HEAD /forbidden";
-    QTest::newRow("302 without location is final")
-        << "/no-location" << true << 302 << answered << QStringList {} << ""
-        << "HEAD /no-location";
-    QTest::newRow("405 asked again with GET")
-        << "/no-head-405" << true << 200 << answered << QStringList {"X-Via: get"} << ""
-        << "HEAD /no-head-405,GET /no-head-405";
-    QTest::newRow("501 asked again with GET")
-        << "/no-head-501" << true << 200 << answered << QStringList {"X-Via: get"} << ""
-        << "HEAD /no-head-501,GET /no-head-501";
-    QTest::newRow("GET answer decides")
-        << "/no-head-get-404" << false << 404 << answered << QStringList {} << ""
-        << "HEAD /no-head-get-404,GET /no-head-get-404";
-    QTest::newRow("redirect then 405")
-        << "/to-no-head" << true << 200 << answered << QStringList {"X-Via: get"} << ""
-        << "HEAD /to-no-head,HEAD /no-head-405,GET /no-head-405";
-    QTest::newRow("repeated headers are separate lines")
-        << "/cookies" << true << 200 << answered
-        << QStringList {"Set-Cookie: a=1\r\nSet-Cookie: b=2"} << ""
-        << "HEAD /cookies";
-}
-
-void TstLinkCheck::verdicts()
-{
-    QFETCH(QString, path);
-    QFETCH(bool, alive);
-    QFETCH(int, status);
-    QFETCH(int, reason);
-    QFETCH(QStringList, headerLines);
-    QFETCH(QString, absent);
-    QFETCH(QString, requests);
-
-    LinkCheck check;
-    Collected c;
-    collect(check, c);
-    QVERIFY(check.start({{7, m_server.url(path)}}));
-    QVERIFY(waitFinished(c));
-    QCOMPARE(c.finished, QList<bool> {false});
-    QCOMPARE(c.rows, QList<int> {7});
-    const LinkResult r = c.results.value(7);
-    QCOMPARE(r.alive, alive);
-    QCOMPARE(r.mark(), alive ? QStringLiteral("◎") : QStringLiteral("×"));
-    QCOMPARE(r.status, status);
-    QCOMPARE(int(r.reason), reason);
-    for (const QString &line : headerLines)
-        QVERIFY2(r.headers.contains(line), qPrintable(r.headers));
-    if (!absent.isEmpty())
-        QVERIFY2(!r.headers.contains(absent), qPrintable(r.headers));
-    QVERIFY(!r.headers.isEmpty());
-    QVERIFY(!r.headers.endsWith(u'\n'));
-    for (const QString &line : r.headers.split(QStringLiteral("\r\n")))
-        QVERIFY2(line.contains(QStringLiteral(": ")) && !line.contains(u'\n'), qPrintable(line));
-    QVERIFY(!r.headers.startsWith(QStringLiteral("HTTP/")));
-    QCOMPARE(trace(), requests);
-}
-
-void TstLinkCheck::deadlineAbortsSilentServer()
-{
-    LinkCheck check;
-    check.setDeadlineMs(1000);
-    Collected c;
-    collect(check, c);
-    QVERIFY(check.start(
-        {{1, m_server.url(QStringLiteral("/silent"))}, {2, m_server.url(QStringLiteral("/ok"))}}));
-    QVERIFY(waitFinished(c));
-    const LinkResult r = c.results.value(1);
-    QCOMPARE(r.mark(), QStringLiteral("×"));
-    QCOMPARE(int(r.reason), int(LinkResult::Reason::TimedOut));
-    QCOMPARE(r.status, 0);
-    QVERIFY(r.headers.isEmpty());
-    QVERIFY2(r.elapsedMs >= 950, qPrintable(QString::number(r.elapsedMs)));
-    // The silent row does not hold up the others.
-    QCOMPARE(c.rows, (QList<int> {2, 1}));
-    QCOMPARE(c.results.value(2).mark(), QStringLiteral("◎"));
-}
-
-void TstLinkCheck::refusedConnection()
-{
-    QTcpServer closed;
-    QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
-    const quint16 port = closed.serverPort();
-    closed.close();
-
-    LinkCheck check;
-    Collected c;
-    collect(check, c);
-    QVERIFY(check.start({{3, QStringLiteral("http://127.0.0.1:%1/").arg(port)}}));
-    QVERIFY(waitFinished(c));
-    const LinkResult r = c.results.value(3);
-    QCOMPARE(r.mark(), QStringLiteral("×"));
-    QCOMPARE(int(r.reason), int(LinkResult::Reason::Refused));
-    QCOMPARE(r.status, 0);
-    QVERIFY(r.headers.isEmpty());
-}
-
-void TstLinkCheck::invalidAddressesNeverReachNetwork_data()
-{
-    QTest::addColumn<QString>("address");
-    QTest::newRow("empty") << QString();
-    QTest::newRow("blanks") << QStringLiteral("   ");
-    QTest::newRow("not a url") << QStringLiteral("not a url");
-    QTest::newRow("ftp") << QStringLiteral("ftp://x");
-    QTest::newRow("no host") << QStringLiteral("http://");
-    QTest::newRow("https no host") << QStringLiteral("https://");
-    QTest::newRow("path only") << QStringLiteral("http:///path");
-    QTest::newRow("mailto") << QStringLiteral("mailto:a@example.com");
-    QTest::newRow("script") << QStringLiteral("javascript:alert(1)");
-    QTest::newRow("file") << QStringLiteral("file:///etc/hosts");
-}
-
-void TstLinkCheck::invalidAddressesNeverReachNetwork()
-{
-    QFETCH(QString, address);
-    FakeClient client;
-    LinkCheck check(&client);
-    Collected c;
-    collect(check, c);
-    QVERIFY(check.start({{5, address}, {6, QStringLiteral("HTTP://Example.test/")}}));
-    QVERIFY(c.rows.isEmpty()); // nothing is emitted inside start()
-    QCOMPARE(client.sentPaths(), QStringList {"example.test/"});
-    client.open().value(0)->answer(answered(200));
-    QVERIFY(waitFinished(c));
-    const LinkResult r = c.results.value(5);
-    QCOMPARE(r.mark(), QStringLiteral("×"));
-    QCOMPARE(int(r.reason), int(LinkResult::Reason::InvalidAddress));
-    QCOMPARE(r.timeText(), QStringLiteral("0.0"));
-    QVERIFY(r.headers.isEmpty());
-    QCOMPARE(c.results.value(6).mark(), QStringLiteral("◎"));
-    QCOMPARE(client.sent.size(), 1);
-}
-
-void TstLinkCheck::timeText_data()
-{
-    QTest::addColumn<qint64>("ms");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("instant") << qint64(0) << "0.0";
-    QTest::newRow("4 ms") << qint64(4) << "0.0";
-    QTest::newRow("5 ms rounds up") << qint64(5) << "0.1";
-    QTest::newRow("349 ms") << qint64(349) << "3.5";
-    QTest::newRow("0.35 s") << qint64(350) << "3.5";
-    QTest::newRow("1.234 s") << qint64(1234) << "12.3";
-    QTest::newRow("deadline") << qint64(20000) << "200.0";
-    QTest::newRow("100 s") << qint64(99999) << "1000.0";
-}
-
-void TstLinkCheck::timeText()
-{
-    QFETCH(qint64, ms);
-    QFETCH(QString, text);
-    qint64 now = 5000;
-    Clock::setSource([&now] { return now; });
-    FakeClient client;
-    LinkCheck check(&client);
-    Collected c;
-    collect(check, c);
-    QVERIFY(check.start({{1, QStringLiteral("http://a.test/")}}));
-    now += ms;
-    client.open().value(0)->answer(answered(200));
-    QVERIFY(waitFinished(c));
-    QCOMPARE(c.results.value(1).elapsedMs, ms);
-    QCOMPARE(c.results.value(1).timeText(), text);
-}
-
-void TstLinkCheck::timeTextFromRealRequest()
-{
-    // The request starts at 1000 ms; every later reading says 1350 ms.
-    int readings = 0;
-    Clock::setSource([&readings] { return readings++ == 0 ? qint64(1000) : qint64(1350); });
-    LinkCheck check;
-    Collected c;
-    collect(check, c);
-    QVERIFY(check.start({{1, m_server.url(QStringLiteral("/moved"))}}));
-    QVERIFY(waitFinished(c));
-    QCOMPARE(c.results.value(1).timeText(), QStringLiteral("3.5"));
-}
-
-void TstLinkCheck::progressCountsAndRowSorting()
-{
-    LinkCheck check;
-    check.setOrder(LinkCheck::Order::RowOrder);
-    Collected c;
-    collect(check, c);
-    QVERIFY(check.start({{9, m_server.url(QStringLiteral("/missing"))},
-                         {3, m_server.url(QStringLiteral("/ok"))},
-                         {5, QStringLiteral("nonsense")},
-                         {4, m_server.url(QStringLiteral("/error"))},
-                         {8, m_server.url(QStringLiteral("/gone"))}}));
-    QVERIFY(check.isRunning());
-    QVERIFY(waitFinished(c));
-    QVERIFY(!check.isRunning());
-    QCOMPARE(c.rows, (QList<int> {3, 4, 5, 8, 9}));
-    const QList<QList<int>> expected {{1, 5, 0}, {2, 5, 0}, {3, 5, 1}, {4, 5, 2}, {5, 5, 3}};
-    QCOMPARE(c.progress, expected);
-    QCOMPARE(c.finished, QList<bool> {false});
-}
-
-void TstLinkCheck::emptyRunAndBusyStart()
-{
-    FakeClient client;
-    LinkCheck check(&client);
-    Collected c;
-    collect(check, c);
-    QVERIFY(check.start({}));
-    QVERIFY(c.finished.isEmpty());
-    QVERIFY(waitFinished(c));
-    QCOMPARE(c.finished, QList<bool> {false});
-    QVERIFY(c.rows.isEmpty());
-
-    c.finished.clear();
-    QVERIFY(check.start({{1, QStringLiteral("http://a.test/")}}));
-    QVERIFY(!check.start({{2, QStringLiteral("http://b.test/")}}));
-    QCOMPARE(client.sent.size(), 1);
-    client.open().value(0)->answer(answered(200));
-    QVERIFY(waitFinished(c));
-    QCOMPARE(c.rows, QList<int> {1});
-
-    // A second run on the same object starts clean.
-    c = {};
-    QVERIFY(check.start({{2, QStringLiteral("http://b.test/")}}));
-    client.open().value(0)->answer(answered(404));
-    QVERIFY(waitFinished(c));
-    QCOMPARE(c.rows, QList<int> {2});
-    QCOMPARE(c.progress, (QList<QList<int>> {{1, 1, 1}}));
-}
-
-void TstLinkCheck::cancelMidRun()
-{
-    LinkCheck check;
-    Collected c;
-    collect(check, c);
-    QList<LinkCheck::Row> rows {{1, m_server.url(QStringLiteral("/ok"))},
-                                {2, m_server.url(QStringLiteral("/ok"))}};
-    for (int r = 3; r <= 10; ++r)
-        rows.append({r, m_server.url(QStringLiteral("/silent"))});
-    QVERIFY(check.start(rows));
-    QVERIFY(QTest::qWaitFor([&c] { return c.rows.size() == 2; }, 10000));
-    QVERIFY(c.finished.isEmpty());
-    check.cancel();
-    QCOMPARE(c.finished, QList<bool> {true});
-    QVERIFY(!check.isRunning());
-    QTest::qWait(300);
-    QCOMPARE(c.rows, (QList<int> {1, 2}));
-    QCOMPARE(c.finished, QList<bool> {true});
-    check.cancel(); // nothing running: nothing happens
-    QCOMPARE(c.finished.size(), 1);
-}
-
-void TstLinkCheck::cancelAbortsEveryOpenRequest()
-{
-    FakeClient client;
-    LinkCheck check(&client);
-    Collected c;
-    collect(check, c);
-    QStringList addresses;
-    for (int i = 0; i < 12; ++i)
-        addresses << QStringLiteral("http://h%1.test/").arg(i % 3);
-    QVERIFY(check.start(rowsFor(addresses)));
-    QCOMPARE(client.open().size(), 12);
-    client.open().value(0)->answer(answered(200));
-    client.open().value(0)->answer(answered(200)); // answered, not yet taken in
-    check.cancel();
-    QCOMPARE(c.finished, QList<bool> {true});
-    int aborted = 0;
-    for (const auto &r : client.sent)
-        aborted += r && r->aborted;
-    QCOMPARE(aborted, 10);
-    QVERIFY(client.open().isEmpty());
-    QTest::qWait(50);
-    QVERIFY(c.rows.isEmpty()); // answers that came before cancel are dropped too
-    QCOMPARE(c.finished.size(), 1);
-}
-
-void TstLinkCheck::cancelInsideHandlerInRowOrder()
-{
-    FakeClient client;
-    client.script = [](const QByteArray &, const QUrl &) { return answered(200); };
-    LinkCheck check(&client);
-    check.setOrder(LinkCheck::Order::RowOrder);
-    Collected c;
-    collect(check, c);
-    connect(&check, &LinkCheck::rowChecked, this, [&check](int row) {
-        if (row == 2)
-            check.cancel();
-    });
-    QVERIFY(check.start(
-        rowsFor({"http://a.test/1", "http://a.test/2", "http://a.test/3", "http://b.test/4"})));
-    QVERIFY(waitFinished(c));
-    QTest::qWait(50);
-    QCOMPARE(c.rows, (QList<int> {1, 2}));
-    QCOMPARE(c.progress.size(), 1); // no progress after the cancelled row
-    QCOMPARE(c.finished, QList<bool> {true});
-}
-
-void TstLinkCheck::perHostLimitOnOneHost()
-{
-    QStringList addresses;
-    for (int i = 0; i < 20; ++i)
-        addresses << m_server.url(QStringLiteral("/slow"));
-    LinkCheck check;
-    Collected c;
-    collect(check, c);
-    QVERIFY(check.start(rowsFor(addresses)));
-    QVERIFY(waitFinished(c, 60000));
-    QCOMPARE(c.rows.size(), 20);
-    for (const LinkResult &r : std::as_const(c.results))
-        QCOMPARE(r.mark(), QStringLiteral("◎"));
-    const int seen = m_server.maxInFlight(hostHeader(QStringLiteral("127.0.0.1")));
-    QVERIFY2(seen <= 4 && seen > 1, qPrintable(QString::number(seen)));
-}
-
-void TstLinkCheck::twoHostsRunInParallel()
-{
-    QStringList addresses;
-    const QString other = QStringLiteral("http://localhost:%1/slow").arg(m_server.port());
-    for (int i = 0; i < 10; ++i)
-        addresses << m_server.url(QStringLiteral("/slow")) << other;
-    LinkCheck check;
-    Collected c;
-    collect(check, c);
-    QVERIFY(check.start(rowsFor(addresses)));
-    QVERIFY(waitFinished(c, 60000));
-    QCOMPARE(c.rows.size(), 20);
-    for (const LinkResult &r : std::as_const(c.results))
-        QCOMPARE(r.mark(), QStringLiteral("◎"));
-    const int a = m_server.maxInFlight(hostHeader(QStringLiteral("127.0.0.1")));
-    const int b = m_server.maxInFlight(hostHeader(QStringLiteral("localhost")));
-    QVERIFY2(a <= 4 && b <= 4, qPrintable(QStringLiteral("%1 %2").arg(a).arg(b)));
-    QVERIFY2(m_server.maxInFlightTotal() > 4,
-             qPrintable(QString::number(m_server.maxInFlightTotal())));
-}
-
-void TstLinkCheck::totalCapAndRowOrderDispatch()
-{
-    FakeClient client;
-    LinkCheck check(&client);
-    Collected c;
-    collect(check, c);
-    QStringList addresses;
-    for (int i = 0; i < 200; ++i)
-        addresses << QStringLiteral("http://h%1.test/%2").arg(i % 50).arg(i);
-    QVERIFY(check.start(rowsFor(addresses)));
-    QCOMPARE(client.open().size(), 32);
-    // The first 32 rows went first.
-    for (int i = 0; i < 32; ++i)
-        QCOMPARE(client.sent[i]->url.path(), QStringLiteral("/%1").arg(i));
-    // Answer in bursts; the engine keeps 32 going until the queue runs dry.
-    int done = 0;
-    while (!client.open().isEmpty()) {
-        const QList<FakeClient::Reply *> open = client.open();
-        for (int i = 0; i < open.size(); i += 3, ++done)
-            open[i]->answer(answered(i % 2 ? 200 : 404));
-        const int expected = qMin(32, 200 - done);
-        QVERIFY(QTest::qWaitFor([&] { return client.open().size() == expected; }));
-    }
-    QVERIFY(waitFinished(c));
-    QCOMPARE(client.sent.size(), 200);
-    QCOMPARE(client.maxTotal, 32);
-    for (auto it = client.maxPerHost.cbegin(); it != client.maxPerHost.cend(); ++it)
-        QVERIFY2(it.value() <= 4, qPrintable(it.key()));
-    QCOMPARE(c.rows.size(), 200);
-}
-
-void TstLinkCheck::waitingRowsGoInRowOrder()
-{
-    FakeClient client;
-    LinkCheck check(&client);
-    check.setMaxInFlight(5);
-    Collected c;
-    collect(check, c);
-    QVERIFY(check.start(
-        rowsFor({"http://a.test/1", "http://a.test/2", "http://a.test/3", "http://a.test/4",
-                 "http://a.test/5", "http://a.test/6", "http://b.test/7", "http://b.test/8"})));
-    QCOMPARE(client.sentPaths(),
-             (QStringList {"a.test/1", "a.test/2", "a.test/3", "a.test/4", "b.test/7"}));
-    client.sent[1]->answer(answered(200)); // a2 done: a5 is the lowest row with room
-    QVERIFY(QTest::qWaitFor([&client] { return client.sent.size() == 6; }));
-    QCOMPARE(client.sent[5]->url.path(), QStringLiteral("/5"));
-    client.sent[4]->answer(answered(200)); // b7 done: a6 waits behind a full host, b8 goes
-    QVERIFY(QTest::qWaitFor([&client] { return client.sent.size() == 7; }));
-    QCOMPARE(client.sent[6]->url.path(), QStringLiteral("/8"));
-    client.sent[0]->answer(answered(200));
-    QVERIFY(QTest::qWaitFor([&client] { return client.sent.size() == 8; }));
-    QCOMPARE(client.sent[7]->url.path(), QStringLiteral("/6"));
-    QCOMPARE(client.maxPerHost.value(QStringLiteral("a.test:80")), 4);
-    check.cancel();
-}
-
-void TstLinkCheck::rowOrderReleasesInOrderWithoutReentry()
-{
-    FakeClient client;
-    LinkCheck check(&client);
-    check.setOrder(LinkCheck::Order::RowOrder);
-    Collected c;
-    collect(check, c);
-    int depth = 0;
-    int deepest = 0;
-    // Like a modal box: each handler runs a nested event loop while more answers come in.
-    connect(&check, &LinkCheck::rowChecked, this, [&](int) {
-        ++depth;
-        deepest = qMax(deepest, depth);
-        const QList<FakeClient::Reply *> open = client.open();
-        if (!open.isEmpty())
-            open.last()->answer(answered(200));
-        QEventLoop loop;
-        QTimer::singleShot(30, &loop, &QEventLoop::quit);
-        loop.exec();
-        --depth;
-    });
-    QVERIFY(check.start(rowsFor({"http://a.test/1", "http://b.test/2", "http://c.test/3",
-                                 "http://d.test/4", "http://e.test/5", "http://f.test/6"},
-                                10)));
-    QCOMPARE(client.open().size(), 6);
-    // Later rows answer first: nothing may come before row 10. Rows 12 and 14 answer from
-    // inside the handlers' nested loops.
-    for (int i : {5, 3, 1})
-        client.sent[i]->answer(answered(i == 3 ? 404 : 200));
-    QTest::qWait(50);
-    QVERIFY(c.rows.isEmpty());
-    client.sent[0]->answer(answered(200));
-    QVERIFY(waitFinished(c));
-    QCOMPARE(c.rows, (QList<int> {10, 11, 12, 13, 14, 15}));
-    QCOMPARE(deepest, 1);
-    QCOMPARE(c.results.value(13).mark(), QStringLiteral("×"));
-    QCOMPARE(c.progress.last(), (QList<int> {6, 6, 1}));
-}
-
-void TstLinkCheck::asAnsweredEmitsInArrivalOrder()
-{
-    FakeClient client;
-    LinkCheck check(&client);
-    Collected c;
-    collect(check, c);
-    QVERIFY(check.start(rowsFor({"http://a.test/1", "http://b.test/2", "http://c.test/3"})));
-    client.sent[2]->answer(answered(200));
-    QVERIFY(QTest::qWaitFor([&c] { return c.rows.size() == 1; }));
-    client.sent[0]->answer(answered(200));
-    QVERIFY(QTest::qWaitFor([&c] { return c.rows.size() == 2; }));
-    client.sent[1]->answer(answered(200));
-    QVERIFY(waitFinished(c));
-    QCOMPARE(c.rows, (QList<int> {3, 1, 2}));
-}
 
 QTEST_GUILESS_MAIN(TstLinkCheck)
 #include "tst_linkcheck.moc"
