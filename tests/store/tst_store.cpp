@@ -4,6 +4,7 @@
 #include "store/Sql.h"
 #include "store/Statements.h"
 #include "store/Store.h"
+#include "support/SqlSteps.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,22 +19,20 @@ private:
     QTemporaryDir m_tmp;
     int m_n = 0;
 
-    QString freshDb()
+    // The database's path, in a folder of its own; opened unless told otherwise.
+    QString freshDb(bool open = true)
     {
         const QString path = m_tmp.filePath(QStringLiteral("db%1/dbLink.mdb").arg(++m_n));
         QDir().mkpath(QFileInfo(path).path());
         QString error;
-        if (!Store::OpenDb(path, &error))
+        if (open && !Store::OpenDb(path, &error))
             qWarning() << error;
         return path;
     }
 
-    static void addLink(int n, const QString &url, int grp = 0, const QString &title = QString(),
-                        double srt = 100)
+    static void addLink(int n, const QString &url, int grp = 0, const QString &title = QString(), double srt = 100)
     {
-        QString error;
-        QVERIFY2(Sql::exec(Sql::SetPrm(Sql::kInsertLink, {n, url, grp, title, QString(), srt}), &error),
-                 qPrintable(error));
+        SqlSteps::exec(Sql::kInsertLink, {n, url, grp, title, QString(), srt});
     }
 
     static QByteArray bytesOf(const QString &path)
@@ -48,106 +47,91 @@ private Q_SLOTS:
         QVERIFY(m_tmp.isValid());
         Dialogs::enableTestMode();
     }
+    void init() { Dialogs::clearShown(); }
     void cleanup() { Store::CloseDb(); }
 
     void freshDatabase()
     {
         freshDb();
         QVERIFY(Store::isOpen());
-        QString error;
-        const Sql::Rows groups = Sql::query(Sql::SetPrm(QStringLiteral("Select nGrp, sGrp From mGrp"), {}), &error);
-        QCOMPARE(groups.size(), 1);
-        QCOMPARE(groups.first().value(0).toInt(), 0);
-        QCOMPARE(groups.first().value(1).toString(), QStringLiteral("未分類"));
-        QCOMPARE(Sql::query(Sql::SetPrm(Sql::kGroups, {}), &error).size(), 0); // group 0 never listed
-        // The page lookup uses the address index.
+        QCOMPARE(SqlSteps::rows(QStringLiteral("Select nGrp, sGrp From mGrp")), (Sql::Rows{{0, QStringLiteral("未分類")}}));
+        QCOMPARE(SqlSteps::rows(Sql::kGroups).size(), 0); // group 0 never listed
+        // The page lookup uses the address index and ignores letter case.
         QSqlQuery plan(Store::db());
         QVERIFY(plan.exec(QStringLiteral("Explain Query Plan Select gSrt, nURL, sNam, sMem From tURL Where sURL = 'x'")));
         QString detail;
         while (plan.next())
             detail += plan.value(3).toString();
         QVERIFY2(detail.contains(QStringLiteral("ixURL")), qPrintable(detail));
+        addLink(100, QStringLiteral("http://Example.org/Page?id=3"));
+        QCOMPARE(Sql::query(Sql::SetPrm(Sql::kPageLookup, {QStringLiteral("HTTP://example.org/page?id=3")})).size(), 1);
+        QCOMPARE(Sql::query(Sql::SetPrm(Sql::kPageLookup, {QStringLiteral("http://example.org/page?id=4")})).size(), 0);
     }
 
-    void reopenKeepsData()
-    {
-        const QString path = freshDb();
-        addLink(100, QStringLiteral("http://a/"));
-        Store::CloseDb();
-        QString error;
-        QVERIFY2(Store::OpenDb(path, &error), qPrintable(error));
-        QCOMPARE(Usr::NewURLNo(), 101);
-    }
-
+    // Nothing but a link database is opened, and a refused file is left exactly as it was.
     void refusedFiles_data()
     {
         QTest::addColumn<QByteArray>("content");
-        QTest::newRow("notes") << QByteArray("This is not a database, but someone's notes.\n");
-        QTest::newRow("empty sqlite lookalike") << QByteArray("SQLite format 3\0garbage", 24);
-        QTest::newRow("binary") << QByteArray(4096, '\x7f');
+        QTest::addColumn<QString>("why");
+        QTest::newRow("notes") << QByteArray("This is not a database, but someone's notes.\n") << QString();
+        QTest::newRow("empty sqlite lookalike") << QByteArray("SQLite format 3\0garbage", 24) << QString();
+        QTest::newRow("binary") << QByteArray(4096, '\x7f') << QString();
+        // Other programs' databases: without the program's tables, or without the columns read.
+        const struct { const char *name, *table, *why; } others[] = {
+            {"sqlite without the tables", "Create Table notes (x TEXT)", "table turl"},
+            {"sqlite without the columns", "Create Table tURL (nURL INTEGER PRIMARY KEY, sURL TEXT)", "column ngrp"}};
+        for (const auto &o : others) {
+            const QString path = m_tmp.filePath(QString::fromLatin1(o.name));
+            {
+                QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+                db.setDatabaseName(path);
+                QVERIFY(db.open());
+                QVERIFY(QSqlQuery(db).exec(QString::fromLatin1(o.table)));
+                db.close();
+            }
+            QSqlDatabase::removeDatabase(QStringLiteral("other"));
+            QTest::newRow(o.name) << bytesOf(path) << QString::fromLatin1(o.why);
+        }
     }
     void refusedFiles()
     {
         QFETCH(QByteArray, content);
-        const QString dir = m_tmp.filePath(QStringLiteral("bad%1").arg(++m_n));
-        QDir().mkpath(dir);
-        const QString path = dir + QStringLiteral("/dbLink.mdb");
+        QFETCH(QString, why);
+        const QString path = freshDb(false);
         QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(content);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(content) == content.size());
         f.close();
         QString error;
         QVERIFY(!Store::OpenDb(path, &error));
-        QVERIFY2(error.contains(path), qPrintable(error));
+        QVERIFY2(error.contains(path) && error.contains(why), qPrintable(error));
         QVERIFY(!Store::isOpen());
         QCOMPARE(bytesOf(path), content);
-        QCOMPARE(QDir(dir).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("dbLink.mdb")});
-    }
-
-    void sqliteWithoutTheTablesIsRefused()
-    {
-        const QString dir = m_tmp.filePath(QStringLiteral("other%1").arg(++m_n));
-        QDir().mkpath(dir);
-        const QString path = dir + QStringLiteral("/dbLink.mdb");
-        {
-            QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
-            other.setDatabaseName(path);
-            QVERIFY(other.open());
-            QSqlQuery q(other);
-            QVERIFY(q.exec(QStringLiteral("Create Table tURL (nURL INTEGER PRIMARY KEY, sURL TEXT)")));
-            other.close();
-        }
-        QSqlDatabase::removeDatabase(QStringLiteral("other"));
-        const QByteArray before = bytesOf(path);
-        QString error;
-        QVERIFY(!Store::OpenDb(path, &error));
-        QVERIFY2(error.contains(QStringLiteral("mgrp")) || error.contains(QStringLiteral("missing")), qPrintable(error));
-        QCOMPARE(bytesOf(path), before);
+        QCOMPARE(QDir(QFileInfo(path).path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("dbLink.mdb")});
     }
 
     void numbers()
     {
-        freshDb();
+        const QString path = freshDb();
         QCOMPARE(Usr::NewURLNo(), 100);
         QCOMPARE(Usr::NewGrpNo(), 1); // the group-0 row counts: 0 + 1
         for (int n : {100, 101, 250})
             addLink(n, QStringLiteral("http://x/%1").arg(n));
-        QCOMPARE(Usr::NewURLNo(), 251);
-        QString error;
         for (int g : {1, 2})
-            QVERIFY(Sql::exec(Sql::SetPrm(Sql::kInsertGroup, {g, QStringLiteral("g%1").arg(g), 100}), &error));
+            SqlSteps::exec(Sql::kInsertGroup, {g, QStringLiteral("g%1").arg(g), 100});
+        // Reopened, the database still holds them.
+        Store::CloseDb();
+        QString error;
+        QVERIFY2(Store::OpenDb(path, &error), qPrintable(error));
+        QCOMPARE(Usr::NewURLNo(), 251);
         QCOMPARE(Usr::NewGrpNo(), 3);
-        QVERIFY(Sql::exec(Sql::SetPrm(Sql::kDeleteAllGroups, {}), &error));
+        SqlSteps::exec(Sql::kDeleteAllGroups);
         QCOMPARE(Usr::NewGrpNo(), 1);
-    }
-
-    void numbersReportAClosedDatabase()
-    {
+        // A closed database is reported.
+        Store::CloseDb();
         bool ok = true;
         Usr::NewURLNo(&ok);
         QVERIFY(!ok);
         QCOMPARE(Dialogs::shown().size(), 1);
-        Dialogs::clearShown();
     }
 
     void groupNumbers_data()
@@ -177,28 +161,34 @@ private Q_SLOTS:
         Usr::sGrpList.clear();
     }
 
-    void textsStoredExactly_data()
+    // A link's texts are stored exactly as given (a null as an empty text), its sort key as a
+    // single-precision number.
+    void linksStoredExactly_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::newRow("question marks") << "What? page?id=3&x=?";
-        QTest::newRow("apostrophes") << "Tom's 'quoted' page";
-        QTest::newRow("daggers") << "a‡b†c";
-        QTest::newRow("line ends") << "line1\r\nline2\r\n";
-        QTest::newRow("long") << QString(10000, QChar(0x3042));
-        QTest::newRow("sql") << "'); Drop Table tURL; --";
+        QTest::addColumn<double>("sort");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("question marks") << "What? page?id=3&x=?" << 100.0 << "100";
+        QTest::newRow("apostrophes") << "Tom's 'quoted' page" << 12.5 << "12.5";
+        QTest::newRow("daggers") << "a‡b†c" << 0.1 << "0.1";
+        QTest::newRow("line ends") << "line1\r\nline2\r\n" << 999.9 << "999.9";
+        QTest::newRow("long") << QString(10000, QChar(0x3042)) << 1.0 / 3.0 << "0.3333333";
+        QTest::newRow("sql") << "'); Drop Table tURL; --" << 1.5 << "1.5";
     }
-    void textsStoredExactly()
+    void linksStoredExactly()
     {
         QFETCH(QString, text);
+        QFETCH(double, sort);
+        QFETCH(QString, shown);
         freshDb();
-        QString error;
-        QVERIFY(Sql::exec(Sql::SetPrm(Sql::kInsertLink, {100, text, 0, text, text, 1.5}), &error));
-        const Sql::Rows rows = Sql::query(Sql::SetPrm(Sql::kPageLookup, {text}), &error);
+        SqlSteps::exec(Sql::kInsertLink, {100, text, 0, text, text, NumberText::toSingle(sort)});
+        const Sql::Rows rows = Sql::query(Sql::SetPrm(Sql::kPageLookup, {text}));
         QCOMPARE(rows.size(), 1);
+        QCOMPARE(NumberText::shortFloat(rows.first().value(0).toDouble()), shown);
         QCOMPARE(rows.first().value(2).toString(), text);
         QCOMPARE(rows.first().value(3).toString(), text);
-        QVERIFY(Sql::exec(Sql::SetPrm(Sql::kUpdateLink, {0, QString(text + u'!'), QVariant(), 2, 100}), &error));
-        const Sql::Rows after = Sql::query(Sql::SetPrm(Sql::kPageLookup, {text}), &error);
+        SqlSteps::exec(Sql::kUpdateLink, {0, QString(text + u'!'), QVariant(), 2, 100});
+        const Sql::Rows after = Sql::query(Sql::SetPrm(Sql::kPageLookup, {text}));
         QCOMPARE(after.first().value(2).toString(), QString(text + u'!'));
         QCOMPARE(after.first().value(3).toString(), QString()); // a null binds as empty text
         QVERIFY(!after.first().value(3).isNull());
@@ -231,56 +221,21 @@ private Q_SLOTS:
         QVERIFY(error.contains(QStringLiteral("not open")));
     }
 
-    void lookupIgnoresLetterCase()
-    {
-        freshDb();
-        addLink(100, QStringLiteral("http://Example.org/Page?id=3"));
-        QString error;
-        QCOMPARE(Sql::query(Sql::SetPrm(Sql::kPageLookup, {QStringLiteral("HTTP://example.org/page?id=3")}), &error).size(), 1);
-        QCOMPARE(Sql::query(Sql::SetPrm(Sql::kPageLookup, {QStringLiteral("http://example.org/page?id=4")}), &error).size(), 0);
-    }
-
     void numberListsBindEachNumber()
     {
         freshDb();
         for (int n : {5, 7, 12, 70, 127})
             addLink(n, QStringLiteral("http://x/%1").arg(n), n);
-        QString error;
-        const Sql::Statement st = Sql::SetPrm(Sql::kMoveLinksOfGroups,
-                                              {QVariant::fromValue(Sql::NumberList{12, 7})});
-        QCOMPARE(st.values.size(), 2);
-        QVERIFY(Sql::exec(st, &error));
-        const Sql::Rows rows = Sql::query(Sql::SetPrm(QStringLiteral("Select nURL From tURL Where nGrp=0 Order By nURL"), {}), &error);
-        QCOMPARE(rows.size(), 2);
-        QCOMPARE(rows[0].value(0).toInt(), 7);
-        QCOMPARE(rows[1].value(0).toInt(), 12);
+        SqlSteps::exec(Sql::kMoveLinksOfGroups, {QVariant::fromValue(Sql::NumberList{12, 7})});
+        QCOMPARE(SqlSteps::rows(QStringLiteral("Select nURL From tURL Where nGrp=0 Order By nURL")),
+                 (Sql::Rows{{7}, {12}}));
         // An empty list affects nothing.
-        QVERIFY(Sql::exec(Sql::SetPrm(Sql::kDeleteLinks, {QVariant::fromValue(Sql::NumberList{})}), &error));
+        SqlSteps::exec(Sql::kDeleteLinks, {QVariant::fromValue(Sql::NumberList{})});
         QCOMPARE(Usr::NewURLNo(), 128);
     }
 
-    void sortKeysAreSinglePrecision_data()
-    {
-        QTest::addColumn<double>("value");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("100") << 100.0 << "100";
-        QTest::newRow("12.5") << 12.5 << "12.5";
-        QTest::newRow("0.1") << 0.1 << "0.1";
-        QTest::newRow("999.9") << 999.9 << "999.9";
-        QTest::newRow("1/3") << 1.0 / 3.0 << "0.3333333";
-    }
-    void sortKeysAreSinglePrecision()
-    {
-        QFETCH(double, value);
-        QFETCH(QString, shown);
-        freshDb();
-        QString error;
-        QVERIFY(Sql::exec(Sql::SetPrm(Sql::kInsertLink, {100, QStringLiteral("u"), 0, QString(), QString(), NumberText::toSingle(value)}), &error));
-        const Sql::Rows rows = Sql::query(Sql::SetPrm(Sql::kPageLookup, {QStringLiteral("u")}), &error);
-        QCOMPARE(NumberText::shortFloat(rows.first().value(0).toDouble()), shown);
-    }
-
-    void failingStatementChangesNothing()
+    // A failing statement or a transaction without commit leaves the data as it was.
+    void failuresChangeNothing()
     {
         freshDb();
         addLink(100, QStringLiteral("http://a/"));
@@ -291,28 +246,22 @@ private Q_SLOTS:
         QCOMPARE(Sql::query(Sql::SetPrm(Sql::kPageLookup, {QStringLiteral("http://b/")}), &error).size(), 0);
         Sql::query(Sql::SetPrm(QStringLiteral("Select nosuchcolumn From tURL"), {}), &error);
         QVERIFY(!error.isEmpty());
-    }
-
-    void transactionRollsBack()
-    {
-        freshDb();
-        QString error;
         {
             Sql::Transaction t;
             QVERIFY(t.ok());
-            addLink(100, QStringLiteral("http://a/"));
             addLink(101, QStringLiteral("http://b/"));
+            addLink(102, QStringLiteral("http://c/"));
         } // no commit
-        QCOMPARE(Usr::NewURLNo(), 100);
+        QCOMPARE(Usr::NewURLNo(), 101);
         {
             Sql::Transaction t;
-            addLink(100, QStringLiteral("http://a/"));
+            addLink(101, QStringLiteral("http://b/"));
             QVERIFY(t.commit());
         }
-        QCOMPARE(Usr::NewURLNo(), 101);
+        QCOMPARE(Usr::NewURLNo(), 102);
     }
 
-    void compactionKeepsEveryRow()
+    void compaction()
     {
         const QString path = freshDb();
         {
@@ -321,20 +270,15 @@ private Q_SLOTS:
                 addLink(n, QStringLiteral("http://x/%1").arg(n), 0, QString(200, u'x'));
             QVERIFY(t.commit());
         }
-        QString error;
-        QVERIFY(Sql::exec(Sql::SetPrm(QStringLiteral("Delete From tURL Where nURL >= 600"), {}), &error));
+        SqlSteps::exec(QStringLiteral("Delete From tURL Where nURL >= 600"));
         const qint64 before = QFileInfo(path).size();
-        Dialogs::clearShown();
         QVERIFY(Store::CompactDb());
         QCOMPARE(Dialogs::shownTexts(), QStringList{path + QStringLiteral(" を最適化しました")});
         QVERIFY(Store::isOpen());
         QVERIFY(QFileInfo(path).size() < before);
-        QCOMPARE(Sql::query(Sql::SetPrm(QStringLiteral("Select nURL From tURL"), {}), &error).size(), 500);
+        QCOMPARE(SqlSteps::rows(QStringLiteral("Select nURL From tURL")).size(), 500);
         QCOMPARE(Usr::NewURLNo(), 600);
-    }
-
-    void compactionFailureIsReported()
-    {
+        // Without an open database it fails, and says so.
         Store::CloseDb();
         Dialogs::clearShown();
         QVERIFY(!Store::CompactDb());
