@@ -200,7 +200,7 @@ private Q_SLOTS:
         addLink(100, QStringLiteral("http://例え.jp/ｶﾀｶﾅ"), 3, QStringLiteral("題名"), 1.5);
         addLink(101, QStringLiteral("http://x/"), 0, QString(), 100);
         QString error;
-        QVERIFY(Sql::exec(Sql::SetPrm(QStringLiteral("Update tURL Set gSrt='abc' Where nURL=101"), {}), &error));
+        QVERIFY(Sql::exec(Sql::SetPrm(QStringLiteral("Update tURL Set gSrt='12abc' Where nURL=101"), {}), &error));
         QStringList texts;
         QList<double> numbers;
         const QString sql = QStringLiteral("Select nURL, sURL, sNam, gSrt, Null From tURL Order By nURL");
@@ -211,7 +211,7 @@ private Q_SLOTS:
             numbers << r.number(0) << r.number(3) << r.number(4) << r.number(9);
         }, &error));
         QCOMPARE(texts, (QStringList{"100", "http://例え.jp/ｶﾀｶﾅ", "題名", "1.5", "", "",
-                                     "101", "http://x/", "", "abc", "", ""}));
+                                     "101", "http://x/", "", "12abc", "", ""}));
         QCOMPARE(numbers, (QList<double>{100, 1.5, 0, 0, 101, 0, 0, 0}));
         QVERIFY(error.isEmpty());
         QVERIFY(!Sql::forEachUtf8(Sql::SetPrm(QStringLiteral("Select nope From tURL"), {}), [](const Sql::TextRow &) {}, &error));
