@@ -7,8 +7,9 @@
 
 #include "PackedRow.h"
 
-// The cells of one grid, each row packed as UTF-8 and turned into text only when read. Columns and rows count from 1 as the windows number
-// them; row 0 is the header row and column 0 the row-number column (Qt's headers).
+// The cells of one grid, each row packed as UTF-8 and turned into text only when read.
+// Columns and rows count from 1 as the windows number them; row 0 is the header row and
+// column 0 the row-number column (Qt's headers).
 class GridModel : public QAbstractTableModel
 {
     Q_OBJECT
