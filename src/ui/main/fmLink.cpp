@@ -1,7 +1,6 @@
 #include "fmLink.h"
 
 #include "app/Usr.h"
-#include "app/widgets/Startup.h"
 #include "platform/Dialogs.h"
 #include "platform/EventWait.h"
 #include "platform/NumberText.h"
@@ -336,7 +335,7 @@ void fmLink::Form_Unload()
         return;
     m_unloaded = true;
     Store::CloseDb();
-    Usr::EndApp();
+    Q_EMIT unloaded();
 }
 
 bool fmLink::eventFilter(QObject *watched, QEvent *event)

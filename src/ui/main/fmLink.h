@@ -97,6 +97,10 @@ public:
     QAction *mnRet[5] = {};
     QAction *mnData[4] = {};
 
+Q_SIGNALS:
+    // The window has unloaded: the database is closed and the program may end.
+    void unloaded();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;

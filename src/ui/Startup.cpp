@@ -128,6 +128,7 @@ int Main(int argc, char *argv[])
     // The main window; it opens the link database while it loads.
     auto main = std::make_unique<fmLink>();
     g_main = main.get();
+    QObject::connect(main.get(), &fmLink::unloaded, &app, [] { EndApp(); });
     if (!main->Form_Load(&error))
         return fail(error);
 

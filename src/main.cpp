@@ -1,4 +1,4 @@
-#include "app/widgets/Startup.h"
+#include "ui/Startup.h"
 
 int main(int argc, char *argv[])
 {
