@@ -6,13 +6,14 @@
 #include "store/Statements.h"
 #include "store/Store.h"
 #include "support/FakeBrowser.h"
+#include "ui/main/LinkListView.h"
 #include "ui/main/fmLink.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QTemporaryDir>
-#include <malloc.h>
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 #include <memory>
 
 namespace {
@@ -39,11 +40,13 @@ void makeData()
     for (int g = 1; g <= 200; ++g)
         Sql::exec(Sql::SetPrm(Sql::kInsertGroup, {g, QStringLiteral("Group %1").arg(g), g}));
     for (int i = 0; i < kLinks; ++i)
-        Sql::exec(Sql::SetPrm(Sql::kInsertLink,
-                              {100 + i, QStringLiteral("https://site%1.example.org/path/page%2.html").arg(i % 977).arg(i),
-                               1 + i % 200, QStringLiteral("Title of the page number %1").arg(i),
-                               QStringLiteral("A description of page %1, long enough to be like a real one.").arg(i),
-                               i % 1000}));
+        Sql::exec(Sql::SetPrm(
+            Sql::kInsertLink,
+            {100 + i,
+             QStringLiteral("https://site%1.example.org/path/page%2.html").arg(i % 977).arg(i),
+             1 + i % 200, QStringLiteral("Title of the page number %1").arg(i),
+             QStringLiteral("A description of page %1, long enough to be like a real one.").arg(i),
+             i % 1000}));
     t.commit();
     Store::CloseDb();
     static yIni ini;
@@ -114,8 +117,9 @@ static void BM_PageComplete(benchmark::State &state)
     w->Form_Load(&error);
     int i = 0;
     for (auto _ : state) {
-        web->complete(QStringLiteral("https://site%1.example.org/path/page%2.html").arg(i % 977).arg(i),
-                      QStringLiteral("Title"), QStringLiteral("line 1\r\nline 2\r\nline 3"));
+        web->complete(
+            QStringLiteral("https://site%1.example.org/path/page%2.html").arg(i % 977).arg(i),
+            QStringLiteral("Title"), QStringLiteral("line 1\r\nline 2\r\nline 3"));
         i = (i + 7919) % kLinks;
     }
     w.reset();

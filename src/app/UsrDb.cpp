@@ -2,37 +2,44 @@
 
 #include "platform/Dialogs.h"
 #include "platform/NumberText.h"
-#include "store/Sql.h"
-#include "store/Statements.h"
+#include "store/LinkStore.h"
 
 #include <cmath>
 
 namespace Usr {
 namespace {
 
-int nextNumber(const char *statement, int first, bool *ok)
+int reported(bool done, int n, const QString &error, bool *ok)
 {
-    QString error;
-    const Sql::Rows rows = Sql::query(Sql::SetPrm(QString::fromLatin1(statement), {}), &error);
-    if (!error.isEmpty()) {
+    if (!done)
         Dialogs::message(QStringLiteral("番号を決められません: ") + error);
-        if (ok)
-            *ok = false;
-        return 0;
-    }
     if (ok)
-        *ok = true;
-    if (rows.isEmpty() || rows.first().value(0).isNull())
-        return first;
-    return rows.first().value(0).toInt() + 1;
+        *ok = done;
+    return done ? n : 0;
 }
 
 } // namespace
 
-int NewURLNo(bool *ok) { return nextNumber(Sql::kMaxUrlNo, 100, ok); }
-int NewGrpNo(bool *ok) { return nextNumber(Sql::kMaxGrpNo, 1, ok); }
+int NewURLNo(bool *ok)
+{
+    int n = 0;
+    QString error;
+    const bool done = LinkStore::nextLinkNumber(n, &error);
+    return reported(done, n, error, ok);
+}
 
-int GrpNoOf(const QString &name) { return GrpNoOf(name, sGrpList); }
+int NewGrpNo(bool *ok)
+{
+    int n = 0;
+    QString error;
+    const bool done = LinkStore::nextGroupNumber(n, &error);
+    return reported(done, n, error, ok);
+}
+
+int GrpNoOf(const QString &name)
+{
+    return GrpNoOf(name, sGrpList);
+}
 
 int GrpNoOf(const QString &name, const QString &groupList)
 {

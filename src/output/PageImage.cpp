@@ -2,7 +2,11 @@
 
 #include "platform/TextFile.h"
 
+#include <algorithm>
+
 #include <QBuffer>
+#include <QDir>
+#include <QFile>
 #include <QImageWriter>
 #include <cfenv>
 #include <cmath>
@@ -116,6 +120,29 @@ bool writeJpeg(const QImage &img, const QString &path, QString *error)
 QString fileFor(const QString &dataPh, int nURL)
 {
     return dataPh + QStringLiteral("Pic/") + QString::number(nURL) + QStringLiteral(".jpg");
+}
+
+void removeOrphans(const QString &dataPh, const std::vector<int> *numbers)
+{
+    QDir data(dataPh);
+    for (const QString &name : data.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        if (name.compare(QStringLiteral("pic"), Qt::CaseInsensitive) != 0)
+            continue;
+        QDir pics(data.filePath(name));
+        for (const QString &file : pics.entryList(QDir::Files | QDir::Hidden)) {
+            if (!file.endsWith(QStringLiteral(".jpg"), Qt::CaseInsensitive))
+                continue;
+            // The whole stem is the number as written: neither "2.jpg" nor "012.jpg" belongs
+            // to link 12.
+            const QString stem = file.left(file.size() - 4);
+            bool isNumber = false;
+            const int n = stem.toInt(&isNumber);
+            if (numbers && isNumber && stem == QString::number(n)
+                && std::binary_search(numbers->begin(), numbers->end(), n))
+                continue;
+            QFile::remove(pics.filePath(file));
+        }
+    }
 }
 
 } // namespace PageImage

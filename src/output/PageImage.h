@@ -4,6 +4,8 @@
 #include <QSize>
 #include <QString>
 
+#include <vector>
+
 // The page picture pipeline: crop, colour depth, resize, 24-bit JPEG at quality 75.
 namespace PageImage {
 
@@ -21,5 +23,8 @@ bool save(const QImage &picture, int iPicSz, const QString &path, QString *error
 bool writeJpeg(const QImage &img, const QString &path, QString *error = nullptr);
 // dataPh + "Pic/" + number + ".jpg"
 QString fileFor(const QString &dataPh, int nURL);
+// Deletes the pictures in the data folder's "Pic" (any letter case) whose number is not among
+// numbers (sorted ascending); every picture when numbers is null. Files that will not go stay.
+void removeOrphans(const QString &dataPh, const std::vector<int> *numbers);
 
 } // namespace PageImage

@@ -1,12 +1,17 @@
 #include "EventWait.h"
 
+#include "platform/Clock.h"
+
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
 
 namespace EventWait {
 
-void once() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void once()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 bool passes(int limit, const std::function<bool()> &done)
 {
@@ -19,6 +24,18 @@ bool passes(int limit, const std::function<bool()> &done)
             return true;
         loop.processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
+    return done();
+}
+
+bool forMs(int ms, const std::function<bool()> &done)
+{
+    QEventLoop loop;
+    QTimer tick;
+    tick.setInterval(1);
+    tick.start();
+    const qint64 end = Clock::monotonicMs() + ms;
+    while (!done() && Clock::monotonicMs() < end)
+        loop.processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     return done();
 }
 

@@ -8,6 +8,9 @@ namespace EventWait {
 // Each pass waits up to a millisecond for events instead of spinning. Returns done().
 bool passes(int limit, const std::function<bool()> &done);
 
+// The same, bounded by time instead of passes: at most ms milliseconds on the monotonic clock.
+bool forMs(int ms, const std::function<bool()> &done);
+
 // One pass: let pending events run once.
 void once();
 

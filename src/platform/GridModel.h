@@ -48,6 +48,8 @@ public:
     // Replaces every row in one step; each row gives the cells of the first columns. Cells
     // past the grid's columns are dropped.
     void fillRows(std::vector<PackedRow> &&rows);
+    // Row r's cells as held, without decoding them (1 <= r <= MaxRows()).
+    const PackedRow &row(int r) const { return m_data[size_t(r - 1)]; }
 
     // While updates are off, cell writes are collected and shown in one step afterwards.
     void SetScreenUpdate(bool on);
@@ -74,8 +76,14 @@ Q_SIGNALS:
 
 private:
     QString cell(int col, int row) const { return m_data[size_t(row - 1)].text(col - 1); }
-    void setCell(int col, int row, const QString &text) { m_data[size_t(row - 1)].set(col - 1, text.toUtf8()); }
-    bool valid(int col, int row) const { return col >= 1 && col <= m_cols && row >= 1 && row <= m_rows; }
+    void setCell(int col, int row, const QString &text)
+    {
+        m_data[size_t(row - 1)].set(col - 1, text.toUtf8());
+    }
+    bool valid(int col, int row) const
+    {
+        return col >= 1 && col <= m_cols && row >= 1 && row <= m_rows;
+    }
 
     int m_cols = 0;
     int m_rows = 0;

@@ -15,7 +15,8 @@ namespace {
 
 QString describe(const Statement &st, const QSqlError &e)
 {
-    const QString why = e.text().trimmed().isEmpty() ? QStringLiteral("unknown error") : e.text().trimmed();
+    const QString why
+        = e.text().trimmed().isEmpty() ? QStringLiteral("unknown error") : e.text().trimmed();
     return st.sql.trimmed() + QStringLiteral(" : ") + why;
 }
 
@@ -69,7 +70,9 @@ Statement SetPrm(const QString &sql, const QVariantList &args)
             continue;
         }
         st.sql += u'?';
-        if (v.isNull())
+        // No value at all is the engine's NULL; a text is stored as given, a null text as
+        // an empty one.
+        if (v.typeId() == QMetaType::QString && v.toString().isNull())
             st.values.append(QStringLiteral(""));
         else
             st.values.append(v);
@@ -110,7 +113,8 @@ Rows query(const Statement &st, QString *error)
     Rows rows;
     if (error)
         error->clear();
-    if (!forEach(st, [&](const QVariantList &row) { rows.append(row); }, error))
+    if (!forEach(
+            st, [&](const QVariantList &row) { rows.append(row); }, error))
         return {};
     return rows;
 }
@@ -139,12 +143,14 @@ double TextRow::number(int col) const
             return 0.0;
         // The type as read before any conversion: a text field counts as no number.
         const int type = m_types[col];
-        return type == SQLITE_INTEGER || type == SQLITE_FLOAT ? sqlite3_column_double(m_stmt, col) : 0.0;
+        return type == SQLITE_INTEGER || type == SQLITE_FLOAT ? sqlite3_column_double(m_stmt, col)
+                                                              : 0.0;
     }
     return m_values && col >= 0 && col < m_values->size() ? m_values->at(col).toDouble() : 0.0;
 }
 
-bool forEachUtf8(const Statement &st, const std::function<void(const TextRow &)> &each, QString *error)
+bool forEachUtf8(const Statement &st, const std::function<void(const TextRow &)> &each,
+                 QString *error)
 {
     if (!Store::isOpen()) {
         if (error)
@@ -158,19 +164,24 @@ bool forEachUtf8(const Statement &st, const std::function<void(const TextRow &)>
     if (!db) {
         // Not the engine this read knows: the general way.
         TextRow row;
-        return forEach(st, [&](const QVariantList &values) {
-            row.m_values = &values;
-            each(row);
-        }, error);
+        return forEach(
+            st,
+            [&](const QVariantList &values) {
+                row.m_values = &values;
+                each(row);
+            },
+            error);
     }
     auto fail = [&](sqlite3_stmt *stmt) {
         if (error)
-            *error = st.sql.trimmed() + QStringLiteral(" : ") + QString::fromUtf8(sqlite3_errmsg(db));
+            *error
+                = st.sql.trimmed() + QStringLiteral(" : ") + QString::fromUtf8(sqlite3_errmsg(db));
         sqlite3_finalize(stmt);
         return false;
     };
     sqlite3_stmt *stmt = nullptr;
-    if (sqlite3_prepare16_v2(db, st.sql.utf16(), int(st.sql.size() * 2), &stmt, nullptr) != SQLITE_OK)
+    if (sqlite3_prepare16_v2(db, st.sql.utf16(), int(st.sql.size() * 2), &stmt, nullptr)
+        != SQLITE_OK)
         return fail(stmt);
     for (int i = 0; i < st.values.size(); ++i) {
         const QVariant &v = st.values[i];
@@ -185,9 +196,13 @@ bool forEachUtf8(const Statement &st, const std::function<void(const TextRow &)>
         case QMetaType::Float:
             rc = sqlite3_bind_double(stmt, i + 1, v.toDouble());
             break;
+        case QMetaType::UnknownType:
+            rc = sqlite3_bind_null(stmt, i + 1);
+            break;
         default: {
             const QString text = v.toString();
-            rc = sqlite3_bind_text16(stmt, i + 1, text.utf16(), int(text.size() * 2), SQLITE_TRANSIENT);
+            rc = sqlite3_bind_text16(stmt, i + 1, text.utf16(), int(text.size() * 2),
+                                     SQLITE_TRANSIENT);
         }
         }
         if (rc != SQLITE_OK)

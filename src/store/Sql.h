@@ -14,7 +14,7 @@ namespace Sql {
 
 struct Statement
 {
-    QString sql;         // the statement with one "?" per bound value
+    QString sql; // the statement with one "?" per bound value
     QVariantList values; // in order
 };
 
@@ -23,8 +23,9 @@ using Rows = QList<QVariantList>;
 // A list of numbers for an "in (?)" place.
 using NumberList = QList<int>;
 
-// Binds the values to the "?" places in order. A null value binds as an empty text; a
-// NumberList expands its "?" into one place per number. Texts are stored exactly as given.
+// Binds the values to the "?" places in order. An invalid QVariant binds as NULL, a null text
+// as an empty text; a NumberList expands its "?" into one place per number. Texts are stored
+// exactly as given.
 Statement SetPrm(const QString &sql, const QVariantList &args);
 
 // Runs an action statement; false with "<statement>: <engine error>" in *error on failure.
@@ -47,7 +48,8 @@ public:
     double number(int col) const;
 
 private:
-    friend bool forEachUtf8(const Statement &, const std::function<void(const TextRow &)> &, QString *);
+    friend bool forEachUtf8(const Statement &, const std::function<void(const TextRow &)> &,
+                            QString *);
     sqlite3_stmt *m_stmt = nullptr;
     const int *m_types = nullptr; // each field's type, taken before any conversion
     int m_count = 0;

@@ -43,6 +43,13 @@ inline constexpr char kListGroups[] = "Select nGrp, sGrp, gSrt From mGrp";
 // Batch pictures.
 inline constexpr char kAllLinksForImages[] = "Select nURL, sURL From tURL Order By nURL";
 
+// When each link was added (tURLInfo).
+inline constexpr char kSetLinkAdded[]
+    = "Insert Or Replace Into tURLInfo (nURL, nAdded) Values (?, ?)";
+inline constexpr char kLinkAddedDates[] = "Select nURL, nAdded From tURLInfo";
+inline constexpr char kDeleteLinkInfo[] = "Delete From tURLInfo Where nURL in (?)";
+inline constexpr char kDeleteAllLinkInfo[] = "Delete From tURLInfo";
+
 // The maintenance window.
 inline constexpr char kGridGroups[] = "Select nGrp, sGrp, gSrt From mGrp"
                                       " Where nGrp<>0 Order By gSrt, sGrp";

@@ -1,29 +1,19 @@
 #include "Store.h"
 
-#include "Sql.h"
+#include "Schema.h"
 #include "platform/Dialogs.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QSqlRecord>
+#include <QTemporaryFile>
 
 namespace Store {
 namespace {
 
 QString g_path;
-
-const char *const kSchema[] = {
-    "Create Table tURL (nURL INTEGER PRIMARY KEY, sURL TEXT COLLATE NOCASE,"
-    " nGrp INTEGER NOT NULL DEFAULT 0, sNam TEXT COLLATE NOCASE, sMem TEXT COLLATE NOCASE,"
-    " gSrt REAL NOT NULL DEFAULT 0)",
-    "Create Table mGrp (nGrp INTEGER PRIMARY KEY, sGrp TEXT COLLATE NOCASE,"
-    " gSrt REAL NOT NULL DEFAULT 0)",
-    "Create Index ixURL On tURL (sURL COLLATE NOCASE)",
-    "Create Index ixURLGroup On tURL (nGrp)",
-    "Insert Into mGrp (nGrp, sGrp, gSrt) Values (0, '未分類', 0)",
-};
 
 QString engineError(const QSqlError &e)
 {
@@ -31,85 +21,144 @@ QString engineError(const QSqlError &e)
     return t.isEmpty() ? QStringLiteral("unknown error") : t;
 }
 
-// The file holds both tables with the columns the program reads.
-bool looksLikeLinkDatabase(QSqlDatabase &db, QString *why)
+// SQLite's own mark at the start of every database file.
+bool hasSqliteHeader(const QString &path, QString *why)
 {
-    QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("Select name From sqlite_master Where type='table'"))) {
-        *why = engineError(q.lastError());
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        *why = f.errorString();
         return false;
     }
-    QStringList tables;
-    while (q.next())
-        tables << q.value(0).toString().toLower();
-    const struct
-    {
-        const char *table;
-        QStringList columns;
-    } expected[] = {
-        {"turl", {"nurl", "surl", "ngrp", "snam", "smem", "gsrt"}},
-        {"mgrp", {"ngrp", "sgrp", "gsrt"}},
-    };
-    for (const auto &t : expected) {
-        if (!tables.contains(QString::fromLatin1(t.table))) {
-            *why = QStringLiteral("the table %1 is missing").arg(QString::fromLatin1(t.table));
+    if (f.read(16) != QByteArray("SQLite format 3\0", 16)) {
+        *why = QStringLiteral("the file is not an SQLite database");
+        return false;
+    }
+    return true;
+}
+
+bool runAll(QSqlDatabase &db, const QStringList &statements, QString *why)
+{
+    QSqlQuery q(db);
+    for (const QString &statement : statements) {
+        if (!q.exec(statement)) {
+            *why = statement + QStringLiteral(" : ") + engineError(q.lastError());
             return false;
-        }
-        const QSqlRecord rec = db.record(QString::fromLatin1(t.table));
-        for (const QString &c : t.columns) {
-            bool found = false;
-            for (int i = 0; i < rec.count(); ++i)
-                found = found || rec.fieldName(i).toLower() == c;
-            if (!found) {
-                *why = QStringLiteral("the column %1 is missing").arg(c);
-                return false;
-            }
         }
     }
     return true;
 }
 
-bool createSchema(QSqlDatabase &db, QString *why)
+void removeConnection(const QString &name)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::database(name, false);
+        if (db.isValid())
+            db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+// A fresh database is built beside the final file and renamed into place only when complete,
+// so a crash during the first start never leaves a half-made collection behind.
+bool createFresh(const QString &path, QString *why)
+{
+    const QString temp = path + QStringLiteral(".new");
+    QFile::remove(temp);
+    const QString name = connectionName() + QStringLiteral("-create");
+    bool ok = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(temp);
+        if (!db.open()) {
+            *why = engineError(db.lastError());
+        } else if (!db.transaction()) {
+            *why = engineError(db.lastError());
+        } else if (!runAll(db, Schema::freshStatements(), why)) {
+            db.rollback();
+        } else if (!db.commit()) {
+            *why = engineError(db.lastError());
+        } else {
+            ok = true;
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    // A journal left by a crash belongs to the file being replaced; next to the new file it
+    // would be rolled back into it.
+    if (ok) {
+        QFile::remove(path + QStringLiteral("-journal"));
+        QFile::remove(path);
+        QFile file(temp);
+        ok = file.rename(path);
+        if (!ok)
+            *why = path + QStringLiteral(": ") + file.errorString();
+    }
+    if (!ok)
+        QFile::remove(temp);
+    return ok;
+}
+
+int userVersion(QSqlDatabase &db, QString *why)
+{
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next()) {
+        *why = engineError(q.lastError());
+        return -1;
+    }
+    return q.value(0).toInt();
+}
+
+bool hasNoTables(QSqlDatabase &db)
+{
+    QSqlQuery q(db);
+    return q.exec(QStringLiteral("Select count(*) From sqlite_master")) && q.next()
+        && q.value(0).toInt() == 0;
+}
+
+bool upgrade(QSqlDatabase &db, int from, QString *why)
 {
     if (!db.transaction()) {
         *why = engineError(db.lastError());
         return false;
     }
-    QSqlQuery q(db);
-    for (const char *statement : kSchema) {
-        if (!q.exec(QString::fromUtf8(statement))) {
-            *why = engineError(q.lastError());
-            db.rollback();
-            return false;
-        }
+    if (!runAll(db, Schema::upgradeStatements(from), why)) {
+        db.rollback();
+        return false;
     }
     if (!db.commit()) {
         *why = engineError(db.lastError());
+        db.rollback();
         return false;
     }
     return true;
 }
 
-void removeConnection()
-{
-    {
-        QSqlDatabase db = QSqlDatabase::database(connectionName(), false);
-        if (db.isValid())
-            db.close();
-    }
-    QSqlDatabase::removeDatabase(connectionName());
-}
-
 } // namespace
 
-QString connectionName() { return QStringLiteral("linkwell"); }
+int schemaVersion()
+{
+    return Schema::kVersion;
+}
 
-QSqlDatabase db() { return QSqlDatabase::database(connectionName(), false); }
+QString connectionName()
+{
+    return QStringLiteral("linkwell");
+}
+
+QSqlDatabase db()
+{
+    return QSqlDatabase::database(connectionName(), false);
+}
 
 bool isOpen()
 {
     const QSqlDatabase d = db();
     return d.isValid() && d.isOpen();
+}
+
+QString path()
+{
+    return g_path;
 }
 
 bool OpenDb(const QString &path, QString *error)
@@ -118,37 +167,49 @@ bool OpenDb(const QString &path, QString *error)
     QSqlDatabase d;
     auto fail = [&](const QString &why) {
         d = QSqlDatabase(); // the connection can only go once no handle is left
-        removeConnection();
+        removeConnection(connectionName());
         if (error)
             *error = QStringLiteral("ﾃﾞｰﾀｰﾍﾞｰｽ ") + path + QStringLiteral(" が開けません: ") + why;
         return false;
     };
-    const bool fresh = !QFileInfo::exists(path);
+    const QFileInfo info(path);
+    QString why;
+    // A file a crash left empty holds nothing: it is made anew like a missing one.
+    if ((!info.exists() || (info.isFile() && info.size() == 0)) && !createFresh(path, &why))
+        return fail(why);
+    if (!hasSqliteHeader(path, &why))
+        return fail(why);
     d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName());
     d.setDatabaseName(path);
-    // An existing file is only read until it has proved to be a link database.
-    if (!fresh)
-        d.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
     if (!d.open())
         return fail(engineError(d.lastError()));
-    QString why;
-    if (fresh) {
-        if (!createSchema(d, &why)) {
-            d.close();
-            QFile::remove(path);
+    // The first read rolls back a hot journal. A database the crash left without any table
+    // was never finished and is made anew.
+    int version = userVersion(d, &why);
+    if (version < 0)
+        return fail(why);
+    if (version == 0 && hasNoTables(d)) {
+        d = QSqlDatabase();
+        removeConnection(connectionName());
+        if (!createFresh(path, &why))
             return fail(why);
-        }
-    } else {
-        if (!looksLikeLinkDatabase(d, &why))
-            return fail(why);
-        d.close();
-        d.setConnectOptions(QString());
-        if (!d.open())
-            return fail(engineError(d.lastError()));
+        return OpenDb(path, error);
     }
+    if (!Schema::looksLikeLinkDatabase(d, &why))
+        return fail(why);
+    version = qMax(version, 1);
+    if (version > Schema::kVersion) {
+        return fail(QStringLiteral("ﾃﾞｰﾀｰﾍﾞｰｽの版 %1 は、このﾌﾟﾛｸﾞﾗﾑが扱える版 %2 より新しいです")
+                        .arg(version)
+                        .arg(Schema::kVersion));
+    }
+    if (version < Schema::kVersion && !upgrade(d, version, &why))
+        return fail(why);
+    // Writes are few and user-paced: every commit reaches the disk before it counts.
     QSqlQuery q(d);
     q.exec(QStringLiteral("PRAGMA foreign_keys = OFF"));
-    q.exec(QStringLiteral("PRAGMA synchronous = NORMAL"));
+    q.exec(QStringLiteral("PRAGMA journal_mode = DELETE"));
+    q.exec(QStringLiteral("PRAGMA synchronous = FULL"));
     g_path = path;
     return true;
 }
@@ -156,7 +217,7 @@ bool OpenDb(const QString &path, QString *error)
 void CloseDb()
 {
     if (QSqlDatabase::contains(connectionName()))
-        removeConnection();
+        removeConnection(connectionName());
 }
 
 bool CompactDb()

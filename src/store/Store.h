@@ -2,18 +2,24 @@
 
 #include <QSqlDatabase>
 #include <QString>
-#include <QVariantList>
 
 // The link database: one SQLite file, one connection for the whole run.
 namespace Store {
 
+// The schema version this program writes (PRAGMA user_version). Files made before versions
+// were recorded read 0 and count as version 1.
+int schemaVersion();
+
 QString connectionName();
 QSqlDatabase db();
 bool isOpen();
+QString path();
 
-// Opens path, creating a fresh database when the file does not exist. A file that is not a
-// link database (or cannot be opened) gives false with the engine's reason in *error; the
-// file is then left untouched.
+// Opens path. A missing or empty file gets a fresh database, built in a temporary file and
+// renamed into place once complete. An existing file is opened read-write (so that SQLite can
+// roll back what a crash left half-written), then checked: a file that is not a link database,
+// or of a newer version, gives false with the reason in *error and is left untouched. An older
+// version is upgraded in one transaction.
 bool OpenDb(const QString &path, QString *error = nullptr);
 void CloseDb();
 // Compacts in place; on success shows path + " を最適化しました". A failure shows the engine's

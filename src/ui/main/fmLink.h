@@ -6,7 +6,7 @@
 #include <QMainWindow>
 #include <functional>
 
-class Grid;
+class LinkListView;
 class QAction;
 class QComboBox;
 class QLabel;
@@ -15,6 +15,7 @@ class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class QSplitter;
+class RegistrationPanel;
 class WebBrowser;
 
 // The main window: the registration panel, the link list and the browser.
@@ -51,9 +52,6 @@ public:
     std::function<QImage(const QString &sURL)> takePicture;
     // Pictures of every link anew, in number order.
     void PicAll();
-    // The list as the "My Portal" page, and as a document with the pictures.
-    void MakeHtm();
-    void MakeDoc();
     QList<ListRow> listedRows() const;
 
     // Dispatch of the menus and buttons by index.
@@ -67,15 +65,12 @@ public:
 
     // Window state.
     int nX1 = 0, nX2 = 0, nY1 = 0, nY2 = 0;
-    QString sCurURL;
-    int nCurURL = 0;
     qint16 iPicSz = 0;
     bool bLoading = false;
-    bool bNewURL = false;
 
     // Controls.
     QSplitter *Splitter = nullptr;
-    QWidget *Frame1 = nullptr;
+    RegistrationPanel *Frame1 = nullptr;
     QLabel *Label1[3] = {nullptr, nullptr, nullptr}; // "並順", "分類", "表題と説明"
     QComboBox *cbGrp = nullptr;
     QPushButton *cmSlc = nullptr;
@@ -83,7 +78,7 @@ public:
     QPlainTextEdit *txMem = nullptr;
     QLabel *lbWeb = nullptr;
     QPushButton *cmWeb[4] = {nullptr, nullptr, nullptr, nullptr};
-    Grid *vSpr = nullptr;
+    LinkListView *vSpr = nullptr;
     WebBrowser *WebBrow = nullptr;
 
     // The batch run's progress while it runs.
@@ -112,10 +107,8 @@ private:
     void buildList();
     void SetPicMenu();
     void ArrCtl();
-    void Form_Unload();
-    void DocumentComplete(const QString &url, const QString &title, const QString &text);
+    void coverWorkArea();
     void listKeyDown(int key);
-    void copyToClipboard(int index);
     QString homeDefault() const;
 
     bool m_unloaded = false;

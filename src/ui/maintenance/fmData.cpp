@@ -1,44 +1,22 @@
 #include "fmData.h"
 
+#include "app/MaintenanceSave.h"
 #include "app/Usr.h"
+#include "output/PageImage.h"
 #include "platform/Dialogs.h"
-#include "platform/LinkCheck.h"
-#include "platform/NumberText.h"
 #include "platform/Twips.h"
 #include "platform/widgets/Grid.h"
-#include "store/Sql.h"
-#include "store/Statements.h"
+#include "ui/maintenance/LinkCheckRun.h"
+#include "ui/maintenance/MaintenanceGrids.h"
 
 #include <QCloseEvent>
-#include <QDir>
-#include <QFile>
 #include <QMenu>
 #include <QMenuBar>
-#include <QEventLoop>
-#include <QProgressDialog>
-#include <memory>
-#include <vector>
 #include <QVBoxLayout>
-#include <cmath>
 
 namespace {
-
-const QColor kDarkBlue(0, 0, 128);
 constexpr int kGroupGridWidth = 3285; // twips
-
-// "12,7," -> {12, 7}
-Sql::NumberList numbers(QString list)
-{
-    Usr::CutEnd(list, QStringLiteral(","));
-    Sql::NumberList out;
-    for (const QString &part : list.split(u',', Qt::SkipEmptyParts))
-        out.append(int(std::lround(NumberText::lenient(part))));
-    return out;
 }
-
-double sortValue(const QString &text) { return NumberText::toSingle(NumberText::lenient(text)); }
-
-} // namespace
 
 fmData::fmData(QWidget *parent)
     : QDialog(parent)
@@ -54,66 +32,16 @@ fmData::~fmData() = default;
 
 void fmData::buildGrids()
 {
-    const QFont font = Grid::pickFont({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"),
-                                       QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic"),
-                                       QStringLiteral("Noto Sans CJK JP")});
-    for (int i = 0; i < 2; ++i) {
-        vSpr[i] = new Grid(this);
-        vSpr[i]->setFont(font);
-        vSpr[i]->SetReplaceOnEdit(true);
-        vSpr[i]->SetRowHeadersVisible(true);
-        vSpr[i]->SetRowHeaderWidth(1.37);
-    }
-    Grid *g = vSpr[0];
-    g->SetMaxCols(4);
-    g->SetColHidden(1, true);
-    g->SetHeader(2, QStringLiteral("No"));
-    g->SetColWidth(2, 3.5);
-    g->SetColLocked(2, true);
-    g->SetHeader(3, QStringLiteral("分類"));
-    g->SetColText(3, 60);
-    g->SetColWidth(3, 14.5);
-    g->SetHeader(4, QStringLiteral("並順"));
-    g->SetColNumber(4, 1, 0, 999.9);
-    g->SetColWidth(4, 5.0);
-    g->SetColForeground(4, kDarkBlue);
-
-    Grid *u = vSpr[1];
-    u->SetMaxCols(8);
-    u->SetColHidden(1, true);
-    u->SetHeader(2, QStringLiteral("No"));
-    u->SetColNumber(2, 0, 0, 99999999);
-    u->SetColWidth(2, 3.5);
-    u->SetColLocked(2, true);
-    u->SetHeader(3, QStringLiteral("表題"));
-    u->SetColText(3, 60);
-    u->SetColWidth(3, 36.0);
-    u->SetHeader(4, QStringLiteral("分類"));
-    u->SetColCombo(4);
-    u->SetColWidth(4, 10.0);
-    u->SetHeader(5, QStringLiteral("並順"));
-    u->SetColNumber(5, 1, 0, 999.9);
-    u->SetColWidth(5, 4.5);
-    u->SetColForeground(5, kDarkBlue);
-    u->SetHeader(6, QStringLiteral("URL"));
-    u->SetColHidden(6, true);
-    u->SetHeader(7, QStringLiteral(" "));
-    u->SetColText(7, 60);
-    u->SetColWidth(7, 3.25);
-    u->SetColAlignment(7, Qt::AlignCenter);
-    u->SetHeader(8, QStringLiteral(" "));
-    u->SetColNumber(8, 2, -99999999.99, 99999999.99);
-    u->SetColWidth(8, 5.37);
-
+    vSpr[0] = MaintenanceGrids::groups(this);
+    vSpr[1] = MaintenanceGrids::links(this);
     for (int i = 0; i < 2; ++i) {
         connect(vSpr[i], &Grid::Change, this, [this, i](int, int row) { MarkRow(i, row); });
         connect(vSpr[i], &Grid::BlockSelected, this, [this, i](int, int r1, int, int r2) {
             nSel1[i] = r1;
             nSel2[i] = r2;
         });
-        connect(vSpr[i], &Grid::RightClick, this, [this, i](int, int, const QPoint &pos) {
-            (i == 0 ? mnGrp : mnURL)->popup(pos);
-        });
+        connect(vSpr[i], &Grid::RightClick, this,
+                [this, i](int, int, const QPoint &pos) { (i == 0 ? mnGrp : mnURL)->popup(pos); });
     }
 }
 
@@ -158,7 +86,8 @@ void fmData::prepare(int nX1, int nX2, int nY1, int nY2)
     bBusy = true;
     const int width = Twips::fromPixelsX(frameGeometry().width());
     const int height = Twips::fromPixelsY(frameGeometry().height());
-    move(Twips::toPixelsX(nX1 + (nX2 - nX1 - width) / 2), Twips::toPixelsY(nY1 + (nY2 - nY1 - height) / 2));
+    move(Twips::toPixelsX(nX1 + (nX2 - nX1 - width) / 2),
+         Twips::toPixelsY(nY1 + (nY2 - nY1 - height) / 2));
     LoadData();
     bBusy = false;
     arrange();
@@ -175,70 +104,47 @@ void fmData::arrange()
 {
     bBusy = true;
     const int top = menuBar->sizeHint().height();
-    const int w = width();
-    const int h = height() - top;
     const int gw = Twips::toPixelsX(kGroupGridWidth);
     // Windows smaller than the margins keep grids of no size rather than negative ones.
-    vSpr[0]->setGeometry(0, top, gw, qMax(0, h - Twips::toPixelsY(50)));
-    vSpr[1]->setGeometry(gw + Twips::toPixelsX(60), top, qMax(0, w - gw - Twips::toPixelsX(180)),
-                         qMax(0, h - Twips::toPixelsY(50)));
+    const int h = qMax(0, height() - top - Twips::toPixelsY(50));
+    vSpr[0]->setGeometry(0, top, gw, h);
+    vSpr[1]->setGeometry(gw + Twips::toPixelsX(60), top,
+                         qMax(0, width() - gw - Twips::toPixelsX(180)), h);
     bBusy = false;
 }
 
-bool fmData::FillGrid(int index, const QString &sql, QString *names)
+void fmData::fill(int index, std::vector<PackedRow> &&rows)
 {
-    // Rows are collected first and reach the grid in one step, as UTF-8 from the engine on.
-    auto sortText = [](const Sql::TextRow &r, int col) {
-        return r.text(col).isEmpty() ? QByteArray() : QByteArray::number(r.number(col), 'f', 1);
-    };
-    const QByteArrayView fresh("11");
-    std::vector<PackedRow> rows;
-    QString list;
-    QString error;
-    const bool ok = Sql::forEachUtf8(Sql::SetPrm(sql, {}), [&](const Sql::TextRow &r) {
-        if (index == 0) {
-            rows.push_back(PackedRow{fresh, r.text(0), r.text(1), sortText(r, 2)});
-            if (names) {
-                const QString name = QString::fromUtf8(r.text(1));
-                *names += name + u'\t';
-                list += name + u'\t' + QString::fromUtf8(r.text(0)) + u'\r';
-            }
-        } else {
-            rows.push_back(PackedRow{fresh, r.text(0), r.text(1), r.text(2), sortText(r, 3), r.text(4)});
-        }
-    }, &error);
-    if (!ok) {
-        Dialogs::message(QStringLiteral("ﾃﾞｰﾀｰの読み込みに失敗しました: ") + error);
-        return false;
-    }
     Grid *g = vSpr[index];
-    if (names) {
-        Usr::CutEnd(*names, QStringLiteral("\t"));
-        Usr::sGrpList = list;
-    }
-    if (rows.empty()) {
-        // Five placeholders without numbers.
-        g->SetMaxRows(0);
-        g->SetMaxRows(5);
-        for (int r = 1; r <= 5; ++r)
-            g->SetText(1, r, QStringLiteral("11"));
-    } else {
+    if (!rows.empty()) {
         g->model()->fillRows(std::move(rows));
+        return;
     }
-    return true;
+    // Five placeholders without numbers.
+    g->SetMaxRows(0);
+    g->SetMaxRows(5);
+    for (int r = 1; r <= 5; ++r)
+        g->SetText(1, r, QStringLiteral("11"));
 }
 
 void fmData::LoadData()
 {
+    // Both grids are read before either is shown: a failing read leaves the window, and the
+    // group list every later save relies on, as they were.
+    MaintenanceGrids::Contents c;
+    QString error;
+    if (!MaintenanceGrids::read(c, &error)) {
+        Dialogs::message(QStringLiteral("ﾃﾞｰﾀｰの読み込みに失敗しました: ") + error);
+        return;
+    }
     bChg = false;
     sDel[0].clear();
     sDel[1].clear();
     nSel1[0] = nSel1[1] = nSel2[0] = nSel2[1] = 0;
-    Usr::sGrpList.clear();
-    QString names;
-    FillGrid(0, QString::fromUtf8(Sql::kGridGroups), &names);
-    vSpr[1]->TypeComboBoxList(4, names);
-    FillGrid(1, QString::fromUtf8(Sql::kGridLinks), nullptr);
+    Usr::sGrpList = c.groupList;
+    fill(0, std::move(c.groups));
+    vSpr[1]->TypeComboBoxList(4, c.names);
+    fill(1, std::move(c.links));
 }
 
 void fmData::MarkRow(int index, int row)
@@ -292,52 +198,16 @@ void fmData::DelRows(int index)
 
 void fmData::ChkLink()
 {
-    Grid *g = vSpr[1];
-    // A remembered block is checked row by row with each answer shown; otherwise every row,
-    // many at a time, with a progress window that can stop the run.
-    const bool showing = nSel1[1] != 0;
-    const int first = showing ? nSel1[1] : 1;
-    const int last = showing ? qMin(nSel2[1], g->MaxRows()) : g->MaxRows();
-    QList<LinkCheck::Row> jobs;
-    for (int r = first; r <= last; ++r) {
-        g->SetText(7, r, QString());
-        g->SetText(8, r, QString());
-        jobs.append({r, g->GetText(6, r)});
-    }
-    LinkCheck check;
-    check.setDeadlineMs(linkDeadlineMs);
-    // A block still runs concurrently; its answers are shown one after the other in row order.
-    check.setOrder(showing ? LinkCheck::Order::RowOrder : LinkCheck::Order::AsAnswered);
-    std::unique_ptr<QProgressDialog> progress;
-    if (!showing && !jobs.isEmpty()) {
-        progress = std::make_unique<QProgressDialog>(this);
-        progress->setWindowTitle(Dialogs::title());
-        progress->setCancelButtonText(QStringLiteral("中止"));
-        progress->setRange(0, int(jobs.size()));
-        progress->setMinimumDuration(500);
-        progress->setWindowModality(Qt::WindowModal);
-        connect(progress.get(), &QProgressDialog::canceled, &check, &LinkCheck::cancel);
-        connect(&check, &LinkCheck::progress, progress.get(), [&progress](int checked, int total, int dead) {
-            progress->setLabelText(QStringLiteral("%1 / %2　ﾘﾝｸ切れ %3").arg(checked).arg(total).arg(dead));
-            progress->setValue(checked);
-        });
-        linkProgress = progress.get();
-    }
-    connect(&check, &LinkCheck::rowChecked, this, [this, g, showing](int row, const LinkResult &r) {
-        // Marks and times are the program's writes: the row does not count as changed.
-        g->SetText(7, row, r.mark());
-        g->SetText(8, row, r.timeText());
-        if (showing)
-            Dialogs::message(r.headers);
-        if (row > 10)
-            g->SetTopRow(row - 9);
-    });
-    QEventLoop wait;
-    connect(&check, &LinkCheck::finished, &wait, &QEventLoop::quit);
-    if (check.start(jobs))
-        wait.exec();
-    linkProgress = nullptr;
-    g->SetTopRow(1);
+    // Nothing in the window can change under the check: every command waits for its end.
+    checking = true;
+    menuBar->setEnabled(false);
+    for (Grid *g : vSpr)
+        g->setEnabled(false);
+    LinkCheckRun::run(this, vSpr[1], nSel1[1], nSel2[1], linkDeadlineMs, &linkProgress);
+    for (Grid *g : vSpr)
+        g->setEnabled(true);
+    menuBar->setEnabled(true);
+    checking = false;
     mnURLItem[1]->setEnabled(true);
 }
 
@@ -346,93 +216,36 @@ void fmData::DelDead()
     Grid *g = vSpr[1];
     int r = 1;
     while (r <= g->MaxRows()) {
-        if (g->GetText(7, r) == u"×") {
-            // Taken out of the grid and deleted on the next save, like "行削除".
-            const QString number = g->GetText(2, r);
-            if (!number.isEmpty()) {
-                sDel[1] += number + u',';
-                bChg = true;
-            }
-            g->DeleteRows(r, 1);
-        } else {
+        if (g->GetText(7, r) != u"×") {
             ++r;
-        }
-    }
-}
-
-bool fmData::SaveGrp(QString *error)
-{
-    Grid *g = vSpr[0];
-    for (int r = 1; r <= g->MaxRows(); ++r) {
-        const QString code = g->GetText(1, r);
-        const QString number = g->GetText(2, r);
-        const QString name = g->GetText(3, r);
-        const double sort = sortValue(g->GetText(4, r));
-        if (code == u"12" && !number.isEmpty()) {
-            const int n = int(std::lround(NumberText::lenient(number)));
-            if (!Sql::exec(Sql::SetPrm(Sql::kUpdateGroup, {name, sort, n}), error))
-                return false;
-        } else if (code == u"02") {
-            bool ok = false;
-            const int n = Usr::NewGrpNo(&ok);
-            if (!ok) {
-                *error = QStringLiteral("Select Max(nGrp) From mGrp");
-                return false;
-            }
-            if (!Sql::exec(Sql::SetPrm(Sql::kInsertGroup, {n, name, sort}), error))
-                return false;
-        }
-    }
-    const Sql::NumberList deleted = numbers(sDel[0]);
-    if (!deleted.isEmpty()) {
-        if (!Sql::exec(Sql::SetPrm(Sql::kMoveLinksOfGroups, {QVariant::fromValue(deleted)}), error)
-            || !Sql::exec(Sql::SetPrm(Sql::kDeleteGroups, {QVariant::fromValue(deleted)}), error))
-            return false;
-    }
-    return true;
-}
-
-bool fmData::SaveURL(QString *error)
-{
-    const Sql::NumberList deletedGroups = numbers(sDel[0]);
-    Grid *g = vSpr[1];
-    for (int r = 1; r <= g->MaxRows(); ++r) {
-        if (g->GetText(1, r) != u"12" || g->GetText(2, r).isEmpty())
             continue;
-        int group = Usr::GrpNoOf(g->GetText(4, r));
-        // A group deleted in the same save leaves its links in group 0.
-        if (deletedGroups.contains(group))
-            group = 0;
-        const int n = int(std::lround(NumberText::lenient(g->GetText(2, r))));
-        if (!Sql::exec(Sql::SetPrm(Sql::kUpdateGridLink, {g->GetText(3, r), group, sortValue(g->GetText(5, r)), n}),
-                       error))
-            return false;
+        }
+        // Taken out of the grid and deleted on the next save, like "行削除".
+        const QString number = g->GetText(2, r);
+        if (!number.isEmpty()) {
+            sDel[1] += number + u',';
+            bChg = true;
+        }
+        g->DeleteRows(r, 1);
     }
-    const Sql::NumberList deleted = numbers(sDel[1]);
-    if (!deleted.isEmpty() && !Sql::exec(Sql::SetPrm(Sql::kDeleteLinks, {QVariant::fromValue(deleted)}), error))
-        return false;
-    return true;
 }
 
 bool fmData::SaveData()
 {
     // Everything or nothing: a failure keeps every edit on screen for another try.
+    MaintenanceSave save(Usr::sGrpList);
+    for (int r = 1; r <= vSpr[0]->MaxRows(); ++r)
+        save.groupRow(vSpr[0]->GetText(1, r), vSpr[0]->GetText(2, r), vSpr[0]->GetText(3, r),
+                      vSpr[0]->GetText(4, r));
+    for (int r = 1; r <= vSpr[1]->MaxRows(); ++r) {
+        save.linkRow(vSpr[1]->GetText(1, r), vSpr[1]->GetText(2, r), vSpr[1]->GetText(3, r),
+                     vSpr[1]->GetText(4, r), vSpr[1]->GetText(5, r));
+    }
+    save.deleted(sDel[0], sDel[1]);
     QString error;
-    {
-        Sql::Transaction t;
-        if (!t.ok()) {
-            Dialogs::message(QStringLiteral("更新できませんでした: ") + t.error());
-            return false;
-        }
-        if (!SaveGrp(&error) || !SaveURL(&error)) {
-            t.rollback();
-            Dialogs::message(QStringLiteral("更新できませんでした: ") + error);
-            return false;
-        }
-        if (!t.commit()) {
-            Dialogs::message(QStringLiteral("更新できませんでした: ") + t.error());
-            return false;
-        }
+    if (!save.apply(&error)) {
+        Dialogs::message(QStringLiteral("更新できませんでした: ") + error);
+        return false;
     }
     sDel[0].clear();
     sDel[1].clear();
@@ -443,62 +256,37 @@ bool fmData::SaveData()
 
 void fmData::DelPics()
 {
-    QString error;
-    QString list = QStringLiteral(".");
-    const bool ok = Sql::forEach(Sql::SetPrm(Sql::kLinkNumbers, {}), [&](const QVariantList &rec) {
-        list += QString::number(rec.value(0).toLongLong()) + u'.';
-    }, &error);
-    if (!ok)
-        return; // without the numbers nothing can be told apart: delete nothing
-    // The folder is "Pic" in any letter case.
-    QDir data(Usr::sDataPh);
-    QString folder;
-    for (const QString &name : data.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
-        if (name.compare(QStringLiteral("pic"), Qt::CaseInsensitive) == 0)
-            folder = data.filePath(name);
-    if (folder.isEmpty())
-        return;
-    QDir pics(folder);
-    for (const QString &file : pics.entryList(QDir::Files | QDir::Hidden)) {
-        const QString name = file.toLower();
-        if (!name.endsWith(QStringLiteral(".jpg")))
-            continue;
-        const QString stem = name.left(name.size() - 4);
-        if (!list.contains(u'.' + stem + u'.'))
-            QFile::remove(pics.filePath(file)); // a file that will not go stays
-    }
+    std::vector<int> numbers;
+    // Without the numbers nothing can be told apart: delete nothing.
+    if (LinkStore::linkNumbers(numbers))
+        PageImage::removeOrphans(Usr::sDataPh, &numbers);
 }
 
 void fmData::InitDb()
 {
-    if (!Dialogs::message(QStringLiteral("分類・URLを全て削除して良いですか"), Dialogs::Buttons::OkCancel))
+    if (!Dialogs::message(QStringLiteral("分類・URLを全て削除して良いですか"),
+                          Dialogs::Buttons::OkCancel))
         return;
+    // The ungrouped row comes back at once, so new and moved links stay visible.
     QString error;
-    {
-        // The ungrouped row comes back at once, so new and moved links stay visible.
-        Sql::Transaction t;
-        if (!Sql::exec(Sql::SetPrm(Sql::kDeleteAllGroups, {}), &error)
-            || !Sql::exec(Sql::SetPrm(Sql::kDeleteAllLinks, {}), &error)
-            || !Sql::exec(Sql::SetPrm(Sql::kInsertGroupZero, {QStringLiteral("未分類")}), &error)
-            || !t.commit()) {
-            t.rollback();
-            Dialogs::message(QStringLiteral("初期化できませんでした: ") + (error.isEmpty() ? t.error() : error));
-            return;
-        }
-    }
+    const bool done = LinkStore::reset(QStringLiteral("未分類"), &error);
+    if (!done)
+        Dialogs::message(QStringLiteral("初期化できませんでした: ") + error);
+    // The grids show what the database holds, whether it was emptied or not.
     LoadData();
-    if (!Dialogs::message(QStringLiteral("URLの画像も全て削除しますか"), Dialogs::Buttons::OkCancel))
-        return;
-    QDir pics(Usr::sDataPh + QStringLiteral("Pic"));
-    for (const QString &file : pics.entryList({QStringLiteral("*.jpg")}, QDir::Files))
-        QFile::remove(pics.filePath(file));
+    if (done
+        && Dialogs::message(QStringLiteral("URLの画像も全て削除しますか"),
+                            Dialogs::Buttons::OkCancel))
+        PageImage::removeOrphans(Usr::sDataPh, nullptr);
 }
 
 bool fmData::CloseWnd()
 {
-    if (bChg && !Dialogs::message(QStringLiteral("修正は未更新ですが終了して良いですか"), Dialogs::Buttons::OkCancel))
+    if (checking)
         return false;
-    return true;
+    return !bChg
+        || Dialogs::message(QStringLiteral("修正は未更新ですが終了して良いですか"),
+                            Dialogs::Buttons::OkCancel);
 }
 
 void fmData::closeEvent(QCloseEvent *event)

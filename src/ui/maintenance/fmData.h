@@ -1,7 +1,11 @@
 #pragma once
 
+#include "platform/PackedRow.h"
+
 #include <QDialog>
 #include <QString>
+
+#include <vector>
 
 class Grid;
 class QAction;
@@ -40,6 +44,7 @@ public:
 
     bool bChg = false;
     bool bBusy = false;
+    bool checking = false; // a link check runs: the window takes no command
     QString sDel[2];
     int nSel1[2] = {0, 0};
     int nSel2[2] = {0, 0};
@@ -63,8 +68,6 @@ protected:
 private:
     void buildGrids();
     void buildMenus();
-    bool FillGrid(int index, const QString &sql, QString *names);
-    bool SaveGrp(QString *error);
-    bool SaveURL(QString *error);
+    void fill(int index, std::vector<PackedRow> &&rows);
     void arrange();
 };

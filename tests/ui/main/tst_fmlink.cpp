@@ -6,8 +6,10 @@
 #include "store/Sql.h"
 #include "store/Statements.h"
 #include "store/Store.h"
-#include "support/SqlSteps.h"
 #include "support/FakeBrowser.h"
+#include "support/SqlSteps.h"
+#include "ui/main/LinkListView.h"
+#include "ui/main/RegistrationPanel.h"
 #include "ui/main/fmLink.h"
 
 #include <QAction>
@@ -38,7 +40,10 @@ private:
     std::function<void()> onCapture;
 
     static Sql::Rows rows(const QString &sql) { return SqlSteps::rows(sql); }
-    static void exec(const QString &sql, const QVariantList &values = {}) { SqlSteps::exec(sql, values); }
+    static void exec(const QString &sql, const QVariantList &values = {})
+    {
+        SqlSteps::exec(sql, values);
+    }
 
     // A window over a database holding the given links (number, address, group, title, sort).
     void open(const QList<QVariantList> &links = {}, const QList<QVariantList> &groups = {})
@@ -95,8 +100,10 @@ private Q_SLOTS:
 
     void loadFillsSelectorAndList()
     {
-        open({{100, "http://a/", 1, "Alpha", 5}, {101, "http://b/", 2, "Beta", 1},
-              {102, "http://c/", 1, "Gamma", 1}, {103, "http://nogroup/", 9, "Lost", 1},
+        open({{100, "http://a/", 1, "Alpha", 5},
+              {101, "http://b/", 2, "Beta", 1},
+              {102, "http://c/", 1, "Gamma", 1},
+              {103, "http://nogroup/", 9, "Lost", 1},
               {104, "http://d/", 0, "Delta", 1}},
              {{1, "News", 20}, {2, "Blogs", 10}});
         QCOMPARE(m_w->cbGrp->count(), 3);
@@ -132,17 +139,26 @@ private Q_SLOTS:
     {
         // Groups with equal sort keys, names differing in case or past ASCII, and titles that
         // differ late, in case only, or in characters outside the basic plane.
-        const QStringList groupNames{"beta", "Alpha", "alpha2", "Ａｌｐｈａ", "ｶﾞﾙ", "_under"};
-        const QStringList titles{"Title of the page A", "title of the page b", "Title of the page ä",
-                                 "Title of the page \U0001F600", "Title of the page \uFF21", "", "ｱ", "ア", "Zed"};
+        const QStringList groupNames {"beta", "Alpha", "alpha2", "Ａｌｐｈａ", "ｶﾞﾙ", "_under"};
+        const QStringList titles {"Title of the page A",
+                                  "title of the page b",
+                                  "Title of the page ä",
+                                  "Title of the page \U0001F600",
+                                  "Title of the page \uFF21",
+                                  "",
+                                  "ｱ",
+                                  "ア",
+                                  "Zed"};
         QList<QVariantList> groups;
         for (int g = 0; g < groupNames.size(); ++g)
             groups.append({g + 1, groupNames[g], g % 2 ? 5 : 7});
         QList<QVariantList> links;
         for (int i = 0; i < 120; ++i)
-            links.append({100 + i, QStringLiteral("http://x/%1").arg(i), i % 7, titles[i % titles.size()], (i / 9) % 3});
+            links.append({100 + i, QStringLiteral("http://x/%1").arg(i), i % 7,
+                          titles[i % titles.size()], (i / 9) % 3});
         open(links, groups);
-        const Sql::Rows expected = rows(QString::fromUtf8(Sql::kLinksByGroup) + QStringLiteral(", U.nURL"));
+        const Sql::Rows expected
+            = rows(QString::fromUtf8(Sql::kLinksByGroup) + QStringLiteral(", U.nURL"));
         QCOMPARE(m_w->vSpr->MaxRows(), int(expected.size()));
         for (int r = 1; r <= m_w->vSpr->MaxRows(); ++r) {
             QCOMPARE(cell(1, r), expected[r - 1].value(0).toString());
@@ -155,7 +171,8 @@ private Q_SLOTS:
     {
         QList<QVariantList> links;
         for (int n = 100; n < 160; ++n)
-            links.append({n, QStringLiteral("http://x/%1").arg(n), 0, QStringLiteral("t%1").arg(n), 1});
+            links.append(
+                {n, QStringLiteral("http://x/%1").arg(n), 0, QStringLiteral("t%1").arg(n), 1});
         open(links);
         m_w->mnSlc_Click(1);
         QCOMPARE(m_w->vSpr->MaxRows(), 50);
@@ -166,7 +183,8 @@ private Q_SLOTS:
     void newPageIsShownAndRegistered()
     {
         open({}, {{1, "News", 1}});
-        m_web->complete(QStringLiteral("https://example.org/a?id=3&x='q'"), QStringLiteral("A title"),
+        m_web->complete(QStringLiteral("https://example.org/a?id=3&x='q'"),
+                        QStringLiteral("A title"),
                         QStringLiteral("l1\r\nl2\r\n\r\nl4\r\nl5\r\nl6"));
         QCOMPARE(m_w->mnData[0]->text(), QStringLiteral("追加登録(&W)"));
         QCOMPARE(m_w->cmWeb[0]->text(), QStringLiteral("追加"));
@@ -182,7 +200,8 @@ private Q_SLOTS:
         // F3 arrives at the window while the list has the focus.
         m_w->vSpr->setFocus();
         QTest::keyClick(m_w->vSpr, Qt::Key_F3);
-        const Sql::Rows stored = rows(QStringLiteral("Select nURL, sURL, nGrp, sNam, sMem, gSrt From tURL"));
+        const Sql::Rows stored
+            = rows(QStringLiteral("Select nURL, sURL, nGrp, sNam, sMem, gSrt From tURL"));
         QCOMPARE(stored.size(), 1);
         QCOMPARE(stored[0][0].toInt(), 100);
         QCOMPARE(stored[0][1].toString(), QStringLiteral("https://example.org/a?id=3&x='q'"));
@@ -190,7 +209,7 @@ private Q_SLOTS:
         QCOMPARE(stored[0][3].toString(), QStringLiteral("Title line"));
         QCOMPARE(stored[0][4].toString(), QStringLiteral("first\r\nsecond"));
         QCOMPARE(stored[0][5].toDouble(), 12.5);
-        QCOMPARE(m_captures, QStringList{QStringLiteral("https://example.org/a?id=3&x='q'")});
+        QCOMPARE(m_captures, QStringList {QStringLiteral("https://example.org/a?id=3&x='q'")});
         QCOMPARE(QImage(Usr::sDataPh + QStringLiteral("Pic/100.jpg")).size(), QSize(140, 90));
         QCOMPARE(m_w->vSpr->MaxRows(), 1);
         QCOMPARE(cell(1, 1), QStringLiteral("100"));
@@ -198,14 +217,15 @@ private Q_SLOTS:
         QCOMPARE(cell(5, 1), QStringLiteral("first\r\nsecond"));
 
         // The next visit finds it, with its own title and description.
-        m_web->complete(QStringLiteral("https://example.org/a?id=3&x='q'"), QStringLiteral("Other"), QStringLiteral("x"));
+        m_web->complete(QStringLiteral("https://example.org/a?id=3&x='q'"), QStringLiteral("Other"),
+                        QStringLiteral("x"));
         QCOMPARE(m_w->cmWeb[0]->text(), QStringLiteral("修正"));
         QCOMPARE(m_w->mnData[0]->text(), QStringLiteral("修正登録(&W)"));
         QCOMPARE(m_w->txSrt->text(), QStringLiteral("12.5"));
         QCOMPARE(m_w->txMem->toPlainText(), QStringLiteral("Title line\nfirst second"));
         QCOMPARE(m_w->Label1[2]->palette().color(QPalette::WindowText), QColor(0, 0, 255));
         QCOMPARE(m_w->cbGrp->currentText(), QStringLiteral("NEWS"));
-        QCOMPARE(m_w->nCurURL, 100);
+        QCOMPARE(m_w->Frame1->nCurURL, 100);
     }
 
     void panelRules_data()
@@ -215,13 +235,27 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("registrable");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("http") << "http://a/" << "T" << "one line  " << true << "T\none line";
-        QTest::newRow("HTTPS capitals") << "HTTPS://A/" << "T" << "" << true << "T\n";
-        QTest::newRow("file") << "file:///tmp/x.htm" << "T" << "" << false << "T\n";
-        QTest::newRow("empty address") << "" << "T" << "" << false << "T\n";
-        QTest::newRow("title with http") << "http://a/" << "see HTTP://b" << "x" << true << "\nx";
-        QTest::newRow("lone CR") << "http://a/" << "T" << "a\rb\r\nc" << true << "T\nab c";
-        QTest::newRow("six lines") << "http://a/" << "T" << "1\r\n2\r\n3\r\n4\r\n5\r\n6" << true << "T\n1 2 3 4";
+        QTest::newRow("http") << "http://a/"
+                              << "T"
+                              << "one line  " << true << "T\none line";
+        QTest::newRow("HTTPS capitals") << "HTTPS://A/"
+                                        << "T"
+                                        << "" << true << "T\n";
+        QTest::newRow("file") << "file:///tmp/x.htm"
+                              << "T"
+                              << "" << false << "T\n";
+        QTest::newRow("empty address") << ""
+                                       << "T"
+                                       << "" << false << "T\n";
+        QTest::newRow("title with http") << "http://a/"
+                                         << "see HTTP://b"
+                                         << "x" << true << "\nx";
+        QTest::newRow("lone CR") << "http://a/"
+                                 << "T"
+                                 << "a\rb\r\nc" << true << "T\nab c";
+        QTest::newRow("six lines") << "http://a/"
+                                   << "T"
+                                   << "1\r\n2\r\n3\r\n4\r\n5\r\n6" << true << "T\n1 2 3 4";
     }
     void panelRules()
     {
@@ -248,7 +282,8 @@ private Q_SLOTS:
         // Registering again without a new completion inserts a second row.
         m_w->cbGrp->setEditText(QStringLiteral("*"));
         m_w->RgstURL();
-        const Sql::Rows stored = rows(QStringLiteral("Select nURL, nGrp, gSrt From tURL Order By nURL"));
+        const Sql::Rows stored
+            = rows(QStringLiteral("Select nURL, nGrp, gSrt From tURL Order By nURL"));
         QCOMPARE(stored.size(), 2);
         QCOMPARE(stored[0][1].toInt(), 0);
         QCOMPARE(stored[0][2].toDouble(), 0.0);
@@ -271,12 +306,14 @@ private Q_SLOTS:
         // The list's active row moves to another link: nothing is saved.
         m_w->vSpr->SetActiveRow(2);
         m_w->RgstURL();
-        QCOMPARE(rows(QStringLiteral("Select sNam From tURL Where nURL=100"))[0][0].toString(), QStringLiteral("A"));
+        QCOMPARE(rows(QStringLiteral("Select sNam From tURL Where nURL=100"))[0][0].toString(),
+                 QStringLiteral("A"));
         QVERIFY(m_captures.isEmpty());
         // On its own row the correction is stored and shown.
         m_w->vSpr->SetActiveRow(1);
         m_w->RgstURL();
-        QCOMPARE(rows(QStringLiteral("Select sNam From tURL Where nURL=100"))[0][0].toString(), QStringLiteral("A corrected"));
+        QCOMPARE(rows(QStringLiteral("Select sNam From tURL Where nURL=100"))[0][0].toString(),
+                 QStringLiteral("A corrected"));
         QCOMPARE(cell(4, 1), QStringLiteral("A corrected"));
         QCOMPARE(m_w->vSpr->MaxRows(), 2);
     }
@@ -294,16 +331,22 @@ private Q_SLOTS:
     void batchPicturesInNumberOrder()
     {
         // 105 has no group row and is captured all the same.
-        open({{105, "http://e/", 9, "E", 1}, {100, "http://a/", 0, "A", 1}, {101, "http://b/", 0, "B", 1}});
+        open({{105, "http://e/", 9, "E", 1},
+              {100, "http://a/", 0, "A", 1},
+              {101, "http://b/", 0, "B", 1}});
         m_w->mnRet_Click(3);
-        QCOMPARE(m_captures, (QStringList{QStringLiteral("http://a/"), QStringLiteral("http://b/"), QStringLiteral("http://e/")}));
+        QCOMPARE(m_captures,
+                 (QStringList {QStringLiteral("http://a/"), QStringLiteral("http://b/"),
+                               QStringLiteral("http://e/")}));
         for (int n : {100, 101, 105})
             QVERIFY(QFile::exists(Usr::sDataPh + QStringLiteral("Pic/%1.jpg").arg(n)));
     }
 
     void batchRunCanBeCancelled()
     {
-        open({{100, "http://a/", 0, "A", 1}, {101, "http://b/", 0, "B", 1}, {102, "http://c/", 0, "C", 1}});
+        open({{100, "http://a/", 0, "A", 1},
+              {101, "http://b/", 0, "B", 1},
+              {102, "http://c/", 0, "C", 1}});
         onCapture = [this] {
             QVERIFY(m_w->progressDialog);
             QVERIFY(m_w->progressDialog->labelText().contains(QStringLiteral("http://a/")));
@@ -311,7 +354,7 @@ private Q_SLOTS:
         };
         m_w->PicAll();
         onCapture = nullptr;
-        QCOMPARE(m_captures, QStringList{QStringLiteral("http://a/")});
+        QCOMPARE(m_captures, QStringList {QStringLiteral("http://a/")});
         QVERIFY(QFile::exists(Usr::sDataPh + QStringLiteral("Pic/100.jpg")));
         QVERIFY(!QFile::exists(Usr::sDataPh + QStringLiteral("Pic/101.jpg")));
     }
@@ -333,7 +376,8 @@ private Q_SLOTS:
         open();
         m_w->iPicSz = qint16(scale);
         m_w->SavePic(QStringLiteral("http://a/"), 7);
-        QCOMPARE(m_captures.size(), taken ? 1 : 0); // no capture window for a scale without pictures
+        QCOMPARE(m_captures.size(),
+                 taken ? 1 : 0); // no capture window for a scale without pictures
         QCOMPARE(QFile::exists(Usr::sDataPh + QStringLiteral("Pic/7.jpg")), taken);
     }
 
@@ -347,7 +391,8 @@ private Q_SLOTS:
         const QByteArray before = f.readAll();
         f.close();
         // The picture folder is replaced by a file: the new picture cannot be written.
-        QVERIFY(QDir(Usr::sDataPh + QStringLiteral("Pic")).rename(QStringLiteral("7.jpg"), QStringLiteral("../keep.jpg")));
+        QVERIFY(QDir(Usr::sDataPh + QStringLiteral("Pic"))
+                    .rename(QStringLiteral("7.jpg"), QStringLiteral("../keep.jpg")));
         QVERIFY(QDir().rmdir(Usr::sDataPh + QStringLiteral("Pic")));
         QFile blocker(Usr::sDataPh + QStringLiteral("Pic"));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
@@ -388,7 +433,9 @@ private Q_SLOTS:
 
     void listKeysOpenRows()
     {
-        open({{100, "http://a/", 0, "A", 1}, {101, "http://b/", 0, "B", 2}, {102, "http://c/", 0, "C", 3}});
+        open({{100, "http://a/", 0, "A", 1},
+              {101, "http://b/", 0, "B", 2},
+              {102, "http://c/", 0, "C", 3}});
         m_w->vSpr->setFocus();
         m_w->vSpr->SetActiveRow(1);
         QTest::keyClick(m_w->vSpr, Qt::Key_Down);
@@ -439,10 +486,11 @@ private Q_SLOTS:
         m_web->complete(QStringLiteral("http://new/"), QStringLiteral("New"), QString());
         const QString panel = m_w->txMem->toPlainText();
         exec(QStringLiteral("Drop Table tURL"));
-        m_web->complete(QStringLiteral("http://other/"), QStringLiteral("Other"), QStringLiteral("x"));
+        m_web->complete(QStringLiteral("http://other/"), QStringLiteral("Other"),
+                        QStringLiteral("x"));
         QCOMPARE(Dialogs::shown().size(), 1);
         QCOMPARE(m_w->txMem->toPlainText(), panel);
-        QCOMPARE(m_w->sCurURL, QStringLiteral("http://new/"));
+        QCOMPARE(m_w->Frame1->sCurURL, QStringLiteral("http://new/"));
         Dialogs::clearShown();
         m_w->RgstURL();
         QCOMPARE(Dialogs::shown().size(), 1);
@@ -471,17 +519,19 @@ private Q_SLOTS:
         m_w->mnDisp_Click(5);
         m_w->mnDisp_Click(8);
         m_w->mnDisp_Click(2); // a separator does nothing
-        QCOMPARE(m_web->calls, (QStringList{QStringLiteral("GoBack"), QStringLiteral("GoForward"),
-                                            QStringLiteral("GoSearch"), QStringLiteral("ExecWB 22 0"),
-                                            QStringLiteral("GoHome"), QStringLiteral("ExecWB 8 0"),
-                                            QStringLiteral("ExecWB 7 0"), QStringLiteral("ExecWB 6 0"),
-                                            QStringLiteral("ExecWB 4 0")}));
+        QCOMPARE(m_web->calls,
+                 (QStringList {QStringLiteral("GoBack"), QStringLiteral("GoForward"),
+                               QStringLiteral("GoSearch"), QStringLiteral("ExecWB 22 0"),
+                               QStringLiteral("GoHome"), QStringLiteral("ExecWB 8 0"),
+                               QStringLiteral("ExecWB 7 0"), QStringLiteral("ExecWB 6 0"),
+                               QStringLiteral("ExecWB 4 0")}));
         // The keys reach the window from the list as well.
         m_web->calls.clear();
         m_w->vSpr->setFocus();
         QTest::keyClick(m_w->vSpr, Qt::Key_F8);
         QTest::keyClick(m_w->txMem, Qt::Key_F11);
-        QCOMPARE(m_web->calls, (QStringList{QStringLiteral("GoBack"), QStringLiteral("GoSearch")}));
+        QCOMPARE(m_web->calls,
+                 (QStringList {QStringLiteral("GoBack"), QStringLiteral("GoSearch")}));
         QCOMPARE(m_w->mnDisp[1]->text(), QStringLiteral("検索ﾍﾟｰｼﾞへ移動\tF11"));
     }
 

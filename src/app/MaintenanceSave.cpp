@@ -1,0 +1,80 @@
+#include "MaintenanceSave.h"
+
+#include "app/Usr.h"
+#include "platform/NumberText.h"
+
+#include <cmath>
+
+namespace {
+
+double sortValue(const QString &text)
+{
+    return NumberText::toSingle(NumberText::lenient(text));
+}
+int wholeNumber(const QString &text)
+{
+    return int(std::lround(NumberText::lenient(text)));
+}
+
+} // namespace
+
+MaintenanceSave::MaintenanceSave(const QString &groupList)
+    : m_groupList(groupList)
+{
+}
+
+void MaintenanceSave::groupRow(const QString &code, const QString &number, const QString &name,
+                               const QString &sort)
+{
+    if (code == u"12" && !number.isEmpty())
+        m_changes.updatedGroups.append({wholeNumber(number), name, sortValue(sort)});
+    else if (code == u"02")
+        m_changes.newGroups.append({0, name, sortValue(sort)});
+}
+
+void MaintenanceSave::linkRow(const QString &code, const QString &number, const QString &title,
+                              const QString &group, const QString &sort)
+{
+    // Rows without a number were never stored (the placeholders of an empty grid).
+    if (code == u"12" && !number.isEmpty())
+        m_links.append({wholeNumber(number), title, group, sortValue(sort)});
+}
+
+void MaintenanceSave::deleted(const QString &groupNumbers, const QString &linkNumbers)
+{
+    m_changes.deletedGroups = numbers(groupNumbers);
+    m_changes.deletedLinks = numbers(linkNumbers);
+}
+
+LinkStore::MaintenanceChanges MaintenanceSave::changes() const
+{
+    LinkStore::MaintenanceChanges c = m_changes;
+    for (const LinkRow &l : m_links) {
+        int group = Usr::GrpNoOf(l.group, m_groupList);
+        // A group deleted in the same save leaves its links in group 0, where they stay visible.
+        if (c.deletedGroups.contains(group))
+            group = 0;
+        LinkRecord r;
+        r.nURL = l.nURL;
+        r.nGrp = group;
+        r.sNam = l.title;
+        r.gSrt = l.sort;
+        c.updatedLinks.append(r);
+    }
+    return c;
+}
+
+bool MaintenanceSave::apply(QString *error) const
+{
+    return LinkStore::applyMaintenance(changes(), error);
+}
+
+QList<int> MaintenanceSave::numbers(const QString &list)
+{
+    QString text = list;
+    Usr::CutEnd(text, QStringLiteral(","));
+    QList<int> out;
+    for (const QString &part : text.split(u',', Qt::SkipEmptyParts))
+        out.append(wholeNumber(part));
+    return out;
+}

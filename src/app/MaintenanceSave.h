@@ -1,0 +1,44 @@
+#pragma once
+
+#include "store/LinkStore.h"
+
+#include <QList>
+#include <QString>
+
+// The rules of the maintenance window's save: which grid rows become which statements. The
+// window feeds its rows as they stand (state code, cell texts) and the numbers it deleted;
+// the save then runs in one transaction.
+//
+// State codes: "11" loaded, "12" loaded and changed, "00" inserted, "02" inserted and changed.
+class MaintenanceSave
+{
+public:
+    // groupList: the group list text of the last load (name TAB number CR), which turns a
+    // link's group name back into its number.
+    explicit MaintenanceSave(const QString &groupList);
+
+    void groupRow(const QString &code, const QString &number, const QString &name,
+                  const QString &sort);
+    void linkRow(const QString &code, const QString &number, const QString &title,
+                 const QString &group, const QString &sort);
+    // The deleted stored rows, each number followed by "," ("12,7,").
+    void deleted(const QString &groupNumbers, const QString &linkNumbers);
+
+    LinkStore::MaintenanceChanges changes() const;
+    bool apply(QString *error = nullptr) const;
+
+    // "12,7," -> {12, 7}
+    static QList<int> numbers(const QString &list);
+
+private:
+    struct LinkRow
+    {
+        int nURL;
+        QString title;
+        QString group;
+        double sort;
+    };
+    QString m_groupList;
+    LinkStore::MaintenanceChanges m_changes;
+    QList<LinkRow> m_links;
+};

@@ -1,0 +1,274 @@
+#include "LinkStore.h"
+
+#include "store/Sql.h"
+#include "store/Statements.h"
+
+namespace LinkStore {
+namespace {
+
+Sql::Statement st(const char *sql, const QVariantList &values = {})
+{
+    return Sql::SetPrm(QString::fromUtf8(sql), values);
+}
+
+bool exec(const char *sql, const QVariantList &values, QString *error)
+{
+    return Sql::exec(st(sql, values), error);
+}
+
+// The engine binds one value per listed number, up to its own limit: long lists go in parts.
+bool execForNumbers(const char *sql, const QList<int> &numbers, QString *error)
+{
+    constexpr qsizetype kPart = 500;
+    for (qsizetype i = 0; i < numbers.size(); i += kPart) {
+        const Sql::NumberList part = numbers.mid(i, kPart);
+        if (!exec(sql, {QVariant::fromValue(part)}, error))
+            return false;
+    }
+    return true;
+}
+
+bool maxPlusOne(const char *sql, int first, int &n, QString *error)
+{
+    QString why;
+    const Sql::Rows rows = Sql::query(st(sql), &why);
+    if (!why.isEmpty()) {
+        if (error)
+            *error = why;
+        return false;
+    }
+    n = rows.isEmpty() || rows.first().value(0).isNull() ? first
+                                                         : rows.first().value(0).toInt() + 1;
+    return true;
+}
+
+// A transaction that reports its own failure in *error.
+bool inTransaction(QString *error, const std::function<bool(QString *)> &work)
+{
+    Sql::Transaction t;
+    if (!t.ok()) {
+        if (error)
+            *error = t.error();
+        return false;
+    }
+    QString why;
+    if (!work(&why)) {
+        t.rollback();
+        if (error)
+            *error = why;
+        return false;
+    }
+    if (!t.commit()) {
+        if (error)
+            *error = t.error();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool lookup(const QString &address, std::optional<LinkRecord> &found, QString *error)
+{
+    QString why;
+    const Sql::Rows rows = Sql::query(st(Sql::kPageLookup, {address}), &why);
+    if (!why.isEmpty()) {
+        if (error)
+            *error = why;
+        return false;
+    }
+    found.reset();
+    if (!rows.isEmpty()) {
+        const QVariantList &r = rows.first(); // gSrt, nURL, sNam, sMem
+        found = LinkRecord {
+            r.value(1).toInt(),   address, 0, r.value(2).toString(), r.value(3).toString(),
+            r.value(0).toDouble()};
+    }
+    return true;
+}
+
+bool nextLinkNumber(int &n, QString *error)
+{
+    return maxPlusOne(Sql::kMaxUrlNo, 100, n, error);
+}
+bool nextGroupNumber(int &n, QString *error)
+{
+    return maxPlusOne(Sql::kMaxGrpNo, 1, n, error);
+}
+
+bool insertLink(const LinkRecord &l, qint64 addedSecs, QString *error)
+{
+    return inTransaction(error, [&](QString *why) {
+        return exec(Sql::kInsertLink, {l.nURL, l.sURL, l.nGrp, l.sNam, l.sMem, l.gSrt}, why)
+            && exec(Sql::kSetLinkAdded, {l.nURL, addedSecs}, why);
+    });
+}
+
+bool updateLink(const LinkRecord &l, QString *error)
+{
+    return exec(Sql::kUpdateLink, {l.nGrp, l.sNam, l.sMem, l.gSrt, l.nURL}, error);
+}
+
+bool deleteLink(int nURL, QString *error)
+{
+    return inTransaction(error, [&](QString *why) {
+        return exec(Sql::kDeleteLink, {nURL}, why)
+            && exec(Sql::kDeleteLinkInfo, {QVariant::fromValue(Sql::NumberList {nURL})}, why);
+    });
+}
+
+bool groups(QList<GroupRecord> &out, QString *error)
+{
+    QString why;
+    const Sql::Rows rows = Sql::query(st(Sql::kGroups), &why);
+    if (!why.isEmpty()) {
+        if (error)
+            *error = why;
+        return false;
+    }
+    out.clear();
+    for (const QVariantList &g : rows)
+        out.append({g.value(0).toInt(), g.value(1).toString(), g.value(2).toDouble()});
+    return true;
+}
+
+namespace {
+
+bool readGroups(const char *sql, const GroupFn &each, QString *error)
+{
+    GroupView v;
+    return Sql::forEachUtf8(st(sql), [&](const Sql::TextRow &r) { // nGrp, sGrp, gSrt
+        v.nGrp = qint64(r.number(0));
+        v.nGrpText = r.text(0);
+        v.sGrp = r.text(1);
+        v.gSrt = r.number(2);
+        v.hasSort = !r.text(2).isEmpty();
+        each(v);
+    }, error);
+}
+
+} // namespace
+
+bool forEachGroup(const GroupFn &each, QString *error) { return readGroups(Sql::kListGroups, each, error); }
+bool forEachGridGroup(const GroupFn &each, QString *error) { return readGroups(Sql::kGridGroups, each, error); }
+
+bool forEachLink(int nGrp, const LinkFn &each, QString *error)
+{
+    LinkView v;
+    const Sql::Statement s = nGrp > 0 ? st(Sql::kListLinksOfGroup, {nGrp}) : st(Sql::kListLinks);
+    return Sql::forEachUtf8(
+        s,
+        [&](const Sql::TextRow &r) { // nURL, sURL, nGrp, sNam, sMem, gSrt
+            v.nURL = qint64(r.number(0));
+            v.nURLText = r.text(0);
+            v.sURL = r.text(1);
+            v.nGrp = qint64(r.number(2));
+            v.sNam = r.text(3);
+            v.sMem = r.text(4);
+            v.gSrt = r.number(5);
+            v.hasSort = true;
+            each(v);
+        },
+        error);
+}
+
+bool forEachRecentLink(int limit, const LinkFn &each, QString *error)
+{
+    LinkView v;
+    const QString sql
+        = QString::fromUtf8(Sql::kRecentLinks)
+              .replace(QStringLiteral("Limit 50"), QStringLiteral("Limit %1").arg(limit));
+    return Sql::forEachUtf8(
+        Sql::SetPrm(sql, {}),
+        [&](const Sql::TextRow &r) { // nURL, sURL, sGrp, sNam, sMem
+            v.nURL = qint64(r.number(0));
+            v.nURLText = r.text(0);
+            v.sURL = r.text(1);
+            v.sGrp = r.text(2);
+            v.sNam = r.text(3);
+            v.sMem = r.text(4);
+            each(v);
+        },
+        error);
+}
+
+bool forEachGridLink(const LinkFn &each, QString *error)
+{
+    LinkView v;
+    return Sql::forEachUtf8(
+        st(Sql::kGridLinks),
+        [&](const Sql::TextRow &r) { // nURL, sNam, sGrp, gSrt, sURL
+            v.nURL = qint64(r.number(0));
+            v.nURLText = r.text(0);
+            v.sNam = r.text(1);
+            v.sGrp = r.text(2);
+            v.gSrt = r.number(3);
+            v.hasSort = !r.text(3).isEmpty();
+            v.sURL = r.text(4);
+            each(v);
+        },
+        error);
+}
+
+bool forEachAddress(const std::function<void(int, const QString &)> &each, QString *error)
+{
+    return Sql::forEachUtf8(
+        st(Sql::kAllLinksForImages),
+        [&](const Sql::TextRow &r) { each(int(r.number(0)), QString::fromUtf8(r.text(1))); },
+        error);
+}
+
+bool linkNumbers(std::vector<int> &out, QString *error)
+{
+    out.clear();
+    return Sql::forEachUtf8(
+        st(Sql::kLinkNumbers), [&](const Sql::TextRow &r) { out.push_back(int(r.number(0))); },
+        error);
+}
+
+bool addedDates(QHash<int, qint64> &out, QString *error)
+{
+    out.clear();
+    return Sql::forEachUtf8(
+        st(Sql::kLinkAddedDates),
+        [&](const Sql::TextRow &r) {
+            if (!r.text(1).isEmpty())
+                out.insert(int(r.number(0)), qint64(r.number(1)));
+        },
+        error);
+}
+
+bool applyMaintenance(const MaintenanceChanges &c, QString *error)
+{
+    return inTransaction(error, [&](QString *why) {
+        for (const GroupRecord &g : c.updatedGroups) {
+            if (!exec(Sql::kUpdateGroup, {g.sGrp, g.gSrt, g.nGrp}, why))
+                return false;
+        }
+        for (const GroupRecord &g : c.newGroups) {
+            int n = 0;
+            if (!nextGroupNumber(n, why) || !exec(Sql::kInsertGroup, {n, g.sGrp, g.gSrt}, why))
+                return false;
+        }
+        if (!execForNumbers(Sql::kMoveLinksOfGroups, c.deletedGroups, why)
+            || !execForNumbers(Sql::kDeleteGroups, c.deletedGroups, why))
+            return false;
+        for (const LinkRecord &l : c.updatedLinks) {
+            if (!exec(Sql::kUpdateGridLink, {l.sNam, l.nGrp, l.gSrt, l.nURL}, why))
+                return false;
+        }
+        return execForNumbers(Sql::kDeleteLinks, c.deletedLinks, why)
+            && execForNumbers(Sql::kDeleteLinkInfo, c.deletedLinks, why);
+    });
+}
+
+bool reset(const QString &groupZeroName, QString *error)
+{
+    return inTransaction(error, [&](QString *why) {
+        return exec(Sql::kDeleteAllGroups, {}, why) && exec(Sql::kDeleteAllLinks, {}, why)
+            && exec(Sql::kDeleteAllLinkInfo, {}, why)
+            && exec(Sql::kInsertGroupZero, {groupZeroName}, why);
+    });
+}
+
+} // namespace LinkStore

@@ -1,0 +1,97 @@
+#pragma once
+
+#include "store/Records.h"
+
+#include <QByteArrayView>
+#include <QHash>
+#include <QList>
+#include <QString>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+// The typed operations on the open link database (Store::OpenDb). Every operation returns
+// false on failure with "<statement> : <engine error>" in *error and leaves the data as they
+// were; operations that write several rows do so in one transaction.
+namespace LinkStore {
+
+// A link as the engine holds it, read without turning every field into a QString: the views
+// are UTF-8 and valid only during the call that hands them over. Fields a read does not
+// select are empty.
+struct LinkView
+{
+    qint64 nURL = 0;
+    QByteArrayView nURLText; // the number in decimal
+    QByteArrayView sURL;
+    qint64 nGrp = 0;
+    QByteArrayView sGrp; // joined reads only
+    QByteArrayView sNam;
+    QByteArrayView sMem;
+    double gSrt = 0;
+    bool hasSort = false; // the sort key is not NULL
+};
+
+struct GroupView
+{
+    qint64 nGrp = 0;
+    QByteArrayView nGrpText;
+    QByteArrayView sGrp;
+    double gSrt = 0;
+    bool hasSort = false;
+};
+
+using LinkFn = std::function<void(const LinkView &)>;
+using GroupFn = std::function<void(const GroupView &)>;
+
+// Registration.
+// The link stored under exactly this address (letter case of ASCII ignored); none when the
+// page is new.
+bool lookup(const QString &address, std::optional<LinkRecord> &found, QString *error = nullptr);
+// Highest number + 1: 100 for the first link, 1 for the first group (the group-0 row counts).
+bool nextLinkNumber(int &n, QString *error = nullptr);
+bool nextGroupNumber(int &n, QString *error = nullptr);
+// A new link with the time it was added (seconds since 1970).
+bool insertLink(const LinkRecord &link, qint64 addedSecs, QString *error = nullptr);
+// The group, title, description and sort key of link.nURL; its address stays.
+bool updateLink(const LinkRecord &link, QString *error = nullptr);
+bool deleteLink(int nURL, QString *error = nullptr);
+
+// Groups for the selector: every group but 0, by sort key then name.
+bool groups(QList<GroupRecord> &out, QString *error = nullptr);
+// Every group, 0 included, in no particular order.
+bool forEachGroup(const GroupFn &each, QString *error = nullptr);
+// The links of one group (nGrp > 0) or of all groups (nGrp <= 0) in number order, not joined.
+bool forEachLink(int nGrp, const LinkFn &each, QString *error = nullptr);
+// The most recent links (highest numbers first) whose group exists, joined with its name.
+bool forEachRecentLink(int limit, const LinkFn &each, QString *error = nullptr);
+// Every link in number order with the name of its group (links without a group row are left
+// out): nURL, sNam, sGrp, gSrt, sURL.
+bool forEachGridLink(const LinkFn &each, QString *error = nullptr);
+// The groups of the maintenance grid: as groups(), with the sort key possibly NULL.
+bool forEachGridGroup(const GroupFn &each, QString *error = nullptr);
+// Number and address of every link in number order.
+bool forEachAddress(const std::function<void(int nURL, const QString &sURL)> &each,
+                    QString *error = nullptr);
+bool linkNumbers(std::vector<int> &out, QString *error = nullptr);
+// When each link was added, for the links that have a date.
+bool addedDates(QHash<int, qint64> &out, QString *error = nullptr);
+
+// The maintenance window's save, all in one transaction: group changes first (new groups get
+// the next numbers in the order given), then deleted groups (their links go to group 0), then
+// link changes (group, title, sort key), then deleted links.
+struct MaintenanceChanges
+{
+    QList<GroupRecord> updatedGroups;
+    QList<GroupRecord> newGroups; // nGrp is given at the save
+    QList<int> deletedGroups;
+    QList<LinkRecord> updatedLinks; // nURL, nGrp, sNam, gSrt
+    QList<int> deletedLinks;
+};
+bool applyMaintenance(const MaintenanceChanges &changes, QString *error = nullptr);
+
+// Empties the collection and puts back the group-0 row with this name. Nothing is deleted
+// unless the transaction has started.
+bool reset(const QString &groupZeroName, QString *error = nullptr);
+
+} // namespace LinkStore

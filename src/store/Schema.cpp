@@ -1,0 +1,111 @@
+#include "Schema.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace Schema {
+namespace {
+
+// The statements that take a database from the version before to the version at that index.
+const QStringList &steps(int version)
+{
+    static const QList<QStringList> all = {
+        {}, // 0: nothing
+        {
+            // 1
+            QStringLiteral("Create Table tURL (nURL INTEGER PRIMARY KEY, sURL TEXT COLLATE NOCASE,"
+                           " nGrp INTEGER NOT NULL DEFAULT 0, sNam TEXT COLLATE NOCASE, sMem TEXT "
+                           "COLLATE NOCASE,"
+                           " gSrt REAL NOT NULL DEFAULT 0)"),
+            QStringLiteral("Create Table mGrp (nGrp INTEGER PRIMARY KEY, sGrp TEXT COLLATE NOCASE,"
+                           " gSrt REAL NOT NULL DEFAULT 0)"),
+            QStringLiteral("Create Index ixURL On tURL (sURL COLLATE NOCASE)"),
+            QStringLiteral("Create Index ixURLGroup On tURL (nGrp)"),
+            QStringLiteral("Insert Into mGrp (nGrp, sGrp, gSrt) Values (0, '未分類', 0)"),
+        },
+        {
+            // 2: when each link was added, in seconds since 1970
+            QStringLiteral("Create Table tURLInfo (nURL INTEGER PRIMARY KEY, nAdded INTEGER)"),
+        },
+    };
+    static_assert(kVersion == 2);
+    return all.at(version);
+}
+
+QString engineError(const QSqlError &e)
+{
+    const QString t = e.text().trimmed();
+    return t.isEmpty() ? QStringLiteral("unknown error") : t;
+}
+
+QString versionMark()
+{
+    return QStringLiteral("PRAGMA user_version = %1").arg(kVersion);
+}
+
+} // namespace
+
+QStringList freshStatements()
+{
+    QStringList all;
+    for (int v = 1; v <= kVersion; ++v)
+        all += steps(v);
+    return all << versionMark();
+}
+
+QStringList upgradeStatements(int from)
+{
+    QStringList all;
+    for (int v = from + 1; v <= kVersion; ++v)
+        all += steps(v);
+    return all << versionMark();
+}
+
+bool looksLikeLinkDatabase(QSqlDatabase &db, QString *why)
+{
+    const struct
+    {
+        const char *table;
+        QStringList columns;
+        const char *key;
+    } expected[] = {
+        {"turl", {"nurl", "surl", "ngrp", "snam", "smem", "gsrt"}, "nurl"},
+        {"mgrp", {"ngrp", "sgrp", "gsrt"}, "ngrp"},
+    };
+    for (const auto &t : expected) {
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(QString::fromLatin1(t.table)))) {
+            *why = engineError(q.lastError());
+            return false;
+        }
+        QStringList columns;
+        bool numberKey = false;
+        while (q.next()) {
+            const QString name = q.value(1).toString().toLower();
+            columns << name;
+            // Keys compared as text would hand out numbers that exist ("99" > "100").
+            if (name == QLatin1String(t.key))
+                numberKey
+                    = q.value(2).toString().contains(QLatin1String("INT"), Qt::CaseInsensitive)
+                    && q.value(5).toInt() > 0;
+        }
+        if (columns.isEmpty()) {
+            *why = QStringLiteral("the table %1 is missing").arg(QString::fromLatin1(t.table));
+            return false;
+        }
+        for (const QString &c : t.columns) {
+            if (!columns.contains(c)) {
+                *why = QStringLiteral("the column %1 is missing").arg(c);
+                return false;
+            }
+        }
+        if (!numberKey) {
+            *why = QStringLiteral("the column %1 is not a whole-number key")
+                       .arg(QString::fromLatin1(t.key));
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace Schema

@@ -1,0 +1,62 @@
+#include "BrowserCommands.h"
+
+#include "platform/Dialogs.h"
+#include "platform/WebBrowser.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+
+namespace BrowserCommands {
+namespace {
+
+void copyToClipboard(WebBrowser *web, int index)
+{
+    // Nothing loaded: the clipboard stays as it was.
+    if (web->LocationURL().isEmpty())
+        return;
+    const QString text = index == 10 ? web->LocationURL()
+        : index == 11                ? web->bodyText()
+                                     : web->bodyHtml();
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    clipboard->setText(text);
+    Dialogs::message(QStringLiteral("ｸﾘｯﾌﾟﾎﾞｰﾄﾞにｺﾋﾟｰしました"));
+}
+
+} // namespace
+
+void run(WebBrowser *web, int index)
+{
+    switch (index) {
+    case 0:
+        web->GoHome();
+        break;
+    case 1:
+        web->GoSearch();
+        break;
+    case 3:
+        web->ExecWB(WebBrowser::PageSetup, 0);
+        break;
+    case 4:
+        web->ExecWB(WebBrowser::PrintPreview, 0);
+        break;
+    case 5:
+        web->ExecWB(WebBrowser::Print, 0);
+        break;
+    case 7:
+        web->ExecWB(WebBrowser::Refresh, 0);
+        break;
+    case 8:
+        web->ExecWB(WebBrowser::SaveAs, 0);
+        break;
+    case 10:
+    case 11:
+    case 12:
+        copyToClipboard(web, index);
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace BrowserCommands

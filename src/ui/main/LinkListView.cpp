@@ -1,0 +1,47 @@
+#include "LinkListView.h"
+
+#include "output/LinkList.h"
+#include "platform/Dialogs.h"
+
+LinkListView::LinkListView(QWidget *parent)
+    : Grid(parent)
+{
+    setObjectName(QStringLiteral("vSpr"));
+    SetMaxCols(5);
+    const QString headers[]
+        = {QStringLiteral("nURL"), QStringLiteral("sURL"), QStringLiteral("分類"),
+           QStringLiteral("表題"), QStringLiteral("説明")};
+    for (int c = 1; c <= 5; ++c) {
+        SetHeader(c, headers[c - 1]);
+        SetColLocked(c, true);
+    }
+    SetRowHeadersVisible(false);
+    SetColHidden(2, true);
+    SetColWidth(3, 9.87);
+    SetColWidth(4, 28.75);
+    SetColWidth(5, 93.62);
+    SetMaxRows(0);
+    // Whole rows: a header click then keeps the active row instead of selecting a column.
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+}
+
+bool LinkListView::load(bool recent, int nGrp, const std::function<bool(qint64)> &keep)
+{
+    std::vector<PackedRow> rows;
+    QString error;
+    if (!LinkList::load(recent, nGrp, rows, &error, keep)) {
+        Dialogs::message(QStringLiteral("ﾘｽﾄの読み込みに失敗しました: ") + error);
+        return false;
+    }
+    model()->fillRows(std::move(rows));
+    return true;
+}
+
+QList<ListRow> LinkListView::listedRows() const
+{
+    QList<ListRow> rows;
+    rows.reserve(MaxRows());
+    for (int i = 1; i <= MaxRows(); ++i)
+        rows.append(LinkList::toListRow(model()->row(i)));
+    return rows;
+}

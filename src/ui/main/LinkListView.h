@@ -1,0 +1,34 @@
+#pragma once
+
+#include "output/ListRow.h"
+#include "platform/widgets/Grid.h"
+
+#include <functional>
+
+// The link list of the main window: five locked columns (number, hidden address, group,
+// title, description), filled in one step from the collection.
+class LinkListView : public Grid
+{
+    Q_OBJECT
+public:
+    explicit LinkListView(QWidget *parent = nullptr);
+
+    // Fills the list as LinkList::load orders it; a failure is shown and leaves it as it was.
+    bool load(bool recent, int nGrp, const std::function<bool(qint64)> &keep = {});
+    // Cell access where row 0 stands for the active row (the caller's row then names it).
+    QString GetCell(int col, int row) const { return GetText(col, row == 0 ? ActiveRow() : row); }
+    QString GetCell(int col, int &row)
+    {
+        if (row == 0)
+            row = ActiveRow();
+        return GetText(col, row);
+    }
+    void SetCell(int col, int &row, const QString &value)
+    {
+        if (row == 0)
+            row = ActiveRow();
+        SetText(col, row, value);
+    }
+    // The rows as the outputs take them, in list order.
+    QList<ListRow> listedRows() const;
+};

@@ -1,0 +1,279 @@
+#include "RegistrationPanel.h"
+
+#include "app/Address.h"
+#include "app/Registration.h"
+#include "app/Usr.h"
+#include "output/PageImage.h"
+#include "platform/Dialogs.h"
+#include "platform/EventWait.h"
+#include "platform/Twips.h"
+#include "platform/WebBrowser.h"
+#include "store/LinkStore.h"
+#include "ui/main/LinkListView.h"
+#include "ui/main/PagePictures.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDateTime>
+#include <QFile>
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStyle>
+
+namespace {
+
+void place(QWidget *w, int left, int top, int width, int height)
+{
+    w->setGeometry(Twips::toPixelsX(left), Twips::toPixelsY(top), Twips::toPixelsX(width),
+                   Twips::toPixelsY(height));
+}
+
+QPushButton *iconButton(QWidget *parent, QStyle::StandardPixmap icon, const QString &tip)
+{
+    auto *b = new QPushButton(parent);
+    b->setIcon(parent->style()->standardIcon(icon));
+    b->setToolTip(tip);
+    return b;
+}
+
+} // namespace
+
+RegistrationPanel::RegistrationPanel(QWidget *parent)
+    : QWidget(parent)
+{
+    setObjectName(QStringLiteral("Frame1"));
+    auto *row = new QHBoxLayout(this);
+    row->setContentsMargins(Twips::toPixelsX(30), Twips::toPixelsY(30), 0, 0);
+    row->setSpacing(0);
+
+    // Fixed controls on the left, as designed.
+    auto *left = new QWidget(this);
+    left->setFixedSize(Twips::toPixelsX(3500 - 30), Twips::toPixelsY(855));
+    Label1[1] = new QLabel(QStringLiteral("分類"), left);
+    place(Label1[1], 60, 60, 435, 255);
+    cbGrp = new QComboBox(left);
+    cbGrp->setEditable(true);
+    cbGrp->setInsertPolicy(QComboBox::NoInsert);
+    place(cbGrp, 555, 15, 2340, 300);
+    cmSlc = new QPushButton(QStringLiteral("抽出"), left);
+    place(cmSlc, 570, 315, 675, 360);
+    Label1[0] = new QLabel(QStringLiteral("並順"), left);
+    place(Label1[0], 1860, 375, 435, 225);
+    txSrt = new QLineEdit(QStringLiteral("100.0"), left);
+    place(txSrt, 2340, 345, 555, 315);
+    Label1[2] = new QLabel(QStringLiteral("表題と説明"), left);
+    Label1[2]->setWordWrap(true);
+    place(Label1[2], 2985, 45, 600, 495);
+    row->addWidget(left);
+
+    // The title and description box takes what the fixed parts leave.
+    txMem = new QPlainTextEdit(this);
+    txMem->setFixedHeight(Twips::toPixelsY(765));
+    txMem->setTabChangesFocus(true);
+    row->addWidget(txMem, 1);
+    row->addSpacing(Twips::toPixelsX(130));
+
+    // The key legend and the four buttons stay at the right edge, a little wider than
+    // designed so that the legend's last key is not cut by the frame.
+    auto *right = new QWidget(this);
+    right->setFixedSize(Twips::toPixelsX(2320) + 16, Twips::toPixelsY(855));
+    lbWeb = new QLabel(QStringLiteral("  F3   　  F8     F9   　F11"), right);
+    place(lbWeb, 0, 200 - 30, 2085, 255);
+    lbWeb->resize(right->width(), lbWeb->height());
+    cmWeb[0] = new QPushButton(QStringLiteral("追加"), right);
+    place(cmWeb[0], 20, 390 - 30, 510, 420);
+    cmWeb[1] = iconButton(right, QStyle::SP_ArrowBack, QStringLiteral("前のﾍﾟｰｼﾞに戻ります"));
+    place(cmWeb[1], 620, 390 - 30, 450, 420);
+    cmWeb[2] = iconButton(right, QStyle::SP_ArrowForward, QStringLiteral("次のﾍﾟｰｼﾞに移動します"));
+    place(cmWeb[2], 1120, 390 - 30, 450, 420);
+    cmWeb[3] = iconButton(right, QStyle::SP_FileDialogContentsView,
+                          QStringLiteral("検索ﾍﾟｰｼﾞに移動します"));
+    place(cmWeb[3], 1620, 390 - 30, 450, 420);
+    row->addWidget(right, 0, Qt::AlignTop);
+
+    setFixedHeight(Twips::toPixelsY(855 + 60));
+}
+
+void RegistrationPanel::showPage(const Registration::Panel &panel)
+{
+    txSrt->setEnabled(panel.registrable);
+    txMem->setEnabled(panel.registrable);
+    cmWeb[0]->setText(panel.isNew ? QStringLiteral("追加") : QStringLiteral("修正"));
+    // Registered pages in blue.
+    const QColor colour = panel.isNew ? QColor(0, 0, 0) : QColor(0, 0, 255);
+    for (QLabel *label : Label1) {
+        QPalette pal = label->palette();
+        pal.setColor(QPalette::WindowText, colour);
+        label->setPalette(pal);
+    }
+    txSrt->setText(panel.sortText);
+    txMem->setPlainText(panel.memo);
+}
+
+void RegistrationPanel::attach(WebBrowser *web, LinkListView *list, QAction *registerItem,
+                               std::function<QImage(const QString &)> picture)
+{
+    m_web = web;
+    m_list = list;
+    m_registerItem = registerItem;
+    m_picture = std::move(picture);
+}
+
+void RegistrationPanel::SetRgstEnab(bool bOn)
+{
+    m_registerItem->setEnabled(bOn);
+    cmWeb[0]->setEnabled(bOn);
+}
+
+void RegistrationPanel::ShowMem(const QString &sTitle, QString &sText)
+{
+    txMem->setPlainText(Registration::panelText(sTitle, sText));
+}
+
+bool RegistrationPanel::LoadGrp()
+{
+    QList<GroupRecord> groups;
+    QString error;
+    if (!LinkStore::groups(groups, &error)) {
+        Dialogs::message(QStringLiteral("分類の読み込みに失敗しました: ") + error);
+        return false;
+    }
+    cbGrp->clear();
+    cbGrp->addItem(QStringLiteral("*"));
+    Usr::sGrpList.clear();
+    for (const GroupRecord &g : groups) {
+        cbGrp->addItem(g.sGrp);
+        Usr::sGrpList += g.sGrp + u'\t' + QString::number(g.nGrp) + u'\r';
+    }
+    cbGrp->setCurrentIndex(0);
+    return true;
+}
+
+void RegistrationPanel::DocumentComplete(const QString &url, const QString &pageTitle,
+                                         const QString &pageText)
+{
+    // Any completed document ends a wait for the page, whatever it turns out to be.
+    m_pageLoading = false;
+    Registration::Panel panel;
+    QString error;
+    if (!Registration::lookup(url, pageTitle, pageText, panel, &error)) {
+        Dialogs::message(QStringLiteral("ﾍﾟｰｼﾞの検索に失敗しました: ") + error);
+        return;
+    }
+    sCurURL = url;
+    bNewURL = panel.isNew;
+    SetRgstEnab(panel.registrable);
+    m_registerItem->setText(bNewURL ? QStringLiteral("追加登録(&W)")
+                                    : QStringLiteral("修正登録(&W)"));
+    if (!bNewURL) {
+        cbGrp->setEditText(m_list->GetCell(3, 0));
+        nCurURL = panel.nURL;
+    }
+    showPage(panel);
+}
+
+void RegistrationPanel::OpenRow(int nRow)
+{
+    const QString address = m_list->GetCell(2, nRow);
+    if (address.isEmpty())
+        return;
+    // A stored address that is no page, a file or FTP (a "javascript:" one) is never run.
+    if (!Address::isOpenable(address)) {
+        window()->setWindowTitle(address);
+        return;
+    }
+    SetRgstEnab(false);
+    m_pageLoading = true;
+    nCurURL = m_list->GetCell(1, nRow).toInt();
+    m_web->Navigate(address);
+    window()->setWindowTitle(address);
+    m_list->SetActiveRow(nRow);
+    m_list->setFocus();
+}
+
+void RegistrationPanel::RgstURL()
+{
+    // The page opened last must have completed; a second F3 during the wait adds nothing.
+    if (m_waiting)
+        return;
+    if (m_pageLoading) {
+        m_waiting = true;
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const bool done = EventWait::forMs(registerWaitMs, [this] { return !m_pageLoading; });
+        QApplication::restoreOverrideCursor();
+        m_waiting = false;
+        if (!done) {
+            Dialogs::message(QStringLiteral("ﾍﾟｰｼﾞのﾀﾞｳﾝﾛｰﾄﾞ中です　終了までお待ち下さい"));
+            return;
+        }
+    }
+    if (!cmWeb[0]->isEnabled() || !Registration::isRegistrable(sCurURL))
+        return;
+    int n = 0;
+    if (bNewURL) {
+        bool ok = false;
+        n = Usr::NewURLNo(&ok);
+        if (!ok)
+            return;
+    } else if (!Registration::rowMatches(m_list->MaxRows(), m_list->GetCell(1, 0), nCurURL, &n)) {
+        return;
+    }
+    // The picture is taken first but replaces the stored one only once the link is saved.
+    const QImage picture = m_picture ? m_picture(m_web->LocationURL()) : QImage();
+    if (bNewURL) {
+        bool ok = false;
+        n = Usr::NewURLNo(&ok);
+        if (!ok)
+            return;
+    }
+    const QString groupText = cbGrp->currentText();
+    const LinkRecord link = Registration::record(n, sCurURL, Usr::GrpNoOf(groupText),
+                                                 txMem->toPlainText(), txSrt->text());
+    QString error;
+    if (!Registration::save(bNewURL, link, QDateTime::currentSecsSinceEpoch(), &error)) {
+        Dialogs::message(QStringLiteral("ﾘﾝｸの登録に失敗しました: ") + error);
+        return;
+    }
+    if (!picture.isNull())
+        PagePictures::write(picture, Usr::sDataPh, n);
+    int r = 0;
+    if (bNewURL) {
+        m_list->InsertRows(1, 1);
+        m_list->SetTopRow(1);
+        r = 1;
+    }
+    m_list->SetActiveRow(r);
+    m_list->setFocus();
+    m_list->SetCell(1, r, QString::number(n));
+    const QString cells[] = {sCurURL, groupText, link.sNam, link.sMem};
+    for (int c = 2; c <= 5; ++c) {
+        int active = 0;
+        m_list->SetCell(c, active, cells[c - 2]);
+    }
+}
+
+void RegistrationPanel::DelURL()
+{
+    const int rows = m_list->MaxRows();
+    if (rows == 0)
+        return;
+    bool ok = false;
+    const int n = m_list->GetCell(1, 0).toInt(&ok);
+    if (!ok || n == 0)
+        return;
+    QString error;
+    if (!LinkStore::deleteLink(n, &error)) {
+        Dialogs::message(QStringLiteral("ﾘﾝｸの削除に失敗しました: ") + error);
+        return;
+    }
+    // The picture goes with its link, so a later link of the same number starts without one.
+    QFile::remove(PageImage::fileFor(Usr::sDataPh, n));
+    m_list->DeleteRows(m_list->ActiveRow(), 1);
+    if (rows >= 2)
+        OpenRow(m_list->ActiveRow());
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+
+#include <functional>
+
+class LinkListView;
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class WebBrowser;
+
+namespace Registration {
+struct Panel;
+}
+
+// The registration panel above the list: group, sort order, title and description, the key
+// legend and the four buttons (positions as designed, in twips), and what they do: the page
+// on show is looked up when it completes and registered or corrected with F3; list rows are
+// opened and deleted. The rules come from Registration; this shows them.
+class RegistrationPanel : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit RegistrationPanel(QWidget *parent = nullptr);
+
+    // The panel works with the window's browser, list and register menu item. picture gives
+    // the finished page picture for an address (null while pictures are off).
+    void attach(WebBrowser *web, LinkListView *list, QAction *registerItem,
+                std::function<QImage(const QString &)> picture);
+
+    bool LoadGrp();
+    void SetRgstEnab(bool bOn);
+    void ShowMem(const QString &sTitle, QString &sText);
+    void DocumentComplete(const QString &url, const QString &title, const QString &text);
+    void OpenRow(int nRow);
+    void RgstURL();
+    void DelURL();
+
+    QString sCurURL;
+    int nCurURL = 0;
+    bool bNewURL = false;
+    // How long F3 waits for the page opened last before giving up.
+    int registerWaitMs = 10000;
+
+    QLabel *Label1[3] = {nullptr, nullptr, nullptr}; // "並順", "分類", "表題と説明"
+    QComboBox *cbGrp = nullptr;
+    QPushButton *cmSlc = nullptr;
+    QLineEdit *txSrt = nullptr;
+    QPlainTextEdit *txMem = nullptr;
+    QLabel *lbWeb = nullptr;
+    QPushButton *cmWeb[4] = {nullptr, nullptr, nullptr, nullptr};
+
+private:
+    // Captions, label colours and texts for a completed page; the group is the caller's.
+    void showPage(const Registration::Panel &panel);
+
+    WebBrowser *m_web = nullptr;
+    LinkListView *m_list = nullptr;
+    QAction *m_registerItem = nullptr;
+    std::function<QImage(const QString &)> m_picture;
+    bool m_pageLoading = false; // a list row's page was opened and has not completed yet
+    bool m_waiting = false; // F3 is waiting for that page
+};

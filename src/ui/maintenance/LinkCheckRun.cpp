@@ -1,0 +1,89 @@
+#include "LinkCheckRun.h"
+
+#include "platform/Dialogs.h"
+#include "platform/LinkCheck.h"
+#include "platform/widgets/Grid.h"
+
+#include <QEventLoop>
+#include <QHash>
+#include <QProgressDialog>
+
+#include <memory>
+
+namespace LinkCheckRun {
+
+void run(QWidget *window, Grid *g, int first, int last, int deadlineMs,
+         QProgressDialog **progressOut)
+{
+    const bool showing = first != 0;
+    if (!showing) {
+        first = 1;
+        last = g->MaxRows();
+    }
+    last = qMin(last, g->MaxRows());
+    // Rows are keyed by their link number; rows without one were never stored and have no address.
+    QList<LinkCheck::Row> jobs;
+    QHash<int, int> rowOf;
+    for (int r = first; r <= last; ++r) {
+        g->SetText(7, r, QString());
+        g->SetText(8, r, QString());
+        bool ok = false;
+        const int n = g->GetText(2, r).toInt(&ok);
+        if (!ok)
+            continue;
+        jobs.append({n, g->GetText(6, r)});
+        rowOf.insert(n, r);
+    }
+    auto rowFor = [&](int n) {
+        int r = rowOf.value(n);
+        if (r >= 1 && r <= g->MaxRows() && g->GetText(2, r).toInt() == n)
+            return r;
+        for (r = 1; r <= g->MaxRows(); ++r) {
+            if (g->GetText(2, r).toInt() == n)
+                return r;
+        }
+        return 0;
+    };
+    LinkCheck check;
+    check.setDeadlineMs(deadlineMs);
+    // A block still runs concurrently; its answers are shown one after the other in row order.
+    check.setOrder(showing ? LinkCheck::Order::RowOrder : LinkCheck::Order::AsAnswered);
+    std::unique_ptr<QProgressDialog> progress;
+    if (!showing && !jobs.isEmpty()) {
+        progress = std::make_unique<QProgressDialog>(window);
+        progress->setWindowTitle(Dialogs::title());
+        progress->setCancelButtonText(QStringLiteral("中止"));
+        progress->setRange(0, int(jobs.size()));
+        progress->setMinimumDuration(500);
+        progress->setWindowModality(Qt::WindowModal);
+        QObject::connect(progress.get(), &QProgressDialog::canceled, &check, &LinkCheck::cancel);
+        QObject::connect(
+            &check, &LinkCheck::progress, progress.get(),
+            [&progress](int checked, int total, int dead) {
+                progress->setLabelText(
+                    QStringLiteral("%1 / %2　ﾘﾝｸ切れ %3").arg(checked).arg(total).arg(dead));
+                progress->setValue(checked);
+            });
+        *progressOut = progress.get();
+    }
+    QObject::connect(&check, &LinkCheck::rowChecked, window, [&](int n, const LinkResult &result) {
+        const int row = rowFor(n);
+        if (row == 0)
+            return;
+        // Marks and times are the program's writes: the row does not count as changed.
+        g->SetText(7, row, result.mark());
+        g->SetText(8, row, result.timeText());
+        if (showing)
+            Dialogs::message(result.headers);
+        if (row > 10)
+            g->SetTopRow(row - 9);
+    });
+    QEventLoop wait;
+    QObject::connect(&check, &LinkCheck::finished, &wait, &QEventLoop::quit);
+    if (check.start(jobs))
+        wait.exec();
+    *progressOut = nullptr;
+    g->SetTopRow(1);
+}
+
+} // namespace LinkCheckRun

@@ -1,0 +1,110 @@
+#include "MaintenanceGrids.h"
+
+#include "app/Usr.h"
+#include "platform/widgets/Grid.h"
+#include "store/LinkStore.h"
+
+#include <initializer_list>
+
+namespace MaintenanceGrids {
+namespace {
+
+const QColor kDarkBlue(0, 0, 128);
+
+struct Column
+{
+    const char *header;
+    double width; // 0: hidden
+    enum { Text, Number, Combo } kind;
+    int decimals = 0;
+    double min = 0, max = 0;
+    bool locked = false;
+    bool blue = false;
+};
+
+Grid *make(QWidget *parent, std::initializer_list<Column> columns)
+{
+    static const QFont font
+        = Grid::pickFont({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"),
+                          QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic"),
+                          QStringLiteral("Noto Sans CJK JP")});
+    auto *g = new Grid(parent);
+    g->setFont(font);
+    g->SetReplaceOnEdit(true);
+    g->SetRowHeadersVisible(true);
+    g->SetRowHeaderWidth(1.37);
+    g->SetMaxCols(int(columns.size()));
+    int c = 0;
+    for (const Column &s : columns) {
+        ++c;
+        if (*s.header)
+            g->SetHeader(c, QString::fromUtf8(s.header));
+        if (s.width == 0)
+            g->SetColHidden(c, true);
+        else
+            g->SetColWidth(c, s.width);
+        if (s.kind == Column::Number)
+            g->SetColNumber(c, s.decimals, s.min, s.max);
+        else if (s.kind == Column::Combo)
+            g->SetColCombo(c);
+        else if (s.width != 0 && !s.locked)
+            g->SetColText(c, 60);
+        g->SetColLocked(c, s.locked);
+        if (s.blue)
+            g->SetColForeground(c, kDarkBlue);
+    }
+    return g;
+}
+
+} // namespace
+
+Grid *groups(QWidget *parent)
+{
+    return make(parent,
+                {{"", 0, Column::Text},
+                 {"No", 3.5, Column::Text, 0, 0, 0, true},
+                 {"分類", 14.5, Column::Text},
+                 {"並順", 5.0, Column::Number, 1, 0, 999.9, false, true}});
+}
+
+Grid *links(QWidget *parent)
+{
+    Grid *g = make(parent,
+                   {{"", 0, Column::Text},
+                    {"No", 3.5, Column::Number, 0, 0, 99999999, true},
+                    {"表題", 36.0, Column::Text},
+                    {"分類", 10.0, Column::Combo},
+                    {"並順", 4.5, Column::Number, 1, 0, 999.9, false, true},
+                    {"URL", 0, Column::Text},
+                    {" ", 3.25, Column::Text},
+                    {" ", 5.37, Column::Number, 2, -99999999.99, 99999999.99}});
+    g->SetColAlignment(7, Qt::AlignCenter);
+    return g;
+}
+
+bool read(Contents &out, QString *error)
+{
+    const QByteArrayView fresh("11");
+    auto sortText
+        = [](bool has, double v) { return has ? QByteArray::number(v, 'f', 1) : QByteArray(); };
+    bool ok = LinkStore::forEachGridGroup(
+        [&](const LinkStore::GroupView &g) {
+            out.groups.push_back(
+                PackedRow {fresh, g.nGrpText, g.sGrp, sortText(g.hasSort, g.gSrt)});
+            const QString name = QString::fromUtf8(g.sGrp);
+            out.names += name + u'\t';
+            out.groupList += name + u'\t' + QString::fromUtf8(g.nGrpText) + u'\r';
+        },
+        error);
+    ok = ok
+        && LinkStore::forEachGridLink(
+             [&](const LinkStore::LinkView &l) {
+                 out.links.push_back(PackedRow {fresh, l.nURLText, l.sNam, l.sGrp,
+                                                sortText(l.hasSort, l.gSrt), l.sURL});
+             },
+             error);
+    Usr::CutEnd(out.names, QStringLiteral("\t"));
+    return ok;
+}
+
+} // namespace MaintenanceGrids
