@@ -63,7 +63,8 @@ private Q_SLOTS:
         QFETCH(QSize, picture);
         QFETCH(QSize, file);
         const QString path = m_tmp.filePath(QStringLiteral("%1.jpg").arg(QTest::currentDataTag()));
-        const bool ok = PageImage::save(solid(picture, QImage::Format_RGB32, Qt::red), iPicSz, path);
+        const bool ok
+            = PageImage::save(solid(picture, QImage::Format_RGB32, Qt::red), iPicSz, path);
         QCOMPARE(ok, file.isValid());
         QCOMPARE(QFile::exists(path), file.isValid());
         if (file.isValid())
@@ -101,7 +102,8 @@ private Q_SLOTS:
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(jpegComponents(f.readAll()), 3);
         const QColor centre = QImage(path).pixelColor(70, 45);
-        QVERIFY2(qAbs(centre.red() - colour.red()) < 12 && qAbs(centre.green() - colour.green()) < 12
+        QVERIFY2(qAbs(centre.red() - colour.red()) < 12
+                     && qAbs(centre.green() - colour.green()) < 12
                      && qAbs(centre.blue() - colour.blue()) < 12,
                  qPrintable(centre.name()));
     }
@@ -131,7 +133,7 @@ private Q_SLOTS:
         QCOMPARE(img.size(), QSize(190, 140));
         QVERIFY(img.pixelColor(95, 70).blue() > 200);
         QCOMPARE(QDir(m_tmp.filePath(QStringLiteral("Pic"))).entryList(QDir::Files),
-                 QStringList{QStringLiteral("7.jpg")});
+                 QStringList {QStringLiteral("7.jpg")});
     }
 
     void failingSaveKeepsTheEarlierImage()
@@ -169,6 +171,29 @@ private Q_SLOTS:
         QFETCH(int, n);
         QFETCH(QString, name);
         QCOMPARE(PageImage::fileFor(QStringLiteral("/d/"), n), name);
+    }
+
+    // A picture stays only when its whole name is the number of a link, written as a number.
+    void orphansGo()
+    {
+        QTemporaryDir tmp;
+        const QString data = tmp.path() + u'/';
+        QVERIFY(QDir().mkpath(data + QStringLiteral("pic")));
+        const QStringList names {"3.jpg",  "5.JPG", "7.jpg",  "012.jpg",  "12a.jpg", "abc.jpg",
+                                 "12.jpg", "2.jpg", "+3.jpg", "list.htm", "7.png"};
+        for (const QString &name : names) {
+            QFile f(data + QStringLiteral("pic/") + name);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        const std::vector<int> links {3, 5, 12};
+        PageImage::removeOrphans(data, &links);
+        QStringList left = QDir(data + QStringLiteral("pic")).entryList(QDir::Files);
+        left.sort();
+        QCOMPARE(left, (QStringList {"12.jpg", "3.jpg", "5.JPG", "7.png", "list.htm"}));
+        // Without numbers (the collection was emptied): every picture.
+        PageImage::removeOrphans(data, nullptr);
+        QCOMPARE(QDir(data + QStringLiteral("pic")).entryList(QDir::Files),
+                 (QStringList {"7.png", "list.htm"}));
     }
 };
 

@@ -2,9 +2,12 @@
 
 #include "platform/Dialogs.h"
 #include "platform/WebBrowser.h"
+#include "settings/yIni.h"
 
 #include <QClipboard>
+#include <QDir>
 #include <QGuiApplication>
+#include <QUrl>
 
 namespace BrowserCommands {
 namespace {
@@ -57,6 +60,24 @@ void run(WebBrowser *web, int index)
     default:
         break;
     }
+}
+
+void setPages(WebBrowser *web, yIni &ini, const QString &dataPh)
+{
+    QString search = qEnvironmentVariable("LINKWELL_SEARCH_URL");
+    if (search.isEmpty())
+        search = QStringLiteral("https://duckduckgo.com/");
+    web->setSearchPage(ini.vGtVal(QStringLiteral("SEARCH_URL"), search).toString());
+    QString home = qEnvironmentVariable("LINKWELL_HOME_URL");
+    if (home.isEmpty()) {
+        const QFileInfoList pages
+            = QDir(dataPh + QStringLiteral("Doc"))
+                  .entryInfoList({QStringLiteral("*.htm"), QStringLiteral("*.html")}, QDir::Files,
+                                 QDir::Time);
+        home = pages.isEmpty() ? web->searchPage()
+                               : QUrl::fromLocalFile(pages.first().absoluteFilePath()).toString();
+    }
+    web->setHomePage(ini.vGtVal(QStringLiteral("HOME_URL"), home).toString());
 }
 
 } // namespace BrowserCommands

@@ -13,6 +13,7 @@
 #include "store/Store.h"
 #include "ui/main/BrowserCommands.h"
 #include "ui/main/LinkListView.h"
+#include "ui/main/MainMenus.h"
 #include "ui/main/PagePictures.h"
 #include "ui/main/RegistrationPanel.h"
 #include "ui/main/sbBrw.h"
@@ -22,12 +23,10 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDir>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSplitter>
-#include <QUrl>
 
 namespace {
 
@@ -104,62 +103,7 @@ void fmLink::buildList()
 
 void fmLink::buildMenus()
 {
-    // One menu of the bar from its item texts ("-" a separator); each item calls click(index).
-    auto menu = [this](int m, const QString &title, const QStringList &texts, QAction **items,
-                       void (fmLink::*click)(int)) {
-        if (!mnJob[m])
-            mnJob[m] = menuBar()->addMenu(title);
-        for (int i = 0; i < texts.size(); ++i) {
-            if (texts[i] == u"-") {
-                items[i] = mnJob[m]->addSeparator();
-                continue;
-            }
-            items[i] = mnJob[m]->addAction(texts[i]);
-            connect(items[i], &QAction::triggered, this, [this, click, i] { (this->*click)(i); });
-        }
-    };
-    menu(0, QStringLiteral("ﾌｧｲﾙ(&F)"),
-         {QStringLiteral("ﾃﾞｰﾀｰﾌｫﾙﾀﾞを開く"), QStringLiteral("ﾃﾞｰﾀｰﾍﾞｰｽの最適化"),
-          QStringLiteral("-"), QStringLiteral("終了(&Q)")},
-         mnFile, &fmLink::mnFile_Click);
-    menu(1, QStringLiteral("ﾌﾞﾗｳｻﾞ(&L)"),
-         {QStringLiteral("ﾎｰﾑﾍﾟｰｼﾞへ移動"), QStringLiteral("検索ﾍﾟｰｼﾞへ移動"), QStringLiteral("-"),
-          QStringLiteral("ﾍﾟｰｼﾞ設定(&U)"), QStringLiteral("印刷ﾌﾟﾚﾋﾞｭｰ(&V)"),
-          QStringLiteral("印刷"), QStringLiteral("-"), QStringLiteral("最新の状態に更新"),
-          QStringLiteral("保存"), QStringLiteral("-"), QStringLiteral("URLをｸﾘｯﾌﾟﾎﾞｰﾄﾞにｺﾋﾟｰ"),
-          QStringLiteral("ﾍﾟｰｼﾞのﾃｷｽﾄをｸﾘｯﾌﾟﾎﾞｰﾄﾞにｺﾋﾟｰ"),
-          QStringLiteral("ﾍﾟｰｼﾞのHTMをｸﾘｯﾌﾟﾎﾞｰﾄﾞにｺﾋﾟｰ")},
-         mnDisp, &fmLink::mnDisp_Click);
-    // F5 and F11 are caught with the other window keys; the menu only shows them.
-    mnDisp[1]->setText(mnDisp[1]->text() + QStringLiteral("\tF11"));
-    mnDisp[7]->setText(mnDisp[7]->text() + QStringLiteral("\tF5"));
-    mnDisp[5]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
-    mnDisp[5]->setShortcutContext(Qt::WindowShortcut);
-    addAction(mnDisp[5]);
-    menu(2, QStringLiteral("ﾘｽﾄ(&S)"),
-         {QStringLiteral("抽出"), QStringLiteral("最近登録したﾍﾟｰｼﾞ"), QStringLiteral("-")}, mnSlc,
-         &fmLink::mnSlc_Click);
-    menu(2, QString(),
-         {QStringLiteral("Htmに出力"), QStringLiteral("Docに出力(画像付き)"), QStringLiteral("-"),
-          QStringLiteral("一括画像出力"), QStringLiteral("画像出力の指定")},
-         mnRet, &fmLink::mnRet_Click);
-    menu(3, QStringLiteral("登録(&D)"),
-         {QStringLiteral("追加登録(&W)"), QStringLiteral("削除(&D)"), QStringLiteral("-"),
-          QStringLiteral("ﾃﾞｰﾀｰ")},
-         mnData, &fmLink::mnData_Click);
-    // Nothing to register until the first page has completed.
-    mnData[0]->setEnabled(false);
-}
-
-QString fmLink::homeDefault() const
-{
-    // The portal page written last, else the search page.
-    QDir doc(Usr::sDataPh + QStringLiteral("Doc"));
-    const QFileInfoList pages = doc.entryInfoList(
-        {QStringLiteral("*.htm"), QStringLiteral("*.html")}, QDir::Files, QDir::Time);
-    if (!pages.isEmpty())
-        return QUrl::fromLocalFile(pages.first().absoluteFilePath()).toString();
-    return WebBrow->searchPage();
+    MainMenus::build(*this);
 }
 
 bool fmLink::Form_Load(QString *error)
@@ -171,17 +115,8 @@ bool fmLink::Form_Load(QString *error)
         QApplication::restoreOverrideCursor();
         return false;
     }
-    // Home and search pages come from optional settings; they are read, never written here.
-    if (Usr::Ini) {
-        QString search = qEnvironmentVariable("LINKWELL_SEARCH_URL");
-        if (search.isEmpty())
-            search = QStringLiteral("https://duckduckgo.com/");
-        WebBrow->setSearchPage(Usr::Ini->vGtVal(QStringLiteral("SEARCH_URL"), search).toString());
-        QString home = qEnvironmentVariable("LINKWELL_HOME_URL");
-        if (home.isEmpty())
-            home = homeDefault();
-        WebBrow->setHomePage(Usr::Ini->vGtVal(QStringLiteral("HOME_URL"), home).toString());
-    }
+    if (Usr::Ini)
+        BrowserCommands::setPages(WebBrow, *Usr::Ini, Usr::sDataPh);
     LoadGrp();
     LoadList(false);
     Usr::GetWkArea(nX1, nX2, nY1, nY2, true);

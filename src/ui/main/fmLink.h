@@ -109,7 +109,6 @@ private:
     void ArrCtl();
     void coverWorkArea();
     void listKeyDown(int key);
-    QString homeDefault() const;
 
     bool m_unloaded = false;
 };

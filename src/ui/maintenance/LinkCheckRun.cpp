@@ -13,8 +13,10 @@
 namespace LinkCheckRun {
 
 void run(QWidget *window, Grid *g, int first, int last, int deadlineMs,
-         QProgressDialog **progressOut)
+         QProgressDialog **progressOut, std::initializer_list<QWidget *> hold)
 {
+    for (QWidget *w : hold)
+        w->setEnabled(false);
     const bool showing = first != 0;
     if (!showing) {
         first = 1;
@@ -84,6 +86,8 @@ void run(QWidget *window, Grid *g, int first, int last, int deadlineMs,
         wait.exec();
     *progressOut = nullptr;
     g->SetTopRow(1);
+    for (QWidget *w : hold)
+        w->setEnabled(true);
 }
 
 } // namespace LinkCheckRun

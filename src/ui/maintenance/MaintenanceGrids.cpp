@@ -107,4 +107,16 @@ bool read(Contents &out, QString *error)
     return ok;
 }
 
+void fill(Grid *g, std::vector<PackedRow> &&rows)
+{
+    if (!rows.empty()) {
+        g->model()->fillRows(std::move(rows));
+        return;
+    }
+    g->SetMaxRows(0);
+    g->SetMaxRows(5);
+    for (int r = 1; r <= 5; ++r)
+        g->SetText(1, r, QStringLiteral("11"));
+}
+
 } // namespace MaintenanceGrids

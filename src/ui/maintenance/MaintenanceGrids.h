@@ -26,5 +26,7 @@ struct Contents
     QString names, groupList;
 };
 bool read(Contents &out, QString *error);
+// Shows rows in a grid in one step; no rows show five placeholders without numbers.
+void fill(Grid *g, std::vector<PackedRow> &&rows);
 
 } // namespace MaintenanceGrids

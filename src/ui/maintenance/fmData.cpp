@@ -113,20 +113,6 @@ void fmData::arrange()
     bBusy = false;
 }
 
-void fmData::fill(int index, std::vector<PackedRow> &&rows)
-{
-    Grid *g = vSpr[index];
-    if (!rows.empty()) {
-        g->model()->fillRows(std::move(rows));
-        return;
-    }
-    // Five placeholders without numbers.
-    g->SetMaxRows(0);
-    g->SetMaxRows(5);
-    for (int r = 1; r <= 5; ++r)
-        g->SetText(1, r, QStringLiteral("11"));
-}
-
 void fmData::LoadData()
 {
     // Both grids are read before either is shown: a failing read leaves the window, and the
@@ -142,9 +128,9 @@ void fmData::LoadData()
     sDel[1].clear();
     nSel1[0] = nSel1[1] = nSel2[0] = nSel2[1] = 0;
     Usr::sGrpList = c.groupList;
-    fill(0, std::move(c.groups));
+    MaintenanceGrids::fill(vSpr[0], std::move(c.groups));
     vSpr[1]->TypeComboBoxList(4, c.names);
-    fill(1, std::move(c.links));
+    MaintenanceGrids::fill(vSpr[1], std::move(c.links));
 }
 
 void fmData::MarkRow(int index, int row)
@@ -200,13 +186,8 @@ void fmData::ChkLink()
 {
     // Nothing in the window can change under the check: every command waits for its end.
     checking = true;
-    menuBar->setEnabled(false);
-    for (Grid *g : vSpr)
-        g->setEnabled(false);
-    LinkCheckRun::run(this, vSpr[1], nSel1[1], nSel2[1], linkDeadlineMs, &linkProgress);
-    for (Grid *g : vSpr)
-        g->setEnabled(true);
-    menuBar->setEnabled(true);
+    LinkCheckRun::run(this, vSpr[1], nSel1[1], nSel2[1], linkDeadlineMs, &linkProgress,
+                      {menuBar, vSpr[0], vSpr[1]});
     checking = false;
     mnURLItem[1]->setEnabled(true);
 }

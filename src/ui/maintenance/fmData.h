@@ -1,11 +1,7 @@
 #pragma once
 
-#include "platform/PackedRow.h"
-
 #include <QDialog>
 #include <QString>
-
-#include <vector>
 
 class Grid;
 class QAction;
@@ -68,6 +64,5 @@ protected:
 private:
     void buildGrids();
     void buildMenus();
-    void fill(int index, std::vector<PackedRow> &&rows);
     void arrange();
 };

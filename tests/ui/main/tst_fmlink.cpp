@@ -18,6 +18,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -25,6 +26,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 
 // The main window over a real database in a temporary folder and a fake browser.
@@ -135,51 +137,6 @@ private Q_SLOTS:
         QCOMPARE(m_w->vSpr->MaxRows(), 4);
     }
 
-    void listOrderIsTheEngines()
-    {
-        // Groups with equal sort keys, names differing in case or past ASCII, and titles that
-        // differ late, in case only, or in characters outside the basic plane.
-        const QStringList groupNames {"beta", "Alpha", "alpha2", "Ａｌｐｈａ", "ｶﾞﾙ", "_under"};
-        const QStringList titles {"Title of the page A",
-                                  "title of the page b",
-                                  "Title of the page ä",
-                                  "Title of the page \U0001F600",
-                                  "Title of the page \uFF21",
-                                  "",
-                                  "ｱ",
-                                  "ア",
-                                  "Zed"};
-        QList<QVariantList> groups;
-        for (int g = 0; g < groupNames.size(); ++g)
-            groups.append({g + 1, groupNames[g], g % 2 ? 5 : 7});
-        QList<QVariantList> links;
-        for (int i = 0; i < 120; ++i)
-            links.append({100 + i, QStringLiteral("http://x/%1").arg(i), i % 7,
-                          titles[i % titles.size()], (i / 9) % 3});
-        open(links, groups);
-        const Sql::Rows expected
-            = rows(QString::fromUtf8(Sql::kLinksByGroup) + QStringLiteral(", U.nURL"));
-        QCOMPARE(m_w->vSpr->MaxRows(), int(expected.size()));
-        for (int r = 1; r <= m_w->vSpr->MaxRows(); ++r) {
-            QCOMPARE(cell(1, r), expected[r - 1].value(0).toString());
-            QCOMPARE(cell(3, r), expected[r - 1].value(2).toString());
-            QCOMPARE(cell(4, r), expected[r - 1].value(3).toString());
-        }
-    }
-
-    void recentListsFifty()
-    {
-        QList<QVariantList> links;
-        for (int n = 100; n < 160; ++n)
-            links.append(
-                {n, QStringLiteral("http://x/%1").arg(n), 0, QStringLiteral("t%1").arg(n), 1});
-        open(links);
-        m_w->mnSlc_Click(1);
-        QCOMPARE(m_w->vSpr->MaxRows(), 50);
-        QCOMPARE(cell(1, 1), QStringLiteral("159"));
-        QCOMPARE(cell(1, 50), QStringLiteral("110"));
-    }
-
     void newPageIsShownAndRegistered()
     {
         open({}, {{1, "News", 1}});
@@ -228,71 +185,6 @@ private Q_SLOTS:
         QCOMPARE(m_w->Frame1->nCurURL, 100);
     }
 
-    void panelRules_data()
-    {
-        QTest::addColumn<QString>("url");
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("registrable");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("http") << "http://a/"
-                              << "T"
-                              << "one line  " << true << "T\none line";
-        QTest::newRow("HTTPS capitals") << "HTTPS://A/"
-                                        << "T"
-                                        << "" << true << "T\n";
-        QTest::newRow("file") << "file:///tmp/x.htm"
-                              << "T"
-                              << "" << false << "T\n";
-        QTest::newRow("empty address") << ""
-                                       << "T"
-                                       << "" << false << "T\n";
-        QTest::newRow("title with http") << "http://a/"
-                                         << "see HTTP://b"
-                                         << "x" << true << "\nx";
-        QTest::newRow("lone CR") << "http://a/"
-                                 << "T"
-                                 << "a\rb\r\nc" << true << "T\nab c";
-        QTest::newRow("six lines") << "http://a/"
-                                   << "T"
-                                   << "1\r\n2\r\n3\r\n4\r\n5\r\n6" << true << "T\n1 2 3 4";
-    }
-    void panelRules()
-    {
-        QFETCH(QString, url);
-        QFETCH(QString, title);
-        QFETCH(QString, text);
-        QFETCH(bool, registrable);
-        QFETCH(QString, shown);
-        if (!m_w)
-            open();
-        m_web->complete(url, title, text);
-        QCOMPARE(m_w->mnData[0]->isEnabled(), registrable);
-        QCOMPARE(m_w->txSrt->isEnabled(), registrable);
-        QCOMPARE(m_w->txMem->toPlainText(), shown);
-    }
-
-    void sortAndGroupEdgeCases()
-    {
-        open({}, {{3, "Tech", 1}});
-        m_web->complete(QStringLiteral("http://a/"), QStringLiteral("A"), QString());
-        m_w->txSrt->setText(QStringLiteral("abc"));
-        m_w->cbGrp->setEditText(QStringLiteral("Unknown group"));
-        m_w->RgstURL();
-        // Registering again without a new completion inserts a second row.
-        m_w->cbGrp->setEditText(QStringLiteral("*"));
-        m_w->RgstURL();
-        const Sql::Rows stored
-            = rows(QStringLiteral("Select nURL, nGrp, gSrt From tURL Order By nURL"));
-        QCOMPARE(stored.size(), 2);
-        QCOMPARE(stored[0][1].toInt(), 0);
-        QCOMPARE(stored[0][2].toDouble(), 0.0);
-        QCOMPARE(stored[1][0].toInt(), 101);
-        QCOMPARE(m_w->vSpr->MaxRows(), 2);
-        QCOMPARE(cell(1, 1), QStringLiteral("101"));
-        QCOMPARE(cell(3, 2), QStringLiteral("Unknown group"));
-    }
-
     void correctionNeedsTheMatchingRow()
     {
         open({{100, "http://a/", 0, "A", 1}, {101, "http://b/", 0, "B", 2}});
@@ -316,6 +208,101 @@ private Q_SLOTS:
                  QStringLiteral("A corrected"));
         QCOMPARE(cell(4, 1), QStringLiteral("A corrected"));
         QCOMPARE(m_w->vSpr->MaxRows(), 2);
+    }
+
+    // F3 never locks up: Enter on an empty list leaves registration on, a stored link that
+    // redirects completes as another page and ends the wait, and a page that never completes
+    // ends it after a bounded time with one message, however often F3 is pressed.
+    void registerWaitAlwaysEnds()
+    {
+        open();
+        m_web->complete(QStringLiteral("http://a/"), QStringLiteral("A"), QString());
+        m_w->vSpr->setFocus();
+        QTest::keyClick(m_w->vSpr, Qt::Key_Return);
+        QVERIFY(m_w->cmWeb[0]->isEnabled());
+        QTest::keyClick(m_w->vSpr, Qt::Key_F3);
+        QCOMPARE(rows(QStringLiteral("Select sURL From tURL")),
+                 (Sql::Rows {{QStringLiteral("http://a/")}}));
+
+        m_w->OpenRow(1);
+        QVERIFY(!m_w->cmWeb[0]->isEnabled());
+        QTimer::singleShot(20, m_w.get(), [this] {
+            m_web->complete(QStringLiteral("https://a/"), QStringLiteral("A"), QString());
+        });
+        m_w->RgstURL();
+        QCOMPARE(rows(QStringLiteral("Select sURL From tURL Where nURL=101")),
+                 (Sql::Rows {{QStringLiteral("https://a/")}}));
+
+        m_w->Frame1->registerWaitMs = 300;
+        m_w->OpenRow(1);
+        bool waitCursor = false;
+        QTimer::singleShot(20, m_w.get(), [&] {
+            waitCursor = QApplication::overrideCursor()
+                && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+            m_w->RgstURL(); // a second F3 during the wait
+        });
+        Dialogs::clearShown();
+        m_w->RgstURL();
+        QVERIFY(waitCursor);
+        QVERIFY(!QApplication::overrideCursor());
+        QCOMPARE(Dialogs::shownTexts(),
+                 QStringList {QStringLiteral("ﾍﾟｰｼﾞのﾀﾞｳﾝﾛｰﾄﾞ中です　終了までお待ち下さい")});
+        QCOMPARE(rows(QStringLiteral("Select count(*) From tURL")), (Sql::Rows {{2}}));
+    }
+
+    // A header click opens the active row, not the row the view would select.
+    void headerClickOpensTheActiveRow()
+    {
+        open({{100, "http://a/", 0, "A", 1},
+              {101, "http://b/", 0, "B", 2},
+              {102, "http://c/", 0, "C", 3}});
+        m_w->show();
+        m_w->vSpr->SetActiveRow(3);
+        QHeaderView *header = m_w->vSpr->horizontalHeader();
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(3) + 5, header->height() / 2));
+        QCOMPARE(m_web->calls.last(), QStringLiteral("Navigate http://c/"));
+        QCOMPARE(m_w->vSpr->ActiveRow(), 3);
+    }
+
+    // Only web pages, files and FTP are opened from the list: a stored script never runs.
+    void scriptAddressesAreNotOpened()
+    {
+        open({{100, "javascript:alert(1)", 0, "J", 1},
+              {101, " JavaScript:x", 0, "K", 2},
+              {102, "ftp://f/", 0, "F", 3}});
+        m_web->calls.clear();
+        m_w->OpenRow(1);
+        m_w->OpenRow(2);
+        QVERIFY(m_web->calls.isEmpty());
+        QCOMPARE(m_w->windowTitle(), QStringLiteral(" JavaScript:x"));
+        m_w->OpenRow(3);
+        QCOMPARE(m_web->calls, QStringList {QStringLiteral("Navigate ftp://f/")});
+    }
+
+    // A picture replaces the stored one only once its link is saved.
+    void pictureFollowsTheStatement()
+    {
+        open({{100, "http://a/", 0, "A", 1}});
+        const QString pic = Usr::sDataPh + QStringLiteral("Pic/100.jpg");
+        QFile f(pic);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("old") == 3);
+        f.close();
+        exec(QStringLiteral(
+            "Create Trigger r1 Before Update On tURL Begin Select Raise(Abort, 'refused'); End"));
+        exec(QStringLiteral(
+            "Create Trigger r2 Before Insert On tURL Begin Select Raise(Abort, 'refused'); End"));
+        m_w->OpenRow(1);
+        m_web->complete(QStringLiteral("http://a/"), QStringLiteral("A"), QString());
+        m_w->RgstURL();
+        QCOMPARE(m_captures.size(), 1);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("old"));
+        f.close();
+        m_web->complete(QStringLiteral("http://new/"), QStringLiteral("N"), QString());
+        m_w->RgstURL();
+        QVERIFY(!QFile::exists(Usr::sDataPh + QStringLiteral("Pic/101.jpg")));
+        QCOMPARE(Dialogs::shown().size(), 2);
     }
 
     void picturesOffTakeNone()
