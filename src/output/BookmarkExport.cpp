@@ -4,6 +4,8 @@
 #include "platform/TextFile.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstring>
 #include <vector>
 
 namespace BookmarkExport {
@@ -35,57 +37,80 @@ void appendEscaped(QByteArray &out, QStringView v)
         ++first;
     while (last > first && isTrimmed(v[last - 1].unicode()))
         --last;
+    // Written in place: no unit takes more than six bytes ("&quot;").
+    const qsizetype start = out.size();
+    if (start + 6 * v.size() > out.capacity())
+        out.reserve(qMax(start + 6 * v.size(), 2 * out.capacity()));
+    out.resize(start + 6 * v.size());
+    char *q = out.data() + start;
+    auto put = [&q](const char *s, qsizetype n) {
+        std::memcpy(q, s, size_t(n));
+        q += n;
+    };
     for (qsizetype i = 0; i < v.size(); ++i) {
         const char16_t c = v[i].unicode();
         if (c < 0x80) {
             switch (c) {
             case '&':
-                out.append("&amp;");
+                put("&amp;", 5);
                 continue;
             case '<':
-                out.append("&lt;");
+                put("&lt;", 4);
                 continue;
             case '>':
-                out.append("&gt;");
+                put("&gt;", 4);
                 continue;
             case '"':
-                out.append("&quot;");
+                put("&quot;", 6);
                 continue;
             case '\'':
-                out.append("&#39;");
+                put("&#39;", 5);
                 continue;
             case '\r':
-                out.append("&#13;");
+                put("&#13;", 5);
                 continue;
             case '\n':
-                out.append("&#10;");
+                put("&#10;", 5);
                 continue;
+            case '\t':
+                if (i < first || i >= last) {
+                    put("&#9;", 4);
+                    continue;
+                }
+                break;
+            case ' ':
+                if (i < first || i >= last) {
+                    put("&#32;", 5);
+                    continue;
+                }
+                break;
+            case '\f':
+                if (i < first || i >= last) {
+                    put("&#12;", 5);
+                    continue;
+                }
+                break;
             default:
                 break;
             }
-            if ((i < first || i >= last) && isTrimmed(c)) {
-                out.append("&#");
-                out.append(QByteArray::number(int(c)));
-                out.append(';');
-            } else {
-                out.append(char(c));
-            }
+            *q++ = char(c);
         } else if (c < 0x800) {
-            out.append(char(0xC0 | (c >> 6)));
-            out.append(char(0x80 | (c & 0x3F)));
+            *q++ = char(0xC0 | (c >> 6));
+            *q++ = char(0x80 | (c & 0x3F));
         } else if (QChar::isHighSurrogate(c) && i + 1 < v.size() && v[i + 1].isLowSurrogate()) {
             const char32_t u = QChar::surrogateToUcs4(c, v[++i].unicode());
-            out.append(char(0xF0 | (u >> 18)));
-            out.append(char(0x80 | ((u >> 12) & 0x3F)));
-            out.append(char(0x80 | ((u >> 6) & 0x3F)));
-            out.append(char(0x80 | (u & 0x3F)));
+            *q++ = char(0xF0 | (u >> 18));
+            *q++ = char(0x80 | ((u >> 12) & 0x3F));
+            *q++ = char(0x80 | ((u >> 6) & 0x3F));
+            *q++ = char(0x80 | (u & 0x3F));
         } else {
             const char16_t w = QChar::isSurrogate(c) ? char16_t(0xFFFD) : c;
-            out.append(char(0xE0 | (w >> 12)));
-            out.append(char(0x80 | ((w >> 6) & 0x3F)));
-            out.append(char(0x80 | (w & 0x3F)));
+            *q++ = char(0xE0 | (w >> 12));
+            *q++ = char(0x80 | ((w >> 6) & 0x3F));
+            *q++ = char(0x80 | (w & 0x3F));
         }
     }
+    out.resize(q - out.constData());
 }
 
 // A folder of the file: a part of some group names between their "/".
@@ -162,6 +187,23 @@ QByteArray bytes(const QList<GroupRecord> &groups, const QList<LinkRecord> &link
         nodes[size_t(node)].groups.push_back(g);
     }
 
+    // Dates by link number: a table when the numbers lie close together, as they do.
+    int lowest = INT_MAX, highest = INT_MIN;
+    for (auto it = added.cbegin(); it != added.cend(); ++it) {
+        lowest = qMin(lowest, it.key());
+        highest = qMax(highest, it.key());
+    }
+    std::vector<qint64> dates;
+    if (!added.isEmpty() && qint64(highest) - lowest < 4 * qint64(qMax(links.size(), added.size())))
+        dates.resize(size_t(qint64(highest) - lowest + 1), 0);
+    for (auto it = added.cbegin(); it != added.cend() && !dates.empty(); ++it)
+        dates[size_t(it.key() - lowest)] = it.value();
+    auto dateOf = [&](int nURL) -> qint64 {
+        if (dates.empty())
+            return added.value(nURL);
+        return nURL >= lowest && nURL <= highest ? dates[size_t(nURL - lowest)] : 0;
+    };
+
     QByteArray out;
     out.reserve(qsizetype(sizeof kHead) + links.size() * 160);
     out.append(kHead);
@@ -172,7 +214,7 @@ QByteArray bytes(const QList<GroupRecord> &groups, const QList<LinkRecord> &link
             indent(depth);
             out.append("<DT><A HREF=\"");
             appendEscaped(out, l.sURL);
-            const qint64 date = added.value(l.nURL);
+            const qint64 date = dateOf(l.nURL);
             if (date > 0) {
                 out.append("\" ADD_DATE=\"");
                 out.append(QByteArray::number(date));

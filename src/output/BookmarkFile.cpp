@@ -6,6 +6,8 @@
 
 #include <cstring>
 #include <optional>
+#include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -227,132 +229,25 @@ int hexValue(char16_t c)
     return l >= 'a' && l <= 'f' ? l - 'a' + 10 : -1;
 }
 
-void appendCode(QString &out, char32_t code)
+// The file's text is read as it is: UTF-8 bytes straight from the file (char), or UTF-16 when
+// another encoding had to be decoded first (char16_t). unit() gives a unit as a number in
+// which every ASCII character is itself and nothing else is ASCII.
+template<class Char> using View = std::basic_string_view<Char>;
+inline char16_t unit(char c)
 {
-    if (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-        code = 0xFFFD;
-    if (code > 0xFFFF) {
-        out += QChar(QChar::highSurrogate(code));
-        out += QChar(QChar::lowSurrogate(code));
-    } else {
-        out += QChar(char16_t(code));
-    }
+    return char16_t(static_cast<unsigned char>(c));
 }
-
-// Decodes the reference that starts with the "&" at s[i]; returns where the text goes on, or i
-// when there is none (the "&" then stands for itself).
-qsizetype appendEntity(QString &out, QStringView s, qsizetype i)
+inline char16_t unit(char16_t c)
 {
-    qsizetype j = i + 1;
-    if (j < s.size() && s[j] == u'#') {
-        ++j;
-        const bool hex = j < s.size() && (s[j] == u'x' || s[j] == u'X');
-        if (hex)
-            ++j;
-        const qsizetype start = j;
-        char32_t code = 0;
-        for (; j < s.size(); ++j) {
-            const int v = hex ? hexValue(s[j].unicode())
-                              : (isDigit(s[j].unicode()) ? s[j].unicode() - '0' : -1);
-            if (v < 0)
-                break;
-            code = qMin<char32_t>(code * (hex ? 16 : 10) + char32_t(v), 0x110000);
-        }
-        if (j == start)
-            return i;
-        if (j < s.size() && s[j] == u';')
-            ++j;
-        appendCode(out, code);
-        return j;
-    }
-    const qsizetype start = j;
-    while (j < s.size() && j - start < 10 && isAsciiAlnum(s[j].unicode()))
-        ++j;
-    if (j == start || j >= s.size() || s[j] != u';')
-        return i;
-    const QStringView name = s.sliced(start, j - start);
-    for (const Entity &e : kEntities) {
-        if (name == QLatin1StringView(e.name)) {
-            appendCode(out, e.code);
-            return j + 1;
-        }
-    }
-    return i;
+    return c;
 }
-
-// HTML's white space only: an ideographic space at a title's start is part of the title.
-QStringView trimmed(QStringView s)
-{
-    qsizetype from = 0, to = s.size();
-    while (from < to && isSpace(s[from].unicode()))
-        ++from;
-    while (to > from && isSpace(s[to - 1].unicode()))
-        --to;
-    return s.sliced(from, to - from);
-}
-
-// A value or text of the file as the collection keeps it: trimmed, each line break one space,
-// references decoded. A line break written as a reference stays a line break.
-QString textOf(QStringView raw)
-{
-    raw = trimmed(raw);
-    qsizetype i = 0;
-    while (i < raw.size() && raw[i] != u'&' && raw[i] != u'\r' && raw[i] != u'\n')
-        ++i;
-    if (i == raw.size())
-        return raw.toString();
-    QString out;
-    out.reserve(raw.size());
-    out.append(raw.first(i));
-    while (i < raw.size()) {
-        const QChar c = raw[i];
-        if (c == u'\r' || c == u'\n') {
-            out += u' ';
-            i += c == u'\r' && i + 1 < raw.size() && raw[i + 1] == u'\n' ? 2 : 1;
-        } else if (c == u'&') {
-            const qsizetype next = appendEntity(out, raw, i);
-            if (next == i) {
-                out += c;
-                ++i;
-            } else {
-                i = next;
-            }
-        } else {
-            out += c;
-            ++i;
-        }
-    }
-    return out;
-}
-
-// ADD_DATE's digits; anything else gives 0.
-qint64 numberOf(QStringView value)
-{
-    value = trimmed(value);
-    const qsizetype dot = value.indexOf(u'.');
-    if (dot >= 0)
-        value = value.first(dot);
-    if (value.isEmpty() || value.size() > 18)
-        return 0;
-    qint64 v = 0;
-    for (const QChar c : value) {
-        if (!isDigit(c.unicode()))
-            return 0;
-        v = v * 10 + (c.unicode() - '0');
-    }
-    return v;
-}
-
-// ---- Text: the markup --------------------------------------------------------------------------
-
-enum class Tag { A, H3, DL, DT, DD, HR, Other };
 
 // name is lower-case ASCII.
-bool equalsNoCase(QStringView s, const char *name)
+template<class Char> bool equalsNoCase(View<Char> s, const char *name)
 {
-    qsizetype i = 0;
+    size_t i = 0;
     for (; i < s.size() && name[i]; ++i) {
-        char16_t c = s[i].unicode();
+        char16_t c = unit(s[i]);
         if (c >= 'A' && c <= 'Z')
             c += 32;
         if (c != char16_t(name[i]))
@@ -361,7 +256,232 @@ bool equalsNoCase(QStringView s, const char *name)
     return i == s.size() && !name[i];
 }
 
-Tag tagOf(QStringView name)
+template<class Char> bool containsNoCase(View<Char> s, const char *name)
+{
+    const size_t len = std::strlen(name);
+    for (size_t i = 0; i + len <= s.size(); ++i) {
+        if (equalsNoCase(s.substr(i, len), name))
+            return true;
+    }
+    return false;
+}
+
+// References decode into the text being built: UTF-8 bytes or UTF-16.
+void appendCode(QByteArray &out, char32_t c)
+{
+    if (c < 0x80) {
+        out.append(char(c));
+    } else if (c < 0x800) {
+        out.append(char(0xC0 | (c >> 6)));
+        out.append(char(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+        out.append(char(0xE0 | (c >> 12)));
+        out.append(char(0x80 | ((c >> 6) & 0x3F)));
+        out.append(char(0x80 | (c & 0x3F)));
+    } else {
+        out.append(char(0xF0 | (c >> 18)));
+        out.append(char(0x80 | ((c >> 12) & 0x3F)));
+        out.append(char(0x80 | ((c >> 6) & 0x3F)));
+        out.append(char(0x80 | (c & 0x3F)));
+    }
+}
+void appendCode(QString &out, char32_t c)
+{
+    if (c > 0xFFFF) {
+        out.append(QChar(QChar::highSurrogate(c)));
+        out.append(QChar(QChar::lowSurrogate(c)));
+    } else {
+        out.append(QChar(char16_t(c)));
+    }
+}
+
+// Decodes the reference that starts with the "&" at s[i]; returns where the text goes on, or i
+// when there is none (the "&" then stands for itself).
+template<class Char, class Out> size_t appendEntity(Out &out, View<Char> s, size_t i)
+{
+    size_t j = i + 1;
+    if (j < s.size() && s[j] == '#') {
+        ++j;
+        const bool hex = j < s.size() && (s[j] == 'x' || s[j] == 'X');
+        if (hex)
+            ++j;
+        const size_t start = j;
+        char32_t code = 0;
+        for (; j < s.size(); ++j) {
+            const char16_t c = unit(s[j]);
+            const int v = hex ? hexValue(c) : (isDigit(c) ? c - '0' : -1);
+            if (v < 0)
+                break;
+            code = qMin<char32_t>(code * (hex ? 16 : 10) + char32_t(v), 0x110000);
+        }
+        if (j == start)
+            return i;
+        if (j < s.size() && s[j] == ';')
+            ++j;
+        if (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+            code = 0xFFFD;
+        appendCode(out, code);
+        return j;
+    }
+    const size_t start = j;
+    while (j < s.size() && j - start < 10 && isAsciiAlnum(unit(s[j])))
+        ++j;
+    if (j == start || j >= s.size() || s[j] != ';')
+        return i;
+    const View<Char> name = s.substr(start, j - start);
+    for (const Entity &e : kEntities) {
+        const size_t len = std::strlen(e.name);
+        if (name.size() == len && std::equal(name.begin(), name.end(), e.name))
+            return appendCode(out, e.code), j + 1;
+    }
+    return i;
+}
+
+// HTML's white space only: an ideographic space at a title's start is part of the title.
+template<class Char> View<Char> trimmed(View<Char> s)
+{
+    size_t from = 0, to = s.size();
+    while (from < to && isSpace(unit(s[from])))
+        ++from;
+    while (to > from && isSpace(unit(s[to - 1])))
+        --to;
+    return s.substr(from, to - from);
+}
+
+QString toQString(View<char> s)
+{
+    return QString::fromUtf8(s.data(), qsizetype(s.size()));
+}
+QString toQString(View<char16_t> s)
+{
+    return QString(reinterpret_cast<const QChar *>(s.data()), qsizetype(s.size()));
+}
+
+// A value or text of the file as the collection keeps it: trimmed, each line break one space,
+// references decoded. A line break written as a reference stays a line break.
+template<class Char> QString textOf(View<Char> raw)
+{
+    raw = trimmed(raw);
+    size_t i = 0;
+    while (i < raw.size() && raw[i] != '&' && raw[i] != '\r' && raw[i] != '\n')
+        ++i;
+    if (i == raw.size())
+        return toQString(raw);
+    // Built in the file's own units, then made a text once.
+    std::conditional_t<sizeof(Char) == 1, QByteArray, QString> out;
+    out.reserve(qsizetype(raw.size()));
+    auto append = [&out](View<Char> run) {
+        if constexpr (sizeof(Char) == 1)
+            out.append(run.data(), qsizetype(run.size()));
+        else
+            out.append(reinterpret_cast<const QChar *>(run.data()), qsizetype(run.size()));
+    };
+    append(raw.substr(0, i));
+    while (i < raw.size()) {
+        size_t run = i;
+        while (run < raw.size() && raw[run] != '&' && raw[run] != '\r' && raw[run] != '\n')
+            ++run;
+        append(raw.substr(i, run - i));
+        i = run;
+        if (i == raw.size())
+            break;
+        if (raw[i] == '&') {
+            const size_t next = appendEntity(out, raw, i);
+            if (next == i) {
+                append(raw.substr(i, 1));
+                ++i;
+            } else {
+                i = next;
+            }
+        } else {
+            if constexpr (sizeof(Char) == 1)
+                out.append(' ');
+            else
+                out.append(QChar(u' '));
+            i += raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n' ? 2 : 1;
+        }
+    }
+    if constexpr (sizeof(Char) == 1)
+        return QString::fromUtf8(out);
+    else
+        return out;
+}
+
+// ADD_DATE's digits; anything else gives 0.
+template<class Char> qint64 numberOf(View<Char> value)
+{
+    value = trimmed(value);
+    const size_t dot = value.find('.');
+    if (dot != View<Char>::npos)
+        value = value.substr(0, dot);
+    if (value.empty() || value.size() > 18)
+        return 0;
+    qint64 v = 0;
+    for (const Char c : value) {
+        if (!isDigit(unit(c)))
+            return 0;
+        v = v * 10 + (unit(c) - '0');
+    }
+    return v;
+}
+
+// The first byte that is not part of valid UTF-8 (no overlong forms, no surrogates, nothing
+// past U+10FFFF, nothing cut off), or -1.
+qsizetype firstInvalidUtf8(QByteArrayView bytes)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const qsizetype n = bytes.size();
+    qsizetype i = 0;
+    while (i < n) {
+        // Eight ASCII bytes at a time.
+        if (i + 8 <= n) {
+            quint64 word;
+            std::memcpy(&word, p + i, 8);
+            if ((word & 0x8080808080808080ULL) == 0) {
+                i += 8;
+                continue;
+            }
+        }
+        const unsigned char c = p[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        int len;
+        unsigned char lo = 0x80, hi = 0xBF;
+        if (c >= 0xC2 && c <= 0xDF) {
+            len = 2;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            len = 3;
+            if (c == 0xE0)
+                lo = 0xA0;
+            else if (c == 0xED)
+                hi = 0x9F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            len = 4;
+            if (c == 0xF0)
+                lo = 0x90;
+            else if (c == 0xF4)
+                hi = 0x8F;
+        } else {
+            return i;
+        }
+        if (i + len > n || p[i + 1] < lo || p[i + 1] > hi)
+            return i;
+        for (int k = 2; k < len; ++k) {
+            if (p[i + k] < 0x80 || p[i + k] > 0xBF)
+                return i;
+        }
+        i += len;
+    }
+    return -1;
+}
+
+// ---- Text: the markup --------------------------------------------------------------------------
+
+enum class Tag { A, H3, DL, DT, DD, HR, Other };
+
+template<class Char> Tag tagOf(View<Char> name)
 {
     switch (name.size()) {
     case 1:
@@ -383,21 +503,22 @@ Tag tagOf(QStringView name)
     }
 }
 
-class Parser
+template<class Char> class Parser
 {
 public:
-    Parser(QStringView text, BookmarkFile &out)
-        : d(text.utf16())
-        , n(text.size())
+    Parser(View<Char> text, BookmarkFile &out)
+        : d(text.data())
+        , n(qsizetype(text.size()))
         , m_out(out)
     {
     }
 
     void run()
     {
+        m_out.links.reserve(anchors());
         qsizetype p = 0;
         while (p < n) {
-            const qsizetype lt = find(u'<', p);
+            const qsizetype lt = find('<', p);
             if (lt < 0)
                 break;
             p = markup(lt);
@@ -413,26 +534,43 @@ private:
         bool ok; // false: the tag could not be read and is skipped
     };
 
-    qsizetype find(char16_t c, qsizetype from) const
+    qsizetype find(char c, qsizetype from) const
     {
-        const qsizetype at = QStringView(d + from, n - from).indexOf(QChar(c));
-        return at < 0 ? -1 : from + at;
+        if (from >= n)
+            return -1;
+        if constexpr (sizeof(Char) == 1) {
+            const void *at = std::memchr(d + from, c, size_t(n - from));
+            return at ? static_cast<const Char *>(at) - d : -1;
+        } else {
+            const qsizetype at = QStringView(d + from, n - from).indexOf(QChar(char16_t(c)));
+            return at < 0 ? -1 : from + at;
+        }
     }
-    QStringView view(qsizetype from, qsizetype to) const
+    View<Char> view(qsizetype from, qsizetype to) const
     {
-        return QStringView(d + from, to - from);
+        return View<Char>(d + from, size_t(to - from));
     }
+    char16_t at(qsizetype i) const { return unit(d[i]); }
     int current() const { return m_open.empty() ? -1 : m_open.back(); }
+
+    // How many "<A " the text holds: room for the links, made once.
+    qsizetype anchors() const
+    {
+        qsizetype count = 0;
+        for (qsizetype lt = find('<', 0); lt >= 0 && lt + 2 < n; lt = find('<', lt + 1))
+            count += (at(lt + 1) | 0x20) == 'a' && isSpace(at(lt + 2));
+        return count;
+    }
 
     // Where the next tag starts (a "<" that a letter, "/", "!" or "?" follows), or n.
     qsizetype nextTag(qsizetype from) const
     {
         for (;;) {
-            const qsizetype lt = find(u'<', from);
+            const qsizetype lt = find('<', from);
             if (lt < 0 || lt + 1 >= n)
                 return n;
-            const char16_t c = d[lt + 1];
-            if (isAsciiAlpha(c) || c == u'/' || c == u'!' || c == u'?')
+            const char16_t c = at(lt + 1);
+            if (isAsciiAlpha(c) || c == '/' || c == '!' || c == '?')
                 return lt;
             from = lt + 1;
         }
@@ -440,7 +578,7 @@ private:
 
     qsizetype afterTag(qsizetype lt) const
     {
-        const qsizetype gt = find(u'>', lt);
+        const qsizetype gt = find('>', lt);
         return gt < 0 ? n : gt + 1;
     }
 
@@ -448,9 +586,9 @@ private:
     bool isEndTag(qsizetype lt, const char *name) const
     {
         const qsizetype len = qsizetype(std::strlen(name));
-        return lt + 2 + len <= n && d[lt + 1] == u'/'
+        return lt + 2 + len <= n && at(lt + 1) == '/'
             && equalsNoCase(view(lt + 2, lt + 2 + len), name)
-            && (lt + 2 + len == n || !isAsciiAlnum(d[lt + 2 + len]));
+            && (lt + 2 + len == n || !isAsciiAlnum(at(lt + 2 + len)));
     }
 
     // Reads the attributes from i to the tag's ">", giving each name and value to onAttribute.
@@ -459,42 +597,42 @@ private:
     template<class F> TagEnd attributes(qsizetype i, F &&onAttribute)
     {
         for (;;) {
-            while (i < n && isSpace(d[i]))
+            while (i < n && isSpace(at(i)))
                 ++i;
             if (i >= n)
                 return {n, false};
-            const char16_t c = d[i];
-            if (c == u'>')
+            const char16_t c = at(i);
+            if (c == '>')
                 return {i + 1, true};
-            if (c == u'<')
+            if (c == '<')
                 return {i, false};
-            if (c == u'/') {
+            if (c == '/') {
                 ++i;
                 continue;
             }
             const qsizetype nameStart = i;
-            while (i < n && !isSpace(d[i]) && d[i] != u'=' && d[i] != u'>' && d[i] != u'<'
-                   && d[i] != u'/')
+            while (i < n && !isSpace(at(i)) && at(i) != '=' && at(i) != '>' && at(i) != '<'
+                   && at(i) != '/')
                 ++i;
-            const QStringView name = view(nameStart, i);
-            while (i < n && isSpace(d[i]))
+            const View<Char> name = view(nameStart, i);
+            while (i < n && isSpace(at(i)))
                 ++i;
-            QStringView value;
-            if (i < n && d[i] == u'=') {
+            View<Char> value;
+            if (i < n && at(i) == '=') {
                 ++i;
-                while (i < n && isSpace(d[i]))
+                while (i < n && isSpace(at(i)))
                     ++i;
-                if (i < n && (d[i] == u'"' || d[i] == u'\'')) {
-                    const char16_t quote = d[i++];
+                if (i < n && (at(i) == '"' || at(i) == '\'')) {
+                    const char16_t quote = at(i++);
                     const qsizetype start = i;
-                    while (i < n && d[i] != quote && d[i] != u'\n')
+                    while (i < n && at(i) != quote && at(i) != '\n')
                         ++i;
-                    if (i >= n || d[i] != quote)
+                    if (i >= n || at(i) != quote)
                         return {i, false};
                     value = view(start, i++);
                 } else {
                     const qsizetype start = i;
-                    while (i < n && !isSpace(d[i]) && d[i] != u'>' && d[i] != u'<')
+                    while (i < n && !isSpace(at(i)) && at(i) != '>' && at(i) != '<')
                         ++i;
                     value = view(start, i);
                 }
@@ -505,14 +643,14 @@ private:
 
     TagEnd skipAttributes(qsizetype i)
     {
-        return attributes(i, [](QStringView, QStringView) {});
+        return attributes(i, [](View<Char>, View<Char>) {});
     }
 
     // Counts the line of pos as skipped; positions only grow, so lines are counted once.
     void skipped(qsizetype pos)
     {
         for (;;) {
-            const qsizetype nl = find(u'\n', m_lineScan);
+            const qsizetype nl = find('\n', m_lineScan);
             if (nl < 0 || nl >= pos)
                 break;
             ++m_line;
@@ -528,24 +666,27 @@ private:
         qsizetype i = lt + 1;
         if (i >= n)
             return n;
-        const char16_t c = d[i];
-        if (c == u'!') {
-            if (i + 2 < n && d[i + 1] == u'-' && d[i + 2] == u'-') {
-                const qsizetype end = QStringView(d + i + 3, n - i - 3).indexOf(u"-->");
-                return end < 0 ? n : i + 3 + end + 3;
+        const char16_t c = at(i);
+        if (c == '!') {
+            if (i + 2 < n && at(i + 1) == '-' && at(i + 2) == '-') {
+                for (qsizetype p = i + 3; (p = find('-', p)) >= 0; ++p) {
+                    if (p + 2 < n && at(p + 1) == '-' && at(p + 2) == '>')
+                        return p + 3;
+                }
+                return n;
             }
             const qsizetype end = afterTag(lt);
-            if (view(i, end).contains(u"NETSCAPE-Bookmark-file", Qt::CaseInsensitive))
+            if (containsNoCase(view(i, end), "netscape-bookmark-file"))
                 m_doctype = true;
             return end;
         }
-        if (c == u'?')
+        if (c == '?')
             return afterTag(lt);
-        const bool closing = c == u'/';
+        const bool closing = c == '/';
         if (closing)
             ++i;
         const qsizetype nameStart = i;
-        while (i < n && isAsciiAlnum(d[i]))
+        while (i < n && isAsciiAlnum(at(i)))
             ++i;
         if (i == nameStart)
             return lt + 1; // a "<" in text
@@ -588,7 +729,7 @@ private:
 
     // The text after a tag up to the next tag, and where reading goes on: after the closing
     // tag named, when that is the next tag.
-    std::pair<QStringView, qsizetype> content(qsizetype from, const char *closing) const
+    std::pair<View<Char>, qsizetype> content(qsizetype from, const char *closing) const
     {
         const qsizetype t = nextTag(from);
         const qsizetype next = closing && t < n && isEndTag(t, closing) ? afterTag(t) : t;
@@ -597,9 +738,9 @@ private:
 
     qsizetype anchor(qsizetype lt, qsizetype i)
     {
-        QStringView href, date;
+        View<Char> href, date;
         bool hasHref = false, hasDate = false;
-        const TagEnd end = attributes(i, [&](QStringView name, QStringView value) {
+        const TagEnd end = attributes(i, [&](View<Char> name, View<Char> value) {
             if (!hasHref && equalsNoCase(name, "href")) {
                 hasHref = true;
                 href = value;
@@ -672,7 +813,7 @@ private:
         return next;
     }
 
-    const char16_t *d;
+    const Char *d;
     const qsizetype n;
     BookmarkFile &m_out;
     std::vector<int> m_open; // the open lists' folders; -1 the root
@@ -685,6 +826,14 @@ private:
     qsizetype m_lineScan = 0; // newlines before this are counted in m_line
     int m_line = 1;
 };
+
+// Reads text into file; false when it is no bookmark file at all.
+template<class Char> bool parseText(View<Char> text, BookmarkFile &file)
+{
+    Parser<Char> parser(text, file);
+    parser.run();
+    return parser.sawBookmarks();
+}
 
 } // namespace
 
@@ -722,23 +871,31 @@ BookmarkFile BookmarkFile::parse(QByteArrayView bytes)
         encoding = *named;
     }
     const QByteArrayView body = bytes.sliced(encoding.bom);
-    QStringDecoder decoder = decoderOf(encoding);
-    const QString text = decoder(body);
-    if (decoder.hasError()) {
-        if (!mentionsBookmarks(bytes)) {
-            file.error = notBookmarksText();
-        } else {
-            file.error = QStringLiteral("%1 として読めないﾊﾞｲﾄがあります").arg(encoding.name);
-            const int line = firstBadLine(body, encoding);
-            if (line > 0)
-                file.error += QStringLiteral(" (%1 行目)").arg(line);
-        }
+    auto refuse = [&](int badLine) {
+        file.error = mentionsBookmarks(bytes)
+            ? QStringLiteral("%1 として読めないﾊﾞｲﾄがあります").arg(encoding.name)
+                + (badLine > 0 ? QStringLiteral(" (%1 行目)").arg(badLine) : QString())
+            : notBookmarksText();
         return file;
-    }
+    };
     file.encoding = encoding.name;
-    Parser parser(text, file);
-    parser.run();
-    if (!parser.sawBookmarks()) {
+    bool bookmarks;
+    if (encoding.converter.isEmpty() && encoding.builtin == QStringConverter::Utf8) {
+        // UTF-8 is read in place: checked, then parsed without a decoded copy of the whole.
+        const qsizetype bad = firstInvalidUtf8(body);
+        if (bad >= 0)
+            return refuse(int(body.first(bad).count('\n')) + 1);
+        bookmarks = parseText(View<char>(body.data(), size_t(body.size())), file);
+    } else {
+        QStringDecoder decoder = decoderOf(encoding);
+        const QString text = decoder(body);
+        if (decoder.hasError())
+            return refuse(firstBadLine(body, encoding));
+        bookmarks = parseText(
+            View<char16_t>(reinterpret_cast<const char16_t *>(text.utf16()), size_t(text.size())),
+            file);
+    }
+    if (!bookmarks) {
         BookmarkFile none;
         none.error = notBookmarksText();
         return none;

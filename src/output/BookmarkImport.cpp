@@ -17,13 +17,33 @@ ImportPlan plan(const BookmarkFile &file, const QList<GroupRecord> &groups,
     plan.linksRead = int(file.links.size());
     plan.skippedLines = int(file.skippedLines.size());
 
-    // Which links go in: not in the collection and not earlier in the file.
-    std::vector<bool> takes(size_t(file.links.size()), false);
+    // Which links go in: not in the collection and not earlier in the file. Earlier addresses
+    // are found in an open-addressing table of link indices, with no allocation per address.
+    const size_t count = size_t(file.links.size());
+    std::vector<bool> takes(count, false);
     std::vector<int> takenIn(size_t(file.folders.size()), 0);
-    AddressSet seen;
-    seen.reserve(file.links.size());
+    size_t mask = 15;
+    while (mask < 2 * count)
+        mask = mask * 2 + 1;
+    std::vector<int> table(mask + 1, -1);
+    std::vector<size_t> hashes(count);
     for (const BookmarkLink &l : file.links) {
-        const bool duplicate = (inCollection && inCollection(l.address)) || !seen.insert(l.address);
+        bool duplicate = inCollection && inCollection(l.address);
+        if (!duplicate) {
+            const size_t h = NoCase::hash(l.address);
+            hashes[size_t(l.order)] = h;
+            size_t slot = h & mask;
+            for (; table[slot] >= 0; slot = (slot + 1) & mask) {
+                const int other = table[slot];
+                if (hashes[size_t(other)] == h
+                    && NoCase::equal(file.links[other].address, l.address)) {
+                    duplicate = true;
+                    break;
+                }
+            }
+            if (!duplicate)
+                table[slot] = l.order;
+        }
         if (duplicate) {
             ++plan.duplicates;
             continue;
@@ -74,32 +94,50 @@ ImportPlan plan(const BookmarkFile &file, const QList<GroupRecord> &groups,
         groupOf[size_t(f)] = *it;
     }
 
-    // Sort keys: the place among the file's links that go to the same group.
-    QHash<int, int> placed;
-    plan.links.reserve(file.links.size() - plan.duplicates);
+    // Sort keys: the place among the file's links that go to the same group. Counters are
+    // per group, found once per folder; the last counter is the root's (group 0).
+    QHash<int, int> counterOf;
+    std::vector<int> counterOfFolder(size_t(file.folders.size()), -1);
+    for (size_t f = 0; f < groupOf.size(); ++f) {
+        if (groupOf[f] < 0)
+            continue;
+        auto it = counterOf.constFind(groupOf[f]);
+        if (it == counterOf.constEnd())
+            it = counterOf.insert(groupOf[f], int(counterOf.size()));
+        counterOfFolder[f] = *it;
+    }
+    if (!counterOf.contains(0))
+        counterOf.insert(0, int(counterOf.size()));
+    std::vector<int> placed(size_t(counterOf.size()), 0);
+    std::vector<int> place(count, 0);
+    std::vector<int> chosen;
+    chosen.reserve(count - size_t(plan.duplicates));
     for (const BookmarkLink &l : file.links) {
-        const int group = l.folder < 0 ? 0 : groupOf[size_t(l.folder)];
-        if (group < 0)
+        const int counter = l.folder < 0 ? counterOf.value(0) : counterOfFolder[size_t(l.folder)];
+        if (counter < 0)
             continue;
-        const int place = ++placed[group];
-        if (!takes[size_t(l.order)])
-            continue;
-        ImportLink in;
-        in.link.sURL = l.address;
-        in.link.nGrp = group;
-        in.link.sNam = l.title;
-        in.link.sMem = l.description;
-        in.link.gSrt = place;
-        in.added = l.added;
-        plan.links.append(std::move(in));
+        place[size_t(l.order)] = ++placed[size_t(counter)];
+        if (takes[size_t(l.order)])
+            chosen.push_back(l.order);
     }
 
     // Numbers by date, so that the newest bookmarks are the highest numbers; the sort is stable,
     // so the file's order holds where dates are equal, and undated links (0) come first.
-    std::stable_sort(plan.links.begin(), plan.links.end(),
-                     [](const ImportLink &a, const ImportLink &b) { return a.added < b.added; });
-    for (qsizetype i = 0; i < plan.links.size(); ++i)
-        plan.links[i].link.nURL = firstLinkNo + int(i);
+    std::stable_sort(chosen.begin(), chosen.end(),
+                     [&](int a, int b) { return file.links[a].added < file.links[b].added; });
+    plan.links.reserve(qsizetype(chosen.size()));
+    for (const int i : chosen) {
+        const BookmarkLink &l = file.links[i];
+        ImportLink in;
+        in.link.nURL = firstLinkNo + int(plan.links.size());
+        in.link.sURL = l.address;
+        in.link.nGrp = l.folder < 0 ? 0 : groupOf[size_t(l.folder)];
+        in.link.sNam = l.title;
+        in.link.sMem = l.description;
+        in.link.gSrt = place[size_t(i)];
+        in.added = l.added;
+        plan.links.append(std::move(in));
+    }
     return plan;
 }
 

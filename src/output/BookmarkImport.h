@@ -14,6 +14,7 @@ struct ImportLink
     LinkRecord link;
     qint64 added = 0; // seconds since 1970; 0 when the file gives none
 };
+Q_DECLARE_TYPEINFO(ImportLink, Q_RELOCATABLE_TYPE);
 
 // What importing a bookmark file would write, worked out before anything is written.
 struct ImportPlan

@@ -105,6 +105,7 @@ Collection collection(const QStringList &groups, const QStringList &links)
 } // namespace
 
 Q_DECLARE_METATYPE(Collection)
+using Dates = QHash<int, qint64>;
 
 class TestBookmarkExport : public QObject
 {
@@ -112,6 +113,8 @@ class TestBookmarkExport : public QObject
 
 private slots:
     void writesBrowserFile();
+    void datesWhereKnown_data();
+    void datesWhereKnown();
     void listOrder_data();
     void listOrder();
     void roundTrip_data();
@@ -165,6 +168,44 @@ void TestBookmarkExport::writesBrowserFile()
     added.insert(105, 1);
     const QByteArray got = BookmarkExport::bytes(c.groups, links, added);
     QCOMPARE(QString::fromUtf8(got), QString::fromUtf8(expected));
+}
+
+void TestBookmarkExport::datesWhereKnown_data()
+{
+    QTest::addColumn<QList<int>>("numbers");
+    QTest::addColumn<QList<qint64>>("dates"); // per number; 0 for none
+    QTest::addColumn<Dates>("added");
+
+    QTest::newRow("close numbers")
+        << QList<int> {100, 101, 102} << QList<qint64> {5, 0, 7} << Dates {{100, 5}, {102, 7}};
+    QTest::newRow("numbers far apart")
+        << QList<int> {1, 70000, 2000000000} << QList<qint64> {1700000000, 0, 1600000000}
+        << Dates {{1, 1700000000}, {2000000000, 1600000000}, {-5, 9}};
+    QTest::newRow("dates of links not exported")
+        << QList<int> {300, 301} << QList<qint64> {0, 3} << Dates {{299, 1}, {301, 3}, {302, 4}};
+    QTest::newRow("no dates") << QList<int> {1, 2} << QList<qint64> {0, 0} << Dates {};
+}
+
+void TestBookmarkExport::datesWhereKnown()
+{
+    QFETCH(QList<int>, numbers);
+    QFETCH(QList<qint64>, dates);
+    QFETCH(Dates, added);
+    QList<LinkRecord> links;
+    for (const int n : numbers)
+        links.append({n,
+                      QStringLiteral("https://d.example/%1").arg(n),
+                      0,
+                      QString::number(n),
+                      {},
+                      double(n)});
+    const QByteArray bytes = BookmarkExport::bytes({kGroupZero}, links, added);
+    QCOMPARE(bytes.count("ADD_DATE"),
+             dates.count(0) == dates.size() ? 0 : dates.size() - dates.count(0));
+    const BookmarkFile read = BookmarkFile::parse(bytes);
+    QCOMPARE(read.links.size(), numbers.size());
+    for (qsizetype i = 0; i < numbers.size(); ++i)
+        QCOMPARE(read.links[i].added, dates[i]);
 }
 
 void TestBookmarkExport::listOrder_data()

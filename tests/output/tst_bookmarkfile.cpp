@@ -233,6 +233,14 @@ void TestBookmarkFile::reads()
         QCOMPARE(file.folders[f].links, links);
         QCOMPARE(file.folders[f].folders, subfolders);
     }
+
+    // The same file in UTF-16 (read after decoding, not in place) reads the same.
+    QStringEncoder utf16(QStringConverter::Utf16LE, QStringEncoder::Flag::WriteBom);
+    const BookmarkFile wide = BookmarkFile::parse(QByteArray(utf16(QString::fromUtf8(bytes))));
+    QVERIFY2(wide.ok(), qPrintable(wide.error));
+    QCOMPARE(wide.encoding, QStringLiteral("UTF-16LE"));
+    QCOMPARE(pathsOf(wide), folders);
+    QCOMPARE(linesOf(wide), links);
 }
 
 void TestBookmarkFile::encodings_data()
@@ -337,6 +345,18 @@ void TestBookmarkFile::refuses_data()
         << QByteArray(kHead).replace("UTF-8", "EUC-JP")
             + "<DT><A HREF=\"https://x.example/\">\x82\xa0</A>\n"
         << QStringLiteral("EUC-JP として読めないﾊﾞｲﾄがあります (6 行目)");
+    QTest::newRow("overlong form") << kHead + "<DT><A HREF=\"https://x.example/\">\xC0\xAF</A>\n"
+                                   << QStringLiteral("UTF-8 として読めないﾊﾞｲﾄがあります (6 行目)");
+    QTest::newRow("surrogate") << kHead
+            + "<DT><A HREF=\"https://x.example/\">ok</A>\n\n<DT><A "
+              "HREF=\"https://x.example/2\">\xED\xA0\x80</A>\n"
+                               << QStringLiteral("UTF-8 として読めないﾊﾞｲﾄがあります (8 行目)");
+    QTest::newRow("past U+10FFFF")
+        << kHead + "<DT><A HREF=\"https://x.example/\">\xF4\x90\x80\x80</A>\n"
+        << QStringLiteral("UTF-8 として読めないﾊﾞｲﾄがあります (6 行目)");
+    QTest::newRow("continuation byte alone, in an attribute nobody reads")
+        << kHead + "<DT><A HREF=\"https://x.example/\" ICON=\"\x80\">a</A>\n"
+        << QStringLiteral("UTF-8 として読めないﾊﾞｲﾄがあります (6 行目)");
     QTest::newRow("cut in the middle of a character")
         << kHead + "<DT><A HREF=\"https://x.example/\">\xe3\x81\x82\xe3\x81"
         << QStringLiteral("UTF-8 として読めないﾊﾞｲﾄがあります (6 行目)");
@@ -478,7 +498,9 @@ void TestBookmarkFile::readsGeneratedFile()
     QCOMPARE(file.folders.last().path, QStringLiteral("分野 10/話題 10/項目 5"));
     QCOMPARE(file.links[0].folder, -1);
     QCOMPARE(file.folderPath(file.links.last()), QStringLiteral("分野 10/話題 10/項目 5"));
-    QCOMPARE(file.links[3].description, QStringLiteral("説明 3 行目の \"メモ\""));
+    QCOMPARE(file.links[5].description, QStringLiteral("説明 5 行目の \"メモ\""));
+    QCOMPARE(file.links[5].title, QStringLiteral("記事 5: Qt と SQLite の使い方 & メモ"));
+    QVERIFY(file.links[4].description.isEmpty());
     QCOMPARE(file.links[49].address, file.links[24].address);
     QVERIFY(file.skippedLines.isEmpty());
 }

@@ -14,19 +14,18 @@ void appendLink(QByteArray &out, int i, int depth)
     out.append(QByteArray::number(site % 997));
     out.append(".example.com/articles/");
     out.append(QByteArray::number(site));
-    out.append("/index.html?ref=bookmark&amp;n=");
-    out.append(QByteArray::number(site));
+    out.append(".html");
     out.append("\" ADD_DATE=\"");
     out.append(QByteArray::number(1300000000LL + (qint64(i) * 104729) % 400000000));
     out.append('"');
-    if (i % 10 == 0)
+    if (i % 20 == 0)
         out.append(
             " ICON=\"data:image/png;base64,iVBORw0KGgoAAAANSUhEUgAAABAAAAAQCAYAAAAf8/9hAAAAEklE"
             "QVQ4jWNgGAWjYBSMAggAAAQQAAF/TXiOAAAAAElFTkSuQmCC\"");
     out.append(">記事 ");
     out.append(QByteArray::number(i));
     out.append(": Qt と SQLite の使い方 &amp; メモ</A>\n");
-    if (i % 3 == 0) {
+    if (i % 5 == 0) {
         out.append(4 * depth, ' ');
         out.append("<DD>説明 ");
         out.append(QByteArray::number(i));

@@ -6,9 +6,9 @@
 namespace BookmarkSamples {
 
 // A file in the shape Chromium-family browsers write: n links in nested folders (10 folders of
-// 10 of 5, links in the innermost, 1 % at the root), Japanese titles, an icon on every tenth
-// link, a description on every third, every fiftieth address a repeat of an earlier one, dates
-// in no order. About 170 bytes a link.
+// 10 of 5, links in the innermost, 1 % at the root), Japanese titles, an icon on every
+// twentieth link, a description on every fifth, every fiftieth address a repeat of an earlier
+// one, dates in no order. About 170 bytes a link.
 QByteArray generated(int links);
 
 // How many of generated(links)'s links repeat an earlier address.
