@@ -23,6 +23,8 @@ struct BookmarkLink
     qint64 added = 0; // seconds since 1970; 0 when the file gives none
     int order = 0; // 0, 1, 2 … in the file
 };
+Q_DECLARE_TYPEINFO(BookmarkFolder, Q_RELOCATABLE_TYPE);
+Q_DECLARE_TYPEINFO(BookmarkLink, Q_RELOCATABLE_TYPE);
 
 // A Netscape bookmark file as Chromium- and Firefox-family browsers and bookmark services write
 // it, read in one pass over its text.

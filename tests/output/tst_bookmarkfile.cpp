@@ -146,11 +146,13 @@ void TestBookmarkFile::reads_data()
               "<DT><H3>F</H3>\n<DD>the folder's\n<DL><p>\n"
               "<DT><A HREF=\"https://d.example/4\">four</A>\n"
               "<HR>\n<DD>after a rule\n"
+              "<DT><A HREF=\"https://d.example/5\">five</A><H3>G</H3><DD>G's own\n<DL><p></DL><p>\n"
               "</DL><p>\n"
-        << QStringList {"F"}
+        << QStringList {"F", "F/G"}
         << QStringList {"|1|https://d.example/1|one|first line    second line third|0",
                         QStringLiteral("|2|https://d.example/2|two|kept\r\nbreak  ends |0"),
-                        "|3|https://d.example/3|three||0", "F|1|https://d.example/4|four||0"};
+                        "|3|https://d.example/3|three||0", "F|1|https://d.example/4|four||0",
+                        "F|2|https://d.example/5|five||0"};
 
     QTest::newRow("folder structure") << QByteArray(
         "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n"
