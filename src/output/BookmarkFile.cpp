@@ -131,10 +131,11 @@ Encoding byteOrderMark(QByteArrayView bytes)
     return {};
 }
 
-// The first line that does not decode, or 0 when lines cannot be told apart (UTF-16).
+// The first line that does not decode, or 0 when lines cannot be told apart (UTF-16, the only
+// built-in encoding that gets here: UTF-8 is checked by firstInvalidUtf8).
 int firstBadLine(QByteArrayView bytes, const Encoding &e)
 {
-    if (!e.converter.isEmpty() || e.builtin == QStringConverter::Utf8) {
+    if (!e.converter.isEmpty()) {
         QStringDecoder decoder = decoderOf(e);
         int line = 1;
         for (qsizetype start = 0; start < bytes.size(); ++line) {
