@@ -1,0 +1,27 @@
+#pragma once
+
+#include "store/Records.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QString>
+
+// The collection as a Netscape bookmark file in UTF-8, as browsers import it.
+namespace BookmarkExport {
+
+// One folder per group, nested by the "/" in its name; folders in the list's group order (sort
+// key, then name), each holding its group's links in list order (sort key, then title) before
+// its sub-folders. Group 0's links, and links whose group is missing, stand at the root. added:
+// link number to seconds since 1970, written as ADD_DATE where known. Every value is escaped,
+// line breaks and the spaces at a value's ends as references, so reading the file back gives
+// each value exactly.
+QByteArray bytes(const QList<GroupRecord> &groups, const QList<LinkRecord> &links,
+                 const QHash<int, qint64> &added = {});
+
+// Writes bytes() to path in one piece: an old file is replaced only when the whole file is
+// written. On failure returns false with the reason in *error.
+bool write(const QString &path, const QList<GroupRecord> &groups, const QList<LinkRecord> &links,
+           const QHash<int, qint64> &added = {}, QString *error = nullptr);
+
+} // namespace BookmarkExport
