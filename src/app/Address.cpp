@@ -1,20 +1,24 @@
 #include "Address.h"
 
-#include <QUrl>
-
 namespace Address {
 
 bool isOpenable(const QString &address)
 {
-    const QString text = address.trimmed();
+    QStringView text(address);
+    while (!text.isEmpty() && text.front().isSpace())
+        text = text.mid(1);
     // A local path without a scheme is a file.
     if (text.startsWith(u'/'))
         return true;
     const qsizetype colon = text.indexOf(u':');
     if (colon <= 0)
         return false;
-    const QString scheme = text.left(colon).toLower();
-    return scheme == u"http" || scheme == u"https" || scheme == u"file" || scheme == u"ftp";
+    const QStringView scheme = text.left(colon);
+    for (const char *known : {"http", "https", "file", "ftp"}) {
+        if (scheme.compare(QLatin1StringView(known), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
 }
 
 } // namespace Address

@@ -1,5 +1,7 @@
 #include "Document.h"
 
+#include "app/Address.h"
+
 #include "output/OutputFile.h"
 #include "platform/Dialogs.h"
 #include "platform/Shell.h"
@@ -421,7 +423,8 @@ QByteArray build(const QList<ListRow> &rows, const QString &dataPh, int iPicSz, 
             const QUrl url(r.sURL, QUrl::TolerantMode);
             const QStringView linkStyle = u"<w:rPr><w:color w:val=\"0000FF\"/>"
                                           u"<w:u w:val=\"single\"/></w:rPr>";
-            if (!r.sURL.isEmpty() && url.isValid()) {
+            // A script address is text, never a link the reader could click.
+            if (!r.sURL.isEmpty() && url.isValid() && Address::isOpenable(r.sURL)) {
                 const QString linkId = newId();
                 rels.push_back(
                     {linkId, kHyperlinkType, QString::fromLatin1(url.toEncoded()), true});

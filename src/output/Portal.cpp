@@ -1,5 +1,6 @@
 #include "Portal.h"
 
+#include "app/Address.h"
 #include "output/OutputFile.h"
 #include "platform/Cp932.h"
 
@@ -23,6 +24,9 @@ const QString kGroupStart = QStringLiteral("<p style='font-size:12pt; font-weigh
 const QString kItem
     = QStringLiteral("  <li style='font-size:10pt; line-height:20px'>"
                      "<a href='‡URL‡'>‡表題‡</a>&nbsp;&nbsp;&nbsp;&nbsp;&nbsp; ‡説明‡</li>†");
+// An address that is no page, file or FTP (a script) is shown, never linked.
+const QString kTextItem = QStringLiteral("  <li style='font-size:10pt; line-height:20px'>"
+                                         "‡表題‡&nbsp;&nbsp;&nbsp;&nbsp;&nbsp; ‡説明‡</li>†");
 const QString kGroupEnd = QStringLiteral("</ul>†");
 const QString kTail = QStringLiteral("</table>†</body>†</html>†");
 
@@ -142,6 +146,13 @@ template<class Sink> void appendEscaped(Sink &out, QStringView value)
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = d[i].unicode();
         if (c < 0x80) {
+            // Control characters other than the line breaks and tabs never reach the page.
+            if ((c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || c == 0x7F) {
+                flush(i);
+                appendReference(out, 0xFFFD);
+                runStart = i + 1;
+                continue;
+            }
             switch (c) {
             case u'&':
                 replace(i, "&amp;", 5);
@@ -181,13 +192,37 @@ template<class Sink> void appendEscaped(Sink &out, QStringView value)
     flush(n);
 }
 
+// An address as a link target: percent-encoded as UTF-8, as the browser itself sends it, so a
+// Shift-JIS page never makes it request another address; HTML-escaped on top.
+template<class Sink> void appendHref(Sink &out, QStringView value)
+{
+    const QByteArray utf8 = value.toUtf8();
+    char buf[4] = {'%'};
+    for (const char ch : utf8) {
+        const auto b = quint8(ch);
+        if (b > 0x20 && b < 0x7F && !strchr("\"<>\\^`{|}'&", ch)) {
+            out.ascii(&ch, 1);
+        } else if (ch == '&') {
+            out.ascii("&amp;", 5);
+        } else if (ch == '\'') {
+            out.ascii("&#39;", 5);
+        } else {
+            buf[1] = "0123456789ABCDEF"[b >> 4];
+            buf[2] = "0123456789ABCDEF"[b & 0xF];
+            out.ascii(buf, 3);
+        }
+    }
+}
+
 // A template cut once into literal pieces and placeholders. Values are appended in place of
 // the placeholders, so a value that happens to contain "‡…‡" or "†" is never touched.
 class Template
 {
 public:
-    // fields: the placeholder names in the order of the values given to append().
-    Template(const QString &text, const QStringList &fields)
+    // fields: the placeholder names in the order of the values given to append(); the field
+    // at hrefField is a link target.
+    Template(const QString &text, const QStringList &fields, int hrefField = -1)
+        : m_hrefField(hrefField)
     {
         QString literal;
         for (qsizetype i = 0; i < text.size(); ++i) {
@@ -214,7 +249,10 @@ public:
     {
         for (const Part &p : m_parts) {
             out.ascii(p.literal.constData(), p.literal.size());
-            appendEscaped(out, *values.begin()[p.field]);
+            if (p.field == m_hrefField)
+                appendHref(out, *values.begin()[p.field]);
+            else
+                appendEscaped(out, *values.begin()[p.field]);
         }
         out.ascii(m_rest.constData(), m_rest.size());
     }
@@ -241,13 +279,16 @@ private:
     };
     std::vector<Part> m_parts;
     QByteArray m_rest;
+    int m_hrefField = -1;
 };
 
 struct Templates
 {
     Template head {kHead, {}};
     Template groupStart {kGroupStart, {QStringLiteral("見出")}};
-    Template item {kItem, {QStringLiteral("URL"), QStringLiteral("表題"), QStringLiteral("説明")}};
+    Template item {
+        kItem, {QStringLiteral("URL"), QStringLiteral("表題"), QStringLiteral("説明")}, 0};
+    Template textItem {kTextItem, {QStringLiteral("表題"), QStringLiteral("説明")}};
     Template groupEnd {kGroupEnd, {}};
     Template tail {kTail, {}};
 };
@@ -281,7 +322,10 @@ template<class Sink> void buildPage(Sink &out, const QList<ListRow> &rows)
             t.groupStart.append(out, {&r.sGrp});
             last = &r.sGrp;
         }
-        t.item.append(out, {&r.sURL, &r.sNam, &r.sMem});
+        if (Address::isOpenable(r.sURL))
+            t.item.append(out, {&r.sURL, &r.sNam, &r.sMem});
+        else
+            t.textItem.append(out, {&r.sNam, &r.sMem});
         open = true;
     }
     if (open)

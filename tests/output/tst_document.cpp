@@ -255,6 +255,38 @@ private Q_SLOTS:
         }
     }
 
+    // A link without a title shows its address; a script address is shown, never linked.
+    void linkTexts_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("linkText");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("title") << "https://a/"
+                               << "A"
+                               << "A"
+                               << "A";
+        QTest::newRow("empty title") << "https://a/"
+                                     << ""
+                                     << "https://a/"
+                                     << "https://a/";
+        QTest::newRow("script") << "javascript:alert(1)"
+                                << "J"
+                                << ""
+                                << "J";
+    }
+    void linkTexts()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, title);
+        QFETCH(QString, linkText);
+        QFETCH(QString, text);
+        const Doc d = parse(Document::build({row("100", address, title)}, m_data, 32));
+        QCOMPARE(d.rows[0][1].linkText, linkText);
+        QCOMPARE(d.rows[0][1].paragraphs.value(0), text);
+        QCOMPARE(d.rows[0][1].count.value("w:hyperlink"), linkText.isEmpty() ? 0 : 1);
+    }
+
     void textIsEscaped()
     {
         const char16_t bad[] = {u'x', 0x01, 0xFFFF, 0xDC00, u'y', 0};

@@ -82,20 +82,23 @@ void TestPortal::page_data()
 
     // The newest-links view mixes groups: every change opens a heading again.
     QTest::newRow("alternating groups")
-        << QList<ListRow> {row("3", "u3", "A", "t3", "d3"), row("2", "u2", "ニュース", "t2", "d2"),
-                           row("1", "u1", "A", "t1", "d1"), row("0", "u0", "A", "t0", "d0")}
-        << kHead + heading("A") + item("u3", "t3", "d3") + kEnd + heading(hx("836a8385815b8358"))
-            + item("u2", "t2", "d2") + kEnd + heading("A") + item("u1", "t1", "d1")
-            + item("u0", "t0", "d0") + kEnd + kTail;
+        << QList<ListRow> {row("3", "http://u3/", "A", "t3", "d3"),
+                           row("2", "http://u2/", "ニュース", "t2", "d2"),
+                           row("1", "http://u1/", "A", "t1", "d1"),
+                           row("0", "http://u0/", "A", "t0", "d0")}
+        << kHead + heading("A") + item("http://u3/", "t3", "d3") + kEnd
+            + heading(hx("836a8385815b8358")) + item("http://u2/", "t2", "d2") + kEnd + heading("A")
+            + item("http://u1/", "t1", "d1") + item("http://u0/", "t0", "d0") + kEnd + kTail;
 
     QTest::newRow("group names compared exactly")
-        << QList<ListRow> {row("1", "u", "News", "a", ""), row("2", "v", "news", "b", "")}
-        << kHead + heading("News") + item("u", "a", "") + kEnd + heading("news")
-            + item("v", "b", "") + kEnd + kTail;
+        << QList<ListRow> {row("1", "http://u/", "News", "a", ""),
+                           row("2", "http://v/", "news", "b", "")}
+        << kHead + heading("News") + item("http://u/", "a", "") + kEnd + heading("news")
+            + item("http://v/", "b", "") + kEnd + kTail;
 
     QTest::newRow("empty group name still opens a list")
-        << QList<ListRow> {row("1", "u", "", "a", "d")}
-        << kHead + heading("") + item("u", "a", "d") + kEnd + kTail;
+        << QList<ListRow> {row("1", "http://u/", "", "a", "d")}
+        << kHead + heading("") + item("http://u/", "a", "d") + kEnd + kTail;
 
     QTest::newRow("markup and quotes")
         << QList<ListRow> {row("7", "https://x.example/?a=1&b='2'", "R&D <lab>",
@@ -106,32 +109,52 @@ void TestPortal::page_data()
             + kEnd + kTail;
 
     QTest::newRow("line breaks stay")
-        << QList<ListRow> {row("7", "u", "G", "t", "one\r\ntwo\nthree")}
-        << kHead + heading("G") + item("u", "t", "one\r\ntwo\nthree") + kEnd + kTail;
+        << QList<ListRow> {row("7", "http://u/", "G", "t", "one\r\ntwo\nthree")}
+        << kHead + heading("G") + item("http://u/", "t", "one\r\ntwo\nthree") + kEnd + kTail;
 
     QTest::newRow("template marks inside values are text")
-        << QList<ListRow> {row("7", "‡表題‡", "†", "‡説明‡", "x")}
-        << kHead + heading(hx("81f5")) + item(hx("81f6955c91e881f6"), hx("81f690e096be81f6"), "x")
+        << QList<ListRow> {row("7", "http://x/‡表題‡", "†", "‡説明‡", "x")}
+        << kHead + heading(hx("81f5"))
+            + item("http://x/%E2%80%A1%E8%A1%A8%E9%A1%8C%E2%80%A1", hx("81f690e096be81f6"), "x")
             + kEnd + kTail;
 
+    // Addresses go out as the browser sends them, whatever the page's own code page.
+    QTest::newRow("address with non-ASCII")
+        << QList<ListRow> {row("7", "https://s.example/?q=あ&x=1 y\"", "G", "t", "")}
+        << kHead + heading("G") + item("https://s.example/?q=%E3%81%82&amp;x=1%20y%22", "t", "")
+            + kEnd + kTail;
+
+    // Only pages, files and FTP are links; a script address is shown as text.
+    QTest::newRow("script address")
+        << QList<ListRow> {row("7", "javascript:alert(1)", "G", "t", "d")}
+        << kHead + heading("G")
+            + "  <li style='font-size:10pt; line-height:20px'>t&nbsp;&nbsp;&nbsp;&nbsp;&nbsp; "
+              "d</li>\r\n"
+            + kEnd + kTail;
+
+    QTest::newRow("control characters") << QList<ListRow> {row(
+        "7", "http://u/", "G", QString::fromUtf16(u"a\u0001b\u007F\u001Bc"), "\t")}
+                                        << kHead + heading("G")
+            + item("http://u/", "a&#xFFFD;b&#xFFFD;&#xFFFD;c", "\t") + kEnd + kTail;
+
     QTest::newRow("characters outside the code page")
-        << QList<ListRow> {row("7", "u", "G", "smile 😀 ①",
+        << QList<ListRow> {row("7", "http://u/", "G", "smile 😀 ①",
                                QString::fromUtf16(u"\u301C\uFF5E\u00A5\u2016\u2225\u2212\uFF0D"))}
         << kHead + heading("G")
-            + item("u", "smile &#x1F600; " + hx("8740"),
+            + item("http://u/", "smile &#x1F600; " + hx("8740"),
                    "&#x301C;" + hx("8160") + "&#xA5;&#x2016;" + hx("8161") + "&#x2212;"
                        + hx("817c"))
             + kEnd + kTail;
 
     QTest::newRow("half-width katakana and kanji")
-        << QList<ListRow> {row("7", "u", "日本", "ﾘﾝｸ", "表題 \\~")}
-        << kHead + heading(hx("93fa967b")) + item("u", hx("d8ddb8"), hx("955c91e8") + " \\~") + kEnd
-            + kTail;
+        << QList<ListRow> {row("7", "http://u/", "日本", "ﾘﾝｸ", "表題 \\~")}
+        << kHead + heading(hx("93fa967b"))
+            + item("http://u/", hx("d8ddb8"), hx("955c91e8") + " \\~") + kEnd + kTail;
 
     const char16_t lone[] = {u'a', 0xD83D, u'b', 0};
     QTest::newRow("a lone surrogate")
-        << QList<ListRow> {row("7", "u", "G", QString::fromUtf16(lone), "")}
-        << kHead + heading("G") + item("u", "a&#xFFFD;b", "") + kEnd + kTail;
+        << QList<ListRow> {row("7", "http://u/", "G", QString::fromUtf16(lone), "")}
+        << kHead + heading("G") + item("http://u/", "a&#xFFFD;b", "") + kEnd + kTail;
 }
 
 void TestPortal::page()

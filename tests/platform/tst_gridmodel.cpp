@@ -47,6 +47,9 @@ private Q_SLOTS:
         QTest::newRow("one decimal") << 1 << "100" << true << "100.0";
         QTest::newRow("rounded") << 1 << "12.25" << true << "12.3";
         QTest::newRow("too large") << 1 << "1000" << false << "5.0";
+        // The limits themselves are inside the range.
+        QTest::newRow("at the minimum") << 1 << "0" << true << "0.0";
+        QTest::newRow("at the maximum") << 1 << "999.9" << true << "999.9";
         QTest::newRow("negative") << 1 << "-1" << false << "5.0";
         QTest::newRow("not a number") << 1 << "abc" << false << "5.0";
         QTest::newRow("emptied") << 1 << "" << true << "";
@@ -111,7 +114,7 @@ private Q_SLOTS:
         QSignalSpy reset(&m, &QAbstractItemModel::modelReset);
         std::vector<PackedRow> rows;
         for (int i = 0; i < 1000; ++i)
-            rows.push_back(PackedRow{QByteArray::number(i), "ｸﾞﾙｰﾌﾟ", "", "past the last column"});
+            rows.push_back(PackedRow {QByteArray::number(i), "ｸﾞﾙｰﾌﾟ", "", "past the last column"});
         rows.emplace_back(); // a row with no cells
         m.fillRows(std::move(rows));
         QCOMPARE(reset.size(), 1);
@@ -126,7 +129,8 @@ private Q_SLOTS:
         m.SetText(2, 5, QStringLiteral("a longer text than before, in the middle of the row"));
         QCOMPARE(m.GetText(3, 1001), QStringLiteral("新しい"));
         QCOMPARE(m.GetText(1, 5), QStringLiteral("4"));
-        QCOMPARE(m.GetText(2, 5), QStringLiteral("a longer text than before, in the middle of the row"));
+        QCOMPARE(m.GetText(2, 5),
+                 QStringLiteral("a longer text than before, in the middle of the row"));
         // Columns taken away and given back come back empty.
         m.SetMaxCols(1);
         m.SetMaxCols(3);
@@ -141,13 +145,20 @@ private Q_SLOTS:
         QTest::addColumn<QString>("a");
         QTest::addColumn<QString>("b");
         QTest::addColumn<int>("order");
-        QTest::newRow("case ignored") << "News" << "nEWS" << 0;
-        QTest::newRow("prefix first") << "News" << "newsletter" << -1;
-        QTest::newRow("capitals fold to small") << "_x" << "A" << -1; // '_' lies between the two
-        QTest::newRow("only ASCII folded") << "Ä" << "ä" << -1;
-        QTest::newRow("half-width after full-width") << "ｱ" << "ア" << 1;
-        QTest::newRow("code points, not UTF-16 units") << "\U0001F600" << "\uFF21" << 1;
-        QTest::newRow("empty first") << "" << "a" << -1;
+        QTest::newRow("case ignored") << "News"
+                                      << "nEWS" << 0;
+        QTest::newRow("prefix first") << "News"
+                                      << "newsletter" << -1;
+        QTest::newRow("capitals fold to small") << "_x"
+                                                << "A" << -1; // '_' lies between the two
+        QTest::newRow("only ASCII folded") << "Ä"
+                                           << "ä" << -1;
+        QTest::newRow("half-width after full-width") << "ｱ"
+                                                     << "ア" << 1;
+        QTest::newRow("code points, not UTF-16 units") << "\U0001F600"
+                                                       << "\uFF21" << 1;
+        QTest::newRow("empty first") << ""
+                                     << "a" << -1;
     }
     void engineTextOrder()
     {
