@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImageWriter>
+#include <QUrl>
 #include <cfenv>
 #include <cmath>
 
@@ -120,6 +121,18 @@ bool writeJpeg(const QImage &img, const QString &path, QString *error)
 QString fileFor(const QString &dataPh, int nURL)
 {
     return dataPh + QStringLiteral("Pic/") + QString::number(nURL) + QStringLiteral(".jpg");
+}
+
+QString toolTipFor(const QString &dataPh, const QString &number)
+{
+    bool ok = false;
+    const int n = number.trimmed().toInt(&ok);
+    if (!ok)
+        return {};
+    const QString path = fileFor(dataPh, n);
+    if (!QFile::exists(path))
+        return {};
+    return QStringLiteral("<img src=\"%1\">").arg(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded).toHtmlEscaped());
 }
 
 void removeOrphans(const QString &dataPh, const std::vector<int> *numbers)

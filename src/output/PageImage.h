@@ -23,6 +23,9 @@ bool save(const QImage &picture, int iPicSz, const QString &path, QString *error
 bool writeJpeg(const QImage &img, const QString &path, QString *error = nullptr);
 // dataPh + "Pic/" + number + ".jpg"
 QString fileFor(const QString &dataPh, int nURL);
+// A tooltip showing the picture of link number (a decimal text) at its stored size; empty when
+// there is none.
+QString toolTipFor(const QString &dataPh, const QString &number);
 // Deletes the pictures in the data folder's "Pic" (any letter case) whose number is not among
 // numbers (sorted ascending); every picture when numbers is null. Files that will not go stay.
 void removeOrphans(const QString &dataPh, const std::vector<int> *numbers);

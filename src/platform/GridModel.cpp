@@ -187,6 +187,8 @@ QVariant GridModel::data(const QModelIndex &index, int role) const
         return column(col).foreground.isValid() ? QVariant(column(col).foreground) : QVariant();
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(column(col).alignment);
+    case Qt::ToolTipRole:
+        return m_toolTip ? QVariant(m_toolTip(col, row)) : QVariant();
     default:
         return {};
     }

@@ -3,6 +3,7 @@
 #include <QAbstractTableModel>
 #include <QColor>
 #include <QStringList>
+#include <functional>
 #include <vector>
 
 #include "PackedRow.h"
@@ -51,6 +52,9 @@ public:
     // Row r's cells as held, without decoding them (1 <= r <= MaxRows()).
     const PackedRow &row(int r) const { return m_data[size_t(r - 1)]; }
 
+    // The tooltip of a cell, asked for only when one is about to show; empty for none.
+    void setToolTip(std::function<QString(int col, int row)> toolTip) { m_toolTip = std::move(toolTip); }
+
     // While updates are off, cell writes are collected and shown in one step afterwards.
     void SetScreenUpdate(bool on);
 
@@ -89,6 +93,7 @@ private:
     int m_rows = 0;
     std::vector<PackedRow> m_data;
     std::vector<Column> m_columns;
+    std::function<QString(int, int)> m_toolTip;
     bool m_updates = true;
     bool m_dirty = false;
 };

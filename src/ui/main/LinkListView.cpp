@@ -1,6 +1,8 @@
 #include "LinkListView.h"
 
+#include "app/Usr.h"
 #include "output/LinkList.h"
+#include "output/PageImage.h"
 #include "platform/Dialogs.h"
 
 LinkListView::LinkListView(QWidget *parent)
@@ -23,6 +25,8 @@ LinkListView::LinkListView(QWidget *parent)
     SetMaxRows(0);
     // Whole rows: a header click then keeps the active row instead of selecting a column.
     setSelectionBehavior(QAbstractItemView::SelectRows);
+    // Hovering a row shows its page picture.
+    model()->setToolTip([this](int, int row) { return PageImage::toolTipFor(Usr::sDataPh, GetText(1, row)); });
 }
 
 bool LinkListView::load(bool recent, int nGrp, const std::function<bool(qint64)> &keep)

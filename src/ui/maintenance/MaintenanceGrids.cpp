@@ -1,6 +1,7 @@
 #include "MaintenanceGrids.h"
 
 #include "app/Usr.h"
+#include "output/PageImage.h"
 #include "platform/widgets/Grid.h"
 #include "store/LinkStore.h"
 
@@ -79,6 +80,8 @@ Grid *links(QWidget *parent)
                     {" ", 3.25, Column::Text},
                     {" ", 5.37, Column::Number, 2, -99999999.99, 99999999.99}});
     g->SetColAlignment(7, Qt::AlignCenter);
+    // Hovering a row shows its page picture.
+    g->model()->setToolTip([g](int, int row) { return PageImage::toolTipFor(Usr::sDataPh, g->GetText(2, row)); });
     return g;
 }
 
