@@ -4,7 +4,7 @@
 // linear in the count: 20 x 200 ms is already 4 s, 1,000 would be over three minutes).
 // Eight servers on eight ports are eight hosts, so 32 in flight is reachable.
 
-#include "platform/LinkCheck.h"
+#include "check/LinkCheck.h"
 #include "support/LoopbackServer.h"
 
 #include <QCoreApplication>

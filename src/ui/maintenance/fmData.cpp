@@ -2,7 +2,7 @@
 
 #include "app/Usr.h"
 #include "platform/Dialogs.h"
-#include "platform/LinkCheck.h"
+#include "check/LinkCheck.h"
 #include "platform/NumberText.h"
 #include "platform/Twips.h"
 #include "platform/widgets/Grid.h"

@@ -1,6 +1,6 @@
 #include "platform/Clock.h"
 #include "platform/HttpClient.h"
-#include "platform/LinkCheck.h"
+#include "check/LinkCheck.h"
 #include "support/LoopbackServer.h"
 
 #include <QEventLoop>
