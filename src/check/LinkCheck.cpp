@@ -2,13 +2,22 @@
 
 #include "platform/Clock.h"
 
-#include <QHash>
+#include <QLocale>
 #include <QPointer>
+#include <QTimeZone>
 #include <QTimerEvent>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
+
+using Verdict = LinkResult::Verdict;
+using Reason = LinkResult::Reason;
+
+// Cookies kept per address along its redirects; enough for any log-in dance, bounded for a
+// server that sets a new one at every step.
+constexpr int MaxCookies = 50;
 
 bool isCheckable(const QUrl &url)
 {
@@ -23,7 +32,7 @@ bool isRedirect(int status)
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
-QByteArray headerValue(const QList<QPair<QByteArray, QByteArray>> &headers, const QByteArray &name)
+QByteArray headerValue(const HttpHeaders &headers, const QByteArray &name)
 {
     for (const auto &h : headers) {
         if (h.first.compare(name, Qt::CaseInsensitive) == 0)
@@ -32,45 +41,25 @@ QByteArray headerValue(const QList<QPair<QByteArray, QByteArray>> &headers, cons
     return {};
 }
 
-// One "Name: value" line per header. Qt joins repeated Set-Cookie headers with a line feed;
-// they become lines of their own again.
-QString headersText(const QList<QPair<QByteArray, QByteArray>> &headers)
+// One "Name: value" line per header, joined by CR LF.
+QString headersText(const HttpHeaders &headers)
 {
     QStringList lines;
-    for (const auto &h : headers) {
-        const QString name = QString::fromUtf8(h.first);
-        for (const QByteArray &value : h.second.split('\n'))
-            lines.append(name + u": " + QString::fromUtf8(value));
-    }
+    lines.reserve(headers.size());
+    for (const auto &h : headers)
+        lines.append(QString::fromUtf8(h.first) + u": " + QString::fromUtf8(h.second));
     return lines.join(QStringLiteral("\r\n"));
 }
 
-LinkResult dead(LinkResult::Reason reason)
+LinkResult verdict(Verdict v, Reason reason)
 {
     LinkResult r;
-    r.alive = false;
+    r.verdict = v;
     r.reason = reason;
     return r;
 }
 
 } // namespace
-
-QString LinkResult::mark() const
-{
-    return alive ? QStringLiteral("◎") : QStringLiteral("×");
-}
-
-QString LinkResult::timeText() const
-{
-    return timeText(elapsedMs);
-}
-
-QString LinkResult::timeText(qint64 elapsedMs)
-{
-    // Hundredths of a second, rounded, so the text needs no floating point: 350 ms -> "3.5".
-    const qint64 hundredths = (qMax<qint64>(0, elapsedMs) + 5) / 10;
-    return QString::number(hundredths / 10) + u'.' + QString::number(hundredths % 10);
-}
 
 LinkCheck::LinkCheck(HttpClient *client, QObject *parent)
     : QObject(parent)
@@ -80,6 +69,9 @@ LinkCheck::LinkCheck(HttpClient *client, QObject *parent)
         m_ownClient = std::make_unique<NetworkHttpClient>();
         m_client = m_ownClient.get();
     }
+    m_tick.setSingleShot(true);
+    m_tick.setTimerType(Qt::PreciseTimer);
+    connect(&m_tick, &QTimer::timeout, this, &LinkCheck::onTick);
 }
 
 LinkCheck::~LinkCheck()
@@ -91,19 +83,35 @@ LinkCheck::~LinkCheck()
 
 void LinkCheck::setMaxInFlight(int n)
 {
-    m_maxInFlight = qMax(1, n);
+    m_settings.maxInFlight = qMax(1, n);
 }
 void LinkCheck::setMaxPerHost(int n)
 {
-    m_maxPerHost = qMax(1, n);
+    m_settings.maxPerHost = qMax(1, n);
+}
+void LinkCheck::setMinSpacingMs(int ms)
+{
+    m_settings.minSpacingMs = qMax(0, ms);
 }
 void LinkCheck::setDeadlineMs(int ms)
 {
-    m_deadlineMs = qMax(1, ms);
+    m_settings.deadlineMs = qMax(1, ms);
+}
+void LinkCheck::setMaxRetries(int n)
+{
+    m_settings.maxRetries = qMax(0, n);
+}
+void LinkCheck::setBackoffBaseMs(int ms)
+{
+    m_settings.backoffBaseMs = qMax(0, ms);
+}
+void LinkCheck::setMaxRetryAfterMs(int ms)
+{
+    m_settings.maxRetryAfterMs = qMax(0, ms);
 }
 void LinkCheck::setOrder(Order order)
 {
-    m_order = order;
+    m_settings.order = order;
 }
 
 QUrl LinkCheck::checkableUrl(const QString &address)
@@ -121,40 +129,70 @@ QString LinkCheck::hostKey(const QUrl &url)
     return url.host().toLower() + u':' + QString::number(url.port(defaultPort));
 }
 
+std::optional<qint64> LinkCheck::retryAfterMs(const QByteArray &value, const QDateTime &nowUtc)
+{
+    const QByteArray text = value.trimmed();
+    if (text.isEmpty())
+        return std::nullopt;
+    if (std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        bool ok = false;
+        const qint64 seconds = text.toLongLong(&ok);
+        // More digits than a number holds: longer than anyone waits.
+        if (!ok || seconds > std::numeric_limits<qint64>::max() / 2000)
+            return std::numeric_limits<qint64>::max() / 2;
+        return seconds * 1000;
+    }
+    // An HTTP date: the preferred form, then the two obsolete ones. The day of the week goes
+    // first: Qt refuses a date whose weekday it disagrees with, as it does for "Sunday, 06-Nov-94"
+    // read in the 1900s.
+    const QString date = QString::fromLatin1(text).simplified();
+    const QString afterComma = date.section(u',', 1).trimmed();
+    const QString afterDay = date.section(u' ', 1);
+    const QLocale c = QLocale::c();
+    QDateTime when = QDateTime::fromString(date, Qt::RFC2822Date); // numeric zones
+    const std::pair<QString, QString> forms[] {
+        {afterComma, QStringLiteral("dd MMM yyyy hh:mm:ss 'GMT'")},
+        {afterComma, QStringLiteral("dd-MMM-yy hh:mm:ss 'GMT'")},
+        {afterDay, QStringLiteral("MMM d hh:mm:ss yyyy")}};
+    for (const auto &[part, format] : forms) {
+        if (when.isValid())
+            break;
+        when = c.toDateTime(part, format);
+        if (!when.isValid())
+            continue;
+        when.setTimeZone(QTimeZone::utc());
+        if (when.date().year() < 1970) // a two-digit year is of this century
+            when = when.addYears(100);
+    }
+    if (!when.isValid())
+        return std::nullopt;
+    return qMax<qint64>(0, nowUtc.msecsTo(when));
+}
+
 bool LinkCheck::start(const QList<Row> &rows)
 {
     if (m_running)
         return false;
     clearRun();
     m_running = true;
-    ++m_run;
-    m_runOrder = m_order;
-    m_runMaxInFlight = m_maxInFlight;
-    m_runMaxPerHost = m_maxPerHost;
-    m_runDeadlineMs = m_deadlineMs;
+    ++m_runId;
+    m_run = m_settings;
+    m_clock.start();
 
     m_rows = rows;
     std::stable_sort(m_rows.begin(), m_rows.end(),
                      [](const Row &a, const Row &b) { return a.row < b.row; });
+    m_items.assign(m_rows.size(), Item());
     m_results.assign(m_rows.size(), std::nullopt);
-
-    QHash<QString, int> hostIds;
     for (int i = 0; i < m_rows.size(); ++i) {
         const QUrl url = checkableUrl(m_rows[i].address);
         if (!url.isValid()) {
-            conclude(i, dead(LinkResult::Reason::InvalidAddress));
+            conclude(i, verdict(Verdict::Dead, Reason::InvalidAddress));
             continue;
         }
-        const QString key = hostKey(url);
-        auto it = hostIds.constFind(key);
-        if (it == hostIds.constEnd()) {
-            it = hostIds.insert(key, int(m_hosts.size()));
-            m_hosts.emplace_back();
-        }
-        m_hosts[*it].waiting.push_back(i);
+        m_items[i].url = url;
+        enqueue(i);
     }
-    for (int h = 0; h < int(m_hosts.size()); ++h)
-        offer(h);
     dispatch();
     scheduleDelivery(); // also finishes an empty run
     return true;
@@ -166,122 +204,157 @@ void LinkCheck::cancel()
         return;
     clearRun();
     m_running = false;
-    ++m_run;
+    ++m_runId;
     Q_EMIT finished(true);
 }
 
 void LinkCheck::clearRun()
 {
-    for (auto &[index, flight] : m_flights) {
-        if (flight.reply) {
-            flight.reply->abort();
-            flight.reply->deleteLater();
+    for (Item &it : m_items) {
+        if (it.reply) {
+            it.reply->abort();
+            it.reply->deleteLater();
         }
-        if (flight.timerId)
-            killTimer(flight.timerId);
+        if (it.timerId)
+            killTimer(it.timerId);
     }
-    m_flights.clear();
+    m_tick.stop();
+    m_tickAt = -1;
     m_timers.clear();
     m_rows.clear();
+    m_items.clear();
     m_results.clear();
     m_answered.clear();
+    m_hostIds.clear();
     m_hosts.clear();
     m_ready.clear();
+    m_timed.clear();
+    m_sleeping.clear();
     m_nextInOrder = 0;
     m_inFlight = 0;
     m_checked = 0;
     m_dead = 0;
 }
 
-// A host with room and a waiting address competes with its first waiting index.
-void LinkCheck::offer(int host)
+int LinkCheck::hostFor(const QUrl &url)
 {
-    const Host &h = m_hosts[host];
-    if (!h.waiting.empty() && h.inFlight < m_runMaxPerHost)
-        m_ready.insert({h.waiting.front(), host});
+    const QString key = hostKey(url);
+    auto it = m_hostIds.constFind(key);
+    if (it == m_hostIds.constEnd()) {
+        it = m_hostIds.insert(key, int(m_hosts.size()));
+        m_hosts.emplace_back();
+    }
+    return *it;
+}
+
+// The address waits for a slot at the host of its next request.
+void LinkCheck::enqueue(int index)
+{
+    Item &it = m_items[index];
+    it.host = hostFor(it.url);
+    m_hosts[it.host].waiting.insert(index);
+    refresh(it.host);
+}
+
+// Files the host under "may start now" (competing with its first waiting row), "may start at
+// that time", or nowhere (nothing waiting, or no room).
+void LinkCheck::refresh(int h)
+{
+    Host &host = m_hosts[h];
+    if (host.readyIndex >= 0) {
+        m_ready.erase({host.readyIndex, h});
+        host.readyIndex = -1;
+    }
+    if (host.timedAt >= 0) {
+        m_timed.erase({host.timedAt, h});
+        host.timedAt = -1;
+    }
+    if (host.waiting.empty() || host.inFlight >= m_run.maxPerHost)
+        return;
+    qint64 at = host.notBeforeMs;
+    if (host.lastStartMs >= 0)
+        at = qMax(at, host.lastStartMs + m_run.minSpacingMs);
+    if (at <= now()) {
+        host.readyIndex = *host.waiting.begin();
+        m_ready.insert({host.readyIndex, h});
+    } else {
+        host.timedAt = at;
+        m_timed.insert({at, h});
+        armTick();
+    }
 }
 
 void LinkCheck::dispatch()
 {
-    while (m_inFlight < m_runMaxInFlight && !m_ready.empty()) {
-        const auto [index, host] = *m_ready.begin();
+    while (m_inFlight < m_run.maxInFlight && !m_ready.empty()) {
+        const auto [index, h] = *m_ready.begin();
         m_ready.erase(m_ready.begin());
-        Host &h = m_hosts[host];
-        h.waiting.pop_front();
-        ++h.inFlight;
+        Host &host = m_hosts[h];
+        host.readyIndex = -1;
+        host.waiting.erase(index);
+        ++host.inFlight;
         ++m_inFlight;
-        offer(host);
-
-        Flight &f = m_flights[index];
-        f.url = checkableUrl(m_rows[index].address);
-        f.method = "HEAD";
-        f.host = host;
-        f.startMs = Clock::monotonicMs();
-        f.timerId = startTimer(m_runDeadlineMs, Qt::PreciseTimer);
-        m_timers[f.timerId] = index;
+        host.lastStartMs = now();
+        refresh(h);
         send(index);
     }
 }
 
 void LinkCheck::send(int index)
 {
-    Flight &f = m_flights.at(index);
-    HttpReply *reply = m_client->send(f.method, f.url, this);
-    f.reply = reply;
-    const quint64 run = m_run;
+    Item &it = m_items[index];
+    ++it.requests;
+    if (it.firstMs < 0)
+        it.firstMs = Clock::monotonicMs();
+
+    HttpRequest request;
+    request.method = it.method;
+    request.url = it.url;
+    const QString host = it.url.host().toLower();
+    QByteArray cookies;
+    for (const Cookie &c : std::as_const(it.cookies)) {
+        if (c.host == host)
+            cookies += (cookies.isEmpty() ? "" : "; ") + c.name + '=' + c.value;
+    }
+    if (!cookies.isEmpty())
+        request.headers.append({"Cookie", cookies});
+
+    HttpReply *reply = m_client->send(request, this);
+    it.reply = reply;
+    it.timerId = startTimer(m_run.deadlineMs, Qt::PreciseTimer);
+    m_timers[it.timerId] = index;
+    const quint64 run = m_runId;
     connect(reply, &HttpReply::finished, this, [this, index, run, reply](const HttpAnswer &answer) {
-        if (run == m_run)
+        if (run == m_runId)
             onAnswer(index, reply, answer);
     });
 }
 
+// The request is over: its slot goes to the next one waiting.
+void LinkCheck::release(int index)
+{
+    Item &it = m_items[index];
+    if (it.timerId) {
+        killTimer(it.timerId);
+        m_timers.erase(it.timerId);
+        it.timerId = 0;
+    }
+    if (it.reply) {
+        it.reply->deleteLater();
+        it.reply = nullptr;
+    }
+    --m_hosts[it.host].inFlight;
+    --m_inFlight;
+    refresh(it.host);
+}
+
 void LinkCheck::onAnswer(int index, HttpReply *reply, const HttpAnswer &answer)
 {
-    const auto it = m_flights.find(index);
-    if (it == m_flights.end() || it->second.reply != reply)
+    if (m_items[index].reply != reply)
         return;
-    Flight &f = it->second;
-    reply->deleteLater();
-    f.reply = nullptr;
-
-    if (answer.outcome != HttpAnswer::Outcome::Answered) {
-        conclude(index,
-                 dead(answer.outcome == HttpAnswer::Outcome::Refused
-                          ? LinkResult::Reason::Refused
-                          : LinkResult::Reason::NoAnswer));
-        return;
-    }
-
-    LinkResult result;
-    result.status = answer.status;
-    result.headers = headersText(answer.headers);
-    result.reason = LinkResult::Reason::Answered;
-
-    if (isRedirect(answer.status)) {
-        const QByteArray location = headerValue(answer.headers, "Location");
-        const QUrl target = f.url.resolved(QUrl(QString::fromUtf8(location)));
-        // A redirect that cannot be followed is taken as the final answer.
-        if (!location.isEmpty() && isCheckable(target)) {
-            if (f.redirects >= MaxRedirects) {
-                result.alive = false;
-                result.reason = LinkResult::Reason::TooManyRedirects;
-                conclude(index, result);
-                return;
-            }
-            ++f.redirects;
-            f.url = target;
-            send(index);
-            return;
-        }
-    }
-    if ((answer.status == 405 || answer.status == 501) && f.method == "HEAD") {
-        // Servers that refuse HEAD are asked for the headers of a GET.
-        f.method = "GET";
-        send(index);
-        return;
-    }
-    result.alive = answer.status != 404 && answer.status != 410;
-    conclude(index, result);
+    release(index);
+    handle(index, answer);
+    dispatch();
 }
 
 void LinkCheck::timerEvent(QTimerEvent *event)
@@ -292,36 +365,231 @@ void LinkCheck::timerEvent(QTimerEvent *event)
         return;
     }
     const int index = t->second;
-    Flight &f = m_flights.at(index);
-    if (f.reply) {
-        f.reply->abort();
-        f.reply->deleteLater();
-        f.reply = nullptr;
-    }
-    conclude(index, dead(LinkResult::Reason::TimedOut));
+    if (HttpReply *reply = m_items[index].reply)
+        reply->abort();
+    release(index);
+    HttpAnswer timedOut;
+    timedOut.outcome = HttpAnswer::Outcome::Reset;
+    timedOut.error = QStringLiteral("No answer within %1 ms").arg(m_run.deadlineMs);
+    handle(index, timedOut, true);
+    dispatch();
 }
 
-// The address is done: its slot goes to the next waiting one and its result waits to be emitted.
+// Decides what an answer (or failure) means: the verdict, the next step of a redirect, the GET
+// after a HEAD, or another try later.
+void LinkCheck::handle(int index, const HttpAnswer &answer, bool timedOut)
+{
+    Item &it = m_items[index];
+    const bool head = it.method == "HEAD";
+    LinkResult r;
+    r.status = answer.status;
+    r.headers = headersText(answer.headers);
+    r.error = answer.error;
+
+    // Tries again with GET after the backoff (or the server's Retry-After), or gives r.
+    const auto retryOr = [&](Verdict give, std::optional<qint64> retryAfter) {
+        const bool tooLong = retryAfter && *retryAfter > m_run.maxRetryAfterMs;
+        if (it.retries < m_run.maxRetries && !tooLong) {
+            qint64 wait = qint64(m_run.backoffBaseMs) << it.retries;
+            if (retryAfter)
+                wait = qMax(wait, *retryAfter);
+            ++it.retries;
+            it.method = "GET";
+            retryLater(index, wait);
+            return;
+        }
+        r.verdict = give;
+        conclude(index, r);
+    };
+
+    if (answer.outcome != HttpAnswer::Outcome::Answered) {
+        switch (answer.outcome) {
+        case HttpAnswer::Outcome::Refused:
+            r.reason = Reason::Refused;
+            break;
+        case HttpAnswer::Outcome::UnknownHost:
+            r.reason = Reason::UnknownHost;
+            break;
+        case HttpAnswer::Outcome::LookupFailed:
+            r.reason = Reason::LookupFailed;
+            break;
+        case HttpAnswer::Outcome::Unreachable:
+            r.reason = Reason::Unreachable;
+            break;
+        case HttpAnswer::Outcome::Tls:
+            r.reason = Reason::Tls;
+            break;
+        case HttpAnswer::Outcome::BadAnswer:
+            r.reason = Reason::BadAnswer;
+            break;
+        case HttpAnswer::Outcome::Reset:
+            r.reason = timedOut ? Reason::TimedOut : Reason::Reset;
+            break;
+        case HttpAnswer::Outcome::Answered:
+            break;
+        }
+        switch (r.reason) {
+        case Reason::Refused:
+        case Reason::UnknownHost:
+            r.verdict = Verdict::Dead;
+            conclude(index, r);
+            return;
+        case Reason::TimedOut:
+            retryOr(Verdict::Dead, std::nullopt);
+            return;
+        case Reason::Reset:
+            retryOr(Verdict::Uncertain, std::nullopt);
+            return;
+        case Reason::BadAnswer:
+            if (head) { // some servers mangle only HEAD
+                it.method = "GET";
+                enqueue(index);
+                return;
+            }
+            break;
+        default:
+            break;
+        }
+        r.verdict = Verdict::Uncertain;
+        conclude(index, r);
+        return;
+    }
+
+    r.reason = Reason::Answered;
+    const int status = answer.status;
+    const QString host = it.url.host().toLower();
+    for (const auto &h : answer.headers) {
+        if (h.first.compare("Set-Cookie", Qt::CaseInsensitive) != 0)
+            continue;
+        const QByteArray pair = h.second.split(';').constFirst();
+        const int eq = int(pair.indexOf('='));
+        if (eq <= 0)
+            continue;
+        const QByteArray name = pair.left(eq).trimmed();
+        auto same = std::find_if(it.cookies.begin(), it.cookies.end(),
+                                 [&](const Cookie &c) { return c.host == host && c.name == name; });
+        if (same != it.cookies.end())
+            same->value = pair.mid(eq + 1).trimmed();
+        else if (it.cookies.size() < MaxCookies)
+            it.cookies.append({host, name, pair.mid(eq + 1).trimmed()});
+    }
+
+    if (status >= 200 && status < 300) {
+        r.verdict = Verdict::Alive;
+        conclude(index, r);
+        return;
+    }
+    if (isRedirect(status)) {
+        const QByteArray location = headerValue(answer.headers, "Location");
+        QUrl target = it.url.resolved(QUrl(QString::fromUtf8(location), QUrl::TolerantMode));
+        if (!target.hasFragment() && it.url.hasFragment())
+            target.setFragment(it.url.fragment(QUrl::FullyEncoded), QUrl::StrictMode);
+        if (!location.isEmpty() && isCheckable(target)) {
+            if (it.redirects >= MaxRedirects) {
+                r.verdict = Verdict::Dead;
+                r.reason = Reason::TooManyRedirects;
+                conclude(index, r);
+                return;
+            }
+            ++it.redirects;
+            const bool permanent = status == 301 || status == 308;
+            it.permanent = it.permanent || permanent;
+            if (permanent && it.leadingPermanent)
+                it.movedTo = target;
+            else
+                it.leadingPermanent = false;
+            it.url = target;
+            it.method = "HEAD";
+            enqueue(index);
+            return;
+        }
+        // A redirect to nowhere checkable: its status is the answer.
+    }
+
+    const bool notImplemented = head && (status == 405 || status == 501);
+    if (!notImplemented && (status == 408 || status == 429 || (status >= 500 && status < 600))) {
+        const auto retryAfter = retryAfterMs(headerValue(answer.headers, "Retry-After"),
+                                             QDateTime::currentDateTimeUtc());
+        // The host asked for a pause: nothing more goes to it until then.
+        qint64 hold
+            = retryAfter.value_or(status == 429 ? qint64(m_run.backoffBaseMs) << it.retries : 0);
+        hold = qMin<qint64>(hold, m_run.maxRetryAfterMs);
+        if (hold > 0) {
+            Host &h = m_hosts[it.host];
+            h.notBeforeMs = qMax(h.notBeforeMs, now() + hold);
+            refresh(it.host);
+        }
+        retryOr(Verdict::Uncertain, retryAfter);
+        return;
+    }
+    if (head && (status < 300 || status >= 400)) {
+        it.method = "GET";
+        enqueue(index);
+        return;
+    }
+    r.verdict = status == 404 || status == 410 ? Verdict::Dead : Verdict::Uncertain;
+    conclude(index, r);
+}
+
+void LinkCheck::retryLater(int index, qint64 waitMs)
+{
+    m_sleeping.insert({now() + waitMs, index});
+    armTick();
+}
+
+void LinkCheck::armTick()
+{
+    qint64 earliest = std::numeric_limits<qint64>::max();
+    if (!m_timed.empty())
+        earliest = m_timed.begin()->first;
+    if (!m_sleeping.empty())
+        earliest = qMin(earliest, m_sleeping.begin()->first);
+    if (earliest == std::numeric_limits<qint64>::max())
+        return;
+    if (m_tick.isActive() && m_tickAt <= earliest)
+        return;
+    m_tickAt = earliest;
+    m_tick.start(int(std::clamp<qint64>(earliest - now(), 0, std::numeric_limits<int>::max())));
+}
+
+void LinkCheck::onTick()
+{
+    m_tickAt = -1;
+    if (!m_running)
+        return;
+    const qint64 t = now();
+    while (!m_sleeping.empty() && m_sleeping.begin()->first <= t) {
+        const int index = m_sleeping.begin()->second;
+        m_sleeping.erase(m_sleeping.begin());
+        enqueue(index);
+    }
+    while (!m_timed.empty() && m_timed.begin()->first <= t) {
+        const int h = m_timed.begin()->second;
+        m_timed.erase(m_timed.begin());
+        m_hosts[h].timedAt = -1;
+        refresh(h);
+    }
+    dispatch();
+    armTick();
+}
+
+// The address has its verdict; it waits to be emitted.
 void LinkCheck::conclude(int index, LinkResult result)
 {
-    const auto it = m_flights.find(index);
-    if (it != m_flights.end()) {
-        const Flight &f = it->second;
-        result.elapsedMs = qMax<qint64>(0, Clock::monotonicMs() - f.startMs);
-        killTimer(f.timerId);
-        m_timers.erase(f.timerId);
-        Host &h = m_hosts[f.host];
-        if (!h.waiting.empty())
-            m_ready.erase({h.waiting.front(), f.host});
-        --h.inFlight;
-        --m_inFlight;
-        offer(f.host);
-        m_flights.erase(it);
-    }
+    Item &it = m_items[index];
+    result.finalAddress = it.url.isEmpty() ? m_rows[index].address.trimmed() : it.url.toString();
+    result.permanentRedirect = it.permanent;
+    // Only a page that answers at its new address is worth following.
+    if (result.verdict == Verdict::Alive && !it.movedTo.isEmpty())
+        result.movedTo = it.movedTo.toString();
+    result.requests = it.requests;
+    result.retries = it.retries;
+    result.elapsedMs = it.firstMs < 0 ? 0 : qMax<qint64>(0, Clock::monotonicMs() - it.firstMs);
+    result.checkedAt = QDateTime::currentDateTimeUtc();
+    it.cookies.clear();
     m_results[index] = std::move(result);
-    if (m_runOrder == Order::AsAnswered)
+    if (m_run.order == Order::AsAnswered)
         m_answered.push_back(index);
-    dispatch();
     scheduleDelivery();
 }
 
@@ -335,7 +603,7 @@ void LinkCheck::scheduleDelivery()
 
 bool LinkCheck::nextReady(int *index)
 {
-    if (m_runOrder == Order::AsAnswered) {
+    if (m_run.order == Order::AsAnswered) {
         if (m_answered.empty())
             return false;
         *index = m_answered.front();
@@ -356,28 +624,28 @@ void LinkCheck::deliver()
     if (m_delivering || !m_running)
         return;
     const QPointer<LinkCheck> self(this);
-    const quint64 run = m_run;
+    const quint64 run = m_runId;
     m_delivering = true;
     int index = 0;
     while (nextReady(&index)) {
         const LinkResult result = std::move(*m_results[index]);
         m_results[index].reset();
         ++m_checked;
-        if (!result.alive)
+        if (result.isDead())
             ++m_dead;
         Q_EMIT rowChecked(m_rows[index].row, result);
         if (!self)
             return;
-        if (m_run != run)
+        if (m_runId != run)
             break;
         Q_EMIT progress(m_checked, int(m_rows.size()), m_dead);
         if (!self)
             return;
-        if (m_run != run)
+        if (m_runId != run)
             break;
     }
     m_delivering = false;
-    if (m_run != run) {
+    if (m_runId != run) {
         // Cancelled inside a handler, perhaps restarted too: the new run's results wait.
         if (m_running)
             scheduleDelivery();
@@ -391,6 +659,6 @@ void LinkCheck::finishRun(bool cancelled)
 {
     clearRun();
     m_running = false;
-    ++m_run;
+    ++m_runId;
     Q_EMIT finished(cancelled);
 }

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "check/LinkResult.h"
 #include "platform/HttpClient.h"
 
+#include <QElapsedTimer>
+#include <QHash>
 #include <QList>
-#include <QMetaType>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <QUrl>
 
 #include <deque>
@@ -15,49 +18,29 @@
 #include <unordered_map>
 #include <vector>
 
-// The outcome of checking one address.
-struct LinkResult
-{
-    enum class Reason {
-        Answered, // the final answer's status decides
-        InvalidAddress, // empty, not http/https, or without a host; never sent
-        Refused, // connection refused
-        NoAnswer, // unknown host, dropped connection, TLS failure, ...
-        TimedOut, // the address's deadline passed
-        TooManyRedirects // a redirect loop or a chain of more than ten
-    };
-
-    bool alive = false;
-    Reason reason = Reason::NoAnswer;
-    int status = 0; // HTTP status of the final answer; 0 without one
-    qint64 elapsedMs = 0; // from the first request to the final answer, on Clock::monotonicMs
-    QString headers; // the final answer's header lines, "Name: value" joined by CR LF
-
-    QString mark() const; // "◎" alive, "×" dead
-    QString timeText() const; // tenths of a second with one decimal: 350 ms gives "3.5"
-
-    static QString timeText(qint64 elapsedMs);
-};
-Q_DECLARE_METATYPE(LinkResult)
-
 // Checks a list of addresses for dead links, asynchronously on the caller's event loop.
 //
-// Each address gets a HEAD request. Redirects are followed (ten at most; a loop or a longer
-// chain is dead); a HEAD answered with 405 or 501 is asked again with GET, whose body is never
-// read. Each address has a deadline of its own (20 s unless set), after which its request is
-// aborted. Dead: no answer, time-out, refused, invalid address, too many redirects, and the
-// final statuses 404 and 410; every other answer is alive.
+// Requests: HEAD first. An answer other than 2xx/3xx, or a HEAD that fails after its connection
+// was made, is asked again with GET (headers only: the connection is closed as soon as they are
+// in). Redirects are followed, ten at most, each step a request of its own; cookies set on the
+// way go back to their host, as a browser would send them.
 //
-// Up to maxInFlight requests run at once, at most maxPerHost per host (host name lower-cased
-// with port; an address keeps counting against its own host while it follows a redirect);
-// addresses wait their turn in row order. Nothing happens inside start() but the
-// first requests going out: every signal comes later, from the event loop.
+// Retries: a time-out, a broken connection, 408, 429 and 5xx are tried again up to maxRetries
+// times after waits of backoffBase x 1, 2, 4; a Retry-After (seconds or a date) longer than the
+// backoff is waited instead, and one longer than maxRetryAfter ends the tries. A retry after a
+// failed HEAD is the GET. A 429 or a Retry-After holds back every request to that host. Refused
+// connections, unknown hosts and TLS failures are not retried.
 //
-// Order::AsAnswered emits rowChecked as the answers come. Order::RowOrder (the mode for showing
+// Politeness: at most maxInFlight requests at once, maxPerHost per host ("host:port", the host
+// each request actually goes to), and minSpacing between the starts of two requests to one
+// host. Addresses wait their turn in row order. Each request has its own deadline.
+//
+// Order::AsAnswered emits rowChecked as the verdicts come. Order::RowOrder (the mode for showing
 // each row's headers one after the other) still checks concurrently but releases the results
 // strictly in row order. In both modes a rowChecked handler may open a modal box (a nested
 // event loop): no further rowChecked is emitted until that handler has returned, while the
 // requests behind it go on. The time of a row is that of its requests, never of a box.
+// Nothing happens inside start() but the first requests going out: every signal comes later.
 class LinkCheck : public QObject
 {
     Q_OBJECT
@@ -70,9 +53,13 @@ public:
 
     enum class Order { AsAnswered, RowOrder };
 
-    static constexpr int DefaultMaxInFlight = 32;
+    static constexpr int DefaultMaxInFlight = 64;
     static constexpr int DefaultMaxPerHost = 4;
+    static constexpr int DefaultMinSpacingMs = 50;
     static constexpr int DefaultDeadlineMs = 20000;
+    static constexpr int DefaultMaxRetries = 3;
+    static constexpr int DefaultBackoffBaseMs = 1000;
+    static constexpr int DefaultMaxRetryAfterMs = 60000;
     static constexpr int MaxRedirects = 10;
 
     // client: not owned, must outlive the check; nullptr makes a NetworkHttpClient of its own.
@@ -82,12 +69,16 @@ public:
     // Settings take effect at the next start().
     void setMaxInFlight(int n);
     void setMaxPerHost(int n);
-    void setDeadlineMs(int ms);
+    void setMinSpacingMs(int ms);
+    void setDeadlineMs(int ms); // per request
+    void setMaxRetries(int n);
+    void setBackoffBaseMs(int ms); // the first wait; later ones double
+    void setMaxRetryAfterMs(int ms);
     void setOrder(Order order);
-    int maxInFlight() const { return m_maxInFlight; }
-    int maxPerHost() const { return m_maxPerHost; }
-    int deadlineMs() const { return m_deadlineMs; }
-    Order order() const { return m_order; }
+    int maxInFlight() const { return m_settings.maxInFlight; }
+    int maxPerHost() const { return m_settings.maxPerHost; }
+    int deadlineMs() const { return m_settings.deadlineMs; }
+    Order order() const { return m_settings.order; }
 
     // Starts checking the rows (sorted by row number, stable). False when a check is running.
     // An empty list finishes at once (finished(false) from the event loop).
@@ -100,12 +91,15 @@ public:
 
     // The address as it will be requested; an invalid QUrl when it cannot be checked.
     static QUrl checkableUrl(const QString &address);
-    // The key the per-host limit counts by: "host:port", host lower-cased, default port filled in.
+    // The key the per-host limits count by: "host:port", host lower-cased, default port filled in.
     static QString hostKey(const QUrl &url);
+    // How long a Retry-After value asks to wait: delay seconds or an HTTP date (a past date is
+    // 0); nothing when the value is neither.
+    static std::optional<qint64> retryAfterMs(const QByteArray &value, const QDateTime &nowUtc);
 
 Q_SIGNALS:
     void rowChecked(int row, const LinkResult &result);
-    // After each rowChecked: rows reported so far, rows in the run, dead among those reported.
+    // After each rowChecked: rows reported so far, rows in the run, dead ("×") among those.
     void progress(int checked, int total, int dead);
     // Once per start(): all rows reported (false) or cancel() (true).
     void finished(bool cancelled);
@@ -114,56 +108,91 @@ protected:
     void timerEvent(QTimerEvent *event) override;
 
 private:
-    struct Flight
+    struct Settings
     {
-        HttpReply *reply = nullptr;
-        QUrl url;
-        QByteArray method;
+        int maxInFlight = DefaultMaxInFlight;
+        int maxPerHost = DefaultMaxPerHost;
+        int minSpacingMs = DefaultMinSpacingMs;
+        int deadlineMs = DefaultDeadlineMs;
+        int maxRetries = DefaultMaxRetries;
+        int backoffBaseMs = DefaultBackoffBaseMs;
+        int maxRetryAfterMs = DefaultMaxRetryAfterMs;
+        Order order = Order::AsAnswered;
+    };
+    struct Cookie
+    {
+        QString host;
+        QByteArray name;
+        QByteArray value;
+    };
+    // One address on its way: the request it is at, what it has met so far.
+    struct Item
+    {
+        QUrl url; // of the next or current request
+        QByteArray method = "HEAD";
+        int host = -1; // of the current request
         int redirects = 0;
+        int retries = 0;
+        int requests = 0;
+        bool leadingPermanent = true; // every redirect so far was 301/308
+        bool permanent = false;
+        QUrl movedTo;
+        QList<Cookie> cookies;
+        qint64 firstMs = -1; // Clock::monotonicMs() at the first request
+        HttpReply *reply = nullptr;
         int timerId = 0;
-        qint64 startMs = 0;
-        int host = -1;
     };
     struct Host
     {
-        std::deque<int> waiting; // item indexes in row order
+        std::set<int> waiting; // item indexes, row order first
         int inFlight = 0;
+        qint64 lastStartMs = -1;
+        qint64 notBeforeMs = 0; // held back by a 429 or Retry-After
+        int readyIndex = -1; // its entry in m_ready, or -1
+        qint64 timedAt = -1; // its entry in m_timed, or -1
     };
 
+    int hostFor(const QUrl &url);
+    void enqueue(int index);
+    void refresh(int host);
     void dispatch();
-    void offer(int host);
     void send(int index);
+    void release(int index);
     void onAnswer(int index, HttpReply *reply, const HttpAnswer &answer);
+    void handle(int index, const HttpAnswer &answer, bool timedOut = false);
+    void retryLater(int index, qint64 waitMs);
     void conclude(int index, LinkResult result);
+    void armTick();
+    void onTick();
     void scheduleDelivery();
     void deliver();
     bool nextReady(int *index);
     void finishRun(bool cancelled);
     void clearRun();
+    qint64 now() const { return m_clock.elapsed(); }
 
     std::unique_ptr<HttpClient> m_ownClient;
     HttpClient *m_client = nullptr;
-
-    int m_maxInFlight = DefaultMaxInFlight;
-    int m_maxPerHost = DefaultMaxPerHost;
-    int m_deadlineMs = DefaultDeadlineMs;
-    Order m_order = Order::AsAnswered;
+    Settings m_settings;
 
     // The run.
-    Order m_runOrder = Order::AsAnswered;
-    int m_runMaxInFlight = DefaultMaxInFlight;
-    int m_runMaxPerHost = DefaultMaxPerHost;
-    int m_runDeadlineMs = DefaultDeadlineMs;
+    Settings m_run;
     bool m_running = false;
-    quint64 m_run = 0; // changes with every start and cancel, so stale callbacks know
+    quint64 m_runId = 0; // changes with every start and cancel, so stale callbacks know
+    QElapsedTimer m_clock; // schedules; results are timed on Clock::monotonicMs()
     QList<Row> m_rows;
+    std::vector<Item> m_items;
     std::vector<std::optional<LinkResult>> m_results; // concluded, not yet emitted
     std::deque<int> m_answered; // AsAnswered: indexes in arrival order
     int m_nextInOrder = 0; // RowOrder: next index to emit
+    QHash<QString, int> m_hostIds;
     std::vector<Host> m_hosts;
-    std::set<std::pair<int, int>> m_ready; // (first waiting index, host) of hosts with room
-    std::unordered_map<int, Flight> m_flights; // by item index
-    std::unordered_map<int, int> m_timers; // timer id -> item index
+    std::set<std::pair<int, int>> m_ready; // (first waiting index, host): may start now
+    std::set<std::pair<qint64, int>> m_timed; // (time, host): may start at that time
+    std::set<std::pair<qint64, int>> m_sleeping; // (time, item): retries waiting
+    std::unordered_map<int, int> m_timers; // deadline timer id -> item index
+    QTimer m_tick;
+    qint64 m_tickAt = -1;
     int m_inFlight = 0;
     int m_checked = 0;
     int m_dead = 0;
