@@ -270,6 +270,27 @@ private Q_SLOTS:
         QTest::qWait(50);
         QCOMPARE(calls, 1);
     }
+
+    // A server that goes away in the middle of a request: the client sees the connection
+    // break, and the server's counts are not touched after it is gone.
+    void serverGoneMidRequest()
+    {
+        auto server = std::make_unique<LoopbackServer>();
+        QVERIFY(server->start(QHostAddress(QStringLiteral("127.0.0.3"))));
+        LoopbackServer::Response silent;
+        silent.silent = true;
+        server->setFallback(silent);
+        NetworkHttpClient client;
+        QObject parent;
+        std::optional<HttpAnswer> answer;
+        HttpReply *reply = client.send({"GET", QUrl(server->url()), {}}, &parent);
+        connect(reply, &HttpReply::finished, &parent,
+                [&answer](const HttpAnswer &a) { answer = a; });
+        QVERIFY(QTest::qWaitFor([&server] { return server->openConnections() == 1; }));
+        server.reset();
+        QVERIFY(QTest::qWaitFor([&answer] { return answer.has_value(); }));
+        QCOMPARE(outcomeOf(*answer), QString("Reset 0"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TstHttpClient)

@@ -110,6 +110,11 @@ LoopbackServer::LoopbackServer(QObject *parent)
 LoopbackServer::~LoopbackServer()
 {
     m_server.close();
+    // Connections still open go first, while the counts they update still exist.
+    const QList<QTcpSocket *> sockets = m_server.findChildren<QTcpSocket *>();
+    for (QTcpSocket *socket : sockets)
+        socket->disconnect(this);
+    qDeleteAll(sockets);
 }
 
 bool LoopbackServer::start(const QHostAddress &address, quint16 port)
