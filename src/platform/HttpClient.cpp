@@ -31,8 +31,11 @@ public:
         , m_parser(options.maxHeaderBytes)
         , m_maxHeaderBytes(options.maxHeaderBytes)
     {
-        // Everything happens from the event loop, so finished() never comes inside send().
-        QMetaObject::invokeMethod(this, &SocketReply::start, Qt::QueuedConnection);
+        // The connection starts at once (the check spaces its requests by when it sends them),
+        // but an answer known already waits for the event loop: finished() never comes inside
+        // send().
+        start();
+        m_starting = false;
     }
 
     ~SocketReply() override { abort(); }
@@ -40,14 +43,13 @@ public:
     void abort() override
     {
         m_done = true;
+        m_aborted = true;
         stop();
     }
 
 private:
     void start()
     {
-        if (m_done)
-            return;
         const QString host = m_request.url.host(QUrl::FullyEncoded);
         if (QHostAddress literal; literal.setAddress(host)) {
             m_addresses = {literal};
@@ -201,7 +203,17 @@ private:
     {
         m_done = true;
         stop(); // the connection goes before the body comes
-        Q_EMIT finished(answer);
+        if (!m_starting) {
+            Q_EMIT finished(answer);
+            return;
+        }
+        QMetaObject::invokeMethod(
+            this,
+            [this, answer] {
+                if (!m_aborted)
+                    Q_EMIT finished(answer);
+            },
+            Qt::QueuedConnection);
     }
 
     void stop()
@@ -236,6 +248,8 @@ private:
     bool m_tcpConnected = false;
     bool m_sent = false;
     bool m_done = false;
+    bool m_starting = true; // inside send()
+    bool m_aborted = false;
     HttpAnswer::Outcome m_connectOutcome = HttpAnswer::Outcome::Unreachable;
     QString m_connectError;
 };

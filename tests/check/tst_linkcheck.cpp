@@ -548,8 +548,9 @@ private Q_SLOTS:
         // Each host could take six in the 300 ms of an answer, all of them 48.
         QCOMPARE(*std::max_element(perHost.begin(), perHost.end()), 4);
         QCOMPARE(m_server.maxInFlightTotal(), 20);
-        // 50 ms between starts at one host, measured where the requests arrive.
-        QVERIFY2(m_server.minSpacingMs() >= 40,
+        // 50 ms between starts at one host, measured where the connections arrive (late by
+        // as much as the event loop is busy: without the spacing they come a millisecond apart).
+        QVERIFY2(m_server.minSpacingMs() >= 30,
                  qPrintable(QString::number(m_server.minSpacingMs())));
     }
 

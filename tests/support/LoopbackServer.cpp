@@ -7,6 +7,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -191,15 +192,14 @@ int LoopbackServer::requestCount(const QByteArray &path) const
 
 qint64 LoopbackServer::minSpacingMs() const
 {
-    QHash<QByteArray, qint64> last;
+    QHash<QByteArray, QList<qint64>> times;
+    for (const Request &r : m_requests)
+        times[r.host].append(r.connectedMs);
     qint64 least = -1;
-    for (const Request &r : m_requests) {
-        const auto it = last.constFind(r.host);
-        if (it != last.constEnd()) {
-            const qint64 gap = r.atMs - *it;
-            least = least < 0 ? gap : qMin(least, gap);
-        }
-        last.insert(r.host, r.atMs);
+    for (QList<qint64> &t : times) {
+        std::sort(t.begin(), t.end());
+        for (int i = 1; i < t.size(); ++i)
+            least = least < 0 ? t[i] - t[i - 1] : qMin(least, t[i] - t[i - 1]);
     }
     return least;
 }
@@ -224,6 +224,7 @@ quint16 LoopbackServer::refusingPort()
 void LoopbackServer::onNewConnection()
 {
     while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+        socket->setProperty("connectedMs", m_clock.elapsed());
         if (!m_greeting.isEmpty())
             socket->write(m_greeting);
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
@@ -251,6 +252,7 @@ void LoopbackServer::onReadyRead(QTcpSocket *socket)
     request.method = first.value(0);
     request.path = first.value(1);
     request.atMs = m_clock.elapsed();
+    request.connectedMs = socket->property("connectedMs").toLongLong();
     for (int i = 1; i < lines.size(); ++i) {
         const QByteArray line = lines[i].trimmed();
         const int colon = int(line.indexOf(':'));

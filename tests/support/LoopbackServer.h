@@ -48,6 +48,7 @@ public:
         QByteArray host; // the Host header
         QList<QPair<QByteArray, QByteArray>> headers;
         qint64 atMs = 0; // when the request was complete, on the server's monotonic clock
+        qint64 connectedMs = 0; // when its connection was taken, on the same clock
         QByteArray header(const QByteArray &name) const;
     };
 
@@ -88,7 +89,8 @@ public:
     // The most requests that waited for their answer at the same time, per Host header.
     int maxInFlight(const QByteArray &host) const { return m_maxInFlight.value(host); }
     int maxInFlightTotal() const { return m_maxTotal; }
-    // The shortest time between two requests to one Host, over all hosts; -1 with fewer than two.
+    // The shortest time between the connections of two requests to one Host, over all hosts;
+    // -1 with fewer than two.
     qint64 minSpacingMs() const;
     qint64 bytesSent() const { return m_bytesSent; }
     int openConnections() const { return int(m_open.size()); }
