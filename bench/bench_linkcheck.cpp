@@ -8,7 +8,8 @@
 //   - servers that never answer, drip a byte a second, loop their redirects, send a 1 GB body
 //     or headers without end: each ends within its deadline, memory unchanged.
 // Flags (before the benchmark's own): --addresses=N --hosts=N --delay-ms=N --peer-addresses=N
-// --misbehaving=0|1 --deadline-ms=N. The program runs its own servers with --serve.
+// --misbehaving=0|1 --deadline-ms=N --grouped=0|1. The program runs its own servers with
+// --serve.
 
 #include "check/LinkCheck.h"
 #include "support/LoopbackServer.h"
@@ -43,6 +44,7 @@ struct Config
     int peerAddresses = 200;
     bool misbehaving = true;
     int deadlineMs = LinkCheck::DefaultDeadlineMs;
+    bool grouped = false; // a host's addresses in consecutive rows instead of spread out
 };
 Config g_config;
 
@@ -241,15 +243,17 @@ void stopServers()
     g_servers = nullptr;
 }
 
-// Row i goes to host i % hosts, so the first rows spread over every host.
+// Row i goes to host i % hosts, so the first rows spread over every host; grouped, a host's
+// rows follow each other and the per-host limits are what the scheduling has to work around.
 QList<LinkCheck::Row> addresses(int count)
 {
     QList<LinkCheck::Row> rows;
     rows.reserve(count);
+    const int perHost = (count + g_config.hosts - 1) / g_config.hosts;
     for (int i = 0; i < count; ++i)
         rows.append({i + 1,
                      QStringLiteral("http://%1:%2/page%3")
-                         .arg(hostAddress(i % g_config.hosts))
+                         .arg(hostAddress(g_config.grouped ? i / perHost : i % g_config.hosts))
                          .arg(g_port)
                          .arg(i)});
     return rows;
@@ -473,6 +477,8 @@ void takeFlags(int *argc, char **argv)
             g_config.misbehaving = *v != 0;
         else if (auto v = value("deadline-ms"))
             g_config.deadlineMs = qMax(1, *v);
+        else if (auto v = value("grouped"))
+            g_config.grouped = *v != 0;
         else
             argv[kept++] = argv[i];
     }
@@ -497,12 +503,13 @@ int main(int argc, char **argv)
 
     const Figures &f = g_figures;
     if (f.checkSeconds > 0)
-        std::printf("%d addresses over %d hosts answering after %d ms: %.1f s, %.2fx the least "
-                    "the limits allow (%.1f s); peak memory %.0f MB; at the servers: at most %d "
-                    "in flight per host, starts at one host at least %lld ms apart\n",
-                    g_config.addresses, g_config.hosts, g_config.delayMs, f.checkSeconds,
-                    f.checkSeconds / f.leastSeconds, f.leastSeconds, f.peakMb, f.mostPerHost,
-                    qlonglong(f.leastSpacingMs));
+        std::printf(
+            "%d addresses over %d hosts (%s) answering after %d ms: %.1f s, %.2fx the least "
+            "the limits allow (%.1f s); peak memory %.0f MB; at the servers: at most %d "
+            "in flight per host, starts at one host at least %lld ms apart\n",
+            g_config.addresses, g_config.hosts, g_config.grouped ? "grouped" : "spread",
+            g_config.delayMs, f.checkSeconds, f.checkSeconds / f.leastSeconds, f.leastSeconds,
+            f.peakMb, f.mostPerHost, qlonglong(f.leastSpacingMs));
     if (f.peerSeconds > 0 && f.oursPeerSeconds > 0)
         std::printf("%d addresses: linkchecker %.1f s (exit %d), this check %.2f s: %.1fx the "
                     "throughput; with the large run's rate %.1fx\n",
