@@ -1,88 +1,363 @@
 #include "HttpClient.h"
 
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
-#include <QPointer>
+#include <QHostInfo>
+#include <QSslSocket>
+#include <QTcpSocket>
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
 
 namespace {
 
-class NetworkReply final : public HttpReply
+// Read in pieces of this size; Qt's buffer holds no more, so a flood waits in the kernel.
+constexpr int ReadChunk = 16 * 1024;
+
+bool isTlsError(QAbstractSocket::SocketError e)
+{
+    return e == QAbstractSocket::SslHandshakeFailedError || e == QAbstractSocket::SslInternalError
+        || e == QAbstractSocket::SslInvalidUserDataError;
+}
+
+class SocketReply final : public HttpReply
 {
 public:
-    NetworkReply(QNetworkReply *reply, bool headersOnly, QObject *parent)
+    SocketReply(const HttpRequest &request, const NetworkHttpClient::Options &options,
+                QObject *parent)
         : HttpReply(parent)
-        , m_reply(reply)
+        , m_request(request)
+        , m_userAgent(options.userAgent)
+        , m_hosts(options.hosts)
+        , m_parser(options.maxHeaderBytes)
+        , m_maxHeaderBytes(options.maxHeaderBytes)
     {
-        // A GET is cut off as soon as its headers are in, so that no body is downloaded.
-        if (headersOnly)
-            connect(reply, &QNetworkReply::metaDataChanged, this, &NetworkReply::settle);
-        connect(reply, &QNetworkReply::finished, this, &NetworkReply::settle);
+        // The connection starts at once (the check spaces its requests by when it sends them),
+        // but an answer known already waits for the event loop: finished() never comes inside
+        // send().
+        start();
+        m_starting = false;
     }
 
-    // The network reply stays the manager's child, so it never outlives the manager.
-    ~NetworkReply() override { abort(); }
+    ~SocketReply() override { abort(); }
 
     void abort() override
     {
-        QNetworkReply *reply = m_reply;
-        if (!reply)
-            return;
-        m_reply = nullptr;
-        reply->disconnect(this);
-        reply->abort();
-        reply->deleteLater();
+        m_done = true;
+        m_aborted = true;
+        stop();
     }
 
 private:
-    void settle()
+    void start()
     {
-        QNetworkReply *reply = m_reply;
-        if (!reply)
+        const QString host = m_request.url.host(QUrl::FullyEncoded);
+        if (QHostAddress literal; literal.setAddress(host)) {
+            m_addresses = {literal};
+            connectNext();
             return;
-        reply->disconnect(this);
-        m_reply = nullptr;
-
-        HttpAnswer answer;
-        answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        if (answer.status > 0) {
-            answer.outcome = HttpAnswer::Outcome::Answered;
-            answer.headers = reply->rawHeaderPairs();
-        } else {
-            answer.status = 0;
-            answer.outcome = reply->error() == QNetworkReply::ConnectionRefusedError
-                ? HttpAnswer::Outcome::Refused
-                : HttpAnswer::Outcome::Failed;
         }
-        // Aborting inside the reply's own signal upsets its error handling; abort it once
-        // it has returned.
-        if (reply->isRunning())
-            QMetaObject::invokeMethod(reply, &QNetworkReply::abort, Qt::QueuedConnection);
-        reply->deleteLater();
-        Q_EMIT finished(answer);
+        const auto known = m_hosts.constFind(host.toLower());
+        if (known != m_hosts.constEnd()) {
+            m_addresses = *known;
+            if (m_addresses.isEmpty())
+                fail(HttpAnswer::Outcome::UnknownHost,
+                     QStringLiteral("Host %1 not found").arg(host));
+            else
+                connectNext();
+            return;
+        }
+        m_lookupId = QHostInfo::lookupHost(host, this, [this](const QHostInfo &info) {
+            m_lookupId = -1;
+            onLookup(info);
+        });
     }
 
-    QPointer<QNetworkReply> m_reply;
+    void onLookup(const QHostInfo &info)
+    {
+        if (m_done)
+            return;
+        if (info.error() == QHostInfo::HostNotFound) {
+            fail(HttpAnswer::Outcome::UnknownHost, info.errorString());
+            return;
+        }
+        m_addresses = info.addresses();
+        if (info.error() != QHostInfo::NoError || m_addresses.isEmpty()) {
+            fail(HttpAnswer::Outcome::LookupFailed, info.errorString());
+            return;
+        }
+        connectNext();
+    }
+
+    // Tries the addresses of the name one after the other until one takes the connection.
+    void connectNext()
+    {
+        if (m_next >= m_addresses.size()) {
+            fail(m_connectOutcome, m_connectError);
+            return;
+        }
+        const QHostAddress address = m_addresses[m_next++];
+        const bool tls = m_request.url.scheme().compare(u"https", Qt::CaseInsensitive) == 0;
+        if (tls && !QSslSocket::supportsSsl()) {
+            fail(HttpAnswer::Outcome::Tls, QStringLiteral("TLS is not available"));
+            return;
+        }
+        QTcpSocket *socket = tls ? new QSslSocket(this) : new QTcpSocket(this);
+        m_socket = socket;
+        m_tcpConnected = false;
+        socket->setReadBufferSize(ReadChunk);
+        connect(socket, &QAbstractSocket::connected, this, [this] { m_tcpConnected = true; });
+        connect(socket, &QAbstractSocket::errorOccurred, this, &SocketReply::onError);
+        connect(socket, &QIODevice::readyRead, this, &SocketReply::drain);
+        connect(socket, &QAbstractSocket::disconnected, this, [this] {
+            drain();
+            if (!m_done)
+                fail(HttpAnswer::Outcome::Reset,
+                     QStringLiteral("Connection closed before the headers were complete"));
+        });
+        const quint16 port = quint16(m_request.url.port(tls ? 443 : 80));
+        if (tls) {
+            auto *ssl = static_cast<QSslSocket *>(socket);
+            connect(ssl, &QSslSocket::encrypted, this, &SocketReply::sendRequest);
+            // The name the certificate must carry, and the name sent for virtual hosting.
+            ssl->connectToHostEncrypted(address.toString(), port,
+                                        m_request.url.host(QUrl::FullyEncoded));
+        } else {
+            connect(socket, &QAbstractSocket::connected, this, &SocketReply::sendRequest);
+            socket->connectToHost(address, port);
+        }
+    }
+
+    void sendRequest()
+    {
+        m_sent = true;
+        m_socket->write(NetworkHttpClient::requestText(m_request, m_userAgent));
+    }
+
+    void onError(QAbstractSocket::SocketError error)
+    {
+        if (!m_socket)
+            return;
+        drain(); // headers may be in, followed by the close that raised this
+        if (m_done)
+            return;
+        QString text = m_socket->errorString();
+        if (isTlsError(error)) {
+            if (auto *ssl = qobject_cast<QSslSocket *>(m_socket);
+                ssl && !ssl->sslHandshakeErrors().isEmpty())
+                text = ssl->sslHandshakeErrors().constFirst().errorString();
+            fail(HttpAnswer::Outcome::Tls, text);
+            return;
+        }
+        if (m_sent || m_tcpConnected) {
+            fail(HttpAnswer::Outcome::Reset, text);
+            return;
+        }
+        // No connection to this address: the next one may take it.
+        m_connectOutcome = error == QAbstractSocket::ConnectionRefusedError
+            ? HttpAnswer::Outcome::Refused
+            : error == QAbstractSocket::HostNotFoundError ? HttpAnswer::Outcome::UnknownHost
+                                                          : HttpAnswer::Outcome::Unreachable;
+        m_connectError = text;
+        dropSocket();
+        connectNext();
+    }
+
+    void drain()
+    {
+        char buffer[ReadChunk];
+        while (!m_done && m_socket && m_socket->bytesAvailable() > 0) {
+            const qint64 n = m_socket->read(buffer, sizeof buffer);
+            if (n <= 0)
+                return;
+            switch (m_parser.feed(buffer, n)) {
+            case HttpHeadParser::State::NeedMore:
+                break;
+            case HttpHeadParser::State::Done: {
+                HttpAnswer answer;
+                answer.outcome = HttpAnswer::Outcome::Answered;
+                answer.status = m_parser.status();
+                answer.headers = m_parser.headers();
+                finish(answer);
+                return;
+            }
+            case HttpHeadParser::State::Bad:
+                fail(HttpAnswer::Outcome::BadAnswer, QStringLiteral("Not an HTTP answer"));
+                return;
+            case HttpHeadParser::State::TooLarge:
+                fail(HttpAnswer::Outcome::BadAnswer,
+                     QStringLiteral("Headers longer than %1 bytes").arg(m_maxHeaderBytes));
+                return;
+            }
+        }
+    }
+
+    void fail(HttpAnswer::Outcome outcome, const QString &error)
+    {
+        HttpAnswer answer;
+        answer.outcome = outcome;
+        answer.error = error;
+        finish(answer);
+    }
+
+    void finish(const HttpAnswer &answer)
+    {
+        m_done = true;
+        stop(); // the connection goes before the body comes
+        if (!m_starting) {
+            Q_EMIT finished(answer);
+            return;
+        }
+        QMetaObject::invokeMethod(
+            this,
+            [this, answer] {
+                if (!m_aborted)
+                    Q_EMIT finished(answer);
+            },
+            Qt::QueuedConnection);
+    }
+
+    void stop()
+    {
+        if (m_lookupId >= 0) {
+            QHostInfo::abortHostLookup(m_lookupId);
+            m_lookupId = -1;
+        }
+        dropSocket();
+    }
+
+    void dropSocket()
+    {
+        if (!m_socket)
+            return;
+        QTcpSocket *socket = m_socket;
+        m_socket = nullptr;
+        socket->disconnect(this);
+        socket->abort();
+        socket->deleteLater();
+    }
+
+    const HttpRequest m_request;
+    const QByteArray m_userAgent;
+    const QHash<QString, QList<QHostAddress>> m_hosts;
+    HttpHeadParser m_parser;
+    const int m_maxHeaderBytes;
+    QList<QHostAddress> m_addresses;
+    int m_next = 0;
+    int m_lookupId = -1;
+    QTcpSocket *m_socket = nullptr;
+    bool m_tcpConnected = false;
+    bool m_sent = false;
+    bool m_done = false;
+    bool m_starting = true; // inside send()
+    bool m_aborted = false;
+    HttpAnswer::Outcome m_connectOutcome = HttpAnswer::Outcome::Unreachable;
+    QString m_connectError;
 };
 
 } // namespace
 
-NetworkHttpClient::NetworkHttpClient()
-    : m_manager(std::make_unique<QNetworkAccessManager>())
+HttpHeadParser::HttpHeadParser(int maxBytes)
+    : m_maxBytes(maxBytes)
 {
 }
 
-NetworkHttpClient::~NetworkHttpClient() = default;
-
-HttpReply *NetworkHttpClient::send(const QByteArray &method, const QUrl &url, QObject *parent)
+HttpHeadParser::State HttpHeadParser::feed(const char *data, qsizetype size)
 {
-    QNetworkRequest request(url);
-    // Redirects are followed by the caller, which counts them across HEAD and GET.
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::ManualRedirectPolicy);
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
-                         QNetworkRequest::AlwaysNetwork);
-    const bool head = method == "HEAD";
-    QNetworkReply *reply = head ? m_manager->head(request) : m_manager->get(request);
-    return new NetworkReply(reply, !head, parent);
+    while (m_state == State::NeedMore && size > 0) {
+        const auto *newline = static_cast<const char *>(std::memchr(data, '\n', size_t(size)));
+        const qsizetype take = newline ? newline - data + 1 : size;
+        if (m_taken + take > m_maxBytes) {
+            m_state = State::TooLarge;
+            break;
+        }
+        m_taken += int(take);
+        m_line.append(data, take);
+        data += take;
+        size -= take;
+        if (!newline)
+            break;
+        m_line.chop(1);
+        if (m_line.endsWith('\r'))
+            m_line.chop(1);
+        takeLine(std::exchange(m_line, {}));
+    }
+    return m_state;
+}
+
+void HttpHeadParser::takeLine(QByteArray line)
+{
+    if (!m_haveStatus) {
+        if (line.isEmpty())
+            return; // blank lines before a status line are tolerated
+        // "HTTP/1.1 200 OK": the version, a space, three digits, then a space or nothing.
+        const int space = int(line.indexOf(' '));
+        const QByteArray code = line.mid(space + 1, 3);
+        const bool digits = code.size() == 3
+            && std::all_of(code.begin(), code.end(), [](char c) { return c >= '0' && c <= '9'; });
+        if (!line.startsWith("HTTP/1.") || space != 8 || !digits
+            || (line.size() > 12 && line[12] != ' ')) {
+            m_state = State::Bad;
+            return;
+        }
+        m_status = code.toInt();
+        m_haveStatus = true;
+        return;
+    }
+    if (line.isEmpty()) {
+        if (m_status >= 100 && m_status < 200 && m_status != 101) {
+            // An interim answer: the real one follows.
+            m_haveStatus = false;
+            m_headers.clear();
+            return;
+        }
+        m_state = State::Done;
+        return;
+    }
+    if (line.startsWith(' ') || line.startsWith('\t')) {
+        // A folded line continues the previous header.
+        if (!m_headers.isEmpty())
+            m_headers.last().second += ' ' + line.trimmed();
+        return;
+    }
+    const int colon = int(line.indexOf(':'));
+    if (colon <= 0)
+        return; // not a header line: ignored, as browsers do
+    m_headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
+}
+
+NetworkHttpClient::NetworkHttpClient(Options options)
+    : m_options(std::move(options))
+{
+}
+
+HttpReply *NetworkHttpClient::send(const HttpRequest &request, QObject *parent)
+{
+    return new SocketReply(request, m_options, parent);
+}
+
+QByteArray NetworkHttpClient::requestText(const HttpRequest &request, const QByteArray &userAgent)
+{
+    const QUrl &url = request.url;
+    QByteArray target
+        = url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::RemoveFragment);
+    if (!target.startsWith('/'))
+        target.prepend('/');
+    QByteArray host = url.host(QUrl::FullyEncoded).toUtf8();
+    if (host.contains(':'))
+        host = '[' + host + ']';
+    const bool tls = url.scheme().compare(u"https", Qt::CaseInsensitive) == 0;
+    if (url.port() != -1 && url.port() != (tls ? 443 : 80))
+        host += ':' + QByteArray::number(url.port());
+
+    QByteArray out = request.method + ' ' + target + " HTTP/1.1\r\nHost: " + host
+        + "\r\nUser-Agent: " + userAgent + "\r\nAccept: */*\r\n";
+    if (!url.userName().isEmpty()) {
+        const QByteArray credentials = url.userName(QUrl::FullyDecoded).toUtf8() + ':'
+            + url.password(QUrl::FullyDecoded).toUtf8();
+        out += "Authorization: Basic " + credentials.toBase64() + "\r\n";
+    }
+    for (const auto &h : request.headers)
+        out += h.first + ": " + h.second + "\r\n";
+    out += "Connection: close\r\n\r\n";
+    return out;
 }

@@ -1,26 +1,41 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
+#include <QHostAddress>
 #include <QList>
 #include <QObject>
 #include <QPair>
+#include <QString>
 #include <QUrl>
 
-#include <memory>
+using HttpHeaders = QList<QPair<QByteArray, QByteArray>>;
 
-class QNetworkAccessManager;
+// One request of the link check: the answer is wanted up to its headers only.
+struct HttpRequest
+{
+    QByteArray method = "HEAD"; // "HEAD" or "GET"
+    QUrl url;
+    HttpHeaders headers; // besides Host, User-Agent, Accept and Connection
+};
 
-// What one HTTP request got back, up to the end of the response headers.
+// What one request got back, up to the end of the response headers.
 struct HttpAnswer
 {
     enum class Outcome {
         Answered, // a status line and headers arrived (any status)
         Refused, // the connection was refused
-        Failed, // no answer at all: unknown host, connection dropped, TLS failure, ...
+        UnknownHost, // the name does not exist
+        LookupFailed, // the name could not be looked up (no resolver, temporary failure)
+        Unreachable, // no connection for another reason (no route, network down)
+        Tls, // the TLS handshake failed or the certificate is not trusted
+        Reset, // the connection broke before the headers were complete
+        BadAnswer, // not an HTTP answer, or headers beyond the size limit
     };
-    Outcome outcome = Outcome::Failed;
+    Outcome outcome = Outcome::Reset;
     int status = 0; // 0 without an answer
-    QList<QPair<QByteArray, QByteArray>> headers;
+    HttpHeaders headers; // in the order sent, one entry per header line
+    QString error; // why there is no answer, as the network layer put it
 };
 
 // One request in flight.
@@ -46,21 +61,67 @@ class HttpClient
 public:
     virtual ~HttpClient() = default;
 
-    // method is "HEAD" or "GET". The reply is a child of parent; the caller deletes it.
-    virtual HttpReply *send(const QByteArray &method, const QUrl &url, QObject *parent) = 0;
+    // The reply is a child of parent; the caller deletes it.
+    virtual HttpReply *send(const HttpRequest &request, QObject *parent) = 0;
 };
 
-// The real client, on one QNetworkAccessManager shared by all its requests.
+// Reads the head of an HTTP/1.x answer as it arrives, in pieces of any size: the status line
+// and the header lines up to the empty line. Interim answers (1xx but 101) are skipped. Nothing
+// beyond maxBytes (all heads together) is taken in, so a server that streams headers without end
+// costs a bounded amount of memory and work.
+class HttpHeadParser
+{
+public:
+    enum class State { NeedMore, Done, Bad, TooLarge };
+
+    explicit HttpHeadParser(int maxBytes);
+
+    // Takes bytes in; stops at the end of the head and ignores whatever follows.
+    State feed(const char *data, qsizetype size);
+    State state() const { return m_state; }
+    int status() const { return m_status; }
+    const HttpHeaders &headers() const { return m_headers; }
+
+private:
+    void takeLine(QByteArray line);
+
+    int m_maxBytes;
+    int m_taken = 0;
+    State m_state = State::NeedMore;
+    bool m_haveStatus = false;
+    int m_status = 0;
+    QByteArray m_line; // the line being read
+    HttpHeaders m_headers;
+};
+
+// The real client: HTTP/1.1 over a socket of its own per request (TLS for https), on the
+// caller's thread. A request costs one connection, closed as soon as the headers are in, so a
+// body is never downloaded, and a head longer than maxHeaderBytes ends the request at once
+// (BadAnswer): no server can hold the thread for longer than it takes to read that much.
 class NetworkHttpClient : public HttpClient
 {
 public:
-    NetworkHttpClient();
-    ~NetworkHttpClient() override;
+    static constexpr int DefaultMaxHeaderBytes = 64 * 1024;
 
-    HttpReply *send(const QByteArray &method, const QUrl &url, QObject *parent) override;
+    struct Options
+    {
+        QByteArray userAgent = "Linkwell/" LINKWELL_VERSION;
+        int maxHeaderBytes = DefaultMaxHeaderBytes;
+        // Names looked up here before the system is asked (lower case); an empty list is a name
+        // that does not exist. Tests map their names to loopback addresses with it.
+        QHash<QString, QList<QHostAddress>> hosts;
+    };
 
-    QNetworkAccessManager *manager() const { return m_manager.get(); }
+    NetworkHttpClient() = default;
+    explicit NetworkHttpClient(Options options);
+
+    Options &options() { return m_options; }
+
+    HttpReply *send(const HttpRequest &request, QObject *parent) override;
+
+    // The bytes sent for a request.
+    static QByteArray requestText(const HttpRequest &request, const QByteArray &userAgent);
 
 private:
-    std::unique_ptr<QNetworkAccessManager> m_manager;
+    Options m_options;
 };

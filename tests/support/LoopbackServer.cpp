@@ -7,21 +7,52 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <algorithm>
+#include <functional>
+#include <memory>
+
 namespace {
+
+// Endless answers are written in pieces of this size while the client still reads.
+constexpr qint64 Piece = 64 * 1024;
 
 QByteArray reason(int status)
 {
     switch (status) {
-    case 200: return "OK";
-    case 301: return "Moved Permanently";
-    case 302: return "Found";
-    case 403: return "Forbidden";
-    case 404: return "Not Found";
-    case 405: return "Method Not Allowed";
-    case 410: return "Gone";
-    case 500: return "Internal Server Error";
-    case 501: return "Not Implemented";
-    default: return "Status";
+    case 200:
+        return "OK";
+    case 301:
+        return "Moved Permanently";
+    case 302:
+        return "Found";
+    case 303:
+        return "See Other";
+    case 307:
+        return "Temporary Redirect";
+    case 308:
+        return "Permanent Redirect";
+    case 401:
+        return "Unauthorized";
+    case 403:
+        return "Forbidden";
+    case 404:
+        return "Not Found";
+    case 405:
+        return "Method Not Allowed";
+    case 408:
+        return "Request Timeout";
+    case 410:
+        return "Gone";
+    case 429:
+        return "Too Many Requests";
+    case 500:
+        return "Internal Server Error";
+    case 501:
+        return "Not Implemented";
+    case 503:
+        return "Service Unavailable";
+    default:
+        return "Status";
     }
 }
 
@@ -37,24 +68,77 @@ QByteArray contentTypeFor(const QString &file)
     return "application/octet-stream";
 }
 
+// Keeps writing what next() makes while the socket is open and its buffer runs low; next()
+// returns nothing when it is done, and the connection is then closed.
+void feed(QTcpSocket *socket, std::function<QByteArray()> next)
+{
+    auto more = std::make_shared<std::function<void()>>();
+    *more = [socket, next = std::move(next)] {
+        while (socket->state() == QAbstractSocket::ConnectedState
+               && socket->bytesToWrite() < Piece) {
+            const QByteArray piece = next();
+            if (piece.isEmpty()) {
+                socket->disconnectFromHost();
+                return;
+            }
+            socket->write(piece);
+        }
+    };
+    QObject::connect(socket, &QTcpSocket::bytesWritten, socket, [more] { (*more)(); });
+    (*more)();
+}
+
 } // namespace
+
+QByteArray LoopbackServer::Request::header(const QByteArray &name) const
+{
+    for (const auto &h : headers) {
+        if (h.first.compare(name, Qt::CaseInsensitive) == 0)
+            return h.second;
+    }
+    return {};
+}
 
 LoopbackServer::LoopbackServer(QObject *parent)
     : QObject(parent)
 {
     m_fallback.status = 404;
     m_fallback.body = "<html><body>not found</body></html>";
+    m_clock.start();
     connect(&m_server, &QTcpServer::newConnection, this, &LoopbackServer::onNewConnection);
 }
 
-LoopbackServer::~LoopbackServer() { m_server.close(); }
+LoopbackServer::~LoopbackServer()
+{
+    m_server.close();
+    // Connections still open go first, while the counts they update still exist.
+    const QList<QTcpSocket *> sockets = m_server.findChildren<QTcpSocket *>();
+    for (QTcpSocket *socket : sockets)
+        socket->disconnect(this);
+    qDeleteAll(sockets);
+}
 
-bool LoopbackServer::start() { return m_server.listen(QHostAddress::LocalHost, 0); }
-quint16 LoopbackServer::port() const { return m_server.serverPort(); }
+bool LoopbackServer::start(const QHostAddress &address, quint16 port)
+{
+    return m_server.listen(address, port);
+}
+quint16 LoopbackServer::port() const
+{
+    return m_server.serverPort();
+}
+QHostAddress LoopbackServer::address() const
+{
+    return m_server.serverAddress();
+}
 
 QString LoopbackServer::url(const QString &path) const
 {
-    return QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(path);
+    return QStringLiteral("http://%1%2").arg(QString::fromLatin1(hostHeader()), path);
+}
+
+QByteArray LoopbackServer::hostHeader() const
+{
+    return address().toString().toLatin1() + ':' + QByteArray::number(port());
 }
 
 void LoopbackServer::setRoute(const QByteArray &path, const Response &response)
@@ -66,6 +150,12 @@ void LoopbackServer::setRoute(const QByteArray &path, const Response &response,
                               const QByteArray &method)
 {
     m_methodRoutes.insert({method, path}, response);
+}
+
+void LoopbackServer::setSequence(const QByteArray &path, const QList<Response> &responses)
+{
+    m_sequences.insert(path, responses);
+    m_sequenceTaken.remove(path);
 }
 
 void LoopbackServer::setPage(const QByteArray &path, const QByteArray &html)
@@ -83,8 +173,14 @@ void LoopbackServer::setRedirect(const QByteArray &path, const QByteArray &locat
     setRoute(path, r);
 }
 
-void LoopbackServer::setRoot(const QString &folder) { m_root = folder; }
-void LoopbackServer::setFallback(const Response &response) { m_fallback = response; }
+void LoopbackServer::setRoot(const QString &folder)
+{
+    m_root = folder;
+}
+void LoopbackServer::setFallback(const Response &response)
+{
+    m_fallback = response;
+}
 
 int LoopbackServer::requestCount(const QByteArray &path) const
 {
@@ -94,19 +190,51 @@ int LoopbackServer::requestCount(const QByteArray &path) const
     return n;
 }
 
+qint64 LoopbackServer::minSpacingMs() const
+{
+    QHash<QByteArray, QList<qint64>> times;
+    for (const Request &r : m_requests)
+        times[r.host].append(r.connectedMs);
+    qint64 least = -1;
+    for (QList<qint64> &t : times) {
+        std::sort(t.begin(), t.end());
+        for (int i = 1; i < t.size(); ++i)
+            least = least < 0 ? t[i] - t[i - 1] : qMin(least, t[i] - t[i - 1]);
+    }
+    return least;
+}
+
 void LoopbackServer::resetCounts()
 {
     m_requests.clear();
     m_maxInFlight.clear();
     m_maxTotal = 0;
+    m_bytesSent = 0;
+    m_sequenceTaken.clear();
+}
+
+quint16 LoopbackServer::refusingPort()
+{
+    QTcpServer closed;
+    if (!closed.listen(QHostAddress::LocalHost, 0))
+        return 0;
+    return closed.serverPort(); // closed again on return
 }
 
 void LoopbackServer::onNewConnection()
 {
     while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+        socket->setProperty("connectedMs", m_clock.elapsed());
+        if (!m_greeting.isEmpty())
+            socket->write(m_greeting);
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
+        connect(socket, &QTcpSocket::bytesWritten, this, [this](qint64 n) { m_bytesSent += n; });
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] { settle(socket); });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QObject::destroyed, this, [this, socket] { m_buffers.remove(socket); });
+        connect(socket, &QObject::destroyed, this, [this, socket] {
+            m_buffers.remove(socket);
+            settle(socket);
+        });
     }
 }
 
@@ -114,7 +242,7 @@ void LoopbackServer::onReadyRead(QTcpSocket *socket)
 {
     QByteArray &buffer = m_buffers[socket];
     buffer += socket->readAll();
-    const int end = buffer.indexOf("\r\n\r\n");
+    const int end = int(buffer.indexOf("\r\n\r\n"));
     if (end < 0)
         return;
     const QList<QByteArray> lines = buffer.left(end).split('\n');
@@ -123,46 +251,63 @@ void LoopbackServer::onReadyRead(QTcpSocket *socket)
     Request request;
     request.method = first.value(0);
     request.path = first.value(1);
+    request.atMs = m_clock.elapsed();
+    request.connectedMs = socket->property("connectedMs").toLongLong();
     for (int i = 1; i < lines.size(); ++i) {
         const QByteArray line = lines[i].trimmed();
-        const int colon = line.indexOf(':');
-        if (colon > 0 && line.left(colon).trimmed().toLower() == "host")
-            request.host = line.mid(colon + 1).trimmed();
+        const int colon = int(line.indexOf(':'));
+        if (colon > 0)
+            request.headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
     }
+    request.host = request.header("Host");
     disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
     m_requests.append(request);
+    m_open.insert(socket, request.host);
     const int now = ++m_inFlight[request.host];
     m_maxInFlight[request.host] = qMax(m_maxInFlight.value(request.host), now);
     m_maxTotal = qMax(m_maxTotal, ++m_total);
 
     const Response response = responseFor(request.path, request.method);
-    QPointer<QTcpSocket> guard(socket);
-    auto finish = [this, guard, request] {
-        --m_inFlight[request.host];
-        --m_total;
-        if (guard)
-            answer(guard, request);
-    };
-    if (response.silent) {
-        // Counted as answered when the client gives up.
-        connect(socket, &QTcpSocket::disconnected, this, [this, request] {
-            --m_inFlight[request.host];
-            --m_total;
-        });
+    if (response.silent)
+        return; // counted as answered when the client gives up
+    if (response.hangUp) {
+        settle(socket);
+        socket->abort();
         return;
     }
+    QPointer<QTcpSocket> guard(socket);
+    auto go = [this, guard, request, response] {
+        if (guard)
+            answer(guard, request, response);
+    };
     if (response.delayMs > 0)
-        QTimer::singleShot(response.delayMs, this, finish);
+        QTimer::singleShot(response.delayMs, Qt::PreciseTimer, this, go);
     else
-        finish();
+        go();
+}
+
+// An answered request no longer counts as in flight.
+void LoopbackServer::settle(QTcpSocket *socket)
+{
+    const auto it = m_open.find(socket);
+    if (it == m_open.end())
+        return;
+    --m_inFlight[*it];
+    --m_total;
+    m_open.erase(it);
 }
 
 LoopbackServer::Response LoopbackServer::responseFor(const QByteArray &path,
-                                                    const QByteArray &method) const
+                                                     const QByteArray &method)
 {
     const auto byMethod = m_methodRoutes.constFind({method, path});
     if (byMethod != m_methodRoutes.constEnd())
         return *byMethod;
+    const auto sequence = m_sequences.constFind(path);
+    if (sequence != m_sequences.constEnd() && !sequence->isEmpty()) {
+        const int taken = m_sequenceTaken[path]++;
+        return sequence->value(taken, sequence->last());
+    }
     const auto it = m_routes.constFind(path);
     if (it != m_routes.constEnd())
         return *it;
@@ -171,7 +316,8 @@ LoopbackServer::Response LoopbackServer::responseFor(const QByteArray &path,
         local = local.left(local.indexOf(u'?') >= 0 ? local.indexOf(u'?') : local.size());
         const QString file = QDir(m_root).filePath(local.mid(1));
         QFile f(file);
-        if (!local.contains(QStringLiteral("..")) && QFileInfo(file).isFile() && f.open(QIODevice::ReadOnly)) {
+        if (!local.contains(QStringLiteral("..")) && QFileInfo(file).isFile()
+            && f.open(QIODevice::ReadOnly)) {
             Response r;
             r.body = f.readAll();
             r.contentType = contentTypeFor(file);
@@ -181,17 +327,59 @@ LoopbackServer::Response LoopbackServer::responseFor(const QByteArray &path,
     return m_fallback;
 }
 
-void LoopbackServer::answer(QTcpSocket *socket, const Request &request)
+void LoopbackServer::answer(QTcpSocket *socket, const Request &request, const Response &r)
 {
-    const Response r = responseFor(request.path, request.method);
-    QByteArray out = "HTTP/1.1 " + QByteArray::number(r.status) + ' ' + reason(r.status) + "\r\n";
-    out += "Content-Type: " + r.contentType + "\r\n";
+    QByteArray head = "HTTP/1.1 " + QByteArray::number(r.status) + ' ' + reason(r.status) + "\r\n";
+    if (r.flood != Flood::None) {
+        // Headers that never end: the client has to give up.
+        socket->write(head + (r.flood == Flood::HeaderLine ? "X-Flood: " : ""));
+        auto line = std::make_shared<qint64>(0);
+        feed(socket, [flood = r.flood, line] {
+            if (flood == Flood::HeaderLine)
+                return QByteArray(Piece, 'a');
+            QByteArray piece;
+            while (piece.size() < Piece)
+                piece += "X-Flood-" + QByteArray::number(++*line) + ": " + QByteArray(100, 'a')
+                    + "\r\n";
+            return piece;
+        });
+        return;
+    }
+    head += "Content-Type: " + r.contentType + "\r\n";
     for (const auto &h : r.headers)
-        out += h.first + ": " + h.second + "\r\n";
-    out += "Content-Length: " + QByteArray::number(r.body.size()) + "\r\n";
-    out += "Connection: close\r\n\r\n";
-    if (request.method != "HEAD")
-        out += r.body;
-    socket->write(out);
+        head += h.first + ": " + h.second + "\r\n";
+    const qint64 length = r.bodyBytes > 0 ? r.bodyBytes : r.body.size();
+    head += "Content-Length: " + QByteArray::number(length) + "\r\n";
+    head += "Connection: close\r\n\r\n";
+    const bool withBody = request.method != "HEAD";
+    if (r.dripMs > 0) {
+        // In flight until the last byte is out and the connection closes.
+        const QByteArray all = withBody ? head + r.body : head;
+        auto *timer = new QTimer(socket);
+        auto sent = std::make_shared<int>(0);
+        connect(timer, &QTimer::timeout, socket, [socket, timer, all, sent] {
+            if (*sent >= all.size()) {
+                timer->stop();
+                socket->disconnectFromHost();
+                return;
+            }
+            socket->write(all.mid((*sent)++, 1));
+        });
+        timer->start(r.dripMs);
+        return;
+    }
+    settle(socket);
+    socket->write(head);
+    if (withBody && r.bodyBytes > 0) {
+        auto left = std::make_shared<qint64>(r.bodyBytes);
+        feed(socket, [left] {
+            const qint64 n = qMin(*left, Piece);
+            *left -= n;
+            return QByteArray(n, 'x');
+        });
+        return;
+    }
+    if (withBody)
+        socket->write(r.body);
     socket->disconnectFromHost();
 }

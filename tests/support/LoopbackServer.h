@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHash>
+#include <QHostAddress>
 #include <QList>
 #include <QMap>
 #include <QObject>
@@ -10,21 +12,33 @@
 
 class QTcpSocket;
 
-// A small HTTP/1.1 server on 127.0.0.1 for tests: answers each path with a scripted status,
-// headers, body and delay, or never answers at all; serves files from a folder otherwise.
-// Every connection is closed after its answer.
+// A small HTTP/1.1 server on a loopback address for tests: answers each path with a scripted
+// status, headers, body and delay, never answers, or misbehaves (drips, floods with headers,
+// streams a huge body, hangs up); serves files from a folder otherwise. Every connection is
+// closed after its answer. It counts what clients do: requests with their time and headers,
+// requests in flight per host, bytes sent.
 class LoopbackServer : public QObject
 {
     Q_OBJECT
 public:
+    enum class Flood {
+        None,
+        Headers, // header lines without end after the status line
+        HeaderLine, // one header line without end after the status line
+    };
+
     struct Response
     {
         int status = 200;
         QList<QPair<QByteArray, QByteArray>> headers; // besides Content-Length and Connection
         QByteArray body;
         int delayMs = 0;
-        bool silent = false;     // read the request, never answer
+        bool silent = false; // read the request, never answer
         QByteArray contentType = "text/html; charset=utf-8";
+        int dripMs = 0; // send the answer one byte at a time, one every dripMs
+        Flood flood = Flood::None;
+        qint64 bodyBytes = 0; // instead of body: this many bytes, made as they are sent
+        bool hangUp = false; // close the connection without an answer
     };
 
     struct Request
@@ -32,19 +46,30 @@ public:
         QByteArray method;
         QByteArray path; // with its query
         QByteArray host; // the Host header
+        QList<QPair<QByteArray, QByteArray>> headers;
+        qint64 atMs = 0; // when the request was complete, on the server's monotonic clock
+        qint64 connectedMs = 0; // when its connection was taken, on the same clock
+        QByteArray header(const QByteArray &name) const;
     };
 
     explicit LoopbackServer(QObject *parent = nullptr);
     ~LoopbackServer() override;
 
-    bool start(); // on a free port
+    // On a free port unless one is given; any 127.x.y.z address is this machine.
+    bool start(const QHostAddress &address = QHostAddress(QHostAddress::LocalHost),
+               quint16 port = 0);
     quint16 port() const;
-    // "http://127.0.0.1:<port>" + path
+    QHostAddress address() const;
+    // "http://<address>:<port>" + path
     QString url(const QString &path = QStringLiteral("/")) const;
+    // The Host header a client sends for url(): "<address>:<port>".
+    QByteArray hostHeader() const;
 
     void setRoute(const QByteArray &path, const Response &response);
     // A route for one method ("HEAD", "GET", ...) only; it wins over the route for all methods.
     void setRoute(const QByteArray &path, const Response &response, const QByteArray &method);
+    // Each request to path takes the next answer; the last one answers every request after.
+    void setSequence(const QByteArray &path, const QList<Response> &responses);
     // Shorthand routes.
     void setPage(const QByteArray &path, const QByteArray &html);
     void setRedirect(const QByteArray &path, const QByteArray &location, int status = 301);
@@ -52,29 +77,47 @@ public:
     void setRoot(const QString &folder);
     // The answer for paths without route and file; 404 by default.
     void setFallback(const Response &response);
+    // Bytes written as soon as a client connects, before any request: a server that does not
+    // speak TLS to a client that does, say.
+    void setGreeting(const QByteArray &bytes) { m_greeting = bytes; }
+
+    // A port on 127.0.0.1 that nobody listens on: connections to it are refused.
+    static quint16 refusingPort();
 
     QList<Request> requests() const { return m_requests; }
     int requestCount(const QByteArray &path) const;
     // The most requests that waited for their answer at the same time, per Host header.
     int maxInFlight(const QByteArray &host) const { return m_maxInFlight.value(host); }
     int maxInFlightTotal() const { return m_maxTotal; }
+    // The shortest time between the connections of two requests to one Host, over all hosts;
+    // -1 with fewer than two.
+    qint64 minSpacingMs() const;
+    qint64 bytesSent() const { return m_bytesSent; }
+    int openConnections() const { return int(m_open.size()); }
     void resetCounts();
 
 private:
     void onNewConnection();
     void onReadyRead(QTcpSocket *socket);
-    void answer(QTcpSocket *socket, const Request &request);
-    Response responseFor(const QByteArray &path, const QByteArray &method = {}) const;
+    void answer(QTcpSocket *socket, const Request &request, const Response &response);
+    void settle(QTcpSocket *socket);
+    Response responseFor(const QByteArray &path, const QByteArray &method);
 
     QTcpServer m_server;
+    QElapsedTimer m_clock;
     QMap<QByteArray, Response> m_routes;
     QMap<QPair<QByteArray, QByteArray>, Response> m_methodRoutes; // (method, path)
+    QMap<QByteArray, QList<Response>> m_sequences;
+    QHash<QByteArray, int> m_sequenceTaken;
     QString m_root;
     Response m_fallback;
+    QByteArray m_greeting;
     QList<Request> m_requests;
     QHash<QByteArray, int> m_inFlight;
     QHash<QByteArray, int> m_maxInFlight;
+    QHash<QTcpSocket *, QByteArray> m_open; // answered not yet: socket -> host
     int m_total = 0;
     int m_maxTotal = 0;
+    qint64 m_bytesSent = 0;
     QHash<QTcpSocket *, QByteArray> m_buffers;
 };

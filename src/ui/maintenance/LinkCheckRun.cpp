@@ -1,7 +1,7 @@
 #include "LinkCheckRun.h"
 
 #include "platform/Dialogs.h"
-#include "platform/LinkCheck.h"
+#include "check/LinkCheck.h"
 #include "platform/widgets/Grid.h"
 
 #include <QEventLoop>
