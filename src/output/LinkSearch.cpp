@@ -18,8 +18,7 @@ constexpr size_t kPad = 64; // spaces after the text, so that block reads need n
 // character in three as UTF-8 writes it, one beyond the BMP in four. Two-byte codes start with
 // 0xC0..0xDF, three-byte ones with 0xE0..0xEF, four-byte ones with 0xF0..0xF4, and the bytes
 // after the first are 0x80..0xBF, so no match can begin inside a character.
-template<class Push>
-void putCode(char32_t cp, quint16 code, Push push)
+template<class Push> void putCode(char32_t cp, quint16 code, Push push)
 {
     if (cp >= 0x10000) {
         push(char(0xF0 | (cp >> 18)));
