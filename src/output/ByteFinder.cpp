@@ -1,7 +1,6 @@
 #include "output/ByteFinder.h"
 
 #include <bit>
-#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -11,6 +10,7 @@ ByteFinder::ByteFinder(QByteArray needle, const std::array<quint64, 256> *byteCo
     : m_needle(std::move(needle))
 {
     const qsizetype n = m_needle.size();
+    m_anchorsAreAll = n <= 2;
     if (n < 2)
         return;
     if (!byteCounts) {
@@ -39,20 +39,37 @@ ByteFinder::ByteFinder(QByteArray needle, const std::array<quint64, 256> *byteCo
     m_b = qMax(best, second);
 }
 
+namespace {
+
+// Inline, so that the block loop makes no call and keeps its vectors in registers.
+inline bool sameBytes(const char *a, const char *b, qsizetype n)
+{
+    for (qsizetype i = 0; i < n; ++i) {
+        if (a[i] != b[i])
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 const char *ByteFinder::find(const char *from, const char *to, const char *limit) const
 {
     const qsizetype n = m_needle.size();
     if (n == 0)
         return from < to ? from : nullptr;
     const char *needle = m_needle.constData();
-    const char *p = from;
-    auto whole
-        = [&](const char *s) { return s + n <= limit && std::memcmp(s, needle, size_t(n)) == 0; };
+    const qsizetype starts = to - from; // positions a match may start at
+    const qsizetype readable = limit - from; // bytes that may be read
+    const bool checkAll = !m_anchorsAreAll;
+    qsizetype i = 0;
 #if defined(__SSE2__)
     const __m128i first = _mm_set1_epi8(needle[m_a]);
     const __m128i second = _mm_set1_epi8(needle[m_b]);
     // Two blocks a turn: one test of the joined mask for 32 positions.
-    for (; p < to && p + m_b + 32 <= limit; p += 32) {
+    const qsizetype blocks = qMin(starts, readable - m_b - 31);
+    for (; i < blocks; i += 32) {
+        const char *p = from + i;
         const __m128i a0 = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + m_a));
         const __m128i b0 = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + m_b));
         const __m128i a1 = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + m_a + 16));
@@ -61,19 +78,18 @@ const char *ByteFinder::find(const char *from, const char *to, const char *limit
             _mm_and_si128(_mm_cmpeq_epi8(a0, first), _mm_cmpeq_epi8(b0, second))));
         const quint32 m1 = quint32(_mm_movemask_epi8(
             _mm_and_si128(_mm_cmpeq_epi8(a1, first), _mm_cmpeq_epi8(b1, second))));
-        quint32 mask = m0 | (m1 << 16);
-        while (mask) {
-            const char *s = p + std::countr_zero(mask);
-            if (s >= to)
+        for (quint32 mask = m0 | (m1 << 16); mask; mask &= mask - 1) {
+            const qsizetype at = i + std::countr_zero(mask);
+            if (at >= starts)
                 return nullptr;
-            if (whole(s))
-                return s;
-            mask &= mask - 1;
+            if (at + n <= readable && (!checkAll || sameBytes(from + at, needle, n)))
+                return from + at;
         }
     }
 #endif
-    for (; p < to && p + n <= limit; ++p) {
-        if (p[m_a] == needle[m_a] && p[m_b] == needle[m_b] && whole(p))
+    for (; i < starts && i + n <= readable; ++i) {
+        const char *p = from + i;
+        if (p[m_a] == needle[m_a] && p[m_b] == needle[m_b] && sameBytes(p, needle, n))
             return p;
     }
     return nullptr;

@@ -26,4 +26,5 @@ private:
     QByteArray m_needle;
     qsizetype m_a = 0; // the two compared positions, m_a <= m_b
     qsizetype m_b = 0;
+    bool m_anchorsAreAll = true; // the two positions are the whole needle
 };

@@ -44,7 +44,6 @@ bool isAsciiSpace(char c)
 
 LinkSearch::LinkSearch()
     : m_code(0x10000, 0)
-    , m_count(0x10000, 0)
 {
     clear();
 }
@@ -60,7 +59,6 @@ void LinkSearch::clear()
     m_numberAt.clear();
     m_slotOf.clear();
     std::fill(m_code.begin(), m_code.end(), quint16(0));
-    std::fill(m_count.begin(), m_count.end(), 0u);
     m_bytes.fill(0);
     m_nextShort = 0;
     ++m_generation;
@@ -87,7 +85,6 @@ void LinkSearch::appendField(QByteArrayView utf8)
         }
         if (c >= 'A' && c <= 'Z')
             c = char(c + 32);
-        ++m_count[quint8(c)];
         push(c);
     }
 }
@@ -98,7 +95,6 @@ void LinkSearch::appendFolded(QStringView folded)
     const qsizetype n = folded.size();
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t u = folded.at(i).unicode();
-        ++m_count[u];
         if (u < 0x80) {
             if (isAsciiSpace(char(u)))
                 appendSpace();
@@ -111,7 +107,6 @@ void LinkSearch::appendFolded(QStringView folded)
             continue;
         }
         if (QChar::isHighSurrogate(u) && i + 1 < n && folded.at(i + 1).isLowSurrogate()) {
-            ++m_count[folded.at(i + 1).unicode()];
             putCode(QChar::surrogateToUcs4(u, folded.at(++i).unicode()), 0, pushByte);
             continue;
         }
@@ -282,7 +277,7 @@ size_t LinkSearch::memoryBytes() const
     return m_text.capacity() + m_start.capacity() * sizeof(quint32)
         + (m_number.capacity() + m_position.capacity() + m_numberAt.capacity()) * sizeof(qint32)
         + m_code.capacity() * sizeof(quint16)
-        + m_count.capacity() * sizeof(quint32)
+
         // QHash: one byte of offset per bucket, one 8-byte node per entry
         + size_t(m_slotOf.capacity()) + size_t(m_slotOf.size()) * 8;
 }
@@ -312,34 +307,69 @@ bool LinkSearch::encodeWord(const QString &word, QByteArray *out) const
     return true;
 }
 
-quint64 LinkSearch::rarity(const QString &word) const
+quint64 LinkSearch::rarity(const ByteFinder &finder) const
 {
-    quint64 least = ~quint64(0);
-    for (const QChar c : word)
-        least = qMin<quint64>(least, m_count[c.unicode()]);
-    return least;
+    // Matches in a few slices spread over the text: enough to tell a rare word from a common
+    // one, at about one per cent of a full pass.
+    constexpr size_t kSlices = 16, kSlice = 8192, kEnough = 4096;
+    const char *base = m_text.data();
+    const char *limit = base + m_text.size();
+    const size_t step = m_used > kSlices * kSlice ? m_used / kSlices : kSlice;
+    quint64 count = 0;
+    for (size_t from = 0; from < m_used && count < kEnough; from += step) {
+        const char *end = base + qMin(m_used, from + kSlice);
+        for (const char *p = base + from; count < kEnough;) {
+            const char *s = finder.find(p, end, limit);
+            if (!s)
+                break;
+            ++count;
+            p = s + 1;
+        }
+    }
+    return count;
 }
 
-std::vector<quint32> LinkSearch::scanAll(const ByteFinder &finder) const
+bool LinkSearch::holdsAll(quint32 slot, std::span<const ByteFinder *const> finders) const
 {
+    const char *from = m_text.data() + m_start[slot];
+    const char *to = m_text.data() + m_start[slot + 1];
+    const char *limit = m_text.data() + m_text.size();
+    for (const ByteFinder *f : finders) {
+        if (!f->find(from, to, limit))
+            return false;
+    }
+    return true;
+}
+
+std::vector<quint32> LinkSearch::scanAll(std::span<const ByteFinder *const> finders) const
+{
+    // One pass over the text with the first word; the other words are looked for in a link as
+    // soon as the first is found there, while its text is still in the cache.
     std::vector<quint32> out;
     const char *base = m_text.data();
     const char *end = base + m_used;
     const char *limit = base + m_text.size();
     const auto slotCount = quint32(m_number.size());
+    const ByteFinder &first = *finders.front();
+    const auto others = finders.subspan(1);
     quint32 slot = 0;
     const char *p = base + m_start[0];
-    while (const char *s = finder.find(p, end, limit)) {
+    while (const char *s = first.find(p, end, limit)) {
         const auto at = quint32(s - base);
         if (m_start[slot + 1] <= at) {
-            ++slot;
-            if (m_start[slot + 1] <= at)
-                slot = quint32(std::upper_bound(m_start.begin() + slot + 1,
-                                                m_start.begin() + slotCount, at)
-                               - m_start.begin())
-                    - 1;
+            // The link holding the match is mostly a few links on: gallop, then halve.
+            quint32 low = slot + 1; // m_start[low] <= at
+            quint32 step = 1;
+            while (low + step < slotCount && m_start[low + step] <= at) {
+                low += step;
+                step *= 2;
+            }
+            const quint32 high = qMin(low + step, slotCount); // m_start[high] > at
+            slot = quint32(std::upper_bound(m_start.begin() + low + 1, m_start.begin() + high, at)
+                           - m_start.begin())
+                - 1;
         }
-        if (m_number[slot] >= 0)
+        if (m_number[slot] >= 0 && holdsAll(slot, others))
             out.push_back(slot);
         p = base + m_start[slot + 1]; // one match is enough for a link
     }
@@ -377,36 +407,31 @@ SearchResult LinkSearch::find(const QStringList &foldedWords, const SearchResult
         if (!encodeWord(w, &bytes))
             return result;
         finders.emplace_back(bytes, &m_bytes);
-        rarities.push_back(rarity(w));
     }
+    for (const ByteFinder &f : finders)
+        rarities.push_back(finders.size() > 1 ? rarity(f) : 0);
     std::vector<size_t> order(finders.size());
     for (size_t i = 0; i < order.size(); ++i)
         order[i] = i;
     std::stable_sort(order.begin(), order.end(),
                      [&](size_t a, size_t b) { return rarities[a] < rarities[b]; });
+    std::vector<const ByteFinder *> ordered;
+    for (const size_t i : order)
+        ordered.push_back(&finders[i]);
 
     std::vector<quint32> matched;
-    size_t next = 0;
     if (previous && previous->m_generation == m_generation
         && SearchText::narrows(foldedWords, previous->words)) {
         matched = previous->m_slots;
-    } else if (!finders.empty()) {
-        matched = scanAll(finders[order[0]]);
-        next = 1;
+        std::erase_if(matched, [&](quint32 s) { return !holdsAll(s, ordered); });
+    } else if (!ordered.empty()) {
+        matched = scanAll(ordered);
     } else {
-        matched.reserve(m_slotOf.size());
+        matched.reserve(size_t(m_slotOf.size()));
         for (quint32 s = 0; s < m_number.size(); ++s) {
             if (m_number[s] >= 0)
                 matched.push_back(s);
         }
-    }
-    const char *base = m_text.data();
-    const char *limit = base + m_text.size();
-    for (; next < order.size() && !matched.empty(); ++next) {
-        const ByteFinder &f = finders[order[next]];
-        std::erase_if(matched, [&](quint32 s) {
-            return !f.find(base + m_start[s], base + m_start[s + 1], limit);
-        });
     }
 
     // The list's order: positions ascending (a bit per position when there are many), then

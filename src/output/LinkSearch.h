@@ -9,6 +9,7 @@
 #include <span>
 #include <vector>
 
+class ByteFinder;
 class LinkSearch;
 
 // The links a search found, in the list's order.
@@ -98,8 +99,9 @@ private:
     void blank(quint32 slot);
     void compactIfWasteful();
     bool encodeWord(const QString &word, QByteArray *out) const;
-    quint64 rarity(const QString &word) const;
-    std::vector<quint32> scanAll(const class ByteFinder &finder) const;
+    quint64 rarity(const ByteFinder &finder) const;
+    bool holdsAll(quint32 slot, std::span<const ByteFinder *const> finders) const;
+    std::vector<quint32> scanAll(std::span<const ByteFinder *const> finders) const;
 
     std::vector<char> m_text; // the arena: m_used bytes, then spaces to the end
     size_t m_used = 0;
@@ -111,7 +113,6 @@ private:
     QHash<qint32, quint32> m_slotOf;
 
     std::vector<quint16> m_code; // per UTF-16 unit
-    std::vector<quint32> m_count; // how often each UTF-16 unit was met, to try rare words first
     std::array<quint64, 256> m_bytes {};
     int m_nextShort = 0;
     quint64 m_generation = 1;
