@@ -271,9 +271,11 @@ const Data &data()
             QString title = words(rng, int(rng.bounded(2, 9)), japanese);
             title += QStringLiteral(" - ")
                 + QString::fromUtf8(kSites[pick(rng, int(std::size(kSites)))]);
+            // Four lines of page text; LINKWELL_BENCH_LONG_TEXT makes them a paragraph each.
+            static const int longer = qEnvironmentVariableIsSet("LINKWELL_BENCH_LONG_TEXT") ? 3 : 1;
             QStringList lines;
             for (int l = 0; l < 4; ++l)
-                lines << words(rng, int(rng.bounded(0, 1 + (l == 3 ? 14 : 5))), japanese);
+                lines << words(rng, int(rng.bounded(0, 1 + (l == 3 ? 14 : 5) * longer)), japanese);
             links.push_back({100 + i, 1 + pick(rng, 200),
                              rng.bounded(10) ? 100.0 : rng.bounded(200) * 1.0, address(rng, i),
                              title, lines.join(u' ').trimmed()});
