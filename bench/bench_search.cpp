@@ -431,6 +431,7 @@ void BM_Upsert(benchmark::State &state)
         s.upsert(data().fields[i]); // a correction: the link's texts again
         i = (i + 7919) % data().fields.size();
     }
+    state.counters["held_MB_after"] = double(s.memoryBytes()) / 1e6;
 }
 BENCHMARK(BM_Upsert)->Unit(benchmark::kMicrosecond);
 

@@ -146,6 +146,14 @@ void LinkSearch::encodeLink(const Fields &link)
 
 quint32 LinkSearch::appendSlot(const Fields &link, qint32 position)
 {
+    // Room for the most the link can take (a UTF-8 character of two bytes may take three, the
+    // decoded address adds at most the address again), grown by a sixteenth at a time: a
+    // registration must not double the block the way a vector grows.
+    const size_t most
+        = size_t(link.address.size() + link.title.size() + link.description.size()) * 3 / 2
+        + size_t(link.address.size()) + 4;
+    if (m_text.capacity() < m_used + most + kPad)
+        m_text.reserve(m_used + most + kPad + m_used / 16);
     m_text.resize(m_used); // the padding goes and comes back after the new text
     encodeLink(link);
     m_used = m_text.size();
@@ -173,7 +181,7 @@ void LinkSearch::rebuild(std::span<const Fields> links)
     size_t bytes = 0;
     for (const Fields &f : links)
         bytes += size_t(f.address.size() + f.title.size() + f.description.size()) + 3;
-    m_text.reserve(bytes + kPad + 1);
+    m_text.reserve(bytes + bytes / 8 + kPad + 1);
     m_start.reserve(links.size() + 1);
     m_number.reserve(links.size());
     m_position.reserve(links.size());
@@ -190,8 +198,13 @@ void LinkSearch::rebuild(std::span<const Fields> links)
         }
         appendSlot(f, position);
     }
-    if (m_text.capacity() - m_text.size() > m_text.size() / 8)
-        m_text.shrink_to_fit();
+    if (m_text.capacity() - m_text.size() > m_text.size() / 16) {
+        // Left with a little room for the registrations to come.
+        std::vector<char> fit;
+        fit.reserve(m_text.size() + m_text.size() / 32);
+        fit.assign(m_text.begin(), m_text.end());
+        m_text = std::move(fit);
+    }
     compactIfWasteful();
     ++m_generation;
 }
@@ -236,7 +249,7 @@ void LinkSearch::remove(std::span<const qint32> numbers)
 
 void LinkSearch::compactIfWasteful()
 {
-    if (m_garbage < 65536 || m_garbage * 4 < m_used)
+    if (m_garbage < 65536 || m_garbage * 8 < m_used)
         return;
     // Live texts move down over the blanks, in their order; nothing is folded again.
     std::vector<char> text;
@@ -286,7 +299,6 @@ size_t LinkSearch::memoryBytes() const
     return m_text.capacity() + m_start.capacity() * sizeof(quint32)
         + (m_number.capacity() + m_position.capacity() + m_numberAt.capacity()) * sizeof(qint32)
         + m_code.capacity() * sizeof(quint16)
-
         // QHash: one byte of offset per bucket, one 8-byte node per entry
         + size_t(m_slotOf.capacity()) + size_t(m_slotOf.size()) * 8;
 }
