@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+#include <QStringList>
+
+// The form in which the search compares texts: Unicode NFKC, then case folding. Width and
+// compatibility forms fold together ("ﾃｽﾄ" and "テスト", "ＱＴ" and "qt", "①" and "1"), and so
+// do letter cases. Half-width katakana with a voiced mark compose as they fold ("ｶﾞ" becomes
+// "ガ"), so a query folds the same way and meets the composed form.
+namespace SearchText {
+
+QString fold(QStringView text);
+QString fold(QByteArrayView utf8);
+
+// True when the text is plain ASCII, which folds by lowering its letters.
+bool isAscii(QByteArrayView utf8);
+
+// The query's words: the folded query split at white space (the ideographic space U+3000 and
+// the rest of Unicode's), empty pieces dropped.
+QStringList words(QStringView query);
+
+// The rule itself, written plainly: every word occurs in the folded text.
+bool matches(QStringView text, const QStringList &words);
+
+// True when every link that matches the newer words also matches the older ones: each older
+// word lies inside some newer word. A search may then look only at the older result.
+bool narrows(const QStringList &newer, const QStringList &older);
+
+} // namespace SearchText
