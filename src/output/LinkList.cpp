@@ -42,60 +42,139 @@ void rankGroups(QHash<qint64, Group> &groups)
         order[i]->rank = i > 0 && !before(order[i - 1], order[i]) ? order[i - 1]->rank : int(i);
 }
 
+bool before(int rankA, double sortA, const PackedRow &a, int rankB, double sortB,
+            const PackedRow &b)
+{
+    if (rankA != rankB)
+        return rankA < rankB;
+    if (sortA != sortB)
+        return sortA < sortB;
+    return compareNoCase(a.cell(Title), b.cell(Title)) < 0;
+}
+
+// The links of group nGrp (all for nGrp <= 0) that keep() chooses, in list order.
+bool ordered(int nGrp, const std::function<bool(qint64)> &keep, Ordered &out, QString *error)
+{
+    QHash<qint64, Group> groups;
+    if (!LinkStore::forEachGroup(
+            [&](const LinkStore::GroupView &g) {
+                groups.insert(g.nGrp, {g.sGrp.toByteArray(), g.gSrt, 0});
+            },
+            error))
+        return false;
+    rankGroups(groups);
+    std::vector<Entry> entries;
+    std::vector<qint32> numbers;
+    // Only links whose group row exists are listed, as a joined listing would.
+    const bool ok = LinkStore::forEachLink(
+        nGrp,
+        [&](const LinkStore::LinkView &v) {
+            const auto g = groups.constFind(v.nGrp);
+            if (g == groups.constEnd() || (keep && !keep(v.nURL)))
+                return;
+            entries.push_back(
+                {g->rank, v.gSrt, PackedRow {v.nURLText, v.sURL, g->name, v.sNam, v.sMem}});
+            numbers.push_back(qint32(v.nURL));
+        },
+        error);
+    if (!ok)
+        return false;
+    // Equal keys stay in number order, as the engine's listing by number breaks ties.
+    std::vector<qint32> order(entries.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = qint32(i);
+    std::stable_sort(order.begin(), order.end(), [&](qint32 x, qint32 y) {
+        const Entry &a = entries[size_t(x)];
+        const Entry &b = entries[size_t(y)];
+        return before(a.groupRank, a.linkSort, a.cells, b.groupRank, b.linkSort, b.cells);
+    });
+    out.rows.clear();
+    out.keys.clear();
+    out.rows.reserve(order.size());
+    out.keys.reserve(order.size());
+    for (const qint32 i : order) {
+        Entry &e = entries[size_t(i)];
+        out.rows.push_back(std::move(e.cells));
+        out.keys.push_back({e.groupRank, e.linkSort, numbers[size_t(i)]});
+    }
+    out.groups.clear();
+    for (auto g = groups.cbegin(); g != groups.cend(); ++g)
+        out.groups.insert(g.key(), {g->name, g->rank});
+    return true;
+}
+
 } // namespace
 
 bool load(bool recent, int nGrp, std::vector<PackedRow> &rows, QString *error,
           const std::function<bool(qint64)> &keep)
 {
-    std::vector<Entry> entries;
-    entries.reserve(std::max<size_t>(rows.size(), 64));
-    if (recent) {
-        // The newest links among those kept: the filter comes before the limit.
-        const bool ok = LinkStore::forEachRecentLink(
-            keep ? -1 : kRecent,
-            [&](const LinkStore::LinkView &v) {
-                if (entries.size() < size_t(kRecent) && (!keep || keep(v.nURL)))
-                    entries.push_back(
-                        {0, 0.0, PackedRow {v.nURLText, v.sURL, v.sGrp, v.sNam, v.sMem}});
-            },
-            error);
-        if (!ok)
+    if (!recent) {
+        Ordered o;
+        if (!ordered(nGrp, keep, o, error))
             return false;
-    } else {
-        QHash<qint64, Group> groups;
-        if (!LinkStore::forEachGroup(
-                [&](const LinkStore::GroupView &g) {
-                    groups.insert(g.nGrp, {g.sGrp.toByteArray(), g.gSrt, 0});
-                },
-                error))
-            return false;
-        rankGroups(groups);
-        // Only links whose group row exists are listed, as a joined listing would.
-        const bool ok = LinkStore::forEachLink(
-            nGrp,
-            [&](const LinkStore::LinkView &v) {
-                const auto g = groups.constFind(v.nGrp);
-                if (g == groups.constEnd() || (keep && !keep(v.nURL)))
-                    return;
-                entries.push_back(
-                    {g->rank, v.gSrt, PackedRow {v.nURLText, v.sURL, g->name, v.sNam, v.sMem}});
-            },
-            error);
-        if (!ok)
-            return false;
-        std::stable_sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
-            if (a.groupRank != b.groupRank)
-                return a.groupRank < b.groupRank;
-            if (a.linkSort != b.linkSort)
-                return a.linkSort < b.linkSort;
-            return compareNoCase(a.cells.cell(Title), b.cells.cell(Title)) < 0;
-        });
+        rows = std::move(o.rows);
+        return true;
     }
-    rows.clear();
-    rows.reserve(entries.size());
-    for (Entry &e : entries)
-        rows.push_back(std::move(e.cells));
+    // The newest links among those kept: the filter comes before the limit.
+    std::vector<PackedRow> newest;
+    const bool ok = LinkStore::forEachRecentLink(
+        keep ? -1 : kRecent,
+        [&](const LinkStore::LinkView &v) {
+            if (newest.size() < size_t(kRecent) && (!keep || keep(v.nURL)))
+                newest.push_back(PackedRow {v.nURLText, v.sURL, v.sGrp, v.sNam, v.sMem});
+        },
+        error);
+    if (!ok)
+        return false;
+    rows = std::move(newest);
     return true;
+}
+
+bool loadAll(Ordered &out, QString *error)
+{
+    return ordered(0, {}, out, error);
+}
+
+void Ordered::remove(qint32 number)
+{
+    for (size_t i = 0; i < keys.size(); ++i) {
+        if (keys[i].number == number) {
+            keys.erase(keys.begin() + qsizetype(i));
+            rows.erase(rows.begin() + qsizetype(i));
+            return;
+        }
+    }
+}
+
+void Ordered::place(qint32 number, const QString &address, int nGrp, const QString &title,
+                    const QString &description, double sort)
+{
+    remove(number);
+    const auto g = groups.constFind(nGrp);
+    if (g == groups.constEnd())
+        return;
+    const QByteArray n = QByteArray::number(number);
+    PackedRow row {n, address.toUtf8(), g->name, title.toUtf8(), description.toUtf8()};
+    // The list's order with the number last, as equal keys stay in number order.
+    auto earlier = [&](size_t i) {
+        const Key &k = keys[i];
+        if (before(k.groupRank, k.sort, rows[i], g->rank, sort, row))
+            return true;
+        if (before(g->rank, sort, row, k.groupRank, k.sort, rows[i]))
+            return false;
+        return k.number < number;
+    };
+    size_t lo = 0, hi = keys.size();
+    while (lo < hi) {
+        const size_t mid = (lo + hi) / 2;
+        if (earlier(mid))
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    const size_t at = lo;
+    keys.insert(keys.begin() + qsizetype(at), {g->rank, sort, number});
+    rows.insert(rows.begin() + qsizetype(at), std::move(row));
 }
 
 ListRow toListRow(const PackedRow &r)

@@ -11,14 +11,15 @@ SearchDriver::SearchDriver(const LinkSearch &index, QObject *parent)
     connect(&m_timer, &QTimer::timeout, this, &SearchDriver::run);
 }
 
-void SearchDriver::setText(const QString &text)
+void SearchDriver::setText(const QString &text, bool announce)
 {
     m_text = text;
     m_words = SearchText::words(text);
     if (m_words.isEmpty()) {
         m_timer.stop();
         m_result = SearchResult();
-        Q_EMIT cleared();
+        if (announce)
+            Q_EMIT cleared();
         return;
     }
     if (!m_timer.isActive())

@@ -17,8 +17,9 @@ class SearchDriver : public QObject
 public:
     explicit SearchDriver(const LinkSearch &index, QObject *parent = nullptr);
 
-    // The box's text changed. An empty (or blank) text ends the search at once: cleared().
-    void setText(const QString &text);
+    // The box's text changed. An empty (or blank) text ends the search at once: cleared(),
+    // unless announce is false.
+    void setText(const QString &text, bool announce = true);
     QString text() const { return m_text; }
     // True while a text with words is set.
     bool isActive() const { return !m_words.isEmpty(); }

@@ -33,8 +33,8 @@ PackedRow::PackedRow(std::span<const QByteArrayView> cells)
     for (const QByteArrayView &c : cells)
         total += size_t(c.size());
     const size_t head = sizeof(quint32) * (size_t(n) + 1);
-    m_block.reset(new char[head + total]);
-    char *p = m_block.get();
+    auto block = std::make_shared_for_overwrite<char[]>(head + total);
+    char *p = block.get();
     store(p, n);
     char *text = p + head;
     quint32 at = 0;
@@ -45,23 +45,7 @@ PackedRow::PackedRow(std::span<const QByteArrayView> cells)
         at += quint32(c.size());
         store(p + sizeof(quint32) * (i + 1), at);
     }
-}
-
-PackedRow::PackedRow(const PackedRow &other)
-{
-    if (!other.m_block)
-        return;
-    const int n = other.size();
-    const size_t bytes = sizeof(quint32) * (size_t(n) + 1) + (n > 0 ? other.end(n - 1) : 0);
-    m_block.reset(new char[bytes]);
-    std::memcpy(m_block.get(), other.m_block.get(), bytes);
-}
-
-PackedRow &PackedRow::operator=(const PackedRow &other)
-{
-    if (this != &other)
-        *this = PackedRow(other);
-    return *this;
+    m_block = std::move(block);
 }
 
 int PackedRow::size() const

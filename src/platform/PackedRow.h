@@ -8,7 +8,9 @@
 
 // One grid row as one block of memory: the cells' UTF-8 texts one after the other, behind a
 // table of where each ends. A list of 100,000 links then costs one allocation per row instead
-// of one per cell, and is filled straight from the engine's UTF-8 texts.
+// of one per cell, and is filled straight from the engine's UTF-8 texts. A block never changes
+// once made (an edit makes a new one), so copies share it: showing a search's rows copies no
+// text.
 class PackedRow
 {
 public:
@@ -19,8 +21,8 @@ public:
     {
     }
 
-    PackedRow(const PackedRow &other);
-    PackedRow &operator=(const PackedRow &other);
+    PackedRow(const PackedRow &other) = default;
+    PackedRow &operator=(const PackedRow &other) = default;
     PackedRow(PackedRow &&) noexcept = default;
     PackedRow &operator=(PackedRow &&) noexcept = default;
 
@@ -37,7 +39,7 @@ private:
     quint32 end(int i) const;
     const char *bytes() const;
 
-    std::unique_ptr<char[]> m_block; // quint32 count, quint32 end[count], then the texts
+    std::shared_ptr<const char[]> m_block; // quint32 count, quint32 end[count], then the texts
 };
 
 // The engine's NOCASE order: ASCII letters without case, every other byte as it is, a shorter

@@ -43,8 +43,10 @@ void build(fmLink &w)
     w.mnDisp[5]->setShortcutContext(Qt::WindowShortcut);
     w.addAction(w.mnDisp[5]);
     menu(2, QStringLiteral("ﾘｽﾄ(&S)"),
-         {QStringLiteral("抽出"), QStringLiteral("最近登録したﾍﾟｰｼﾞ"), QStringLiteral("-")},
+         {QStringLiteral("抽出"), QStringLiteral("最近登録したﾍﾟｰｼﾞ"), QStringLiteral("検索(&K)"),
+          QStringLiteral("-")},
          w.mnSlc, &fmLink::mnSlc_Click);
+    w.mnSlc[2]->setShortcut(QKeySequence::Find);
     menu(2, QString(),
          {QStringLiteral("Htmに出力"), QStringLiteral("Docに出力(画像付き)"), QStringLiteral("-"),
           QStringLiteral("一括画像出力"), QStringLiteral("画像出力の指定")},

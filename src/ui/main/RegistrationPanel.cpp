@@ -10,6 +10,7 @@
 #include "platform/WebBrowser.h"
 #include "store/LinkStore.h"
 #include "ui/main/LinkListView.h"
+#include "ui/main/ListSearch.h"
 #include "ui/main/PagePictures.h"
 
 #include <QAction>
@@ -26,6 +27,8 @@
 #include <QStyle>
 
 namespace {
+
+constexpr int kFindWidth = 2400; // twips: the search box and its label
 
 void place(QWidget *w, int left, int top, int width, int height)
 {
@@ -53,7 +56,7 @@ RegistrationPanel::RegistrationPanel(QWidget *parent)
 
     // Fixed controls on the left, as designed.
     auto *left = new QWidget(this);
-    left->setFixedSize(Twips::toPixelsX(3500 - 30), Twips::toPixelsY(855));
+    left->setFixedSize(Twips::toPixelsX(3500 - 30 + kFindWidth), Twips::toPixelsY(855));
     Label1[1] = new QLabel(QStringLiteral("分類"), left);
     place(Label1[1], 60, 60, 435, 255);
     cbGrp = new QComboBox(left);
@@ -66,9 +69,21 @@ RegistrationPanel::RegistrationPanel(QWidget *parent)
     place(Label1[0], 1860, 375, 435, 225);
     txSrt = new QLineEdit(QStringLiteral("100.0"), left);
     place(txSrt, 2340, 345, 555, 315);
+    // The search box in the group row, as tall as the group selector and in its font; a note
+    // on a registered twin of a new page below it.
+    lbFind = new QLabel(QStringLiteral("検索"), left);
+    place(lbFind, 2985, 60, 435, 255);
+    txFind = new QLineEdit(left);
+    txFind->setFont(cbGrp->font());
+    txFind->setClearButtonEnabled(true);
+    place(txFind, 3420, 15, kFindWidth - 525, 300);
+    txFind->setFixedHeight(cbGrp->height());
+    lbSim = new QLabel(left);
+    lbSim->setStyleSheet(QStringLiteral("color: #a00000"));
+    place(lbSim, 2985, 375, kFindWidth - 90, 255);
     Label1[2] = new QLabel(QStringLiteral("表題と説明"), left);
     Label1[2]->setWordWrap(true);
-    place(Label1[2], 2985, 45, 600, 495);
+    place(Label1[2], 2985 + kFindWidth, 45, 600, 495);
     row->addWidget(left);
 
     // The title and description box takes what the fixed parts leave.
@@ -116,8 +131,9 @@ void RegistrationPanel::showPage(const Registration::Panel &panel)
 }
 
 void RegistrationPanel::attach(WebBrowser *web, LinkListView *list, QAction *registerItem,
-                               std::function<QImage(const QString &)> picture)
+                               std::function<QImage(const QString &)> picture, ListSearch *search)
 {
+    m_search = search;
     m_web = web;
     m_list = list;
     m_registerItem = registerItem;
@@ -175,6 +191,17 @@ void RegistrationPanel::DocumentComplete(const QString &url, const QString &page
         nCurURL = panel.nURL;
     }
     showPage(panel);
+    // A new page that is a registered one under another address (http and https, "www.", a
+    // trailing "/", tracking parameters) says so.
+    m_twin = {};
+    if (bNewURL && panel.registrable && m_search && m_search->ensureBuilt()) {
+        const auto twins = m_search->index().twinsOf(url);
+        if (!twins.empty())
+            m_twin = twins.front();
+    }
+    lbSim->setText(m_twin.nURL ? QStringLiteral("類似登録あり: ") + QString::number(m_twin.nURL)
+                           + u' ' + m_twin.title
+                               : QString());
 }
 
 void RegistrationPanel::OpenRow(int nRow)
@@ -214,6 +241,10 @@ void RegistrationPanel::RgstURL()
     }
     if (!cmWeb[0]->isEnabled() || !Registration::isRegistrable(sCurURL))
         return;
+    if (bNewURL && m_twin.nURL
+        && !Dialogs::message(QStringLiteral("類似のﾘﾝｸが登録済みです。追加しますか"),
+                             Dialogs::Buttons::OkCancel))
+        return;
     int n = 0;
     if (bNewURL) {
         bool ok = false;
@@ -241,6 +272,12 @@ void RegistrationPanel::RgstURL()
     }
     if (!picture.isNull())
         PagePictures::write(picture, Usr::sDataPh, n);
+    if (m_search) {
+        LinkRecord stored = link;
+        if (!bNewURL && m_list->GetCell(1, 0) == QString::number(n))
+            stored.sURL = m_list->GetCell(2, 0); // a correction keeps the stored address
+        m_search->saved(stored);
+    }
     int r = 0;
     if (bNewURL) {
         m_list->InsertRows(1, 1);
@@ -273,6 +310,8 @@ void RegistrationPanel::DelURL()
     }
     // The picture goes with its link, so a later link of the same number starts without one.
     QFile::remove(PageImage::fileFor(Usr::sDataPh, n));
+    if (m_search)
+        m_search->deleted(n);
     m_list->DeleteRows(m_list->ActiveRow(), 1);
     if (rows >= 2)
         OpenRow(m_list->ActiveRow());

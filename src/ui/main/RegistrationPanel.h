@@ -1,11 +1,14 @@
 #pragma once
 
+#include "output/CollectionIndex.h"
+
 #include <QImage>
 #include <QWidget>
 
 #include <functional>
 
 class LinkListView;
+class ListSearch;
 class QAction;
 class QComboBox;
 class QLabel;
@@ -31,7 +34,7 @@ public:
     // The panel works with the window's browser, list and register menu item. picture gives
     // the finished page picture for an address (null while pictures are off).
     void attach(WebBrowser *web, LinkListView *list, QAction *registerItem,
-                std::function<QImage(const QString &)> picture);
+                std::function<QImage(const QString &)> picture, ListSearch *search = nullptr);
 
     bool LoadGrp();
     void SetRgstEnab(bool bOn);
@@ -54,6 +57,9 @@ public:
     QPlainTextEdit *txMem = nullptr;
     QLabel *lbWeb = nullptr;
     QPushButton *cmWeb[4] = {nullptr, nullptr, nullptr, nullptr};
+    QLabel *lbFind = nullptr;
+    QLineEdit *txFind = nullptr;
+    QLabel *lbSim = nullptr; // a registered twin of the new page on show
 
 private:
     // Captions, label colours and texts for a completed page; the group is the caller's.
@@ -63,6 +69,8 @@ private:
     LinkListView *m_list = nullptr;
     QAction *m_registerItem = nullptr;
     std::function<QImage(const QString &)> m_picture;
+    ListSearch *m_search = nullptr;
+    CollectionIndex::Twin m_twin;
     bool m_pageLoading = false; // a list row's page was opened and has not completed yet
     bool m_waiting = false; // F3 is waiting for that page
 };

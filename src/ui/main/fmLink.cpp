@@ -13,6 +13,7 @@
 #include "store/Store.h"
 #include "ui/main/BrowserCommands.h"
 #include "ui/main/LinkListView.h"
+#include "ui/main/ListSearch.h"
 #include "ui/main/MainMenus.h"
 #include "ui/main/PagePictures.h"
 #include "ui/main/RegistrationPanel.h"
@@ -24,9 +25,11 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSplitter>
+#include <QTimer>
 
 namespace {
 
@@ -60,10 +63,16 @@ fmLink::fmLink(BrowserFactory browserFactory, QWidget *parent)
     Splitter->setStretchFactor(2, 3);
     Splitter->setSizes({Frame1->height(), 250, 600});
     buildMenus();
+    search = new ListSearch(Frame1->txFind, vSpr, this);
+    connect(search, &ListSearch::cleared, this,
+            [this] { vSpr->load(false, Usr::GrpNoOf(cbGrp->currentText())); });
     connect(WebBrow, &WebBrowser::DocumentComplete, Frame1, &RegistrationPanel::DocumentComplete);
-    Frame1->attach(WebBrow, vSpr, mnData[0], [this](const QString &url) {
-        return iPicSz != -1 ? PagePictures::take(takePicture, url, iPicSz) : QImage();
-    });
+    Frame1->attach(
+        WebBrow, vSpr, mnData[0],
+        [this](const QString &url) {
+            return iPicSz != -1 ? PagePictures::take(takePicture, url, iPicSz) : QImage();
+        },
+        search);
     takePicture = [this](const QString &url) { return sbBrw::Act(url, this); };
     // The window sees the function keys before its controls do.
     qApp->installEventFilter(this);
@@ -129,6 +138,12 @@ bool fmLink::Form_Load(QString *error)
     show();
     coverWorkArea();
     ArrCtl();
+    // The search index is read once the window shows; the list on show then shares its rows.
+    QTimer::singleShot(0, this, [this] {
+        if (search->ensureBuilt() && !search->isActive() && Usr::GrpNoOf(cbGrp->currentText()) == 0
+            && vSpr->MaxRows() == int(search->index().allRows().size()))
+            vSpr->model()->fillRows(std::vector<PackedRow>(search->index().allRows()));
+    });
     return true;
 }
 
@@ -254,6 +269,10 @@ void fmLink::mnSlc_Click(int index)
 {
     if (index == 0 || index == 1)
         LoadList(index == 1);
+    if (index == 2) {
+        Frame1->txFind->setFocus();
+        Frame1->txFind->selectAll();
+    }
 }
 
 void fmLink::mnRet_Click(int index)

@@ -7,6 +7,7 @@
 #include <functional>
 
 class LinkListView;
+class ListSearch;
 class QAction;
 class QComboBox;
 class QLabel;
@@ -80,6 +81,7 @@ public:
     QPushButton *cmWeb[4] = {nullptr, nullptr, nullptr, nullptr};
     LinkListView *vSpr = nullptr;
     WebBrowser *WebBrow = nullptr;
+    ListSearch *search = nullptr;
 
     // The batch run's progress while it runs.
     class QProgressDialog *progressDialog = nullptr;
@@ -88,7 +90,7 @@ public:
     QMenu *mnJob[4] = {nullptr, nullptr, nullptr, nullptr};
     QAction *mnFile[4] = {};
     QAction *mnDisp[13] = {};
-    QAction *mnSlc[3] = {};
+    QAction *mnSlc[4] = {};
     QAction *mnRet[5] = {};
     QAction *mnData[4] = {};
 

@@ -2,9 +2,13 @@
 
 #include "app/Usr.h"
 #include "output/PageImage.h"
+#include "output/UrlKey.h"
 #include "platform/widgets/Grid.h"
 #include "store/LinkStore.h"
 
+#include <QItemSelectionModel>
+
+#include <algorithm>
 #include <initializer_list>
 
 namespace MaintenanceGrids {
@@ -81,7 +85,8 @@ Grid *links(QWidget *parent)
                     {" ", 5.37, Column::Number, 2, -99999999.99, 99999999.99}});
     g->SetColAlignment(7, Qt::AlignCenter);
     // Hovering a row shows its page picture.
-    g->model()->setToolTip([g](int, int row) { return PageImage::toolTipFor(Usr::sDataPh, g->GetText(2, row)); });
+    g->model()->setToolTip(
+        [g](int, int row) { return PageImage::toolTipFor(Usr::sDataPh, g->GetText(2, row)); });
     return g;
 }
 
@@ -120,6 +125,33 @@ void fill(Grid *g, std::vector<PackedRow> &&rows)
     g->SetMaxRows(5);
     for (int r = 1; r <= 5; ++r)
         g->SetText(1, r, QStringLiteral("11"));
+}
+
+std::vector<int> selectLaterTwins(Grid *g)
+{
+    std::vector<QString> addresses(size_t(g->MaxRows()));
+    std::vector<UrlKey::Numbered> links;
+    QHash<qint32, int> rowOf;
+    for (int r = 1; r <= g->MaxRows(); ++r) {
+        bool ok = false;
+        const qint32 n = g->GetText(2, r).toInt(&ok);
+        if (!ok)
+            continue;
+        addresses[size_t(r - 1)] = g->GetText(6, r);
+        links.push_back({n, addresses[size_t(r - 1)]});
+        rowOf.insert(n, r);
+    }
+    std::vector<int> rows;
+    for (const qint32 n : UrlKey::laterTwins(links))
+        rows.push_back(rowOf.value(n));
+    std::sort(rows.begin(), rows.end());
+    QItemSelection selection;
+    for (const int r : rows)
+        selection.select(g->model()->index(r - 1, 0), g->model()->index(r - 1, g->MaxCols() - 1));
+    g->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    if (!rows.empty())
+        g->scrollTo(g->model()->index(rows.front() - 1, 2));
+    return rows;
 }
 
 } // namespace MaintenanceGrids

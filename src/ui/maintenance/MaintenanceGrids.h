@@ -28,5 +28,8 @@ struct Contents
 bool read(Contents &out, QString *error);
 // Shows rows in a grid in one step; no rows show five placeholders without numbers.
 void fill(Grid *g, std::vector<PackedRow> &&rows);
+// Selects the link rows whose address is the same page as that of a row with a lower number
+// (all but the lowest number of each set) and returns them, ascending.
+std::vector<int> selectLaterTwins(Grid *links);
 
 } // namespace MaintenanceGrids

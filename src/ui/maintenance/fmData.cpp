@@ -28,8 +28,6 @@ fmData::fmData(QWidget *parent)
     resize(Twips::toPixelsX(11535), Twips::toPixelsY(6870) + menuBar->sizeHint().height());
 }
 
-fmData::~fmData() = default;
-
 void fmData::buildGrids()
 {
     vSpr[0] = MaintenanceGrids::groups(this);
@@ -39,6 +37,7 @@ void fmData::buildGrids()
         connect(vSpr[i], &Grid::BlockSelected, this, [this, i](int, int r1, int, int r2) {
             nSel1[i] = r1;
             nSel2[i] = r2;
+            twinRows.clear();
         });
         connect(vSpr[i], &Grid::RightClick, this,
                 [this, i](int, int, const QPoint &pos) { (i == 0 ? mnGrp : mnURL)->popup(pos); });
@@ -67,6 +66,7 @@ void fmData::buildMenus()
     mnURLItem[1]->setEnabled(false);
     mnURLItem[2] = mnURL->addSeparator();
     mnURLItem[3] = mnURL->addAction(QStringLiteral("行削除"), this, [this] { DelRows(1); });
+    mnURLItem[4] = mnURL->addAction(QStringLiteral("重複を選択"), this, &fmData::SelTwins);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -127,6 +127,7 @@ void fmData::LoadData()
     sDel[0].clear();
     sDel[1].clear();
     nSel1[0] = nSel1[1] = nSel2[0] = nSel2[1] = 0;
+    twinRows.clear();
     Usr::sGrpList = c.groupList;
     MaintenanceGrids::fill(vSpr[0], std::move(c.groups));
     vSpr[1]->TypeComboBoxList(4, c.names);
@@ -168,18 +169,36 @@ void fmData::InsRows(int index)
 void fmData::DelRows(int index)
 {
     bChg = true;
-    int start = 0, count = 0;
-    SelRange(index, start, count);
+    std::vector<int> rows;
+    if (index == 1 && !twinRows.empty()) {
+        rows = twinRows;
+    } else {
+        int start = 0, count = 0;
+        SelRange(index, start, count);
+        for (int r = qMax(start, 1); r < start + count && r <= vSpr[index]->MaxRows(); ++r)
+            rows.push_back(r);
+    }
+    removeRows(index, rows);
+}
+
+bool fmData::removeRows(int index, const std::vector<int> &rows)
+{
+    twinRows.clear();
     Grid *g = vSpr[index];
-    if (start < 1 || start > g->MaxRows())
-        return;
-    count = qMin(count, g->MaxRows() - start + 1);
-    for (int r = start; r < start + count; ++r) {
-        const QString number = g->GetText(2, r);
-        if (!number.isEmpty())
+    const qsizetype before = sDel[index].size();
+    for (const int r : rows) {
+        if (const QString number = g->GetText(2, r); !number.isEmpty())
             sDel[index] += number + u',';
     }
-    g->DeleteRows(start, count);
+    // From the last, so that the rows still to go keep their numbers.
+    for (auto r = rows.rbegin(); r != rows.rend(); ++r)
+        g->DeleteRows(*r, 1);
+    return sDel[index].size() != before;
+}
+
+void fmData::SelTwins()
+{
+    twinRows = MaintenanceGrids::selectLaterTwins(vSpr[1]);
 }
 
 void fmData::ChkLink()
@@ -194,21 +213,14 @@ void fmData::ChkLink()
 
 void fmData::DelDead()
 {
-    Grid *g = vSpr[1];
-    int r = 1;
-    while (r <= g->MaxRows()) {
-        if (g->GetText(7, r) != u"×") {
-            ++r;
-            continue;
-        }
-        // Taken out of the grid and deleted on the next save, like "行削除".
-        const QString number = g->GetText(2, r);
-        if (!number.isEmpty()) {
-            sDel[1] += number + u',';
-            bChg = true;
-        }
-        g->DeleteRows(r, 1);
+    // Taken out of the grid and deleted on the next save, like "行削除".
+    std::vector<int> rows;
+    for (int r = 1; r <= vSpr[1]->MaxRows(); ++r) {
+        if (vSpr[1]->GetText(7, r) == u"×")
+            rows.push_back(r);
     }
+    if (removeRows(1, rows))
+        bChg = true;
 }
 
 bool fmData::SaveData()

@@ -3,6 +3,8 @@
 #include <QDialog>
 #include <QString>
 
+#include <vector>
+
 class Grid;
 class QAction;
 class QMenu;
@@ -14,7 +16,6 @@ class fmData : public QDialog
     Q_OBJECT
 public:
     explicit fmData(QWidget *parent = nullptr);
-    ~fmData() override;
 
     // Centres the window in the area (twips), loads, shows it modally and destroys it.
     static void Act(int nX1, int nX2, int nY1, int nY2, QWidget *parent = nullptr);
@@ -28,6 +29,9 @@ public:
     void InsRows(int index);
     void DelRows(int index);
     void DelDead();
+    // Selects the link rows whose address is the same page as a row of a lower number's.
+    void SelTwins();
+    std::vector<int> twinRows; // rows "重複を選択" chose, ascending; "行削除" takes them
     void ChkLink();
     // The deadline of one address in the link check; tests shorten it.
     int linkDeadlineMs = 20000;
@@ -52,7 +56,7 @@ public:
     QMenu *mnURL = nullptr;
     QAction *mnFileItem[6] = {};
     QAction *mnGrpItem[2] = {};
-    QAction *mnURLItem[4] = {};
+    QAction *mnURLItem[5] = {};
 
 public Q_SLOTS:
     void reject() override;
@@ -65,4 +69,6 @@ private:
     void buildGrids();
     void buildMenus();
     void arrange();
+    // Takes rows (ascending) out of the grid; true when stored ones will go on the next save.
+    bool removeRows(int index, const std::vector<int> &rows);
 };

@@ -1,0 +1,113 @@
+#include "CollectionIndex.h"
+
+#include "store/LinkStore.h"
+
+bool CollectionIndex::build(QString *error)
+{
+    invalidate();
+    LinkList::Ordered list;
+    if (!LinkList::loadAll(list, error))
+        return false;
+    // The address keys cover every link, also those no list shows.
+    std::vector<QString> addresses;
+    std::vector<UrlKey::Numbered> keyed;
+    QHash<qint32, QString> titles;
+    const bool ok = LinkStore::forEachLink(
+        0,
+        [&](const LinkStore::LinkView &v) {
+            addresses.push_back(QString::fromUtf8(v.sURL));
+            keyed.push_back({qint32(v.nURL), {}});
+            titles.insert(qint32(v.nURL), QString::fromUtf8(v.sNam));
+        },
+        error);
+    if (!ok)
+        return false;
+    for (size_t i = 0; i < keyed.size(); ++i)
+        keyed[i].address = addresses[i];
+    m_twins.rebuild(keyed);
+    m_list = std::move(list);
+    std::vector<LinkSearch::Fields> fields;
+    fields.reserve(m_list.rows.size());
+    for (size_t i = 0; i < m_list.rows.size(); ++i) {
+        const PackedRow &r = m_list.rows[i];
+        fields.push_back({m_list.keys[i].number, r.cell(LinkList::Address), r.cell(LinkList::Title),
+                          r.cell(LinkList::Description)});
+        titles.remove(m_list.keys[i].number);
+    }
+    m_search.rebuild(fields);
+    m_titles = std::move(titles);
+    m_built = true;
+    return true;
+}
+
+void CollectionIndex::invalidate()
+{
+    m_built = false;
+    m_list = {};
+    m_search.clear();
+    m_twins.clear();
+    m_titles.clear();
+}
+
+void CollectionIndex::reorder()
+{
+    std::vector<qint32> numbers;
+    numbers.reserve(m_list.keys.size());
+    for (const LinkList::Ordered::Key &k : m_list.keys)
+        numbers.push_back(k.number);
+    m_search.setListOrder(numbers);
+}
+
+void CollectionIndex::saved(const LinkRecord &l)
+{
+    if (!m_built)
+        return;
+    m_list.place(l.nURL, l.sURL, l.nGrp, l.sNam, l.sMem, l.gSrt);
+    const QByteArray address = l.sURL.toUtf8(), title = l.sNam.toUtf8(),
+                     description = l.sMem.toUtf8();
+    m_search.upsert({l.nURL, address, title, description});
+    m_twins.insert(l.nURL, l.sURL);
+    m_titles.insert(l.nURL, l.sNam);
+    reorder();
+}
+
+void CollectionIndex::deleted(qint32 nURL)
+{
+    if (!m_built)
+        return;
+    m_list.remove(nURL);
+    m_search.remove(nURL);
+    m_twins.remove(nURL);
+    m_titles.remove(nURL);
+    reorder();
+}
+
+SearchResult CollectionIndex::find(QStringView query, const SearchResult *previous) const
+{
+    return m_search.find(query, previous);
+}
+
+std::vector<PackedRow> CollectionIndex::rowsOf(const SearchResult &result) const
+{
+    std::vector<PackedRow> rows;
+    rows.reserve(result.positions.size());
+    for (const qint32 p : result.positions) {
+        if (p >= 0 && size_t(p) < m_list.rows.size())
+            rows.push_back(m_list.rows[size_t(p)]);
+    }
+    return rows;
+}
+
+std::vector<CollectionIndex::Twin> CollectionIndex::twinsOf(const QString &address) const
+{
+    std::vector<Twin> out;
+    for (const qint32 n : m_twins.sharing(address)) {
+        QString title = m_titles.value(n);
+        for (size_t i = 0; title.isNull() && i < m_list.keys.size(); ++i) {
+            if (m_list.keys[i].number == n)
+                title = m_list.rows[i].text(LinkList::Title);
+        }
+        out.push_back({n, title});
+    }
+    return out;
+}
