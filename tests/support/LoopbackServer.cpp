@@ -47,7 +47,13 @@ LoopbackServer::LoopbackServer(QObject *parent)
     connect(&m_server, &QTcpServer::newConnection, this, &LoopbackServer::onNewConnection);
 }
 
-LoopbackServer::~LoopbackServer() { m_server.close(); }
+LoopbackServer::~LoopbackServer()
+{
+    m_server.close();
+    // Connections still open (a browser keeps some ready) go while the bookkeeping that their
+    // end touches still exists.
+    qDeleteAll(m_server.findChildren<QTcpSocket *>(Qt::FindDirectChildrenOnly));
+}
 
 bool LoopbackServer::start() { return m_server.listen(QHostAddress::LocalHost, 0); }
 quint16 LoopbackServer::port() const { return m_server.serverPort(); }

@@ -281,7 +281,10 @@ bool fmLink::Form_Load(QString *error)
         setGeometry(Twips::toPixelsX(nX1), Twips::toPixelsY(nY1), Twips::toPixelsX(nX2 - nX1),
                     Twips::toPixelsY(nY2 - nY1));
     }
-    WebBrow->GoSearch();
+    if (m_startAddress.isEmpty())
+        WebBrow->GoSearch();
+    else
+        WebBrow->Navigate(m_startAddress);
     EventWait::once();
     bLoading = false;
     QApplication::restoreOverrideCursor();
