@@ -75,8 +75,6 @@ public:
                                     QString *error = nullptr, QString *failedFolder = nullptr);
     // <the desktop's data folder>/Linkwell/usData/, ending in "/".
     static QString perUserDataFolder();
-    // The message for a data folder that could not be made or written.
-    static QString dataFolderFailure(const QString &folder, const QString &reason);
 
 private:
     QString GtElm(int mode, const QString &name);

@@ -124,6 +124,15 @@ bool requireDataFolder(QString *error)
     return false;
 }
 
+// The message for a data folder that could not be made or written.
+QString dataFolderFailure(const QString &folder, const QString &reason)
+{
+    return QStringLiteral("ﾃﾞｰﾀｰﾌｫﾙﾀﾞ ") + QDir::toNativeSeparators(folder)
+        + (QFileInfo(folder).isDir() ? QStringLiteral(" に書き込めません: ")
+                                     : QStringLiteral(" を作成できません: "))
+        + reason;
+}
+
 } // namespace
 
 QString yIni::helpBase()
@@ -198,12 +207,6 @@ QString yIni::chooseDataFolder(const QString &own, const QString &perUser, QStri
     if (folder.isEmpty() && error)
         *error = dataFolderFailure(asFolder(perUser), *error);
     return folder;
-}
-
-QString yIni::dataFolderFailure(const QString &folder, const QString &reason)
-{
-    return QStringLiteral("ﾃﾞｰﾀｰﾌｫﾙﾀﾞ ") + QDir::toNativeSeparators(folder)
-        + QStringLiteral(" を作成できないか書き込めません: ") + reason;
 }
 
 bool yIni::W_UserData(const QString &dataDir, QString *error)

@@ -317,6 +317,7 @@ private Q_SLOTS:
             QCOMPARE(p.exitCode(), 1);
             const QString err = stderrOf(p);
             QVERIFY2(err.contains(own) && err.contains(perUser), qPrintable(err));
+            QVERIFY(!err.contains(u'\r')); // a box's line break is a line end here
             QVERIFY(!QFileInfo::exists(dataHome + QStringLiteral("/Linkwell")));
             QCOMPARE(readFile(own + QStringLiteral("dbLink.mdb")), QByteArray("the user's links"));
             return;
