@@ -24,8 +24,14 @@ State &state()
 
 } // namespace
 
-void setTitle(const QString &t) { state().title = t; }
-QString title() { return state().title; }
+void setTitle(const QString &t)
+{
+    state().title = t;
+}
+QString title()
+{
+    return state().title;
+}
 
 bool message(const QString &text, Buttons buttons)
 {
@@ -41,8 +47,12 @@ bool message(const QString &text, Buttons buttons)
     }
     if (s.backend)
         return s.backend->message(s.title, text, buttons);
-    // No window system available: the message must still reach the user.
-    std::fprintf(stderr, "%s: %s\n", qPrintable(s.title), qPrintable(text));
+    // No window system available: the message must still reach the user, its line breaks
+    // (a CR alone in a box) as line ends.
+    QString lines = text;
+    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    lines.replace(u'\r', u'\n');
+    std::fprintf(stderr, "%s: %s\n", qPrintable(s.title), qPrintable(lines));
     return buttons == Buttons::Ok;
 }
 
@@ -62,7 +72,10 @@ QString saveFileName(const SaveRequest &request)
     return QString();
 }
 
-void setBackend(Backend *backend) { state().backend = backend; }
+void setBackend(Backend *backend)
+{
+    state().backend = backend;
+}
 
 void enableTestMode()
 {
@@ -73,9 +86,18 @@ void enableTestMode()
     s.shown.clear();
 }
 
-void setNextAnswer(bool ok) { state().answers.enqueue(ok); }
-void setNextFileName(const QString &path) { state().fileNames.enqueue(path); }
-QList<Shown> shown() { return state().shown; }
+void setNextAnswer(bool ok)
+{
+    state().answers.enqueue(ok);
+}
+void setNextFileName(const QString &path)
+{
+    state().fileNames.enqueue(path);
+}
+QList<Shown> shown()
+{
+    return state().shown;
+}
 
 QStringList shownTexts()
 {
@@ -85,6 +107,9 @@ QStringList shownTexts()
     return texts;
 }
 
-void clearShown() { state().shown.clear(); }
+void clearShown()
+{
+    state().shown.clear();
+}
 
 } // namespace Dialogs

@@ -2,9 +2,39 @@
 
 #include "Cp932.h"
 
+#include <QFile>
 #include <QSaveFile>
+#include <QScopeGuard>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace TextFile {
+namespace {
+
+QString kindOf(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return QStringLiteral("ﾌｫﾙﾀﾞです");
+    if (S_ISFIFO(mode))
+        return QStringLiteral("名前付きﾊﾟｲﾌﾟ(FIFO)です");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QStringLiteral("ﾃﾞﾊﾞｲｽです");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("ｿｹｯﾄです");
+    return QStringLiteral("通常のﾌｧｲﾙではありません");
+}
+
+ReadResult failed(QString *error, const QString &reason)
+{
+    if (error)
+        *error = reason;
+    return ReadResult::Failed;
+}
+
+} // namespace
 
 bool writeAtomic(const QString &path, const QByteArray &bytes, QString *error)
 {
@@ -30,7 +60,65 @@ bool writeAtomic(const QString &path, const QByteArray &bytes, QString *error)
 
 bool writeCp932(const QString &path, const QString &text, QString *error)
 {
+    if (!Cp932::isAvailable()) {
+        if (error)
+            *error = Cp932::unavailableText();
+        return false;
+    }
     return writeAtomic(path, Cp932::encode(text), error);
+}
+
+ReadResult readRegular(const QString &path, qint64 maxBytes, QByteArray *bytes, QString *error)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st = {};
+    if (::stat(name.constData(), &st) != 0) {
+        if (errno == ENOENT)
+            return ReadResult::Missing;
+        return failed(error, qt_error_string(errno));
+    }
+    if (!S_ISREG(st.st_mode))
+        return failed(error, kindOf(st.st_mode));
+    // Not blocking, in case something else took the file's place since.
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return failed(error, qt_error_string(errno));
+    const auto closeFd = qScopeGuard([fd] { ::close(fd); });
+    if (::fstat(fd, &st) != 0)
+        return failed(error, qt_error_string(errno));
+    if (!S_ISREG(st.st_mode))
+        return failed(error, kindOf(st.st_mode));
+    if (st.st_size > maxBytes)
+        return failed(error,
+                      QStringLiteral("大きすぎます(%1 ﾊﾞｲﾄ、上限 %2 ﾊﾞｲﾄ)")
+                          .arg(qint64(st.st_size))
+                          .arg(maxBytes));
+    QByteArray data;
+    data.resize(qsizetype(st.st_size));
+    qsizetype done = 0;
+    for (;;) {
+        if (done == data.size()) {
+            // The file may have grown since; never beyond the limit.
+            if (done >= maxBytes + 1)
+                break;
+            data.resize(qMin<qsizetype>(done + 4096, maxBytes + 1));
+        }
+        const ssize_t n = ::read(fd, data.data() + done, size_t(data.size() - done));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return failed(error, qt_error_string(errno));
+        }
+        if (n == 0)
+            break;
+        done += n;
+    }
+    if (done > maxBytes)
+        return failed(error, QStringLiteral("大きすぎます(上限 %1 ﾊﾞｲﾄ)").arg(maxBytes));
+    data.truncate(done);
+    if (bytes)
+        *bytes = data;
+    return ReadResult::Read;
 }
 
 } // namespace TextFile

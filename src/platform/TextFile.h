@@ -10,7 +10,14 @@ namespace TextFile {
 // Writes the bytes; on failure returns false, leaves any old file as it was and puts a
 // readable reason into *error.
 bool writeAtomic(const QString &path, const QByteArray &bytes, QString *error = nullptr);
-// Code page 932 text.
+// Code page 932 text. Without the platform's converter nothing is written.
 bool writeCp932(const QString &path, const QString &text, QString *error = nullptr);
+
+enum class ReadResult { Read, Missing, Failed };
+// Reads a whole regular file of at most maxBytes. Anything else (a folder, a FIFO, a device,
+// a socket, a larger file) is refused without reading from it, so it can neither block nor
+// fill the memory; *error then says why.
+ReadResult readRegular(const QString &path, qint64 maxBytes, QByteArray *bytes,
+                       QString *error = nullptr);
 
 } // namespace TextFile

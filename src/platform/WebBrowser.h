@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 class QWidget;
 
 // What the windows need of an embedded web browser. The real one sits on Qt WebEngine
@@ -35,6 +37,10 @@ public:
     // just before the last DocumentComplete; empty when nothing is loaded.
     virtual QString bodyText() const = 0;
     virtual QString bodyHtml() const = 0;
+    // The body's text (html false; lines ending in CR LF) or markup of the document as it is
+    // now, scripts' changes included. done comes later, from the event loop, with an empty
+    // text when nothing is loaded; never after the browser is gone.
+    virtual void fetchBody(bool html, std::function<void(const QString &)> done) = 0;
 
     virtual QString homePage() const = 0;
     virtual QString searchPage() const = 0;
@@ -43,7 +49,13 @@ public:
 
 Q_SIGNALS:
     // A document finished loading; address, title and text are available together.
-    void DocumentComplete(const QString &url, const QString &title, const QString &bodyText);
+    // loadFailed: the page could not be loaded (no such host, refused, offline ...); what is
+    // on show is the browser's own error page. A page the server answered, an error status
+    // such as 404 included, is no failure.
+    void DocumentComplete(const QString &url, const QString &title, const QString &bodyText,
+                          bool loadFailed);
+    // Comes just before the DocumentComplete of a failed load, with the browser's reason.
+    void LoadFailed(const QString &url, const QString &reason);
     // The page asked for a new window; it has been refused already.
     void NewWindow2();
 };

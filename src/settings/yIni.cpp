@@ -6,6 +6,7 @@
 #include "platform/TextFile.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -20,6 +21,8 @@ const QString kCrLf = QStringLiteral("\r\n");
 const QString kRoot = QStringLiteral("運用");
 const QString kRootEnd = QStringLiteral("</運用>");
 const QString kDeclaration = QStringLiteral("<?xml version='1.0' encoding='Shift-JIS' ?>");
+// The document holds at most 32,767 characters; a file much larger is not a settings file.
+constexpr qint64 kMaxFileBytes = 1024 * 1024;
 
 std::optional<QLocale> &pinnedLocale()
 {
@@ -220,24 +223,36 @@ void yIni::GetTxt(const QString &sFL, bool &bOk, QString *error)
         sFlPh.replace(m.capturedStart(), m.capturedLength(), QStringLiteral(".xml"));
 
     bOk = true;
-    QFile file(sFlPh);
-    if (QFileInfo::exists(sFlPh)) {
-        QByteArray bytes;
-        if (file.open(QIODevice::ReadOnly))
-            bytes = file.readAll();
-        if (!file.isOpen() || file.error() != QFileDevice::NoError) {
-            bOk = false;
-            bUnread = true;
-            if (error)
-                *error = file.errorString();
-        } else if (!bytes.isEmpty() && bytes.front() != '\r' && bytes.front() != '\n') {
-            // A file that starts with an empty line counts as empty.
-            sTxt = Cp932::decode(bytes);
-        }
-    } else if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+    const auto refuse = [&](const QString &what, const QString &reason) {
         bOk = false;
         if (error)
-            *error = file.errorString();
+            *error = QStringLiteral("ﾕｰｻﾞｰ環境ﾌｧｲﾙ(") + QDir::toNativeSeparators(sFlPh)
+                + QStringLiteral(") ") + what + QStringLiteral(": ") + reason;
+    };
+    QString reason;
+    if (!Cp932::isAvailable()) {
+        // The text could be neither read nor written back as it is.
+        bUnread = true;
+        refuse(QStringLiteral("を読み込めません"), Cp932::unavailableText());
+    } else {
+        QByteArray bytes;
+        switch (TextFile::readRegular(sFlPh, kMaxFileBytes, &bytes, &reason)) {
+        case TextFile::ReadResult::Read:
+            // A file that starts with an empty line counts as empty.
+            if (!bytes.isEmpty() && bytes.front() != '\r' && bytes.front() != '\n')
+                sTxt = Cp932::decodeKeepingBytes(bytes);
+            break;
+        case TextFile::ReadResult::Failed:
+            bUnread = true;
+            refuse(QStringLiteral("を読み込めません"), reason);
+            break;
+        case TextFile::ReadResult::Missing: {
+            QFile file(sFlPh);
+            if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+                refuse(QStringLiteral("を作成できません"), file.errorString());
+            break;
+        }
+        }
     }
     if (sTxt.isEmpty())
         sTxt = emptyDocument();
@@ -324,7 +339,7 @@ void yIni::SetTxt(bool &bOk, QString *error)
         return;
     }
     QString reason;
-    bOk = TextFile::writeCp932(sFlPh, sTxt, &reason);
+    bOk = TextFile::writeAtomic(sFlPh, Cp932::encodeKeepingBytes(sTxt), &reason);
     if (!bOk && error)
         *error = reason;
 }

@@ -15,8 +15,9 @@ public:
     // User folders and shortcuts.
 
     // Sets Usr::sDataPh (ending in "/") and creates the folder. An empty dataDir means the
-    // executable's folder + "usData/", or the per-user one when that cannot be made or written.
-    // On failure Usr::sDataPh names the folder that could not be made and *error says why.
+    // executable's folder + "usData/", or the per-user one when that cannot be made or written
+    // (see chooseDataFolder). On failure Usr::sDataPh names the folder that could not be made
+    // and *error says why, naming it; *error is empty when the user chose not to go on.
     bool W_UserData(const QString &dataDir = QString(), QString *error = nullptr);
     // Shortcuts: false (and *error) when the shortcut could not be written; nothing is opened.
     bool W_Help(const QString &sJob, QString *error = nullptr);
@@ -62,11 +63,22 @@ public:
     enum class Shortcut { Link, Application };
     static QString shortcutText(Shortcut kind, const QString &name, const QString &target);
 
+    // A folder the system keeps its programs in (where an installed program runs from), never
+    // a place for a user's data.
+    static bool isSystemProgramFolder(const QString &folder);
+
     // The first of the candidate folders that exists or can be made, and can be written.
     // Returns the folder chosen (ending in "/"), or an empty text with *error and *failedFolder
     // naming the last folder tried.
     static QString pickDataFolder(const QStringList &candidates, QString *error = nullptr,
                                   QString *failedFolder = nullptr);
+    // The folder beside the program (own) when it can be made and written, else perUser. When
+    // own holds a collection it cannot write, the user is asked first whether to go on with
+    // perUser; after a Cancel the result and *error are empty.
+    static QString chooseDataFolder(const QString &own, const QString &perUser,
+                                    QString *error = nullptr, QString *failedFolder = nullptr);
+    // <the desktop's data folder>/Linkwell/usData/, ending in "/".
+    static QString perUserDataFolder();
 
 private:
     QString GtElm(int mode, const QString &name);

@@ -124,6 +124,15 @@ bool requireDataFolder(QString *error)
     return false;
 }
 
+// The message for a data folder that could not be made or written.
+QString dataFolderFailure(const QString &folder, const QString &reason)
+{
+    return QStringLiteral("ﾃﾞｰﾀｰﾌｫﾙﾀﾞ ") + QDir::toNativeSeparators(folder)
+        + (QFileInfo(folder).isDir() ? QStringLiteral(" に書き込めません: ")
+                                     : QStringLiteral(" を作成できません: "))
+        + reason;
+}
+
 } // namespace
 
 QString yIni::helpBase()
@@ -162,20 +171,74 @@ QString yIni::pickDataFolder(const QStringList &candidates, QString *error, QStr
     return QString();
 }
 
+QString yIni::perUserDataFolder()
+{
+    // Named after the program, not after the executable's file name (which
+    // AppDataLocation would use): a renamed or "_dv" copy finds the same collection.
+    return asFolder(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+                    + QStringLiteral("/Linkwell/usData/"));
+}
+
+QString yIni::chooseDataFolder(const QString &own, const QString &perUser, QString *error,
+                               QString *failedFolder)
+{
+    QString reason;
+    const QString ownFolder = asFolder(own);
+    if (makePath(ownFolder, &reason) && isWritableFolder(ownFolder, &reason))
+        return ownFolder;
+    // A collection that cannot be written is not quietly replaced by another one.
+    if (QFileInfo::exists(ownFolder + QStringLiteral("dbLink.mdb"))) {
+        const bool goOn
+            = Dialogs::message(QStringLiteral("ﾃﾞｰﾀｰﾌｫﾙﾀﾞ ") + QDir::toNativeSeparators(ownFolder)
+                                   + QStringLiteral(" のﾘﾝｸ集に書き込めません: ") + reason + u'\r'
+                                   + QStringLiteral("ﾕｰｻﾞｰ別のﾃﾞｰﾀｰﾌｫﾙﾀﾞ ")
+                                   + QDir::toNativeSeparators(asFolder(perUser))
+                                   + QStringLiteral(" を使って続けますか?"),
+                               Dialogs::Buttons::OkCancel);
+        if (!goOn) {
+            if (error)
+                error->clear();
+            if (failedFolder)
+                *failedFolder = ownFolder;
+            return QString();
+        }
+    }
+    const QString folder = pickDataFolder({perUser}, error, failedFolder);
+    if (folder.isEmpty() && error)
+        *error = dataFolderFailure(asFolder(perUser), *error);
+    return folder;
+}
+
+bool yIni::isSystemProgramFolder(const QString &folder)
+{
+    const QString f = QDir::cleanPath(QFileInfo(folder).canonicalFilePath());
+    for (const char *system : {"/bin", "/sbin", "/usr/bin", "/usr/sbin", "/usr/games",
+                               "/usr/local/bin", "/usr/local/sbin", LINKWELL_INSTALL_BINDIR}) {
+        if (f == QDir::cleanPath(QString::fromUtf8(system)))
+            return true;
+    }
+    return false;
+}
+
 bool yIni::W_UserData(const QString &dataDir, QString *error)
 {
-    QStringList candidates;
-    if (!dataDir.isEmpty()) {
-        candidates << dataDir;
-    } else {
-        candidates << QCoreApplication::applicationDirPath() + QStringLiteral("/usData/");
-        // A system-wide install cannot keep data next to the program.
-        const QString perUser = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-        if (!perUser.isEmpty())
-            candidates << perUser + QStringLiteral("/usData/");
-    }
     QString failed;
-    const QString folder = pickDataFolder(candidates, error, &failed);
+    QString folder;
+    if (!dataDir.isEmpty()) {
+        folder = pickDataFolder({dataDir}, error, &failed);
+        if (folder.isEmpty() && error)
+            *error = dataFolderFailure(failed, *error);
+    } else if (isSystemProgramFolder(QCoreApplication::applicationDirPath())) {
+        // Installed system-wide: never beside the program, even when root could write there.
+        folder = pickDataFolder({perUserDataFolder()}, error, &failed);
+        if (folder.isEmpty() && error)
+            *error = dataFolderFailure(failed, *error);
+    } else {
+        // A system-wide install cannot keep data next to the program.
+        folder
+            = chooseDataFolder(QCoreApplication::applicationDirPath() + QStringLiteral("/usData/"),
+                               perUserDataFolder(), error, &failed);
+    }
     Usr::sDataPh = folder.isEmpty() ? failed : folder;
     return !folder.isEmpty();
 }
@@ -200,7 +263,8 @@ bool yIni::F_ChkSb(const QString &sPh, const QStringList &Ary, QString *error)
         if (QFileInfo(path).isDir())
             continue;
         if (all && error)
-            *error = QDir::toNativeSeparators(path) + QStringLiteral(": ") + reasonOf(ec, path);
+            *error = QStringLiteral("ﾌｫﾙﾀﾞ ") + QDir::toNativeSeparators(path)
+                + QStringLiteral(" を作成できません: ") + reasonOf(ec, path);
         all = false;
     }
     return all;

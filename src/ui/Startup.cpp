@@ -1,6 +1,7 @@
 #include "Startup.h"
 
 #include "app/Usr.h"
+#include "platform/Cp932.h"
 #include "platform/Dialogs.h"
 #include "platform/widgets/QtDialogs.h"
 #include "settings/yIni.h"
@@ -9,10 +10,14 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFileInfo>
+#include <QIcon>
 #include <QLockFile>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <QUrl>
 #include <QWidget>
 
 #include <csignal>
@@ -57,6 +62,19 @@ void closeOnTerminate(QObject *parent)
     sigaction(SIGINT, &sa, nullptr);
 }
 
+// Why the lock file could not be made: QLockFile keeps no system error, so the folder is
+// asked directly.
+QString lockFailure(const QString &lockPath, QLockFile::LockError error)
+{
+    QFile probe(lockPath + QStringLiteral(".probe"));
+    if (!probe.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return probe.errorString();
+    probe.close();
+    probe.remove();
+    return error == QLockFile::PermissionError ? QStringLiteral("書き込みが許可されていません")
+                                               : QStringLiteral("原因不明のｴﾗｰです");
+}
+
 // A failure that ends the start: one message, then exit status 1.
 int fail(const QString &text)
 {
@@ -66,13 +84,46 @@ int fail(const QString &text)
 
 } // namespace
 
-QWidget *ownerWindow() { return g_owner; }
+QWidget *ownerWindow()
+{
+    return g_owner;
+}
+
+QString startAddress(const QString &argument, QString *error)
+{
+    const auto refuse = [&](const QString &why) {
+        if (error)
+            *error = QStringLiteral("ｱﾄﾞﾚｽ ") + argument + QStringLiteral(" は開けません: ") + why;
+        return QString();
+    };
+    if (argument.isEmpty())
+        return QString();
+    static const QRegularExpression scheme(QStringLiteral("^([A-Za-z][A-Za-z0-9+.-]+):"));
+    const QRegularExpressionMatch m = scheme.match(argument);
+    if (m.hasMatch() && !QFileInfo::exists(argument)) {
+        const QString name = m.captured(1).toLower();
+        const QUrl url(argument, QUrl::StrictMode);
+        if (name != u"http" && name != u"https" && name != u"file")
+            return refuse(QStringLiteral("http, https, file 以外のｱﾄﾞﾚｽです"));
+        if (!url.isValid() || (name != u"file" && url.host().isEmpty()))
+            return refuse(QStringLiteral("ｱﾄﾞﾚｽの形が正しくありません"));
+        return url.toString();
+    }
+    // A local file, relative to the folder the program was started in.
+    const QFileInfo file(argument);
+    if (!file.exists())
+        return refuse(QStringLiteral("ﾌｧｲﾙがありません"));
+    return QUrl::fromLocalFile(file.absoluteFilePath()).toString();
+}
 
 int Main(int argc, char *argv[])
 {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     closeOnTerminate(&app);
+    // The desktop's own icon and entry, when installed.
+    QGuiApplication::setDesktopFileName(QStringLiteral("linkwell"));
+    QGuiApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("linkwell")));
 
     // The program name from the executable's name.
     sPgName = programNameFrom(QCoreApplication::applicationFilePath());
@@ -93,7 +144,31 @@ int Main(int argc, char *argv[])
         QStringLiteral("Keep the link database, settings and page images in <dir>."),
         QStringLiteral("dir"));
     parser.addOption(dataDirOption);
+    parser.addPositionalArgument(
+        QStringLiteral("address"),
+        QStringLiteral("Start on this page (http, https or file address, or a local file) "
+                       "instead of the search page."),
+        QStringLiteral("[address]"));
     parser.process(app);
+    if (parser.positionalArguments().size() > 1) {
+        Dialogs::message(QStringLiteral("開くｱﾄﾞﾚｽは1つだけ指定してください: ")
+                         + parser.positionalArguments().join(u' '));
+        return 2;
+    }
+    QString error;
+    QString address;
+    if (!parser.positionalArguments().isEmpty()) {
+        address = startAddress(parser.positionalArguments().constFirst(), &error);
+        // The program still starts, on its usual page.
+        if (address.isEmpty())
+            Dialogs::message(error);
+    }
+
+    // Without the converter the settings could be neither read nor written as they are:
+    // nothing is made or written.
+    if (!Cp932::isAvailable())
+        return fail(Cp932::unavailableText() + QStringLiteral(": ") + sPgName
+                    + QStringLiteral(" を終了します"));
 
     // The one settings object.
     auto ini = std::make_unique<yIni>();
@@ -103,15 +178,21 @@ int Main(int argc, char *argv[])
     auto owner = std::make_unique<QWidget>();
     owner->setObjectName(QStringLiteral("ownerWindow"));
     g_owner = owner.get();
-    QString error;
     if (!Ini->W_UserData(parser.value(dataDirOption), &error))
-        return fail(error);
+        return error.isEmpty() ? 1 : fail(error); // empty: the user chose not to go on
 
     // One running program per data folder.
-    QLockFile lock(sDataPh + QStringLiteral("linkwell.lock"));
+    const QString lockPath = sDataPh + QStringLiteral("linkwell.lock");
+    if (QFileInfo::exists(lockPath) && !QFileInfo(lockPath).isFile())
+        return fail(QStringLiteral("ﾛｯｸﾌｧｲﾙ ") + QDir::toNativeSeparators(lockPath)
+                    + QStringLiteral(" を作成できません: 同じ名前のﾌｧｲﾙ以外のものがあります"));
+    QLockFile lock(lockPath);
     if (!lock.tryLock(0)) {
-        return fail(QStringLiteral("ﾃﾞｰﾀｰﾌｫﾙﾀﾞ ") + QDir::toNativeSeparators(sDataPh)
-                    + QStringLiteral(" は他の ") + sPgName + QStringLiteral(" が使用中です"));
+        if (lock.error() == QLockFile::LockFailedError)
+            return fail(QStringLiteral("ﾃﾞｰﾀｰﾌｫﾙﾀﾞ ") + QDir::toNativeSeparators(sDataPh)
+                        + QStringLiteral(" は他の ") + sPgName + QStringLiteral(" が使用中です"));
+        return fail(QStringLiteral("ﾛｯｸﾌｧｲﾙ ") + QDir::toNativeSeparators(lockPath)
+                    + QStringLiteral(" を作成できません: ") + lockFailure(lockPath, lock.error()));
     }
 
     // "Doc" and "Pic".
@@ -129,6 +210,8 @@ int Main(int argc, char *argv[])
     auto main = std::make_unique<fmLink>();
     g_main = main.get();
     QObject::connect(main.get(), &fmLink::unloaded, &app, [] { EndApp(); });
+    if (!address.isEmpty())
+        main->setStartAddress(address);
     if (!main->Form_Load(&error))
         return fail(error);
 

@@ -2,11 +2,13 @@
 #include "platform/Dialogs.h"
 #include "platform/Shell.h"
 #include "settings/yIni.h"
+#include "support/WithoutRootAccess.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -145,6 +147,84 @@ private Q_SLOTS:
         QCOMPARE(yIni::pickDataFolder({blocked, last}, &error, &failed), QString());
         QVERIFY(!error.isEmpty());
         QCOMPARE(failed, last);
+    }
+
+    // A collection beside the program that cannot be written is not quietly replaced by an
+    // empty one: the user is asked, naming both folders, and a Cancel chooses none. Without a
+    // collection there, the per-user folder is taken without a question.
+    void unwritableCollectionAsksFirst_data()
+    {
+        QTest::addColumn<bool>("collection");
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<bool>("perUserChosen");
+        QTest::newRow("collection, OK") << true << true << true;
+        QTest::newRow("collection, Cancel") << true << false << false;
+        QTest::newRow("no collection") << false << true << true;
+    }
+    void unwritableCollectionAsksFirst()
+    {
+        QFETCH(bool, collection);
+        QFETCH(bool, answer);
+        QFETCH(bool, perUserChosen);
+        const QString base = fresh();
+        const QString own = base + QStringLiteral("/prog/usData/");
+        const QString perUser = base + QStringLiteral("/data/Linkwell/usData/");
+        QVERIFY(QDir().mkpath(own));
+        if (collection)
+            writeFile(own + QStringLiteral("dbLink.mdb"));
+        QVERIFY(QFile::setPermissions(own, QFile::ReadOwner | QFile::ExeOwner));
+        const auto restore = qScopeGuard([&] {
+            QFile::setPermissions(own, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        });
+        Dialogs::setNextAnswer(answer);
+        QString error, failed;
+        QString chosen;
+        {
+            WithoutRootAccess noRoot;
+            chosen = yIni::chooseDataFolder(own, perUser, &error, &failed);
+        }
+        QCOMPARE(chosen, perUserChosen ? perUser : QString());
+        QCOMPARE(QFileInfo(perUser).isDir(), perUserChosen);
+        QVERIFY2(error.isEmpty(), qPrintable(error)); // a Cancel is no failure to report
+        QCOMPARE(Dialogs::shown().size(), collection ? 1 : 0);
+        if (collection) {
+            const Dialogs::Shown asked = Dialogs::shown().first();
+            QCOMPARE(asked.buttons, Dialogs::Buttons::OkCancel);
+            QVERIFY2(asked.text.contains(own) && asked.text.contains(perUser),
+                     qPrintable(asked.text));
+        }
+        if (!perUserChosen)
+            QCOMPARE(failed, own);
+        QCOMPARE(entries(own),
+                 collection ? QStringList {QStringLiteral("dbLink.mdb")} : QStringList());
+    }
+
+    // The per-user folder is named after the program, however the executable is named.
+    void perUserFolderIsNamedAfterTheProgram()
+    {
+        const QString name = QCoreApplication::applicationName();
+        QCoreApplication::setApplicationName(QStringLiteral("renamed-copy"));
+        const QString folder = yIni::perUserDataFolder();
+        QCoreApplication::setApplicationName(name);
+        QCOMPARE(folder, m_dir.filePath(QStringLiteral("data-home/Linkwell/usData/")));
+    }
+
+    // An installed program never keeps data beside itself, even where root could write.
+    void systemProgramFolders_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<bool>("system");
+        QTest::newRow("/usr/bin") << "/usr/bin" << true;
+        QTest::newRow("with a step back") << "/usr/lib/../bin" << true;
+        QTest::newRow("/usr/local/bin") << "/usr/local/bin/" << true;
+        QTest::newRow("a portable folder") << m_dir.path() << false;
+        QTest::newRow("/usr") << "/usr" << false;
+    }
+    void systemProgramFolders()
+    {
+        QFETCH(QString, folder);
+        QFETCH(bool, system);
+        QCOMPARE(yIni::isSystemProgramFolder(folder), system);
     }
 
     void subFolders()

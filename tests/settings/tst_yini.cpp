@@ -1,5 +1,6 @@
 #include "platform/Cp932.h"
 #include "platform/Dialogs.h"
+#include "platform/TextFile.h"
 #include "settings/yIni.h"
 
 #include <QDate>
@@ -7,10 +8,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -154,6 +157,86 @@ private Q_SLOTS:
         again.GetGtx(QStringLiteral("画面"));
         QCOMPARE(typed(again.vGtVal(QStringLiteral("PC_SIZE"), 0)), typed(50.0));
         QCOMPARE(readBytes(path), expected);
+    }
+
+    // Text the program does not change comes back byte for byte, whatever it holds: bytes
+    // that are no code page 932 character, characters with two codes, a user-defined
+    // character, text in UTF-8; in the group the program changes and in another one.
+    void untouchedBytesComeBack_data()
+    {
+        QTest::addColumn<QByteArray>("raw");
+        QTest::addColumn<QByteArray>("tail"); // after the root end tag
+        const auto row = [](const char *name, const QByteArray &raw, const QByteArray &tail = {}) {
+            QTest::newRow(name) << raw << tail;
+        };
+        row("81 20, no second byte", "\x81\x20");
+        row("FF", "\xFF");
+        row("A0", "\xA0");
+        row("FD", "\xFD");
+        row("80", "\x80");
+        row("85 40, unassigned", "\x85\x40");
+        row("lone final 82", "", "\x82");
+        row("lead byte before a tag", "\x82");
+        row("EE EF, also FA 40", "\xEE\xEF");
+        row("ED 40, also FA 5C", "\xED\x40");
+        row("FA 54, also 81 CA", "\xFA\x54");
+        row("87 90, also 81 E0", "\x87\x90");
+        row("user-defined F0 40", "\xF0\x40");
+        row("UTF-8", QStringLiteral("画面 ü ™ 〜").toUtf8());
+        row("control bytes", QByteArray("\x01\x1a\x1c\x7f\t", 5));
+        row("plain Shift-JIS", "\x83\x65\x83\x58\x83\x67 \xb1\xb2");
+    }
+    void untouchedBytesComeBack()
+    {
+        QFETCH(QByteArray, raw);
+        QFETCH(QByteArray, tail);
+        const auto file = [&](const char *size) -> QByteArray {
+            return QByteArray("<?xml version='1.0' encoding='Shift-JIS' ?>\r\n"
+                              "<\x89\x5e\x97\x70>\r\n"
+                              "   <\x89\xe6\x96\xca>\r\n"
+                              "      <PC_SIZE>")
+                + size + "</PC_SIZE>\r\n      <NOTE>" + raw
+                + "</NOTE>\r\n"
+                  "   </\x89\xe6\x96\xca>\r\n"
+                  "   <\x91\xbc>\r\n      <X>"
+                + raw + "</X>\r\n   </\x91\xbc>\r\n</\x89\x5e\x97\x70>" + tail;
+        };
+        const QString path = freshPath();
+        writeBytes(path, file("75"));
+        yIni ini;
+        bool ok = false;
+        ini.GetTxt(path, ok);
+        QVERIFY(ok);
+        ini.GetGtx(QStringLiteral("画面"));
+        QCOMPARE(typed(ini.vGtVal(QStringLiteral("PC_SIZE"), 0)), typed(75.0));
+        ini.SetVal(QStringLiteral("PC_SIZE"), 50);
+        ini.SetGtx();
+        ini.SetTxt(ok);
+        QVERIFY(ok);
+        QCOMPARE(readBytes(path), file("50"));
+        QVERIFY(Dialogs::shown().isEmpty());
+    }
+
+    // A file an editor saved as UTF-8 keeps every byte; the program's group is added after it.
+    void aFileInUtf8IsKept()
+    {
+        const QByteArray utf8
+            = document(QStringLiteral("   <他>\r\n      <X>ü</X>\r\n   </他>\r\n")).toUtf8();
+        const QString path = freshPath();
+        writeBytes(path, utf8);
+        yIni ini;
+        bool ok = false;
+        ini.GetTxt(path, ok);
+        ini.GetGtx(QStringLiteral("画面"));
+        ini.SetVal(QStringLiteral("PC_SIZE"), 50);
+        ini.SetGtx();
+        ini.SetTxt(ok);
+        QVERIFY(ok);
+        const QByteArray written = readBytes(path);
+        QCOMPARE(written.left(utf8.size()), utf8);
+        QCOMPARE(written.mid(utf8.size()),
+                 Cp932::encode(QStringLiteral("\r\n   <画面>\r\n      <PC_SIZE>50</PC_SIZE>\r\n"
+                                              "   </画面>\r\n</運用>")));
     }
 
     // An unreadable value or group gives the default and one message; a key in another letter
@@ -360,6 +443,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("how");
         QTest::addColumn<bool>("readable");
         QTest::newRow("read: socket in the way") << "socket" << false;
+        QTest::newRow("read: FIFO, which would block") << "fifo" << false;
+        QTest::newRow("read: a folder") << "folder" << false;
+        QTest::newRow("read: a device without end") << "device" << false;
+        QTest::newRow("read: larger than 1 MiB") << "large" << false;
         QTest::newRow("read: folder missing") << "missing" << false;
         QTest::newRow("write: name too long for the temporary file") << "long" << true;
         QTest::newRow("write: file replaced by a folder") << "replaced" << true;
@@ -383,15 +470,27 @@ private Q_SLOTS:
             const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
             QVERIFY(::bind(fd, reinterpret_cast<const sockaddr *>(&addr), sizeof addr) == 0);
             ::close(fd);
+        } else if (how == u"fifo") {
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        } else if (how == u"folder") {
+            QVERIFY(QDir().mkdir(path));
+        } else if (how == u"device") {
+            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+        } else if (how == u"large") {
+            writeBytes(kept, Cp932::encode(old));
+            QFile f(kept);
+            QVERIFY(f.resize(1024 * 1024 + 1));
         } else if (how != u"missing") {
             writeBytes(kept, Cp932::encode(old));
         }
+        const QByteArray before = how == u"large" ? readBytes(kept) : QByteArray();
         yIni ini;
         bool ok = !readable;
         QString error;
         ini.GetTxt(path, ok, &error);
         QCOMPARE(ok, readable);
         QCOMPARE(error.isEmpty(), readable);
+        QVERIFY2(readable || error.contains(path), qPrintable(error));
         QCOMPARE(ini.documentText(), readable ? old : kEmptyDoc);
         ini.GetGtx(QStringLiteral("画面"));
         ini.SetVal(QStringLiteral("PC_SIZE"), 32);
@@ -412,13 +511,75 @@ private Q_SLOTS:
             QVERIFY(!QFileInfo::exists(folder)); // never made by a write
             return;
         }
-        if (how == u"socket")
+        if (how == u"large")
+            QCOMPARE(readBytes(kept), before);
+        else if (how == u"device")
+            QCOMPARE(QFileInfo(path).symLinkTarget(), QStringLiteral("/dev/zero"));
+        else if (how == u"socket" || how == u"fifo" || how == u"folder")
             QVERIFY(QFileInfo::exists(path) && !QFileInfo(path).isFile());
         else
             QCOMPARE(Cp932::decode(readBytes(kept)), old);
         // No temporary file is left beside it.
-        QCOMPARE(QDir(QFileInfo(kept).path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
+        const QDir::Filters listed = QDir::Files | QDir::Hidden | QDir::System
+            | (how == u"folder" ? QDir::Dirs | QDir::NoDotAndDotDot : QDir::Filters());
+        QCOMPARE(QDir(QFileInfo(kept).path()).entryList(listed),
                  QStringList {QFileInfo(kept).fileName()});
+    }
+
+    // The largest file read is 1 MiB.
+    void aFileOfOneMiBIsRead()
+    {
+        const QString path = freshPath();
+        QByteArray bytes
+            = Cp932::encode(screenDocument(line(QStringLiteral("PC_SIZE"), QStringLiteral("75"))));
+        bytes += QByteArray(1024 * 1024 - bytes.size(), ' ');
+        writeBytes(path, bytes);
+        yIni ini;
+        bool ok = false;
+        QString error;
+        ini.GetTxt(path, ok, &error);
+        QVERIFY2(ok, qPrintable(error));
+        ini.GetGtx(QStringLiteral("画面"));
+        QCOMPARE(typed(ini.vGtVal(QStringLiteral("PC_SIZE"), 0)), typed(75.0));
+    }
+
+    // Without the code page 932 converter nothing is read, made or written, and the reason
+    // names the file.
+    void withoutTheConverterNothingIsWritten_data()
+    {
+        QTest::addColumn<bool>("exists");
+        QTest::newRow("file missing") << false;
+        QTest::newRow("file exists") << true;
+    }
+    void withoutTheConverterNothingIsWritten()
+    {
+        QFETCH(bool, exists);
+        const QString path = freshPath();
+        const QByteArray old
+            = "<?xml version='1.0' encoding='Shift-JIS' ?>\r\n<\x89\x5e\x97\x70>\r\n"
+              "</\x89\x5e\x97\x70>";
+        if (exists)
+            writeBytes(path, old);
+        Cp932::setConverterName("no-such-code-page");
+        const auto restore = qScopeGuard([] { Cp932::setConverterName({}); });
+        QVERIFY(!Cp932::isAvailable());
+        yIni ini;
+        bool ok = true;
+        QString error;
+        ini.GetTxt(path, ok, &error);
+        QVERIFY(!ok);
+        QVERIFY2(error.contains(path) && error.contains(Cp932::unavailableText()),
+                 qPrintable(error));
+        ini.GetGtx(QStringLiteral("画面"));
+        ini.SetVal(QStringLiteral("PC_SIZE"), 50);
+        ini.SetGtx();
+        ok = true;
+        ini.SetTxt(ok);
+        QVERIFY(!ok);
+        QVERIFY(!TextFile::writeCp932(path, QStringLiteral("x"), &error));
+        QCOMPARE(QFileInfo::exists(path), exists);
+        if (exists)
+            QCOMPARE(readBytes(path), old);
     }
 
     void setTxtBeforeGetTxtWritesNothing()

@@ -3,6 +3,7 @@
 #include "platform/WebBrowser.h"
 
 #include <QStringList>
+#include <QTimer>
 
 // A browser without a page: records what the window asks of it and completes documents when
 // the test says so.
@@ -12,7 +13,11 @@ class FakeBrowser : public WebBrowser
 public:
     using WebBrowser::WebBrowser;
 
-    void Navigate(const QString &address) override { calls << QStringLiteral("Navigate ") + address; location = address; }
+    void Navigate(const QString &address) override
+    {
+        calls << QStringLiteral("Navigate ") + address;
+        location = address;
+    }
     void GoBack() override { calls << QStringLiteral("GoBack"); }
     void GoForward() override { calls << QStringLiteral("GoForward"); }
     void GoHome() override { calls << QStringLiteral("GoHome"); }
@@ -25,6 +30,15 @@ public:
     QString LocationName() const override { return title; }
     QString bodyText() const override { return text; }
     QString bodyHtml() const override { return html; }
+    // The document as it is now: liveText and liveHtml, which a test may change after the
+    // document completed, as a page's scripts would.
+    void fetchBody(bool wantHtml, std::function<void(const QString &)> done) override
+    {
+        calls << QStringLiteral("fetchBody %1")
+                     .arg(wantHtml ? QStringLiteral("html") : QStringLiteral("text"));
+        const QString body = location.isEmpty() ? QString() : wantHtml ? liveHtml : liveText;
+        QTimer::singleShot(0, this, [done = std::move(done), body] { done(body); });
+    }
     QString homePage() const override { return home; }
     QString searchPage() const override { return search; }
     void setHomePage(const QString &a) override { home = a; }
@@ -35,10 +49,21 @@ public:
     {
         location = url;
         title = pageTitle;
-        text = pageText;
-        Q_EMIT DocumentComplete(url, pageTitle, pageText);
+        text = liveText = pageText;
+        liveHtml = html;
+        Q_EMIT DocumentComplete(url, pageTitle, pageText, false);
+    }
+    // A load that failed: the browser's error page is on show under the address.
+    void fail(const QString &url, const QString &reason, const QString &errorPageText = QString())
+    {
+        location = url;
+        title = url;
+        text = liveText = errorPageText;
+        Q_EMIT LoadFailed(url, reason);
+        Q_EMIT DocumentComplete(url, title, errorPageText, true);
     }
 
     QStringList calls;
     QString location, title, text, html, home, search;
+    QString liveText, liveHtml;
 };

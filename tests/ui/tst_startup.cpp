@@ -1,4 +1,7 @@
 #include "platform/Cp932.h"
+#include "support/LoopbackServer.h"
+#include "support/WithoutRootAccess.h"
+#include "ui/Startup.h"
 
 #include <QDir>
 #include <QFile>
@@ -6,8 +9,28 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 #include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+} // namespace
 
 // Start-up and shutdown of the real program, offscreen, in a temporary data folder.
 class TestStartup : public QObject
@@ -19,7 +42,15 @@ private:
 
     QString dataDir(const QString &name) const { return m_tmp.filePath(name) + u'/'; }
 
-    void startProgram(QProcess &p, const QString &dir, const QStringList &more = {})
+    struct Run
+    {
+        QStringList args;
+        QString exe = QStringLiteral(LINKWELL_EXE);
+        QString dataHome; // XDG_DATA_HOME, when set
+        bool noRoot = false; // without root's way past file permissions
+    };
+
+    void start(QProcess &p, const Run &run)
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("LINKWELL_NONINTERACTIVE"), QStringLiteral("1"));
@@ -29,10 +60,24 @@ private:
         env.insert(QStringLiteral("LINKWELL_HOME_URL"), QStringLiteral("about:blank"));
         env.insert(QStringLiteral("ASAN_OPTIONS"),
                    QStringLiteral("new_delete_type_mismatch=0:detect_leaks=0"));
+        env.insert(QStringLiteral("HOME"), m_tmp.filePath(QStringLiteral("home")));
+        if (!run.dataHome.isEmpty())
+            env.insert(QStringLiteral("XDG_DATA_HOME"), run.dataHome);
         p.setProcessEnvironment(env);
-        p.start(QStringLiteral(LINKWELL_EXE), QStringList{QStringLiteral("--data-dir"), dir} + more);
+        if (run.noRoot)
+            p.setChildProcessModifier(&WithoutRootAccess::dropForChild);
+        p.start(run.exe, run.args);
         QVERIFY(p.waitForStarted());
     }
+
+    void startProgram(QProcess &p, const QString &dir, const QStringList &more = {})
+    {
+        Run run;
+        run.args = QStringList {QStringLiteral("--data-dir"), dir} + more;
+        start(p, run);
+    }
+
+    static QString stderrOf(QProcess &p) { return QString::fromUtf8(p.readAllStandardError()); }
 
     // Running once its lock is held and its database exists.
     static bool waitReady(const QString &dir)
@@ -68,13 +113,13 @@ private Q_SLOTS:
 
         QFile f(dir + QStringLiteral("User.xml"));
         QVERIFY(f.open(QIODevice::ReadOnly));
-        const QByteArray expected = Cp932::encode(
-            QStringLiteral("<?xml version='1.0' encoding='Shift-JIS' ?>\r\n"
-                           "<運用>\r\n"
-                           "   <画面>\r\n"
-                           "      <PC_SIZE>50</PC_SIZE>\r\n"
-                           "   </画面>\r\n"
-                           "</運用>"));
+        const QByteArray expected
+            = Cp932::encode(QStringLiteral("<?xml version='1.0' encoding='Shift-JIS' ?>\r\n"
+                                           "<運用>\r\n"
+                                           "   <画面>\r\n"
+                                           "      <PC_SIZE>50</PC_SIZE>\r\n"
+                                           "   </画面>\r\n"
+                                           "</運用>"));
         QCOMPARE(f.readAll(), expected);
         QVERIFY(!QFile::exists(dir + QStringLiteral("linkwell.lock")));
     }
@@ -120,7 +165,8 @@ private Q_SLOTS:
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), junk);
         const QStringList entries = QDir(dir).entryList(QDir::Files);
-        QVERIFY2(!entries.contains(QStringLiteral("dbLink.mdb-journal")), qPrintable(entries.join(u',')));
+        QVERIFY2(!entries.contains(QStringLiteral("dbLink.mdb-journal")),
+                 qPrintable(entries.join(u',')));
     }
 
     void secondInstanceIsRefused()
@@ -140,12 +186,217 @@ private Q_SLOTS:
         QCOMPARE(first.exitCode(), 0);
     }
 
+    // A start-up that cannot go on says which file or folder and why, ends with status 1 and
+    // leaves what is there as it was: a FIFO or a device as the settings file neither blocks
+    // the start nor is read.
+    void failuresNameTheirFile_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("named"); // below the data folder; "." for the folder
+        QTest::addColumn<bool>("noRoot");
+        QTest::newRow("data folder is a file") << "datafile"
+                                               << "." << false;
+        QTest::newRow("data folder not writable") << "readonly"
+                                                  << "." << true;
+        QTest::newRow("settings file is a folder") << "xmlfolder"
+                                                   << "User.xml" << false;
+        QTest::newRow("settings file is a FIFO") << "fifo"
+                                                 << "User.xml" << false;
+        QTest::newRow("settings file is a device") << "device"
+                                                   << "User.xml" << false;
+        QTest::newRow("settings file not readable") << "unreadable"
+                                                    << "User.xml" << true;
+        QTest::newRow("settings file over 1 MiB") << "large"
+                                                  << "User.xml" << false;
+        QTest::newRow("Doc is a file") << "docfile"
+                                       << "Doc" << false;
+        QTest::newRow("lock file is a folder") << "lockfolder"
+                                               << "linkwell.lock" << false;
+    }
+    void failuresNameTheirFile()
+    {
+        QFETCH(QString, how);
+        QFETCH(QString, named);
+        QFETCH(bool, noRoot);
+        const QString dir = dataDir(QStringLiteral("fail-") + how);
+        const QString xml = dir + QStringLiteral("User.xml");
+        const QByteArray settings = "<?xml version='1.0' encoding='Shift-JIS' ?>\r\n";
+        if (how == u"datafile") {
+            QVERIFY(
+                QDir().mkpath(QFileInfo(m_tmp.filePath(QStringLiteral("fail-datafile"))).path()));
+            writeFile(m_tmp.filePath(QStringLiteral("fail-datafile")), "notes");
+        } else {
+            QVERIFY(QDir().mkpath(dir));
+        }
+        if (how == u"readonly")
+            QVERIFY(QFile::setPermissions(dir, QFile::ReadOwner | QFile::ExeOwner));
+        else if (how == u"xmlfolder")
+            QVERIFY(QDir().mkdir(xml));
+        else if (how == u"fifo")
+            QCOMPARE(::mkfifo(QFile::encodeName(xml).constData(), 0600), 0);
+        else if (how == u"device")
+            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), xml));
+        else if (how == u"unreadable" || how == u"large")
+            writeFile(xml, settings);
+        else if (how == u"docfile")
+            writeFile(dir + QStringLiteral("Doc"), "notes");
+        else if (how == u"lockfolder")
+            QVERIFY(QDir().mkdir(dir + QStringLiteral("linkwell.lock")));
+        if (how == u"unreadable")
+            QVERIFY(QFile::setPermissions(xml, QFile::WriteOwner));
+        if (how == u"large")
+            QVERIFY(QFile(xml).resize(1024 * 1024 + 1));
+        const QByteArray before = how == u"large" ? readFile(xml) : QByteArray();
+
+        QProcess p;
+        Run run;
+        run.args = QStringList {QStringLiteral("--data-dir"), dir};
+        run.noRoot = noRoot;
+        start(p, run);
+        const bool ended = p.waitForFinished(60000);
+        if (!ended)
+            p.kill();
+        QVERIFY2(ended, "the start did not end");
+        QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 1);
+        const QString err = stderrOf(p);
+        QString path = named == u"." ? dir : dir + named;
+        if (named == u".")
+            path.chop(1);
+        QVERIFY2(err.contains(path), qPrintable(err));
+        if (how == u"fifo")
+            QVERIFY(QFileInfo(xml).exists() && !QFileInfo(xml).isFile());
+        else if (how == u"device")
+            QCOMPARE(QFileInfo(xml).symLinkTarget(), QStringLiteral("/dev/zero"));
+        else if (how == u"unreadable") {
+            QFile::setPermissions(xml, QFile::ReadOwner | QFile::WriteOwner);
+            QCOMPARE(readFile(xml), settings);
+        } else if (how == u"large")
+            QCOMPARE(readFile(xml), before);
+    }
+
+    // usData/ beside a renamed copy of the program. When it holds a collection that cannot be
+    // written, the program asks before it goes on elsewhere (a scripted run answers Cancel);
+    // when it merely cannot be made, the per-user folder is used, named after the program.
+    void dataBesideTheProgram_data()
+    {
+        QTest::addColumn<bool>("collection");
+        QTest::newRow("collection not writable: asks, Cancel") << true;
+        QTest::newRow("folder cannot be made: per-user folder") << false;
+    }
+    void dataBesideTheProgram()
+    {
+        QFETCH(bool, collection);
+        const QString prog
+            = m_tmp.filePath(collection ? QStringLiteral("prog-a") : QStringLiteral("prog-b"));
+        QVERIFY(QDir().mkpath(prog));
+        const QString exe = prog + QStringLiteral("/mylinks");
+        // A hard link keeps the copy's own name as the program's path; a copy where not.
+        if (::link(LINKWELL_EXE, QFile::encodeName(exe).constData()) != 0)
+            QVERIFY(QFile::copy(QStringLiteral(LINKWELL_EXE), exe));
+        const QString own = prog + QStringLiteral("/usData/");
+        const QString dataHome = prog + QStringLiteral("-data");
+        const QString perUser = dataHome + QStringLiteral("/Linkwell/usData/");
+        if (collection) {
+            QVERIFY(QDir().mkpath(own));
+            writeFile(own + QStringLiteral("dbLink.mdb"), "the user's links");
+            QVERIFY(QFile::setPermissions(own, QFile::ReadOwner | QFile::ExeOwner));
+        } else {
+            writeFile(prog + QStringLiteral("/usData"), "in the way");
+        }
+        QProcess p;
+        Run run;
+        run.exe = exe;
+        run.dataHome = dataHome;
+        run.noRoot = true;
+        start(p, run);
+        if (collection) {
+            QVERIFY(p.waitForFinished(60000));
+            QFile::setPermissions(own, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            QCOMPARE(p.exitCode(), 1);
+            const QString err = stderrOf(p);
+            QVERIFY2(err.contains(own) && err.contains(perUser), qPrintable(err));
+            QVERIFY(!err.contains(u'\r')); // a box's line break is a line end here
+            QVERIFY(!QFileInfo::exists(dataHome + QStringLiteral("/Linkwell")));
+            QCOMPARE(readFile(own + QStringLiteral("dbLink.mdb")), QByteArray("the user's links"));
+            return;
+        }
+        QVERIFY(waitReady(perUser));
+        closeProgram(p);
+        QCOMPARE(p.exitCode(), 0);
+        QVERIFY(QFileInfo(perUser + QStringLiteral("User.xml")).isFile());
+        QCOMPARE(QDir(dataHome).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+                 QStringList {QStringLiteral("Linkwell")});
+    }
+
+    // An address as the only argument is the first page shown; one that names no page is
+    // reported and the usual page is shown.
+    void startAddress_data()
+    {
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<QString>("expected"); // empty: refused
+        const QString page = QStringLiteral(LINKWELL_TEST_PAGES) + QStringLiteral("/page.htm");
+        QTest::newRow("http") << "http://127.0.0.1:8080/a?q=1"
+                              << "http://127.0.0.1:8080/a?q=1";
+        QTest::newRow("https") << "https://example.org/"
+                               << "https://example.org/";
+        QTest::newRow("file address")
+            << QUrl::fromLocalFile(page).toString() << QUrl::fromLocalFile(page).toString();
+        QTest::newRow("absolute path") << page << QUrl::fromLocalFile(page).toString();
+        QTest::newRow("relative path") << "pages/page.htm" << QUrl::fromLocalFile(page).toString();
+        QTest::newRow("missing file") << "pages/none.htm"
+                                      << "";
+        QTest::newRow("script") << "javascript:alert(1)"
+                                << "";
+        QTest::newRow("other scheme") << "ftp://127.0.0.1/"
+                                      << "";
+        QTest::newRow("no host") << "http:/a"
+                                 << "";
+    }
+    void startAddress()
+    {
+        QFETCH(QString, argument);
+        QFETCH(QString, expected);
+        const QString old = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(QFileInfo(QStringLiteral(LINKWELL_TEST_PAGES)).path()));
+        QString error;
+        const QString address = Usr::startAddress(argument, &error);
+        QDir::setCurrent(old);
+        QCOMPARE(address, expected);
+        QCOMPARE(error.isEmpty(), !expected.isEmpty());
+        QVERIFY(error.isEmpty() || error.contains(argument));
+    }
+
+    void startsOnTheAddressGiven()
+    {
+        LoopbackServer server;
+        QVERIFY(server.start());
+        server.setPage("/start.htm",
+                       "<html><head><title>Start</title></head><body>Hi</body></html>");
+        const QString dir = dataDir(QStringLiteral("address"));
+        QProcess p;
+        startProgram(p, dir, {server.url(QStringLiteral("/start.htm"))});
+        QVERIFY(QTest::qWaitFor([&] { return server.requestCount("/start.htm") > 0; }, 60000));
+        closeProgram(p);
+        QCOMPARE(p.exitCode(), 0);
+
+        // Two addresses are one too many.
+        QProcess twice;
+        startProgram(twice, dir, {QStringLiteral("http://127.0.0.1:9/"), QStringLiteral("x")});
+        QVERIFY(twice.waitForFinished(60000));
+        QCOMPARE(twice.exitCode(), 2);
+        QVERIFY(stderrOf(twice).contains(QStringLiteral("http://127.0.0.1:9/")));
+    }
+
     void commandLine_data()
     {
         QTest::addColumn<QString>("option");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("version") << "--version" << "0.";
-        QTest::newRow("help") << "--help" << "--data-dir";
+        QTest::newRow("version") << "--version"
+                                 << "0.";
+        QTest::newRow("help") << "--help"
+                              << "--data-dir";
     }
 
     void commandLine()

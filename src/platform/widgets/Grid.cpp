@@ -68,7 +68,8 @@ public:
             edit->selectAll();
     }
 
-    void setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const override
+    void setModelData(QWidget *editor, QAbstractItemModel *model,
+                      const QModelIndex &index) const override
     {
         if (auto *box = qobject_cast<QComboBox *>(editor)) {
             model->setData(index, box->currentText(), Qt::EditRole);
@@ -83,12 +84,42 @@ private:
 
 } // namespace
 
+// The row numbers. Rows picked on them (a click, Shift+click or a drag) are reported as a
+// block when the button is released, as blocks of cells are.
+class Grid::RowHeader : public QHeaderView
+{
+public:
+    explicit RowHeader(Grid *grid)
+        : QHeaderView(Qt::Vertical, grid)
+        , m_grid(grid)
+    {
+        setSectionsClickable(true);
+        setHighlightSections(true);
+    }
+
+protected:
+    void mouseReleaseEvent(QMouseEvent *event) override
+    {
+        QHeaderView::mouseReleaseEvent(event);
+        if (event->button() == Qt::LeftButton)
+            m_grid->reportBlock(true);
+    }
+
+private:
+    Grid *m_grid;
+};
+
 Grid::Grid(QWidget *parent)
     : QTableView(parent)
     , m_model(new GridModel(this))
 {
+    setVerticalHeader(new RowHeader(this));
     setModel(m_model);
     setItemDelegate(new GridDelegate(this));
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &Grid::SelectionChanged);
+    // A reset drops the selection without a word from the selection model.
+    connect(m_model, &QAbstractItemModel::modelReset, this, &Grid::SelectionChanged);
     setSelectionMode(QAbstractItemView::ContiguousSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
@@ -209,7 +240,10 @@ double Grid::ColWidth(int col) const
     return col >= 1 && col <= MaxCols() ? m_widths[size_t(col - 1)] : 0.0;
 }
 
-void Grid::SetColLocked(int col, bool locked) { m_model->column(col).locked = locked; }
+void Grid::SetColLocked(int col, bool locked)
+{
+    m_model->column(col).locked = locked;
+}
 
 void Grid::SetColText(int col, int maxLength)
 {
@@ -227,7 +261,10 @@ void Grid::SetColNumber(int col, int decimals, double min, double max)
     c.alignment = Qt::AlignRight | Qt::AlignVCenter;
 }
 
-void Grid::SetColCombo(int col) { m_model->column(col).kind = GridModel::Kind::ComboList; }
+void Grid::SetColCombo(int col)
+{
+    m_model->column(col).kind = GridModel::Kind::ComboList;
+}
 
 void Grid::TypeComboBoxList(int col, const QString &items)
 {
@@ -246,7 +283,10 @@ void Grid::SetColAlignment(int col, Qt::Alignment alignment)
     m_model->columnChanged(col);
 }
 
-void Grid::SetRowHeadersVisible(bool visible) { verticalHeader()->setVisible(visible); }
+void Grid::SetRowHeadersVisible(bool visible)
+{
+    verticalHeader()->setVisible(visible);
+}
 
 void Grid::SetRowHeaderWidth(double chars)
 {
@@ -308,10 +348,10 @@ void Grid::mouseReleaseEvent(QMouseEvent *event)
     }
 }
 
-void Grid::reportBlock()
+void Grid::reportBlock(bool rows)
 {
     const QModelIndexList cells = selectionModel()->selectedIndexes();
-    if (cells.size() < 2)
+    if (cells.isEmpty() || (cells.size() < 2 && !rows))
         return;
     int r1 = INT_MAX, r2 = -1, c1 = INT_MAX, c2 = -1;
     for (const QModelIndex &i : cells) {

@@ -63,7 +63,14 @@ Q_SIGNALS:
     void Click(int col, int row);
     void KeyDown(int key, Qt::KeyboardModifiers modifiers);
     void RightClick(int col, int row, const QPoint &globalPos);
+    // The user selected a block: by dragging over cells or Shift with a click or the arrow
+    // keys (reported when the button or Shift is released, for two cells or more), or by
+    // picking rows on the row numbers (a click, Shift+click or a drag; every column).
     void BlockSelected(int col1, int row1, int col2, int row2);
+    // The selection changed, for whatever reason: a click, a key, the program moving the
+    // active cell, rows deleted, the grid emptied or refilled. A block remembered from an
+    // earlier BlockSelected no longer stands; a new block, if any, follows as BlockSelected.
+    void SelectionChanged();
     void Change(int col, int row);
 
 protected:
@@ -74,7 +81,8 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
-    void reportBlock();
+    class RowHeader;
+    void reportBlock(bool rows = false);
 
     GridModel *m_model;
     bool m_replaceOnEdit = false;

@@ -6,60 +6,106 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QPageSetupDialog>
-#include <QQuickWidget>
-#include <QQuickWindow>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QQuickWidget>
+#include <QQuickWindow>
 #include <QRegularExpression>
-#include <QWebEngineDownloadRequest>
 #include <QStandardPaths>
+#include <QTimer>
+#include <QWebEngineDownloadRequest>
 #include <QWebEngineHistory>
+#include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
+// The page outlives its browser when the window deletes the browser first, and calls back
+// with empty results while it is destroyed; the shared flag turns both into no-ops.
 class WebEngineBrowser::Page : public QWebEnginePage
 {
 public:
-    Page(WebEngineBrowser *owner, QObject *parent)
+    Page(WebEngineBrowser *owner, std::shared_ptr<bool> live, QObject *parent)
         : QWebEnginePage(parent)
         , m_owner(owner)
+        , m_live(std::move(live))
     {
     }
+    ~Page() override { *m_live = false; }
 
 protected:
     // Every new window is refused: nothing opens, here or elsewhere.
     QWebEnginePage *createWindow(WebWindowType) override
     {
-        Q_EMIT m_owner->NewWindow2();
+        if (*m_live)
+            Q_EMIT m_owner->NewWindow2();
         return nullptr;
     }
 
     void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString &message, int,
                                   const QString &) override
     {
-        m_owner->onConsole(message);
+        if (*m_live)
+            m_owner->onConsole(message);
     }
 
 private:
     WebEngineBrowser *m_owner;
+    std::shared_ptr<bool> m_live;
 };
+
+namespace {
+
+// Lines end in CR LF, as the panel's line rule counts them.
+QString crLfText(QString text)
+{
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(u'\r', u'\n');
+    text.replace(u'\n', QStringLiteral("\r\n"));
+    return text;
+}
+
+} // namespace
 
 WebEngineBrowser::WebEngineBrowser(QWidget *parent)
     : WebBrowser(parent)
     , m_view(new QWebEngineView(parent))
 {
-    m_page = new Page(this, m_view);
+    m_page = new Page(this, m_live, m_view);
     m_view->setPage(m_page);
     runDialog = [](QDialog *d) { return d->exec() == QDialog::Accepted; };
-    connect(m_view, &QWebEngineView::loadFinished, this, &WebEngineBrowser::onLoadFinished);
     connect(m_view, &QWebEngineView::loadStarted, this, [this] { ++m_loadSerial; });
     connect(m_view, &QWebEngineView::printFinished, this, [this](bool) { m_printing = false; });
+    // Unlike loadFinished, this tells why a load failed; it comes right after loadFinished.
+    connect(m_page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo &i) {
+        switch (i.status()) {
+        case QWebEngineLoadingInfo::LoadStartedStatus:
+            break;
+        case QWebEngineLoadingInfo::LoadFailedStatus:
+            // An error status is still the server's answer, shown as the server sent it.
+            if (i.errorDomain() != QWebEngineLoadingInfo::HttpStatusCodeDomain) {
+                onLoadFinished(i.errorString().isEmpty()
+                                   ? QStringLiteral("error %1").arg(i.errorCode())
+                                   : i.errorString());
+                break;
+            }
+            Q_FALLTHROUGH();
+        default:
+            onLoadFinished(QString());
+            break;
+        }
+    });
 }
 
-WebEngineBrowser::~WebEngineBrowser() = default;
+WebEngineBrowser::~WebEngineBrowser()
+{
+    *m_live = false;
+}
 
-QWidget *WebEngineBrowser::widget() { return m_view; }
+QWidget *WebEngineBrowser::widget()
+{
+    return m_view;
+}
 
 QUrl WebEngineBrowser::toUrl(const QString &address)
 {
@@ -87,8 +133,14 @@ void WebEngineBrowser::GoForward()
         m_view->forward();
 }
 
-void WebEngineBrowser::GoHome() { Navigate(m_home.isEmpty() ? m_search : m_home); }
-void WebEngineBrowser::GoSearch() { Navigate(m_search); }
+void WebEngineBrowser::GoHome()
+{
+    Navigate(m_home.isEmpty() ? m_search : m_home);
+}
+void WebEngineBrowser::GoSearch()
+{
+    Navigate(m_search);
+}
 
 QString WebEngineBrowser::LocationURL() const
 {
@@ -96,7 +148,10 @@ QString WebEngineBrowser::LocationURL() const
     return url.isEmpty() ? QString() : url.toString();
 }
 
-QString WebEngineBrowser::LocationName() const { return m_view->title(); }
+QString WebEngineBrowser::LocationName() const
+{
+    return m_view->title();
+}
 
 bool WebEngineBrowser::loaded() const
 {
@@ -104,23 +159,37 @@ bool WebEngineBrowser::loaded() const
     return !url.isEmpty() && url != QUrl(QStringLiteral("about:blank"));
 }
 
-void WebEngineBrowser::onLoadFinished(bool)
+void WebEngineBrowser::onLoadFinished(const QString &failure)
 {
+    if (!*m_live)
+        return;
     const quint64 serial = m_loadSerial;
     static const QString script = QStringLiteral(
         "(function(){var b=document.body;return [b?b.innerText:'', b?b.innerHTML:''];})()");
-    m_page->runJavaScript(script, [this, serial](const QVariant &result) {
-        if (serial != m_loadSerial)
-            return; // a newer load has started; its own completion follows
+    m_page->runJavaScript(script, [this, live = m_live, serial, failure](const QVariant &result) {
+        if (!*live || serial != m_loadSerial)
+            return; // gone, or a newer load has started; its own completion follows
         const QVariantList parts = result.toList();
-        QString text = parts.value(0).toString();
-        // Lines end in CR LF, as the panel's line rule counts them.
-        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-        text.replace(u'\r', u'\n');
-        text.replace(u'\n', QStringLiteral("\r\n"));
-        m_text = text;
+        m_text = crLfText(parts.value(0).toString());
         m_html = parts.value(1).toString();
-        Q_EMIT DocumentComplete(LocationURL(), LocationName(), m_text);
+        const bool failed = !failure.isEmpty();
+        if (failed)
+            Q_EMIT LoadFailed(LocationURL(), failure);
+        Q_EMIT DocumentComplete(LocationURL(), LocationName(), m_text, failed);
+    });
+}
+
+void WebEngineBrowser::fetchBody(bool html, std::function<void(const QString &)> done)
+{
+    if (!loaded()) {
+        QTimer::singleShot(0, this, [done = std::move(done)] { done(QString()); });
+        return;
+    }
+    const QString script = html ? QStringLiteral("document.body?document.body.innerHTML:''")
+                                : QStringLiteral("document.body?document.body.innerText:''");
+    m_page->runJavaScript(script, [live = m_live, html, done = std::move(done)](const QVariant &r) {
+        if (*live)
+            done(html ? r.toString() : crLfText(r.toString()));
     });
 }
 
@@ -141,14 +210,16 @@ void WebEngineBrowser::watchRenders()
     if (!quick || !quick->quickWindow() || quick->quickWindow() == m_watched)
         return;
     m_watched = quick->quickWindow();
-    connect(quick->quickWindow(), &QQuickWindow::afterRendering, this, [this] { ++m_renders; },
-            Qt::DirectConnection);
+    connect(
+        quick->quickWindow(), &QQuickWindow::afterRendering, this, [this] { ++m_renders; },
+        Qt::DirectConnection);
 }
 
 void WebEngineBrowser::requestFrames(const QString &marker)
 {
-    m_page->runJavaScript(QStringLiteral("requestAnimationFrame(()=>requestAnimationFrame(()=>console.log('%1')))")
-                              .arg(marker));
+    m_page->runJavaScript(
+        QStringLiteral("requestAnimationFrame(()=>requestAnimationFrame(()=>console.log('%1')))")
+            .arg(marker));
 }
 
 void WebEngineBrowser::onConsole(const QString &message)
@@ -193,15 +264,25 @@ void WebEngineBrowser::ExecWB(int command, int)
         request.folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
         QString name = LocationName().trimmed();
         name.replace(QRegularExpression(QStringLiteral("[/\\\\:*?\"<>|]")), QStringLiteral("_"));
-        request.fileName = (name.isEmpty() ? QStringLiteral("page") : name) + QStringLiteral(".html");
+        request.fileName
+            = (name.isEmpty() ? QStringLiteral("page") : name) + QStringLiteral(".html");
         request.filterText = QStringLiteral("Web ﾍﾟｰｼﾞ (*.html;*.htm;*.mhtml)");
-        request.patterns = {QStringLiteral("*.html"), QStringLiteral("*.htm"), QStringLiteral("*.mhtml")};
+        request.patterns
+            = {QStringLiteral("*.html"), QStringLiteral("*.htm"), QStringLiteral("*.mhtml")};
         const QString path = Dialogs::saveFileName(request);
         if (path.isEmpty())
             return;
+        // The dialog itself does not ask (the program's file outputs replace files silently).
+        if (QFileInfo::exists(path)
+            && !Dialogs::message(QStringLiteral("ﾌｧｲﾙ ") + QDir::toNativeSeparators(path)
+                                     + QStringLiteral(" は既にあります｡上書きしますか?"),
+                                 Dialogs::Buttons::OkCancel))
+            return;
         const QString ext = QFileInfo(path).suffix().toLower();
-        m_page->save(path, ext == u"mhtml" || ext == u"mht" ? QWebEngineDownloadRequest::MimeHtmlSaveFormat
-                                                            : QWebEngineDownloadRequest::SingleHtmlSaveFormat);
+        m_page->save(path,
+                     ext == u"mhtml" || ext == u"mht"
+                         ? QWebEngineDownloadRequest::MimeHtmlSaveFormat
+                         : QWebEngineDownloadRequest::SingleHtmlSaveFormat);
         break;
     }
     case Print: {

@@ -35,6 +35,7 @@ public:
     QString LocationName() const override;
     QString bodyText() const override { return m_text; }
     QString bodyHtml() const override { return m_html; }
+    void fetchBody(bool html, std::function<void(const QString &)> done) override;
 
     QString homePage() const override { return m_home; }
     QString searchPage() const override { return m_search; }
@@ -52,7 +53,8 @@ public:
     static QUrl toUrl(const QString &address);
 
 private:
-    void onLoadFinished(bool ok);
+    // failure: why the load failed; empty when the page came (an error status included).
+    void onLoadFinished(const QString &failure);
     void onConsole(const QString &message);
     bool loaded() const;
     void printPreview();
@@ -60,6 +62,8 @@ private:
     void watchRenders();
 
     class Page;
+    // True while this adapter and its page both exist; every late callback checks it.
+    std::shared_ptr<bool> m_live = std::make_shared<bool>(true);
     QWebEngineView *m_view;
     Page *m_page;
     QString m_home;

@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QDir>
 #include <QGuiApplication>
+#include <QPointer>
 #include <QUrl>
 
 namespace BrowserCommands {
@@ -17,13 +18,22 @@ void copyToClipboard(WebBrowser *web, int index)
     // Nothing loaded: the clipboard stays as it was.
     if (web->LocationURL().isEmpty())
         return;
-    const QString text = index == 10 ? web->LocationURL()
-        : index == 11                ? web->bodyText()
-                                     : web->bodyHtml();
-    QClipboard *clipboard = QGuiApplication::clipboard();
-    clipboard->clear();
-    clipboard->setText(text);
-    Dialogs::message(QStringLiteral("ｸﾘｯﾌﾟﾎﾞｰﾄﾞにｺﾋﾟｰしました"));
+    auto copy = [](const QString &text) {
+        QClipboard *clipboard = QGuiApplication::clipboard();
+        clipboard->clear();
+        clipboard->setText(text);
+        Dialogs::message(QStringLiteral("ｸﾘｯﾌﾟﾎﾞｰﾄﾞにｺﾋﾟｰしました"));
+    };
+    if (index == 10) {
+        copy(web->LocationURL());
+        return;
+    }
+    // The document as it is now, not as it was when it completed; nothing if the browser has
+    // gone meanwhile.
+    web->fetchBody(index == 12, [copy, alive = QPointer<WebBrowser>(web)](const QString &text) {
+        if (alive)
+            copy(text);
+    });
 }
 
 } // namespace

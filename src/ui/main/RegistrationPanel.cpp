@@ -170,11 +170,30 @@ bool RegistrationPanel::LoadGrp()
     return true;
 }
 
+void RegistrationPanel::LoadFailed(const QString &url, const QString &reason)
+{
+    m_failure = QStringLiteral("ﾍﾟｰｼﾞを読み込めませんでした\n") + url + u'\n' + reason;
+}
+
 void RegistrationPanel::DocumentComplete(const QString &url, const QString &pageTitle,
-                                         const QString &pageText)
+                                         const QString &pageText, bool loadFailed)
 {
     // Any completed document ends a wait for the page, whatever it turns out to be.
     m_pageLoading = false;
+    if (loadFailed) {
+        // The browser's error page is no page of the address: nothing to register.
+        sCurURL.clear();
+        SetRgstEnab(false);
+        txSrt->setEnabled(false);
+        txMem->setEnabled(false);
+        lbSim->clear();
+        txMem->setPlainText(m_failure.isEmpty()
+                                ? QStringLiteral("ﾍﾟｰｼﾞを読み込めませんでした\n") + url
+                                : m_failure);
+        m_failure.clear();
+        return;
+    }
+    m_failure.clear();
     Registration::Panel panel;
     QString error;
     if (!Registration::lookup(url, pageTitle, pageText, panel, &error)) {

@@ -39,7 +39,9 @@ public:
     bool LoadGrp();
     void SetRgstEnab(bool bOn);
     void ShowMem(const QString &sTitle, QString &sText);
-    void DocumentComplete(const QString &url, const QString &title, const QString &text);
+    void DocumentComplete(const QString &url, const QString &title, const QString &text,
+                          bool loadFailed = false);
+    void LoadFailed(const QString &url, const QString &reason);
     void OpenRow(int nRow);
     void RgstURL();
     void DelURL();
@@ -71,6 +73,7 @@ private:
     std::function<QImage(const QString &)> m_picture;
     ListSearch *m_search = nullptr;
     CollectionIndex::Twin m_twin;
+    QString m_failure; // the reason of the load that failed, until its completion
     bool m_pageLoading = false; // a list row's page was opened and has not completed yet
     bool m_waiting = false; // F3 is waiting for that page
 };

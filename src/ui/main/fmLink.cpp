@@ -66,6 +66,7 @@ fmLink::fmLink(BrowserFactory browserFactory, QWidget *parent)
     search = new ListSearch(Frame1->txFind, vSpr, this);
     connect(search, &ListSearch::cleared, this,
             [this] { vSpr->load(false, Usr::GrpNoOf(cbGrp->currentText())); });
+    connect(WebBrow, &WebBrowser::LoadFailed, Frame1, &RegistrationPanel::LoadFailed);
     connect(WebBrow, &WebBrowser::DocumentComplete, Frame1, &RegistrationPanel::DocumentComplete);
     Frame1->attach(
         WebBrow, vSpr, mnData[0],
@@ -129,7 +130,10 @@ bool fmLink::Form_Load(QString *error)
     LoadGrp();
     LoadList(false);
     Usr::GetWkArea(nX1, nX2, nY1, nY2, true);
-    WebBrow->GoSearch();
+    if (m_startAddress.isEmpty())
+        WebBrow->GoSearch();
+    else
+        WebBrow->Navigate(m_startAddress);
     EventWait::once();
     bLoading = false;
     QApplication::restoreOverrideCursor();

@@ -33,6 +33,8 @@ public:
     // The load sequence; false (with the reason) when the window cannot work, for example
     // when the link database cannot be opened.
     bool Form_Load(QString *error);
+    // The page Form_Load opens instead of the search page (an address from the command line).
+    void setStartAddress(const QString &address) { m_startAddress = address; }
 
     // Registration and the list.
     void RgstURL();
@@ -113,4 +115,5 @@ private:
     void listKeyDown(int key);
 
     bool m_unloaded = false;
+    QString m_startAddress;
 };

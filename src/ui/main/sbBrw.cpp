@@ -25,7 +25,11 @@ sbBrw::sbBrw(QWidget *parent)
     layout->addWidget(WebBrow->widget());
     // The design size of the client area.
     resize(Twips::toPixelsX(9885), Twips::toPixelsY(6990));
-    connect(WebBrow, &WebBrowser::DocumentComplete, this, [this] { bDone = true; });
+    connect(WebBrow, &WebBrowser::DocumentComplete, this,
+            [this](const QString &, const QString &, const QString &, bool failed) {
+                bDone = true;
+                m_failed = failed;
+            });
 }
 
 sbBrw::~sbBrw() = default;
@@ -57,6 +61,11 @@ void sbBrw::Form_Activate()
 {
     // The page first; a page that never completes still gets its question.
     EventWait::passes(kWaitPasses, [this] { return bDone; });
+    // The browser's error page is no picture of the page: the stored one stays.
+    if (m_failed) {
+        accept();
+        return;
+    }
     Dialogs::message(QStringLiteral("全て表示されたら　OK ボタンを押して下さい"));
     EventWait::once();
     // The picture comes from the window itself once the page has painted; the clipboard is

@@ -30,4 +30,5 @@ private:
 
     QImage m_picture;
     bool m_activated = false;
+    bool m_failed = false; // the page could not be loaded
 };

@@ -34,6 +34,9 @@ void fmData::buildGrids()
     vSpr[1] = MaintenanceGrids::links(this);
     for (int i = 0; i < 2; ++i) {
         connect(vSpr[i], &Grid::Change, this, [this, i](int, int row) { MarkRow(i, row); });
+        // A remembered block goes as soon as the selection changes; a block that follows comes
+        // again.
+        connect(vSpr[i], &Grid::SelectionChanged, this, [this, i] { nSel1[i] = nSel2[i] = 0; });
         connect(vSpr[i], &Grid::BlockSelected, this, [this, i](int, int r1, int, int r2) {
             nSel1[i] = r1;
             nSel2[i] = r2;

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
@@ -74,6 +75,72 @@ private Q_SLOTS:
         QCOMPARE(b.at(3).toInt(), 5);
     }
 
+    // Rows picked on the row numbers are a block of every column, however they were picked;
+    // any later change of the selection is told at once, so a remembered block can go.
+    void rowNumbersSelectBlocks_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<int>("first");
+        QTest::addColumn<int>("last");
+        QTest::newRow("click") << "click" << 3 << 3;
+        QTest::newRow("Shift+click") << "shift" << 2 << 5;
+        QTest::newRow("Shift+click upwards") << "shift-up" << 2 << 6;
+        QTest::newRow("drag") << "drag" << 2 << 6;
+    }
+    void rowNumbersSelectBlocks()
+    {
+        QFETCH(QString, how);
+        QFETCH(int, first);
+        QFETCH(int, last);
+        Grid g;
+        setUp(g);
+        QWidget *numbers = g.verticalHeader()->viewport();
+        const auto at = [&](int row) {
+            QHeaderView *h = g.verticalHeader();
+            return QPoint(h->width() / 2,
+                          h->sectionViewportPosition(row - 1) + h->sectionSize(row - 1) / 2);
+        };
+        QSignalSpy block(&g, &Grid::BlockSelected);
+        QSignalSpy changed(&g, &Grid::SelectionChanged);
+        if (how == u"click") {
+            QTest::mouseClick(numbers, Qt::LeftButton, {}, at(first));
+        } else if (how == u"shift") {
+            QTest::mouseClick(numbers, Qt::LeftButton, {}, at(first));
+            QTest::mouseClick(numbers, Qt::LeftButton, Qt::ShiftModifier, at(last));
+        } else if (how == u"shift-up") {
+            QTest::mouseClick(numbers, Qt::LeftButton, {}, at(last));
+            QTest::mouseClick(numbers, Qt::LeftButton, Qt::ShiftModifier, at(first));
+        } else {
+            QTest::mousePress(numbers, Qt::LeftButton, {}, at(first));
+            for (int r = first + 1; r <= last; ++r)
+                QTest::mouseMove(numbers, at(r));
+            QTest::mouseRelease(numbers, Qt::LeftButton, {}, at(last));
+        }
+        QVERIFY(!block.isEmpty());
+        QCOMPARE(block.last(), (QList<QVariant> {1, first, 4, last}));
+        QVERIFY(!changed.isEmpty());
+
+        // A single cell afterwards is no block, and the grid says the selection changed.
+        block.clear();
+        changed.clear();
+        QTest::mouseClick(g.viewport(), Qt::LeftButton, {}, centre(g, 2, 7));
+        QVERIFY(block.isEmpty());
+        QVERIFY(!changed.isEmpty());
+        // So does the program moving the active cell, filling the grid anew or emptying it.
+        for (const auto &change : std::initializer_list<std::function<void()>> {
+                 [&] { g.SetActiveRow(1); },
+                 [&] {
+                     g.SetScreenUpdate(false);
+                     g.SetText(1, 1, QStringLiteral("new"));
+                     g.SetScreenUpdate(true);
+                 },
+                 [&] { g.SetMaxRows(0); }}) {
+            changed.clear();
+            change();
+            QVERIFY(!changed.isEmpty());
+        }
+    }
+
     void editingReplacesAndReports()
     {
         Grid g;
@@ -90,7 +157,8 @@ private Q_SLOTS:
         QVERIFY(edit->hasSelectedText());
         QTest::keyClicks(edit, QStringLiteral("typed"));
         QTest::keyClick(edit, Qt::Key_Return);
-        QTRY_COMPARE(g.GetText(3, 2), QStringLiteral("typed")); // the editor commits from the event loop
+        QTRY_COMPARE(g.GetText(3, 2),
+                     QStringLiteral("typed")); // the editor commits from the event loop
         QCOMPARE(change.size(), 1);
         QCOMPARE(change.first().at(0).toInt(), 3);
         QCOMPARE(change.first().at(1).toInt(), 2);

@@ -3,10 +3,13 @@
 #include "support/LoopbackServer.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWebEnginePage>
 #include <QWebEngineView>
 
 // The real browser adapter, offscreen, against pages served on 127.0.0.1.
@@ -76,7 +79,8 @@ private Q_SLOTS:
     {
         QVERIFY(load(m_server.url(QStringLiteral("/page.htm"))));
         QSignalSpy refused(m_web, &WebBrowser::NewWindow2);
-        m_web->view()->page()->runJavaScript(QStringLiteral("document.getElementById('blank').click()"));
+        m_web->view()->page()->runJavaScript(
+            QStringLiteral("document.getElementById('blank').click()"));
         QVERIFY(refused.wait(10000));
         m_web->view()->page()->runJavaScript(QStringLiteral("window.open('second.htm')"));
         QVERIFY(refused.wait(10000) || refused.size() >= 2);
@@ -121,20 +125,178 @@ private Q_SLOTS:
         QCOMPARE(text, QString());
     }
 
+    // The page is saved where the user says; a file already there is replaced only after the
+    // user agreed, and the question names it.
+    void saveAs_data()
+    {
+        QTest::addColumn<bool>("exists");
+        QTest::addColumn<bool>("answer");
+        QTest::newRow("new file") << false << true;
+        QTest::newRow("existing file, OK") << true << true;
+        QTest::newRow("existing file, Cancel") << true << false;
+    }
     void saveAs()
     {
+        QFETCH(bool, exists);
+        QFETCH(bool, answer);
         QTemporaryDir dir;
         QVERIFY(load(m_server.url(QStringLiteral("/page.htm"))));
         Dialogs::clearShown();
         m_web->ExecWB(WebBrowser::SaveAs); // cancelled: nothing written
         QCOMPARE(Dialogs::shown().size(), 1);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
         const QString path = dir.filePath(QStringLiteral("saved.html"));
+        const QByteArray old = "the user's own file";
+        if (exists) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(old);
+        }
+        Dialogs::clearShown();
         Dialogs::setNextFileName(path);
+        if (exists)
+            Dialogs::setNextAnswer(answer);
         m_web->ExecWB(WebBrowser::SaveAs);
-        QVERIFY(QTest::qWaitFor([&] { return QFileInfo(path).size() > 0; }, 20000));
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QVERIFY(f.readAll().contains("First paragraph."));
+        const QList<Dialogs::Shown> shown = Dialogs::shown();
+        QCOMPARE(shown.size(), exists ? 2 : 1);
+        if (exists) {
+            QCOMPARE(shown.last().kind, Dialogs::Shown::Message);
+            QCOMPARE(shown.last().buttons, Dialogs::Buttons::OkCancel);
+            QVERIFY2(shown.last().text.contains(path), qPrintable(shown.last().text));
+        }
+        const auto contents = [&] {
+            QFile f(path);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        };
+        if (!answer) {
+            QTest::qWait(300); // a save would have begun by now
+            QCOMPARE(contents(), old);
+            return;
+        }
+        QVERIFY(QTest::qWaitFor([&] { return contents().contains("First paragraph."); }, 20000));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
+                 QStringList {QStringLiteral("saved.html")});
+    }
+
+    // The body is read as the document is now, after its scripts changed it, not as it was
+    // when it completed; with nothing loaded it is empty.
+    void bodyIsReadAsItIsNow()
+    {
+        QVERIFY(load(m_server.url(QStringLiteral("/page.htm"))));
+        const QString cached = m_web->bodyText();
+        QSignalSpy changed(m_web->view()->page(), &QWebEnginePage::titleChanged);
+        m_web->view()->page()->runJavaScript(QStringLiteral(
+            "document.body.innerHTML='<p>Changed</p><p>by a script</p>';document.title='x'"));
+        QVERIFY(changed.wait(10000));
+        QString text = QStringLiteral("none"), html = QStringLiteral("none");
+        m_web->fetchBody(false, [&](const QString &t) { text = t; });
+        m_web->fetchBody(true, [&](const QString &h) { html = h; });
+        QVERIFY(QTest::qWaitFor([&] { return text != u"none" && html != u"none"; }, 10000));
+        QCOMPARE(text, QStringLiteral("Changed\r\n\r\nby a script"));
+        QCOMPARE(html, QStringLiteral("<p>Changed</p><p>by a script</p>"));
+        QCOMPARE(m_web->bodyText(), cached);
+
+        WebEngineBrowser fresh(nullptr);
+        text = QStringLiteral("none");
+        fresh.fetchBody(false, [&](const QString &t) { text = t; });
+        QCOMPARE(text, QStringLiteral("none")); // always from the event loop
+        QVERIFY(QTest::qWaitFor([&] { return text.isEmpty(); }, 10000));
+    }
+
+    // A load that fails is told as such, with the browser's reason; a page the server answered
+    // is no failure, whatever its status, and the next good load is no failure either.
+    void failedLoadsAreTold_data()
+    {
+        QTest::addColumn<QString>("path"); // empty: a refused port
+        QTest::addColumn<bool>("failed");
+        QTest::newRow("connection refused") << "" << true;
+        QTest::newRow("404 with a page") << "/missing.htm" << false;
+        QTest::newRow("404 without a body") << "/empty-404" << false;
+        QTest::newRow("500") << "/broken" << false;
+        QTest::newRow("200") << "/page.htm" << false;
+    }
+    void failedLoadsAreTold()
+    {
+        QFETCH(QString, path);
+        QFETCH(bool, failed);
+        LoopbackServer::Response empty404;
+        empty404.status = 404;
+        m_server.setRoute("/empty-404", empty404);
+        LoopbackServer::Response broken;
+        broken.status = 500;
+        broken.body = "<html><body>Server trouble</body></html>";
+        m_server.setRoute("/broken", broken);
+        QString url = m_server.url(path);
+        if (path.isEmpty()) {
+            QTcpServer closed; // a port that was just free on another loopback address
+            QVERIFY(closed.listen(QHostAddress(QStringLiteral("127.0.0.7")), 0));
+            url = QStringLiteral("http://127.0.0.7:%1/page.htm").arg(closed.serverPort());
+        }
+        QSignalSpy done(m_web, &WebBrowser::DocumentComplete);
+        QSignalSpy failure(m_web, &WebBrowser::LoadFailed);
+        m_web->Navigate(url);
+        QVERIFY(done.wait(30000));
+        QCOMPARE(done.last().at(0).toString(), url);
+        QCOMPARE(done.last().at(3).toBool(), failed);
+        QCOMPARE(failure.size(), failed ? 1 : 0);
+        if (failed) {
+            QCOMPARE(failure.first().at(0).toString(), url);
+            QVERIFY(!failure.first().at(1).toString().isEmpty());
+        }
+        if (path == u"/broken")
+            QVERIFY(done.last().at(2).toString().contains(QStringLiteral("Server trouble")));
+        // The next load that works is no failure.
+        QVERIFY(load(m_server.url(QStringLiteral("/second.htm"))));
+        QCOMPARE(done.last().at(3).toBool(), false);
+    }
+
+    // A body read still under way when the adapter, its view or the whole window goes is
+    // dropped: nothing is called on what is gone, and nothing is reported.
+    void lateResultsAreDropped_data()
+    {
+        QTest::addColumn<QString>("gone");
+        QTest::newRow("adapter") << "adapter";
+        QTest::newRow("view") << "view";
+        QTest::newRow("window") << "window";
+    }
+    void lateResultsAreDropped()
+    {
+        QFETCH(QString, gone);
+        auto *window = new QWidget;
+        auto *web = new WebEngineBrowser(window);
+        web->widget()->resize(400, 300);
+        window->setAttribute(Qt::WA_DontShowOnScreen);
+        window->show();
+        QWebEnginePage *page = web->view()->page();
+        QSignalSpy done(web, &WebBrowser::DocumentComplete);
+        web->Navigate(m_server.url(QStringLiteral("/page.htm")));
+        QVERIFY(done.wait(30000));
+        int completed = 0;
+        int fetched = 0;
+        connect(web, &WebBrowser::DocumentComplete, this, [&] { ++completed; });
+        // Asked for, then the adapter goes before the page can answer.
+        web->ExecWB(WebBrowser::Refresh);
+        web->fetchBody(false, [&](const QString &) { ++fetched; });
+        web->grabWhenPainted([&](const QImage &) { ++fetched; });
+        if (gone == u"adapter") {
+            delete web;
+            // Results that come after the ones asked for above mark that those arrived.
+            bool marker = false;
+            page->runJavaScript(QStringLiteral("1"), [&](const QVariant &) { marker = true; });
+            QVERIFY(QTest::qWaitFor([&] { return marker; }, 10000));
+            QTest::qWait(300); // and a few frames for the picture's console markers
+            delete window;
+        } else if (gone == u"view") {
+            delete web->view();
+            QTest::qWait(300);
+            delete web;
+            delete window;
+        } else {
+            delete window;
+            QTest::qWait(300);
+        }
+        QCOMPARE(completed, 0);
+        QCOMPARE(fetched, 0);
     }
 
     void printDialogsCanBeCancelled()
@@ -167,7 +329,8 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitFor([&] { return !picture.isNull(); }, 20000));
         QCOMPARE(picture.size(), QSize(400, 300) * web.widget()->devicePixelRatio());
         const QColor centre = picture.pixelColor(picture.width() / 2, picture.height() / 2);
-        QVERIFY2(centre.red() > 240 && centre.green() < 20 && centre.blue() < 20, qPrintable(centre.name()));
+        QVERIFY2(centre.red() > 240 && centre.green() < 20 && centre.blue() < 20,
+                 qPrintable(centre.name()));
     }
 };
 

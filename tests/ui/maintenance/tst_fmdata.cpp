@@ -8,6 +8,7 @@
 #include "support/SqlSteps.h"
 #include "ui/maintenance/fmData.h"
 
+#include <QItemSelectionModel>
 #include <QMenuBar>
 
 #include <QAction>
@@ -117,11 +118,14 @@ private Q_SLOTS:
             QCOMPARE(cell(0, 2, r), QString());
         }
         QCOMPARE(cell(0, 3, 6), QStringLiteral("c"));
-        // The remembered block still holds after a single click.
-        m_w->vSpr[0]->SetActiveRow(1);
         m_w->DelRows(0); // rows 3..5: the new ones, no numbers
         QCOMPARE(m_w->sDel[0], QString());
         QCOMPARE(m_w->vSpr[0]->MaxRows(), 5);
+        // A block is forgotten as soon as the selection changes: then the active row.
+        m_w->nSel1[0] = 3;
+        m_w->nSel2[0] = 5;
+        m_w->vSpr[0]->SetActiveRow(1);
+        QCOMPARE(m_w->nSel1[0], 0);
         // Without a block the active row.
         m_w->LoadData();
         m_w->vSpr[0]->SetActiveRow(2);
@@ -351,6 +355,25 @@ private Q_SLOTS:
         QCOMPARE(cell(1, 7, 2), QStringLiteral("×"));
         QCOMPARE(cell(1, 7, 3), QStringLiteral("◎"));
         QCOMPARE(cell(1, 7, 1), QString());
+    }
+
+    // "重複を選択" selects all but the lowest number of each set of twins, for "行削除".
+    void laterTwinsGo()
+    {
+        open({{1, "News", 1}}, {});
+        const QStringList urls {"https://example.org/a", "http://www.example.org/a/",
+                                "http://example.org/b", "https://example.org/a#x",
+                                "http://example.org/b?utm_medium=m"};
+        for (int i = 0; i < urls.size(); ++i)
+            exec(Sql::kInsertLink, {100 + i, urls[i], 1, QStringLiteral("t"), QString(), 1});
+        m_w->LoadData();
+        m_w->mnURLItem[4]->trigger();
+        QCOMPARE(m_w->twinRows, (std::vector<int> {2, 4, 5}));
+        QCOMPARE(m_w->vSpr[1]->selectionModel()->selectedRows().size(), 3);
+        m_w->DelRows(1);
+        QVERIFY(m_w->SaveData());
+        QCOMPARE(rows(QStringLiteral("Select nURL From tURL Order By nURL")),
+                 (Sql::Rows {{100}, {102}}));
     }
 
     // A group list that cannot be read leaves the window and the group list as they were.
