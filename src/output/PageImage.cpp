@@ -55,8 +55,16 @@ bool keepsDepth(int depth)
     return QString::fromLatin1(kDepthTable).contains(QString::number(depth) + u'.');
 }
 
-QImage process(const QImage &picture, int iPicSz, QString *error)
+QImage process(const QImage &grabbed, int iPicSz, QString *error)
 {
+    // A high-density screen grabs more pixels than the window's size: the picture is made at
+    // the window's size from all of them, so it is the same size everywhere and sharp.
+    QImage picture = grabbed;
+    if (grabbed.devicePixelRatio() > 1.0) {
+        picture = grabbed.scaled((QSizeF(grabbed.size()) / grabbed.devicePixelRatio()).toSize(),
+                                 Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        picture.setDevicePixelRatio(1.0);
+    }
     const float s = scaleFor(iPicSz);
     if (s == 0.0f) {
         setError(error, QStringLiteral("scale %1 takes no picture").arg(iPicSz));
@@ -132,7 +140,8 @@ QString toolTipFor(const QString &dataPh, const QString &number)
     const QString path = fileFor(dataPh, n);
     if (!QFile::exists(path))
         return {};
-    return QStringLiteral("<img src=\"%1\">").arg(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded).toHtmlEscaped());
+    return QStringLiteral("<img src=\"%1\">")
+        .arg(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded).toHtmlEscaped());
 }
 
 void removeOrphans(const QString &dataPh, const std::vector<int> *numbers)

@@ -122,6 +122,21 @@ private Q_SLOTS:
         QCOMPARE(out.pixelColor(99, 79), QColor(Qt::green));
     }
 
+    // A window grabbed on a high-density screen gives the picture of the window's own size.
+    void highDensityGrabKeepsTheSize()
+    {
+        QImage window(240, 200, QImage::Format_RGB32);
+        window.fill(Qt::black);
+        for (int y = 4; y < 164; ++y)
+            for (int x = 4; x < 204; ++x)
+                window.setPixelColor(x, y, Qt::green);
+        window.setDevicePixelRatio(2.0);
+        const QImage out = PageImage::process(window, 100);
+        QCOMPARE(out.size(), QSize(100, 80));
+        QCOMPARE(out.devicePixelRatio(), 1.0);
+        QCOMPARE(out.pixelColor(50, 40), QColor(Qt::green));
+    }
+
     void secondCaptureReplacesTheFile()
     {
         const QString path = PageImage::fileFor(m_tmp.path() + u'/', 7);

@@ -17,6 +17,7 @@
 #include "ui/main/MainMenus.h"
 #include "ui/main/PagePictures.h"
 #include "ui/main/RegistrationPanel.h"
+#include "ui/main/WindowPlace.h"
 #include "ui/main/sbBrw.h"
 #include "ui/maintenance/fmData.h"
 
@@ -139,8 +140,11 @@ bool fmLink::Form_Load(QString *error)
     QApplication::restoreOverrideCursor();
     if (m_unloaded) // closed while loading
         return true;
+    // Where it was when it last closed; the first start covers the work area.
+    const bool placed = Usr::Ini && WindowPlace::restore(*this, *Splitter, *Usr::Ini);
     show();
-    coverWorkArea();
+    if (!placed)
+        coverWorkArea();
     ArrCtl();
     // The search index is read once the window shows; the list on show then shares its rows.
     QTimer::singleShot(0, this, [this] {
@@ -201,6 +205,8 @@ void fmLink::closeEvent(QCloseEvent *event)
     if (m_unloaded)
         return event->accept();
     m_unloaded = true;
+    if (Usr::Ini && isVisible())
+        WindowPlace::store(*this, *Splitter, *Usr::Ini);
     Store::CloseDb();
     event->accept();
     Q_EMIT unloaded();

@@ -24,6 +24,8 @@
 #include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScreen>
+#include <QSplitter>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -614,6 +616,34 @@ private Q_SLOTS:
         m_w->mnDisp_Click(12);
         QTRY_COMPARE(cb->text(), QStringLiteral("<p>x</p>"));
         QCOMPARE(Dialogs::shownTexts(), QStringList(3, QStringLiteral("ｸﾘｯﾌﾟﾎﾞｰﾄﾞにｺﾋﾟｰしました")));
+    }
+
+    // The window comes back where it was, with its panes; the first start covers the work area
+    // with its frame, not with its client area.
+    void placeIsRemembered()
+    {
+        open();
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        QCOMPARE(m_w->frameGeometry(), area);
+        m_w->resize(900, 600);
+        m_w->move(30, 40);
+        m_w->Splitter->setSizes({m_w->Frame1->height(), 300, 200});
+        const QList<int> panes = m_w->Splitter->sizes();
+        m_w->close();
+        QVERIFY(m_ini->groupText().contains(QStringLiteral("<WND_POS>30,40,900,600</WND_POS>")));
+        fmLink again([](QWidget *p) { return new FakeBrowser(p); });
+        QString error;
+        QVERIFY2(again.Form_Load(&error), qPrintable(error));
+        QCOMPARE(again.frameGeometry().topLeft(), QPoint(30, 40));
+        QCOMPARE(again.size(), QSize(900, 600));
+        QCOMPARE(again.Splitter->sizes(), panes);
+        again.close();
+        // A place on no screen any more: the work area again.
+        m_ini->SetVal(QStringLiteral("WND_POS"), QStringLiteral("-5000,-5000,900,600"));
+        fmLink third([](QWidget *p) { return new FakeBrowser(p); });
+        QVERIFY(third.Form_Load(&error));
+        QCOMPARE(third.frameGeometry(), area);
+        third.close();
     }
 
     void layoutFollowsTheWidth()
