@@ -6,9 +6,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryFile>
+
+#include <sqlite3.h>
 
 namespace Store {
 namespace {
@@ -220,15 +223,42 @@ void CloseDb()
         removeConnection(connectionName());
 }
 
-bool CompactDb()
+bool CompactDb(const std::function<bool()> &keepGoing)
 {
     QString why;
+    bool cancelled = false;
     if (!isOpen()) {
         why = QStringLiteral("the link database is not open");
     } else {
+        sqlite3 *handle = nullptr;
+        const QVariant h = db().driver()->handle();
+        if (keepGoing && h.isValid() && qstrcmp(h.typeName(), "sqlite3*") == 0)
+            handle = *static_cast<sqlite3 *const *>(h.constData());
+        // The engine asks now and then whether to go on; a stop rolls everything back.
+        struct Asking
+        {
+            const std::function<bool()> *keepGoing;
+            bool *cancelled;
+        } asking {&keepGoing, &cancelled};
+        if (handle) {
+            sqlite3_progress_handler(
+                handle, 1000,
+                [](void *p) -> int {
+                    auto *a = static_cast<Asking *>(p);
+                    *a->cancelled = !(*a->keepGoing)();
+                    return *a->cancelled ? 1 : 0;
+                },
+                &asking);
+        }
         QSqlQuery q(db());
         if (!q.exec(QStringLiteral("VACUUM")))
             why = engineError(q.lastError());
+        if (handle)
+            sqlite3_progress_handler(handle, 0, nullptr, nullptr);
+    }
+    if (cancelled) {
+        Dialogs::message(g_path + QStringLiteral(" の最適化を中止しました"));
+        return false;
     }
     if (!why.isEmpty()) {
         Dialogs::message(g_path + QStringLiteral(" を最適化できませんでした: ") + why);

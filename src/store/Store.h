@@ -3,6 +3,8 @@
 #include <QSqlDatabase>
 #include <QString>
 
+#include <functional>
+
 // The link database: one SQLite file, one connection for the whole run.
 namespace Store {
 
@@ -23,7 +25,8 @@ QString path();
 bool OpenDb(const QString &path, QString *error = nullptr);
 void CloseDb();
 // Compacts in place; on success shows path + " を最適化しました". A failure shows the engine's
-// error; the database stays open and intact either way.
-bool CompactDb();
+// error; the database stays open and intact either way. keepGoing, when given, is asked now
+// and then during the work; false stops it, and the file stays as it was.
+bool CompactDb(const std::function<bool()> &keepGoing = {});
 
 } // namespace Store

@@ -456,6 +456,16 @@ private Q_SLOTS:
         QVERIFY(Store::isOpen());
         QVERIFY(QFileInfo(path).size() < before);
         QCOMPARE(count(QStringLiteral("Select count(*) From tURL")), 500);
+        // Stopped on the way: the file stays as it was.
+        const QByteArray kept = bytesOf(path);
+        Dialogs::clearShown();
+        int asked = 0;
+        QVERIFY(!Store::CompactDb([&] { return ++asked < 2; }));
+        QVERIFY(asked >= 2);
+        QCOMPARE(Dialogs::shownTexts(),
+                 QStringList {path + QStringLiteral(" の最適化を中止しました")});
+        QCOMPARE(bytesOf(path), kept);
+        QCOMPARE(count(QStringLiteral("Select count(*) From tURL")), 500);
         // Without an open database it fails, and says so.
         Store::CloseDb();
         Dialogs::clearShown();
