@@ -238,6 +238,62 @@ bool addedDates(QHash<int, qint64> &out, QString *error)
         error);
 }
 
+ImportResult importLinks(const QList<GroupRecord> &newGroups, const QList<DatedLink> &links,
+                         const ProgressFn &progress, QString *error)
+{
+    bool cancelled = false;
+    const bool written = inTransaction(error, [&](QString *why) {
+        // One parse per statement for the whole import.
+        Sql::Prepared group(Sql::kInsertGroup), link(Sql::kInsertLink), date(Sql::kSetLinkAdded);
+        for (const GroupRecord &g : newGroups) {
+            group.bindInt(0, g.nGrp);
+            group.bindText(1, g.sGrp);
+            group.bindReal(2, g.gSrt);
+            if (!group.run(why))
+                return false;
+        }
+        if (links.isEmpty())
+            return true;
+        // A date left behind under one of the new numbers must not become an undated link's.
+        int lowest = links.first().link.nURL, highest = lowest;
+        for (const DatedLink &d : links) {
+            lowest = qMin(lowest, d.link.nURL);
+            highest = qMax(highest, d.link.nURL);
+        }
+        if (!exec(Sql::kDeleteLinkInfoBetween, {lowest, highest}, why))
+            return false;
+        const qsizetype total = links.size();
+        const qsizetype step = qMax<qsizetype>(1, total / 200);
+        for (qsizetype i = 0; i < total; ++i) {
+            const LinkRecord &l = links[i].link;
+            link.bindInt(0, l.nURL);
+            link.bindText(1, l.sURL);
+            link.bindInt(2, l.nGrp);
+            link.bindText(3, l.sNam);
+            link.bindText(4, l.sMem);
+            link.bindReal(5, l.gSrt);
+            if (!link.run(why))
+                return false;
+            if (links[i].added > 0) {
+                date.bindInt(0, l.nURL);
+                date.bindInt(1, links[i].added);
+                if (!date.run(why))
+                    return false;
+            }
+            if (progress && ((i + 1) % step == 0 || i + 1 == total) && !progress(i + 1, total)) {
+                cancelled = true;
+                return false;
+            }
+        }
+        return true;
+    });
+    if (written)
+        return ImportResult::Written;
+    if (cancelled && error)
+        error->clear();
+    return cancelled ? ImportResult::Cancelled : ImportResult::Failed;
+}
+
 bool applyMaintenance(const MaintenanceChanges &c, QString *error)
 {
     return inTransaction(error, [&](QString *why) {

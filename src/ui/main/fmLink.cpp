@@ -11,6 +11,7 @@
 #include "settings/widgets/sbUpc.h"
 #include "settings/yIni.h"
 #include "store/Store.h"
+#include "ui/main/BookmarkCommands.h"
 #include "ui/main/BrowserCommands.h"
 #include "ui/main/LinkListView.h"
 #include "ui/main/MainMenus.h"
@@ -242,7 +243,13 @@ void fmLink::mnFile_Click(int index)
     case 1:
         Store::CompactDb();
         break;
+    case 2:
+        BookmarkCommands::importFile(*this);
+        break;
     case 3:
+        BookmarkCommands::exportFile();
+        break;
+    case 5:
         close();
         break;
     default:

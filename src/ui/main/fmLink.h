@@ -86,7 +86,8 @@ public:
 
     // Menus.
     QMenu *mnJob[4] = {nullptr, nullptr, nullptr, nullptr};
-    QAction *mnFile[4] = {};
+    // Open folder, compact, import and export bookmarks, separator, quit.
+    QAction *mnFile[6] = {};
     QAction *mnDisp[13] = {};
     QAction *mnSlc[3] = {};
     QAction *mnRet[5] = {};
