@@ -3,6 +3,8 @@
 #include "store/Sql.h"
 #include "store/Statements.h"
 
+#include <QScopeGuard>
+
 namespace LinkStore {
 namespace {
 
@@ -242,6 +244,15 @@ ImportResult importLinks(const QList<GroupRecord> &newGroups, const QList<DatedL
                          const ProgressFn &progress, QString *error)
 {
     bool cancelled = false;
+    // The address index grows in no particular order: with the engine's small default page
+    // cache a large import writes and rereads the same pages many times over. The cache takes
+    // only what the import needs, up to 64 MB, and is set back afterwards.
+    const QVariant cache = Sql::query(st("PRAGMA cache_size")).value(0).value(0);
+    exec("PRAGMA cache_size = -65536", {}, nullptr);
+    const auto restoreCache = qScopeGuard([&] {
+        if (cache.isValid())
+            Sql::exec(Sql::SetPrm(QStringLiteral("PRAGMA cache_size = %1").arg(cache.toInt()), {}));
+    });
     const bool written = inTransaction(error, [&](QString *why) {
         // One parse per statement for the whole import.
         Sql::Prepared group(Sql::kInsertGroup), link(Sql::kInsertLink), date(Sql::kSetLinkAdded);

@@ -376,6 +376,7 @@ private Q_SLOTS:
                 + SqlSteps::rows(QStringLiteral("Select * From tURLInfo Order By nURL"));
         };
         const Sql::Rows before = snapshot();
+        const int cache = count(QStringLiteral("PRAGMA cache_size"));
 
         const QList<GroupRecord> groups {{1, QStringLiteral("技術"), 1},
                                          {2, QStringLiteral("技術/Qt"), 2}};
@@ -396,6 +397,8 @@ private Q_SLOTS:
             },
             &error);
         QCOMPARE(int(got), result);
+        // The larger page cache of the import is given back.
+        QCOMPARE(count(QStringLiteral("PRAGMA cache_size")), cache);
         if (got != LinkStore::ImportResult::Written) {
             QCOMPARE(snapshot(), before);
             QCOMPARE(error.isEmpty(), got == LinkStore::ImportResult::Cancelled);
