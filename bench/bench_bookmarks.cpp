@@ -1,9 +1,12 @@
 #include "output/BookmarkExport.h"
 #include "output/BookmarkImport.h"
 #include "output/BookmarkNoCase.h"
+#include "output/BookmarkTransfer.h"
+#include "store/Store.h"
 #include "support/BookmarkSamples.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHash>
@@ -53,6 +56,32 @@ qint64 statusKb(const char *key)
             return line.mid(qstrlen(key)).trimmed().split(' ').value(0).toLongLong();
     }
     return -1;
+}
+
+// A fresh, empty link database in a folder of its own, opened.
+QString freshDatabase()
+{
+    static int n = 0;
+    const QString path = g_dir->filePath(QStringLiteral("db%1/dbLink.mdb").arg(++n));
+    QDir().mkpath(QFileInfo(path).path());
+    QString error;
+    if (!Store::OpenDb(path, &error))
+        qFatal("%s", qPrintable(error));
+    return path;
+}
+
+// The whole import as the menu and the command line run it: read, plan against the open
+// collection, write in one transaction. The number of links written, -1 on failure.
+qsizetype importFile(const QString &path)
+{
+    BookmarkTransfer transfer;
+    QString error;
+    if (!transfer.read(path, &error)
+        || transfer.write({}, &error) != LinkStore::ImportResult::Written) {
+        qWarning("%s", qPrintable(error));
+        return -1;
+    }
+    return transfer.plan().links.size();
 }
 
 } // namespace
@@ -136,8 +165,74 @@ static void BM_Write(benchmark::State &state)
 }
 BENCHMARK(BM_Write)->Arg(100000)->Unit(benchmark::kMillisecond);
 
+// The import as a user runs it, into a fresh database file: read, plan and the database
+// writes, committed to the disk.
+static void BM_Import(benchmark::State &state)
+{
+    const QString path = fileOf(int(state.range(0)));
+    qsizetype written = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        freshDatabase();
+        state.ResumeTiming();
+        written = importFile(path);
+        state.PauseTiming();
+        Store::CloseDb();
+        state.ResumeTiming();
+    }
+    if (written + BookmarkSamples::generatedRepeats(int(state.range(0))) != state.range(0))
+        state.SkipWithError("not every link written");
+    state.counters["file_MB"] = double(QFile(path).size()) / 1e6;
+    state.counters["links_per_s"]
+        = benchmark::Counter(double(state.range(0)), benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_Import)->Arg(10000)->Arg(100000)->MinTime(3)->Unit(benchmark::kMillisecond);
+
+// Peak memory of the whole import of the file into a fresh database.
+static void BM_ImportPeakMemory(benchmark::State &state)
+{
+    const QString path = fileOf(int(state.range(0)));
+    for (auto _ : state) {
+        freshDatabase();
+        QFile clear(QStringLiteral("/proc/self/clear_refs"));
+        const bool reset = clear.open(QIODevice::WriteOnly) && clear.write("5") == 1;
+        clear.close();
+        const qint64 before = statusKb("VmRSS:");
+        benchmark::DoNotOptimize(importFile(path));
+        const qint64 peak = statusKb("VmHWM:");
+        Store::CloseDb();
+        state.counters["peak_MB"] = double(peak) / 1024;
+        state.counters["above_start_MB"] = reset ? double(peak - before) / 1024 : -1;
+    }
+}
+BENCHMARK(BM_ImportPeakMemory)->Arg(100000)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The export as a user runs it: the whole collection read from the database and written to a
+// file in one piece.
+static void BM_Export(benchmark::State &state)
+{
+    freshDatabase();
+    if (importFile(fileOf(int(state.range(0)))) < 0) {
+        state.SkipWithError("import failed");
+        return;
+    }
+    const QString out = g_dir->filePath(QStringLiteral("exported.html"));
+    int links = 0;
+    for (auto _ : state) {
+        QString error;
+        if (!BookmarkTransfer::exportTo(out, &links, &error)) {
+            state.SkipWithError(qPrintable(error));
+            break;
+        }
+    }
+    Store::CloseDb();
+    state.counters["links"] = links;
+    state.counters["file_MB"] = double(QFile(out).size()) / 1e6;
+}
+BENCHMARK(BM_Export)->Arg(100000)->Unit(benchmark::kMillisecond);
+
 // buku importing the same generated file into a fresh database of its own, side by side with
-// this program's read and plan of it (the database writes of the import are not in the latter).
+// this program's whole import of it into a fresh database.
 static void BM_BukuImport(benchmark::State &state)
 {
     const QString buku = QStandardPaths::findExecutable(QStringLiteral("buku"));
@@ -180,17 +275,22 @@ static void BM_BukuImport(benchmark::State &state)
         list.waitForFinished(600'000);
         bukuHolds = int(QJsonDocument::fromJson(list.readAllStandardOutput()).array().size());
     }
-    const AddressSet known;
-    const int runs = 20;
-    QElapsedTimer t;
-    t.start();
-    for (int i = 0; i < runs; ++i)
-        benchmark::DoNotOptimize(readAndPlan(path, known).links.size());
-    const double ours = double(t.nsecsElapsed()) / 1e9 / runs;
+    const int runs = 10;
+    qint64 nanoseconds = 0;
+    qsizetype ourLinks = 0;
+    for (int i = 0; i < runs; ++i) {
+        freshDatabase();
+        QElapsedTimer t;
+        t.start();
+        ourLinks = importFile(path);
+        nanoseconds += t.nsecsElapsed();
+        Store::CloseDb();
+    }
+    const double ours = double(nanoseconds) / 1e9 / runs;
     state.counters["buku_links"] = bukuHolds;
-    state.counters["linkwell_links"] = double(readAndPlan(path, known).links.size());
+    state.counters["linkwell_links"] = double(ourLinks);
     state.counters["buku_s"] = bukuSeconds;
-    state.counters["linkwell_read_plan_ms"] = ours * 1000;
+    state.counters["linkwell_import_ms"] = ours * 1000;
     state.counters["buku_to_linkwell"] = bukuSeconds / ours;
 }
 BENCHMARK(BM_BukuImport)->Arg(10000)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);

@@ -8,13 +8,8 @@
 
 #include <functional>
 
-// A link an import inserts, with the date it was added.
-struct ImportLink
-{
-    LinkRecord link;
-    qint64 added = 0; // seconds since 1970; 0 when the file gives none
-};
-Q_DECLARE_TYPEINFO(ImportLink, Q_RELOCATABLE_TYPE);
+// A link an import inserts, with the date it was added (0 when the file gives none).
+using ImportLink = DatedLink;
 
 // What importing a bookmark file would write, worked out before anything is written.
 struct ImportPlan

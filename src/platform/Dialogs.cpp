@@ -56,20 +56,35 @@ bool message(const QString &text, Buttons buttons)
     return buttons == Buttons::Ok;
 }
 
-QString saveFileName(const SaveRequest &request)
+namespace {
+
+QString fileName(Shown::Kind kind, const SaveRequest &request)
 {
     State &s = state();
     if (s.testMode) {
         Shown rec;
-        rec.kind = Shown::SaveFile;
+        rec.kind = kind;
         rec.text = request.title;
         rec.save = request;
         s.shown.append(rec);
         return s.fileNames.isEmpty() ? QString() : s.fileNames.dequeue();
     }
-    if (s.backend)
-        return s.backend->saveFileName(request);
-    return QString();
+    if (!s.backend)
+        return QString();
+    return kind == Shown::OpenFile ? s.backend->openFileName(request)
+                                   : s.backend->saveFileName(request);
+}
+
+} // namespace
+
+QString saveFileName(const SaveRequest &request)
+{
+    return fileName(Shown::SaveFile, request);
+}
+
+QString openFileName(const OpenRequest &request)
+{
+    return fileName(Shown::OpenFile, request);
 }
 
 void setBackend(Backend *backend)

@@ -4,9 +4,9 @@
 #include <QString>
 #include <QStringList>
 
-// Message boxes and the save-file dialog, behind one facade so that the rules never need a
-// window. The windows library installs the real backend at start-up; tests switch on the
-// test mode, queue answers and read back everything that was shown.
+// Message boxes and the open- and save-file dialogs, behind one facade so that the rules never need
+// a window. The windows library installs the real backend at start-up; tests switch on the test
+// mode, queue answers and read back everything that was shown.
 namespace Dialogs {
 
 enum class Buttons { Ok, OkCancel };
@@ -19,13 +19,15 @@ struct SaveRequest
     QString filterText;  // description shown to the user, e.g. "HTM ﾌｧｲﾙ (*.htm;*.html)"
     QStringList patterns; // patterns the dialog filters by, e.g. {"*.htm", "*.html"}
 };
+// The open dialog asks the same; fileName is empty or a name to preselect.
+using OpenRequest = SaveRequest;
 
 struct Shown
 {
-    enum Kind { Message, SaveFile } kind = Message;
-    QString text;    // message text, or the save dialog's title
+    enum Kind { Message, SaveFile, OpenFile } kind = Message;
+    QString text; // message text, or the file dialog's title
     Buttons buttons = Buttons::Ok;
-    SaveRequest save; // for SaveFile
+    SaveRequest save; // for SaveFile and OpenFile
 };
 
 class Backend
@@ -34,6 +36,8 @@ public:
     virtual ~Backend() = default;
     virtual bool message(const QString &title, const QString &text, Buttons buttons) = 0;
     virtual QString saveFileName(const SaveRequest &request) = 0; // empty on cancel
+    // An existing file; empty on cancel.
+    virtual QString openFileName(const OpenRequest &request) = 0;
 };
 
 // The window title of every box: the program's name.
@@ -44,11 +48,14 @@ QString title();
 bool message(const QString &text, Buttons buttons = Buttons::Ok);
 // The full path chosen, or an empty text when the user cancelled.
 QString saveFileName(const SaveRequest &request);
+// The full path of an existing file chosen, or an empty text when the user cancelled.
+QString openFileName(const OpenRequest &request);
 
 void setBackend(Backend *backend); // not owned; nullptr restores the default
 
 // Test mode: nothing is shown. Answers are taken from the queues (OK and an empty file name
-// when a queue is empty) and every request is recorded.
+// when a queue is empty; one queue of file names for both file dialogs) and every request is
+// recorded.
 void enableTestMode();
 void setNextAnswer(bool ok);
 void setNextFileName(const QString &path);

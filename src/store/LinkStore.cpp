@@ -3,6 +3,8 @@
 #include "store/Sql.h"
 #include "store/Statements.h"
 
+#include <QScopeGuard>
+
 namespace LinkStore {
 namespace {
 
@@ -236,6 +238,71 @@ bool addedDates(QHash<int, qint64> &out, QString *error)
                 out.insert(int(r.number(0)), qint64(r.number(1)));
         },
         error);
+}
+
+ImportResult importLinks(const QList<GroupRecord> &newGroups, const QList<DatedLink> &links,
+                         const ProgressFn &progress, QString *error)
+{
+    bool cancelled = false;
+    // The address index grows in no particular order: with the engine's small default page
+    // cache a large import writes and rereads the same pages many times over. The cache takes
+    // only what the import needs, up to 64 MB, and is set back afterwards.
+    const QVariant cache = Sql::query(st("PRAGMA cache_size")).value(0).value(0);
+    exec("PRAGMA cache_size = -65536", {}, nullptr);
+    const auto restoreCache = qScopeGuard([&] {
+        if (cache.isValid())
+            Sql::exec(Sql::SetPrm(QStringLiteral("PRAGMA cache_size = %1").arg(cache.toInt()), {}));
+    });
+    const bool written = inTransaction(error, [&](QString *why) {
+        // One parse per statement for the whole import.
+        Sql::Prepared group(Sql::kInsertGroup), link(Sql::kInsertLink), date(Sql::kSetLinkAdded);
+        for (const GroupRecord &g : newGroups) {
+            group.bindInt(0, g.nGrp);
+            group.bindText(1, g.sGrp);
+            group.bindReal(2, g.gSrt);
+            if (!group.run(why))
+                return false;
+        }
+        if (links.isEmpty())
+            return true;
+        // A date left behind under one of the new numbers must not become an undated link's.
+        int lowest = links.first().link.nURL, highest = lowest;
+        for (const DatedLink &d : links) {
+            lowest = qMin(lowest, d.link.nURL);
+            highest = qMax(highest, d.link.nURL);
+        }
+        if (!exec(Sql::kDeleteLinkInfoBetween, {lowest, highest}, why))
+            return false;
+        const qsizetype total = links.size();
+        const qsizetype step = qMax<qsizetype>(1, total / 200);
+        for (qsizetype i = 0; i < total; ++i) {
+            const LinkRecord &l = links[i].link;
+            link.bindInt(0, l.nURL);
+            link.bindText(1, l.sURL);
+            link.bindInt(2, l.nGrp);
+            link.bindText(3, l.sNam);
+            link.bindText(4, l.sMem);
+            link.bindReal(5, l.gSrt);
+            if (!link.run(why))
+                return false;
+            if (links[i].added > 0) {
+                date.bindInt(0, l.nURL);
+                date.bindInt(1, links[i].added);
+                if (!date.run(why))
+                    return false;
+            }
+            if (progress && ((i + 1) % step == 0 || i + 1 == total) && !progress(i + 1, total)) {
+                cancelled = true;
+                return false;
+            }
+        }
+        return true;
+    });
+    if (written)
+        return ImportResult::Written;
+    if (cancelled && error)
+        error->clear();
+    return cancelled ? ImportResult::Cancelled : ImportResult::Failed;
 }
 
 bool applyMaintenance(const MaintenanceChanges &c, QString *error)

@@ -77,6 +77,16 @@ bool linkNumbers(std::vector<int> &out, QString *error = nullptr);
 // When each link was added, for the links that have a date.
 bool addedDates(QHash<int, qint64> &out, QString *error = nullptr);
 
+// Bookmark import: the new groups (numbers given), then the links with the dates they were
+// added (0: not known, no date is stored), all in one transaction. progress, when given, is
+// called after every so many links and after the last one, before the commit, with the links
+// written so far and in all; when it returns false the import is cancelled and rolled back.
+// Written whole, or (failed or cancelled) not at all.
+enum class ImportResult { Written, Cancelled, Failed };
+using ProgressFn = std::function<bool(qsizetype done, qsizetype total)>;
+ImportResult importLinks(const QList<GroupRecord> &newGroups, const QList<DatedLink> &links,
+                         const ProgressFn &progress = {}, QString *error = nullptr);
+
 // The maintenance window's save, all in one transaction: group changes first (new groups get
 // the next numbers in the order given), then deleted groups (their links go to group 0), then
 // link changes (group, title, sort key), then deleted links.

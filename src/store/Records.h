@@ -19,3 +19,11 @@ struct GroupRecord
     QString sGrp;
     double gSrt = 0;
 };
+
+// A link with the time it was added, in seconds since 1970; 0 when it is not known.
+struct DatedLink
+{
+    LinkRecord link;
+    qint64 added = 0;
+};
+Q_DECLARE_TYPEINFO(DatedLink, Q_RELOCATABLE_TYPE);

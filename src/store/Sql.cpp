@@ -43,6 +43,18 @@ bool prepare(QSqlQuery &q, const Statement &st, QString *error)
     return true;
 }
 
+// The engine's own handle of the open database; none when the database is not open or the
+// driver is not the engine this file knows.
+sqlite3 *engine()
+{
+    if (!Store::isOpen())
+        return nullptr;
+    const QVariant handle = Store::db().driver()->handle();
+    return handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0
+        ? *static_cast<sqlite3 *const *>(handle.constData())
+        : nullptr;
+}
+
 } // namespace
 
 Statement SetPrm(const QString &sql, const QVariantList &args)
@@ -157,10 +169,7 @@ bool forEachUtf8(const Statement &st, const std::function<void(const TextRow &)>
             *error = st.sql.trimmed() + QStringLiteral(" : the link database is not open");
         return false;
     }
-    const QVariant handle = Store::db().driver()->handle();
-    sqlite3 *db = handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0
-        ? *static_cast<sqlite3 *const *>(handle.constData())
-        : nullptr;
+    sqlite3 *db = engine();
     if (!db) {
         // Not the engine this read knows: the general way.
         TextRow row;
@@ -226,6 +235,85 @@ bool forEachUtf8(const Statement &st, const std::function<void(const TextRow &)>
     }
     sqlite3_finalize(stmt);
     return true;
+}
+
+Prepared::Prepared(const char *sql)
+    : m_sql(QString::fromUtf8(sql))
+{
+    sqlite3 *db = engine();
+    if (!db) {
+        m_error = Store::isOpen() ? QStringLiteral("the engine's handle is not available")
+                                  : QStringLiteral("the link database is not open");
+        return;
+    }
+    if (sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &m_stmt, nullptr) != SQLITE_OK) {
+        m_error = QString::fromUtf8(sqlite3_errmsg(db));
+        sqlite3_finalize(m_stmt);
+        m_stmt = nullptr;
+    }
+}
+
+Prepared::~Prepared()
+{
+    sqlite3_finalize(m_stmt);
+}
+
+void Prepared::bound(int rc)
+{
+    // The first failure is the one reported.
+    if (rc != SQLITE_OK && m_error.isEmpty())
+        m_error = QString::fromUtf8(sqlite3_errstr(rc));
+}
+
+void Prepared::bindInt(int place, qint64 value)
+{
+    if (m_stmt)
+        bound(sqlite3_bind_int64(m_stmt, place + 1, value));
+}
+
+void Prepared::bindReal(int place, double value)
+{
+    if (m_stmt)
+        bound(sqlite3_bind_double(m_stmt, place + 1, value));
+}
+
+void Prepared::bindText(int place, QStringView value)
+{
+    // A null text is stored as an empty one, as SetPrm stores it.
+    static const char16_t empty = 0;
+    if (m_stmt)
+        bound(sqlite3_bind_text16(m_stmt, place + 1, value.isNull() ? &empty : value.utf16(),
+                                  int(value.size() * 2), SQLITE_TRANSIENT));
+}
+
+void Prepared::bindNull(int place)
+{
+    if (m_stmt)
+        bound(sqlite3_bind_null(m_stmt, place + 1));
+}
+
+bool Prepared::run(QString *error)
+{
+    auto fail = [&](const QString &why) {
+        if (error)
+            *error = m_sql + QStringLiteral(" : ") + why;
+        return false;
+    };
+    if (!m_stmt)
+        return fail(m_error);
+    if (!m_error.isEmpty()) {
+        const QString why = m_error;
+        m_error.clear();
+        sqlite3_clear_bindings(m_stmt);
+        return fail(why);
+    }
+    const int rc = sqlite3_step(m_stmt);
+    const QString why = rc == SQLITE_DONE || rc == SQLITE_ROW
+        ? QString()
+        : QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(m_stmt)));
+    sqlite3_reset(m_stmt);
+    sqlite3_clear_bindings(m_stmt);
+    return why.isEmpty() ? true : fail(why);
 }
 
 Transaction::Transaction()

@@ -49,6 +49,7 @@ inline constexpr char kSetLinkAdded[]
 inline constexpr char kLinkAddedDates[] = "Select nURL, nAdded From tURLInfo";
 inline constexpr char kDeleteLinkInfo[] = "Delete From tURLInfo Where nURL in (?)";
 inline constexpr char kDeleteAllLinkInfo[] = "Delete From tURLInfo";
+inline constexpr char kDeleteLinkInfoBetween[] = "Delete From tURLInfo Where nURL Between ? And ?";
 
 // The maintenance window.
 inline constexpr char kGridGroups[] = "Select nGrp, sGrp, gSrt From mGrp"

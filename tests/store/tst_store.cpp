@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <sqlite3.h>
 
 // The link database on real files: opening, versions, crash recovery and the typed operations.
@@ -308,6 +309,125 @@ private Q_SLOTS:
         QVERIFY(Sql::exec(Sql::SetPrm(Sql::kDeleteLinks, {QVariant::fromValue(Sql::NumberList {})}),
                           &error));
         QCOMPARE(count(QStringLiteral("Select count(*) From tURL")), 1);
+    }
+
+    // Prepared statements report what the engine refused, at the run.
+    void preparedStatements()
+    {
+        freshDb();
+        QString error;
+        Sql::Prepared bad("Insert Into nowhere Values (?)");
+        QVERIFY(!bad.ok());
+        QVERIFY(!bad.run(&error));
+        QVERIFY2(error.contains(QStringLiteral("nowhere")), qPrintable(error));
+        {
+            Sql::Prepared insert(Sql::kInsertLink);
+            QVERIFY(insert.ok());
+            for (int run = 0; run < 2; ++run) {
+                insert.bindInt(0, 100 + run);
+                insert.bindText(1, QStringLiteral("http://a/?q='1'"));
+                insert.bindInt(2, 0);
+                insert.bindText(3, QString());
+                insert.bindText(4, QStringLiteral("説明"));
+                if (run == 0)
+                    insert.bindReal(5, 1.5);
+                // The second run has no sort key: values do not carry over to the next run.
+                QCOMPARE(insert.run(&error), run == 0);
+            }
+        }
+        QVERIFY2(error.contains(QStringLiteral("NOT NULL")), qPrintable(error));
+        QCOMPARE(
+            SqlSteps::rows(QStringLiteral("Select nURL, sURL, typeof(sNam), sMem, gSrt From tURL")),
+            (Sql::Rows {{100, QStringLiteral("http://a/?q='1'"), QStringLiteral("text"),
+                         QStringLiteral("説明"), 1.5}}));
+        Store::CloseDb();
+        Sql::Prepared closed(Sql::kInsertLink);
+        QVERIFY(!closed.run(&error));
+        QVERIFY(error.contains(QStringLiteral("not open")));
+    }
+
+    // An import writes its groups, links and dates in one transaction; cancelled or failed, it
+    // leaves every table as it was.
+    void importIsAllOrNothing_data()
+    {
+        QTest::addColumn<int>("cancelAt"); // links written when progress says stop; -1 never
+        QTest::addColumn<int>("taken"); // a link number in use already; 0 none
+        QTest::addColumn<int>("result");
+        QTest::newRow("written") << -1 << 0 << int(LinkStore::ImportResult::Written);
+        QTest::newRow("cancelled midway") << 150 << 0 << int(LinkStore::ImportResult::Cancelled);
+        QTest::newRow("cancelled at the last")
+            << 300 << 0 << int(LinkStore::ImportResult::Cancelled);
+        QTest::newRow("number taken") << -1 << 250 << int(LinkStore::ImportResult::Failed);
+    }
+    void importIsAllOrNothing()
+    {
+        QFETCH(int, cancelAt);
+        QFETCH(int, taken);
+        QFETCH(int, result);
+        freshDb();
+        addLink(99, QStringLiteral("http://old/"));
+        if (taken)
+            addLink(taken, QStringLiteral("http://taken/"));
+        // A date whose link has gone: an undated link under that number must not inherit it.
+        SqlSteps::exec(QStringLiteral("Insert Into tURLInfo (nURL, nAdded) Values (120, 5)"));
+        auto snapshot = [] {
+            return SqlSteps::rows(QStringLiteral("Select * From tURL Order By nURL"))
+                + SqlSteps::rows(QStringLiteral("Select * From mGrp Order By nGrp"))
+                + SqlSteps::rows(QStringLiteral("Select * From tURLInfo Order By nURL"));
+        };
+        const Sql::Rows before = snapshot();
+        const int cache = count(QStringLiteral("PRAGMA cache_size"));
+
+        const QList<GroupRecord> groups {{1, QStringLiteral("技術"), 1},
+                                         {2, QStringLiteral("技術/Qt"), 2}};
+        QList<DatedLink> links;
+        for (int i = 0; i < 300; ++i) {
+            links.append({{100 + i, QStringLiteral("http://x/%1?a='b'").arg(i), i % 3,
+                           QStringLiteral("題 %1").arg(i),
+                           i % 2 ? QStringLiteral("説明") : QString(), double(i + 1)},
+                          i % 4 ? 1600000000 + i : 0});
+        }
+        QList<qsizetype> calls;
+        QString error;
+        const LinkStore::ImportResult got = LinkStore::importLinks(
+            groups, links,
+            [&](qsizetype done, qsizetype total) {
+                calls << done;
+                return total == 300 && (cancelAt < 0 || done < cancelAt);
+            },
+            &error);
+        QCOMPARE(int(got), result);
+        // The larger page cache of the import is given back.
+        QCOMPARE(count(QStringLiteral("PRAGMA cache_size")), cache);
+        if (got != LinkStore::ImportResult::Written) {
+            QCOMPARE(snapshot(), before);
+            QCOMPARE(error.isEmpty(), got == LinkStore::ImportResult::Cancelled);
+            if (taken)
+                QVERIFY2(error.contains(QStringLiteral("Insert Into tURL"))
+                             && error.contains(QStringLiteral("UNIQUE")),
+                         qPrintable(error));
+            return;
+        }
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(calls.last(), 300);
+        QVERIFY(std::is_sorted(calls.begin(), calls.end()));
+        QCOMPARE(SqlSteps::rows(QStringLiteral("Select nGrp, sGrp, gSrt From mGrp Order By nGrp")),
+                 (Sql::Rows {{0, QStringLiteral("未分類"), 0.0},
+                             {1, QStringLiteral("技術"), 1.0},
+                             {2, QStringLiteral("技術/Qt"), 2.0}}));
+        QCOMPARE(count(QStringLiteral("Select count(*) From tURL")), 301);
+        QCOMPARE(SqlSteps::rows(QStringLiteral(
+                     "Select sURL, nGrp, sNam, sMem, gSrt From tURL Where nURL = 101")),
+                 (Sql::Rows {{QStringLiteral("http://x/1?a='b'"), 1, QStringLiteral("題 1"),
+                              QStringLiteral("説明"), 2.0}}));
+        QCOMPARE(count(QStringLiteral("Select count(*) From tURL Where sMem Is Null")), 0);
+        QHash<int, qint64> dates;
+        QVERIFY(LinkStore::addedDates(dates));
+        QCOMPARE(dates.size(), 1 + 225);
+        QCOMPARE(dates.value(99), 1700000000);
+        QCOMPARE(dates.value(101), 1600000001);
+        QVERIFY(!dates.contains(100));
+        QVERIFY(!dates.contains(120));
     }
 
     // A link's texts are stored exactly as given, its sort key as a single-precision number.

@@ -20,11 +20,14 @@ bool QtDialogs::message(const QString &title, const QString &text, Dialogs::Butt
     return box.exec() == QMessageBox::Ok || buttons == Dialogs::Buttons::Ok;
 }
 
-QString QtDialogs::saveFileName(const Dialogs::SaveRequest &request)
+namespace {
+
+// The file dialog both requests share; the chosen path, or an empty text on cancel.
+QString askFile(const Dialogs::SaveRequest &request, bool save)
 {
     QFileDialog dialog(QApplication::activeWindow(), request.title);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     dialog.setDirectory(request.folder);
     // The description stands as written; the dialog filters by the patterns, which Qt wants
@@ -36,10 +39,23 @@ QString QtDialogs::saveFileName(const Dialogs::SaveRequest &request)
         filter = label + QStringLiteral(" (") + request.patterns.join(u' ') + u')';
     }
     dialog.setNameFilter(filter);
-    dialog.selectFile(request.fileName);
+    if (!request.fileName.isEmpty())
+        dialog.selectFile(request.fileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
     return QDir::fromNativeSeparators(dialog.selectedFiles().constFirst());
+}
+
+} // namespace
+
+QString QtDialogs::saveFileName(const Dialogs::SaveRequest &request)
+{
+    return askFile(request, true);
+}
+
+QString QtDialogs::openFileName(const Dialogs::OpenRequest &request)
+{
+    return askFile(request, false);
 }
 
 void QtDialogs::install()

@@ -41,34 +41,17 @@ void copyToClipboard(WebBrowser *web, int index)
 void run(WebBrowser *web, int index)
 {
     switch (index) {
-    case 0:
-        web->GoHome();
-        break;
-    case 1:
-        web->GoSearch();
-        break;
-    case 3:
-        web->ExecWB(WebBrowser::PageSetup, 0);
-        break;
-    case 4:
-        web->ExecWB(WebBrowser::PrintPreview, 0);
-        break;
-    case 5:
-        web->ExecWB(WebBrowser::Print, 0);
-        break;
-    case 7:
-        web->ExecWB(WebBrowser::Refresh, 0);
-        break;
-    case 8:
-        web->ExecWB(WebBrowser::SaveAs, 0);
-        break;
+    case 0: web->GoHome(); break;
+    case 1: web->GoSearch(); break;
+    case 3: web->ExecWB(WebBrowser::PageSetup, 0); break;
+    case 4: web->ExecWB(WebBrowser::PrintPreview, 0); break;
+    case 5: web->ExecWB(WebBrowser::Print, 0); break;
+    case 7: web->ExecWB(WebBrowser::Refresh, 0); break;
+    case 8: web->ExecWB(WebBrowser::SaveAs, 0); break;
     case 10:
     case 11:
-    case 12:
-        copyToClipboard(web, index);
-        break;
-    default:
-        break;
+    case 12: copyToClipboard(web, index); break;
+    default: break;
     }
 }
 

@@ -26,6 +26,7 @@ void build(fmLink &w)
     };
     menu(0, QStringLiteral("ﾌｧｲﾙ(&F)"),
          {QStringLiteral("ﾃﾞｰﾀｰﾌｫﾙﾀﾞを開く"), QStringLiteral("ﾃﾞｰﾀｰﾍﾞｰｽの最適化"),
+          QStringLiteral("ﾌﾞｯｸﾏｰｸの取込(&I)..."), QStringLiteral("ﾌﾞｯｸﾏｰｸの書出(&E)..."),
           QStringLiteral("-"), QStringLiteral("終了(&Q)")},
          w.mnFile, &fmLink::mnFile_Click);
     menu(1, QStringLiteral("ﾌﾞﾗｳｻﾞ(&L)"),

@@ -11,6 +11,7 @@
 #include "settings/widgets/sbUpc.h"
 #include "settings/yIni.h"
 #include "store/Store.h"
+#include "ui/main/BookmarkCommands.h"
 #include "ui/main/BrowserCommands.h"
 #include "ui/main/LinkListView.h"
 #include "ui/main/ListSearch.h"
@@ -28,6 +29,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTimer>
@@ -233,23 +235,12 @@ bool fmLink::eventFilter(QObject *watched, QEvent *event)
 void fmLink::Form_KeyDown(int key)
 {
     switch (key) {
-    case Qt::Key_F3:
-        mnData_Click(0);
-        break;
-    case Qt::Key_F5:
-        mnDisp_Click(7);
-        break;
-    case Qt::Key_F8:
-        cmWeb_Click(1);
-        break;
-    case Qt::Key_F9:
-        cmWeb_Click(2);
-        break;
-    case Qt::Key_F11:
-        cmWeb_Click(3);
-        break;
-    default:
-        break;
+    case Qt::Key_F3: mnData_Click(0); break;
+    case Qt::Key_F5: mnDisp_Click(7); break;
+    case Qt::Key_F8: cmWeb_Click(1); break;
+    case Qt::Key_F9: cmWeb_Click(2); break;
+    case Qt::Key_F11: cmWeb_Click(3); break;
+    default: break;
     }
 }
 
@@ -261,18 +252,27 @@ QList<ListRow> fmLink::listedRows() const
 void fmLink::mnFile_Click(int index)
 {
     switch (index) {
-    case 0:
-        Usr::Ini->W_ExpFd(Usr::sDataPh, false);
-        break;
-    case 1:
-        Store::CompactDb();
-        break;
-    case 3:
-        close();
-        break;
-    default:
-        break;
+    case 0: Usr::Ini->W_ExpFd(Usr::sDataPh, false); break;
+    case 1: compact(); break;
+    case 2: BookmarkCommands::importFile(*this); break;
+    case 3: BookmarkCommands::exportFile(); break;
+    case 5: close(); break;
+    default: break;
     }
+}
+
+void fmLink::compact()
+{
+    // A large collection takes a while: a window with Cancel shows that it works.
+    QProgressDialog progress(QStringLiteral("ﾃﾞｰﾀｰﾍﾞｰｽを最適化しています"), QStringLiteral("中止"),
+                             0, 0, this);
+    progress.setWindowTitle(Dialogs::title());
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    Store::CompactDb([&progress] {
+        QCoreApplication::processEvents();
+        return !progress.wasCanceled();
+    });
 }
 
 void fmLink::mnSlc_Click(int index)
@@ -294,34 +294,20 @@ void fmLink::mnRet_Click(int index)
             !path.isEmpty())
             WebBrow->Navigate(path);
         break;
-    case 1:
-        Document::make(listedRows(), cbGrp->currentText(), Usr::sDataPh, iPicSz);
-        break;
-    case 3:
-        PicAll();
-        break;
-    case 4:
-        sbUpc::Act(iPicSz, this);
-        break;
-    default:
-        break;
+    case 1: Document::make(listedRows(), cbGrp->currentText(), Usr::sDataPh, iPicSz); break;
+    case 3: PicAll(); break;
+    case 4: sbUpc::Act(iPicSz, this); break;
+    default: break;
     }
 }
 
 void fmLink::mnData_Click(int index)
 {
     switch (index) {
-    case 0:
-        RgstURL();
-        break;
-    case 1:
-        DelURL();
-        break;
-    case 3:
-        fmData::Act(nX1, nX2, nY1, nY2, this);
-        break;
-    default:
-        break;
+    case 0: RgstURL(); break;
+    case 1: DelURL(); break;
+    case 3: fmData::Act(nX1, nX2, nY1, nY2, this); break;
+    default: break;
     }
 }
 
@@ -333,20 +319,11 @@ void fmLink::mnDisp_Click(int index)
 void fmLink::cmWeb_Click(int index)
 {
     switch (index) {
-    case 0:
-        RgstURL();
-        break;
-    case 1:
-        WebBrow->GoBack();
-        break;
-    case 2:
-        WebBrow->GoForward();
-        break;
-    case 3:
-        WebBrow->GoSearch();
-        break;
-    default:
-        break;
+    case 0: RgstURL(); break;
+    case 1: WebBrow->GoBack(); break;
+    case 2: WebBrow->GoForward(); break;
+    case 3: WebBrow->GoSearch(); break;
+    default: break;
     }
 }
 
@@ -421,20 +398,11 @@ void fmLink::listKeyDown(int key)
     int target = -1;
     switch (key) {
     case Qt::Key_Return:
-    case Qt::Key_Enter:
-        target = r;
-        break;
-    case Qt::Key_Up:
-        target = r - 1;
-        break;
-    case Qt::Key_Down:
-        target = r + 1;
-        break;
-    case Qt::Key_Delete:
-        DelURL();
-        return;
-    default:
-        return;
+    case Qt::Key_Enter: target = r; break;
+    case Qt::Key_Up: target = r - 1; break;
+    case Qt::Key_Down: target = r + 1; break;
+    case Qt::Key_Delete: DelURL(); return;
+    default: return;
     }
     if (target >= 0 && target <= listRows()) {
         OpenRow(target);

@@ -90,7 +90,8 @@ public:
 
     // Menus.
     QMenu *mnJob[4] = {nullptr, nullptr, nullptr, nullptr};
-    QAction *mnFile[4] = {};
+    // Open folder, compact, import and export bookmarks, separator, quit.
+    QAction *mnFile[6] = {};
     QAction *mnDisp[13] = {};
     QAction *mnSlc[4] = {};
     QAction *mnRet[5] = {};
@@ -112,6 +113,7 @@ private:
     void SetPicMenu();
     void ArrCtl();
     void coverWorkArea();
+    void compact();
     void listKeyDown(int key);
 
     bool m_unloaded = false;

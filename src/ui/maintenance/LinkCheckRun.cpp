@@ -1,7 +1,7 @@
 #include "LinkCheckRun.h"
 
-#include "platform/Dialogs.h"
 #include "check/LinkCheck.h"
+#include "platform/Dialogs.h"
 #include "platform/widgets/Grid.h"
 
 #include <QEventLoop>

@@ -14,9 +14,7 @@
 #include <QMenuBar>
 #include <QVBoxLayout>
 
-namespace {
-constexpr int kGroupGridWidth = 3285; // twips
-}
+static constexpr int kGroupGridWidth = 3285; // twips
 
 fmData::fmData(QWidget *parent)
     : QDialog(parent)
@@ -34,8 +32,7 @@ void fmData::buildGrids()
     vSpr[1] = MaintenanceGrids::links(this);
     for (int i = 0; i < 2; ++i) {
         connect(vSpr[i], &Grid::Change, this, [this, i](int, int row) { MarkRow(i, row); });
-        // A remembered block goes as soon as the selection changes; a block that follows comes
-        // again.
+        // A remembered block goes as soon as the selection changes.
         connect(vSpr[i], &Grid::SelectionChanged, this, [this, i] { nSel1[i] = nSel2[i] = 0; });
         connect(vSpr[i], &Grid::BlockSelected, this, [this, i](int, int r1, int, int r2) {
             nSel1[i] = r1;

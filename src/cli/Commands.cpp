@@ -1,0 +1,174 @@
+#include "Commands.h"
+
+#include "app/Usr.h"
+#include "output/BookmarkTransfer.h"
+#include "output/LinkList.h"
+#include "store/LinkStore.h"
+
+#include <QSet>
+
+namespace Cli {
+
+namespace {
+
+Status importFile(const Invocation &in)
+{
+    BookmarkTransfer transfer;
+    QString error;
+    if (!transfer.read(in.args.first(), &error)
+        || transfer.write({}, &error) != LinkStore::ImportResult::Written) {
+        in.err(error);
+        return BadInput;
+    }
+    in.out(QByteArray(transfer.counts().toUtf8() + '\n'));
+    return Success;
+}
+
+Status exportFile(const Invocation &in)
+{
+    const QString path = in.args.first();
+    QString error;
+    if (path == u"-") {
+        QByteArray bytes;
+        if (!BookmarkTransfer::exportBytes(bytes, nullptr, &error)) {
+            in.err(error);
+            return BadInput;
+        }
+        in.out(bytes);
+        return Success;
+    }
+    if (!BookmarkTransfer::exportTo(path, nullptr, &error)) {
+        in.err(error);
+        return BadInput;
+    }
+    return Success;
+}
+
+// The group a name chooses as the window's selector chooses it; group 0 by its own name.
+// Returns false when no group has that name.
+bool groupNamed(const QString &name, int &nGrp, std::function<bool(qint64)> &keep, QString *error)
+{
+    QList<GroupRecord> groups;
+    if (!LinkStore::groups(groups, error))
+        return false;
+    QString list;
+    for (const GroupRecord &g : groups)
+        list += g.sGrp + u'\t' + QString::number(g.nGrp) + u'\r';
+    nGrp = Usr::GrpNoOf(name, list);
+    if (nGrp != 0)
+        return true;
+    bool isGroupZero = false;
+    if (!LinkStore::forEachGroup(
+            [&](const LinkStore::GroupView &g) {
+                if (g.nGrp == 0
+                    && QString::fromUtf8(g.sGrp).compare(name, Qt::CaseInsensitive) == 0)
+                    isGroupZero = true;
+            },
+            error))
+        return false;
+    if (!isGroupZero) {
+        if (error)
+            *error = QStringLiteral("分類 %1 がありません").arg(name);
+        return false;
+    }
+    auto numbers = std::make_shared<QSet<qint64>>();
+    if (!LinkStore::forEachLink(
+            0,
+            [&](const LinkStore::LinkView &v) {
+                if (v.nGrp == 0)
+                    numbers->insert(v.nURL);
+            },
+            error))
+        return false;
+    keep = [numbers](qint64 nURL) { return numbers->contains(nURL); };
+    return true;
+}
+
+// A value on one line of its own field: TABs and line breaks become spaces.
+void appendField(QByteArray &line, QByteArrayView value)
+{
+    const qsizetype start = line.size();
+    line.append(value);
+    for (char *c = line.data() + start, *end = line.data() + line.size(); c != end; ++c) {
+        if (*c == '\t' || *c == '\n' || *c == '\r' || *c == '\v' || *c == '\f')
+            *c = ' ';
+    }
+}
+
+Status list(const Invocation &in)
+{
+    const bool recent = in.options.contains(QStringLiteral("recent"));
+    const bool byGroup = in.options.contains(QStringLiteral("group"));
+    int nGrp = 0;
+    std::function<bool(qint64)> keep;
+    QString error;
+    if (byGroup && !groupNamed(in.options.value(QStringLiteral("group")), nGrp, keep, &error)) {
+        in.err(error);
+        return BadInput;
+    }
+    std::vector<PackedRow> rows;
+    if (!LinkList::load(recent, nGrp, rows, &error, keep)) {
+        in.err(QStringLiteral("ﾘｽﾄの読み込みに失敗しました: ") + error);
+        return BadInput;
+    }
+    QByteArray text;
+    text.reserve(1 << 20);
+    for (const PackedRow &r : rows) {
+        for (const int col : {LinkList::Number, LinkList::Address, LinkList::GroupName}) {
+            appendField(text, r.cell(col));
+            text.append('\t');
+        }
+        appendField(text, r.cell(LinkList::Title));
+        text.append('\n');
+        if (text.size() >= (1 << 20) - 4096) {
+            in.out(text);
+            text.clear();
+        }
+    }
+    in.out(text);
+    return Success;
+}
+
+} // namespace
+
+const QList<Command> &commands()
+{
+    static const QList<Command> all = {
+        {.name = QStringLiteral("import"),
+         .synopsis = QStringLiteral("import FILE"),
+         .description = QStringLiteral("Add the links of a browser's bookmark file; its folders "
+                                       "become groups, addresses held already are left out."),
+         .changes = true,
+         .minArgs = 1,
+         .maxArgs = 1,
+         .run = importFile},
+        {.name = QStringLiteral("export"),
+         .synopsis = QStringLiteral("export FILE"),
+         .description = QStringLiteral("Write the whole collection as a bookmark file for "
+                                       "browsers (\"-\": standard output)."),
+         .minArgs = 1,
+         .maxArgs = 1,
+         .run = exportFile},
+        {.name = QStringLiteral("list"),
+         .synopsis = QStringLiteral("list [--group NAME | --recent]"),
+         .description = QStringLiteral("Print the links in the list's order, one a line: number, "
+                                       "address, group, title, TAB-separated."),
+         .options = {{QStringLiteral("group"), QStringLiteral("NAME"),
+                      QStringLiteral("Only the links of this group.")},
+                     {QStringLiteral("recent"), QString(), QStringLiteral("The 50 newest links.")}},
+         .exclusive = {QStringLiteral("recent"), QStringLiteral("group")},
+         .run = list},
+    };
+    return all;
+}
+
+const Command *find(const QString &name)
+{
+    for (const Command &c : commands()) {
+        if (c.name == name)
+            return &c;
+    }
+    return nullptr;
+}
+
+} // namespace Cli

@@ -1,0 +1,101 @@
+#include "BookmarkCommands.h"
+
+#include "app/Usr.h"
+#include "output/BookmarkTransfer.h"
+#include "platform/Dialogs.h"
+#include "ui/main/fmLink.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QProgressDialog>
+#include <QStandardPaths>
+
+namespace BookmarkCommands {
+namespace {
+
+Dialogs::SaveRequest request(const QString &title, const QString &folder, const QString &fileName)
+{
+    return {title,
+            folder,
+            fileName,
+            QStringLiteral("ﾌﾞｯｸﾏｰｸ ﾌｧｲﾙ (*.html;*.htm)"),
+            {QStringLiteral("*.html"), QStringLiteral("*.htm")}};
+}
+
+// Browsers save their bookmark files among the downloads.
+QString importFolder()
+{
+    const QString downloads = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    return QFileInfo(downloads).isDir() ? downloads : QDir::homePath();
+}
+
+} // namespace
+
+void importFile(fmLink &w)
+{
+    const QString path = Dialogs::openFileName(
+        request(QStringLiteral("ﾌﾞｯｸﾏｰｸの取込"), importFolder(), QString()));
+    if (path.isEmpty())
+        return;
+    BookmarkTransfer transfer;
+    QString error;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool read = transfer.read(path, &error);
+    QApplication::restoreOverrideCursor();
+    if (!read) {
+        Dialogs::message(error);
+        return;
+    }
+    if (!transfer.hasWork()) {
+        Dialogs::message(transfer.question());
+        return;
+    }
+    if (!Dialogs::message(transfer.question(), Dialogs::Buttons::OkCancel))
+        return;
+
+    const int total = int(transfer.plan().links.size());
+    QProgressDialog dialog(&w);
+    dialog.setWindowTitle(Dialogs::title());
+    dialog.setLabelText(QStringLiteral("ﾌﾞｯｸﾏｰｸを取り込んでいます"));
+    dialog.setCancelButtonText(QStringLiteral("中止"));
+    dialog.setRange(0, qMax(total, 1));
+    dialog.setMinimumDuration(0);
+    dialog.setWindowModality(Qt::WindowModal);
+    // Left open by hand: its cancel must still be there when the last link is written.
+    dialog.setAutoReset(false);
+    dialog.setAutoClose(false);
+    dialog.setValue(0);
+    w.progressDialog = &dialog;
+    const LinkStore::ImportResult result = transfer.write(
+        [&dialog](qsizetype done, qsizetype) {
+            dialog.setValue(int(done));
+            return !dialog.wasCanceled();
+        },
+        &error);
+    w.progressDialog = nullptr;
+    dialog.close();
+    if (result == LinkStore::ImportResult::Failed)
+        Dialogs::message(error);
+    if (result != LinkStore::ImportResult::Written)
+        return;
+    w.LoadGrp();
+    w.LoadList(false);
+}
+
+void exportFile()
+{
+    const QString path = Dialogs::saveFileName(request(QStringLiteral("ﾌﾞｯｸﾏｰｸの書出"),
+                                                       Usr::sDataPh + QStringLiteral("Doc"),
+                                                       QStringLiteral("bookmarks.html")));
+    if (path.isEmpty())
+        return;
+    int links = 0;
+    QString error;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool written = BookmarkTransfer::exportTo(path, &links, &error);
+    QApplication::restoreOverrideCursor();
+    Dialogs::message(written ? BookmarkTransfer::exportedText(path, links) : error);
+}
+
+} // namespace BookmarkCommands

@@ -1,0 +1,228 @@
+#include "app/Usr.h"
+#include "output/BookmarkTransfer.h"
+#include "platform/Dialogs.h"
+#include "platform/Shell.h"
+#include "settings/yIni.h"
+#include "store/Statements.h"
+#include "store/Store.h"
+#include "support/FakeBrowser.h"
+#include "support/SqlSteps.h"
+#include "support/widgets/ModalDriver.h"
+#include "ui/main/LinkListView.h"
+#include "ui/main/fmLink.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QMenu>
+#include <QProgressDialog>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+// The bookmark items of the main window's file menu, over a real database and a fake browser.
+class TestBookmarkCommands : public QObject
+{
+    Q_OBJECT
+private:
+    std::unique_ptr<QTemporaryDir> m_tmp;
+    std::unique_ptr<yIni> m_ini;
+    std::unique_ptr<fmLink> m_w;
+
+    // A window over a database with one group and one link.
+    void open()
+    {
+        m_w.reset();
+        Store::CloseDb();
+        m_tmp = std::make_unique<QTemporaryDir>();
+        Usr::sDataPh = m_tmp->path() + u'/';
+        QVERIFY(QDir().mkpath(Usr::sDataPh + QStringLiteral("Doc")));
+        QVERIFY(Store::OpenDb(Usr::sDataPh + QStringLiteral("dbLink.mdb")));
+        SqlSteps::exec(Sql::kInsertGroup, {1, QStringLiteral("Held"), 1});
+        SqlSteps::exec(
+            Sql::kInsertLink,
+            {100, QStringLiteral("http://held.example/"), 1, QStringLiteral("held"), QString(), 1});
+        Store::CloseDb();
+        m_ini = std::make_unique<yIni>();
+        bool ok = false;
+        m_ini->GetTxt(Usr::sDataPh + QStringLiteral("User.xml"), ok);
+        Usr::Ini = m_ini.get();
+        m_w = std::make_unique<fmLink>([](QWidget *p) { return new FakeBrowser(p); });
+        QString error;
+        QVERIFY2(m_w->Form_Load(&error), qPrintable(error));
+        Dialogs::clearShown();
+    }
+
+    // A bookmark file of n links in the folder "Imported".
+    QString bookmarks(int n)
+    {
+        QByteArray b = "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<DL><p>\n<DT><H3>Imported</H3>\n"
+                       "<DL><p>\n<DT><A HREF=\"http://HELD.example/\">again</A>\n";
+        for (int i = 0; i < n; ++i)
+            b += "<DT><A HREF=\"http://x.example/" + QByteArray::number(i) + "\">x</A>\n";
+        b += "</DL><p>\n</DL><p>\n";
+        const QString path = m_tmp->filePath(QStringLiteral("bookmarks.html"));
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly) || f.write(b) != b.size())
+            qWarning() << "cannot write" << path;
+        return path;
+    }
+
+    static int links()
+    {
+        return SqlSteps::rows(QStringLiteral("Select Count(*) From tURL"))
+            .value(0)
+            .value(0)
+            .toInt();
+    }
+
+    QStringList selector() const
+    {
+        QStringList items;
+        for (int i = 0; i < m_w->cbGrp->count(); ++i)
+            items << m_w->cbGrp->itemText(i);
+        return items;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        Dialogs::enableTestMode();
+        Shell::enableTestMode();
+        qputenv("LINKWELL_SEARCH_URL", "http://127.0.0.1:9/search");
+    }
+    void cleanup()
+    {
+        m_w.reset();
+        Store::CloseDb();
+        Usr::Ini = nullptr;
+    }
+
+    // The two items stand after the compaction and before the separator; the others keep
+    // their actions.
+    void fileMenuItems()
+    {
+        open();
+        QStringList texts;
+        const QList<QAction *> actions = m_w->mnJob[0]->actions();
+        for (QAction *a : actions)
+            texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
+        QCOMPARE(texts,
+                 (QStringList {"ﾃﾞｰﾀｰﾌｫﾙﾀﾞを開く", "ﾃﾞｰﾀｰﾍﾞｰｽの最適化", "ﾌﾞｯｸﾏｰｸの取込(&I)...",
+                               "ﾌﾞｯｸﾏｰｸの書出(&E)...", "-", "終了(&Q)"}));
+        for (int i = 0; i < actions.size(); ++i)
+            QCOMPARE(m_w->mnFile[i], actions[i]);
+        Shell::clearCalls();
+        m_w->mnFile[0]->trigger();
+        QCOMPARE(Shell::calls().size(), 1);
+        QCOMPARE(Shell::calls().first().verb, QStringLiteral("explore"));
+        m_w->mnFile[1]->trigger();
+        QCOMPARE(Dialogs::shownTexts().last(),
+                 Usr::sDataPh + QStringLiteral("dbLink.mdb を最適化しました"));
+        QSignalSpy unloaded(m_w.get(), &fmLink::unloaded);
+        m_w->mnFile[5]->trigger();
+        QCOMPARE(unloaded.count(), 1);
+    }
+
+    // Nothing is written until OK, and a cancel in the progress window takes back what was
+    // written; only a finished import refills the selector and the list.
+    void importFromTheMenu_data()
+    {
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<bool>("cancelProgress");
+        QTest::newRow("OK") << true << false;
+        QTest::newRow("cancel at the question") << false << false;
+        QTest::newRow("cancel while importing") << true << true;
+    }
+    void importFromTheMenu()
+    {
+        QFETCH(bool, answer);
+        QFETCH(bool, cancelProgress);
+        open();
+        const QString path = bookmarks(30);
+        Dialogs::setNextFileName(path);
+        Dialogs::setNextAnswer(answer);
+        int shownAt = -1;
+        if (cancelProgress) {
+            ModalDriver::whenShown<QProgressDialog>([&](QProgressDialog *d) {
+                shownAt = d->value();
+                d->cancel();
+            });
+        }
+        m_w->mnFile[2]->trigger();
+
+        const QList<Dialogs::Shown> shown = Dialogs::shown();
+        QCOMPARE(shown.size(), 2);
+        QCOMPARE(shown[0].kind, Dialogs::Shown::OpenFile);
+        QCOMPARE(shown[0].text, QStringLiteral("ﾌﾞｯｸﾏｰｸの取込"));
+        QCOMPARE(shown[0].save.patterns, (QStringList {"*.html", "*.htm"}));
+        QCOMPARE(shown[1].buttons, Dialogs::Buttons::OkCancel);
+        QCOMPARE(shown[1].text,
+                 QStringLiteral("ﾌﾞｯｸﾏｰｸ ") + path
+                     + QStringLiteral(" を取り込みます\n\nﾘﾝｸ　30 件\n新しい分類　1 件\n"
+                                      "重複で省いたﾘﾝｸ　1 件\n読めなかった行　0 行\n\n"
+                                      "取り込んで良いですか"));
+        QVERIFY(!m_w->progressDialog);
+        const bool written = answer && !cancelProgress;
+        if (cancelProgress)
+            QVERIFY2(shownAt > 0 && shownAt < 30, qPrintable(QString::number(shownAt)));
+        QVERIFY(Store::isOpen());
+        QCOMPARE(links(), written ? 31 : 1);
+        QCOMPARE(selector(),
+                 written ? (QStringList {"*", "Held", "Imported"}) : (QStringList {"*", "Held"}));
+        QCOMPARE(m_w->listRows(), written ? 31 : 1);
+    }
+
+    // A file that is refused is named with the reason; nothing is asked or written.
+    void refusedFileIsNamed()
+    {
+        open();
+        const QString path = m_tmp->filePath(QStringLiteral("notes.txt"));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("just notes\n");
+        f.close();
+        Dialogs::setNextFileName(path);
+        m_w->mnFile[2]->trigger();
+        QCOMPARE(Dialogs::shownTexts().last(),
+                 QStringLiteral("ﾌﾞｯｸﾏｰｸ ") + path
+                     + QStringLiteral(" を取り込めません: ﾌﾞｯｸﾏｰｸのﾌｧｲﾙではありません"));
+        QCOMPARE(Dialogs::shown().last().buttons, Dialogs::Buttons::Ok);
+        QCOMPARE(links(), 1);
+        // A cancelled file dialog asks nothing further.
+        Dialogs::clearShown();
+        m_w->mnFile[2]->trigger();
+        QCOMPARE(Dialogs::shown().size(), 1);
+    }
+
+    void exportFromTheMenu()
+    {
+        open();
+        const QString path = m_tmp->filePath(QStringLiteral("Doc/out.html"));
+        Dialogs::setNextFileName(path);
+        m_w->mnFile[3]->trigger();
+        const QList<Dialogs::Shown> shown = Dialogs::shown();
+        QCOMPARE(shown.size(), 2);
+        QCOMPARE(shown[0].kind, Dialogs::Shown::SaveFile);
+        QCOMPARE(shown[0].text, QStringLiteral("ﾌﾞｯｸﾏｰｸの書出"));
+        QCOMPARE(shown[0].save.folder, Usr::sDataPh + QStringLiteral("Doc"));
+        QCOMPARE(shown[0].save.fileName, QStringLiteral("bookmarks.html"));
+        QCOMPARE(shown[1].text, BookmarkTransfer::exportedText(path, 1));
+        QByteArray bytes;
+        QVERIFY(BookmarkTransfer::exportBytes(bytes));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), bytes);
+        // A folder that is not there: the message names the file.
+        const QString nowhere = m_tmp->filePath(QStringLiteral("no/such/folder/out.html"));
+        Dialogs::setNextFileName(nowhere);
+        m_w->mnFile[3]->trigger();
+        QVERIFY2(Dialogs::shownTexts().last().startsWith(QStringLiteral("ファイル ") + nowhere),
+                 qPrintable(Dialogs::shownTexts().last()));
+    }
+};
+
+QTEST_MAIN(TestBookmarkCommands)
+#include "tst_bookmarkcommands.moc"
