@@ -2,6 +2,7 @@
 
 #include "app/Usr.h"
 #include "output/BookmarkTransfer.h"
+#include "output/CollectionIndex.h"
 #include "output/LinkList.h"
 #include "store/LinkStore.h"
 
@@ -95,6 +96,39 @@ void appendField(QByteArray &line, QByteArrayView value)
     }
 }
 
+// The rows, one line each: number, address, group name, title.
+void printRows(const Invocation &in, const std::vector<PackedRow> &rows)
+{
+    QByteArray text;
+    text.reserve(1 << 20);
+    for (const PackedRow &r : rows) {
+        for (const int col : {LinkList::Number, LinkList::Address, LinkList::GroupName}) {
+            appendField(text, r.cell(col));
+            text.append('\t');
+        }
+        appendField(text, r.cell(LinkList::Title));
+        text.append('\n');
+        if (text.size() >= (1 << 20) - 4096) {
+            in.out(text);
+            text.clear();
+        }
+    }
+    in.out(text);
+}
+
+// The links holding every word, as the window's search box finds them.
+Status findWords(const Invocation &in)
+{
+    CollectionIndex index;
+    QString error;
+    if (!index.build(&error)) {
+        in.err(QStringLiteral("ﾘｽﾄの読み込みに失敗しました: ") + error);
+        return BadInput;
+    }
+    printRows(in, index.rowsOf(index.find(in.args.join(u' '))));
+    return Success;
+}
+
 Status list(const Invocation &in)
 {
     const bool recent = in.options.contains(QStringLiteral("recent"));
@@ -111,21 +145,7 @@ Status list(const Invocation &in)
         in.err(QStringLiteral("ﾘｽﾄの読み込みに失敗しました: ") + error);
         return BadInput;
     }
-    QByteArray text;
-    text.reserve(1 << 20);
-    for (const PackedRow &r : rows) {
-        for (const int col : {LinkList::Number, LinkList::Address, LinkList::GroupName}) {
-            appendField(text, r.cell(col));
-            text.append('\t');
-        }
-        appendField(text, r.cell(LinkList::Title));
-        text.append('\n');
-        if (text.size() >= (1 << 20) - 4096) {
-            in.out(text);
-            text.clear();
-        }
-    }
-    in.out(text);
+    printRows(in, rows);
     return Success;
 }
 
@@ -158,6 +178,13 @@ const QList<Command> &commands()
                      {QStringLiteral("recent"), QString(), QStringLiteral("The 50 newest links.")}},
          .exclusive = {QStringLiteral("recent"), QStringLiteral("group")},
          .run = list},
+        {.name = QStringLiteral("find"),
+         .synopsis = QStringLiteral("find WORDS..."),
+         .description = QStringLiteral("Print the links whose title, description or address hold "
+                                       "every word (letter case and width ignored), as list does."),
+         .minArgs = 1,
+         .maxArgs = -1,
+         .run = findWords},
     };
     return all;
 }

@@ -218,6 +218,20 @@ private Q_SLOTS:
         QVERIFY2(recent.first().startsWith(QStringLiteral("113\thttps://example.org/\t")),
                  qPrintable(recent.first()));
 
+        // find: every word, width and case folded, in the list's format and order; no match
+        // is no error.
+        r = run(data, {QStringLiteral("find"), QStringLiteral("ＱＴ"), QStringLiteral("class")});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(withoutNumbers(r.out),
+                 QStringList {QStringLiteral("https://doc.qt.io/qt-6/qstring.html\tブックマーク "
+                                             "バー/技術\tQString Class | Qt Core 6.4.2")});
+        r = run(data, {QStringLiteral("find"), QStringLiteral("ﾆｭｰｽ")});
+        QCOMPARE(withoutNumbers(r.out).size(), 1); // titles, not group names
+        r = run(data, {QStringLiteral("find"), QStringLiteral("nothing-like-this")});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out, QByteArray());
+        QCOMPARE(run(data, {QStringLiteral("find")}).code, 2);
+
         // Standard output and a file get the same bytes.
         r = run(data, {QStringLiteral("export"), QStringLiteral("-")});
         QCOMPARE(r.code, 0);
