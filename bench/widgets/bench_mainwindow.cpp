@@ -7,10 +7,14 @@
 #include "store/Store.h"
 #include "support/FakeBrowser.h"
 #include "ui/main/LinkListView.h"
+#include "ui/main/ListSearch.h"
+#include "ui/main/RegistrationPanel.h"
 #include "ui/main/fmLink.h"
 
 #include <QApplication>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <malloc.h>
@@ -126,6 +130,61 @@ static void BM_PageComplete(benchmark::State &state)
     Store::CloseDb();
 }
 BENCHMARK(BM_PageComplete)->Unit(benchmark::kMicrosecond);
+
+// What the user sees when typing into the search box: the search over 100,000 links and the
+// list refilled with the result, from the key to the filled list. The index is built once.
+static void BM_SearchAsTyped(benchmark::State &state, const QString &query)
+{
+    FakeBrowser *web = nullptr;
+    auto w = makeWindow(&web);
+    QString error;
+    w->Form_Load(&error);
+    // The index is read once the window shows; the list then shares its rows.
+    const size_t before = mallinfo2().uordblks;
+    QApplication::processEvents();
+    const double indexMB = (double(mallinfo2().uordblks) - double(before)) / (1024.0 * 1024.0);
+    QLineEdit *box = w->Frame1->txFind;
+    auto type = [&](const QString &text) {
+        box->setText(text);
+        Q_EMIT box->textEdited(text);
+        QApplication::processEvents();
+    };
+    for (auto _ : state) {
+        state.PauseTiming();
+        type(QStringLiteral("qqqq")); // a text the next one does not extend: a full search
+        state.ResumeTiming();
+        type(query);
+    }
+    state.counters["rows"] = w->vSpr->MaxRows();
+    state.counters["indexMB"] = indexMB;
+    w.reset();
+    Store::CloseDb();
+}
+BENCHMARK_CAPTURE(BM_SearchAsTyped, one_word, QStringLiteral("page4711"))->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_SearchAsTyped, two_words, QStringLiteral("site12. number"))->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_SearchAsTyped, three_words, QStringLiteral("ＴＩＴＬＥ 4711 description"))->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_SearchAsTyped, every_link, QStringLiteral("title"))->Unit(benchmark::kMillisecond);
+
+// A new page completes: its twins among 100,000 registered links are looked up for the panel.
+static void BM_NewPageTwins(benchmark::State &state)
+{
+    FakeBrowser *web = nullptr;
+    auto w = makeWindow(&web);
+    QString error;
+    w->Form_Load(&error);
+    QApplication::processEvents();
+    int i = 0;
+    for (auto _ : state) {
+        // Not registered as written, the same page as a registered one.
+        web->complete(QStringLiteral("http://www.site%1.example.org/path/page%2.html/?utm_source=x").arg(i % 977).arg(i),
+                      QStringLiteral("Title"), QStringLiteral("text"));
+        i = (i + 7919) % kLinks;
+    }
+    state.counters["twin"] = w->Frame1->lbSim->text().isEmpty() ? 0 : 1;
+    w.reset();
+    Store::CloseDb();
+}
+BENCHMARK(BM_NewPageTwins)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char **argv)
 {
