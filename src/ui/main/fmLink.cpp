@@ -314,6 +314,9 @@ void fmLink::mnData_Click(int index)
     case 3:
         fmData::Act(nX1, nX2, nY1, nY2, this);
         break;
+    case 5:
+        Frame1->ShowSaved();
+        break;
     default:
         break;
     }
