@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QSet>
+#include <QUrl>
 
 #include <filesystem>
 #include <system_error>
@@ -95,9 +96,10 @@ void save(WebBrowser *web, const QString &address, const QString &dataPh, int nU
     };
     if (inFlight().contains(part))
         return;
-    // The page on show must still be the registered one: a copy of another page would be
-    // kept under this link for good.
-    if (web->LocationURL() != address) {
+    // The page on show must still be the registered one (an anchor within it aside): a copy
+    // of another page would be kept under this link for good.
+    const auto page = [](const QString &a) { return QUrl(a).adjusted(QUrl::RemoveFragment); };
+    if (page(web->LocationURL()) != page(address)) {
         done(false, failed(QStringLiteral("表示中のﾍﾟｰｼﾞが変わりました")));
         return;
     }

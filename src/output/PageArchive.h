@@ -30,8 +30,9 @@ bool hasCopy(const QString &dataPh, int nURL);
 bool commit(const QString &part, const QString &path, QString *error = nullptr);
 
 // Saves the page web shows as the copy of link nURL. Nothing is saved when the browser no
-// longer shows address (the page registered). done(ok, message) comes later; message, for a
-// failure, names the file and the reason.
+// longer shows address (the page registered; its anchors aside), and nothing happens while a
+// copy of that link is being written. done(ok, message) comes later; message, for a failure,
+// names the file and the reason.
 using Done = std::function<void(bool ok, const QString &message)>;
 void save(WebBrowser *web, const QString &address, const QString &dataPh, int nURL, Done done);
 

@@ -83,6 +83,7 @@ private Q_SLOTS:
         QVERIFY(PageArchive::hasCopy(m_data, 100));
 
         m_web.archiveBytes = "MIME-Version: 1.0\r\nnewer";
+        m_web.location = QStringLiteral("http://a/#section"); // an anchor of the same page
         QVERIFY(save(100).ok);
         QCOMPARE(read(path), m_web.archiveBytes);
         QCOMPARE(files(), QStringList {QStringLiteral("100.mhtml")});
