@@ -37,7 +37,7 @@ QString CheckAll::Row::line() const
 {
     return QString::number(nURL) + u'\t' + result.verdictName() + u'\t'
         + QString::number(result.status) + u'\t' + oneField(result.finalAddress) + u'\t'
-        + result.timeText();
+        + QString::number(double(qMax<qint64>(0, result.elapsedMs)) / 1000.0, 'f', 2);
 }
 
 CheckAll::CheckAll(HttpClient *client)

@@ -18,8 +18,9 @@ public:
     {
         int nURL = 0;
         LinkResult result;
-        // number, verdict (alive, dead, uncertain), final status, final address, seconds,
-        // joined by TAB; control characters of the address percent-encoded so the line stays one.
+        // number, verdict (alive, dead, uncertain), final status, final address, seconds (two
+        // decimals; the window shows tenths), joined by TAB; control characters of the address
+        // percent-encoded so the line stays one.
         QString line() const;
     };
     using Progress = std::function<void(int checked, int total, int dead)>;

@@ -24,7 +24,7 @@ private:
             QStringList fields = r.line().split(u'\t');
             // The time varies: only its form is fixed.
             if (fields.size() != 5
-                || !fields[4].contains(QRegularExpression(QStringLiteral("^\\d+\\.\\d$"))))
+                || !fields[4].contains(QRegularExpression(QStringLiteral("^\\d+\\.\\d\\d$"))))
                 return {QStringLiteral("bad line: ") + r.line()};
             fields.removeLast();
             out << fields.join(u'\t');
@@ -121,6 +121,18 @@ private Q_SLOTS:
             QCOMPARE(error, QStringLiteral("分類がありません: Nope"));
         QCOMPARE(SqlSteps::rows(QStringLiteral("Select count(*) From tURLCheck")),
                  (Sql::Rows {{numbers.size()}}));
+    }
+
+    // The time is in seconds, whatever the window shows.
+    void lineFields()
+    {
+        CheckAll::Row row;
+        row.nURL = 7;
+        row.result.verdict = LinkResult::Verdict::Uncertain;
+        row.result.status = 503;
+        row.result.finalAddress = QStringLiteral("http://a/\r\nb\x7f");
+        row.result.elapsedMs = 7035;
+        QCOMPARE(row.line(), QStringLiteral("7\tuncertain\t503\thttp://a/%0D%0Ab%7F\t7.04"));
     }
 
     // Results that cannot be recorded are still returned, and the failure is named.

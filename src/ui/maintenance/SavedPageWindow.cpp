@@ -6,6 +6,7 @@
 #include "platform/Twips.h"
 #include "platform/widgets/WebEngineBrowser.h"
 
+#include <QShortcut>
 #include <QVBoxLayout>
 
 SavedPageWindow::SavedPageWindow(QWidget *parent, const BrowserFactory &browserFactory)
@@ -18,6 +19,10 @@ SavedPageWindow::SavedPageWindow(QWidget *parent, const BrowserFactory &browserF
     if (QWidget *view = m_web->widget())
         layout->addWidget(view);
     resize(Twips::toPixelsX(9885), Twips::toPixelsY(6990));
+    // Escape closes it, even while the page has the focus.
+    auto *close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    close->setContext(Qt::WindowShortcut);
+    connect(close, &QShortcut::activated, this, &QDialog::close);
 }
 
 bool SavedPageWindow::open(const QString &number, const QString &address)
