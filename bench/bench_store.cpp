@@ -1,4 +1,5 @@
 #include "app/Usr.h"
+#include "store/LinkStore.h"
 #include "store/Sql.h"
 #include "store/Statements.h"
 #include "store/Store.h"
@@ -72,6 +73,36 @@ static void BM_Insert10000InOneTransaction(benchmark::State &state)
     }
 }
 BENCHMARK(BM_Insert10000InOneTransaction)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// A link check run of 10,000 results into the history: one transaction, as the windows and the
+// command line write it.
+static void BM_RecordChecks10000(benchmark::State &state)
+{
+    ensureDatabase(100000);
+    QList<CheckRecord> run;
+    for (int i = 0; i < 10000; ++i)
+        run.append({100 + i, 1700000000, i % 7 == 0 ? CheckRecord::Dead : CheckRecord::Alive, 200,
+                    QStringLiteral("https://site%1.example.org/path/page%2.html?id=%2").arg(i % 977).arg(i),
+                    QString()});
+    for (auto _ : state)
+        LinkStore::recordChecks(run);
+}
+BENCHMARK(BM_RecordChecks10000)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// One link's last checks (the tooltip, and the lasting mark of a dead row) once the history
+// holds the runs above for every link.
+static void BM_LastChecks(benchmark::State &state)
+{
+    ensureDatabase(100000);
+    int i = 0;
+    QList<CheckRecord> out;
+    for (auto _ : state) {
+        LinkStore::lastChecks(100 + i, out);
+        benchmark::DoNotOptimize(out);
+        i = (i + 7919) % 10000;
+    }
+}
+BENCHMARK(BM_LastChecks)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char **argv)
 {

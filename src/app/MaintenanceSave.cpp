@@ -33,11 +33,11 @@ void MaintenanceSave::groupRow(const QString &code, const QString &number, const
 }
 
 void MaintenanceSave::linkRow(const QString &code, const QString &number, const QString &title,
-                              const QString &group, const QString &sort)
+                              const QString &group, const QString &sort, const QString &address)
 {
     // Rows without a number were never stored (the placeholders of an empty grid).
     if (code == u"12" && !number.isEmpty())
-        m_links.append({wholeNumber(number), title, group, sortValue(sort)});
+        m_links.append({wholeNumber(number), title, group, sortValue(sort), address});
 }
 
 void MaintenanceSave::deleted(const QString &groupNumbers, const QString &linkNumbers)
@@ -59,6 +59,7 @@ LinkStore::MaintenanceChanges MaintenanceSave::changes() const
         r.nGrp = group;
         r.sNam = l.title;
         r.gSrt = l.sort;
+        r.sURL = l.address;
         c.updatedLinks.append(r);
     }
     return c;

@@ -19,8 +19,10 @@ public:
 
     void groupRow(const QString &code, const QString &number, const QString &name,
                   const QString &sort);
+    // address: the link's address as the grid holds it; written when it differs from the
+    // stored one ("移転先に更新"), never when empty.
     void linkRow(const QString &code, const QString &number, const QString &title,
-                 const QString &group, const QString &sort);
+                 const QString &group, const QString &sort, const QString &address = QString());
     // The deleted stored rows, each number followed by "," ("12,7,").
     void deleted(const QString &groupNumbers, const QString &linkNumbers);
 
@@ -37,6 +39,7 @@ private:
         QString title;
         QString group;
         double sort;
+        QString address;
     };
     QString m_groupList;
     LinkStore::MaintenanceChanges m_changes;

@@ -146,23 +146,29 @@ QString toolTipFor(const QString &dataPh, const QString &number)
 
 void removeOrphans(const QString &dataPh, const std::vector<int> *numbers)
 {
+    removeOrphans(dataPh, numbers, QStringLiteral("pic"), QStringLiteral(".jpg"));
+}
+
+void removeOrphans(const QString &dataPh, const std::vector<int> *numbers, const QString &folder,
+                   const QString &suffix)
+{
     QDir data(dataPh);
     for (const QString &name : data.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        if (name.compare(QStringLiteral("pic"), Qt::CaseInsensitive) != 0)
+        if (name.compare(folder, Qt::CaseInsensitive) != 0)
             continue;
-        QDir pics(data.filePath(name));
-        for (const QString &file : pics.entryList(QDir::Files | QDir::Hidden)) {
-            if (!file.endsWith(QStringLiteral(".jpg"), Qt::CaseInsensitive))
+        QDir files(data.filePath(name));
+        for (const QString &file : files.entryList(QDir::Files | QDir::Hidden)) {
+            if (!file.endsWith(suffix, Qt::CaseInsensitive))
                 continue;
             // The whole stem is the number as written: neither "2.jpg" nor "012.jpg" belongs
             // to link 12.
-            const QString stem = file.left(file.size() - 4);
+            const QString stem = file.left(file.size() - suffix.size());
             bool isNumber = false;
             const int n = stem.toInt(&isNumber);
             if (numbers && isNumber && stem == QString::number(n)
                 && std::binary_search(numbers->begin(), numbers->end(), n))
                 continue;
-            QFile::remove(pics.filePath(file));
+            QFile::remove(files.filePath(file));
         }
     }
 }

@@ -29,5 +29,9 @@ QString toolTipFor(const QString &dataPh, const QString &number);
 // Deletes the pictures in the data folder's "Pic" (any letter case) whose number is not among
 // numbers (sorted ascending); every picture when numbers is null. Files that will not go stay.
 void removeOrphans(const QString &dataPh, const std::vector<int> *numbers);
+// The same rule for the files "<number><suffix>" of another folder of the data folder (folder
+// in lower case, found in any letter case); other files of that suffix go too.
+void removeOrphans(const QString &dataPh, const std::vector<int> *numbers, const QString &folder,
+                   const QString &suffix);
 
 } // namespace PageImage

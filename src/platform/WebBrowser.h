@@ -5,6 +5,7 @@
 
 #include <functional>
 
+class QUrl;
 class QWidget;
 
 // What the windows need of an embedded web browser. The real one sits on Qt WebEngine
@@ -41,6 +42,19 @@ public:
     // now, scripts' changes included. done comes later, from the event loop, with an empty
     // text when nothing is loaded; never after the browser is gone.
     virtual void fetchBody(bool html, std::function<void(const QString &)> done) = 0;
+
+    // Saves the document on show as one self-contained MHTML file at path. done(ok, reason)
+    // comes later, from the event loop, once the file is complete or the save has failed
+    // (reason says why); never after the browser is gone.
+    using SaveDone = std::function<void(bool ok, const QString &reason)>;
+    virtual void saveArchive(const QString &path, SaveDone done) = 0;
+    // Documents in this folder are saved copies of pages: they are shown with scripts off,
+    // every other document with scripts on.
+    virtual void setArchiveFolder(const QString &folder) = 0;
+    // Whether the scripts of the document on show (or being loaded) may run.
+    virtual bool scriptsEnabled() const = 0;
+    // A local file directly in folder (a saved copy); false for an empty folder.
+    static bool isArchived(const QUrl &url, const QString &folder);
 
     virtual QString homePage() const = 0;
     virtual QString searchPage() const = 0;

@@ -114,8 +114,9 @@ bool updateLink(const LinkRecord &l, QString *error)
 bool deleteLink(int nURL, QString *error)
 {
     return inTransaction(error, [&](QString *why) {
-        return exec(Sql::kDeleteLink, {nURL}, why)
-            && exec(Sql::kDeleteLinkInfo, {QVariant::fromValue(Sql::NumberList {nURL})}, why);
+        const QVariant number = QVariant::fromValue(Sql::NumberList {nURL});
+        return exec(Sql::kDeleteLink, {nURL}, why) && exec(Sql::kDeleteLinkInfo, {number}, why)
+            && exec(Sql::kDeleteChecks, {number}, why);
     });
 }
 
@@ -139,20 +140,29 @@ namespace {
 bool readGroups(const char *sql, const GroupFn &each, QString *error)
 {
     GroupView v;
-    return Sql::forEachUtf8(st(sql), [&](const Sql::TextRow &r) { // nGrp, sGrp, gSrt
-        v.nGrp = qint64(r.number(0));
-        v.nGrpText = r.text(0);
-        v.sGrp = r.text(1);
-        v.gSrt = r.number(2);
-        v.hasSort = !r.text(2).isEmpty();
-        each(v);
-    }, error);
+    return Sql::forEachUtf8(
+        st(sql),
+        [&](const Sql::TextRow &r) { // nGrp, sGrp, gSrt
+            v.nGrp = qint64(r.number(0));
+            v.nGrpText = r.text(0);
+            v.sGrp = r.text(1);
+            v.gSrt = r.number(2);
+            v.hasSort = !r.text(2).isEmpty();
+            each(v);
+        },
+        error);
 }
 
 } // namespace
 
-bool forEachGroup(const GroupFn &each, QString *error) { return readGroups(Sql::kListGroups, each, error); }
-bool forEachGridGroup(const GroupFn &each, QString *error) { return readGroups(Sql::kGridGroups, each, error); }
+bool forEachGroup(const GroupFn &each, QString *error)
+{
+    return readGroups(Sql::kListGroups, each, error);
+}
+bool forEachGridGroup(const GroupFn &each, QString *error)
+{
+    return readGroups(Sql::kGridGroups, each, error);
+}
 
 bool forEachLink(int nGrp, const LinkFn &each, QString *error)
 {
@@ -305,6 +315,30 @@ ImportResult importLinks(const QList<GroupRecord> &newGroups, const QList<DatedL
     return cancelled ? ImportResult::Cancelled : ImportResult::Failed;
 }
 
+bool recordChecks(const QList<CheckRecord> &checks, QString *error)
+{
+    return inTransaction(error, [&](QString *why) {
+        for (const CheckRecord &c : checks) {
+            if (!exec(Sql::kAddCheck,
+                      {c.nURL, c.at, c.verdict, c.status, c.finalAddress, c.movedTo}, why))
+                return false;
+        }
+        return true;
+    });
+}
+
+bool lastChecks(int nURL, QList<CheckRecord> &out, QString *error)
+{
+    out.clear();
+    return Sql::forEachUtf8(
+        st(Sql::kLastChecks, {nURL, nURL}),
+        [&](const Sql::TextRow &r) { // nAt, nVerdict, nStatus, sFinal, sMoved
+            out.append({nURL, qint64(r.number(0)), int(r.number(1)), int(r.number(2)),
+                        QString::fromUtf8(r.text(3)), QString::fromUtf8(r.text(4))});
+        },
+        error);
+}
+
 bool applyMaintenance(const MaintenanceChanges &c, QString *error)
 {
     return inTransaction(error, [&](QString *why) {
@@ -323,9 +357,12 @@ bool applyMaintenance(const MaintenanceChanges &c, QString *error)
         for (const LinkRecord &l : c.updatedLinks) {
             if (!exec(Sql::kUpdateGridLink, {l.sNam, l.nGrp, l.gSrt, l.nURL}, why))
                 return false;
+            if (!l.sURL.isEmpty() && !exec(Sql::kUpdateLinkAddress, {l.sURL, l.nURL, l.sURL}, why))
+                return false;
         }
         return execForNumbers(Sql::kDeleteLinks, c.deletedLinks, why)
-            && execForNumbers(Sql::kDeleteLinkInfo, c.deletedLinks, why);
+            && execForNumbers(Sql::kDeleteLinkInfo, c.deletedLinks, why)
+            && execForNumbers(Sql::kDeleteChecks, c.deletedLinks, why);
     });
 }
 
@@ -333,7 +370,7 @@ bool reset(const QString &groupZeroName, QString *error)
 {
     return inTransaction(error, [&](QString *why) {
         return exec(Sql::kDeleteAllGroups, {}, why) && exec(Sql::kDeleteAllLinks, {}, why)
-            && exec(Sql::kDeleteAllLinkInfo, {}, why)
+            && exec(Sql::kDeleteAllLinkInfo, {}, why) && exec(Sql::kDeleteAllChecks, {}, why)
             && exec(Sql::kInsertGroupZero, {groupZeroName}, why);
     });
 }

@@ -55,6 +55,7 @@ bool nextGroupNumber(int &n, QString *error = nullptr);
 bool insertLink(const LinkRecord &link, qint64 addedSecs, QString *error = nullptr);
 // The group, title, description and sort key of link.nURL; its address stays.
 bool updateLink(const LinkRecord &link, QString *error = nullptr);
+// The link goes with its date and check history.
 bool deleteLink(int nURL, QString *error = nullptr);
 
 // Groups for the selector: every group but 0, by sort key then name.
@@ -87,21 +88,29 @@ using ProgressFn = std::function<bool(qsizetype done, qsizetype total)>;
 ImportResult importLinks(const QList<GroupRecord> &newGroups, const QList<DatedLink> &links,
                          const ProgressFn &progress = {}, QString *error = nullptr);
 
+// The link check's history. Writes a run's results in one transaction.
+bool recordChecks(const QList<CheckRecord> &checks, QString *error = nullptr);
+// The latest check of link nURL and, when it found the link dead, the dead checks before it
+// back to the last check that did not (that one included), newest first; empty when the link
+// was never checked.
+bool lastChecks(int nURL, QList<CheckRecord> &newestFirst, QString *error = nullptr);
+
 // The maintenance window's save, all in one transaction: group changes first (new groups get
 // the next numbers in the order given), then deleted groups (their links go to group 0), then
-// link changes (group, title, sort key), then deleted links.
+// link changes (group, title, sort key, and the address where it differs from the stored one),
+// then deleted links with their dates and check history.
 struct MaintenanceChanges
 {
     QList<GroupRecord> updatedGroups;
     QList<GroupRecord> newGroups; // nGrp is given at the save
     QList<int> deletedGroups;
-    QList<LinkRecord> updatedLinks; // nURL, nGrp, sNam, gSrt
+    QList<LinkRecord> updatedLinks; // nURL, nGrp, sNam, gSrt; sURL unless empty
     QList<int> deletedLinks;
 };
 bool applyMaintenance(const MaintenanceChanges &changes, QString *error = nullptr);
 
-// Empties the collection and puts back the group-0 row with this name. Nothing is deleted
-// unless the transaction has started.
+// Empties the collection (history included) and puts back the group-0 row with this name. Nothing
+// is deleted unless the transaction has started.
 bool reset(const QString &groupZeroName, QString *error = nullptr);
 
 } // namespace LinkStore

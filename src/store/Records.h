@@ -27,3 +27,16 @@ struct DatedLink
     qint64 added = 0;
 };
 Q_DECLARE_TYPEINFO(DatedLink, Q_RELOCATABLE_TYPE);
+
+// One link check's result as the history keeps it.
+struct CheckRecord
+{
+    enum Verdict { Alive = 0, Dead = 1, Uncertain = 2 };
+
+    int nURL = 0;
+    qint64 at = 0; // seconds since 1970
+    int verdict = Dead;
+    int status = 0; // HTTP status of the final answer; 0 without one
+    QString finalAddress;
+    QString movedTo; // where a permanent redirect led; empty without one
+};

@@ -27,8 +27,16 @@ const QStringList &steps(int version)
             // 2: when each link was added, in seconds since 1970
             QStringLiteral("Create Table tURLInfo (nURL INTEGER PRIMARY KEY, nAdded INTEGER)"),
         },
+        {
+            // 3: every link check's result, in the order the results came (nChk); nAt in
+            // seconds since 1970, nVerdict 0 alive, 1 dead, 2 uncertain.
+            QStringLiteral("Create Table tURLCheck (nChk INTEGER PRIMARY KEY, nURL INTEGER NOT "
+                           "NULL, nAt INTEGER NOT NULL, nVerdict INTEGER NOT NULL, nStatus "
+                           "INTEGER NOT NULL DEFAULT 0, sFinal TEXT, sMoved TEXT)"),
+            QStringLiteral("Create Index ixURLCheck On tURLCheck (nURL)"),
+        },
     };
-    static_assert(kVersion == 2);
+    static_assert(kVersion == 3);
     return all.at(version);
 }
 

@@ -8,8 +8,8 @@
 // tables keyed by nURL.
 namespace Schema {
 
-// 1: tURL, mGrp. 2: tURLInfo (date added).
-inline constexpr int kVersion = 2;
+// 1: tURL, mGrp. 2: tURLInfo (date added). 3: tURLCheck (link check history).
+inline constexpr int kVersion = 3;
 
 // Everything a new database gets, its version included.
 QStringList freshStatements();

@@ -51,6 +51,18 @@ inline constexpr char kDeleteLinkInfo[] = "Delete From tURLInfo Where nURL in (?
 inline constexpr char kDeleteAllLinkInfo[] = "Delete From tURLInfo";
 inline constexpr char kDeleteLinkInfoBetween[] = "Delete From tURLInfo Where nURL Between ? And ?";
 
+// The link check's history (tURLCheck).
+inline constexpr char kAddCheck[] = "Insert Into tURLCheck (nURL, nAt, nVerdict, nStatus, sFinal,"
+                                    " sMoved) Values (?, ?, ?, ?, ?, ?)";
+// The latest check of a link and, when it found the link dead, the dead checks before it up to
+// the last one that did not (that one included), newest first.
+inline constexpr char kLastChecks[]
+    = "Select nAt, nVerdict, nStatus, sFinal, sMoved From tURLCheck Where nURL = ?"
+      " And nChk >= IfNull((Select Max(nChk) From tURLCheck Where nURL = ? And nVerdict <> 1), 0)"
+      " Order By nChk Desc";
+inline constexpr char kDeleteChecks[] = "Delete From tURLCheck Where nURL in (?)";
+inline constexpr char kDeleteAllChecks[] = "Delete From tURLCheck";
+
 // The maintenance window.
 inline constexpr char kGridGroups[] = "Select nGrp, sGrp, gSrt From mGrp"
                                       " Where nGrp<>0 Order By gSrt, sGrp";
@@ -63,6 +75,10 @@ inline constexpr char kMoveLinksOfGroups[] = "Update tURL Set nGrp=0  Where nGrp
 inline constexpr char kDeleteGroups[] = "Delete From mGrp Where nGrp in (?)";
 inline constexpr char kUpdateGridLink[] = " Update tURL Set sNam=?, nGrp=?, gSrt=? Where nURL=? ";
 inline constexpr char kDeleteLinks[] = "Delete From tURL Where nURL in (?)";
+// A link's address, written only when it differs (letter case included) from the stored one:
+// "移転先に更新" moves a link to the address its page has moved to.
+inline constexpr char kUpdateLinkAddress[]
+    = "Update tURL Set sURL=? Where nURL=? And sURL Is Not ? Collate Binary";
 inline constexpr char kLinkNumbers[] = "Select nUrl From tUrl Order By nUrl";
 inline constexpr char kDeleteAllGroups[] = "Delete From mGrp";
 inline constexpr char kDeleteAllLinks[] = "Delete From tURL";

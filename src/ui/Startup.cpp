@@ -195,8 +195,9 @@ int Main(int argc, char *argv[])
                     + QStringLiteral(" を作成できません: ") + lockFailure(lockPath, lock.error()));
     }
 
-    // "Doc" and "Pic".
-    if (!Ini->F_ChkSb(sDataPh, {QStringLiteral("Doc"), QStringLiteral("Pic")}, &error))
+    // "Doc", "Pic" and "Arc" (the saved copies of pages).
+    if (!Ini->F_ChkSb(
+            sDataPh, {QStringLiteral("Doc"), QStringLiteral("Pic"), QStringLiteral("Arc")}, &error))
         return fail(error);
 
     // The settings file and its one group.

@@ -88,6 +88,40 @@ private Q_SLOTS:
                         {103, QStringLiteral("D"), 0, 1.0, QStringLiteral("memo")}}));
     }
 
+    // A changed row writes its address only where it differs from the stored one, letter case
+    // included; an empty one is never written. The other columns of the row are saved with it.
+    void movedAddresses()
+    {
+        // Every address written is counted; an address that stays would be counted too.
+        SqlSteps::exec(QStringLiteral("Create Table written (nURL INTEGER)"));
+        SqlSteps::exec(QStringLiteral("Create Trigger count After Update Of sURL On tURL Begin "
+                                      "Insert Into written Values (New.nURL); End"));
+        SqlSteps::exec(QStringLiteral("Update tURL Set sURL='http://x/' || nURL"));
+        SqlSteps::exec(QStringLiteral("Delete From written"));
+        MaintenanceSave save(QStringLiteral("Five\t5\rSeven\t7\r"));
+        save.linkRow(QStringLiteral("12"), QStringLiteral("100"), QStringLiteral("A"),
+                     QStringLiteral("Five"), QStringLiteral("1"),
+                     QStringLiteral("https://new.example/a?q='1'"));
+        save.linkRow(QStringLiteral("12"), QStringLiteral("101"), QStringLiteral("B"),
+                     QStringLiteral("Seven"), QStringLiteral("1"), QStringLiteral("http://x/101"));
+        save.linkRow(QStringLiteral("12"), QStringLiteral("102"), QStringLiteral("C"),
+                     QStringLiteral("Five"), QStringLiteral("1"), QStringLiteral("HTTP://X/102"));
+        save.linkRow(QStringLiteral("12"), QStringLiteral("103"), QStringLiteral("D"),
+                     QStringLiteral("Five"), QStringLiteral("1"), QString());
+        save.linkRow(QStringLiteral("11"), QStringLiteral("104"), QStringLiteral("E"),
+                     QStringLiteral("Five"), QStringLiteral("1"), QStringLiteral("http://y/"));
+        QString error;
+        QVERIFY2(save.apply(&error), qPrintable(error));
+        QCOMPARE(
+            rows(QStringLiteral("Select nURL, sURL, sNam From tURL Order By nURL")),
+            (Sql::Rows {{100, QStringLiteral("https://new.example/a?q='1'"), QStringLiteral("A")},
+                        {101, QStringLiteral("http://x/101"), QStringLiteral("B")},
+                        {102, QStringLiteral("HTTP://X/102"), QStringLiteral("C")},
+                        {103, QStringLiteral("http://x/103"), QStringLiteral("D")}}));
+        QCOMPARE(rows(QStringLiteral("Select nURL From written Order By nURL")),
+                 (Sql::Rows {{100}, {102}}));
+    }
+
     void failureWritesNothing()
     {
         SqlSteps::exec(QStringLiteral("Create Trigger refuse Before Delete On tURL Begin Select "

@@ -196,6 +196,95 @@ private Q_SLOTS:
         QCOMPARE(dates, (QHash<int, qint64> {{101, 1700000000}}));
     }
 
+    // Files of every older version come to the current one with the check history table,
+    // their links kept; a link's checks are written in one transaction and go with the link.
+    void upgradedFilesKeepChecks_data()
+    {
+        QTest::addColumn<int>("from");
+        QTest::newRow("version 1") << 1;
+        QTest::newRow("version 2") << 2;
+    }
+    void upgradedFilesKeepChecks()
+    {
+        QFETCH(int, from);
+        const QString path = freshDb(false);
+        QStringList statements = v1Schema();
+        if (from == 2)
+            statements << QStringLiteral("Create Table tURLInfo (nURL INTEGER PRIMARY KEY, "
+                                         "nAdded INTEGER)")
+                       << QStringLiteral("Insert Into tURLInfo Values (100, 1600000000)")
+                       << QStringLiteral("PRAGMA user_version = 2");
+        makeRaw(path, statements);
+        QString error;
+        QVERIFY2(Store::OpenDb(path, &error), qPrintable(error));
+        QCOMPARE(count(QStringLiteral("PRAGMA user_version")), 3);
+        QCOMPARE(count(QStringLiteral("Select count(*) From tURL")), 1);
+        QHash<int, qint64> dates;
+        QVERIFY(LinkStore::addedDates(dates));
+        QCOMPARE(dates.size(), from == 2 ? 1 : 0);
+        // The lookup of one link's checks uses the index.
+        QSqlQuery plan(Store::db());
+        QVERIFY(plan.exec(QStringLiteral("Explain Query Plan ")
+                          + QString::fromUtf8(Sql::kLastChecks).replace(u'?', u'1')));
+        QString detail;
+        while (plan.next())
+            detail += plan.value(3).toString();
+        QVERIFY2(detail.contains(QStringLiteral("ixURLCheck")), qPrintable(detail));
+        QVERIFY2(!detail.contains(QStringLiteral("SCAN tURLCheck")), qPrintable(detail));
+
+        addLink(101, QStringLiteral("http://b/"));
+        const QList<CheckRecord> run1
+            = {{100, 1000, CheckRecord::Alive, 200, QStringLiteral("http://a/"), QString()},
+               {101, 1000, CheckRecord::Dead, 404, QStringLiteral("http://b/"), QString()}};
+        const QList<CheckRecord> run2
+            = {{100, 2000, CheckRecord::Dead, 0, QStringLiteral("http://a/"), QString()},
+               {101, 2000, CheckRecord::Dead, 410, QStringLiteral("http://b/"), QString()}};
+        const QList<CheckRecord> run3
+            = {{100, 3000, CheckRecord::Dead, 0, QStringLiteral("http://a/"),
+                QStringLiteral("http://moved/'?")}};
+        QVERIFY(LinkStore::recordChecks(run1, &error));
+        QVERIFY(LinkStore::recordChecks(run2, &error));
+        QVERIFY(LinkStore::recordChecks(run3, &error));
+        QCOMPARE(count(QStringLiteral("Select count(*) From tURLCheck")), 5);
+        // Newest first: the dead run and the check that ended it.
+        QList<CheckRecord> last;
+        QVERIFY(LinkStore::lastChecks(100, last, &error));
+        QCOMPARE(last.size(), 3);
+        QCOMPARE(last[0].at, 3000);
+        QCOMPARE(last[0].movedTo, QStringLiteral("http://moved/'?"));
+        QCOMPARE(last[1].at, 2000);
+        QCOMPARE(last[2].verdict, int(CheckRecord::Alive));
+        QVERIFY(LinkStore::lastChecks(101, last, &error));
+        QCOMPARE(last.size(), 2); // never alive: every check
+        QCOMPARE(last[0].status, 410);
+        QVERIFY(LinkStore::recordChecks({{101, 4000, CheckRecord::Uncertain, 503, {}, {}}}));
+        QVERIFY(LinkStore::lastChecks(101, last, &error));
+        QCOMPARE(last.size(), 1);
+        QVERIFY(LinkStore::lastChecks(999, last, &error));
+        QVERIFY(last.isEmpty());
+
+        // A failing write leaves none of its run.
+        SqlSteps::exec(QStringLiteral("Create Trigger refuse Before Insert On tURLCheck When "
+                                      "New.nURL = 7 Begin Select Raise(Abort, 'refused'); End"));
+        QVERIFY(!LinkStore::recordChecks({{100, 5000, CheckRecord::Alive, 200, {}, {}},
+                                          {7, 5000, CheckRecord::Alive, 200, {}, {}}},
+                                         &error));
+        QVERIFY2(error.contains(QStringLiteral("refused")), qPrintable(error));
+        QCOMPARE(count(QStringLiteral("Select count(*) From tURLCheck")), 6);
+
+        // Deleted links take their history along: one by one, in the maintenance save, by reset.
+        QVERIFY(LinkStore::deleteLink(101, &error));
+        QCOMPARE(count(QStringLiteral("Select count(*) From tURLCheck Where nURL=101")), 0);
+        QCOMPARE(count(QStringLiteral("Select count(*) From tURLCheck Where nURL=100")), 3);
+        LinkStore::MaintenanceChanges c;
+        c.deletedLinks = {100};
+        QVERIFY(LinkStore::applyMaintenance(c, &error));
+        QCOMPARE(count(QStringLiteral("Select count(*) From tURLCheck")), 0);
+        QVERIFY(LinkStore::recordChecks(run1, &error));
+        QVERIFY(LinkStore::reset(QStringLiteral("未分類"), &error));
+        QCOMPARE(count(QStringLiteral("Select count(*) From tURLCheck")), 0);
+    }
+
     // A crash in the middle of a write leaves a hot journal; the next start rolls it back and
     // opens every committed link.
     void crashInterruptedWriteIsRolledBack()

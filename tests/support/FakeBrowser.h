@@ -2,8 +2,10 @@
 
 #include "platform/WebBrowser.h"
 
+#include <QFile>
 #include <QStringList>
 #include <QTimer>
+#include <QUrl>
 
 // A browser without a page: records what the window asks of it and completes documents when
 // the test says so.
@@ -39,6 +41,27 @@ public:
         const QString body = location.isEmpty() ? QString() : wantHtml ? liveHtml : liveText;
         QTimer::singleShot(0, this, [done = std::move(done), body] { done(body); });
     }
+    // Writes archiveBytes (or, when archiveSize is set, that many bytes) to the path, or fails
+    // with archiveError, from the event loop.
+    void saveArchive(const QString &path, SaveDone done) override
+    {
+        calls << QStringLiteral("saveArchive ") + path;
+        QTimer::singleShot(0, this, [this, path, done = std::move(done)] {
+            if (!archiveError.isEmpty())
+                return done(false, archiveError);
+            QFile f(path);
+            if (!f.open(QIODevice::WriteOnly) || f.write(archiveBytes) != archiveBytes.size()
+                || (archiveSize > 0 && !f.resize(archiveSize)))
+                return done(false, f.errorString());
+            f.close();
+            done(true, QString());
+        });
+    }
+    void setArchiveFolder(const QString &folder) override { archiveFolder = folder; }
+    bool scriptsEnabled() const override
+    {
+        return !isArchived(QUrl::fromUserInput(location), archiveFolder);
+    }
     QString homePage() const override { return home; }
     QString searchPage() const override { return search; }
     void setHomePage(const QString &a) override { home = a; }
@@ -66,4 +89,8 @@ public:
     QStringList calls;
     QString location, title, text, html, home, search;
     QString liveText, liveHtml;
+    QByteArray archiveBytes = "MIME-Version: 1.0\r\n";
+    qint64 archiveSize = 0;
+    QString archiveError;
+    QString archiveFolder;
 };

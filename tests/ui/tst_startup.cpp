@@ -107,6 +107,7 @@ private Q_SLOTS:
         QVERIFY(waitReady(dir));
         QVERIFY(QFileInfo(dir + QStringLiteral("Doc")).isDir());
         QVERIFY(QFileInfo(dir + QStringLiteral("Pic")).isDir());
+        QVERIFY(QFileInfo(dir + QStringLiteral("Arc")).isDir());
         closeProgram(p);
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
         QCOMPARE(p.exitCode(), 0);

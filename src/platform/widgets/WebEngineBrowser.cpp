@@ -18,6 +18,8 @@
 #include <QWebEngineHistory>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
 
 // The page outlives its browser when the window deletes the browser first, and calls back
@@ -34,6 +36,13 @@ public:
     ~Page() override { *m_live = false; }
 
 protected:
+    bool acceptNavigationRequest(const QUrl &url, NavigationType, bool isMainFrame) override
+    {
+        if (isMainFrame && *m_live)
+            m_owner->beforeNavigation(url);
+        return true;
+    }
+
     // Every new window is refused: nothing opens, here or elsewhere.
     QWebEnginePage *createWindow(WebWindowType) override
     {
@@ -164,19 +173,41 @@ void WebEngineBrowser::onLoadFinished(const QString &failure)
     if (!*m_live)
         return;
     const quint64 serial = m_loadSerial;
-    static const QString script = QStringLiteral(
-        "(function(){var b=document.body;return [b?b.innerText:'', b?b.innerHTML:''];})()");
-    m_page->runJavaScript(script, [this, live = m_live, serial, failure](const QVariant &result) {
+    auto report = [this, live = m_live, serial, failure](const QString &text, const QString &html) {
         if (!*live || serial != m_loadSerial)
             return; // gone, or a newer load has started; its own completion follows
-        const QVariantList parts = result.toList();
-        m_text = crLfText(parts.value(0).toString());
-        m_html = parts.value(1).toString();
+        m_text = crLfText(text);
+        m_html = html;
         const bool failed = !failure.isEmpty();
         if (failed)
             Q_EMIT LoadFailed(LocationURL(), failure);
         Q_EMIT DocumentComplete(LocationURL(), LocationName(), m_text, failed);
+    };
+    if (!scriptsEnabled()) {
+        readWithoutScripts(false, [this, report](const QString &text) {
+            readWithoutScripts(true, [report, text](const QString &html) { report(text, html); });
+        });
+        return;
+    }
+    static const QString script = QStringLiteral(
+        "(function(){var b=document.body;return [b?b.innerText:'', b?b.innerHTML:''];})()");
+    m_page->runJavaScript(script, [report](const QVariant &result) {
+        const QVariantList parts = result.toList();
+        report(parts.value(0).toString(), parts.value(1).toString());
     });
+}
+
+void WebEngineBrowser::readWithoutScripts(bool html, std::function<void(const QString &)> done)
+{
+    // A saved copy runs no script, not even the adapter's: the page gives its text itself.
+    auto guarded = [live = m_live, done = std::move(done)](const QString &r) {
+        if (*live)
+            done(r);
+    };
+    if (html)
+        m_page->toHtml(guarded);
+    else
+        m_page->toPlainText(guarded);
 }
 
 void WebEngineBrowser::fetchBody(bool html, std::function<void(const QString &)> done)
@@ -185,12 +216,91 @@ void WebEngineBrowser::fetchBody(bool html, std::function<void(const QString &)>
         QTimer::singleShot(0, this, [done = std::move(done)] { done(QString()); });
         return;
     }
+    if (!scriptsEnabled()) {
+        readWithoutScripts(html, [html, done = std::move(done)](const QString &r) {
+            done(html ? r : crLfText(r));
+        });
+        return;
+    }
     const QString script = html ? QStringLiteral("document.body?document.body.innerHTML:''")
                                 : QStringLiteral("document.body?document.body.innerText:''");
     m_page->runJavaScript(script, [live = m_live, html, done = std::move(done)](const QVariant &r) {
         if (*live)
             done(html ? r.toString() : crLfText(r.toString()));
     });
+}
+
+void WebEngineBrowser::beforeNavigation(const QUrl &url)
+{
+    // A saved copy is shown as it was, never run: its scripts would act on today's web.
+    m_view->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled,
+                                     !isArchived(url, m_archiveFolder));
+}
+
+bool WebEngineBrowser::scriptsEnabled() const
+{
+    return m_view->settings()->testAttribute(QWebEngineSettings::JavascriptEnabled);
+}
+
+void WebEngineBrowser::saveArchive(const QString &path, SaveDone done)
+{
+    // The save's connections and timer live in a context object of the adapter's: they go
+    // when the save has reported, or with the adapter, whichever comes first.
+    auto *job = new QObject(this);
+    auto finish = [job, done = std::move(done)](bool ok, const QString &why) mutable {
+        if (!done)
+            return;
+        // From the event loop, once.
+        QTimer::singleShot(0, job, [job, report = std::move(done), ok, why] {
+            report(ok, why);
+            job->deleteLater();
+        });
+        done = nullptr;
+    };
+    auto settled = std::make_shared<std::function<void(bool, const QString &)>>(std::move(finish));
+    if (!loaded()) {
+        (*settled)(false, QStringLiteral("表示中のﾍﾟｰｼﾞがありません"));
+        return;
+    }
+    const QString target = QFileInfo(path).absoluteFilePath();
+    auto *timer = new QTimer(job);
+    timer->setSingleShot(true);
+    auto request = std::make_shared<QMetaObject::Connection>();
+    *request
+        = connect(m_page->profile(), &QWebEngineProfile::downloadRequested, job,
+                  [this, job, timer, request, settled, target](QWebEngineDownloadRequest *d) {
+                      if (d->page() != m_page || !d->isSavePageDownload()
+                          || QFileInfo(QDir(d->downloadDirectory()).filePath(d->downloadFileName()))
+                                  .absoluteFilePath()
+                              != target)
+                          return;
+                      QObject::disconnect(*request);
+                      auto settle = [d, timer, settled] {
+                          if (!d->isFinished())
+                              return;
+                          timer->stop();
+                          if (d->state() == QWebEngineDownloadRequest::DownloadCompleted)
+                              (*settled)(true, QString());
+                          else
+                              (*settled)(false,
+                                         d->interruptReasonString().isEmpty()
+                                             ? QStringLiteral("中止されました")
+                                             : d->interruptReasonString());
+                      };
+                      connect(d, &QWebEngineDownloadRequest::isFinishedChanged, job, settle);
+                      QPointer<QWebEngineDownloadRequest> download(d);
+                      connect(timer, &QTimer::timeout, job, [download] {
+                          if (download)
+                              download->cancel();
+                      });
+                      settle();
+                  });
+    connect(timer, &QTimer::timeout, job, [request, settled] {
+        QObject::disconnect(*request);
+        (*settled)(false, QStringLiteral("時間内に終わりませんでした"));
+    });
+    timer->start(saveTimeoutMs);
+    m_page->save(path, QWebEngineDownloadRequest::MimeHtmlSaveFormat);
 }
 
 void WebEngineBrowser::grabWhenPainted(std::function<void(const QImage &)> done)

@@ -36,6 +36,11 @@ public:
     QString bodyText() const override { return m_text; }
     QString bodyHtml() const override { return m_html; }
     void fetchBody(bool html, std::function<void(const QString &)> done) override;
+    void saveArchive(const QString &path, SaveDone done) override;
+    void setArchiveFolder(const QString &folder) override { m_archiveFolder = folder; }
+    bool scriptsEnabled() const override;
+    // How long a save may take before it is given up.
+    int saveTimeoutMs = 60000;
 
     QString homePage() const override { return m_home; }
     QString searchPage() const override { return m_search; }
@@ -59,6 +64,8 @@ private:
     bool loaded() const;
     void printPreview();
     void requestFrames(const QString &marker);
+    void beforeNavigation(const QUrl &url);
+    void readWithoutScripts(bool html, std::function<void(const QString &)> done);
     void watchRenders();
 
     class Page;
@@ -68,6 +75,7 @@ private:
     Page *m_page;
     QString m_home;
     QString m_search;
+    QString m_archiveFolder;
     QString m_text;
     QString m_html;
     quint64 m_loadSerial = 0;

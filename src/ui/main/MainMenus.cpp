@@ -54,7 +54,7 @@ void build(fmLink &w)
          w.mnRet, &fmLink::mnRet_Click);
     menu(3, QStringLiteral("登録(&D)"),
          {QStringLiteral("追加登録(&W)"), QStringLiteral("削除(&D)"), QStringLiteral("-"),
-          QStringLiteral("ﾃﾞｰﾀｰ")},
+          QStringLiteral("ﾃﾞｰﾀｰ"), QStringLiteral("-"), QStringLiteral("保存したﾍﾟｰｼﾞを表示")},
          w.mnData, &fmLink::mnData_Click);
     // Nothing to register until the first page has completed.
     w.mnData[0]->setEnabled(false);

@@ -3,11 +3,14 @@
 #include "app/Address.h"
 #include "app/Registration.h"
 #include "app/Usr.h"
+#include "output/LinkFiles.h"
+#include "output/PageArchive.h"
 #include "output/PageImage.h"
 #include "platform/Dialogs.h"
 #include "platform/EventWait.h"
 #include "platform/Twips.h"
 #include "platform/WebBrowser.h"
+#include "settings/yIni.h"
 #include "store/LinkStore.h"
 #include "ui/main/LinkListView.h"
 #include "ui/main/ListSearch.h"
@@ -17,6 +20,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QFile>
+#include <QUrl>
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -180,6 +184,10 @@ void RegistrationPanel::DocumentComplete(const QString &url, const QString &page
 {
     // Any completed document ends a wait for the page, whatever it turns out to be.
     m_pageLoading = false;
+    // Leaving a saved copy by one of its links: the caption no longer names the copy.
+    if (!m_copyCaption.isEmpty() && window()->windowTitle() == m_copyCaption
+        && !WebBrowser::isArchived(QUrl::fromUserInput(url), PageArchive::folderFor(Usr::sDataPh)))
+        window()->setWindowTitle(url);
     if (loadFailed) {
         // The browser's error page is no page of the address: nothing to register.
         sCurURL.clear();
@@ -291,6 +299,14 @@ void RegistrationPanel::RgstURL()
     }
     if (!picture.isNull())
         PagePictures::write(picture, Usr::sDataPh, n);
+    // The page as the user sees it now is kept once; a failure is told and changes nothing.
+    const bool copies
+        = !Usr::Ini || Usr::Ini->vGtVal(QStringLiteral("ARC_SAVE"), 1).toDouble() != 0;
+    if (copies && (bNewURL || !PageArchive::hasCopy(Usr::sDataPh, n)))
+        PageArchive::save(m_web, sCurURL, Usr::sDataPh, n, [](bool ok, const QString &message) {
+            if (!ok)
+                Dialogs::message(message);
+        });
     if (m_search) {
         LinkRecord stored = link;
         if (!bNewURL && m_list->GetCell(1, 0) == QString::number(n))
@@ -327,11 +343,28 @@ void RegistrationPanel::DelURL()
         Dialogs::message(QStringLiteral("ﾘﾝｸの削除に失敗しました: ") + error);
         return;
     }
-    // The picture goes with its link, so a later link of the same number starts without one.
-    QFile::remove(PageImage::fileFor(Usr::sDataPh, n));
+    LinkFiles::remove(Usr::sDataPh, n);
     if (m_search)
         m_search->deleted(n);
     m_list->DeleteRows(m_list->ActiveRow(), 1);
     if (rows >= 2)
         OpenRow(m_list->ActiveRow());
+}
+
+void RegistrationPanel::ShowSaved()
+{
+    bool ok = false;
+    const int n = m_list->GetCell(1, 0).toInt(&ok);
+    if (m_list->MaxRows() == 0 || !ok)
+        return;
+    QString caption, error;
+    // Nothing of the copy may be registered: the panel waits for the next page.
+    if (!PageArchive::open(m_web, Usr::sDataPh, n, m_list->GetCell(2, 0), &caption, &error)) {
+        Dialogs::message(error);
+        return;
+    }
+    sCurURL.clear();
+    SetRgstEnab(false);
+    m_copyCaption = caption;
+    window()->setWindowTitle(caption);
 }

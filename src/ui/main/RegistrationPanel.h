@@ -45,6 +45,8 @@ public:
     void OpenRow(int nRow);
     void RgstURL();
     void DelURL();
+    // Shows the saved copy of the list's active row in the browser, scripts off.
+    void ShowSaved();
 
     QString sCurURL;
     int nCurURL = 0;
@@ -76,4 +78,5 @@ private:
     QString m_failure; // the reason of the load that failed, until its completion
     bool m_pageLoading = false; // a list row's page was opened and has not completed yet
     bool m_waiting = false; // F3 is waiting for that page
+    QString m_copyCaption; // the caption while a saved copy is on show
 };

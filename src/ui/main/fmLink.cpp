@@ -306,7 +306,11 @@ void fmLink::mnData_Click(int index)
     switch (index) {
     case 0: RgstURL(); break;
     case 1: DelURL(); break;
-    case 3: fmData::Act(nX1, nX2, nY1, nY2, this); break;
+    case 3:
+        fmData::Act(nX1, nX2, nY1, nY2, this);
+        search->rebuild(); // the window may have changed anything
+        break;
+    case 5: Frame1->ShowSaved(); break;
     default: break;
     }
 }

@@ -95,7 +95,7 @@ public:
     QAction *mnDisp[13] = {};
     QAction *mnSlc[4] = {};
     QAction *mnRet[5] = {};
-    QAction *mnData[4] = {};
+    QAction *mnData[6] = {};
 
 Q_SIGNALS:
     // The window has unloaded: the database is closed and the program may end.

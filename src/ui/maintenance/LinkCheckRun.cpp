@@ -1,8 +1,10 @@
 #include "LinkCheckRun.h"
 
+#include "check/CheckHistory.h"
 #include "check/LinkCheck.h"
 #include "platform/Dialogs.h"
 #include "platform/widgets/Grid.h"
+#include "store/LinkStore.h"
 
 #include <QEventLoop>
 #include <QHash>
@@ -11,6 +13,29 @@
 #include <memory>
 
 namespace LinkCheckRun {
+namespace {
+
+// The run goes into the history in one transaction; then a dead row whose link has been dead
+// in checks at least a day apart gets the lasting mark.
+void record(Grid *g, const QList<CheckRecord> &history, const std::function<int(int)> &rowFor)
+{
+    QString error;
+    if (history.isEmpty())
+        return;
+    if (!LinkStore::recordChecks(history, &error)) {
+        Dialogs::message(QStringLiteral("ﾁｪｯｸ結果を記録できませんでした: ") + error);
+        return;
+    }
+    QList<CheckRecord> last;
+    for (const CheckRecord &c : history) {
+        const int row = c.verdict == CheckRecord::Dead ? rowFor(c.nURL) : 0;
+        if (row != 0 && LinkStore::lastChecks(c.nURL, last))
+            g->SetText(7, row,
+                       CheckHistory::mark(LinkResult::Verdict::Dead, CheckHistory::deadRun(last)));
+    }
+}
+
+} // namespace
 
 void run(QWidget *window, Grid *g, int first, int last, int deadlineMs,
          QProgressDialog **progressOut, std::initializer_list<QWidget *> hold)
@@ -27,8 +52,8 @@ void run(QWidget *window, Grid *g, int first, int last, int deadlineMs,
     QList<LinkCheck::Row> jobs;
     QHash<int, int> rowOf;
     for (int r = first; r <= last; ++r) {
-        g->SetText(7, r, QString());
-        g->SetText(8, r, QString());
+        for (const int c : {7, 8, 9})
+            g->SetText(c, r, QString());
         bool ok = false;
         const int n = g->GetText(2, r).toInt(&ok);
         if (!ok)
@@ -68,13 +93,16 @@ void run(QWidget *window, Grid *g, int first, int last, int deadlineMs,
             });
         *progressOut = progress.get();
     }
+    QList<CheckRecord> history;
     QObject::connect(&check, &LinkCheck::rowChecked, window, [&](int n, const LinkResult &result) {
+        history.append(CheckHistory::record(n, result));
         const int row = rowFor(n);
         if (row == 0)
             return;
         // Marks and times are the program's writes: the row does not count as changed.
         g->SetText(7, row, result.mark());
         g->SetText(8, row, result.timeText());
+        g->SetText(9, row, result.movedTo);
         if (showing)
             Dialogs::message(result.headers);
         if (row > 10)
@@ -85,6 +113,7 @@ void run(QWidget *window, Grid *g, int first, int last, int deadlineMs,
     if (check.start(jobs))
         wait.exec();
     *progressOut = nullptr;
+    record(g, history, rowFor);
     g->SetTopRow(1);
     for (QWidget *w : hold)
         w->setEnabled(true);

@@ -1,8 +1,10 @@
 #include "MaintenanceGrids.h"
 
 #include "app/Usr.h"
+#include "check/CheckHistory.h"
 #include "output/PageImage.h"
 #include "output/UrlKey.h"
+#include "platform/Twips.h"
 #include "platform/widgets/Grid.h"
 #include "store/LinkStore.h"
 
@@ -15,6 +17,7 @@ namespace MaintenanceGrids {
 namespace {
 
 const QColor kDarkBlue(0, 0, 128);
+constexpr int kGroupGridWidth = 3285; // twips
 
 struct Column
 {
@@ -82,12 +85,31 @@ Grid *links(QWidget *parent)
                     {"並順", 4.5, Column::Number, 1, 0, 999.9, false, true},
                     {"URL", 0, Column::Text},
                     {" ", 3.25, Column::Text},
-                    {" ", 5.37, Column::Number, 2, -99999999.99, 99999999.99}});
+                    {" ", 5.37, Column::Number, 2, -99999999.99, 99999999.99},
+                    {"", 0, Column::Text}});
     g->SetColAlignment(7, Qt::AlignCenter);
-    // Hovering a row shows its page picture.
-    g->model()->setToolTip(
-        [g](int, int row) { return PageImage::toolTipFor(Usr::sDataPh, g->GetText(2, row)); });
+    // Hovering a row shows its page picture; the check's time, the link's check history.
+    g->model()->setToolTip([g](int col, int row) {
+        QList<CheckRecord> history;
+        if (col == 8 && LinkStore::lastChecks(g->GetText(2, row).toInt(), history)) {
+            const QString tip
+                = CheckHistory::toolTip(history, g->GetText(6, row), g->GetText(9, row));
+            if (!tip.isEmpty())
+                return tip;
+        }
+        return PageImage::toolTipFor(Usr::sDataPh, g->GetText(2, row));
+    });
     return g;
+}
+
+void place(Grid *groups, Grid *links, int top, const QSize &area)
+{
+    const int gw = Twips::toPixelsX(kGroupGridWidth);
+    // Windows smaller than the margins keep grids of no size rather than negative ones.
+    const int h = qMax(0, area.height() - top - Twips::toPixelsY(50));
+    groups->setGeometry(0, top, gw, h);
+    links->setGeometry(gw + Twips::toPixelsX(60), top,
+                       qMax(0, area.width() - gw - Twips::toPixelsX(180)), h);
 }
 
 bool read(Contents &out, QString *error)
@@ -152,6 +174,29 @@ std::vector<int> selectLaterTwins(Grid *g)
     if (!rows.empty())
         g->scrollTo(g->model()->index(rows.front() - 1, 2));
     return rows;
+}
+
+std::vector<int> deadRows(Grid *g)
+{
+    std::vector<int> rows;
+    for (int r = 1; r <= g->MaxRows(); ++r) {
+        if (CheckHistory::isDeadMark(g->GetText(7, r)))
+            rows.push_back(r);
+    }
+    return rows;
+}
+
+std::vector<int> takeMovedAddresses(Grid *g, const std::vector<int> &rows)
+{
+    std::vector<int> changed;
+    for (const int r : rows) {
+        const QString movedTo = g->GetText(9, r);
+        if (movedTo.isEmpty() || movedTo == g->GetText(6, r))
+            continue;
+        g->SetText(6, r, movedTo);
+        changed.push_back(r);
+    }
+    return changed;
 }
 
 } // namespace MaintenanceGrids

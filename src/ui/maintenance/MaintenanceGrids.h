@@ -6,6 +6,7 @@
 #include <vector>
 
 class Grid;
+class QSize;
 class QWidget;
 
 // The two grids of the maintenance window as designed. Column 1 of both holds each row's
@@ -15,8 +16,12 @@ namespace MaintenanceGrids {
 // Groups: state, number (locked), name, sort key.
 Grid *groups(QWidget *parent);
 // Links: state, number (locked), title, group (drop-down), sort key, address (hidden), the
-// check's mark and time.
+// check's mark and time, and where the check found the page has moved (hidden). The time's
+// tooltip tells the link's check history; the other columns' show the page picture.
 Grid *links(QWidget *parent);
+
+// Both grids side by side under the menu bar (top), filling the window's client area.
+void place(Grid *groups, Grid *links, int top, const QSize &area);
 
 // What a load shows: the rows of both grids (state "11"), the group names for the drop-down
 // (TAB-separated) and the group list text (name TAB number CR).
@@ -31,5 +36,10 @@ void fill(Grid *g, std::vector<PackedRow> &&rows);
 // Selects the link rows whose address is the same page as that of a row with a lower number
 // (all but the lowest number of each set) and returns them, ascending.
 std::vector<int> selectLaterTwins(Grid *links);
+// The link rows the check marked dead ("×" and "××"), ascending.
+std::vector<int> deadRows(Grid *links);
+// Gives the rows among rows whose page has moved the address it moved to; returns the rows
+// whose address changed.
+std::vector<int> takeMovedAddresses(Grid *links, const std::vector<int> &rows);
 
 } // namespace MaintenanceGrids

@@ -2,19 +2,21 @@
 
 #include "app/MaintenanceSave.h"
 #include "app/Usr.h"
+#include "output/LinkFiles.h"
+#include "output/PageArchive.h"
 #include "output/PageImage.h"
 #include "platform/Dialogs.h"
 #include "platform/Twips.h"
 #include "platform/widgets/Grid.h"
 #include "ui/maintenance/LinkCheckRun.h"
 #include "ui/maintenance/MaintenanceGrids.h"
+#include "ui/maintenance/MaintenanceMenus.h"
+#include "ui/maintenance/SavedPageWindow.h"
 
 #include <QCloseEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QVBoxLayout>
-
-static constexpr int kGroupGridWidth = 3285; // twips
 
 fmData::fmData(QWidget *parent)
     : QDialog(parent)
@@ -46,28 +48,7 @@ void fmData::buildGrids()
 
 void fmData::buildMenus()
 {
-    menuBar = new QMenuBar(this);
-    mnFile = menuBar->addMenu(QStringLiteral("ﾌｧｲﾙ(&F)"));
-    mnFileItem[0] = mnFile->addAction(QStringLiteral("再表示(&R)"), this, &fmData::LoadData);
-    mnFileItem[1] = mnFile->addAction(QStringLiteral("更新(&)"), this, [this] { SaveData(); });
-    mnFileItem[2] = mnFile->addSeparator();
-    mnFileItem[3] = mnFile->addAction(QStringLiteral("ﾃﾞｰﾀｰﾍﾞｰｽを初期化"), this, &fmData::InitDb);
-    mnFileItem[4] = mnFile->addSeparator();
-    mnFileItem[5] = mnFile->addAction(QStringLiteral("終了(&Q)"), this, [this] {
-        if (CloseWnd())
-            QDialog::done(QDialog::Accepted);
-    });
-    mnGrp = menuBar->addMenu(QStringLiteral("分類(&B)"));
-    mnGrpItem[0] = mnGrp->addAction(QStringLiteral("行挿入"), this, [this] { InsRows(0); });
-    mnGrpItem[1] = mnGrp->addAction(QStringLiteral("行削除"), this, [this] { DelRows(0); });
-    mnURL = menuBar->addMenu(QStringLiteral("URL(&U)"));
-    mnURLItem[0] = mnURL->addAction(QStringLiteral("ﾘﾝｸ切れのﾁｪｯｸ"), this, &fmData::ChkLink);
-    mnURLItem[1] = mnURL->addAction(QStringLiteral("ﾘﾝｸ切れを削除"), this, &fmData::DelDead);
-    mnURLItem[1]->setEnabled(false);
-    mnURLItem[2] = mnURL->addSeparator();
-    mnURLItem[3] = mnURL->addAction(QStringLiteral("行削除"), this, [this] { DelRows(1); });
-    mnURLItem[4] = mnURL->addAction(QStringLiteral("重複を選択"), this, &fmData::SelTwins);
-
+    MaintenanceMenus::build(*this);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setMenuBar(menuBar);
@@ -103,13 +84,7 @@ void fmData::resizeEvent(QResizeEvent *event)
 void fmData::arrange()
 {
     bBusy = true;
-    const int top = menuBar->sizeHint().height();
-    const int gw = Twips::toPixelsX(kGroupGridWidth);
-    // Windows smaller than the margins keep grids of no size rather than negative ones.
-    const int h = qMax(0, height() - top - Twips::toPixelsY(50));
-    vSpr[0]->setGeometry(0, top, gw, h);
-    vSpr[1]->setGeometry(gw + Twips::toPixelsX(60), top,
-                         qMax(0, width() - gw - Twips::toPixelsX(180)), h);
+    MaintenanceGrids::place(vSpr[0], vSpr[1], menuBar->sizeHint().height(), size());
     bBusy = false;
 }
 
@@ -124,8 +99,7 @@ void fmData::LoadData()
         return;
     }
     bChg = false;
-    sDel[0].clear();
-    sDel[1].clear();
+    sDel[0] = sDel[1] = QString();
     nSel1[0] = nSel1[1] = nSel2[0] = nSel2[1] = 0;
     twinRows.clear();
     Usr::sGrpList = c.groupList;
@@ -166,19 +140,39 @@ void fmData::InsRows(int index)
     }
 }
 
+std::vector<int> fmData::selectedRows(int index) const
+{
+    if (index == 1 && !twinRows.empty())
+        return twinRows;
+    std::vector<int> rows;
+    int start = 0, count = 0;
+    SelRange(index, start, count);
+    for (int r = qMax(start, 1); r < start + count && r <= vSpr[index]->MaxRows(); ++r)
+        rows.push_back(r);
+    return rows;
+}
+
 void fmData::DelRows(int index)
 {
     bChg = true;
-    std::vector<int> rows;
-    if (index == 1 && !twinRows.empty()) {
-        rows = twinRows;
-    } else {
-        int start = 0, count = 0;
-        SelRange(index, start, count);
-        for (int r = qMax(start, 1); r < start + count && r <= vSpr[index]->MaxRows(); ++r)
-            rows.push_back(r);
-    }
-    removeRows(index, rows);
+    removeRows(index, selectedRows(index));
+}
+
+void fmData::MoveToFinal()
+{
+    const std::vector<int> rows = MaintenanceGrids::takeMovedAddresses(vSpr[1], selectedRows(1));
+    for (const int r : rows)
+        MarkRow(1, r);
+    if (rows.empty())
+        Dialogs::message(QStringLiteral("選択した行に移転先はありません"));
+}
+
+void fmData::ShowSaved()
+{
+    if (!savedPage)
+        savedPage = new SavedPageWindow(this, browserFactory);
+    const int r = vSpr[1]->ActiveRow();
+    savedPage->open(vSpr[1]->GetText(2, r), vSpr[1]->GetText(6, r));
 }
 
 bool fmData::removeRows(int index, const std::vector<int> &rows)
@@ -209,17 +203,13 @@ void fmData::ChkLink()
                       {menuBar, vSpr[0], vSpr[1]});
     checking = false;
     mnURLItem[1]->setEnabled(true);
+    mnURLItem[6]->setEnabled(true);
 }
 
 void fmData::DelDead()
 {
-    // Taken out of the grid and deleted on the next save, like "行削除".
-    std::vector<int> rows;
-    for (int r = 1; r <= vSpr[1]->MaxRows(); ++r) {
-        if (vSpr[1]->GetText(7, r) == u"×")
-            rows.push_back(r);
-    }
-    if (removeRows(1, rows))
+    // Dead once or lastingly dead: taken out of the grid and deleted on the next save.
+    if (removeRows(1, MaintenanceGrids::deadRows(vSpr[1])))
         bChg = true;
 }
 
@@ -232,7 +222,7 @@ bool fmData::SaveData()
                       vSpr[0]->GetText(4, r));
     for (int r = 1; r <= vSpr[1]->MaxRows(); ++r) {
         save.linkRow(vSpr[1]->GetText(1, r), vSpr[1]->GetText(2, r), vSpr[1]->GetText(3, r),
-                     vSpr[1]->GetText(4, r), vSpr[1]->GetText(5, r));
+                     vSpr[1]->GetText(4, r), vSpr[1]->GetText(5, r), vSpr[1]->GetText(6, r));
     }
     save.deleted(sDel[0], sDel[1]);
     QString error;
@@ -240,8 +230,7 @@ bool fmData::SaveData()
         Dialogs::message(QStringLiteral("更新できませんでした: ") + error);
         return false;
     }
-    sDel[0].clear();
-    sDel[1].clear();
+    sDel[0] = sDel[1] = QString();
     DelPics();
     LoadData();
     return true;
@@ -249,10 +238,7 @@ bool fmData::SaveData()
 
 void fmData::DelPics()
 {
-    std::vector<int> numbers;
-    // Without the numbers nothing can be told apart: delete nothing.
-    if (LinkStore::linkNumbers(numbers))
-        PageImage::removeOrphans(Usr::sDataPh, &numbers);
+    LinkFiles::removeOrphans(Usr::sDataPh);
 }
 
 void fmData::InitDb()
@@ -265,8 +251,11 @@ void fmData::InitDb()
     const bool done = LinkStore::reset(QStringLiteral("未分類"), &error);
     if (!done)
         Dialogs::message(QStringLiteral("初期化できませんでした: ") + error);
-    // The grids show what the database holds, whether it was emptied or not.
+    // The grids show what the database holds, whether it was emptied or not. Copies belong to
+    // no link any more, and the numbers start again: they go whatever the answer on pictures.
     LoadData();
+    if (done)
+        PageArchive::removeOrphans(Usr::sDataPh, nullptr);
     if (done
         && Dialogs::message(QStringLiteral("URLの画像も全て削除しますか"),
                             Dialogs::Buttons::OkCancel))

@@ -3,12 +3,15 @@
 #include <QDialog>
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 class Grid;
 class QAction;
 class QMenu;
 class QMenuBar;
+class SavedPageWindow;
+class WebBrowser;
 
 // The maintenance window: groups and links edited in two grids and saved in one step.
 class fmData : public QDialog
@@ -37,8 +40,18 @@ public:
     int linkDeadlineMs = 20000;
     // The link check's progress window while it runs.
     class QProgressDialog *linkProgress = nullptr;
+    // The selected link rows that moved for good take the address they moved to; saved with
+    // the next "更新".
+    void MoveToFinal();
+    // The saved copy of the active link row, in a viewer of its own.
+    void ShowSaved();
+    std::function<WebBrowser *(QWidget *)> browserFactory; // the viewer's; tests pass a fake
+    SavedPageWindow *savedPage = nullptr;
     void MarkRow(int index, int row);
     void SelRange(int index, int &start, int &count) const;
+    // The rows "行削除" and "移転先に更新" act on: those "重複を選択" chose, the remembered
+    // block, or the active row.
+    std::vector<int> selectedRows(int index) const;
     // False when the user keeps the window open.
     bool CloseWnd();
 
@@ -56,7 +69,7 @@ public:
     QMenu *mnURL = nullptr;
     QAction *mnFileItem[6] = {};
     QAction *mnGrpItem[2] = {};
-    QAction *mnURLItem[5] = {};
+    QAction *mnURLItem[8] = {};
 
 public Q_SLOTS:
     void reject() override;

@@ -1,3 +1,4 @@
+#include "output/PageArchive.h"
 #include "platform/Dialogs.h"
 #include "platform/widgets/WebEngineBrowser.h"
 #include "support/LoopbackServer.h"
@@ -10,7 +11,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWebEnginePage>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
+
+#include <memory>
 
 // The real browser adapter, offscreen, against pages served on 127.0.0.1.
 class TestWebBrowser : public QObject
@@ -176,6 +180,94 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitFor([&] { return contents().contains("First paragraph."); }, 20000));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
                  QStringList {QStringLiteral("saved.html")});
+    }
+
+    // The page on show is kept as one MHTML file, written whole under another name and then
+    // renamed; the copy opens with its text when its server is gone, with scripts off, and the
+    // next page has them on again.
+    void savedCopyOpensWithoutItsServer()
+    {
+        QTemporaryDir data;
+        const QString dataPh = data.path() + u'/';
+        auto server = std::make_unique<LoopbackServer>();
+        QVERIFY(server->start());
+        server->setPage("/live.htm",
+                        "<html><head><title>Live page</title></head><body><p>Kept text "
+                        "\xe6\xae\x8b\xe3\x82\x8b</p><p id='s'></p><script>document.getElementById"
+                        "('s').textContent+='ran:'+location.protocol</script></body></html>");
+        const QString address = server->url(QStringLiteral("/live.htm"));
+        QVERIFY(load(address));
+        bool finished = false, saved = false;
+        QString message;
+        PageArchive::save(m_web, address, dataPh, 100, [&](bool ok, const QString &m) {
+            finished = true;
+            saved = ok;
+            message = m;
+        });
+        // While it is written the copy is not there yet, under its own name.
+        QVERIFY(!QFile::exists(PageArchive::fileFor(dataPh, 100)));
+        QVERIFY(PageArchive::hasCopy(dataPh, 100));
+        QVERIFY(QTest::qWaitFor([&] { return finished; }, 30000));
+        QVERIFY2(saved, qPrintable(message));
+        QCOMPARE(QDir(PageArchive::folderFor(dataPh)).entryList(QDir::Files),
+                 QStringList {QStringLiteral("100.mhtml")});
+        QFile copy(PageArchive::fileFor(dataPh, 100));
+        QVERIFY(copy.open(QIODevice::ReadOnly));
+        const QByteArray head = copy.read(4096);
+        QVERIFY2(head.contains("MIME-Version: 1.0") && head.contains("multipart/related"),
+                 head.constData());
+        copy.close();
+        server.reset();
+
+        QSignalSpy done(m_web, &WebBrowser::DocumentComplete);
+        QString caption, error;
+        QVERIFY2(PageArchive::open(m_web, dataPh, 100, address, &caption, &error),
+                 qPrintable(error));
+        QVERIFY(caption.startsWith(QStringLiteral("保存したﾍﾟｰｼﾞ (")));
+        QVERIFY(caption.endsWith(QStringLiteral("): ") + address));
+        QVERIFY(done.wait(30000));
+        QVERIFY(!done.last().at(3).toBool());
+        QCOMPARE(done.last().at(1).toString(), QStringLiteral("Live page"));
+        // The text as the panel and the clipboard get it, though no script runs.
+        QString text = done.last().at(2).toString();
+        QCOMPARE(text.count(u'\n'), text.count(QStringLiteral("\r\n")));
+        QString now;
+        m_web->fetchBody(false, [&](const QString &t) { now = t; });
+        QVERIFY(QTest::qWaitFor([&] { return !now.isEmpty(); }, 10000));
+        QCOMPARE(now, text);
+        QVERIFY2(text.contains(QStringLiteral("Kept text 残る")), qPrintable(text));
+        // The script ran once, in the live page; in the copy it does not run again.
+        QVERIFY2(text.contains(QStringLiteral("ran:http:"))
+                     && !text.contains(QStringLiteral("file:")),
+                 qPrintable(text));
+        QVERIFY(!m_web->scriptsEnabled());
+        QVERIFY(load(m_server.url(QStringLiteral("/page.htm"))));
+        QVERIFY(m_web->scriptsEnabled());
+        // Back to the copy: scripts off again.
+        m_web->GoBack();
+        QVERIFY(done.wait(30000));
+        QVERIFY(WebBrowser::isArchived(QUrl(done.last().at(0).toString()),
+                                       PageArchive::folderFor(dataPh)));
+        QVERIFY(!m_web->scriptsEnabled());
+    }
+
+    // Nothing on show: the save fails from the event loop, with a reason.
+    void savingNothingFails()
+    {
+        WebEngineBrowser fresh(nullptr);
+        QTemporaryDir dir;
+        bool called = false, saved = true;
+        QString reason;
+        fresh.saveArchive(dir.filePath(QStringLiteral("x.mhtml")), [&](bool ok, const QString &r) {
+            called = true;
+            saved = ok;
+            reason = r;
+        });
+        QVERIFY(!called);
+        QVERIFY(QTest::qWaitFor([&] { return called; }, 10000));
+        QVERIFY(!saved);
+        QCOMPARE(reason, QStringLiteral("表示中のﾍﾟｰｼﾞがありません"));
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("x.mhtml"))));
     }
 
     // The body is read as the document is now, after its scripts changed it, not as it was

@@ -21,6 +21,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -644,6 +645,82 @@ private Q_SLOTS:
         QVERIFY(third.Form_Load(&error));
         QCOMPARE(third.frameGeometry(), area);
         third.close();
+    }
+
+    // F3 keeps a copy of a new page, and of a registered one that has none yet; "ARC_SAVE" 0
+    // keeps none. A copy that cannot be made is told, and the link is registered all the same.
+    void registrationKeepsACopy()
+    {
+        open({}, {{1, "News", 1}});
+        QDir().mkpath(Usr::sDataPh + QStringLiteral("Arc"));
+        const QString copy100 = Usr::sDataPh + QStringLiteral("Arc/100.mhtml");
+        m_web->complete(QStringLiteral("http://a/"), QStringLiteral("A"), QString());
+        m_w->RgstURL();
+        QTRY_VERIFY(QFile::exists(copy100));
+        m_web->calls.clear();
+        m_web->complete(QStringLiteral("http://a/"), QStringLiteral("A"), QString());
+        m_w->RgstURL(); // a correction: the copy is there already
+        QVERIFY(!m_web->calls.join(u' ').contains(QStringLiteral("saveArchive")));
+        QVERIFY(QFile::remove(copy100));
+        m_w->RgstURL();
+        QTRY_VERIFY(QFile::exists(copy100));
+
+        Usr::Ini->SetVal(QStringLiteral("ARC_SAVE"), 0);
+        m_web->complete(QStringLiteral("http://b/"), QStringLiteral("B"), QString());
+        m_w->RgstURL();
+        Usr::Ini->SetVal(QStringLiteral("ARC_SAVE"), 1);
+        m_web->archiveError = QStringLiteral("net::ERR_FAILED");
+        m_web->complete(QStringLiteral("http://c/"), QStringLiteral("C"), QString());
+        m_w->RgstURL();
+        QTRY_COMPARE(
+            Dialogs::shownTexts(),
+            QStringList {QDir::toNativeSeparators(Usr::sDataPh + QStringLiteral("Arc/102.mhtml"))
+                         + QStringLiteral(" を保存できません: net::ERR_FAILED")});
+        QCOMPARE(rows(QStringLiteral("Select nURL From tURL Order By nURL")),
+                 (Sql::Rows {{100}, {101}, {102}}));
+        QCOMPARE(QDir(Usr::sDataPh + QStringLiteral("Arc")).entryList(QDir::Files),
+                 QStringList {QStringLiteral("100.mhtml")});
+        // Deleting the link deletes its copy.
+        m_w->vSpr->SetActiveRow(3);
+        QCOMPARE(cell(1, 3), QStringLiteral("100"));
+        m_w->DelURL();
+        QVERIFY(!QFile::exists(copy100));
+    }
+
+    // The list's pop-up menu shows the active row's copy with scripts off, under a caption
+    // naming it; the next page that is not a copy takes the caption back.
+    void savedCopyFromThePopUp()
+    {
+        open({{100, "http://a/", 0, "A", 1}, {101, "http://b/", 0, "B", 2}});
+        QDir().mkpath(Usr::sDataPh + QStringLiteral("Arc"));
+        QFile f(Usr::sDataPh + QStringLiteral("Arc/101.mhtml"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.close();
+        QVERIFY(m_w->mnJob[3]->actions().contains(m_w->mnData[5]));
+        QCOMPARE(m_w->mnData[5]->text(), QStringLiteral("保存したﾍﾟｰｼﾞを表示"));
+        m_w->vSpr->SetActiveRow(1);
+        m_web->calls.clear();
+        m_w->mnData[5]->trigger();
+        QCOMPARE(Dialogs::shownTexts(),
+                 QStringList {
+                     QStringLiteral("保存したﾍﾟｰｼﾞがありません: ")
+                     + QDir::toNativeSeparators(Usr::sDataPh + QStringLiteral("Arc/100.mhtml"))});
+        QVERIFY(m_web->calls.isEmpty());
+        m_w->vSpr->SetActiveRow(2);
+        m_w->mnData[5]->trigger();
+        const QString path = Usr::sDataPh + QStringLiteral("Arc/101.mhtml");
+        QCOMPARE(m_web->calls, QStringList {QStringLiteral("Navigate ") + path});
+        QVERIFY(!m_web->scriptsEnabled());
+        QVERIFY2(m_w->windowTitle().startsWith(QStringLiteral("保存したﾍﾟｰｼﾞ (")),
+                 qPrintable(m_w->windowTitle()));
+        QVERIFY(m_w->windowTitle().endsWith(QStringLiteral("): http://b/")));
+        // The copy itself completes: nothing of it can be registered, the caption stays.
+        m_web->complete(QUrl::fromLocalFile(path).toString(), QStringLiteral("B"), QString());
+        QVERIFY(!m_w->cmWeb[0]->isEnabled());
+        QVERIFY(m_w->windowTitle().startsWith(QStringLiteral("保存したﾍﾟｰｼﾞ (")));
+        m_web->complete(QStringLiteral("http://elsewhere/"), QStringLiteral("E"), QString());
+        QCOMPARE(m_w->windowTitle(), QStringLiteral("http://elsewhere/"));
+        QVERIFY(m_web->scriptsEnabled());
     }
 
     void layoutFollowsTheWidth()

@@ -4,8 +4,10 @@
 #include "store/Sql.h"
 #include "store/Statements.h"
 #include "store/Store.h"
+#include "support/FakeBrowser.h"
 #include "support/LoopbackServer.h"
 #include "support/SqlSteps.h"
+#include "ui/maintenance/SavedPageWindow.h"
 #include "ui/maintenance/fmData.h"
 
 #include <QItemSelectionModel>
@@ -50,6 +52,7 @@ private:
         m_tmp = std::make_unique<QTemporaryDir>();
         Usr::sDataPh = m_tmp->path() + u'/';
         QDir().mkpath(Usr::sDataPh + QStringLiteral("Pic"));
+        QDir().mkpath(Usr::sDataPh + QStringLiteral("Arc"));
         QVERIFY(Store::OpenDb(Usr::sDataPh + QStringLiteral("dbLink.mdb")));
         for (const QVariantList &g : groups)
             exec(Sql::kInsertGroup, g);
@@ -253,8 +256,10 @@ private Q_SLOTS:
     {
         open({{1, "News", 1}}, {{100, 1, "A", 1}});
         touch(QStringLiteral("100.jpg"));
+        touch(QStringLiteral("../Arc/100.mhtml"));
         Dialogs::setNextAnswer(false);
         m_w->InitDb();
+        QVERIFY(QFile::exists(Usr::sDataPh + QStringLiteral("Arc/100.mhtml")));
         QCOMPARE(rows(QStringLiteral("Select nURL From tURL")).size(), 1);
         Dialogs::setNextAnswer(true);
         Dialogs::setNextAnswer(false);
@@ -264,6 +269,8 @@ private Q_SLOTS:
         QCOMPARE(groups.size(), 1); // the ungrouped row is back
         QCOMPARE(groups[0][1].toString(), QStringLiteral("未分類"));
         QVERIFY(pic(QStringLiteral("100.jpg")));
+        // The copies belong to no link any more: they go whatever the answer on pictures.
+        QVERIFY(!QFile::exists(Usr::sDataPh + QStringLiteral("Arc/100.mhtml")));
         QCOMPARE(m_w->vSpr[0]->MaxRows(), 5);
         // A link stored later in group 0 is listed again.
         exec(Sql::kInsertLink,
@@ -324,6 +331,111 @@ private Q_SLOTS:
         m_w->DelDead();
         QVERIFY(m_w->SaveData());
         QCOMPARE(rows(QStringLiteral("Select nURL From tURL")).size(), 14);
+    }
+
+    // Uncertain links are marked "△"; a link dead in checks a day apart is marked "××" and one
+    // dead for the first time "×", and "ﾘﾝｸ切れを削除" takes both; every result goes into the
+    // history, which the time column's tooltip tells. A page that moved for good can take its
+    // new address, saved as a change.
+    void historyMarksAndMovedPages()
+    {
+        LoopbackServer server;
+        QVERIFY(server.start());
+        server.setPage("/ok", "<html>ok</html>");
+        server.setRedirect("/old", "/ok", 301);
+        LoopbackServer::Response r;
+        r.status = 404;
+        server.setRoute("/gone", r);
+        r.status = 401;
+        server.setRoute("/locked", r);
+        open({{1, "News", 1}}, {});
+        const QStringList paths {"/old", "/gone", "/gone", "/locked", "/ok"};
+        for (int i = 0; i < paths.size(); ++i)
+            exec(Sql::kInsertLink,
+                 {100 + i, server.url(paths[i]), 1, QStringLiteral("t"), QString(), 1});
+        // 101 was found dead two days ago, 102 an hour ago.
+        const qint64 now = QDateTime::currentSecsSinceEpoch();
+        exec(QStringLiteral("Insert Into tURLCheck (nURL, nAt, nVerdict, nStatus) Values "
+                            "(101, %1, 1, 404), (102, %2, 1, 404)")
+                 .arg(now - 2 * 86400)
+                 .arg(now - 3600));
+        m_w->LoadData();
+        QVERIFY(!m_w->mnURLItem[6]->isEnabled());
+        m_w->ChkLink();
+        QCOMPARE((QStringList {cell(1, 7, 1), cell(1, 7, 2), cell(1, 7, 3), cell(1, 7, 4),
+                               cell(1, 7, 5)}),
+                 (QStringList {"◎", "××", "×", "△", "◎"}));
+        QCOMPARE(rows(QStringLiteral("Select count(*) From tURLCheck")), (Sql::Rows {{7}}));
+        QCOMPARE(cell(1, 9, 1), server.url(QStringLiteral("/ok")));
+        QCOMPARE(cell(1, 9, 5), QString());
+        const auto tip = [this](int col, int row) {
+            QAbstractItemModel *m = m_w->vSpr[1]->model();
+            return m->data(m->index(row - 1, col - 1), Qt::ToolTipRole).toString();
+        };
+        QVERIFY2(tip(8, 2).contains(QStringLiteral("ﾘﾝｸ切れ: 2回連続")), qPrintable(tip(8, 2)));
+        QVERIFY2(tip(8, 1).contains(QStringLiteral("移転先: ") + server.url(QStringLiteral("/ok"))),
+                 qPrintable(tip(8, 1)));
+        QCOMPARE(tip(3, 2), QString()); // other columns: the picture, none here
+        touch(QStringLiteral("101.jpg"));
+        QVERIFY(tip(3, 2).startsWith(QStringLiteral("<img")));
+
+        // "移転先に更新" on rows without a move says so and changes nothing.
+        QVERIFY(m_w->mnURLItem[6]->isEnabled());
+        m_w->vSpr[1]->SetActiveRow(5);
+        m_w->mnURLItem[6]->trigger();
+        QCOMPARE(Dialogs::shownTexts(),
+                 QStringList {QStringLiteral("選択した行に移転先はありません")});
+        QVERIFY(!m_w->bChg);
+        // On a block holding the moved row, that row takes its new address as an edit.
+        m_w->nSel1[1] = 1;
+        m_w->nSel2[1] = 2;
+        m_w->mnURLItem[6]->trigger();
+        QCOMPARE(cell(1, 6, 1), server.url(QStringLiteral("/ok")));
+        QCOMPARE(cell(1, 1, 1), QStringLiteral("12"));
+        QCOMPARE(cell(1, 1, 2), QStringLiteral("11"));
+        QVERIFY(m_w->bChg);
+        Dialogs::setNextAnswer(false);
+        QVERIFY(!m_w->CloseWnd());
+
+        m_w->DelDead();
+        QCOMPARE(m_w->sDel[1], QStringLiteral("101,102,"));
+        QVERIFY(m_w->SaveData());
+        QCOMPARE(rows(QStringLiteral("Select nURL, sURL From tURL Order By nURL")),
+                 (Sql::Rows {{100, server.url(QStringLiteral("/ok"))},
+                             {103, server.url(QStringLiteral("/locked"))},
+                             {104, server.url(QStringLiteral("/ok"))}}));
+        // The deleted links' history and picture went with them.
+        QCOMPARE(rows(QStringLiteral("Select Distinct nURL From tURLCheck Order By nURL")),
+                 (Sql::Rows {{100}, {103}, {104}}));
+        QVERIFY(!pic(QStringLiteral("101.jpg")));
+    }
+
+    // "保存したﾍﾟｰｼﾞを表示" shows the active row's copy in a viewer of its own, scripts off;
+    // a row without a copy is told.
+    void savedPageViewer()
+    {
+        open({{1, "News", 1}}, {{100, 1, "A", 1}, {101, 1, "B", 1}});
+        FakeBrowser *viewer = nullptr;
+        m_w->browserFactory = [&viewer](QWidget *p) { return viewer = new FakeBrowser(p); };
+        touch(QStringLiteral("../Arc/101.mhtml"));
+        m_w->vSpr[1]->SetActiveRow(1);
+        m_w->mnURLItem[7]->trigger();
+        QCOMPARE(Dialogs::shownTexts(),
+                 QStringList {
+                     QStringLiteral("保存したﾍﾟｰｼﾞがありません: ")
+                     + QDir::toNativeSeparators(Usr::sDataPh + QStringLiteral("Arc/100.mhtml"))});
+        m_w->vSpr[1]->SetActiveRow(2);
+        m_w->mnURLItem[7]->trigger();
+        QVERIFY(viewer && m_w->savedPage);
+        QCOMPARE(viewer->calls,
+                 QStringList {QStringLiteral("Navigate ") + Usr::sDataPh
+                              + QStringLiteral("Arc/101.mhtml")});
+        QVERIFY(!viewer->scriptsEnabled());
+        QVERIFY(m_w->savedPage->isVisible());
+        QVERIFY2(m_w->savedPage->windowTitle().startsWith(QStringLiteral("保存したﾍﾟｰｼﾞ (")),
+                 qPrintable(m_w->savedPage->windowTitle()));
+        QVERIFY(m_w->savedPage->windowTitle().endsWith(QStringLiteral("): http://x/101")));
+        QVERIFY(!m_w->bChg);
     }
 
     // While a check runs nothing in the window takes a command, and every answer lands on the

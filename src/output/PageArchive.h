@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+class WebBrowser;
+
+// The saved copy of each registered page: one MHTML file per link, Arc/<number>.mhtml in the
+// data folder, written under another name in the same folder and renamed into place once
+// complete, so a copy is either whole or absent.
+namespace PageArchive {
+
+// A copy larger than this is not kept: the data folder stays bounded.
+inline constexpr qint64 kMaxBytes = 20 * 1024 * 1024;
+
+// dataPh + "Arc/"
+QString folderFor(const QString &dataPh);
+// dataPh + "Arc/" + number + ".mhtml"
+QString fileFor(const QString &dataPh, int nURL);
+// The name a copy is written under until it is complete; the orphan rule removes it.
+QString partFileFor(const QString &dataPh, int nURL);
+// A copy of the link exists, or is being written.
+bool hasCopy(const QString &dataPh, int nURL);
+
+// Puts the finished file part in place of path in one step. A part larger than kMaxBytes, or
+// empty, is removed instead and an earlier copy stays; *error says why.
+bool commit(const QString &part, const QString &path, QString *error = nullptr);
+
+// Saves the page web shows as the copy of link nURL. Nothing is saved when the browser no
+// longer shows address (the page registered; its anchors aside), and nothing happens while a
+// copy of that link is being written. done(ok, message) comes later; message, for a failure,
+// names the file and the reason.
+using Done = std::function<void(bool ok, const QString &message)>;
+void save(WebBrowser *web, const QString &address, const QString &dataPh, int nURL, Done done);
+
+// Deletes the copy of a link; true when none is left.
+bool remove(const QString &dataPh, int nURL);
+// Deletes the copies in Arc whose number is not among numbers (sorted ascending), as
+// PageImage::removeOrphans does with pictures; every copy when numbers is null.
+void removeOrphans(const QString &dataPh, const std::vector<int> *numbers);
+
+// "保存したﾍﾟｰｼﾞ (2026/12/07 14:30): <address>"
+QString caption(const QDateTime &savedAt, const QString &address);
+// Shows the copy of link nURL in web, with scripts off. *caption gets the window caption;
+// false with *error (naming the file) when the link has no copy.
+bool open(WebBrowser *web, const QString &dataPh, int nURL, const QString &address,
+          QString *caption, QString *error);
+
+} // namespace PageArchive
