@@ -1,12 +1,16 @@
 #include "Commands.h"
 
 #include "app/Usr.h"
+#include "check/CheckAll.h"
 #include "output/BookmarkTransfer.h"
 #include "output/CollectionIndex.h"
 #include "output/LinkList.h"
 #include "store/LinkStore.h"
 
 #include <QSet>
+
+#include <cstdio>
+#include <unistd.h>
 
 namespace Cli {
 
@@ -129,6 +133,34 @@ Status findWords(const Invocation &in)
     return Success;
 }
 
+// Every link (or one group's) checked as the maintenance window checks them, recorded in the
+// history; one line per link in number order. Progress on standard error when it is a terminal.
+Status checkLinks(const Invocation &in)
+{
+    CheckAll check;
+    QList<CheckAll::Row> rows;
+    QString error;
+    CheckAll::Progress progress;
+    if (::isatty(2)) {
+        progress = [](int checked, int total, int dead) {
+            std::fprintf(stderr, "\r%d / %d  dead %d", checked, total, dead);
+            std::fflush(stderr);
+        };
+    }
+    const bool ok = check.run(in.options.value(QStringLiteral("group")), rows, &error, progress);
+    if (progress)
+        std::fputc('\n', stderr);
+    QByteArray text;
+    for (const CheckAll::Row &r : rows)
+        text += r.line().toUtf8() + '\n';
+    in.out(text);
+    if (!ok) {
+        in.err(error);
+        return BadInput;
+    }
+    return Success;
+}
+
 Status list(const Invocation &in)
 {
     const bool recent = in.options.contains(QStringLiteral("recent"));
@@ -185,6 +217,16 @@ const QList<Command> &commands()
          .minArgs = 1,
          .maxArgs = -1,
          .run = findWords},
+        {.name = QStringLiteral("check"),
+         .synopsis = QStringLiteral("check [--group NAME]"),
+         .description = QStringLiteral("Check every link (or one group's) for dead links and "
+                                       "record the results; print number, verdict (alive, dead, "
+                                       "uncertain), final status, final address and seconds, "
+                                       "TAB-separated, in number order."),
+         .changes = true,
+         .options = {{QStringLiteral("group"), QStringLiteral("NAME"),
+                      QStringLiteral("Only the links of this group.")}},
+         .run = checkLinks},
     };
     return all;
 }
