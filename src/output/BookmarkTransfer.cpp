@@ -77,12 +77,14 @@ LinkStore::ImportResult BookmarkTransfer::write(const LinkStore::ProgressFn &pro
     return result;
 }
 
-bool BookmarkTransfer::exportBytes(QByteArray &out, int *links, QString *error)
+bool BookmarkTransfer::exportBytes(QByteArray &out, int *links, QString *error,
+                                   const std::function<bool()> &keepGoing)
 {
     QList<GroupRecord> groups;
     QList<LinkRecord> all;
     QHash<int, qint64> added;
     QString why;
+    bool stopped = false;
     const bool readable
         = LinkStore::forEachGroup(
               [&](const LinkStore::GroupView &g) {
@@ -92,6 +94,10 @@ bool BookmarkTransfer::exportBytes(QByteArray &out, int *links, QString *error)
         && LinkStore::forEachLink(
               0,
               [&](const LinkStore::LinkView &v) {
+                  if (stopped || (keepGoing && all.size() % 1000 == 999 && !keepGoing())) {
+                      stopped = true;
+                      return;
+                  }
                   all.append({int(v.nURL), QString::fromUtf8(v.sURL), int(v.nGrp),
                               QString::fromUtf8(v.sNam), QString::fromUtf8(v.sMem), v.gSrt});
               },
@@ -99,17 +105,29 @@ bool BookmarkTransfer::exportBytes(QByteArray &out, int *links, QString *error)
         && LinkStore::addedDates(added, &why);
     if (!readable)
         return report(error, QStringLiteral("ﾘﾝｸの読み込みに失敗しました: ") + why);
+    if (stopped || (keepGoing && !keepGoing())) {
+        if (error)
+            error->clear();
+        return false;
+    }
     out = BookmarkExport::bytes(groups, all, added);
     if (links)
         *links = int(all.size());
     return true;
 }
 
-bool BookmarkTransfer::exportTo(const QString &path, int *links, QString *error)
+bool BookmarkTransfer::exportTo(const QString &path, int *links, QString *error,
+                                const std::function<bool()> &keepGoing)
 {
     QByteArray bytes;
-    if (!exportBytes(bytes, links, error))
+    if (!exportBytes(bytes, links, error, keepGoing))
         return false;
+    // Stopped at the last moment: nothing is written either.
+    if (keepGoing && !keepGoing()) {
+        if (error)
+            error->clear();
+        return false;
+    }
     QString why;
     if (!TextFile::writeAtomic(path, bytes, &why))
         return report(error, OutputFile::writeFailedText(path, why));

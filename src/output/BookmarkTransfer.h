@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "output/BookmarkImport.h"
 #include "store/LinkStore.h"
 
@@ -29,9 +31,13 @@ public:
                                   QString *error = nullptr);
 
     // The whole collection as a bookmark file, and how many links it holds.
-    static bool exportBytes(QByteArray &out, int *links = nullptr, QString *error = nullptr);
+    // keepGoing, when given, is asked now and then; false stops the export with nothing
+    // written and *error empty.
+    static bool exportBytes(QByteArray &out, int *links = nullptr, QString *error = nullptr,
+                            const std::function<bool()> &keepGoing = {});
     // The same written to path in one piece.
-    static bool exportTo(const QString &path, int *links = nullptr, QString *error = nullptr);
+    static bool exportTo(const QString &path, int *links = nullptr, QString *error = nullptr,
+                         const std::function<bool()> &keepGoing = {});
     static QString exportedText(const QString &path, int links);
 
 private:

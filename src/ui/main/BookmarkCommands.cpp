@@ -92,10 +92,18 @@ void exportFile()
         return;
     int links = 0;
     QString error;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool written = BookmarkTransfer::exportTo(path, &links, &error);
-    QApplication::restoreOverrideCursor();
-    Dialogs::message(written ? BookmarkTransfer::exportedText(path, links) : error);
+    // A large collection takes a moment: a window with Cancel shows that it works.
+    QProgressDialog progress(QStringLiteral("ﾌﾞｯｸﾏｰｸを書き出しています"), QStringLiteral("中止"), 0,
+                             0);
+    progress.setWindowTitle(Dialogs::title());
+    progress.setWindowModality(Qt::ApplicationModal);
+    progress.setMinimumDuration(500);
+    const bool written = BookmarkTransfer::exportTo(path, &links, &error, [&progress] {
+        QCoreApplication::processEvents();
+        return !progress.wasCanceled();
+    });
+    if (written || !error.isEmpty())
+        Dialogs::message(written ? BookmarkTransfer::exportedText(path, links) : error);
 }
 
 } // namespace BookmarkCommands

@@ -380,6 +380,31 @@ private Q_SLOTS:
         QCOMPARE(Dialogs::shown().size(), 2);
     }
 
+    // The picture scale read from the settings is one the program can take: clamped, and a
+    // missing or zero value becomes 50 and is stored.
+    void pictureScaleFromSettings_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<int>("scale");
+        QTest::newRow("75") << "75" << 75;
+        QTest::newRow("too large") << "40000" << 100;
+        QTest::newRow("too small") << "-5" << -1;
+        QTest::newRow("not a number") << "abc" << 50;
+    }
+    void pictureScaleFromSettings()
+    {
+        QFETCH(QString, stored);
+        QFETCH(int, scale);
+        open();
+        m_ini->SetVal(QStringLiteral("PC_SIZE"), stored);
+        fmLink w([](QWidget *p) { return new FakeBrowser(p); });
+        QString error;
+        QVERIFY(w.Form_Load(&error));
+        QCOMPARE(int(w.iPicSz), scale);
+        QCOMPARE(w.mnRet[3]->isEnabled(), scale != -1);
+        w.close();
+    }
+
     void picturesOffTakeNone()
     {
         open();
