@@ -51,27 +51,17 @@ private Q_SLOTS:
     void groupsAndLinks()
     {
         MaintenanceSave save(QStringLiteral("Five\t5\rSeven\t7\rEight\t8\rTwelve\t12\r"));
-        save.groupRow(QStringLiteral("12"), QStringLiteral("5"), QStringLiteral("Fünf"),
-                      QStringLiteral("10"));
-        save.groupRow(QStringLiteral("11"), QStringLiteral("8"), QStringLiteral("ignored"),
-                      QStringLiteral("1"));
-        save.groupRow(QStringLiteral("02"), QString(), QStringLiteral("New one"),
-                      QStringLiteral("100"));
-        save.groupRow(QStringLiteral("02"), QString(), QString(), QStringLiteral("20"));
-        save.groupRow(QStringLiteral("00"), QString(), QStringLiteral("never edited"),
-                      QStringLiteral("100"));
-        save.groupRow(QStringLiteral("12"), QString(), QStringLiteral("placeholder"),
-                      QStringLiteral("1"));
-        save.linkRow(QStringLiteral("12"), QStringLiteral("100"),
-                     QStringLiteral("A's \"new\" title?"), QStringLiteral("eight"),
-                     QStringLiteral("2.5"));
-        save.linkRow(QStringLiteral("12"), QStringLiteral("101"), QStringLiteral("B"),
-                     QStringLiteral("Seven"), QString());
-        save.linkRow(QStringLiteral("12"), QStringLiteral("103"), QStringLiteral("D"),
-                     QStringLiteral("No such group"), QStringLiteral("1"));
-        save.linkRow(QStringLiteral("11"), QStringLiteral("102"), QStringLiteral("ignored"),
-                     QStringLiteral("Five"), QStringLiteral("1"));
-        save.deleted(QStringLiteral("12,7,"), QString());
+        save.groupRow("12", "5", "Fünf", "10");
+        save.groupRow("11", "8", "ignored", "1");
+        save.groupRow("02", "", "New one", "100");
+        save.groupRow("02", "", "", "20");
+        save.groupRow("00", "", "never edited", "100");
+        save.groupRow("12", "", "placeholder", "1");
+        save.linkRow("12", "100", "A's \"new\" title?", "eight", "2.5");
+        save.linkRow("12", "101", "B", "Seven", "");
+        save.linkRow("12", "103", "D", "No such group", "1");
+        save.linkRow("11", "102", "ignored", "Five", "1");
+        save.deleted("12,7,", "");
         QString error;
         QVERIFY2(save.apply(&error), qPrintable(error));
         QCOMPARE(rows(QStringLiteral("Select nGrp, sGrp, gSrt From mGrp Order By nGrp")),
@@ -93,10 +83,9 @@ private Q_SLOTS:
         SqlSteps::exec(QStringLiteral("Create Trigger refuse Before Delete On tURL Begin Select "
                                       "Raise(Abort, 'refused'); End"));
         MaintenanceSave save(QStringLiteral("Five\t5\r"));
-        save.groupRow(QStringLiteral("12"), QStringLiteral("5"), QStringLiteral("Renamed"),
-                      QStringLiteral("1"));
-        save.groupRow(QStringLiteral("02"), QString(), QStringLiteral("New"), QStringLiteral("1"));
-        save.deleted(QString(), QStringLiteral("100,"));
+        save.groupRow("12", "5", "Renamed", "1");
+        save.groupRow("02", "", "New", "1");
+        save.deleted("", "100,");
         QString error;
         QVERIFY(!save.apply(&error));
         QVERIFY2(error.contains(QStringLiteral("refused"))

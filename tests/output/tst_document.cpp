@@ -262,18 +262,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("linkText");
         QTest::addColumn<QString>("text");
-        QTest::newRow("title") << "https://a/"
-                               << "A"
-                               << "A"
-                               << "A";
-        QTest::newRow("empty title") << "https://a/"
-                                     << ""
-                                     << "https://a/"
-                                     << "https://a/";
-        QTest::newRow("script") << "javascript:alert(1)"
-                                << "J"
-                                << ""
-                                << "J";
+        const auto row
+            = [](const char *name, const char *address, const char *title, const char *linkText,
+                 const char *text) { QTest::newRow(name) << address << title << linkText << text; };
+        row("title", "https://a/", "A", "A", "A");
+        row("empty title", "https://a/", "", "https://a/", "https://a/");
+        row("script", "javascript:alert(1)", "J", "", "J");
     }
     void linkTexts()
     {

@@ -32,21 +32,16 @@ void TestOutputFile::askFileProposal_data()
     QTest::addColumn<bool>("htm");
     QTest::addColumn<QString>("group");
     QTest::addColumn<QString>("name");
-
-    QTest::newRow("all groups, page") << true << "*"
-                                      << "Portal.htm";
-    QTest::newRow("one group, page") << true << "News"
-                                     << "News.htm";
-    QTest::newRow("all groups, document") << false << "*"
-                                          << "Portal.docx";
-    QTest::newRow("one group, document") << false << "ニュース"
-                                         << "ニュース.docx";
-    QTest::newRow("star inside a name") << true << "a*"
-                                        << "a_.htm";
-    QTest::newRow("slash in a name") << true << "A/B"
-                                     << "A_B.htm";
-    QTest::newRow("nothing selected") << false << ""
-                                      << "Portal.docx";
+    const auto row = [](const char *tag, bool htm, const char *group, const char *name) {
+        QTest::newRow(tag) << htm << QString::fromUtf8(group) << QString::fromUtf8(name);
+    };
+    row("all groups, page", true, "*", "Portal.htm");
+    row("one group, page", true, "News", "News.htm");
+    row("all groups, document", false, "*", "Portal.docx");
+    row("one group, document", false, "ニュース", "ニュース.docx");
+    row("star inside a name", true, "a*", "a_.htm");
+    row("slash in a name", true, "A/B", "A_B.htm");
+    row("nothing selected", false, "", "Portal.docx");
 }
 
 void TestOutputFile::askFileProposal()
