@@ -1,3 +1,6 @@
+#include "support/ProgramRun.h"
+#include "support/TestFiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -11,12 +14,6 @@ namespace {
 QString sample(const char *name)
 {
     return QStringLiteral(LINKWELL_TEST_PAGES "/../bookmarks/") + QLatin1StringView(name);
-}
-
-QByteArray bytesOf(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // The lines of a listing without their first field, the link number.
@@ -81,22 +78,10 @@ private:
     // The program's window on a data folder, offscreen, as a person would have it open.
     static void startWindow(QProcess &p, const QString &dataDir)
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("LINKWELL_NONINTERACTIVE"), QStringLiteral("1"));
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("LINKWELL_SEARCH_URL"), QStringLiteral("about:blank"));
-        env.insert(QStringLiteral("LINKWELL_HOME_URL"), QStringLiteral("about:blank"));
-        env.insert(QStringLiteral("ASAN_OPTIONS"),
-                   QStringLiteral("new_delete_type_mismatch=0:detect_leaks=0"));
-        p.setProcessEnvironment(env);
+        p.setProcessEnvironment(ProgramRun::windowEnvironment());
         p.start(QStringLiteral(LINKWELL_EXE), {QStringLiteral("--data-dir"), dataDir});
         QVERIFY(p.waitForStarted());
-        QVERIFY(QTest::qWaitFor(
-            [&] {
-                return QFile::exists(dataDir + QStringLiteral("linkwell.lock"))
-                    && QFile::exists(dataDir + QStringLiteral("dbLink.mdb"));
-            },
-            60000));
+        QVERIFY(ProgramRun::waitReady(dataDir));
     }
 
 private Q_SLOTS:
@@ -225,7 +210,7 @@ private Q_SLOTS:
         QVERIFY(r.out.startsWith("<!DOCTYPE NETSCAPE-Bookmark-file-1>\n"));
         const QString file = m_tmp.filePath(QStringLiteral("exported.html"));
         QCOMPARE(run(data, {QStringLiteral("export"), file}).code, 0);
-        QCOMPARE(bytesOf(file), r.out);
+        QCOMPARE(TestFiles::read(file), r.out);
 
         // The same files again bring nothing new.
         r = run(data, {QStringLiteral("import"), sample("chromium.html")});
@@ -238,13 +223,12 @@ private Q_SLOTS:
     void valuesStayOnTheirLine()
     {
         const QString file = m_tmp.filePath(QStringLiteral("breaks.html"));
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<DL><p>\n"
-                "<DT><H3>a&#9;b</H3>\n<DL><p>\n"
-                "<DT><A HREF=\"http://t.example/\">one&#9;two&#10;three&#13;&#10;four</A>\n"
-                "</DL><p>\n</DL><p>\n");
-        f.close();
+        TestFiles::write(
+            file,
+            "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<DL><p>\n"
+            "<DT><H3>a&#9;b</H3>\n<DL><p>\n"
+            "<DT><A HREF=\"http://t.example/\">one&#9;two&#10;three&#13;&#10;four</A>\n"
+            "</DL><p>\n</DL><p>\n");
         const QString data = dir(QStringLiteral("breaks"));
         QCOMPARE(run(data, {QStringLiteral("import"), file}).code, 0);
         const Result r = run(data, {QStringLiteral("list")});
@@ -258,19 +242,16 @@ private Q_SLOTS:
     {
         const QString data = dir(QStringLiteral("bad"));
         QCOMPARE(run(data, {QStringLiteral("import"), sample("chromium.html")}).code, 0);
-        const QByteArray before = bytesOf(data + QStringLiteral("dbLink.mdb"));
+        const QByteArray before = TestFiles::read(data + QStringLiteral("dbLink.mdb"));
         const QString file = m_tmp.filePath(QStringLiteral("bad.html"));
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("just some notes\n");
-        f.close();
+        TestFiles::write(file, "just some notes\n");
         const Result r = run(data, {QStringLiteral("import"), file});
         QCOMPARE(r.code, 1);
         QCOMPARE(r.out, QByteArray());
         QVERIFY2(r.err.contains(file)
                      && r.err.contains(QStringLiteral("ﾌﾞｯｸﾏｰｸのﾌｧｲﾙではありません")),
                  qPrintable(r.err));
-        QCOMPARE(bytesOf(data + QStringLiteral("dbLink.mdb")), before);
+        QCOMPARE(TestFiles::read(data + QStringLiteral("dbLink.mdb")), before);
         QVERIFY(!QFile::exists(data + QStringLiteral("linkwell.lock")));
     }
 
@@ -281,13 +262,13 @@ private Q_SLOTS:
         const QString data = dir(QStringLiteral("shared"));
         QProcess window;
         startWindow(window, data);
-        const QByteArray before = bytesOf(data + QStringLiteral("dbLink.mdb"));
+        const QByteArray before = TestFiles::read(data + QStringLiteral("dbLink.mdb"));
         Result r = run(data, {QStringLiteral("import"), sample("chromium.html")});
         QCOMPARE(r.code, 3);
         QVERIFY2(r.err.contains(QDir::toNativeSeparators(data))
                      && r.err.contains(QStringLiteral("使用中")),
                  qPrintable(r.err));
-        QCOMPARE(bytesOf(data + QStringLiteral("dbLink.mdb")), before);
+        QCOMPARE(TestFiles::read(data + QStringLiteral("dbLink.mdb")), before);
         QCOMPARE(run(data, {QStringLiteral("list")}).code, 0);
         QCOMPARE(run(data, {QStringLiteral("export"), QStringLiteral("-")}).code, 0);
         QCOMPARE(window.state(), QProcess::Running);

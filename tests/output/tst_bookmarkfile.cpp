@@ -55,10 +55,8 @@ private slots:
     void encodings();
     void refuses_data();
     void refuses();
-    void skipsMalformed_data();
-    void skipsMalformed();
-    void dates_data();
-    void dates();
+    void entries_data();
+    void entries();
     void readsFromDisk();
 };
 
@@ -351,7 +349,8 @@ void TestBookmarkFile::refuses()
     QVERIFY(file.folders.isEmpty());
 }
 
-void TestBookmarkFile::skipsMalformed_data()
+// Entries one by one: what each gives, and the lines of those that are skipped.
+void TestBookmarkFile::entries_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QStringList>("links");
@@ -391,9 +390,26 @@ void TestBookmarkFile::skipsMalformed_data()
             + "<DT><A>x</A><DT><A>y</A>\n\n\n<DT><A HREF=\"https://m.example/1\">one</A>\n"
               "<DT><A NAME=\"n\">z</A>\n" << QStringList {"|1|https://m.example/1|one||0"}
                                                             << QList<int> {6, 10};
+
+    // ADD_DATE: seconds, or milliseconds and microseconds scaled; anything else is no date.
+    const auto date = [](const char *name, const char *value, qint64 seconds) {
+        QTest::newRow(name) << kHead + "<DT><A HREF=\"https://t.example/\" ADD_DATE=" + value
+                + ">t</A>\n" << QStringList {"|1|https://t.example/|t||" + QString::number(seconds)}
+                            << QList<int>();
+    };
+    date("seconds", "\"1700000000\"", 1700000000);
+    date("largest seconds", "\"99999999999\"", 99999999999);
+    date("smallest milliseconds", "\"100000000000\"", 100000000);
+    date("microseconds", "\"1700000000123456\"", 1700000000);
+    date("too large for microseconds", "\"170000000012345678\"", 0);
+    date("more digits than fit", "\"99999999999999999999999\"", 0);
+    date("fraction", "\"1700000000.75\"", 1700000000);
+    date("unquoted, spaced", "' 1700000001 '", 1700000001);
+    date("negative", "\"-5\"", 0);
+    date("not a number", "\"yesterday\"", 0);
 }
 
-void TestBookmarkFile::skipsMalformed()
+void TestBookmarkFile::entries()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QStringList, links);
@@ -402,35 +418,6 @@ void TestBookmarkFile::skipsMalformed()
     QVERIFY2(file.ok(), qPrintable(file.error));
     QCOMPARE(linesOf(file), links);
     QCOMPARE(file.skippedLines, skipped);
-}
-
-void TestBookmarkFile::dates_data()
-{
-    QTest::addColumn<QByteArray>("value");
-    QTest::addColumn<qint64>("seconds");
-
-    QTest::newRow("seconds") << QByteArray("\"1700000000\"") << qint64(1700000000);
-    QTest::newRow("largest seconds") << QByteArray("\"99999999999\"") << qint64(99999999999);
-    QTest::newRow("smallest milliseconds") << QByteArray("\"100000000000\"") << qint64(100000000);
-    QTest::newRow("microseconds") << QByteArray("\"1700000000123456\"") << qint64(1700000000);
-    QTest::newRow("too large for microseconds")
-        << QByteArray("\"170000000012345678\"") << qint64(0);
-    QTest::newRow("more digits than fit") << QByteArray("\"99999999999999999999999\"") << qint64(0);
-    QTest::newRow("fraction") << QByteArray("\"1700000000.75\"") << qint64(1700000000);
-    QTest::newRow("unquoted, spaced") << QByteArray("' 1700000001 '") << qint64(1700000001);
-    QTest::newRow("negative") << QByteArray("\"-5\"") << qint64(0);
-    QTest::newRow("not a number") << QByteArray("\"yesterday\"") << qint64(0);
-}
-
-void TestBookmarkFile::dates()
-{
-    QFETCH(QByteArray, value);
-    QFETCH(qint64, seconds);
-    const BookmarkFile file = BookmarkFile::parse(
-        QByteArray(kHead + "<DT><A HREF=\"https://t.example/\" ADD_DATE=" + value + ">t</A>\n"));
-    QVERIFY2(file.ok(), qPrintable(file.error));
-    QCOMPARE(file.links.size(), 1);
-    QCOMPARE(file.links[0].added, seconds);
 }
 
 void TestBookmarkFile::readsFromDisk()

@@ -4,6 +4,7 @@
 #include "store/Store.h"
 #include "support/BookmarkSamples.h"
 #include "support/SqlSteps.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,12 +14,6 @@
 namespace {
 
 using BookmarkSamples::kHead;
-
-QByteArray bytesOf(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // Every link of the open collection in the list's order: address|group|title|description.
 QStringList listed()
@@ -65,9 +60,7 @@ private:
     QString fileWith(const QByteArray &bytes)
     {
         const QString path = m_tmp.filePath(QStringLiteral("file%1.html").arg(++m_n));
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-            qWarning() << "cannot write" << path;
+        TestFiles::write(path, bytes);
         return path;
     }
 
@@ -85,7 +78,7 @@ private Q_SLOTS:
 
     // The plan is made against what the collection holds: addresses held (letter case of ASCII
     // ignored) are left out, a folder named like a group goes into it, new numbers follow the
-    // highest ones; nothing is written before write().
+    // highest ones; nothing is written before TestFiles::write().
     void importAddsToTheCollection()
     {
         const QString db = freshDb();
@@ -102,11 +95,11 @@ private Q_SLOTS:
               "<DT><A ADD_DATE=\"1\">no address</A>\n"
               "<DT><A HREF=\"http://b.example/\">B twice</A>\n"
               "</DL><p>\n<DT><A HREF=\"http://root.example/\" ADD_DATE=\"1700000100\">R</A>\n");
-        const QByteArray before = bytesOf(db);
+        const QByteArray before = TestFiles::read(db);
         BookmarkTransfer t;
         QString error;
         QVERIFY2(t.read(path, &error), qPrintable(error));
-        QCOMPARE(bytesOf(db), before);
+        QCOMPARE(TestFiles::read(db), before);
         QCOMPARE(t.counts(),
                  QStringLiteral("ﾘﾝｸ　3 件\n新しい分類　1 件\n重複で省いたﾘﾝｸ　2 件\n"
                                 "読めなかった行　1 行"));
@@ -159,7 +152,7 @@ private Q_SLOTS:
         link(100, "http://a/", 0, QStringLiteral("A"));
         const QString path
             = bytes.isEmpty() ? m_tmp.filePath(QStringLiteral("none.html")) : fileWith(bytes);
-        const QByteArray before = bytesOf(db);
+        const QByteArray before = TestFiles::read(db);
         BookmarkTransfer t;
         QString error;
         QVERIFY(!t.read(path, &error));
@@ -170,7 +163,7 @@ private Q_SLOTS:
         QVERIFY(!t.hasWork());
         QCOMPARE(int(t.write()), int(LinkStore::ImportResult::Written)); // an empty plan
         Store::CloseDb();
-        QCOMPARE(bytesOf(db), before);
+        QCOMPARE(TestFiles::read(db), before);
     }
 
     // Export, then import into an empty collection: the same links in the same groups and
@@ -229,7 +222,7 @@ private Q_SLOTS:
         QVERIFY2(BookmarkTransfer::exportTo(path, &links, &error), qPrintable(error));
         QByteArray bytes;
         QVERIFY(BookmarkTransfer::exportBytes(bytes));
-        QCOMPARE(bytesOf(path), bytes);
+        QCOMPARE(TestFiles::read(path), bytes);
         QCOMPARE(BookmarkTransfer::exportedText(path, links),
                  QStringLiteral("1 件のﾘﾝｸを ") + path + QStringLiteral(" に書き出しました"));
         // Without a collection to read, no file.

@@ -1,6 +1,7 @@
 #include "output/Portal.h"
 #include "platform/Cp932.h"
 #include "platform/Dialogs.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -39,12 +40,6 @@ ListRow row(const QString &n, const QString &url, const QString &grp, const QStr
             const QString &desc)
 {
     return ListRow {n, url, grp, title, desc};
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
 }
 
 } // namespace
@@ -200,13 +195,10 @@ void TestPortal::make()
     QFETCH(bool, written);
     QTemporaryDir dir;
     const QString path = answer.isEmpty() ? QString() : dir.filePath(answer);
-    if (written) {
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray(20000, 'z'));
-    } else if (!path.isEmpty()) {
+    if (written)
+        TestFiles::write(path, QByteArray(20000, 'z'));
+    else if (!path.isEmpty())
         QVERIFY(QDir().mkdir(path));
-    }
     const QList<ListRow> rows {row("100", "https://a.example/", "News", "Alpha", "first")};
     Dialogs::setNextFileName(path);
     QCOMPARE(Portal::make(rows, "News", dir.path() + "/"), written ? path : QString());
@@ -218,7 +210,7 @@ void TestPortal::make()
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
              written ? QStringList {answer} : QStringList());
     if (written)
-        QCOMPARE(readAll(path), Portal::pageBytes(rows));
+        QCOMPARE(TestFiles::read(path), Portal::pageBytes(rows));
 }
 
 QTEST_GUILESS_MAIN(TestPortal)

@@ -2,6 +2,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Shell.h"
 #include "settings/yIni.h"
+#include "support/TestFiles.h"
 #include "support/WithoutRootAccess.h"
 
 #include <QCoreApplication>
@@ -14,18 +15,10 @@
 
 namespace {
 
-QString readText(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll())
-                                       : QStringLiteral("<unreadable>");
-}
-
+// A file in the way of a folder, or one that must be kept.
 void writeFile(const QString &path)
 {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("x");
+    TestFiles::write(path, "x");
 }
 
 QStringList entries(const QString &folder)
@@ -304,7 +297,7 @@ private Q_SLOTS:
         QString error;
         QVERIFY2(ini.W_SendTo(&error), qPrintable(error));
         const QString exe = QCoreApplication::applicationFilePath();
-        QCOMPARE(readText(folder + QStringLiteral("/Linkwell.desktop")),
+        QCOMPARE(QString::fromUtf8(TestFiles::read(folder + QStringLiteral("/Linkwell.desktop"))),
                  QStringLiteral("[Desktop Entry]\nType=Application\nName=Linkwell\nExec=") + exe
                      + u'\n');
         QCOMPARE(Dialogs::shownTexts(),
@@ -370,7 +363,8 @@ private Q_SLOTS:
         const QString path = Usr::sDataPh
             + (help ? QStringLiteral("Linkwell_help.desktop")
                     : QStringLiteral("Wrk/htm_view.desktop"));
-        QCOMPARE(readText(path), QStringLiteral("[Desktop Entry]\nType=Link\n") + entry + u'\n');
+        QCOMPARE(QString::fromUtf8(TestFiles::read(path)),
+                 QStringLiteral("[Desktop Entry]\nType=Link\n") + entry + u'\n');
         QCOMPARE(Shell::calls().size(), 1);
         QCOMPARE(Shell::calls().first().verb + u' ' + Shell::calls().first().target,
                  QStringLiteral("open ") + path);

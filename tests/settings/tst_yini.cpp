@@ -2,6 +2,7 @@
 #include "platform/Dialogs.h"
 #include "platform/TextFile.h"
 #include "settings/yIni.h"
+#include "support/TestFiles.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -21,19 +22,6 @@ namespace {
 
 const QString kDecl = QStringLiteral("<?xml version='1.0' encoding='Shift-JIS' ?>");
 const QString kEmptyDoc = kDecl + QStringLiteral("\r\n<運用>\r\n</運用>");
-
-QByteArray readBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
 
 // A document with the given groups under the root, and one whose only group "画面" holds the
 // given value lines.
@@ -88,7 +76,7 @@ private:
     QString load(yIni &ini, const QString &text)
     {
         const QString path = freshPath();
-        writeBytes(path, Cp932::encode(text));
+        TestFiles::write(path, Cp932::encode(text));
         bool ok = false;
         ini.GetTxt(path, ok);
         ini.GetGtx(QStringLiteral("画面"));
@@ -137,7 +125,7 @@ private Q_SLOTS:
         const QString folder = QFileInfo(freshPath()).path();
         const QString path = folder + u'/' + used;
         if (exists)
-            writeBytes(path, bytes);
+            TestFiles::write(path, bytes);
         yIni ini;
         bool ok = false;
         ini.GetTxt(folder + u'/' + given, ok);
@@ -148,13 +136,9 @@ private Q_SLOTS:
         ini.GetGtx(QStringLiteral("画面"));
         QVERIFY(store(ini));
         QVERIFY(Dialogs::shown().isEmpty());
-        const QByteArray expected = "<?xml version='1.0' encoding='Shift-JIS' ?>\r\n"
-                                    "<\x89\x5e\x97\x70>\r\n"
-                                    "   <\x89\xe6\x96\xca>\r\n"
-                                    "      <PC_SIZE>50</PC_SIZE>\r\n"
-                                    "   </\x89\xe6\x96\xca>\r\n"
-                                    "</\x89\x5e\x97\x70>";
-        QCOMPARE(readBytes(path), expected);
+        const QByteArray expected
+            = Cp932::encode(screenDocument(line(QStringLiteral("PC_SIZE"), QStringLiteral("50"))));
+        QCOMPARE(TestFiles::read(path), expected);
 
         // The next start, given the same name, reads the value back as a number and leaves the
         // file as it is.
@@ -162,7 +146,7 @@ private Q_SLOTS:
         again.GetTxt(folder + u'/' + given, ok);
         again.GetGtx(QStringLiteral("画面"));
         QCOMPARE(typed(again.vGtVal(QStringLiteral("PC_SIZE"), 0)), typed(50.0));
-        QCOMPARE(readBytes(path), expected);
+        QCOMPARE(TestFiles::read(path), expected);
     }
 
     // Text the program does not change comes back byte for byte, whatever it holds: bytes
@@ -203,7 +187,7 @@ private Q_SLOTS:
                 + raw + "</X>\r\n   </\x91\xbc>\r\n</\x89\x5e\x97\x70>" + tail;
         };
         const QString path = freshPath();
-        writeBytes(path, file("75"));
+        TestFiles::write(path, file("75"));
         yIni ini;
         bool ok = false;
         ini.GetTxt(path, ok);
@@ -211,7 +195,7 @@ private Q_SLOTS:
         ini.GetGtx(QStringLiteral("画面"));
         QCOMPARE(typed(ini.vGtVal(QStringLiteral("PC_SIZE"), 0)), typed(75.0));
         QVERIFY(store(ini));
-        QCOMPARE(readBytes(path), file("50"));
+        QCOMPARE(TestFiles::read(path), file("50"));
         QVERIFY(Dialogs::shown().isEmpty());
     }
 
@@ -254,7 +238,7 @@ private Q_SLOTS:
         if (!damaged.isEmpty())
             QCOMPARE(Dialogs::shown().first().buttons, Dialogs::Buttons::Ok);
         QVERIFY(store(ini));
-        QCOMPARE(Cp932::decode(readBytes(path)), expected);
+        QCOMPARE(Cp932::decode(TestFiles::read(path)), expected);
     }
 
     // A text reads by the default's type: numbers leniently as doubles, booleans as words or
@@ -417,13 +401,13 @@ private Q_SLOTS:
         } else if (how == u"device") {
             QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
         } else if (how == u"large") {
-            writeBytes(kept, Cp932::encode(old));
+            TestFiles::write(kept, Cp932::encode(old));
             QFile f(kept);
             QVERIFY(f.resize(1024 * 1024 + 1));
         } else if (how != u"missing") {
-            writeBytes(kept, Cp932::encode(old));
+            TestFiles::write(kept, Cp932::encode(old));
         }
-        const QByteArray before = how == u"large" ? readBytes(kept) : QByteArray();
+        const QByteArray before = how == u"large" ? TestFiles::read(kept) : QByteArray();
         yIni ini;
         bool ok = !readable;
         QString error;
@@ -446,13 +430,13 @@ private Q_SLOTS:
             return;
         }
         if (how == u"large")
-            QCOMPARE(readBytes(kept), before);
+            QCOMPARE(TestFiles::read(kept), before);
         else if (how == u"device")
             QCOMPARE(QFileInfo(path).symLinkTarget(), QStringLiteral("/dev/zero"));
         else if (how == u"socket")
             QVERIFY(QFileInfo::exists(path) && !QFileInfo(path).isFile());
         else
-            QCOMPARE(Cp932::decode(readBytes(kept)), old);
+            QCOMPARE(Cp932::decode(TestFiles::read(kept)), old);
         // No temporary file is left beside it.
         QCOMPARE(QDir(QFileInfo(kept).path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
                  QStringList {QFileInfo(kept).fileName()});
@@ -480,11 +464,9 @@ private Q_SLOTS:
     {
         QFETCH(bool, exists);
         const QString path = freshPath();
-        const QByteArray old
-            = "<?xml version='1.0' encoding='Shift-JIS' ?>\r\n<\x89\x5e\x97\x70>\r\n"
-              "</\x89\x5e\x97\x70>";
+        const QByteArray old = Cp932::encode(kEmptyDoc);
         if (exists)
-            writeBytes(path, old);
+            TestFiles::write(path, old);
         Cp932::setConverterName("no-such-code-page");
         const auto restore = qScopeGuard([] { Cp932::setConverterName({}); });
         QVERIFY(!Cp932::isAvailable());
@@ -500,7 +482,7 @@ private Q_SLOTS:
         QVERIFY(!TextFile::writeCp932(path, QStringLiteral("x"), &error));
         QCOMPARE(QFileInfo::exists(path), exists);
         if (exists)
-            QCOMPARE(readBytes(path), old);
+            QCOMPARE(TestFiles::read(path), old);
     }
 
     void setTxtBeforeGetTxtWritesNothing()

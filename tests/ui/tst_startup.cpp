@@ -1,5 +1,7 @@
 #include "platform/Cp932.h"
 #include "support/LoopbackServer.h"
+#include "support/ProgramRun.h"
+#include "support/TestFiles.h"
 #include "support/WithoutRootAccess.h"
 #include "ui/Startup.h"
 
@@ -14,23 +16,6 @@
 #include <csignal>
 #include <sys/stat.h>
 #include <unistd.h>
-
-namespace {
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-} // namespace
 
 // Start-up and shutdown of the real program, offscreen, in a temporary data folder.
 class TestStartup : public QObject
@@ -52,14 +37,7 @@ private:
 
     void start(QProcess &p, const Run &run)
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("LINKWELL_NONINTERACTIVE"), QStringLiteral("1"));
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        // The browser stays on this machine.
-        env.insert(QStringLiteral("LINKWELL_SEARCH_URL"), QStringLiteral("about:blank"));
-        env.insert(QStringLiteral("LINKWELL_HOME_URL"), QStringLiteral("about:blank"));
-        env.insert(QStringLiteral("ASAN_OPTIONS"),
-                   QStringLiteral("new_delete_type_mismatch=0:detect_leaks=0"));
+        QProcessEnvironment env = ProgramRun::windowEnvironment();
         env.insert(QStringLiteral("HOME"), m_tmp.filePath(QStringLiteral("home")));
         if (!run.dataHome.isEmpty())
             env.insert(QStringLiteral("XDG_DATA_HOME"), run.dataHome);
@@ -78,17 +56,6 @@ private:
     }
 
     static QString stderrOf(QProcess &p) { return QString::fromUtf8(p.readAllStandardError()); }
-
-    // Running once its lock is held and its database exists.
-    static bool waitReady(const QString &dir)
-    {
-        return QTest::qWaitFor(
-            [&] {
-                return QFile::exists(dir + QStringLiteral("linkwell.lock"))
-                    && QFile::exists(dir + QStringLiteral("dbLink.mdb"));
-            },
-            60000);
-    }
 
     static void closeProgram(QProcess &p)
     {
@@ -124,17 +91,17 @@ private Q_SLOTS:
         const QString dir = dataDir(QTest::currentDataTag() + QStringLiteral("/usData"));
         if (!stored.isEmpty()) {
             QVERIFY(QDir().mkpath(dir));
-            writeFile(dir + QStringLiteral("User.xml"), stored);
+            TestFiles::write(dir + QStringLiteral("User.xml"), stored);
         }
         QProcess p;
         startProgram(p, dir);
-        QVERIFY(waitReady(dir));
+        QVERIFY(ProgramRun::waitReady(dir));
         QVERIFY(QFileInfo(dir + QStringLiteral("Doc")).isDir());
         QVERIFY(QFileInfo(dir + QStringLiteral("Pic")).isDir());
         closeProgram(p);
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
         QCOMPARE(p.exitCode(), 0);
-        QCOMPARE(readFile(dir + QStringLiteral("User.xml")), expected);
+        QCOMPARE(TestFiles::read(dir + QStringLiteral("User.xml")), expected);
         QVERIFY(!QFile::exists(dir + QStringLiteral("linkwell.lock")));
     }
 
@@ -143,7 +110,7 @@ private Q_SLOTS:
         const QString dir = dataDir(QStringLiteral("twice"));
         QProcess first;
         startProgram(first, dir);
-        QVERIFY(waitReady(dir));
+        QVERIFY(ProgramRun::waitReady(dir));
         QProcess second;
         startProgram(second, dir);
         QVERIFY(second.waitForFinished(60000));
@@ -189,10 +156,11 @@ private Q_SLOTS:
         else if (how == u"lockfolder")
             QVERIFY(QDir().mkdir(path));
         else
-            writeFile(path, "This is not what the program wants there, but someone's notes.\n");
+            TestFiles::write(path,
+                             "This is not what the program wants there, but someone's notes.\n");
         if (how == u"unreadable")
             QVERIFY(QFile::setPermissions(path, QFile::WriteOwner));
-        const QByteArray before = QFileInfo(path).isFile() ? readFile(path) : QByteArray();
+        const QByteArray before = QFileInfo(path).isFile() ? TestFiles::read(path) : QByteArray();
 
         QProcess p;
         Run run;
@@ -209,7 +177,7 @@ private Q_SLOTS:
         const QString err = stderrOf(p);
         QVERIFY2(err.contains(path), qPrintable(err));
         if (!before.isEmpty())
-            QCOMPARE(readFile(path), before);
+            QCOMPARE(TestFiles::read(path), before);
         QVERIFY(!QFile::exists(dir + QStringLiteral("dbLink.mdb-journal")));
     }
 
@@ -237,10 +205,10 @@ private Q_SLOTS:
         const QString perUser = dataHome + QStringLiteral("/Linkwell/usData/");
         if (collection) {
             QVERIFY(QDir().mkpath(own));
-            writeFile(own + QStringLiteral("dbLink.mdb"), "the user's links");
+            TestFiles::write(own + QStringLiteral("dbLink.mdb"), "the user's links");
             QVERIFY(QFile::setPermissions(own, QFile::ReadOwner | QFile::ExeOwner));
         } else {
-            writeFile(prog + QStringLiteral("/usData"), "in the way");
+            TestFiles::write(prog + QStringLiteral("/usData"), "in the way");
         }
         QProcess p;
         Run run;
@@ -256,10 +224,11 @@ private Q_SLOTS:
             QVERIFY2(err.contains(own) && err.contains(perUser), qPrintable(err));
             QVERIFY(!err.contains(u'\r')); // a box's line break is a line end here
             QVERIFY(!QFileInfo::exists(dataHome + QStringLiteral("/Linkwell")));
-            QCOMPARE(readFile(own + QStringLiteral("dbLink.mdb")), QByteArray("the user's links"));
+            QCOMPARE(TestFiles::read(own + QStringLiteral("dbLink.mdb")),
+                     QByteArray("the user's links"));
             return;
         }
-        QVERIFY(waitReady(perUser));
+        QVERIFY(ProgramRun::waitReady(perUser));
         closeProgram(p);
         QCOMPARE(p.exitCode(), 0);
         QVERIFY(QFileInfo(perUser + QStringLiteral("User.xml")).isFile());
