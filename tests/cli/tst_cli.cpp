@@ -143,17 +143,16 @@ private Q_SLOTS:
     void importListExport()
     {
         const QString data = dir(QStringLiteral("collection"));
-        Result r = run({QStringLiteral("import"), sample("chromium.html"),
-                        QStringLiteral("--data-dir"), data});
+        Result r = run({"import", sample("chromium.html"), "--data-dir", data});
         QCOMPARE(r.code, 0);
         QCOMPARE(QString::fromUtf8(r.out),
                  QStringLiteral("ﾘﾝｸ　7 件\n新しい分類　5 件\n重複で省いたﾘﾝｸ　0 件\n"
                                 "読めなかった行　0 行\n"));
         QCOMPARE(r.err, QString());
-        r = run(data, {QStringLiteral("import"), sample("firefox.html")});
+        r = run(data, {"import", sample("firefox.html")});
         QCOMPARE(r.code, 0);
 
-        r = run(data, {QStringLiteral("list")});
+        r = run(data, {"list"});
         QCOMPARE(r.code, 0);
         const QStringList all = QString::fromUtf8(r.out).split(u'\n');
         QCOMPARE(all.size(), 7 + 7 + 1);
@@ -178,12 +177,12 @@ private Q_SLOTS:
         QCOMPARE(withoutNumbers(r.out),
                  QStringList {QStringLiteral(
                      "https://www.mozilla.org/ja/firefox/new/\t未分類\tFirefox を入手")});
-        r = run(data, {QStringLiteral("list"), QStringLiteral("--group"), QStringLiteral("nope")});
+        r = run(data, {"list", "--group", "nope"});
         QCOMPARE(r.code, 1);
         QVERIFY2(r.err.contains(QStringLiteral("nope")), qPrintable(r.err));
 
         // The newest first, by number: the later import's newest bookmark is on top.
-        r = run(data, {QStringLiteral("--recent"), QStringLiteral("list")});
+        r = run(data, {"--recent", "list"});
         QCOMPARE(r.code, 0);
         const QStringList recent = QString::fromUtf8(r.out).split(u'\n', Qt::SkipEmptyParts);
         QCOMPARE(recent.size(), 14);
@@ -192,28 +191,31 @@ private Q_SLOTS:
 
         // find: every word, width and case folded, in the list's format and order; no match
         // is no error.
-        r = run(data, {QStringLiteral("find"), QStringLiteral("ＱＴ"), QStringLiteral("class")});
+        r = run(data, {"find", "ＱＴ", "class"});
         QCOMPARE(r.code, 0);
         QCOMPARE(withoutNumbers(r.out),
                  QStringList {QStringLiteral("https://doc.qt.io/qt-6/qstring.html\tブックマーク "
                                              "バー/技術\tQString Class | Qt Core 6.4.2")});
-        r = run(data, {QStringLiteral("find"), QStringLiteral("ﾆｭｰｽ")});
+        r = run(data, {"find", "ﾆｭｰｽ"});
         QCOMPARE(withoutNumbers(r.out).size(), 1); // titles, not group names
-        r = run(data, {QStringLiteral("find"), QStringLiteral("nothing-like-this")});
+        r = run(data, {"find", "nothing-like-this"});
         QCOMPARE(r.code, 0);
         QCOMPARE(r.out, QByteArray());
-        QCOMPARE(run(data, {QStringLiteral("find")}).code, 2);
+        QCOMPARE(run(data, {"find"}).code, 2);
 
         // Standard output and a file get the same bytes.
-        r = run(data, {QStringLiteral("export"), QStringLiteral("-")});
+        r = run(data, {"export", "-"});
         QCOMPARE(r.code, 0);
         QVERIFY(r.out.startsWith("<!DOCTYPE NETSCAPE-Bookmark-file-1>\n"));
         const QString file = m_tmp.filePath(QStringLiteral("exported.html"));
-        QCOMPARE(run(data, {QStringLiteral("export"), file}).code, 0);
+        QCOMPARE(run(data, {"export", file}).code, 0);
         QCOMPARE(TestFiles::read(file), r.out);
+        r = run(data, {"export", m_tmp.filePath(QStringLiteral("no/such/folder.html"))});
+        QVERIFY2(r.code == 1 && r.err.contains(QStringLiteral("no/such/folder.html")),
+                 qPrintable(r.err));
 
         // The same files again bring nothing new.
-        r = run(data, {QStringLiteral("import"), sample("chromium.html")});
+        r = run(data, {"import", sample("chromium.html")});
         QCOMPARE(r.code, 0);
         QVERIFY2(r.out.startsWith("ﾘﾝｸ　0 件\n新しい分類　0 件\n重複で省いたﾘﾝｸ　7 件\n"),
                  r.out.constData());
@@ -230,8 +232,8 @@ private Q_SLOTS:
             "<DT><A HREF=\"http://t.example/\">one&#9;two&#10;three&#13;&#10;four</A>\n"
             "</DL><p>\n</DL><p>\n");
         const QString data = dir(QStringLiteral("breaks"));
-        QCOMPARE(run(data, {QStringLiteral("import"), file}).code, 0);
-        const Result r = run(data, {QStringLiteral("list")});
+        QCOMPARE(run(data, {"import", file}).code, 0);
+        const Result r = run(data, {"list"});
         QCOMPARE(QString::fromUtf8(r.out),
                  QStringLiteral("100\thttp://t.example/\ta b\tone two three  four\n"));
     }
@@ -241,11 +243,11 @@ private Q_SLOTS:
     void badFileWritesNothing()
     {
         const QString data = dir(QStringLiteral("bad"));
-        QCOMPARE(run(data, {QStringLiteral("import"), sample("chromium.html")}).code, 0);
+        QCOMPARE(run(data, {"import", sample("chromium.html")}).code, 0);
         const QByteArray before = TestFiles::read(data + QStringLiteral("dbLink.mdb"));
         const QString file = m_tmp.filePath(QStringLiteral("bad.html"));
         TestFiles::write(file, "just some notes\n");
-        const Result r = run(data, {QStringLiteral("import"), file});
+        const Result r = run(data, {"import", file});
         QCOMPARE(r.code, 1);
         QCOMPARE(r.out, QByteArray());
         QVERIFY2(r.err.contains(file)
@@ -263,23 +265,23 @@ private Q_SLOTS:
         QProcess window;
         startWindow(window, data);
         const QByteArray before = TestFiles::read(data + QStringLiteral("dbLink.mdb"));
-        Result r = run(data, {QStringLiteral("import"), sample("chromium.html")});
+        Result r = run(data, {"import", sample("chromium.html")});
         QCOMPARE(r.code, 3);
         QVERIFY2(r.err.contains(QDir::toNativeSeparators(data))
                      && r.err.contains(QStringLiteral("使用中")),
                  qPrintable(r.err));
         QCOMPARE(TestFiles::read(data + QStringLiteral("dbLink.mdb")), before);
-        QCOMPARE(run(data, {QStringLiteral("list")}).code, 0);
-        QCOMPARE(run(data, {QStringLiteral("export"), QStringLiteral("-")}).code, 0);
+        QCOMPARE(run(data, {"list"}).code, 0);
+        QCOMPARE(run(data, {"export", "-"}).code, 0);
         QCOMPARE(window.state(), QProcess::Running);
 
         ::kill(pid_t(window.processId()), SIGKILL);
         QVERIFY(window.waitForFinished(60000));
         QVERIFY(QFile::exists(data + QStringLiteral("linkwell.lock")));
-        r = run(data, {QStringLiteral("import"), sample("chromium.html")});
+        r = run(data, {"import", sample("chromium.html")});
         QCOMPARE(r.code, 0);
         QVERIFY(!QFile::exists(data + QStringLiteral("linkwell.lock")));
-        QCOMPARE(withoutNumbers(run(data, {QStringLiteral("list")}).out).size(), 7);
+        QCOMPARE(withoutNumbers(run(data, {"list"}).out).size(), 7);
     }
 };
 

@@ -1,5 +1,6 @@
 #include "output/BookmarkFile.h"
 #include "support/BookmarkSamples.h"
+#include "support/TestFiles.h"
 
 #include <QFile>
 #include <QStringEncoder>
@@ -10,8 +11,8 @@ namespace {
 
 QByteArray sample(const char *name)
 {
-    QFile f(QStringLiteral(LINKWELL_TEST_PAGES "/../bookmarks/") + QLatin1StringView(name));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return TestFiles::read(QStringLiteral(LINKWELL_TEST_PAGES "/../bookmarks/")
+                           + QLatin1StringView(name));
 }
 
 using BookmarkSamples::kHead;
@@ -201,7 +202,6 @@ void TestBookmarkFile::reads()
     QFETCH(QByteArray, bytes);
     QFETCH(QStringList, folders);
     QFETCH(QStringList, links);
-    QVERIFY(!bytes.isEmpty());
     const BookmarkFile file = BookmarkFile::parse(bytes);
     QVERIFY2(file.ok(), qPrintable(file.error));
     QCOMPARE(file.encoding, QStringLiteral("UTF-8"));
@@ -420,29 +420,22 @@ void TestBookmarkFile::entries()
     QCOMPARE(file.skippedLines, skipped);
 }
 
+// A file on disk (mapped, not copied) reads as its bytes do; a missing file, a folder and an
+// empty file are refused.
 void TestBookmarkFile::readsFromDisk()
 {
     QTemporaryDir dir;
-    QVERIFY(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("ブックマーク.html"));
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(sample("chromium.html"));
-    f.close();
+    TestFiles::write(path, sample("chromium.html"));
     const BookmarkFile file = BookmarkFile::read(path);
     QVERIFY2(file.ok(), qPrintable(file.error));
     QCOMPARE(linesOf(file), linesOf(BookmarkFile::parse(sample("chromium.html"))));
 
     const BookmarkFile missing = BookmarkFile::read(dir.filePath(QStringLiteral("none.html")));
-    QVERIFY(!missing.ok());
-    QVERIFY(missing.links.isEmpty());
-    const BookmarkFile folder = BookmarkFile::read(dir.path());
-    QVERIFY(!folder.ok());
-
-    QFile empty(dir.filePath(QStringLiteral("empty.html")));
-    QVERIFY(empty.open(QIODevice::WriteOnly));
-    empty.close();
-    QCOMPARE(BookmarkFile::read(empty.fileName()).error,
+    QVERIFY(!missing.ok() && missing.links.isEmpty());
+    QVERIFY(!BookmarkFile::read(dir.path()).ok());
+    TestFiles::write(dir.filePath(QStringLiteral("empty.html")), {});
+    QCOMPARE(BookmarkFile::read(dir.filePath(QStringLiteral("empty.html"))).error,
              QStringLiteral("ﾌﾞｯｸﾏｰｸのﾌｧｲﾙではありません"));
 }
 

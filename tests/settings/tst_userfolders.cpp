@@ -318,8 +318,8 @@ private Q_SLOTS:
 
     // Help pages are named in lower case, with ".htm" unless given and spaces escaped; the
     // page view's shortcut goes to the Wrk folder, made when missing. Each is then opened.
-    // Without the data folder, or with a file in the way, nothing is opened. The program itself
-    // makes neither shortcut: one row each way is kept.
+    // Without the data folder, or with a file or folder in the way, nothing is opened. The
+    // program itself makes neither shortcut: its failure rows are kept.
     void shortcuts_data()
     {
         QTest::addColumn<QString>("setup"); // empty, "unset" or "blocked"
@@ -337,9 +337,11 @@ private Q_SLOTS:
         help("Intro.HTML", "", "Intro.HTML", "intro.html");
         help("space", "", "My Page", "my%20page.htm");
         help("help, no data folder", "unset", "intro", "");
+        help("help, folder in the way", "blocked", "intro", "");
         const QString url = QStringLiteral("http://127.0.0.1:8080/a?b=1&c=%20");
         const QString view = QStringLiteral("Name=htm_view\nURL=") + url;
         QTest::newRow("page view") << QString() << false << url << view;
+        QTest::newRow("page view, no data folder") << "unset" << false << url << view;
         QTest::newRow("page view, file in the way") << "blocked" << false << url << view;
     }
     void shortcuts()
@@ -349,8 +351,10 @@ private Q_SLOTS:
         QFETCH(QString, arg);
         QFETCH(QString, entry);
         Usr::sDataPh = setup == u"unset" ? QString() : fresh() + u'/';
-        if (setup == u"blocked")
+        if (setup == u"blocked") {
             writeFile(Usr::sDataPh + QStringLiteral("Wrk"));
+            QVERIFY(QDir().mkdir(Usr::sDataPh + QStringLiteral("Linkwell_help.desktop")));
+        }
         yIni ini;
         QString error;
         const bool ok = help ? ini.W_Help(arg, &error) : ini.W_HtmView(arg, &error);

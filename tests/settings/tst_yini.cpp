@@ -366,14 +366,15 @@ private Q_SLOTS:
         QVERIFY(Dialogs::shown().isEmpty());
     }
 
-    // A failed read (a socket in the way, which not even root can read, a device that never
-    // ends, a missing folder) or a failed write says why, and what was there stays as it was:
-    // an unreadable file is never replaced.
+    // A failed read (a socket in the way, which not even root can read, a FIFO or a device,
+    // which are no regular files, a missing folder) or a failed write says why, and what was there
+    // stays as it was: an unreadable file is never replaced.
     void failuresKeepWhatIsThere_data()
     {
         QTest::addColumn<QString>("how");
         QTest::addColumn<bool>("readable");
         QTest::newRow("read: socket in the way") << "socket" << false;
+        QTest::newRow("read: FIFO, empty to a read that does not wait") << "fifo" << false;
         QTest::newRow("read: a device without end") << "device" << false;
         QTest::newRow("read: larger than 1 MiB") << "large" << false;
         QTest::newRow("read: folder missing") << "missing" << false;
@@ -398,6 +399,8 @@ private Q_SLOTS:
             const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
             QVERIFY(::bind(fd, reinterpret_cast<const sockaddr *>(&addr), sizeof addr) == 0);
             ::close(fd);
+        } else if (how == u"fifo") {
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
         } else if (how == u"device") {
             QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
         } else if (how == u"large") {
@@ -433,7 +436,7 @@ private Q_SLOTS:
             QCOMPARE(TestFiles::read(kept), before);
         else if (how == u"device")
             QCOMPARE(QFileInfo(path).symLinkTarget(), QStringLiteral("/dev/zero"));
-        else if (how == u"socket")
+        else if (how == u"socket" || how == u"fifo")
             QVERIFY(QFileInfo::exists(path) && !QFileInfo(path).isFile());
         else
             QCOMPARE(Cp932::decode(TestFiles::read(kept)), old);
