@@ -1,6 +1,7 @@
 #include "app/MaintenanceSave.h"
 #include "store/Statements.h"
 #include "store/Store.h"
+#include "support/SqlLines.h"
 #include "support/SqlSteps.h"
 
 #include <QTemporaryDir>
@@ -12,8 +13,6 @@ class TestMaintenanceSave : public QObject
     Q_OBJECT
 private:
     QTemporaryDir m_tmp;
-
-    static Sql::Rows rows(const QString &sql) { return SqlSteps::rows(sql); }
 
 private Q_SLOTS:
     void init()
@@ -64,18 +63,11 @@ private Q_SLOTS:
         save.deleted("12,7,", "");
         QString error;
         QVERIFY2(save.apply(&error), qPrintable(error));
-        QCOMPARE(rows(QStringLiteral("Select nGrp, sGrp, gSrt From mGrp Order By nGrp")),
-                 (Sql::Rows {{0, QStringLiteral("未分類"), 0.0},
-                             {5, QStringLiteral("Fünf"), 10.0},
-                             {8, QStringLiteral("Eight"), 3.0},
-                             {13, QStringLiteral("New one"), 100.0},
-                             {14, QString(), 20.0}}));
-        QCOMPARE(
-            rows(QStringLiteral("Select nURL, sNam, nGrp, gSrt, sMem From tURL Order By nURL")),
-            (Sql::Rows {{100, QStringLiteral("A's \"new\" title?"), 8, 2.5, QStringLiteral("memo")},
-                        {101, QStringLiteral("B"), 0, 0.0, QStringLiteral("memo")},
-                        {102, QStringLiteral("t"), 0, 1.0, QStringLiteral("memo")},
-                        {103, QStringLiteral("D"), 0, 1.0, QStringLiteral("memo")}}));
+        QCOMPARE(SqlLines::of("Select nGrp, sGrp, gSrt From mGrp Order By nGrp"),
+                 QStringList({"0|未分類|0", "5|Fünf|10", "8|Eight|3", "13|New one|100", "14||20"}));
+        QCOMPARE(SqlLines::of("Select nURL, sNam, nGrp, gSrt, sMem From tURL Order By nURL"),
+                 QStringList({"100|A's \"new\" title?|8|2.5|memo", "101|B|0|0|memo",
+                              "102|t|0|1|memo", "103|D|0|1|memo"}));
     }
 
     void failureWritesNothing()
@@ -91,9 +83,8 @@ private Q_SLOTS:
         QVERIFY2(error.contains(QStringLiteral("refused"))
                      && error.contains(QStringLiteral("Delete From tURL")),
                  qPrintable(error));
-        QCOMPARE(rows(QStringLiteral("Select sGrp From mGrp Where nGrp=5")),
-                 (Sql::Rows {{QStringLiteral("Five")}}));
-        QCOMPARE(rows(QStringLiteral("Select count(*) From mGrp")), (Sql::Rows {{5}}));
+        QCOMPARE(SqlLines::of("Select sGrp From mGrp Where nGrp=5"), QStringList {"Five"});
+        QCOMPARE(SqlLines::of("Select count(*) From mGrp"), QStringList {"5"});
     }
 };
 

@@ -1,7 +1,7 @@
 #include "app/Registration.h"
 #include "store/LinkStore.h"
 #include "store/Store.h"
-#include "support/SqlSteps.h"
+#include "support/SqlLines.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -154,9 +154,8 @@ private Q_SLOTS:
         c.sNam = QStringLiteral("A2");
         c.sURL = QStringLiteral("http://changed/"); // a correction keeps the address
         QVERIFY(Registration::save(false, c, 1));
-        QCOMPARE(SqlSteps::rows(QStringLiteral("Select nURL, sURL, sNam, sMem From tURL")),
-                 (Sql::Rows {{100, QStringLiteral("http://a/"), QStringLiteral("A2"),
-                              QStringLiteral("d")}}));
+        QCOMPARE(SqlLines::of("Select nURL, sURL, sNam, sMem From tURL"),
+                 QStringList {"100|http://a/|A2|d"});
         QHash<int, qint64> dates;
         QVERIFY(LinkStore::addedDates(dates));
         QCOMPARE(dates, (QHash<int, qint64> {{100, 1754000000}}));
