@@ -1,6 +1,7 @@
 #include "app/MaintenanceSave.h"
 #include "store/Statements.h"
 #include "store/Store.h"
+#include "support/SqlLines.h"
 #include "support/SqlSteps.h"
 
 #include <QTemporaryDir>
@@ -12,8 +13,6 @@ class TestMaintenanceSave : public QObject
     Q_OBJECT
 private:
     QTemporaryDir m_tmp;
-
-    static Sql::Rows rows(const QString &sql) { return SqlSteps::rows(sql); }
 
 private Q_SLOTS:
     void init()
@@ -51,41 +50,24 @@ private Q_SLOTS:
     void groupsAndLinks()
     {
         MaintenanceSave save(QStringLiteral("Five\t5\rSeven\t7\rEight\t8\rTwelve\t12\r"));
-        save.groupRow(QStringLiteral("12"), QStringLiteral("5"), QStringLiteral("Fünf"),
-                      QStringLiteral("10"));
-        save.groupRow(QStringLiteral("11"), QStringLiteral("8"), QStringLiteral("ignored"),
-                      QStringLiteral("1"));
-        save.groupRow(QStringLiteral("02"), QString(), QStringLiteral("New one"),
-                      QStringLiteral("100"));
-        save.groupRow(QStringLiteral("02"), QString(), QString(), QStringLiteral("20"));
-        save.groupRow(QStringLiteral("00"), QString(), QStringLiteral("never edited"),
-                      QStringLiteral("100"));
-        save.groupRow(QStringLiteral("12"), QString(), QStringLiteral("placeholder"),
-                      QStringLiteral("1"));
-        save.linkRow(QStringLiteral("12"), QStringLiteral("100"),
-                     QStringLiteral("A's \"new\" title?"), QStringLiteral("eight"),
-                     QStringLiteral("2.5"));
-        save.linkRow(QStringLiteral("12"), QStringLiteral("101"), QStringLiteral("B"),
-                     QStringLiteral("Seven"), QString());
-        save.linkRow(QStringLiteral("12"), QStringLiteral("103"), QStringLiteral("D"),
-                     QStringLiteral("No such group"), QStringLiteral("1"));
-        save.linkRow(QStringLiteral("11"), QStringLiteral("102"), QStringLiteral("ignored"),
-                     QStringLiteral("Five"), QStringLiteral("1"));
-        save.deleted(QStringLiteral("12,7,"), QString());
+        save.groupRow("12", "5", "Fünf", "10");
+        save.groupRow("11", "8", "ignored", "1");
+        save.groupRow("02", "", "New one", "100");
+        save.groupRow("02", "", "", "20");
+        save.groupRow("00", "", "never edited", "100");
+        save.groupRow("12", "", "placeholder", "1");
+        save.linkRow("12", "100", "A's \"new\" title?", "eight", "2.5");
+        save.linkRow("12", "101", "B", "Seven", "");
+        save.linkRow("12", "103", "D", "No such group", "1");
+        save.linkRow("11", "102", "ignored", "Five", "1");
+        save.deleted("12,7,", "");
         QString error;
         QVERIFY2(save.apply(&error), qPrintable(error));
-        QCOMPARE(rows(QStringLiteral("Select nGrp, sGrp, gSrt From mGrp Order By nGrp")),
-                 (Sql::Rows {{0, QStringLiteral("未分類"), 0.0},
-                             {5, QStringLiteral("Fünf"), 10.0},
-                             {8, QStringLiteral("Eight"), 3.0},
-                             {13, QStringLiteral("New one"), 100.0},
-                             {14, QString(), 20.0}}));
-        QCOMPARE(
-            rows(QStringLiteral("Select nURL, sNam, nGrp, gSrt, sMem From tURL Order By nURL")),
-            (Sql::Rows {{100, QStringLiteral("A's \"new\" title?"), 8, 2.5, QStringLiteral("memo")},
-                        {101, QStringLiteral("B"), 0, 0.0, QStringLiteral("memo")},
-                        {102, QStringLiteral("t"), 0, 1.0, QStringLiteral("memo")},
-                        {103, QStringLiteral("D"), 0, 1.0, QStringLiteral("memo")}}));
+        QCOMPARE(SqlLines::of("Select nGrp, sGrp, gSrt From mGrp Order By nGrp"),
+                 QStringList({"0|未分類|0", "5|Fünf|10", "8|Eight|3", "13|New one|100", "14||20"}));
+        QCOMPARE(SqlLines::of("Select nURL, sNam, nGrp, gSrt, sMem From tURL Order By nURL"),
+                 QStringList({"100|A's \"new\" title?|8|2.5|memo", "101|B|0|0|memo",
+                              "102|t|0|1|memo", "103|D|0|1|memo"}));
     }
 
     // A changed row writes its address only where it differs from the stored one, letter case
@@ -127,18 +109,16 @@ private Q_SLOTS:
         SqlSteps::exec(QStringLiteral("Create Trigger refuse Before Delete On tURL Begin Select "
                                       "Raise(Abort, 'refused'); End"));
         MaintenanceSave save(QStringLiteral("Five\t5\r"));
-        save.groupRow(QStringLiteral("12"), QStringLiteral("5"), QStringLiteral("Renamed"),
-                      QStringLiteral("1"));
-        save.groupRow(QStringLiteral("02"), QString(), QStringLiteral("New"), QStringLiteral("1"));
-        save.deleted(QString(), QStringLiteral("100,"));
+        save.groupRow("12", "5", "Renamed", "1");
+        save.groupRow("02", "", "New", "1");
+        save.deleted("", "100,");
         QString error;
         QVERIFY(!save.apply(&error));
         QVERIFY2(error.contains(QStringLiteral("refused"))
                      && error.contains(QStringLiteral("Delete From tURL")),
                  qPrintable(error));
-        QCOMPARE(rows(QStringLiteral("Select sGrp From mGrp Where nGrp=5")),
-                 (Sql::Rows {{QStringLiteral("Five")}}));
-        QCOMPARE(rows(QStringLiteral("Select count(*) From mGrp")), (Sql::Rows {{5}}));
+        QCOMPARE(SqlLines::of("Select sGrp From mGrp Where nGrp=5"), QStringList {"Five"});
+        QCOMPARE(SqlLines::of("Select count(*) From mGrp"), QStringList {"5"});
     }
 };
 

@@ -1,7 +1,7 @@
 #include "app/Registration.h"
 #include "store/LinkStore.h"
 #include "store/Store.h"
-#include "support/SqlSteps.h"
+#include "support/SqlLines.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -28,30 +28,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("registrable");
         QTest::addColumn<QString>("memo");
-        QTest::newRow("http") << "http://a/"
-                              << "T"
-                              << "one line  " << true << "T\none line";
-        QTest::newRow("HTTPS capitals") << "HTTPS://A/"
-                                        << "T"
-                                        << "" << true << "T\n";
-        QTest::newRow("file") << "file:///tmp/x.htm"
-                              << "T"
-                              << "" << false << "T\n";
-        QTest::newRow("empty address") << ""
-                                       << "T"
-                                       << "" << false << "T\n";
-        QTest::newRow("title with http") << "http://a/"
-                                         << "see HTTP://b"
-                                         << "x" << true << "\nx";
-        QTest::newRow("lone CR") << "http://a/"
-                                 << "T"
-                                 << "a\rb\r\nc" << true << "T\nab c";
-        QTest::newRow("six lines") << "http://a/"
-                                   << "T"
-                                   << "1\r\n2\r\n3\r\n4\r\n5\r\n6" << true << "T\n1 2 3 4";
-        QTest::newRow("empty lines kept") << "http://a/"
-                                          << "T"
-                                          << "l1\r\nl2\r\n\r\nl4\r\nl5" << true << "T\nl1 l2  l4";
+        const auto row = [](const char *name, const char *url, const char *title, const char *text,
+                            bool registrable, const char *memo) {
+            QTest::newRow(name) << url << title << text << registrable << memo;
+        };
+        row("http", "http://a/", "T", "one line  ", true, "T\none line");
+        row("HTTPS capitals", "HTTPS://A/", "T", "", true, "T\n");
+        row("file", "file:///tmp/x.htm", "T", "", false, "T\n");
+        row("empty address", "", "T", "", false, "T\n");
+        row("title with http", "http://a/", "see HTTP://b", "x", true, "\nx");
+        row("lone CR", "http://a/", "T", "a\rb\r\nc", true, "T\nab c");
+        row("six lines", "http://a/", "T", "1\r\n2\r\n3\r\n4\r\n5\r\n6", true, "T\n1 2 3 4");
+        row("empty lines kept", "http://a/", "T", "l1\r\nl2\r\n\r\nl4\r\nl5", true, "T\nl1 l2  l4");
     }
     void newPage()
     {
@@ -111,26 +99,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("desc");
         QTest::addColumn<double>("sort");
-        QTest::newRow("title only") << "Just a title"
-                                    << "12.5"
-                                    << "Just a title"
-                                    << "" << 12.5;
-        QTest::newRow("blank lines around") << "Title line\n\nfirst\nsecond\n\n"
-                                            << "abc"
-                                            << "Title line"
-                                            << "first\r\nsecond" << 0.0;
-        QTest::newRow("lone CR") << "T\rA\rB"
-                                 << "1e2"
-                                 << "T"
-                                 << "A\r\nB" << 100.0;
-        QTest::newRow("spaces stay") << "T\n  d  "
-                                     << " 7 x"
-                                     << "T"
-                                     << "  d  " << 7.0;
-        QTest::newRow("seven digits") << "T"
-                                      << "0.333333333"
-                                      << "T"
-                                      << "" << 0.3333333;
+        const auto row = [](const char *name, const char *memo, const char *sortText,
+                            const char *title, const char *desc, double sort) {
+            QTest::newRow(name) << memo << sortText << title << desc << sort;
+        };
+        row("title only", "Just a title", "12.5", "Just a title", "", 12.5);
+        row("blank lines around", "Title line\n\nfirst\nsecond\n\n", "abc", "Title line",
+            "first\r\nsecond", 0.0);
+        row("lone CR", "T\rA\rB", "1e2", "T", "A\r\nB", 100.0);
+        row("spaces stay", "T\n  d  ", " 7 x", "T", "  d  ", 7.0);
+        row("seven digits", "T", "0.333333333", "T", "", 0.3333333);
     }
     void splitAndRecord()
     {
@@ -176,9 +154,8 @@ private Q_SLOTS:
         c.sNam = QStringLiteral("A2");
         c.sURL = QStringLiteral("http://changed/"); // a correction keeps the address
         QVERIFY(Registration::save(false, c, 1));
-        QCOMPARE(SqlSteps::rows(QStringLiteral("Select nURL, sURL, sNam, sMem From tURL")),
-                 (Sql::Rows {{100, QStringLiteral("http://a/"), QStringLiteral("A2"),
-                              QStringLiteral("d")}}));
+        QCOMPARE(SqlLines::of("Select nURL, sURL, sNam, sMem From tURL"),
+                 QStringList {"100|http://a/|A2|d"});
         QHash<int, qint64> dates;
         QVERIFY(LinkStore::addedDates(dates));
         QCOMPARE(dates, (QHash<int, qint64> {{100, 1754000000}}));

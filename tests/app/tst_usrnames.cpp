@@ -10,20 +10,16 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("exe");
         QTest::addColumn<QString>("name");
-        QTest::newRow("plain") << "/opt/lw/Sample"
-                               << "Sample";
-        QTest::newRow("dv small") << "/opt/lw/Sample_dv"
-                                  << "Sample";
-        QTest::newRow("dv capital") << "/opt/lw/Sample_DV"
-                                    << "Sample";
-        QTest::newRow("dv mixed") << "/opt/lw/Sample_Dv.exe"
-                                  << "Sample";
-        QTest::newRow("no underscore") << "/opt/lw/Sampledv"
-                                       << "Sampledv";
-        QTest::newRow("extension") << "C:/apps/Linkwell.exe"
-                                   << "Linkwell";
-        QTest::newRow("only dv") << "/x/_dv"
-                                 << "";
+        const auto row = [](const char *tag, const QString &exe, const QString &name) {
+            QTest::newRow(tag) << exe << name;
+        };
+        row("plain", "/opt/lw/Sample", "Sample");
+        row("dv small", "/opt/lw/Sample_dv", "Sample");
+        row("dv capital", "/opt/lw/Sample_DV", "Sample");
+        row("dv mixed", "/opt/lw/Sample_Dv.exe", "Sample");
+        row("no underscore", "/opt/lw/Sampledv", "Sampledv");
+        row("extension", "C:/apps/Linkwell.exe", "Linkwell");
+        row("only dv", "/x/_dv", "");
     }
     void programName()
     {
@@ -37,24 +33,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("s");
         QTest::addColumn<QString>("suffix");
         QTest::addColumn<QString>("result");
-        QTest::newRow("trailing comma") << "12,15,"
-                                        << ","
-                                        << "12,15";
-        QTest::newRow("no suffix") << "12,15"
-                                   << ","
-                                   << "12,15";
-        QTest::newRow("empty suffix") << "12,15,"
-                                      << ""
-                                      << "12,15,";
-        QTest::newRow("tab") << "a\tb\t"
-                             << "\t"
-                             << "a\tb";
-        QTest::newRow("only once") << "1,,"
-                                   << ","
-                                   << "1,";
-        QTest::newRow("empty") << ""
-                               << ","
-                               << "";
+        const auto row = [](const char *tag, const QString &s, const QString &suffix,
+                            const QString &result) { QTest::newRow(tag) << s << suffix << result; };
+        row("trailing comma", "12,15,", ",", "12,15");
+        row("no suffix", "12,15", ",", "12,15");
+        row("empty suffix", "12,15,", "", "12,15,");
+        row("only once", "1,,", ",", "1,");
     }
     void cutEnd()
     {
@@ -70,20 +54,19 @@ private Q_SLOTS:
         QTest::addColumn<QString>("list");
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("number");
+        const auto row = [](const char *tag, const QString &list, const QString &name, int number) {
+            QTest::newRow(tag) << list << name << number;
+        };
         const QString list = QStringLiteral("XNews\t7\rNews\t3\r");
-        QTest::newRow("News") << list << "News" << 3;
-        QTest::newRow("XNews") << list << "XNews" << 7;
-        QTest::newRow("letter case") << list << "news" << 3;
-        QTest::newRow("unknown") << list << "Sport" << 0;
-        QTest::newRow("all groups") << list << "*" << 0;
-        QTest::newRow("empty list") << ""
-                                    << "News" << 0;
-        QTest::newRow("first wins") << "A\t1\ra\t2\r"
-                                    << "A" << 1;
-        QTest::newRow("lenient number") << "A\t 1 2x\r"
-                                        << "A" << 12;
-        QTest::newRow("japanese") << "未分類\t0\r技術\t12\r"
-                                  << "技術" << 12;
+        row("News", list, "News", 3);
+        row("XNews", list, "XNews", 7);
+        row("letter case", list, "news", 3);
+        row("unknown", list, "Sport", 0);
+        row("all groups", list, "*", 0);
+        row("empty list", QString(), "News", 0);
+        row("first wins", "A\t1\ra\t2\r", "A", 1);
+        row("lenient number", "A\t 1 2x\r", "A", 12);
+        row("japanese", "未分類\t0\r技術\t12\r", "技術", 12);
     }
     void groupNumbers()
     {

@@ -6,22 +6,9 @@
 
 namespace {
 
-const QByteArray kHead = "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n"
-                         "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=UTF-8\">\n"
-                         "<TITLE>Bookmarks</TITLE>\n<H1>Bookmarks</H1>\n<DL><p>\n";
-
-QByteArray entry(const char *address, const char *date = nullptr)
-{
-    QByteArray a = "<DT><A HREF=\"" + QByteArray(address) + '"';
-    if (date)
-        a += " ADD_DATE=\"" + QByteArray(date) + '"';
-    return a + ">" + QByteArray(address).toUpper() + "</A>\n";
-}
-
-QByteArray folder(const char *name, const QByteArray &content)
-{
-    return "<DT><H3>" + QByteArray(name) + "</H3>\n<DL><p>\n" + content + "</DL><p>\n";
-}
+using BookmarkSamples::entry;
+using BookmarkSamples::folder;
+using BookmarkSamples::kHead;
 
 // "number|name|sort key" for each group.
 QList<GroupRecord> groupsOf(const QStringList &texts)
@@ -85,7 +72,6 @@ private slots:
     void groups();
     void duplicates_data();
     void duplicates();
-    void carriesTitlesAndDescriptions();
     void countsLargeFile();
     void noCase_data();
     void noCase();
@@ -242,28 +228,6 @@ void TestBookmarkImport::duplicates()
     QCOMPARE(plan.duplicates, int(addresses.size() - inserted.size()));
 }
 
-void TestBookmarkImport::carriesTitlesAndDescriptions()
-{
-    const ImportPlan plan
-        = planOf(kHead
-                     + "<DT><A HREF=\"https://t.example/\" ADD_DATE=\"1700000000\">"
-                       "表題 &amp; &quot;引用&quot;</A>\n<DD>説明の\n2 行目\n"
-                       "<DT><A HREF=\"https://t.example/empty\"></A>\n"
-                       "<DT><A>broken</A>\n",
-                 kFresh);
-    QCOMPARE(plan.links.size(), 2);
-    // The undated link is numbered first.
-    QCOMPARE(plan.links[0].link.sURL, QStringLiteral("https://t.example/empty"));
-    QCOMPARE(plan.links[0].link.sNam, QString());
-    QCOMPARE(plan.links[0].link.sMem, QString());
-    QCOMPARE(plan.links[0].added, qint64(0));
-    QCOMPARE(plan.links[1].link.sNam, QStringLiteral("表題 & \"引用\""));
-    QCOMPARE(plan.links[1].link.sMem, QStringLiteral("説明の 2 行目"));
-    QCOMPARE(plan.links[1].added, qint64(1700000000));
-    QCOMPARE(plan.skippedLines, 1);
-    QCOMPARE(plan.duplicates, 0);
-}
-
 void TestBookmarkImport::countsLargeFile()
 {
     const int n = 5003;
@@ -302,22 +266,17 @@ void TestBookmarkImport::noCase_data()
     QTest::addColumn<QString>("a");
     QTest::addColumn<QString>("b");
     QTest::addColumn<int>("order");
-
-    QTest::newRow("ASCII case") << "Hello World"
-                                << "hello world" << 0;
-    QTest::newRow("folded before compared") << "Zebra"
-                                            << "apple" << 1;
-    QTest::newRow("underscore before letters of either case") << "_x"
-                                                              << "Ax" << -1;
-    QTest::newRow("shorter first") << "abc"
-                                   << "ABCD" << -1;
-    QTest::newRow("accented letters keep their case") << "é"
-                                                      << "É" << 1;
-    QTest::newRow("full-width letters keep their case") << "ａ"
-                                                        << "Ａ" << 1;
-    QTest::newRow("code point order past U+FFFF") << QString(QChar(0xFFFD)) << "😀" << -1;
-    QTest::newRow("kana") << "あ"
-                          << "ア" << -1;
+    const auto row = [](const char *name, const QString &a, const QString &b, int order) {
+        QTest::newRow(name) << a << b << order;
+    };
+    row("ASCII case", "Hello World", "hello world", 0);
+    row("folded before compared", "Zebra", "apple", 1);
+    row("underscore before letters of either case", "_x", "Ax", -1);
+    row("shorter first", "abc", "ABCD", -1);
+    row("accented letters keep their case", "é", "É", 1);
+    row("full-width letters keep their case", "ａ", "Ａ", 1);
+    row("code point order past U+FFFF", QString(QChar(0xFFFD)), "😀", -1);
+    row("kana", "あ", "ア", -1);
 }
 
 void TestBookmarkImport::noCase()

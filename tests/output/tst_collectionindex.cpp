@@ -27,6 +27,10 @@ private:
     {
         return numbersOf(index.rowsOf(index.find(query)));
     }
+    static void add(int n, const char *url, int grp, const char *title, const char *memo = "")
+    {
+        QVERIFY(LinkStore::insertLink({n, url, grp, title, memo, 1}, 1));
+    }
 
 private Q_SLOTS:
     void init()
@@ -40,17 +44,10 @@ private Q_SLOTS:
 
     void searchInListOrder()
     {
-        QVERIFY(LinkStore::insertLink({100, QStringLiteral("https://qt.io/"), 1,
-                                       QStringLiteral("Qt 入門"), QStringLiteral("ﾃｽﾄ"), 2},
-                                      1));
-        QVERIFY(LinkStore::insertLink({101, QStringLiteral("http://example.org/qt"), 2,
-                                       QStringLiteral("Other"), QString(), 1},
-                                      1));
-        QVERIFY(LinkStore::insertLink(
-            {102, QStringLiteral("http://x/"), 1, QStringLiteral("技術の話"), QString(), 1}, 1));
-        QVERIFY(LinkStore::insertLink({103, QStringLiteral("http://y/"), 9,
-                                       QStringLiteral("QT without group row"), QString(), 1},
-                                      1));
+        add(100, "https://qt.io/", 1, "Qt 入門", "ﾃｽﾄ");
+        add(101, "http://example.org/qt", 2, "Other");
+        add(102, "http://x/", 1, "技術の話");
+        add(103, "http://y/", 9, "QT without group row");
         CollectionIndex index;
         QVERIFY(index.build());
         QCOMPARE(found(index, QStringLiteral("ＱＴ")),
@@ -108,16 +105,8 @@ private Q_SLOTS:
 
     void twins()
     {
-        QVERIFY(LinkStore::insertLink({100,
-                                       QStringLiteral("https://www.Example.org/page/?utm_source=x"),
-                                       1,
-                                       QStringLiteral("Page"),
-                                       {},
-                                       1},
-                                      1));
-        QVERIFY(LinkStore::insertLink(
-            {101, QStringLiteral("http://example.org/other"), 9, QStringLiteral("No row"), {}, 1},
-            1));
+        add(100, "https://www.Example.org/page/?utm_source=x", 1, "Page");
+        add(101, "http://example.org/other", 9, "No row");
         CollectionIndex index;
         QVERIFY(index.build());
         const auto twins = index.twinsOf(QStringLiteral("http://example.org/page#top"));

@@ -1,6 +1,7 @@
 #include "output/Document.h"
 #include "platform/Dialogs.h"
 #include "platform/Shell.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -120,12 +121,6 @@ Doc parse(const QByteArray &docx)
     return d;
 }
 
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 ListRow row(const QString &n, const QString &url, const QString &title, const QString &desc = {})
 {
     return ListRow {n, url, "G", title, desc};
@@ -146,11 +141,6 @@ class TestDocument : public QObject
         img.fill(qRgb(w % 256, h % 256, 90));
         QVERIFY(img.save(m_data + "Pic/" + number + ".jpg", format));
     }
-    void writeFile(const QString &name, const QByteArray &bytes) const
-    {
-        QFile f(m_data + name);
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
-    }
 
 private Q_SLOTS:
     void initTestCase()
@@ -163,8 +153,8 @@ private Q_SLOTS:
         picture("200", 320, 223);
         picture("201", 200, 150);
         picture("301", 40, 30, "PNG");
-        writeFile("Pic/300.jpg", "this is no picture");
-        writeFile("Doc/list", "old");
+        TestFiles::write(m_data + "Pic/300.jpg", "this is no picture");
+        TestFiles::write(m_data + "Doc/list", "old");
     }
 
     void columnsAndPictureSize_data()
@@ -238,7 +228,7 @@ private Q_SLOTS:
                 QCOMPARE(d.rel(img, "Type"), R + "/image");
                 QVERIFY(d.rel(img, "Target").endsWith(".jpeg"));
                 QCOMPARE(d.files.value("word/" + d.rel(img, "Target")),
-                         readFile(m_data + "Pic/" + pic + ".jpg"));
+                         TestFiles::read(m_data + "Pic/" + pic + ".jpg"));
                 QCOMPARE(left.size("wp:extent"), sizes[pic] * 9525);
                 const int id = left.number("wp:docPr@id");
                 QVERIFY2(id > 0 && !ids.contains(id), "drawing ids are positive and unique");
@@ -262,18 +252,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("linkText");
         QTest::addColumn<QString>("text");
-        QTest::newRow("title") << "https://a/"
-                               << "A"
-                               << "A"
-                               << "A";
-        QTest::newRow("empty title") << "https://a/"
-                                     << ""
-                                     << "https://a/"
-                                     << "https://a/";
-        QTest::newRow("script") << "javascript:alert(1)"
-                                << "J"
-                                << ""
-                                << "J";
+        const auto row
+            = [](const char *name, const char *address, const char *title, const char *linkText,
+                 const char *text) { QTest::newRow(name) << address << title << linkText << text; };
+        row("title", "https://a/", "A", "A", "A");
+        row("empty title", "https://a/", "", "https://a/", "https://a/");
+        row("script", "javascript:alert(1)", "J", "", "J");
     }
     void linkTexts()
     {
@@ -347,7 +331,7 @@ private Q_SLOTS:
         QCOMPARE(QDir(m_data + "Doc").entryList(QDir::Files), before);
         QCOMPARE(Shell::calls().size(), written ? 1 : 0);
         if (written) {
-            QCOMPARE(parse(readFile(path)).rows.size(), 1);
+            QCOMPARE(parse(TestFiles::read(path)).rows.size(), 1);
             QCOMPARE(Shell::calls()[0].verb + ' ' + Shell::calls()[0].target, "open " + path);
         } else {
             QVERIFY(answer.isEmpty() || !QFile::exists(path));

@@ -1,5 +1,6 @@
 #include "output/OutputFile.h"
 #include "platform/Dialogs.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -32,21 +33,16 @@ void TestOutputFile::askFileProposal_data()
     QTest::addColumn<bool>("htm");
     QTest::addColumn<QString>("group");
     QTest::addColumn<QString>("name");
-
-    QTest::newRow("all groups, page") << true << "*"
-                                      << "Portal.htm";
-    QTest::newRow("one group, page") << true << "News"
-                                     << "News.htm";
-    QTest::newRow("all groups, document") << false << "*"
-                                          << "Portal.docx";
-    QTest::newRow("one group, document") << false << "ニュース"
-                                         << "ニュース.docx";
-    QTest::newRow("star inside a name") << true << "a*"
-                                        << "a_.htm";
-    QTest::newRow("slash in a name") << true << "A/B"
-                                     << "A_B.htm";
-    QTest::newRow("nothing selected") << false << ""
-                                      << "Portal.docx";
+    const auto row = [](const char *tag, bool htm, const char *group, const char *name) {
+        QTest::newRow(tag) << htm << QString::fromUtf8(group) << QString::fromUtf8(name);
+    };
+    row("all groups, page", true, "*", "Portal.htm");
+    row("one group, page", true, "News", "News.htm");
+    row("all groups, document", false, "*", "Portal.docx");
+    row("one group, document", false, "ニュース", "ニュース.docx");
+    row("star inside a name", true, "a*", "a_.htm");
+    row("slash in a name", true, "A/B", "A_B.htm");
+    row("nothing selected", false, "", "Portal.docx");
 }
 
 void TestOutputFile::askFileProposal()
@@ -89,15 +85,10 @@ void TestOutputFile::saveTextWritesCp932()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("p.htm");
-    QFile old(path);
-    QVERIFY(old.open(QIODevice::WriteOnly));
-    old.write(QByteArray(5000, 'x')); // a longer old file must not leave a tail
-    old.close();
+    TestFiles::write(path, QByteArray(5000, 'x')); // a longer old file must not leave a tail
 
     QVERIFY(OutputFile::SaveText(path, QString("ﾘﾝｸ 日本①\r\n")));
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(f.readAll(), QByteArray::fromHex("d8ddb8 20 93fa967b 8740 0d0a"));
+    QCOMPARE(TestFiles::read(path), QByteArray::fromHex("d8ddb8 20 93fa967b 8740 0d0a"));
     QVERIFY(Dialogs::shown().isEmpty());
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList({"p.htm"}));
 }
@@ -135,11 +126,7 @@ void TestOutputFile::saveTextFullDiskKeepsOldFile()
     QTemporaryDir dir;
     const QString path = dir.filePath("p.htm");
     const QByteArray oldBytes = "old contents\r\n";
-    {
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(oldBytes);
-    }
+    TestFiles::write(path, oldBytes);
 
     rlimit saved {};
     QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
@@ -154,9 +141,7 @@ void TestOutputFile::saveTextFullDiskKeepsOldFile()
     QVERIFY(!ok);
     QCOMPARE(Dialogs::shownTexts().size(), 1);
     QVERIFY(Dialogs::shownTexts()[0].contains(path));
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(f.readAll(), oldBytes);
+    QCOMPARE(TestFiles::read(path), oldBytes);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList({"p.htm"}));
 }
 

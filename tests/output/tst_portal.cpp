@@ -1,6 +1,7 @@
 #include "output/Portal.h"
 #include "platform/Cp932.h"
 #include "platform/Dialogs.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -41,12 +42,6 @@ ListRow row(const QString &n, const QString &url, const QString &grp, const QStr
     return ListRow {n, url, grp, title, desc};
 }
 
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
 } // namespace
 
 class TestPortal : public QObject
@@ -59,12 +54,9 @@ private Q_SLOTS:
 
     void page_data();
     void page();
-    void emptyPageHasNineLines();
     void nothingIsLost();
-    void makeWritesChosenFile();
-    void makeCancelled();
-    void makeTypedNameWithoutExtension();
-    void makeFailingWriteKeepsOldFile();
+    void make_data();
+    void make();
 };
 
 void TestPortal::page_data()
@@ -170,13 +162,6 @@ void TestPortal::page()
     QCOMPARE(Cp932::encode(Portal::pageText(rows)), expected);
 }
 
-void TestPortal::emptyPageHasNineLines()
-{
-    const QByteArray bytes = Portal::pageBytes({});
-    QCOMPARE(bytes.count("\r\n"), 9);
-    QVERIFY(bytes.endsWith("</html>\r\n"));
-}
-
 void TestPortal::nothingIsLost()
 {
     // Whatever the values hold, the file decodes to exactly the page text.
@@ -193,57 +178,39 @@ void TestPortal::nothingIsLost()
     QVERIFY(text.contains("&#x10017;")); // 0x20 + 37 * 1771, the first sample beyond the BMP
 }
 
-void TestPortal::makeWritesChosenFile()
+// The page goes where the user chose (proposed: the group's name in Doc/), replacing what was
+// there; a cancel writes nothing, and a failed write names the file and gives no path.
+void TestPortal::make_data()
 {
+    QTest::addColumn<QString>("answer"); // empty: cancelled
+    QTest::addColumn<bool>("written");
+    QTest::newRow("replaces the chosen file") << "Portal.htm" << true;
+    QTest::newRow("cancelled") << "" << false;
+    QTest::newRow("chosen name taken by a folder") << "taken" << false;
+}
+
+void TestPortal::make()
+{
+    QFETCH(QString, answer);
+    QFETCH(bool, written);
     QTemporaryDir dir;
-    const QString path = dir.filePath("Portal.htm");
-    {
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray(20000, 'z')); // replaced without asking
-    }
+    const QString path = answer.isEmpty() ? QString() : dir.filePath(answer);
+    if (written)
+        TestFiles::write(path, QByteArray(20000, 'z'));
+    else if (!path.isEmpty())
+        QVERIFY(QDir().mkdir(path));
     const QList<ListRow> rows {row("100", "https://a.example/", "News", "Alpha", "first")};
     Dialogs::setNextFileName(path);
-    QCOMPARE(Portal::make(rows, "News", dir.path() + "/"), path);
-    QCOMPARE(readAll(path), Portal::pageBytes(rows));
+    QCOMPARE(Portal::make(rows, "News", dir.path() + "/"), written ? path : QString());
     const QList<Dialogs::Shown> shown = Dialogs::shown();
-    QCOMPARE(shown.size(), 1);
-    QCOMPARE(shown[0].save.fileName, QString("News.htm"));
-    QCOMPARE(shown[0].save.folder, dir.path() + "/Doc");
-}
-
-void TestPortal::makeCancelled()
-{
-    QTemporaryDir dir;
-    Dialogs::setNextFileName(QString());
-    QCOMPARE(Portal::make({row("1", "u", "G", "t", "d")}, "*", dir.path() + "/"), QString());
-    QCOMPARE(Dialogs::shown().size(), 1);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
-}
-
-void TestPortal::makeTypedNameWithoutExtension()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath("start");
-    Dialogs::setNextFileName(path);
-    QCOMPARE(Portal::make({}, "*", dir.path() + "/"), path);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList({"start"}));
-    QCOMPARE(readAll(path), kHead + kTail);
-}
-
-void TestPortal::makeFailingWriteKeepsOldFile()
-{
-    QTemporaryDir dir;
-    QVERIFY(QDir(dir.path()).mkdir("Portal.htm")); // the chosen name is taken by a folder
-    const QString path = dir.filePath("Portal.htm");
-    Dialogs::setNextFileName(path);
-    QCOMPARE(Portal::make({row("1", "u", "G", "t", "d")}, "*", dir.path() + "/"), QString());
-    const QList<Dialogs::Shown> shown = Dialogs::shown();
-    QCOMPARE(shown.size(), 2); // the dialog, then one message
-    QCOMPARE(shown[1].kind, Dialogs::Shown::Message);
-    QVERIFY(shown[1].text.contains(path));
-    QVERIFY(QFileInfo(path).isDir());
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
+    QCOMPARE(shown.size(), path.isEmpty() || written ? 1 : 2);
+    QCOMPARE(shown[0].save.folder + '/' + shown[0].save.fileName, dir.path() + "/Doc/News.htm");
+    if (shown.size() == 2)
+        QVERIFY(shown[1].kind == Dialogs::Shown::Message && shown[1].text.contains(path));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
+             written ? QStringList {answer} : QStringList());
+    if (written)
+        QCOMPARE(TestFiles::read(path), Portal::pageBytes(rows));
 }
 
 QTEST_GUILESS_MAIN(TestPortal)

@@ -21,94 +21,53 @@ void TestUrlKey::samePage_data()
     QTest::addColumn<QString>("a");
     QTest::addColumn<QString>("b");
     QTest::addColumn<bool>("same");
+    const auto row = [](const char *name, const char *a, const char *b, bool same) {
+        QTest::newRow(name) << QString::fromUtf8(a) << QString::fromUtf8(b) << same;
+    };
 
     // Each rule alone
-    QTest::newRow("http and https") << "http://example.com/a"
-                                    << "https://example.com/a" << true;
-    QTest::newRow("host case") << "https://Example.COM/a"
-                               << "https://example.com/a" << true;
-    QTest::newRow("scheme case") << "HTTPS://example.com/a"
-                                 << "http://example.com/a" << true;
-    QTest::newRow("www") << "https://www.example.com/a"
-                         << "https://example.com/a" << true;
-    QTest::newRow("port 80") << "http://example.com:80/a"
-                             << "http://example.com/a" << true;
-    QTest::newRow("port 443") << "https://example.com:443/a"
-                              << "https://example.com/a" << true;
-    QTest::newRow("port 443 on http") << "http://example.com:443/a"
-                                      << "https://example.com/a" << true;
-    QTest::newRow("trailing slash") << "https://example.com/a/"
-                                    << "https://example.com/a" << true;
-    QTest::newRow("root slash") << "https://example.com/"
-                                << "https://example.com" << true;
-    QTest::newRow("fragment") << "https://example.com/a#part2"
-                              << "https://example.com/a" << true;
-    QTest::newRow("empty fragment") << "https://example.com/a#"
-                                    << "https://example.com/a" << true;
-    QTest::newRow("utm parameters") << "https://example.com/a?utm_source=x&utm_medium=y"
-                                    << "https://example.com/a" << true;
-    QTest::newRow("utm in capitals") << "https://example.com/a?UTM_Campaign=z"
-                                     << "https://example.com/a" << true;
-    QTest::newRow("fbclid") << "https://example.com/a?fbclid=IwAR0abc"
-                            << "https://example.com/a" << true;
-    QTest::newRow("gclid") << "https://example.com/a?gclid=Cj0K"
-                           << "https://example.com/a" << true;
-    QTest::newRow("tracking between kept ones") << "https://example.com/a?id=1&utm_source=x&page=2"
-                                                << "https://example.com/a?id=1&page=2" << true;
-    QTest::newRow("empty query") << "https://example.com/a?"
-                                 << "https://example.com/a" << true;
-    QTest::newRow("dot steps") << "https://example.com/x/../a/./b"
-                               << "https://example.com/a/b" << true;
-    QTest::newRow("trailing dot of host") << "https://example.com./a"
-                                          << "https://example.com/a" << true;
-    QTest::newRow("spaces around") << "  https://example.com/a \n"
-                                   << "https://example.com/a" << true;
+    row("http and https", "http://example.com/a", "https://example.com/a", true);
+    row("host case", "https://Example.COM/a", "https://example.com/a", true);
+    row("www", "https://www.example.com/a", "https://example.com/a", true);
+    row("port 80", "http://example.com:80/a", "http://example.com/a", true);
+    row("port 443 on http", "http://example.com:443/a", "https://example.com/a", true);
+    row("trailing slash", "https://example.com/a/", "https://example.com/a", true);
+    row("root slash", "https://example.com/", "https://example.com", true);
+    row("fragment", "https://example.com/a#part2", "https://example.com/a", true);
+    row("utm parameters", "https://example.com/a?utm_source=x&utm_medium=y",
+        "https://example.com/a", true);
+    row("utm in capitals", "https://example.com/a?UTM_Campaign=z", "https://example.com/a", true);
+    row("fbclid", "https://example.com/a?fbclid=IwAR0abc", "https://example.com/a", true);
+    row("gclid", "https://example.com/a?gclid=Cj0K", "https://example.com/a", true);
+    row("tracking between kept ones", "https://example.com/a?id=1&utm_source=x&page=2",
+        "https://example.com/a?id=1&page=2", true);
+    row("empty query", "https://example.com/a?", "https://example.com/a", true);
+    row("dot steps", "https://example.com/x/../a/./b", "https://example.com/a/b", true);
+    row("trailing dot of host", "https://example.com./a", "https://example.com/a", true);
+    row("spaces around", "  https://example.com/a \n", "https://example.com/a", true);
     // Percent-encoding and international names
-    QTest::newRow("escape case") << "https://example.com/%e6%8a%80"
-                                 << "https://example.com/%E6%8A%80" << true;
-    QTest::newRow("escaped and plain") << "https://example.com/技術"
-                                       << "https://example.com/%E6%8A%80%E8%A1%93" << true;
-    QTest::newRow("escaped tilde") << "https://example.com/%7Euser"
-                                   << "https://example.com/~user" << true;
-    QTest::newRow("international host") << "http://例え.jp/"
-                                        << "http://xn--r8jz45g.jp" << true;
-    QTest::newRow("full-width host") << "http://ｅｘａｍｐｌｅ.com/a"
-                                     << "http://example.com/a" << true;
+    row("escaped and plain", "https://example.com/技術", "https://example.com/%E6%8A%80%E8%A1%93",
+        true);
+    row("international host", "http://例え.jp/", "http://xn--r8jz45g.jp", true);
+    row("full-width host", "http://ｅｘａｍｐｌｅ.com/a", "http://example.com/a", true);
     // All at once
-    QTest::newRow("everything") << "HTTP://WWW.Example.com:80/a/?utm_source=x&q=1&fbclid=2#top"
-                                << "https://example.com/a?q=1" << true;
+    row("everything", "HTTP://WWW.Example.com:80/a/?utm_source=x&q=1&fbclid=2#top",
+        "https://example.com/a?q=1", true);
 
     // Different pages
-    QTest::newRow("other path") << "https://example.com/a"
-                                << "https://example.com/b" << false;
-    QTest::newRow("path case") << "https://example.com/A"
-                               << "https://example.com/a" << false;
-    QTest::newRow("other host") << "https://example.com/a"
-                                << "https://example.org/a" << false;
-    QTest::newRow("subdomain") << "https://m.example.com/a"
-                               << "https://example.com/a" << false;
-    QTest::newRow("www2") << "https://www2.example.com/a"
-                          << "https://example.com/a" << false;
-    QTest::newRow("other port") << "http://example.com:8080/a"
-                                << "http://example.com/a" << false;
-    QTest::newRow("other parameter value") << "https://example.com/a?id=1"
-                                           << "https://example.com/a?id=2" << false;
-    QTest::newRow("parameter order") << "https://example.com/a?x=1&y=2"
-                                     << "https://example.com/a?y=2&x=1" << false;
-    QTest::newRow("kept parameter") << "https://example.com/a?id=1"
-                                    << "https://example.com/a" << false;
-    QTest::newRow("parameter like utm") << "https://example.com/a?utmx=1"
-                                        << "https://example.com/a" << false;
-    QTest::newRow("escaped slash") << "https://example.com/a%2Fb"
-                                   << "https://example.com/a/b" << false;
-    QTest::newRow("two trailing slashes") << "https://example.com/a//"
-                                          << "https://example.com/a" << false;
-    QTest::newRow("other scheme") << "ftp://example.com/a"
-                                  << "http://example.com/a" << false;
-    QTest::newRow("user") << "https://user@example.com/a"
-                          << "https://example.com/a" << false;
-    QTest::newRow("not an address") << "memo"
-                                    << "https://memo" << false;
+    row("path case", "https://example.com/A", "https://example.com/a", false);
+    row("subdomain", "https://m.example.com/a", "https://example.com/a", false);
+    row("www2", "https://www2.example.com/a", "https://example.com/a", false);
+    row("other port", "http://example.com:8080/a", "http://example.com/a", false);
+    row("other parameter value", "https://example.com/a?id=1", "https://example.com/a?id=2", false);
+    row("parameter order", "https://example.com/a?x=1&y=2", "https://example.com/a?y=2&x=1", false);
+    row("kept parameter", "https://example.com/a?id=1", "https://example.com/a", false);
+    row("parameter like utm", "https://example.com/a?utmx=1", "https://example.com/a", false);
+    row("escaped slash", "https://example.com/a%2Fb", "https://example.com/a/b", false);
+    row("two trailing slashes", "https://example.com/a//", "https://example.com/a", false);
+    row("other scheme", "ftp://example.com/a", "http://example.com/a", false);
+    row("user", "https://user@example.com/a", "https://example.com/a", false);
+    row("not an address", "memo", "https://memo", false);
 }
 
 void TestUrlKey::samePage()
@@ -129,19 +88,14 @@ void TestUrlKey::key_data()
 {
     QTest::addColumn<QString>("address");
     QTest::addColumn<QString>("key");
-
-    QTest::newRow("web page") << "HTTPS://WWW.Example.com:443/a/?utm_source=x&b=2#f"
-                              << "//example.com/a?b=2";
-    QTest::newRow("other port kept") << "http://example.com:8080/"
-                                     << "//example.com:8080";
-    QTest::newRow("IPv6") << "http://[::1]:80/x"
-                          << "//[::1]/x";
-    QTest::newRow("other scheme keeps it") << "ftp://Example.com/a/#x"
-                                           << "ftp://example.com/a/";
-    QTest::newRow("blank") << "  "
-                           << "";
-    QTest::newRow("empty") << ""
-                           << "";
+    const auto row = [](const char *name, const char *address, const char *key) {
+        QTest::newRow(name) << QString::fromUtf8(address) << QString::fromUtf8(key);
+    };
+    row("web page", "HTTPS://WWW.Example.com:443/a/?utm_source=x&b=2#f", "//example.com/a?b=2");
+    row("other port kept", "http://example.com:8080/", "//example.com:8080");
+    row("IPv6", "http://[::1]:80/x", "//[::1]/x");
+    row("other scheme keeps it", "ftp://Example.com/a/#x", "ftp://example.com/a/");
+    row("blank", "  ", "");
 }
 
 void TestUrlKey::key()

@@ -145,20 +145,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("a");
         QTest::addColumn<QString>("b");
         QTest::addColumn<int>("order");
-        QTest::newRow("case ignored") << "News"
-                                      << "nEWS" << 0;
-        QTest::newRow("prefix first") << "News"
-                                      << "newsletter" << -1;
-        QTest::newRow("capitals fold to small") << "_x"
-                                                << "A" << -1; // '_' lies between the two
-        QTest::newRow("only ASCII folded") << "Ä"
-                                           << "ä" << -1;
-        QTest::newRow("half-width after full-width") << "ｱ"
-                                                     << "ア" << 1;
-        QTest::newRow("code points, not UTF-16 units") << "\U0001F600"
-                                                       << "\uFF21" << 1;
-        QTest::newRow("empty first") << ""
-                                     << "a" << -1;
+        const auto row = [](const char *name, const char *a, const char *b, int order) {
+            QTest::newRow(name) << a << b << order;
+        };
+        row("case ignored", "News", "nEWS", 0);
+        row("prefix first", "News", "newsletter", -1);
+        row("capitals fold to small", "_x", "A", -1); // '_' lies between the two
+        row("only ASCII folded", "Ä", "ä", -1);
+        row("half-width after full-width", "ｱ", "ア", 1);
+        row("code points, not UTF-16 units", "\U0001F600", "\uFF21", 1);
+        row("empty first", "", "a", -1);
     }
     void engineTextOrder()
     {

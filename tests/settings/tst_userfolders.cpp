@@ -2,6 +2,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Shell.h"
 #include "settings/yIni.h"
+#include "support/TestFiles.h"
 #include "support/WithoutRootAccess.h"
 
 #include <QCoreApplication>
@@ -14,18 +15,10 @@
 
 namespace {
 
-QString readText(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll())
-                                       : QStringLiteral("<unreadable>");
-}
-
+// A file in the way of a folder, or one that must be kept.
 void writeFile(const QString &path)
 {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("x");
+    TestFiles::write(path, "x");
 }
 
 QStringList entries(const QString &folder)
@@ -249,8 +242,8 @@ private Q_SLOTS:
         QVERIFY(QFileInfo(base + QStringLiteral("/c")).isDir());
     }
 
-    // Opening is asked of the shell whenever a folder is named; exploring only for a folder
-    // that exists.
+    // Opening is asked of the shell whenever a folder is named; exploring (what the program
+    // asks for) only for a folder that exists.
     void exploreFolder_data()
     {
         QTest::addColumn<QString>("which"); // below a fresh folder holding "file"; empty: none
@@ -259,7 +252,6 @@ private Q_SLOTS:
         QTest::newRow("empty, open") << "" << true << "";
         QTest::newRow("missing, open") << "missing" << true << "open";
         QTest::newRow("existing, explore") << "." << false << "explore";
-        QTest::newRow("existing, open") << "." << true << "open";
         QTest::newRow("file, explore") << "file" << false << "";
     }
     void exploreFolder()
@@ -272,24 +264,20 @@ private Q_SLOTS:
         const QString folder = which.isEmpty() ? QString() : base + which;
         yIni ini;
         ini.W_ExpFd(folder, open);
-        const QList<Shell::Call> calls = Shell::calls();
-        QCOMPARE(calls.size(), verb.isEmpty() ? 0 : 1);
-        if (!calls.isEmpty()) {
-            QCOMPARE(calls.first().verb, verb);
-            QCOMPARE(calls.first().target, folder);
-        }
+        QStringList calls;
+        for (const Shell::Call &c : Shell::calls())
+            calls << c.verb + u' ' + c.target;
+        QCOMPARE(calls, verb.isEmpty() ? QStringList() : QStringList {verb + u' ' + folder});
     }
 
+    // The program asks only for "send to"; one other known and one unknown number stay.
     void standardFolders_data()
     {
         QTest::addColumn<int>("id");
         QTest::addColumn<QString>("expected"); // below the temporary folder
         QTest::newRow("desktop") << 0 << "home/Desktop";
-        QTest::newRow("documents") << 5 << "home/Documents";
         QTest::newRow("send to") << 9 << "data-home/applications";
-        QTest::newRow("application data") << 26 << "data-home";
         QTest::newRow("unknown") << 1 << "";
-        QTest::newRow("negative") << -1 << "";
     }
     void standardFolders()
     {
@@ -309,7 +297,7 @@ private Q_SLOTS:
         QString error;
         QVERIFY2(ini.W_SendTo(&error), qPrintable(error));
         const QString exe = QCoreApplication::applicationFilePath();
-        QCOMPARE(readText(folder + QStringLiteral("/Linkwell.desktop")),
+        QCOMPARE(QString::fromUtf8(TestFiles::read(folder + QStringLiteral("/Linkwell.desktop"))),
                  QStringLiteral("[Desktop Entry]\nType=Application\nName=Linkwell\nExec=") + exe
                      + u'\n');
         QCOMPARE(Dialogs::shownTexts(),
@@ -330,7 +318,8 @@ private Q_SLOTS:
 
     // Help pages are named in lower case, with ".htm" unless given and spaces escaped; the
     // page view's shortcut goes to the Wrk folder, made when missing. Each is then opened.
-    // Without the data folder, or with a file or folder in the way, nothing is opened.
+    // Without the data folder, or with a file or folder in the way, nothing is opened. The
+    // program itself makes neither shortcut: its failure rows are kept.
     void shortcuts_data()
     {
         QTest::addColumn<QString>("setup"); // empty, "unset" or "blocked"
@@ -346,7 +335,6 @@ private Q_SLOTS:
             };
         help("Intro", "", "Intro", "intro.htm");
         help("Intro.HTML", "", "Intro.HTML", "intro.html");
-        help("folder", "", "Guide/Start", "guide/start.htm");
         help("space", "", "My Page", "my%20page.htm");
         help("help, no data folder", "unset", "intro", "");
         help("help, folder in the way", "blocked", "intro", "");
@@ -379,10 +367,11 @@ private Q_SLOTS:
         const QString path = Usr::sDataPh
             + (help ? QStringLiteral("Linkwell_help.desktop")
                     : QStringLiteral("Wrk/htm_view.desktop"));
-        QCOMPARE(readText(path), QStringLiteral("[Desktop Entry]\nType=Link\n") + entry + u'\n');
+        QCOMPARE(QString::fromUtf8(TestFiles::read(path)),
+                 QStringLiteral("[Desktop Entry]\nType=Link\n") + entry + u'\n');
         QCOMPARE(Shell::calls().size(), 1);
-        QCOMPARE(Shell::calls().first().verb, QStringLiteral("open"));
-        QCOMPARE(Shell::calls().first().target, path);
+        QCOMPARE(Shell::calls().first().verb + u' ' + Shell::calls().first().target,
+                 QStringLiteral("open ") + path);
     }
 
     // Values keep to one line with the format's escapes; a program path is quoted when the

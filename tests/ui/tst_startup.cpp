@@ -1,5 +1,7 @@
 #include "platform/Cp932.h"
 #include "support/LoopbackServer.h"
+#include "support/ProgramRun.h"
+#include "support/TestFiles.h"
 #include "support/WithoutRootAccess.h"
 #include "ui/Startup.h"
 
@@ -14,23 +16,6 @@
 #include <csignal>
 #include <sys/stat.h>
 #include <unistd.h>
-
-namespace {
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-} // namespace
 
 // Start-up and shutdown of the real program, offscreen, in a temporary data folder.
 class TestStartup : public QObject
@@ -52,14 +37,7 @@ private:
 
     void start(QProcess &p, const Run &run)
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("LINKWELL_NONINTERACTIVE"), QStringLiteral("1"));
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        // The browser stays on this machine.
-        env.insert(QStringLiteral("LINKWELL_SEARCH_URL"), QStringLiteral("about:blank"));
-        env.insert(QStringLiteral("LINKWELL_HOME_URL"), QStringLiteral("about:blank"));
-        env.insert(QStringLiteral("ASAN_OPTIONS"),
-                   QStringLiteral("new_delete_type_mismatch=0:detect_leaks=0"));
+        QProcessEnvironment env = ProgramRun::windowEnvironment();
         env.insert(QStringLiteral("HOME"), m_tmp.filePath(QStringLiteral("home")));
         if (!run.dataHome.isEmpty())
             env.insert(QStringLiteral("XDG_DATA_HOME"), run.dataHome);
@@ -79,17 +57,6 @@ private:
 
     static QString stderrOf(QProcess &p) { return QString::fromUtf8(p.readAllStandardError()); }
 
-    // Running once its lock is held and its database exists.
-    static bool waitReady(const QString &dir)
-    {
-        return QTest::qWaitFor(
-            [&] {
-                return QFile::exists(dir + QStringLiteral("linkwell.lock"))
-                    && QFile::exists(dir + QStringLiteral("dbLink.mdb"));
-            },
-            60000);
-    }
-
     static void closeProgram(QProcess &p)
     {
         ::kill(pid_t(p.processId()), SIGTERM);
@@ -99,75 +66,44 @@ private:
 private Q_SLOTS:
     void initTestCase() { QVERIFY(m_tmp.isValid()); }
 
-    void firstRunCreatesFolderAndWritesSettings()
+    // The first run makes the data folder, its sub-folders and the settings; a later run leaves
+    // stored settings byte for byte as they were. The lock goes with the program.
+    void settingsAfterARun_data()
     {
-        const QString dir = dataDir(QStringLiteral("first/usData"));
+        QTest::addColumn<QByteArray>("stored"); // empty: none
+        QTest::addColumn<QByteArray>("expected");
+        const QString head = QStringLiteral("<?xml version='1.0' encoding='Shift-JIS' ?>\r\n"
+                                            "<運用>\r\n   <画面>\r\n      <PC_SIZE>");
+        QTest::newRow("first") << QByteArray()
+                               << Cp932::encode(head
+                                                + QStringLiteral("50</PC_SIZE>\r\n"
+                                                                 "   </画面>\r\n</運用>"));
+        const QByteArray stored = Cp932::encode(
+            head
+            + QStringLiteral("32</PC_SIZE>\r\n      <HOME_URL>http://127.0.0.1:9/</HOME_URL>\r\n"
+                             "   </画面>\r\n   <他>\r\n      <X>1</X>\r\n   </他>\r\n</運用>"));
+        QTest::newRow("stored") << stored << stored;
+    }
+    void settingsAfterARun()
+    {
+        QFETCH(QByteArray, stored);
+        QFETCH(QByteArray, expected);
+        const QString dir = dataDir(QTest::currentDataTag() + QStringLiteral("/usData"));
+        if (!stored.isEmpty()) {
+            QVERIFY(QDir().mkpath(dir));
+            TestFiles::write(dir + QStringLiteral("User.xml"), stored);
+        }
         QProcess p;
         startProgram(p, dir);
-        QVERIFY(waitReady(dir));
+        QVERIFY(ProgramRun::waitReady(dir));
         QVERIFY(QFileInfo(dir + QStringLiteral("Doc")).isDir());
         QVERIFY(QFileInfo(dir + QStringLiteral("Pic")).isDir());
         QVERIFY(QFileInfo(dir + QStringLiteral("Arc")).isDir());
         closeProgram(p);
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
         QCOMPARE(p.exitCode(), 0);
-
-        QFile f(dir + QStringLiteral("User.xml"));
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        const QByteArray expected
-            = Cp932::encode(QStringLiteral("<?xml version='1.0' encoding='Shift-JIS' ?>\r\n"
-                                           "<運用>\r\n"
-                                           "   <画面>\r\n"
-                                           "      <PC_SIZE>50</PC_SIZE>\r\n"
-                                           "   </画面>\r\n"
-                                           "</運用>"));
-        QCOMPARE(f.readAll(), expected);
+        QCOMPARE(TestFiles::read(dir + QStringLiteral("User.xml")), expected);
         QVERIFY(!QFile::exists(dir + QStringLiteral("linkwell.lock")));
-    }
-
-    void keepsStoredSettings()
-    {
-        const QString dir = dataDir(QStringLiteral("kept"));
-        QDir().mkpath(dir);
-        const QByteArray stored = Cp932::encode(
-            QStringLiteral("<?xml version='1.0' encoding='Shift-JIS' ?>\r\n<運用>\r\n"
-                           "   <画面>\r\n      <PC_SIZE>32</PC_SIZE>\r\n"
-                           "      <HOME_URL>http://127.0.0.1:9/</HOME_URL>\r\n   </画面>\r\n"
-                           "   <他>\r\n      <X>1</X>\r\n   </他>\r\n</運用>"));
-        QFile f(dir + QStringLiteral("User.xml"));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(stored);
-        f.close();
-        QProcess p;
-        startProgram(p, dir);
-        QVERIFY(waitReady(dir));
-        closeProgram(p);
-        QCOMPARE(p.exitCode(), 0);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), stored);
-    }
-
-    void notADatabaseIsReportedAndLeftAlone()
-    {
-        const QString dir = dataDir(QStringLiteral("notdb"));
-        QDir().mkpath(dir);
-        const QByteArray junk = "This is not a database, but someone's notes.\n";
-        QFile f(dir + QStringLiteral("dbLink.mdb"));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(junk);
-        f.close();
-        QProcess p;
-        startProgram(p, dir);
-        QVERIFY(p.waitForFinished(60000));
-        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(p.exitCode(), 1);
-        const QString err = QString::fromUtf8(p.readAllStandardError());
-        QVERIFY2(err.contains(QStringLiteral("dbLink.mdb")), qPrintable(err));
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), junk);
-        const QStringList entries = QDir(dir).entryList(QDir::Files);
-        QVERIFY2(!entries.contains(QStringLiteral("dbLink.mdb-journal")),
-                 qPrintable(entries.join(u',')));
     }
 
     void secondInstanceIsRefused()
@@ -175,7 +111,7 @@ private Q_SLOTS:
         const QString dir = dataDir(QStringLiteral("twice"));
         QProcess first;
         startProgram(first, dir);
-        QVERIFY(waitReady(dir));
+        QVERIFY(ProgramRun::waitReady(dir));
         QProcess second;
         startProgram(second, dir);
         QVERIFY(second.waitForFinished(60000));
@@ -188,8 +124,8 @@ private Q_SLOTS:
     }
 
     // A start-up that cannot go on says which file or folder and why, ends with status 1 and
-    // leaves what is there as it was: a FIFO or a device as the settings file neither blocks
-    // the start nor is read.
+    // leaves what is there as it was, a file that is no link database included. Settings files
+    // that are no regular file or too large are rows of the settings object's own test.
     void failuresNameTheirFile_data()
     {
         QTest::addColumn<QString>("how");
@@ -199,16 +135,10 @@ private Q_SLOTS:
                                                << "." << false;
         QTest::newRow("data folder not writable") << "readonly"
                                                   << "." << true;
-        QTest::newRow("settings file is a folder") << "xmlfolder"
-                                                   << "User.xml" << false;
-        QTest::newRow("settings file is a FIFO") << "fifo"
-                                                 << "User.xml" << false;
-        QTest::newRow("settings file is a device") << "device"
-                                                   << "User.xml" << false;
         QTest::newRow("settings file not readable") << "unreadable"
                                                     << "User.xml" << true;
-        QTest::newRow("settings file over 1 MiB") << "large"
-                                                  << "User.xml" << false;
+        QTest::newRow("not a link database") << "notdb"
+                                             << "dbLink.mdb" << false;
         QTest::newRow("Doc is a file") << "docfile"
                                        << "Doc" << false;
         QTest::newRow("lock file is a folder") << "lockfolder"
@@ -220,34 +150,18 @@ private Q_SLOTS:
         QFETCH(QString, named);
         QFETCH(bool, noRoot);
         const QString dir = dataDir(QStringLiteral("fail-") + how);
-        const QString xml = dir + QStringLiteral("User.xml");
-        const QByteArray settings = "<?xml version='1.0' encoding='Shift-JIS' ?>\r\n";
-        if (how == u"datafile") {
-            QVERIFY(
-                QDir().mkpath(QFileInfo(m_tmp.filePath(QStringLiteral("fail-datafile"))).path()));
-            writeFile(m_tmp.filePath(QStringLiteral("fail-datafile")), "notes");
-        } else {
-            QVERIFY(QDir().mkpath(dir));
-        }
+        const QString path = named == u"." ? dir.chopped(1) : dir + named;
+        QVERIFY(QDir().mkpath(how == u"datafile" ? m_tmp.path() : dir));
         if (how == u"readonly")
             QVERIFY(QFile::setPermissions(dir, QFile::ReadOwner | QFile::ExeOwner));
-        else if (how == u"xmlfolder")
-            QVERIFY(QDir().mkdir(xml));
-        else if (how == u"fifo")
-            QCOMPARE(::mkfifo(QFile::encodeName(xml).constData(), 0600), 0);
-        else if (how == u"device")
-            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), xml));
-        else if (how == u"unreadable" || how == u"large")
-            writeFile(xml, settings);
-        else if (how == u"docfile")
-            writeFile(dir + QStringLiteral("Doc"), "notes");
         else if (how == u"lockfolder")
-            QVERIFY(QDir().mkdir(dir + QStringLiteral("linkwell.lock")));
+            QVERIFY(QDir().mkdir(path));
+        else
+            TestFiles::write(path,
+                             "This is not what the program wants there, but someone's notes.\n");
         if (how == u"unreadable")
-            QVERIFY(QFile::setPermissions(xml, QFile::WriteOwner));
-        if (how == u"large")
-            QVERIFY(QFile(xml).resize(1024 * 1024 + 1));
-        const QByteArray before = how == u"large" ? readFile(xml) : QByteArray();
+            QVERIFY(QFile::setPermissions(path, QFile::WriteOwner));
+        const QByteArray before = QFileInfo(path).isFile() ? TestFiles::read(path) : QByteArray();
 
         QProcess p;
         Run run;
@@ -262,19 +176,10 @@ private Q_SLOTS:
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
         QCOMPARE(p.exitCode(), 1);
         const QString err = stderrOf(p);
-        QString path = named == u"." ? dir : dir + named;
-        if (named == u".")
-            path.chop(1);
         QVERIFY2(err.contains(path), qPrintable(err));
-        if (how == u"fifo")
-            QVERIFY(QFileInfo(xml).exists() && !QFileInfo(xml).isFile());
-        else if (how == u"device")
-            QCOMPARE(QFileInfo(xml).symLinkTarget(), QStringLiteral("/dev/zero"));
-        else if (how == u"unreadable") {
-            QFile::setPermissions(xml, QFile::ReadOwner | QFile::WriteOwner);
-            QCOMPARE(readFile(xml), settings);
-        } else if (how == u"large")
-            QCOMPARE(readFile(xml), before);
+        if (!before.isEmpty())
+            QCOMPARE(TestFiles::read(path), before);
+        QVERIFY(!QFile::exists(dir + QStringLiteral("dbLink.mdb-journal")));
     }
 
     // usData/ beside a renamed copy of the program. When it holds a collection that cannot be
@@ -301,10 +206,10 @@ private Q_SLOTS:
         const QString perUser = dataHome + QStringLiteral("/Linkwell/usData/");
         if (collection) {
             QVERIFY(QDir().mkpath(own));
-            writeFile(own + QStringLiteral("dbLink.mdb"), "the user's links");
+            TestFiles::write(own + QStringLiteral("dbLink.mdb"), "the user's links");
             QVERIFY(QFile::setPermissions(own, QFile::ReadOwner | QFile::ExeOwner));
         } else {
-            writeFile(prog + QStringLiteral("/usData"), "in the way");
+            TestFiles::write(prog + QStringLiteral("/usData"), "in the way");
         }
         QProcess p;
         Run run;
@@ -320,10 +225,11 @@ private Q_SLOTS:
             QVERIFY2(err.contains(own) && err.contains(perUser), qPrintable(err));
             QVERIFY(!err.contains(u'\r')); // a box's line break is a line end here
             QVERIFY(!QFileInfo::exists(dataHome + QStringLiteral("/Linkwell")));
-            QCOMPARE(readFile(own + QStringLiteral("dbLink.mdb")), QByteArray("the user's links"));
+            QCOMPARE(TestFiles::read(own + QStringLiteral("dbLink.mdb")),
+                     QByteArray("the user's links"));
             return;
         }
-        QVERIFY(waitReady(perUser));
+        QVERIFY(ProgramRun::waitReady(perUser));
         closeProgram(p);
         QCOMPARE(p.exitCode(), 0);
         QVERIFY(QFileInfo(perUser + QStringLiteral("User.xml")).isFile());
@@ -337,23 +243,20 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("argument");
         QTest::addColumn<QString>("expected"); // empty: refused
-        const QString page = QStringLiteral(LINKWELL_TEST_PAGES) + QStringLiteral("/page.htm");
-        QTest::newRow("http") << "http://127.0.0.1:8080/a?q=1"
-                              << "http://127.0.0.1:8080/a?q=1";
-        QTest::newRow("https") << "https://example.org/"
-                               << "https://example.org/";
-        QTest::newRow("file address")
-            << QUrl::fromLocalFile(page).toString() << QUrl::fromLocalFile(page).toString();
-        QTest::newRow("absolute path") << page << QUrl::fromLocalFile(page).toString();
-        QTest::newRow("relative path") << "pages/page.htm" << QUrl::fromLocalFile(page).toString();
-        QTest::newRow("missing file") << "pages/none.htm"
-                                      << "";
-        QTest::newRow("script") << "javascript:alert(1)"
-                                << "";
-        QTest::newRow("other scheme") << "ftp://127.0.0.1/"
-                                      << "";
-        QTest::newRow("no host") << "http:/a"
-                                 << "";
+        const QString page
+            = QUrl::fromLocalFile(QStringLiteral(LINKWELL_TEST_PAGES "/page.htm")).toString();
+        const auto row = [](const char *name, const QString &argument, const QString &expected) {
+            QTest::newRow(name) << argument << expected;
+        };
+        row("http", "http://127.0.0.1:8080/a?q=1", "http://127.0.0.1:8080/a?q=1");
+        row("https", "https://example.org/", "https://example.org/");
+        row("file address", page, page);
+        row("absolute path", QStringLiteral(LINKWELL_TEST_PAGES "/page.htm"), page);
+        row("relative path", "pages/page.htm", page);
+        row("missing file", "pages/none.htm", "");
+        row("script", "javascript:alert(1)", "");
+        row("other scheme", "ftp://127.0.0.1/", "");
+        row("no host", "http:/a", "");
     }
     void startAddress()
     {
@@ -388,29 +291,6 @@ private Q_SLOTS:
         QVERIFY(twice.waitForFinished(60000));
         QCOMPARE(twice.exitCode(), 2);
         QVERIFY(stderrOf(twice).contains(QStringLiteral("http://127.0.0.1:9/")));
-    }
-
-    void commandLine_data()
-    {
-        QTest::addColumn<QString>("option");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("version") << "--version"
-                                 << "0.";
-        QTest::newRow("help") << "--help"
-                              << "--data-dir";
-    }
-
-    void commandLine()
-    {
-        QFETCH(QString, option);
-        QFETCH(QString, expected);
-        QProcess p;
-        startProgram(p, dataDir(QStringLiteral("cmdline")), {option});
-        QVERIFY(p.waitForFinished(60000));
-        QCOMPARE(p.exitCode(), 0);
-        QVERIFY(QString::fromUtf8(p.readAllStandardOutput()).contains(expected));
-        // Nothing is created for a question about the program.
-        QVERIFY(!QFile::exists(dataDir(QStringLiteral("cmdline")) + QStringLiteral("User.xml")));
     }
 };
 

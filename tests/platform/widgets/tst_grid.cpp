@@ -164,17 +164,6 @@ private Q_SLOTS:
         QCOMPARE(change.first().at(1).toInt(), 2);
     }
 
-    void lockedCellsRefuseEditing()
-    {
-        Grid g;
-        setUp(g);
-        g.SetColLocked(2, true);
-        g.setCurrentIndex(g.model()->index(0, 1));
-        QTest::keyClick(&g, Qt::Key_F2);
-        QTest::keyClicks(&g, QStringLiteral("zz"));
-        QCOMPARE(g.GetText(2, 1), QStringLiteral("2-1"));
-    }
-
     void comboPickIsAChange()
     {
         Grid g;

@@ -6,7 +6,8 @@
 #include "store/Statements.h"
 #include "store/Store.h"
 #include "support/FakeBrowser.h"
-#include "support/SqlSteps.h"
+#include "support/SqlLines.h"
+#include "support/TestFiles.h"
 #include "support/widgets/ModalDriver.h"
 #include "ui/main/LinkListView.h"
 #include "ui/main/fmLink.h"
@@ -64,19 +65,11 @@ private:
             b += "<DT><A HREF=\"http://x.example/" + QByteArray::number(i) + "\">x</A>\n";
         b += "</DL><p>\n</DL><p>\n";
         const QString path = m_tmp->filePath(QStringLiteral("bookmarks.html"));
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly) || f.write(b) != b.size())
-            qWarning() << "cannot write" << path;
+        TestFiles::write(path, b);
         return path;
     }
 
-    static int links()
-    {
-        return SqlSteps::rows(QStringLiteral("Select Count(*) From tURL"))
-            .value(0)
-            .value(0)
-            .toInt();
-    }
+    static QString links() { return SqlLines::of("Select Count(*) From tURL").value(0); }
 
     QStringList selector() const
     {
@@ -169,7 +162,7 @@ private Q_SLOTS:
         if (cancelProgress)
             QVERIFY2(shownAt > 0 && shownAt < 30, qPrintable(QString::number(shownAt)));
         QVERIFY(Store::isOpen());
-        QCOMPARE(links(), written ? 31 : 1);
+        QCOMPARE(links(), written ? "31" : "1");
         QCOMPARE(selector(),
                  written ? (QStringList {"*", "Held", "Imported"}) : (QStringList {"*", "Held"}));
         QCOMPARE(m_w->listRows(), written ? 31 : 1);
@@ -180,17 +173,14 @@ private Q_SLOTS:
     {
         open();
         const QString path = m_tmp->filePath(QStringLiteral("notes.txt"));
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("just notes\n");
-        f.close();
+        TestFiles::write(path, "just notes\n");
         Dialogs::setNextFileName(path);
         m_w->mnFile[2]->trigger();
         QCOMPARE(Dialogs::shownTexts().last(),
                  QStringLiteral("ﾌﾞｯｸﾏｰｸ ") + path
                      + QStringLiteral(" を取り込めません: ﾌﾞｯｸﾏｰｸのﾌｧｲﾙではありません"));
         QCOMPARE(Dialogs::shown().last().buttons, Dialogs::Buttons::Ok);
-        QCOMPARE(links(), 1);
+        QCOMPARE(links(), "1");
         // A cancelled file dialog asks nothing further.
         Dialogs::clearShown();
         m_w->mnFile[2]->trigger();
@@ -212,9 +202,7 @@ private Q_SLOTS:
         QCOMPARE(shown[1].text, BookmarkTransfer::exportedText(path, 1));
         QByteArray bytes;
         QVERIFY(BookmarkTransfer::exportBytes(bytes));
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), bytes);
+        QCOMPARE(TestFiles::read(path), bytes);
         // A folder that is not there: the message names the file.
         const QString nowhere = m_tmp->filePath(QStringLiteral("no/such/folder/out.html"));
         Dialogs::setNextFileName(nowhere);
