@@ -94,14 +94,10 @@ private Q_SLOTS:
                      QStringLiteral("Five"), QStringLiteral("1"), QStringLiteral("http://y/"));
         QString error;
         QVERIFY2(save.apply(&error), qPrintable(error));
-        QCOMPARE(
-            rows(QStringLiteral("Select nURL, sURL, sNam From tURL Order By nURL")),
-            (Sql::Rows {{100, QStringLiteral("https://new.example/a?q='1'"), QStringLiteral("A")},
-                        {101, QStringLiteral("http://x/101"), QStringLiteral("B")},
-                        {102, QStringLiteral("HTTP://X/102"), QStringLiteral("C")},
-                        {103, QStringLiteral("http://x/103"), QStringLiteral("D")}}));
-        QCOMPARE(rows(QStringLiteral("Select nURL From written Order By nURL")),
-                 (Sql::Rows {{100}, {102}}));
+        QCOMPARE(SqlLines::of("Select nURL, sURL, sNam From tURL Order By nURL"),
+                 (QStringList {"100|https://new.example/a?q='1'|A", "101|http://x/101|B",
+                               "102|HTTP://X/102|C", "103|http://x/103|D"}));
+        QCOMPARE(SqlLines::of("Select nURL From written Order By nURL"), (QStringList {"100", "102"}));
     }
 
     void failureWritesNothing()
