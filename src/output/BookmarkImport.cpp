@@ -53,8 +53,8 @@ ImportPlan plan(const BookmarkFile &file, const QList<GroupRecord> &groups,
             ++takenIn[size_t(l.folder)];
     }
 
-    // Existing names as the group list holds them (by sort key, then name): the first match wins,
-    // and group 0 is not in that list.
+    // Existing names as the group list holds them (by sort key, then name): the first match wins;
+    // group 0 is not in that list and comes after it.
     QList<GroupRecord> listed;
     int nextGroup = 1;
     double highestSort = 0;
@@ -74,6 +74,11 @@ ImportPlan plan(const BookmarkFile &file, const QList<GroupRecord> &groups,
     for (const GroupRecord &g : listed) {
         if (!byName.contains(g.sGrp.toCaseFolded()))
             byName.insert(g.sGrp.toCaseFolded(), g.nGrp);
+    }
+    // A folder named as group 0 goes there: a new group of that name could never be told apart.
+    for (const GroupRecord &g : groups) {
+        if (g.nGrp == 0 && !byName.contains(g.sGrp.toCaseFolded()))
+            byName.insert(g.sGrp.toCaseFolded(), 0);
     }
 
     double nextSort = std::floor(highestSort) + 1;

@@ -1,3 +1,6 @@
+#include "store/LinkStore.h"
+#include "store/Store.h"
+#include "support/LoopbackServer.h"
 #include "support/ProgramRun.h"
 #include "support/TestFiles.h"
 
@@ -64,6 +67,21 @@ private:
             qWarning() << "crashed or hung:" << args << p.readAllStandardError();
             return r;
         }
+        r.code = p.exitCode();
+        r.out = p.readAllStandardOutput();
+        r.err = QString::fromUtf8(p.readAllStandardError());
+        return r;
+    }
+
+    // The same, with the test's event loop running meanwhile (for its own servers).
+    static Result runAlongside(const QStringList &args)
+    {
+        QProcess p;
+        p.setProcessEnvironment(headless());
+        p.start(QStringLiteral(LINKWELL_EXE), args);
+        Result r;
+        if (!QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 120000))
+            return r;
         r.code = p.exitCode();
         r.out = p.readAllStandardOutput();
         r.err = QString::fromUtf8(p.readAllStandardError());
@@ -255,6 +273,46 @@ private Q_SLOTS:
                  qPrintable(r.err));
         QCOMPARE(TestFiles::read(data + QStringLiteral("dbLink.mdb")), before);
         QVERIFY(!QFile::exists(data + QStringLiteral("linkwell.lock")));
+    }
+
+    // check: every link (or one group's) with the window's engine, a line per link in number
+    // order, recorded in the history; it writes, so it waits for the window like import.
+    void checkPrintsAndRecords()
+    {
+        LoopbackServer server;
+        QVERIFY(server.start());
+        server.setPage("/ok", "<p>ok</p>");
+        const QString file = m_tmp.filePath(QStringLiteral("check.html"));
+        TestFiles::write(file,
+                         "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<DL><p>\n<DT><H3>G</H3>\n<DL><p>\n"
+                         "<DT><A HREF=\""
+                             + server.url(QStringLiteral("/ok")).toUtf8()
+                             + "\">ok</A>\n"
+                               "<DT><A HREF=\""
+                             + server.url(QStringLiteral("/gone")).toUtf8()
+                             + "\">gone</A>\n</DL><p>\n"
+                               "<DT><A HREF=\"nothing here\">bad</A>\n</DL><p>\n");
+        const QString data = dir(QStringLiteral("check"));
+        QCOMPARE(run(data, {"import", file}).code, 0);
+        Result r = runAlongside({"--data-dir", data, "check"});
+        QCOMPARE(r.code, 0);
+        const QStringList lines = QString::fromUtf8(r.out).split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 3);
+        QVERIFY2(lines[0].startsWith(QStringLiteral("100\talive\t200\t")
+                                     + server.url(QStringLiteral("/ok")) + u'\t'),
+                 qPrintable(lines[0]));
+        QVERIFY2(lines[1].startsWith(QStringLiteral("101\tdead\t404\t")), qPrintable(lines[1]));
+        QVERIFY2(lines[2].startsWith(QStringLiteral("102\tdead\t0\t")), qPrintable(lines[2]));
+        r = runAlongside({"--data-dir", data, "check", "--group", "G"});
+        QCOMPARE(QString::fromUtf8(r.out).count(u'\n'), 2);
+        QCOMPARE(run(data, {"check", "--group", "nope"}).code, 1);
+        // The history holds the check.
+        QVERIFY(Store::OpenDb(data + QStringLiteral("dbLink.mdb")));
+        QList<CheckRecord> checks;
+        QVERIFY(LinkStore::lastChecks(100, checks));
+        QCOMPARE(checks.size(), 1); // alive: the latest check only
+        QCOMPARE(checks.first().status, 200);
+        Store::CloseDb();
     }
 
     // While the window holds the data folder, changes are refused and reading goes on; a lock

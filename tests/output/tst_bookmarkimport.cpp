@@ -147,10 +147,14 @@ void TestBookmarkImport::groups_data()
         << QStringList {"100|https://g.example/qt|3|1|0", "101|https://g.example/wide|7|1|0",
                         "102|https://g.example/umlaut|5|1|0", "103|https://g.example/new|8|1|0",
                         "104|https://g.example/newer|9|1|0"};
-    QTest::newRow("group 0's name is no group name to match")
+    // Never a second group of group 0's name, which no name lookup could reach.
+    QTest::newRow("group 0's name is group 0")
         << QStringList {"0|未分類|0"} << folder("未分類", entry("https://g.example/u"))
-        << QStringList {} << QStringList {"1|未分類|1"}
-        << QStringList {"100|https://g.example/u|1|1|0"};
+        << QStringList {} << QStringList {} << QStringList {"100|https://g.example/u|0|1|0"};
+    QTest::newRow("a listed group of that name wins")
+        << QStringList {"0|未分類|0", "6|未分類|1"}
+        << folder("未分類", entry("https://g.example/u")) << QStringList {} << QStringList {}
+        << QStringList {"100|https://g.example/u|6|1|0"};
     QTest::newRow("of two names equal but for case, the first in list order")
         << QStringList {"0|未分類|0", "2|Dup|9", "4|dup|1"}
         << folder("DUP", entry("https://g.example/d")) << QStringList {} << QStringList {}

@@ -210,6 +210,15 @@ private Q_SLOTS:
         QCOMPARE(TestFiles::read(path), bytes);
         QCOMPARE(BookmarkTransfer::exportedText(path, links),
                  QStringLiteral("1 件のﾘﾝｸを ") + path + QStringLiteral(" に書き出しました"));
+        // Stopped on the way (a large collection shows Cancel): nothing written, no error.
+        for (int n = 101; n < 2600; ++n)
+            link(n, "http://b/", 0, QStringLiteral("B"));
+        const QString stopped = m_tmp.filePath(QStringLiteral("out/stopped.html"));
+        int asked = 0;
+        QVERIFY(!BookmarkTransfer::exportTo(stopped, &links, &error, [&] { return ++asked < 2; }));
+        QCOMPARE(asked, 2);
+        QCOMPARE(error, QString());
+        QVERIFY(!QFile::exists(stopped));
         // Without a collection to read, no file.
         Store::CloseDb();
         const QString other = m_tmp.filePath(QStringLiteral("out/other.html"));
