@@ -3,6 +3,7 @@
 #include "app/Usr.h"
 #include "output/BookmarkTransfer.h"
 #include "platform/Dialogs.h"
+#include "ui/main/ListSearch.h"
 #include "ui/main/fmLink.h"
 
 #include <QApplication>
@@ -81,6 +82,7 @@ void importFile(fmLink &w)
         return;
     w.LoadGrp();
     w.LoadList(false);
+    w.search->rebuild(); // the search finds the new links too
 }
 
 void exportFile()

@@ -10,6 +10,7 @@
 #include "support/TestFiles.h"
 #include "support/widgets/ModalDriver.h"
 #include "ui/main/LinkListView.h"
+#include "ui/main/ListSearch.h"
 #include "ui/main/fmLink.h"
 
 #include <QAction>
@@ -144,6 +145,7 @@ private Q_SLOTS:
                 d->cancel();
             });
         }
+        QVERIFY(m_w->search->ensureBuilt());
         m_w->mnFile[2]->trigger();
 
         const QList<Dialogs::Shown> shown = Dialogs::shown();
@@ -166,6 +168,9 @@ private Q_SLOTS:
         QCOMPARE(selector(),
                  written ? (QStringList {"*", "Held", "Imported"}) : (QStringList {"*", "Held"}));
         QCOMPARE(m_w->listRows(), written ? 31 : 1);
+        // The search knows what the collection holds now.
+        QVERIFY(m_w->search->ensureBuilt());
+        QCOMPARE(int(m_w->search->index().allRows().size()), written ? 31 : 1);
     }
 
     // A file that is refused is named with the reason; nothing is asked or written.
