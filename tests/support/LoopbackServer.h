@@ -27,11 +27,12 @@ public:
         HeaderLine, // one header line without end after the status line
     };
 
+    // Written with designated initializers: {.status = 404, .delayMs = 300}.
     struct Response
     {
         int status = 200;
-        QList<QPair<QByteArray, QByteArray>> headers; // besides Content-Length and Connection
-        QByteArray body;
+        QList<QPair<QByteArray, QByteArray>> headers {}; // besides Content-Length and Connection
+        QByteArray body {};
         int delayMs = 0;
         bool silent = false; // read the request, never answer
         QByteArray contentType = "text/html; charset=utf-8";
@@ -57,26 +58,48 @@ public:
 
     // On a free port unless one is given; any 127.x.y.z address is this machine.
     bool start(const QHostAddress &address = QHostAddress(QHostAddress::LocalHost),
-               quint16 port = 0);
-    quint16 port() const;
-    QHostAddress address() const;
+               quint16 port = 0)
+    {
+        return m_server.listen(address, port);
+    }
+    quint16 port() const { return m_server.serverPort(); }
+    QHostAddress address() const { return m_server.serverAddress(); }
     // "http://<address>:<port>" + path
-    QString url(const QString &path = QStringLiteral("/")) const;
+    QString url(const QString &path = QStringLiteral("/")) const
+    {
+        return QStringLiteral("http://%1%2").arg(QString::fromLatin1(hostHeader()), path);
+    }
     // The Host header a client sends for url(): "<address>:<port>".
-    QByteArray hostHeader() const;
+    QByteArray hostHeader() const
+    {
+        return address().toString().toLatin1() + ':' + QByteArray::number(port());
+    }
 
-    void setRoute(const QByteArray &path, const Response &response);
+    void setRoute(const QByteArray &path, const Response &response)
+    {
+        m_routes.insert(path, response);
+    }
     // A route for one method ("HEAD", "GET", ...) only; it wins over the route for all methods.
-    void setRoute(const QByteArray &path, const Response &response, const QByteArray &method);
+    void setRoute(const QByteArray &path, const Response &response, const QByteArray &method)
+    {
+        m_methodRoutes.insert({method, path}, response);
+    }
     // Each request to path takes the next answer; the last one answers every request after.
-    void setSequence(const QByteArray &path, const QList<Response> &responses);
+    void setSequence(const QByteArray &path, const QList<Response> &responses)
+    {
+        m_sequences.insert(path, responses);
+        m_sequenceTaken.remove(path);
+    }
     // Shorthand routes.
-    void setPage(const QByteArray &path, const QByteArray &html);
-    void setRedirect(const QByteArray &path, const QByteArray &location, int status = 301);
+    void setPage(const QByteArray &path, const QByteArray &html) { setRoute(path, {.body = html}); }
+    void setRedirect(const QByteArray &path, const QByteArray &location, int status = 301)
+    {
+        setRoute(path, {.status = status, .headers = {{"Location", location}}});
+    }
     // Paths without a route are served from this folder (404 when missing).
-    void setRoot(const QString &folder);
+    void setRoot(const QString &folder) { m_root = folder; }
     // The answer for paths without route and file; 404 by default.
-    void setFallback(const Response &response);
+    void setFallback(const Response &response) { m_fallback = response; }
     // Bytes written as soon as a client connects, before any request: a server that does not
     // speak TLS to a client that does, say.
     void setGreeting(const QByteArray &bytes) { m_greeting = bytes; }
@@ -110,7 +133,7 @@ private:
     QMap<QByteArray, QList<Response>> m_sequences;
     QHash<QByteArray, int> m_sequenceTaken;
     QString m_root;
-    Response m_fallback;
+    Response m_fallback {.status = 404, .body = "<html><body>not found</body></html>"};
     QByteArray m_greeting;
     QList<Request> m_requests;
     QHash<QByteArray, int> m_inFlight;
