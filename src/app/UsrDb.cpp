@@ -4,6 +4,8 @@
 #include "platform/NumberText.h"
 #include "store/LinkStore.h"
 
+#include <QCoreApplication>
+
 #include <cmath>
 
 namespace Usr {
@@ -12,7 +14,7 @@ namespace {
 int reported(bool done, int n, const QString &error, bool *ok)
 {
     if (!done)
-        Dialogs::message(QStringLiteral("番号を決められません: ") + error);
+        Dialogs::message(QCoreApplication::translate("Usr", "番号を決められません: %1").arg(error));
     if (ok)
         *ok = done;
     return done ? n : 0;

@@ -3,12 +3,18 @@
 #include "check/CheckHistory.h"
 #include "store/LinkStore.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 
 #include <algorithm>
 #include <optional>
 
 namespace {
+
+struct Tr
+{
+    Q_DECLARE_TR_FUNCTIONS(CheckAll)
+};
 
 bool fail(QString *error, const QString &text)
 {
@@ -58,9 +64,9 @@ bool CheckAll::run(const QString &group, QList<Row> &rows, QString *error, const
             },
             &why);
         if (!read)
-            return fail(error, QStringLiteral("分類の読み込みに失敗しました: ") + why);
+            return fail(error, Tr::tr("分類の読み込みに失敗しました: %1").arg(why));
         if (!nGrp)
-            return fail(error, QStringLiteral("分類がありません: ") + group);
+            return fail(error, Tr::tr("分類がありません: %1").arg(group));
     }
     QList<LinkCheck::Row> jobs;
     const bool read = LinkStore::forEachLink(
@@ -71,7 +77,7 @@ bool CheckAll::run(const QString &group, QList<Row> &rows, QString *error, const
         },
         &why);
     if (!read)
-        return fail(error, QStringLiteral("ﾘﾝｸの読み込みに失敗しました: ") + why);
+        return fail(error, Tr::tr("ﾘﾝｸの読み込みに失敗しました: %1").arg(why));
 
     QList<CheckRecord> history;
     history.reserve(jobs.size());
@@ -96,6 +102,6 @@ bool CheckAll::run(const QString &group, QList<Row> &rows, QString *error, const
                      [](const Row &a, const Row &b) { return a.nURL < b.nURL; });
     // One transaction for the whole run.
     if (!history.isEmpty() && !LinkStore::recordChecks(history, &why))
-        return fail(error, QStringLiteral("ﾁｪｯｸ結果を記録できませんでした: ") + why);
+        return fail(error, Tr::tr("ﾁｪｯｸ結果を記録できませんでした: %1").arg(why));
     return true;
 }

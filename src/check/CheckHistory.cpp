@@ -1,17 +1,21 @@
 #include "CheckHistory.h"
 
+#include <QCoreApplication>
+
 namespace CheckHistory {
 namespace {
+
+struct Tr
+{
+    Q_DECLARE_TR_FUNCTIONS(CheckHistory)
+};
 
 LinkResult::Verdict verdictOf(int v)
 {
     switch (v) {
-    case CheckRecord::Alive:
-        return LinkResult::Verdict::Alive;
-    case CheckRecord::Uncertain:
-        return LinkResult::Verdict::Uncertain;
-    default:
-        return LinkResult::Verdict::Dead;
+    case CheckRecord::Alive: return LinkResult::Verdict::Alive;
+    case CheckRecord::Uncertain: return LinkResult::Verdict::Uncertain;
+    default: return LinkResult::Verdict::Dead;
     }
 }
 
@@ -71,19 +75,18 @@ QString toolTip(const QList<CheckRecord> &newestFirst, const QString &address,
     QStringList lines {QStringLiteral("URL: ") + address};
     if (!newestFirst.isEmpty()) {
         const CheckRecord &last = newestFirst.first();
-        QString status = last.status ? QString::number(last.status) : QStringLiteral("応答なし");
-        lines << QStringLiteral("最終ﾁｪｯｸ: %1  %2  %3")
+        QString status = last.status ? QString::number(last.status) : Tr::tr("応答なし");
+        lines << Tr::tr("最終ﾁｪｯｸ: %1  %2  %3")
                      .arg(timeText(last.at), LinkResult::mark(verdictOf(last.verdict)), status);
         if (!last.finalAddress.isEmpty())
-            lines << QStringLiteral("最終URL: ") + last.finalAddress;
+            lines << Tr::tr("最終URL: %1").arg(last.finalAddress);
         const DeadRun run = deadRun(newestFirst);
         if (run.count > 0)
-            lines << QStringLiteral("ﾘﾝｸ切れ: %1回連続 (%2 から)")
-                         .arg(run.count)
+            lines << Tr::tr("ﾘﾝｸ切れ: %n回連続 (%1 から)", nullptr, run.count)
                          .arg(timeText(run.since));
     }
     if (!movedTo.isEmpty())
-        lines << QStringLiteral("移転先: ") + movedTo;
+        lines << Tr::tr("移転先: %1").arg(movedTo);
     // Addresses are text, never markup.
     for (QString &l : lines)
         l = l.toHtmlEscaped();

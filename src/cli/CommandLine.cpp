@@ -4,6 +4,7 @@
 #include "cli/Commands.h"
 #include "output/OutputFile.h"
 #include "platform/Dialogs.h"
+#include "settings/Language.h"
 #include "settings/yIni.h"
 #include "store/Store.h"
 
@@ -19,6 +20,11 @@
 
 namespace Cli {
 namespace {
+
+struct Tr
+{
+    Q_DECLARE_TR_FUNCTIONS(Cli)
+};
 
 // Qt's window options that take the next argument as their value (-platform offscreen …).
 bool isQtValueOption(QByteArrayView arg)
@@ -110,6 +116,8 @@ int run(int argc, char **argv)
     QCoreApplication::setApplicationName(Usr::sPgName);
     QCoreApplication::setApplicationVersion(QStringLiteral(LINKWELL_VERSION));
     Dialogs::setTitle(Usr::sPgName);
+    // The locale's language until the data folder's settings may say otherwise.
+    Language::install(Language::choose(QString()));
 
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -175,17 +183,22 @@ int run(int argc, char **argv)
     yIni ini;
     QString error;
     if (!ini.W_UserData(parser.value(dataDir), &error)) {
-        message(QStringLiteral("ﾃﾞｰﾀｰﾌｫﾙﾀﾞ %1 が使えません: %2")
+        message(Tr::tr("ﾃﾞｰﾀｰﾌｫﾙﾀﾞ %1 が使えません: %2")
                     .arg(QDir::toNativeSeparators(Usr::sDataPh), error));
         return BadInput;
     }
+    // The language the settings choose, as in the window; the file is only read.
+    if (const Language::Choice chosen
+        = Language::choose(Language::settingInFile(Usr::sDataPh + QStringLiteral("User.xml")));
+        chosen != Language::installed())
+        Language::install(chosen);
     // Changes wait for no one: while the window or another command holds the folder, they
     // refuse. A lock left by a program that ended without freeing it is taken over.
     QLockFile lock(Usr::sDataPh + QStringLiteral("linkwell.lock"));
     if (command->changes && !lock.tryLock(0)) {
         if (lock.error() == QLockFile::LockFailedError) {
-            message(QStringLiteral("ﾃﾞｰﾀｰﾌｫﾙﾀﾞ ") + QDir::toNativeSeparators(Usr::sDataPh)
-                    + QStringLiteral(" は他の ") + Usr::sPgName + QStringLiteral(" が使用中です"));
+            message(Tr::tr("ﾃﾞｰﾀｰﾌｫﾙﾀﾞ %1 は他の %2 が使用中です")
+                        .arg(QDir::toNativeSeparators(Usr::sDataPh), Usr::sPgName));
             return InUse;
         }
         message(OutputFile::writeFailedText(lock.fileName(),

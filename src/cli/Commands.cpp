@@ -7,6 +7,7 @@
 #include "output/LinkList.h"
 #include "store/LinkStore.h"
 
+#include <QCoreApplication>
 #include <QSet>
 
 #include <cstdio>
@@ -15,6 +16,11 @@
 namespace Cli {
 
 namespace {
+
+struct Tr
+{
+    Q_DECLARE_TR_FUNCTIONS(Cli)
+};
 
 Status importFile(const Invocation &in)
 {
@@ -73,7 +79,7 @@ bool groupNamed(const QString &name, int &nGrp, std::function<bool(qint64)> &kee
         return false;
     if (!isGroupZero) {
         if (error)
-            *error = QStringLiteral("分類 %1 がありません").arg(name);
+            *error = Tr::tr("分類 %1 がありません").arg(name);
         return false;
     }
     auto numbers = std::make_shared<QSet<qint64>>();
@@ -126,7 +132,7 @@ Status findWords(const Invocation &in)
     CollectionIndex index;
     QString error;
     if (!index.build(&error)) {
-        in.err(QStringLiteral("ﾘｽﾄの読み込みに失敗しました: ") + error);
+        in.err(Tr::tr("ﾘｽﾄの読み込みに失敗しました: %1").arg(error));
         return BadInput;
     }
     printRows(in, index.rowsOf(index.find(in.args.join(u' '))));
@@ -174,7 +180,7 @@ Status list(const Invocation &in)
     }
     std::vector<PackedRow> rows;
     if (!LinkList::load(recent, nGrp, rows, &error, keep)) {
-        in.err(QStringLiteral("ﾘｽﾄの読み込みに失敗しました: ") + error);
+        in.err(Tr::tr("ﾘｽﾄの読み込みに失敗しました: %1").arg(error));
         return BadInput;
     }
     printRows(in, rows);

@@ -1,5 +1,6 @@
 #include "BookmarkFile.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QHash>
 #include <QStringDecoder>
@@ -12,6 +13,11 @@
 #include <vector>
 
 namespace {
+
+struct Tr
+{
+    Q_DECLARE_TR_FUNCTIONS(BookmarkFile)
+};
 
 // ---- Bytes: the encoding -----------------------------------------------------------------
 
@@ -159,7 +165,7 @@ bool mentionsBookmarks(QByteArrayView bytes)
 
 QString notBookmarksText()
 {
-    return QStringLiteral("ﾌﾞｯｸﾏｰｸのﾌｧｲﾙではありません");
+    return Tr::tr("ﾌﾞｯｸﾏｰｸのﾌｧｲﾙではありません");
 }
 
 // ---- Text: entities --------------------------------------------------------------------------
@@ -485,8 +491,7 @@ enum class Tag { A, H3, DL, DT, DD, HR, Other };
 template<class Char> Tag tagOf(View<Char> name)
 {
     switch (name.size()) {
-    case 1:
-        return equalsNoCase(name, "a") ? Tag::A : Tag::Other;
+    case 1: return equalsNoCase(name, "a") ? Tag::A : Tag::Other;
     case 2:
         if (equalsNoCase(name, "h3"))
             return Tag::H3;
@@ -499,8 +504,7 @@ template<class Char> Tag tagOf(View<Char> name)
         if (equalsNoCase(name, "hr"))
             return Tag::HR;
         return Tag::Other;
-    default:
-        return Tag::Other;
+    default: return Tag::Other;
     }
 }
 
@@ -702,12 +706,9 @@ private:
             return afterTag(lt);
         }
         switch (tag) {
-        case Tag::A:
-            return anchor(lt, i);
-        case Tag::H3:
-            return heading(lt, i);
-        case Tag::DD:
-            return description(lt, i);
+        case Tag::A: return anchor(lt, i);
+        case Tag::H3: return heading(lt, i);
+        case Tag::DD: return description(lt, i);
         case Tag::DL: {
             const TagEnd end = skipAttributes(i);
             m_open.push_back(m_pending >= 0 ? m_pending : current());
@@ -719,11 +720,8 @@ private:
             m_pending = -1;
             m_lastLink = -1;
             return skipAttributes(i).next;
-        case Tag::HR:
-            m_lastLink = -1;
-            return skipAttributes(i).next;
-        case Tag::Other:
-            return skipAttributes(i).next;
+        case Tag::HR: m_lastLink = -1; return skipAttributes(i).next;
+        case Tag::Other: return skipAttributes(i).next;
         }
         return afterTag(lt);
     }
@@ -865,7 +863,7 @@ BookmarkFile BookmarkFile::parse(QByteArrayView bytes)
         const std::optional<Encoding> named = encodingOf(label);
         if (!named) {
             file.error = mentionsBookmarks(bytes)
-                ? QStringLiteral("文字ｺｰﾄﾞ %1 には対応していません").arg(QString::fromLatin1(label))
+                ? Tr::tr("文字ｺｰﾄﾞ %1 には対応していません").arg(QString::fromLatin1(label))
                 : notBookmarksText();
             return file;
         }
@@ -874,8 +872,9 @@ BookmarkFile BookmarkFile::parse(QByteArrayView bytes)
     const QByteArrayView body = bytes.sliced(encoding.bom);
     auto refuse = [&](int badLine) {
         file.error = mentionsBookmarks(bytes)
-            ? QStringLiteral("%1 として読めないﾊﾞｲﾄがあります").arg(encoding.name)
-                + (badLine > 0 ? QStringLiteral(" (%1 行目)").arg(badLine) : QString())
+            ? (badLine > 0 ? Tr::tr("%1 として読めないﾊﾞｲﾄがあります (%2 行目)")
+                                 .arg(encoding.name, QString::number(badLine))
+                           : Tr::tr("%1 として読めないﾊﾞｲﾄがあります").arg(encoding.name))
             : notBookmarksText();
         return file;
     };

@@ -5,7 +5,14 @@
 #include "output/OutputFile.h"
 #include "platform/TextFile.h"
 
+#include <QCoreApplication>
+
 namespace {
+
+struct Tr
+{
+    Q_DECLARE_TR_FUNCTIONS(BookmarkTransfer)
+};
 
 bool report(QString *error, const QString &text)
 {
@@ -18,7 +25,7 @@ bool report(QString *error, const QString &text)
 
 QString BookmarkTransfer::failed(const QString &why) const
 {
-    return QStringLiteral("ﾌﾞｯｸﾏｰｸ %1 を取り込めません: %2").arg(m_path, why);
+    return Tr::tr("ﾌﾞｯｸﾏｰｸ %1 を取り込めません: %2").arg(m_path, why);
 }
 
 bool BookmarkTransfer::read(const QString &path, QString *error)
@@ -50,20 +57,17 @@ bool BookmarkTransfer::read(const QString &path, QString *error)
 
 QString BookmarkTransfer::counts() const
 {
-    return QStringLiteral("ﾘﾝｸ　%1 件\n新しい分類　%2 件\n重複で省いたﾘﾝｸ　%3 件\n"
-                          "読めなかった行　%4 行")
-        .arg(m_plan.links.size())
-        .arg(m_plan.newGroups.size())
-        .arg(m_plan.duplicates)
-        .arg(m_plan.skippedLines);
+    return Tr::tr("ﾘﾝｸ　%1 件\n新しい分類　%2 件\n重複で省いたﾘﾝｸ　%3 件\n"
+                  "読めなかった行　%4 行")
+        .arg(QString::number(m_plan.links.size()), QString::number(m_plan.newGroups.size()),
+             QString::number(m_plan.duplicates), QString::number(m_plan.skippedLines));
 }
 
 QString BookmarkTransfer::question() const
 {
     if (!hasWork())
-        return QStringLiteral("ﾌﾞｯｸﾏｰｸ %1 に取り込むﾘﾝｸがありません\n\n%2").arg(m_path, counts());
-    return QStringLiteral("ﾌﾞｯｸﾏｰｸ %1 を取り込みます\n\n%2\n\n取り込んで良いですか")
-        .arg(m_path, counts());
+        return Tr::tr("ﾌﾞｯｸﾏｰｸ %1 に取り込むﾘﾝｸがありません\n\n%2").arg(m_path, counts());
+    return Tr::tr("ﾌﾞｯｸﾏｰｸ %1 を取り込みます\n\n%2\n\n取り込んで良いですか").arg(m_path, counts());
 }
 
 LinkStore::ImportResult BookmarkTransfer::write(const LinkStore::ProgressFn &progress,
@@ -104,7 +108,7 @@ bool BookmarkTransfer::exportBytes(QByteArray &out, int *links, QString *error,
               &why)
         && LinkStore::addedDates(added, &why);
     if (!readable)
-        return report(error, QStringLiteral("ﾘﾝｸの読み込みに失敗しました: ") + why);
+        return report(error, Tr::tr("ﾘﾝｸの読み込みに失敗しました: %1").arg(why));
     if (stopped || (keepGoing && !keepGoing())) {
         if (error)
             error->clear();
@@ -136,5 +140,5 @@ bool BookmarkTransfer::exportTo(const QString &path, int *links, QString *error,
 
 QString BookmarkTransfer::exportedText(const QString &path, int links)
 {
-    return QStringLiteral("%1 件のﾘﾝｸを %2 に書き出しました").arg(links).arg(path);
+    return Tr::tr("%n 件のﾘﾝｸを %1 に書き出しました", nullptr, links).arg(path);
 }

@@ -7,6 +7,7 @@
 #include "platform/Shell.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QFile>
 #include <QHash>
 #include <QImageReader>
@@ -40,23 +41,12 @@ void appendXml(QString &out, QStringView text)
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = text[i].unicode();
         switch (c) {
-        case u'&':
-            out += u"&amp;";
-            continue;
-        case u'<':
-            out += u"&lt;";
-            continue;
-        case u'>':
-            out += u"&gt;";
-            continue;
-        case u'"':
-            out += u"&quot;";
-            continue;
-        case u'\'':
-            out += u"&apos;";
-            continue;
-        default:
-            break;
+        case u'&': out += u"&amp;"; continue;
+        case u'<': out += u"&lt;"; continue;
+        case u'>': out += u"&gt;"; continue;
+        case u'"': out += u"&quot;"; continue;
+        case u'\'': out += u"&apos;"; continue;
+        default: break;
         }
         if (QChar::isHighSurrogate(c) && i + 1 < n
             && QChar::isLowSurrogate(text[i + 1].unicode())) {
@@ -477,7 +467,7 @@ bool make(const QList<ListRow> &rows, const QString &groupText, const QString &d
     if (iPicSz < 0)
         return false;
     if (rows.isEmpty()) {
-        Dialogs::message(QStringLiteral("出力するﾘﾝｸがありません"));
+        Dialogs::message(QCoreApplication::translate("Document", "出力するﾘﾝｸがありません"));
         return false;
     }
     const QString path = OutputFile::AskFile(false, groupText, dataPh);

@@ -4,7 +4,17 @@
 #include "platform/Dialogs.h"
 #include "platform/TextFile.h"
 
+#include <QCoreApplication>
+
 namespace OutputFile {
+namespace {
+
+struct Tr
+{
+    Q_DECLARE_TR_FUNCTIONS(OutputFile)
+};
+
+} // namespace
 
 QString proposedName(bool bHtm, const QString &groupText)
 {
@@ -24,12 +34,12 @@ QString AskFile(bool bHtm, const QString &groupText, const QString &dataPh)
 {
     Dialogs::SaveRequest req;
     if (bHtm) {
-        req.title = QStringLiteral("作成するHTM");
-        req.filterText = QStringLiteral("HTM ﾌｧｲﾙ (*.htm;*.html)");
+        req.title = Tr::tr("作成するHTM");
+        req.filterText = Tr::tr("HTM ﾌｧｲﾙ (*.htm;*.html)");
         req.patterns = {QStringLiteral("*.htm"), QStringLiteral("*.html")};
     } else {
-        req.title = QStringLiteral("作成するDOC");
-        req.filterText = QStringLiteral("ﾜｰﾄﾞ文書 (*.doc;*.docx)");
+        req.title = Tr::tr("作成するDOC");
+        req.filterText = Tr::tr("ﾜｰﾄﾞ文書 (*.doc;*.docx)");
         req.patterns = {QStringLiteral("*.doc"), QStringLiteral("*.docx")};
     }
     req.folder = dataPh + QStringLiteral("Doc");
@@ -39,7 +49,7 @@ QString AskFile(bool bHtm, const QString &groupText, const QString &dataPh)
 
 QString writeFailedText(const QString &path, const QString &reason)
 {
-    return QStringLiteral("ファイル ") + path + QStringLiteral(" に書き込めません: ") + reason;
+    return Tr::tr("ファイル %1 に書き込めません: %2").arg(path, reason);
 }
 
 bool SaveBytes(const QString &sPath, const QByteArray &bytes)

@@ -3,6 +3,7 @@
 #include "output/PageImage.h"
 #include "platform/WebBrowser.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -15,6 +16,11 @@
 
 namespace PageArchive {
 namespace {
+
+struct Tr
+{
+    Q_DECLARE_TR_FUNCTIONS(PageArchive)
+};
 
 // The parts being written now: a second save of the same link waits for none and writes none.
 QSet<QString> &inFlight()
@@ -61,17 +67,16 @@ bool commit(const QString &part, const QString &path, QString *error)
 {
     const QFileInfo info(part);
     if (!info.isFile()) {
-        setError(error, QStringLiteral("ﾌｧｲﾙができていません"));
+        setError(error, Tr::tr("ﾌｧｲﾙができていません"));
         return false;
     }
     const qint64 size = info.size();
     if (size == 0 || size > kMaxBytes) {
         QFile::remove(part);
         setError(error,
-                 size == 0 ? QStringLiteral("ﾍﾟｰｼﾞが空です")
-                           : QStringLiteral("%1 MB を超えるため残しません (%2 MB)")
-                                 .arg(kMaxBytes / (1024 * 1024))
-                                 .arg(megabytes(size)));
+                 size == 0 ? Tr::tr("ﾍﾟｰｼﾞが空です")
+                           : Tr::tr("%1 MB を超えるため残しません (%2 MB)")
+                                 .arg(QString::number(kMaxBytes / (1024 * 1024)), megabytes(size)));
         return false;
     }
     // A rename within the folder replaces an earlier copy in one step.
@@ -92,7 +97,7 @@ void save(WebBrowser *web, const QString &address, const QString &dataPh, int nU
     const QString part = partFileFor(dataPh, nURL);
     const QString shown = QDir::toNativeSeparators(path);
     auto failed = [shown](const QString &why) -> QString {
-        return shown + QStringLiteral(" を保存できません: ") + why;
+        return Tr::tr("%1 を保存できません: %2").arg(shown, why);
     };
     if (inFlight().contains(part))
         return;
@@ -100,14 +105,14 @@ void save(WebBrowser *web, const QString &address, const QString &dataPh, int nU
     // of another page would be kept under this link for good.
     const auto page = [](const QString &a) { return QUrl(a).adjusted(QUrl::RemoveFragment); };
     if (page(web->LocationURL()) != page(address)) {
-        done(false, failed(QStringLiteral("表示中のﾍﾟｰｼﾞが変わりました")));
+        done(false, failed(Tr::tr("表示中のﾍﾟｰｼﾞが変わりました")));
         return;
     }
     // The folder may have been removed since start-up.
     if (!QDir().mkpath(folderFor(dataPh))) {
         done(false,
-             failed(QStringLiteral("ﾌｫﾙﾀﾞ ") + QDir::toNativeSeparators(folderFor(dataPh))
-                    + QStringLiteral(" を作成できません")));
+             failed(Tr::tr("ﾌｫﾙﾀﾞ %1 を作成できません")
+                        .arg(QDir::toNativeSeparators(folderFor(dataPh)))));
         return;
     }
     QFile::remove(part);
@@ -136,7 +141,7 @@ void removeOrphans(const QString &dataPh, const std::vector<int> *numbers)
 
 QString caption(const QDateTime &savedAt, const QString &address)
 {
-    return QStringLiteral("保存したﾍﾟｰｼﾞ (%1): %2")
+    return Tr::tr("保存したﾍﾟｰｼﾞ (%1): %2")
         .arg(savedAt.toLocalTime().toString(QStringLiteral("yyyy/MM/dd HH:mm")), address);
 }
 
@@ -147,7 +152,7 @@ bool open(WebBrowser *web, const QString &dataPh, int nURL, const QString &addre
     const QFileInfo info(path);
     if (!info.isFile()) {
         setError(error,
-                 QStringLiteral("保存したﾍﾟｰｼﾞがありません: ") + QDir::toNativeSeparators(path));
+                 Tr::tr("保存したﾍﾟｰｼﾞがありません: %1").arg(QDir::toNativeSeparators(path)));
         return false;
     }
     web->setArchiveFolder(folderFor(dataPh));

@@ -1,5 +1,6 @@
 #include "Cp932.h"
 
+#include <QCoreApplication>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -91,7 +92,7 @@ bool isAvailable()
 
 QString unavailableText()
 {
-    return QStringLiteral("Shift-JIS(ｺｰﾄﾞﾍﾟｰｼﾞ932)の文字変換が使えません");
+    return QCoreApplication::translate("Cp932", "Shift-JIS(ｺｰﾄﾞﾍﾟｰｼﾞ932)の文字変換が使えません");
 }
 
 void setConverterName(const QByteArray &name)

@@ -2,6 +2,7 @@
 
 #include "Cp932.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QSaveFile>
 #include <QScopeGuard>
@@ -14,17 +15,22 @@
 namespace TextFile {
 namespace {
 
+struct Tr
+{
+    Q_DECLARE_TR_FUNCTIONS(TextFile)
+};
+
 QString kindOf(mode_t mode)
 {
     if (S_ISDIR(mode))
-        return QStringLiteral("ﾌｫﾙﾀﾞです");
+        return Tr::tr("ﾌｫﾙﾀﾞです");
     if (S_ISFIFO(mode))
-        return QStringLiteral("名前付きﾊﾟｲﾌﾟ(FIFO)です");
+        return Tr::tr("名前付きﾊﾟｲﾌﾟ(FIFO)です");
     if (S_ISCHR(mode) || S_ISBLK(mode))
-        return QStringLiteral("ﾃﾞﾊﾞｲｽです");
+        return Tr::tr("ﾃﾞﾊﾞｲｽです");
     if (S_ISSOCK(mode))
-        return QStringLiteral("ｿｹｯﾄです");
-    return QStringLiteral("通常のﾌｧｲﾙではありません");
+        return Tr::tr("ｿｹｯﾄです");
+    return Tr::tr("通常のﾌｧｲﾙではありません");
 }
 
 ReadResult failed(QString *error, const QString &reason)
@@ -90,9 +96,8 @@ ReadResult readRegular(const QString &path, qint64 maxBytes, QByteArray *bytes, 
         return failed(error, kindOf(st.st_mode));
     if (st.st_size > maxBytes)
         return failed(error,
-                      QStringLiteral("大きすぎます(%1 ﾊﾞｲﾄ、上限 %2 ﾊﾞｲﾄ)")
-                          .arg(qint64(st.st_size))
-                          .arg(maxBytes));
+                      Tr::tr("大きすぎます(%1 ﾊﾞｲﾄ、上限 %2 ﾊﾞｲﾄ)")
+                          .arg(QString::number(qint64(st.st_size)), QString::number(maxBytes)));
     QByteArray data;
     data.resize(qsizetype(st.st_size));
     qsizetype done = 0;
@@ -114,7 +119,7 @@ ReadResult readRegular(const QString &path, qint64 maxBytes, QByteArray *bytes, 
         done += n;
     }
     if (done > maxBytes)
-        return failed(error, QStringLiteral("大きすぎます(上限 %1 ﾊﾞｲﾄ)").arg(maxBytes));
+        return failed(error, Tr::tr("大きすぎます(上限 %1 ﾊﾞｲﾄ)").arg(maxBytes));
     data.truncate(done);
     if (bytes)
         *bytes = data;

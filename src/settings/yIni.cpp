@@ -5,6 +5,7 @@
 #include "platform/NumberText.h"
 #include "platform/TextFile.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -16,6 +17,11 @@
 #include <optional>
 
 namespace {
+
+struct Tr
+{
+    Q_DECLARE_TR_FUNCTIONS(yIni)
+};
 
 const QString kCrLf = QStringLiteral("\r\n");
 const QString kRoot = QStringLiteral("運用");
@@ -45,16 +51,12 @@ QString buildElement(int mode, const QString &name, const QString &content)
 {
     QString s;
     switch (mode) {
-    case 0:
-        s = kDeclaration + u'‡' + startTag(name) + content + endTag(name);
-        break;
+    case 0: s = kDeclaration + u'‡' + startTag(name) + content + endTag(name); break;
     case 1:
         s = QLatin1String("   ") + startTag(name) + u'‡' + content + QLatin1String("   ")
             + endTag(name) + u'‡';
         break;
-    default:
-        s = QLatin1String("      ") + startTag(name) + content + endTag(name) + u'‡';
-        break;
+    default: s = QLatin1String("      ") + startTag(name) + content + endTag(name) + u'‡'; break;
     }
     s.replace(u'‡', kCrLf);
     return s;
@@ -157,31 +159,24 @@ void yIni::resetDateLocale()
 QString yIni::valueText(const QVariant &v)
 {
     switch (v.typeId()) {
-    case QMetaType::Bool:
-        return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    case QMetaType::Bool: return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
     case QMetaType::Int:
     case QMetaType::Long:
     case QMetaType::LongLong:
     case QMetaType::Short:
     case QMetaType::Char:
-    case QMetaType::SChar:
-        return QString::number(v.toLongLong());
+    case QMetaType::SChar: return QString::number(v.toLongLong());
     case QMetaType::UInt:
     case QMetaType::ULong:
     case QMetaType::ULongLong:
     case QMetaType::UShort:
-    case QMetaType::UChar:
-        return QString::number(v.toULongLong());
-    case QMetaType::Double:
-        return shortest(v.toDouble());
-    case QMetaType::Float:
-        return shortest(v.toFloat());
-    case QMetaType::QDate:
-        return dateLocale().toString(v.toDate(), dateFormat(dateLocale()));
+    case QMetaType::UChar: return QString::number(v.toULongLong());
+    case QMetaType::Double: return shortest(v.toDouble());
+    case QMetaType::Float: return shortest(v.toFloat());
+    case QMetaType::QDate: return dateLocale().toString(v.toDate(), dateFormat(dateLocale()));
     case QMetaType::QDateTime:
         return dateLocale().toString(v.toDateTime(), dateTimeFormat(dateLocale()));
-    default:
-        return v.toString();
+    default: return v.toString();
     }
 }
 
@@ -204,9 +199,8 @@ QString yIni::GtElm(int mode, const QString &name)
             return src.mid(s + 2, qMax<qsizetype>(0, p2 - s - 5));
         return src.mid(s, qMax<qsizetype>(0, p2 - s));
     }
-    Dialogs::message(startTag(name) + QStringLiteral(" の設定が読み込めません") + u'\r'
-                         + QStringLiteral("ﾕｰｻﾞｰ環境ﾌｧｲﾙ(") + sFlPh
-                         + QStringLiteral(") が破損しています"),
+    Dialogs::message(Tr::tr("%1 の設定が読み込めません").arg(startTag(name)) + u'\r'
+                         + Tr::tr("ﾕｰｻﾞｰ環境ﾌｧｲﾙ(%1) が破損しています").arg(sFlPh),
                      Dialogs::Buttons::Ok);
     return QString();
 }
@@ -223,17 +217,17 @@ void yIni::GetTxt(const QString &sFL, bool &bOk, QString *error)
         sFlPh.replace(m.capturedStart(), m.capturedLength(), QStringLiteral(".xml"));
 
     bOk = true;
-    const auto refuse = [&](const QString &what, const QString &reason) {
+    // pattern: %1 the file, %2 the reason.
+    const auto refuse = [&](const QString &pattern, const QString &reason) {
         bOk = false;
         if (error)
-            *error = QStringLiteral("ﾕｰｻﾞｰ環境ﾌｧｲﾙ(") + QDir::toNativeSeparators(sFlPh)
-                + QStringLiteral(") ") + what + QStringLiteral(": ") + reason;
+            *error = pattern.arg(QDir::toNativeSeparators(sFlPh), reason);
     };
     QString reason;
     if (!Cp932::isAvailable()) {
         // The text could be neither read nor written back as it is.
         bUnread = true;
-        refuse(QStringLiteral("を読み込めません"), Cp932::unavailableText());
+        refuse(Tr::tr("ﾕｰｻﾞｰ環境ﾌｧｲﾙ(%1) を読み込めません: %2"), Cp932::unavailableText());
     } else {
         QByteArray bytes;
         switch (TextFile::readRegular(sFlPh, kMaxFileBytes, &bytes, &reason)) {
@@ -244,12 +238,12 @@ void yIni::GetTxt(const QString &sFL, bool &bOk, QString *error)
             break;
         case TextFile::ReadResult::Failed:
             bUnread = true;
-            refuse(QStringLiteral("を読み込めません"), reason);
+            refuse(Tr::tr("ﾕｰｻﾞｰ環境ﾌｧｲﾙ(%1) を読み込めません: %2"), reason);
             break;
         case TextFile::ReadResult::Missing: {
             QFile file(sFlPh);
             if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-                refuse(QStringLiteral("を作成できません"), file.errorString());
+                refuse(Tr::tr("ﾕｰｻﾞｰ環境ﾌｧｲﾙ(%1) を作成できません: %2"), file.errorString());
             break;
         }
         }
@@ -268,8 +262,7 @@ QVariant yIni::vGtVal(const QString &sKy, const QVariant &vDef)
 {
     const QString s = GtElm(1, sKy);
     switch (vDef.typeId()) {
-    case QMetaType::QString:
-        return s.isEmpty() ? vDef : QVariant(s);
+    case QMetaType::QString: return s.isEmpty() ? vDef : QVariant(s);
     case QMetaType::Bool: {
         if (s.isEmpty())
             return vDef;
@@ -284,8 +277,7 @@ QVariant yIni::vGtVal(const QString &sKy, const QVariant &vDef)
         const QDateTime d = s.isEmpty() ? QDateTime() : parseDateTime(s);
         return d.isValid() ? QVariant(d) : vDef;
     }
-    default:
-        return s.isEmpty() ? vDef : QVariant(NumberText::lenient(s));
+    default: return s.isEmpty() ? vDef : QVariant(NumberText::lenient(s));
     }
 }
 

@@ -18,6 +18,11 @@
 
 namespace {
 
+struct Tr
+{
+    Q_DECLARE_TR_FUNCTIONS(yIni)
+};
+
 // Absolute, "/" separated, ending in "/".
 QString asFolder(const QString &path)
 {
@@ -127,10 +132,9 @@ bool requireDataFolder(QString *error)
 // The message for a data folder that could not be made or written.
 QString dataFolderFailure(const QString &folder, const QString &reason)
 {
-    return QStringLiteral("ﾃﾞｰﾀｰﾌｫﾙﾀﾞ ") + QDir::toNativeSeparators(folder)
-        + (QFileInfo(folder).isDir() ? QStringLiteral(" に書き込めません: ")
-                                     : QStringLiteral(" を作成できません: "))
-        + reason;
+    return (QFileInfo(folder).isDir() ? Tr::tr("ﾃﾞｰﾀｰﾌｫﾙﾀﾞ %1 に書き込めません: %2")
+                                      : Tr::tr("ﾃﾞｰﾀｰﾌｫﾙﾀﾞ %1 を作成できません: %2"))
+        .arg(QDir::toNativeSeparators(folder), reason);
 }
 
 } // namespace
@@ -189,11 +193,11 @@ QString yIni::chooseDataFolder(const QString &own, const QString &perUser, QStri
     // A collection that cannot be written is not quietly replaced by another one.
     if (QFileInfo::exists(ownFolder + QStringLiteral("dbLink.mdb"))) {
         const bool goOn
-            = Dialogs::message(QStringLiteral("ﾃﾞｰﾀｰﾌｫﾙﾀﾞ ") + QDir::toNativeSeparators(ownFolder)
-                                   + QStringLiteral(" のﾘﾝｸ集に書き込めません: ") + reason + u'\r'
-                                   + QStringLiteral("ﾕｰｻﾞｰ別のﾃﾞｰﾀｰﾌｫﾙﾀﾞ ")
-                                   + QDir::toNativeSeparators(asFolder(perUser))
-                                   + QStringLiteral(" を使って続けますか?"),
+            = Dialogs::message(Tr::tr("ﾃﾞｰﾀｰﾌｫﾙﾀﾞ %1 のﾘﾝｸ集に書き込めません: %2")
+                                       .arg(QDir::toNativeSeparators(ownFolder), reason)
+                                   + u'\r'
+                                   + Tr::tr("ﾕｰｻﾞｰ別のﾃﾞｰﾀｰﾌｫﾙﾀﾞ %1 を使って続けますか?")
+                                         .arg(QDir::toNativeSeparators(asFolder(perUser))),
                                Dialogs::Buttons::OkCancel);
         if (!goOn) {
             if (error)
@@ -263,8 +267,8 @@ bool yIni::F_ChkSb(const QString &sPh, const QStringList &Ary, QString *error)
         if (QFileInfo(path).isDir())
             continue;
         if (all && error)
-            *error = QStringLiteral("ﾌｫﾙﾀﾞ ") + QDir::toNativeSeparators(path)
-                + QStringLiteral(" を作成できません: ") + reasonOf(ec, path);
+            *error = Tr::tr("ﾌｫﾙﾀﾞ %1 を作成できません: %2")
+                         .arg(QDir::toNativeSeparators(path), reasonOf(ec, path));
         all = false;
     }
     return all;
@@ -286,20 +290,13 @@ QString yIni::FsGtSpFld(int nFlg)
 {
     QStandardPaths::StandardLocation where;
     switch (nFlg) {
-    case 0:
-        where = QStandardPaths::DesktopLocation;
-        break;
-    case 5:
-        where = QStandardPaths::DocumentsLocation;
-        break;
+    case 0: where = QStandardPaths::DesktopLocation; break;
+    case 5: where = QStandardPaths::DocumentsLocation; break;
     case 9: // the Send To folder: entries there are offered for opening files
         where = QStandardPaths::ApplicationsLocation;
         break;
-    case 26:
-        where = QStandardPaths::GenericDataLocation;
-        break;
-    default:
-        return QString();
+    case 26: where = QStandardPaths::GenericDataLocation; break;
+    default: return QString();
     }
     return QStandardPaths::writableLocation(where);
 }
@@ -313,8 +310,7 @@ bool yIni::W_SendTo(QString *error)
     const QString path = folder + u'/' + Usr::sPgName + QStringLiteral(".desktop");
     if (!writeShortcut(path, Shortcut::Application, Usr::sPgName, exe, error))
         return false;
-    Dialogs::message(exe + QStringLiteral(" のｼｮｰﾄｶｯﾄを ") + folder
-                         + QStringLiteral(" に作成しました"),
+    Dialogs::message(Tr::tr("%1 のｼｮｰﾄｶｯﾄを %2 に作成しました").arg(exe, folder),
                      Dialogs::Buttons::Ok);
     return true;
 }

@@ -3,6 +3,7 @@
 #include "Schema.h"
 #include "platform/Dialogs.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -15,6 +16,11 @@
 
 namespace Store {
 namespace {
+
+struct Tr
+{
+    Q_DECLARE_TR_FUNCTIONS(Store)
+};
 
 QString g_path;
 
@@ -172,7 +178,7 @@ bool OpenDb(const QString &path, QString *error)
         d = QSqlDatabase(); // the connection can only go once no handle is left
         removeConnection(connectionName());
         if (error)
-            *error = QStringLiteral("ﾃﾞｰﾀｰﾍﾞｰｽ ") + path + QStringLiteral(" が開けません: ") + why;
+            *error = Tr::tr("ﾃﾞｰﾀｰﾍﾞｰｽ %1 が開けません: %2").arg(path, why);
         return false;
     };
     const QFileInfo info(path);
@@ -202,9 +208,8 @@ bool OpenDb(const QString &path, QString *error)
         return fail(why);
     version = qMax(version, 1);
     if (version > Schema::kVersion) {
-        return fail(QStringLiteral("ﾃﾞｰﾀｰﾍﾞｰｽの版 %1 は、このﾌﾟﾛｸﾞﾗﾑが扱える版 %2 より新しいです")
-                        .arg(version)
-                        .arg(Schema::kVersion));
+        return fail(Tr::tr("ﾃﾞｰﾀｰﾍﾞｰｽの版 %1 は、このﾌﾟﾛｸﾞﾗﾑが扱える版 %2 より新しいです")
+                        .arg(QString::number(version), QString::number(Schema::kVersion)));
     }
     if (version < Schema::kVersion && !upgrade(d, version, &why))
         return fail(why);
@@ -257,14 +262,14 @@ bool CompactDb(const std::function<bool()> &keepGoing)
             sqlite3_progress_handler(handle, 0, nullptr, nullptr);
     }
     if (cancelled) {
-        Dialogs::message(g_path + QStringLiteral(" の最適化を中止しました"));
+        Dialogs::message(Tr::tr("%1 の最適化を中止しました").arg(g_path));
         return false;
     }
     if (!why.isEmpty()) {
-        Dialogs::message(g_path + QStringLiteral(" を最適化できませんでした: ") + why);
+        Dialogs::message(Tr::tr("%1 を最適化できませんでした: %2").arg(g_path, why));
         return false;
     }
-    Dialogs::message(g_path + QStringLiteral(" を最適化しました"));
+    Dialogs::message(Tr::tr("%1 を最適化しました").arg(g_path));
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include "platform/Cp932.h"
 #include "platform/Dialogs.h"
 #include "platform/widgets/QtDialogs.h"
+#include "settings/Language.h"
 #include "settings/yIni.h"
 #include "ui/main/fmLink.h"
 
@@ -27,6 +28,11 @@
 
 namespace Usr {
 namespace {
+
+struct Tr
+{
+    Q_DECLARE_TR_FUNCTIONS(Startup)
+};
 
 QPointer<QWidget> g_owner;
 QPointer<fmLink> g_main;
@@ -71,8 +77,8 @@ QString lockFailure(const QString &lockPath, QLockFile::LockError error)
         return probe.errorString();
     probe.close();
     probe.remove();
-    return error == QLockFile::PermissionError ? QStringLiteral("書き込みが許可されていません")
-                                               : QStringLiteral("原因不明のｴﾗｰです");
+    return error == QLockFile::PermissionError ? Tr::tr("書き込みが許可されていません")
+                                               : Tr::tr("原因不明のｴﾗｰです");
 }
 
 // A failure that ends the start: one message, then exit status 1.
@@ -93,7 +99,7 @@ QString startAddress(const QString &argument, QString *error)
 {
     const auto refuse = [&](const QString &why) {
         if (error)
-            *error = QStringLiteral("ｱﾄﾞﾚｽ ") + argument + QStringLiteral(" は開けません: ") + why;
+            *error = Tr::tr("ｱﾄﾞﾚｽ %1 は開けません: %2").arg(argument, why);
         return QString();
     };
     if (argument.isEmpty())
@@ -104,15 +110,15 @@ QString startAddress(const QString &argument, QString *error)
         const QString name = m.captured(1).toLower();
         const QUrl url(argument, QUrl::StrictMode);
         if (name != u"http" && name != u"https" && name != u"file")
-            return refuse(QStringLiteral("http, https, file 以外のｱﾄﾞﾚｽです"));
+            return refuse(Tr::tr("http, https, file 以外のｱﾄﾞﾚｽです"));
         if (!url.isValid() || (name != u"file" && url.host().isEmpty()))
-            return refuse(QStringLiteral("ｱﾄﾞﾚｽの形が正しくありません"));
+            return refuse(Tr::tr("ｱﾄﾞﾚｽの形が正しくありません"));
         return url.toString();
     }
     // A local file, relative to the folder the program was started in.
     const QFileInfo file(argument);
     if (!file.exists())
-        return refuse(QStringLiteral("ﾌｧｲﾙがありません"));
+        return refuse(Tr::tr("ﾌｧｲﾙがありません"));
     return QUrl::fromLocalFile(file.absoluteFilePath()).toString();
 }
 
@@ -130,6 +136,8 @@ int Main(int argc, char *argv[])
     QCoreApplication::setApplicationName(sPgName);
     QCoreApplication::setApplicationVersion(QStringLiteral(LINKWELL_VERSION));
     Dialogs::setTitle(sPgName);
+    // The locale's language from the first message on; the settings may change it below.
+    Language::install(Language::choose(QString()), true);
     // Scripted runs get their messages on standard error instead of boxes nobody can answer.
     if (qEnvironmentVariableIsEmpty("LINKWELL_NONINTERACTIVE"))
         QtDialogs::install();
@@ -151,8 +159,8 @@ int Main(int argc, char *argv[])
         QStringLiteral("[address]"));
     parser.process(app);
     if (parser.positionalArguments().size() > 1) {
-        Dialogs::message(QStringLiteral("開くｱﾄﾞﾚｽは1つだけ指定してください: ")
-                         + parser.positionalArguments().join(u' '));
+        Dialogs::message(Tr::tr("開くｱﾄﾞﾚｽは1つだけ指定してください: %1")
+                             .arg(parser.positionalArguments().join(u' ')));
         return 2;
     }
     QString error;
@@ -167,8 +175,7 @@ int Main(int argc, char *argv[])
     // Without the converter the settings could be neither read nor written as they are:
     // nothing is made or written.
     if (!Cp932::isAvailable())
-        return fail(Cp932::unavailableText() + QStringLiteral(": ") + sPgName
-                    + QStringLiteral(" を終了します"));
+        return fail(Tr::tr("%1: %2 を終了します").arg(Cp932::unavailableText(), sPgName));
 
     // The one settings object.
     auto ini = std::make_unique<yIni>();
@@ -184,15 +191,16 @@ int Main(int argc, char *argv[])
     // One running program per data folder.
     const QString lockPath = sDataPh + QStringLiteral("linkwell.lock");
     if (QFileInfo::exists(lockPath) && !QFileInfo(lockPath).isFile())
-        return fail(QStringLiteral("ﾛｯｸﾌｧｲﾙ ") + QDir::toNativeSeparators(lockPath)
-                    + QStringLiteral(" を作成できません: 同じ名前のﾌｧｲﾙ以外のものがあります"));
+        return fail(Tr::tr("ﾛｯｸﾌｧｲﾙ %1 を作成できません: 同じ名前のﾌｧｲﾙ以外のものがあります")
+                        .arg(QDir::toNativeSeparators(lockPath)));
     QLockFile lock(lockPath);
     if (!lock.tryLock(0)) {
         if (lock.error() == QLockFile::LockFailedError)
-            return fail(QStringLiteral("ﾃﾞｰﾀｰﾌｫﾙﾀﾞ ") + QDir::toNativeSeparators(sDataPh)
-                        + QStringLiteral(" は他の ") + sPgName + QStringLiteral(" が使用中です"));
-        return fail(QStringLiteral("ﾛｯｸﾌｧｲﾙ ") + QDir::toNativeSeparators(lockPath)
-                    + QStringLiteral(" を作成できません: ") + lockFailure(lockPath, lock.error()));
+            return fail(Tr::tr("ﾃﾞｰﾀｰﾌｫﾙﾀﾞ %1 は他の %2 が使用中です")
+                            .arg(QDir::toNativeSeparators(sDataPh), sPgName));
+        return fail(
+            Tr::tr("ﾛｯｸﾌｧｲﾙ %1 を作成できません: %2")
+                .arg(QDir::toNativeSeparators(lockPath), lockFailure(lockPath, lock.error())));
     }
 
     // "Doc", "Pic" and "Arc" (the saved copies of pages).
@@ -206,6 +214,10 @@ int Main(int argc, char *argv[])
     if (!bOk)
         return fail(error);
     Ini->GetGtx(QStringLiteral("画面"));
+    // An explicit language setting wins over the locale; the windows are built after this.
+    if (const Language::Choice chosen = Language::choose(Language::settingOf(*Ini));
+        chosen != Language::installed())
+        Language::install(chosen, true);
 
     // The main window; it opens the link database while it loads.
     auto main = std::make_unique<fmLink>();
@@ -242,8 +254,8 @@ void EndApp()
         QString error;
         Ini->SetTxt(bOk, &error);
         if (!bOk)
-            Dialogs::message(QStringLiteral("ﾕｰｻﾞｰ環境ﾌｧｲﾙ(") + Ini->filePath()
-                             + QStringLiteral(") を保存できません: ") + error);
+            Dialogs::message(
+                Tr::tr("ﾕｰｻﾞｰ環境ﾌｧｲﾙ(%1) を保存できません: %2").arg(Ini->filePath(), error));
     }
     // The event loop ends and the process exits with status 0, also when the end comes before
     // the loop has started (a close while the window was still loading).

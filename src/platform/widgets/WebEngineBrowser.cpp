@@ -88,8 +88,7 @@ WebEngineBrowser::WebEngineBrowser(QWidget *parent)
     // Unlike loadFinished, this tells why a load failed; it comes right after loadFinished.
     connect(m_page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo &i) {
         switch (i.status()) {
-        case QWebEngineLoadingInfo::LoadStartedStatus:
-            break;
+        case QWebEngineLoadingInfo::LoadStartedStatus: break;
         case QWebEngineLoadingInfo::LoadFailedStatus:
             // An error status is still the server's answer, shown as the server sent it.
             if (i.errorDomain() != QWebEngineLoadingInfo::HttpStatusCodeDomain) {
@@ -99,9 +98,7 @@ WebEngineBrowser::WebEngineBrowser(QWidget *parent)
                 break;
             }
             Q_FALLTHROUGH();
-        default:
-            onLoadFinished(QString());
-            break;
+        default: onLoadFinished(QString()); break;
         }
     });
 }
@@ -259,45 +256,44 @@ void WebEngineBrowser::saveArchive(const QString &path, SaveDone done)
     };
     auto settled = std::make_shared<std::function<void(bool, const QString &)>>(std::move(finish));
     if (!loaded()) {
-        (*settled)(false, QStringLiteral("表示中のﾍﾟｰｼﾞがありません"));
+        (*settled)(false, tr("表示中のﾍﾟｰｼﾞがありません"));
         return;
     }
     const QString target = QFileInfo(path).absoluteFilePath();
     auto *timer = new QTimer(job);
     timer->setSingleShot(true);
     auto request = std::make_shared<QMetaObject::Connection>();
-    *request
-        = connect(m_page->profile(), &QWebEngineProfile::downloadRequested, job,
-                  [this, job, timer, request, settled, target](QWebEngineDownloadRequest *d) {
-                      if (d->page() != m_page || !d->isSavePageDownload()
-                          || QFileInfo(QDir(d->downloadDirectory()).filePath(d->downloadFileName()))
-                                  .absoluteFilePath()
-                              != target)
-                          return;
-                      QObject::disconnect(*request);
-                      auto settle = [d, timer, settled] {
-                          if (!d->isFinished())
-                              return;
-                          timer->stop();
-                          if (d->state() == QWebEngineDownloadRequest::DownloadCompleted)
-                              (*settled)(true, QString());
-                          else
-                              (*settled)(false,
-                                         d->interruptReasonString().isEmpty()
-                                             ? QStringLiteral("中止されました")
-                                             : d->interruptReasonString());
-                      };
-                      connect(d, &QWebEngineDownloadRequest::isFinishedChanged, job, settle);
-                      QPointer<QWebEngineDownloadRequest> download(d);
-                      connect(timer, &QTimer::timeout, job, [download] {
-                          if (download)
-                              download->cancel();
-                      });
-                      settle();
-                  });
+    *request = connect(
+        m_page->profile(), &QWebEngineProfile::downloadRequested, job,
+        [this, job, timer, request, settled, target](QWebEngineDownloadRequest *d) {
+            if (d->page() != m_page || !d->isSavePageDownload()
+                || QFileInfo(QDir(d->downloadDirectory()).filePath(d->downloadFileName()))
+                        .absoluteFilePath()
+                    != target)
+                return;
+            QObject::disconnect(*request);
+            auto settle = [d, timer, settled] {
+                if (!d->isFinished())
+                    return;
+                timer->stop();
+                if (d->state() == QWebEngineDownloadRequest::DownloadCompleted)
+                    (*settled)(true, QString());
+                else
+                    (*settled)(false,
+                               d->interruptReasonString().isEmpty() ? tr("中止されました")
+                                                                    : d->interruptReasonString());
+            };
+            connect(d, &QWebEngineDownloadRequest::isFinishedChanged, job, settle);
+            QPointer<QWebEngineDownloadRequest> download(d);
+            connect(timer, &QTimer::timeout, job, [download] {
+                if (download)
+                    download->cancel();
+            });
+            settle();
+        });
     connect(timer, &QTimer::timeout, job, [request, settled] {
         QObject::disconnect(*request);
-        (*settled)(false, QStringLiteral("時間内に終わりませんでした"));
+        (*settled)(false, tr("時間内に終わりませんでした"));
     });
     timer->start(saveTimeoutMs);
     m_page->save(path, QWebEngineDownloadRequest::MimeHtmlSaveFormat);
@@ -365,18 +361,16 @@ void WebEngineBrowser::ExecWB(int command, int)
     if (!loaded() || m_printing)
         return;
     switch (command) {
-    case Refresh:
-        m_view->reload();
-        break;
+    case Refresh: m_view->reload(); break;
     case SaveAs: {
         Dialogs::SaveRequest request;
-        request.title = QStringLiteral("名前を付けて保存");
+        request.title = tr("名前を付けて保存");
         request.folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
         QString name = LocationName().trimmed();
         name.replace(QRegularExpression(QStringLiteral("[/\\\\:*?\"<>|]")), QStringLiteral("_"));
         request.fileName
             = (name.isEmpty() ? QStringLiteral("page") : name) + QStringLiteral(".html");
-        request.filterText = QStringLiteral("Web ﾍﾟｰｼﾞ (*.html;*.htm;*.mhtml)");
+        request.filterText = tr("Web ﾍﾟｰｼﾞ (*.html;*.htm;*.mhtml)");
         request.patterns
             = {QStringLiteral("*.html"), QStringLiteral("*.htm"), QStringLiteral("*.mhtml")};
         const QString path = Dialogs::saveFileName(request);
@@ -384,9 +378,9 @@ void WebEngineBrowser::ExecWB(int command, int)
             return;
         // The dialog itself does not ask (the program's file outputs replace files silently).
         if (QFileInfo::exists(path)
-            && !Dialogs::message(QStringLiteral("ﾌｧｲﾙ ") + QDir::toNativeSeparators(path)
-                                     + QStringLiteral(" は既にあります｡上書きしますか?"),
-                                 Dialogs::Buttons::OkCancel))
+            && !Dialogs::message(
+                tr("ﾌｧｲﾙ %1 は既にあります｡上書きしますか?").arg(QDir::toNativeSeparators(path)),
+                Dialogs::Buttons::OkCancel))
             return;
         const QString ext = QFileInfo(path).suffix().toLower();
         m_page->save(path,
@@ -405,9 +399,7 @@ void WebEngineBrowser::ExecWB(int command, int)
         m_view->print(m_printer.get());
         break;
     }
-    case PrintPreview:
-        printPreview();
-        break;
+    case PrintPreview: printPreview(); break;
     case PageSetup: {
         if (!m_printer)
             m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
@@ -415,8 +407,7 @@ void WebEngineBrowser::ExecWB(int command, int)
         runDialog(&dialog);
         break;
     }
-    default:
-        break;
+    default: break;
     }
 }
 

@@ -27,13 +27,13 @@ void place(QWidget *w, int left, int top, int width, int height)
 sbUpc::sbUpc(QWidget *parent)
     : QDialog(parent)
 {
-    setWindowTitle(QStringLiteral("画像の指定"));
+    setWindowTitle(tr("画像の指定"));
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
     setFixedSize(Twips::toPixelsX(3135), Twips::toPixelsY(2070));
 
-    chPic = new QCheckBox(QStringLiteral("ポータルページﾞに画像を取り込む"), this);
+    chPic = new QCheckBox(tr("ポータルページﾞに画像を取り込む"), this);
     place(chPic, 75, 15, 3030, 300);
-    frPic = new QGroupBox(QStringLiteral("画像の縮小率"), this);
+    frPic = new QGroupBox(tr("画像の縮小率"), this);
     place(frPic, 210, 285, 2850, 645);
     const char *captions[3] = {"75%", "50%", "32%"};
     const int lefts[3] = {120, 1020, 1920};
@@ -44,16 +44,15 @@ sbUpc::sbUpc(QWidget *parent)
         group->addButton(opSize[i], i);
     }
     // The ideographic spaces make the label wrap before its second line.
-    Label1 = new QLabel(QStringLiteral("５０%: A４縦の１ページに 4コマ入ります ")
-                            + QString(24, QChar(0x3000))
-                            + QStringLiteral("サイズ変更後は画像の一括出力を指定して下さい"),
+    Label1 = new QLabel(tr("５０%: A４縦の１ページに 4コマ入ります ") + QString(24, QChar(0x3000))
+                            + tr("サイズ変更後は画像の一括出力を指定して下さい"),
                         this);
     Label1->setWordWrap(true);
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     place(Label1, 195, 1050, 2985, 795);
-    cmOk[0] = new QPushButton(QStringLiteral("Ok(&O)"), this);
+    cmOk[0] = new QPushButton(tr("Ok(&O)"), this);
     place(cmOk[0], 1260, 1695, 880, 360);
-    cmOk[1] = new QPushButton(QStringLiteral("Cancel(&C)"), this);
+    cmOk[1] = new QPushButton(tr("Cancel(&C)"), this);
     place(cmOk[1], 2160, 1695, 880, 360);
     cmOk[0]->setDefault(true);
 

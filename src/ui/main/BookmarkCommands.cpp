@@ -7,6 +7,7 @@
 #include "ui/main/fmLink.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QProgressDialog>
@@ -15,12 +16,17 @@
 namespace BookmarkCommands {
 namespace {
 
+struct Tr
+{
+    Q_DECLARE_TR_FUNCTIONS(BookmarkCommands)
+};
+
 Dialogs::SaveRequest request(const QString &title, const QString &folder, const QString &fileName)
 {
     return {title,
             folder,
             fileName,
-            QStringLiteral("ﾌﾞｯｸﾏｰｸ ﾌｧｲﾙ (*.html;*.htm)"),
+            QCoreApplication::translate("BookmarkCommands", "ﾌﾞｯｸﾏｰｸ ﾌｧｲﾙ (*.html;*.htm)"),
             {QStringLiteral("*.html"), QStringLiteral("*.htm")}};
 }
 
@@ -35,8 +41,8 @@ QString importFolder()
 
 void importFile(fmLink &w)
 {
-    const QString path = Dialogs::openFileName(
-        request(QStringLiteral("ﾌﾞｯｸﾏｰｸの取込"), importFolder(), QString()));
+    const QString path
+        = Dialogs::openFileName(request(Tr::tr("ﾌﾞｯｸﾏｰｸの取込"), importFolder(), QString()));
     if (path.isEmpty())
         return;
     BookmarkTransfer transfer;
@@ -58,8 +64,8 @@ void importFile(fmLink &w)
     const int total = int(transfer.plan().links.size());
     QProgressDialog dialog(&w);
     dialog.setWindowTitle(Dialogs::title());
-    dialog.setLabelText(QStringLiteral("ﾌﾞｯｸﾏｰｸを取り込んでいます"));
-    dialog.setCancelButtonText(QStringLiteral("中止"));
+    dialog.setLabelText(Tr::tr("ﾌﾞｯｸﾏｰｸを取り込んでいます"));
+    dialog.setCancelButtonText(Tr::tr("中止"));
     dialog.setRange(0, qMax(total, 1));
     dialog.setMinimumDuration(0);
     dialog.setWindowModality(Qt::WindowModal);
@@ -87,7 +93,7 @@ void importFile(fmLink &w)
 
 void exportFile()
 {
-    const QString path = Dialogs::saveFileName(request(QStringLiteral("ﾌﾞｯｸﾏｰｸの書出"),
+    const QString path = Dialogs::saveFileName(request(Tr::tr("ﾌﾞｯｸﾏｰｸの書出"),
                                                        Usr::sDataPh + QStringLiteral("Doc"),
                                                        QStringLiteral("bookmarks.html")));
     if (path.isEmpty())
@@ -95,8 +101,7 @@ void exportFile()
     int links = 0;
     QString error;
     // A large collection takes a moment: a window with Cancel shows that it works.
-    QProgressDialog progress(QStringLiteral("ﾌﾞｯｸﾏｰｸを書き出しています"), QStringLiteral("中止"), 0,
-                             0);
+    QProgressDialog progress(Tr::tr("ﾌﾞｯｸﾏｰｸを書き出しています"), Tr::tr("中止"), 0, 0);
     progress.setWindowTitle(Dialogs::title());
     progress.setWindowModality(Qt::ApplicationModal);
     progress.setMinimumDuration(500);

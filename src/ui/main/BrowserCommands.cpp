@@ -5,6 +5,7 @@
 #include "settings/yIni.h"
 
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QDir>
 #include <QGuiApplication>
 #include <QPointer>
@@ -22,7 +23,8 @@ void copyToClipboard(WebBrowser *web, int index)
         QClipboard *clipboard = QGuiApplication::clipboard();
         clipboard->clear();
         clipboard->setText(text);
-        Dialogs::message(QStringLiteral("ｸﾘｯﾌﾟﾎﾞｰﾄﾞにｺﾋﾟｰしました"));
+        Dialogs::message(
+            QCoreApplication::translate("BrowserCommands", "ｸﾘｯﾌﾟﾎﾞｰﾄﾞにｺﾋﾟｰしました"));
     };
     if (index == 10) {
         copy(web->LocationURL());

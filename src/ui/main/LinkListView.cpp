@@ -10,11 +10,11 @@ LinkListView::LinkListView(QWidget *parent)
 {
     setObjectName(QStringLiteral("vSpr"));
     SetMaxCols(5);
-    const QString headers[]
-        = {QStringLiteral("nURL"), QStringLiteral("sURL"), QStringLiteral("分類"),
-           QStringLiteral("表題"), QStringLiteral("説明")};
+    // The number and address columns are hidden and keep their field names.
+    const char *const headers[]
+        = {"nURL", "sURL", QT_TR_NOOP("分類"), QT_TR_NOOP("表題"), QT_TR_NOOP("説明")};
     for (int c = 1; c <= 5; ++c) {
-        SetHeader(c, headers[c - 1]);
+        SetHeader(c, c <= 2 ? QString::fromLatin1(headers[c - 1]) : tr(headers[c - 1]));
         SetColLocked(c, true);
     }
     SetRowHeadersVisible(false);
@@ -35,7 +35,7 @@ bool LinkListView::load(bool recent, int nGrp, const std::function<bool(qint64)>
     std::vector<PackedRow> rows;
     QString error;
     if (!LinkList::load(recent, nGrp, rows, &error, keep)) {
-        Dialogs::message(QStringLiteral("ﾘｽﾄの読み込みに失敗しました: ") + error);
+        Dialogs::message(tr("ﾘｽﾄの読み込みに失敗しました: %1").arg(error));
         return false;
     }
     model()->fillRows(std::move(rows));

@@ -29,7 +29,7 @@ bool ListSearch::ensureBuilt()
         return true;
     QString error;
     if (!m_index.build(&error)) {
-        Dialogs::message(QStringLiteral("検索の準備に失敗しました: ") + error);
+        Dialogs::message(tr("検索の準備に失敗しました: %1").arg(error));
         return false;
     }
     return true;

@@ -4,9 +4,18 @@
 #include "platform/Dialogs.h"
 #include "store/LinkStore.h"
 
+#include <QCoreApplication>
 #include <QProgressDialog>
 
 namespace PagePictures {
+namespace {
+
+struct Tr
+{
+    Q_DECLARE_TR_FUNCTIONS(PagePictures)
+};
+
+} // namespace
 
 QImage take(const Capture &capture, const QString &sURL, int iPicSz)
 {
@@ -22,7 +31,7 @@ bool write(const QImage &img, const QString &dataPh, int nURL)
     QString error;
     if (PageImage::writeJpeg(img, path, &error))
         return true;
-    Dialogs::message(path + QStringLiteral(" を保存できません: ") + error);
+    Dialogs::message(Tr::tr("%1 を保存できません: %2").arg(path, error));
     return false;
 }
 
@@ -36,14 +45,14 @@ void all(QWidget *parent, const Capture &capture, int iPicSz, const QString &dat
                 links.append({n, url});
             },
             &error)) {
-        Dialogs::message(QStringLiteral("ﾘﾝｸの読み込みに失敗しました: ") + error);
+        Dialogs::message(Tr::tr("ﾘﾝｸの読み込みに失敗しました: %1").arg(error));
         return;
     }
     if (links.isEmpty())
         return;
     QProgressDialog dialog(parent);
     dialog.setWindowTitle(Dialogs::title());
-    dialog.setCancelButtonText(QStringLiteral("中止"));
+    dialog.setCancelButtonText(Tr::tr("中止"));
     dialog.setRange(0, int(links.size()));
     dialog.setMinimumDuration(0);
     dialog.setWindowModality(Qt::WindowModal);

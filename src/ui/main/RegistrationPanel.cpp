@@ -40,6 +40,42 @@ void place(QWidget *w, int left, int top, int width, int height)
                    Twips::toPixelsY(height));
 }
 
+// A translated caption longer than the designed Japanese one: the control widens, first into the
+// free space on its left, then by moving the controls right of it over and widening the block.
+// Captions that fit keep the design exactly.
+void fitCaption(QWidget *block, QWidget *w)
+{
+    // A button's own minimum width is no need of its caption.
+    const auto *button = qobject_cast<QPushButton *>(w);
+    const int need = button
+        ? w->fontMetrics().horizontalAdvance(QString(button->text()).remove(u'&'))
+            + Twips::toPixelsX(180)
+        : w->sizeHint().width();
+    int extra = need - w->width();
+    if (extra <= 0)
+        return;
+    const QRect g = w->geometry();
+    const auto siblings = block->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
+    int leftLimit = 0;
+    for (const QWidget *s : siblings) {
+        const QRect r = s->geometry();
+        if (s != w && r.right() < g.left() && r.top() <= g.bottom() && r.bottom() >= g.top())
+            leftLimit = qMax(leftLimit, r.right() + 1 + Twips::toPixelsX(60));
+    }
+    const int take = qBound(0, g.left() - leftLimit, extra);
+    QRect n = g.adjusted(-take, 0, 0, 0);
+    extra -= take;
+    if (extra > 0) {
+        for (QWidget *s : siblings) {
+            if (s != w && s->x() > g.right())
+                s->move(s->x() + extra, s->y());
+        }
+        n.setRight(n.right() + extra);
+        block->setFixedWidth(block->width() + extra);
+    }
+    w->setGeometry(n);
+}
+
 QPushButton *iconButton(QWidget *parent, QStyle::StandardPixmap icon, const QString &tip)
 {
     auto *b = new QPushButton(parent);
@@ -61,21 +97,21 @@ RegistrationPanel::RegistrationPanel(QWidget *parent)
     // Fixed controls on the left, as designed.
     auto *left = new QWidget(this);
     left->setFixedSize(Twips::toPixelsX(3500 - 30 + kFindWidth), Twips::toPixelsY(855));
-    Label1[1] = new QLabel(QStringLiteral("分類"), left);
+    Label1[1] = new QLabel(tr("分類"), left);
     place(Label1[1], 60, 60, 435, 255);
     cbGrp = new QComboBox(left);
     cbGrp->setEditable(true);
     cbGrp->setInsertPolicy(QComboBox::NoInsert);
     place(cbGrp, 555, 15, 2340, 300);
-    cmSlc = new QPushButton(QStringLiteral("抽出"), left);
+    cmSlc = new QPushButton(tr("抽出"), left);
     place(cmSlc, 570, 315, 675, 360);
-    Label1[0] = new QLabel(QStringLiteral("並順"), left);
+    Label1[0] = new QLabel(tr("並順"), left);
     place(Label1[0], 1860, 375, 435, 225);
     txSrt = new QLineEdit(QStringLiteral("100.0"), left);
     place(txSrt, 2340, 345, 555, 315);
     // The search box in the group row, as tall as the group selector and in its font; a note
     // on a registered twin of a new page below it.
-    lbFind = new QLabel(QStringLiteral("検索"), left);
+    lbFind = new QLabel(tr("検索"), left);
     place(lbFind, 2985, 60, 435, 255);
     txFind = new QLineEdit(left);
     txFind->setFont(cbGrp->font());
@@ -85,9 +121,12 @@ RegistrationPanel::RegistrationPanel(QWidget *parent)
     lbSim = new QLabel(left);
     lbSim->setStyleSheet(QStringLiteral("color: #a00000"));
     place(lbSim, 2985, 375, kFindWidth - 90, 255);
-    Label1[2] = new QLabel(QStringLiteral("表題と説明"), left);
+    Label1[2] = new QLabel(tr("表題と説明"), left);
     Label1[2]->setWordWrap(true);
     place(Label1[2], 2985 + kFindWidth, 45, 600, 495);
+    for (QWidget *w : {static_cast<QWidget *>(Label1[1]), static_cast<QWidget *>(cmSlc),
+                       static_cast<QWidget *>(Label1[0]), static_cast<QWidget *>(lbFind)})
+        fitCaption(left, w);
     row->addWidget(left);
 
     // The title and description box takes what the fixed parts leave.
@@ -104,14 +143,13 @@ RegistrationPanel::RegistrationPanel(QWidget *parent)
     lbWeb = new QLabel(QStringLiteral("  F3   　  F8     F9   　F11"), right);
     place(lbWeb, 0, 200 - 30, 2085, 255);
     lbWeb->resize(right->width(), lbWeb->height());
-    cmWeb[0] = new QPushButton(QStringLiteral("追加"), right);
+    cmWeb[0] = new QPushButton(tr("追加"), right);
     place(cmWeb[0], 20, 390 - 30, 510, 420);
-    cmWeb[1] = iconButton(right, QStyle::SP_ArrowBack, QStringLiteral("前のﾍﾟｰｼﾞに戻ります"));
+    cmWeb[1] = iconButton(right, QStyle::SP_ArrowBack, tr("前のﾍﾟｰｼﾞに戻ります"));
     place(cmWeb[1], 620, 390 - 30, 450, 420);
-    cmWeb[2] = iconButton(right, QStyle::SP_ArrowForward, QStringLiteral("次のﾍﾟｰｼﾞに移動します"));
+    cmWeb[2] = iconButton(right, QStyle::SP_ArrowForward, tr("次のﾍﾟｰｼﾞに移動します"));
     place(cmWeb[2], 1120, 390 - 30, 450, 420);
-    cmWeb[3] = iconButton(right, QStyle::SP_FileDialogContentsView,
-                          QStringLiteral("検索ﾍﾟｰｼﾞに移動します"));
+    cmWeb[3] = iconButton(right, QStyle::SP_FileDialogContentsView, tr("検索ﾍﾟｰｼﾞに移動します"));
     place(cmWeb[3], 1620, 390 - 30, 450, 420);
     row->addWidget(right, 0, Qt::AlignTop);
 
@@ -122,7 +160,7 @@ void RegistrationPanel::showPage(const Registration::Panel &panel)
 {
     txSrt->setEnabled(panel.registrable);
     txMem->setEnabled(panel.registrable);
-    cmWeb[0]->setText(panel.isNew ? QStringLiteral("追加") : QStringLiteral("修正"));
+    cmWeb[0]->setText(panel.isNew ? tr("追加") : tr("修正"));
     // Registered pages in blue.
     const QColor colour = panel.isNew ? QColor(0, 0, 0) : QColor(0, 0, 255);
     for (QLabel *label : Label1) {
@@ -160,7 +198,7 @@ bool RegistrationPanel::LoadGrp()
     QList<GroupRecord> groups;
     QString error;
     if (!LinkStore::groups(groups, &error)) {
-        Dialogs::message(QStringLiteral("分類の読み込みに失敗しました: ") + error);
+        Dialogs::message(tr("分類の読み込みに失敗しました: %1").arg(error));
         return false;
     }
     cbGrp->clear();
@@ -176,7 +214,7 @@ bool RegistrationPanel::LoadGrp()
 
 void RegistrationPanel::LoadFailed(const QString &url, const QString &reason)
 {
-    m_failure = QStringLiteral("ﾍﾟｰｼﾞを読み込めませんでした\n") + url + u'\n' + reason;
+    m_failure = tr("ﾍﾟｰｼﾞを読み込めませんでした") + u'\n' + url + u'\n' + reason;
 }
 
 void RegistrationPanel::DocumentComplete(const QString &url, const QString &pageTitle,
@@ -195,9 +233,8 @@ void RegistrationPanel::DocumentComplete(const QString &url, const QString &page
         txSrt->setEnabled(false);
         txMem->setEnabled(false);
         lbSim->clear();
-        txMem->setPlainText(m_failure.isEmpty()
-                                ? QStringLiteral("ﾍﾟｰｼﾞを読み込めませんでした\n") + url
-                                : m_failure);
+        txMem->setPlainText(m_failure.isEmpty() ? tr("ﾍﾟｰｼﾞを読み込めませんでした") + u'\n' + url
+                                                : m_failure);
         m_failure.clear();
         return;
     }
@@ -205,14 +242,13 @@ void RegistrationPanel::DocumentComplete(const QString &url, const QString &page
     Registration::Panel panel;
     QString error;
     if (!Registration::lookup(url, pageTitle, pageText, panel, &error)) {
-        Dialogs::message(QStringLiteral("ﾍﾟｰｼﾞの検索に失敗しました: ") + error);
+        Dialogs::message(tr("ﾍﾟｰｼﾞの検索に失敗しました: %1").arg(error));
         return;
     }
     sCurURL = url;
     bNewURL = panel.isNew;
     SetRgstEnab(panel.registrable);
-    m_registerItem->setText(bNewURL ? QStringLiteral("追加登録(&W)")
-                                    : QStringLiteral("修正登録(&W)"));
+    m_registerItem->setText(bNewURL ? tr("追加登録(&W)") : tr("修正登録(&W)"));
     if (!bNewURL) {
         cbGrp->setEditText(m_list->GetCell(3, 0));
         nCurURL = panel.nURL;
@@ -226,9 +262,9 @@ void RegistrationPanel::DocumentComplete(const QString &url, const QString &page
         if (!twins.empty())
             m_twin = twins.front();
     }
-    lbSim->setText(m_twin.nURL ? QStringLiteral("類似登録あり: ") + QString::number(m_twin.nURL)
-                           + u' ' + m_twin.title
-                               : QString());
+    lbSim->setText(m_twin.nURL
+                       ? tr("類似登録あり: %1 %2").arg(QString::number(m_twin.nURL), m_twin.title)
+                       : QString());
 }
 
 void RegistrationPanel::OpenRow(int nRow)
@@ -262,14 +298,14 @@ void RegistrationPanel::RgstURL()
         QApplication::restoreOverrideCursor();
         m_waiting = false;
         if (!done) {
-            Dialogs::message(QStringLiteral("ﾍﾟｰｼﾞのﾀﾞｳﾝﾛｰﾄﾞ中です　終了までお待ち下さい"));
+            Dialogs::message(tr("ﾍﾟｰｼﾞのﾀﾞｳﾝﾛｰﾄﾞ中です　終了までお待ち下さい"));
             return;
         }
     }
     if (!cmWeb[0]->isEnabled() || !Registration::isRegistrable(sCurURL))
         return;
     if (bNewURL && m_twin.nURL
-        && !Dialogs::message(QStringLiteral("類似のﾘﾝｸが登録済みです。追加しますか"),
+        && !Dialogs::message(tr("類似のﾘﾝｸが登録済みです。追加しますか"),
                              Dialogs::Buttons::OkCancel))
         return;
     int n = 0;
@@ -294,7 +330,7 @@ void RegistrationPanel::RgstURL()
                                                  txMem->toPlainText(), txSrt->text());
     QString error;
     if (!Registration::save(bNewURL, link, QDateTime::currentSecsSinceEpoch(), &error)) {
-        Dialogs::message(QStringLiteral("ﾘﾝｸの登録に失敗しました: ") + error);
+        Dialogs::message(tr("ﾘﾝｸの登録に失敗しました: %1").arg(error));
         return;
     }
     if (!picture.isNull())
@@ -340,7 +376,7 @@ void RegistrationPanel::DelURL()
         return;
     QString error;
     if (!LinkStore::deleteLink(n, &error)) {
-        Dialogs::message(QStringLiteral("ﾘﾝｸの削除に失敗しました: ") + error);
+        Dialogs::message(tr("ﾘﾝｸの削除に失敗しました: %1").arg(error));
         return;
     }
     LinkFiles::remove(Usr::sDataPh, n);

@@ -264,8 +264,7 @@ void fmLink::mnFile_Click(int index)
 void fmLink::compact()
 {
     // A large collection takes a while: a window with Cancel shows that it works.
-    QProgressDialog progress(QStringLiteral("ﾃﾞｰﾀｰﾍﾞｰｽを最適化しています"), QStringLiteral("中止"),
-                             0, 0, this);
+    QProgressDialog progress(tr("ﾃﾞｰﾀｰﾍﾞｰｽを最適化しています"), tr("中止"), 0, 0, this);
     progress.setWindowTitle(Dialogs::title());
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(500);

@@ -66,7 +66,7 @@ void sbBrw::Form_Activate()
         accept();
         return;
     }
-    Dialogs::message(QStringLiteral("全て表示されたら　OK ボタンを押して下さい"));
+    Dialogs::message(tr("全て表示されたら　OK ボタンを押して下さい"));
     EventWait::once();
     // The picture comes from the window itself once the page has painted; the clipboard is
     // never touched.

@@ -6,6 +6,7 @@
 #include "platform/widgets/Grid.h"
 #include "store/LinkStore.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QHash>
 #include <QProgressDialog>
@@ -15,6 +16,11 @@
 namespace LinkCheckRun {
 namespace {
 
+struct Tr
+{
+    Q_DECLARE_TR_FUNCTIONS(LinkCheckRun)
+};
+
 // The run goes into the history in one transaction; then a dead row whose link has been dead
 // in checks at least a day apart gets the lasting mark.
 void record(Grid *g, const QList<CheckRecord> &history, const std::function<int(int)> &rowFor)
@@ -23,7 +29,7 @@ void record(Grid *g, const QList<CheckRecord> &history, const std::function<int(
     if (history.isEmpty())
         return;
     if (!LinkStore::recordChecks(history, &error)) {
-        Dialogs::message(QStringLiteral("ﾁｪｯｸ結果を記録できませんでした: ") + error);
+        Dialogs::message(Tr::tr("ﾁｪｯｸ結果を記録できませんでした: %1").arg(error));
         return;
     }
     QList<CheckRecord> last;
@@ -79,18 +85,19 @@ void run(QWidget *window, Grid *g, int first, int last, int deadlineMs,
     if (!showing && !jobs.isEmpty()) {
         progress = std::make_unique<QProgressDialog>(window);
         progress->setWindowTitle(Dialogs::title());
-        progress->setCancelButtonText(QStringLiteral("中止"));
+        progress->setCancelButtonText(Tr::tr("中止"));
         progress->setRange(0, int(jobs.size()));
         progress->setMinimumDuration(500);
         progress->setWindowModality(Qt::WindowModal);
         QObject::connect(progress.get(), &QProgressDialog::canceled, &check, &LinkCheck::cancel);
-        QObject::connect(
-            &check, &LinkCheck::progress, progress.get(),
-            [&progress](int checked, int total, int dead) {
-                progress->setLabelText(
-                    QStringLiteral("%1 / %2　ﾘﾝｸ切れ %3").arg(checked).arg(total).arg(dead));
-                progress->setValue(checked);
-            });
+        QObject::connect(&check, &LinkCheck::progress, progress.get(),
+                         [&progress](int checked, int total, int dead) {
+                             progress->setLabelText(Tr::tr("%1 / %2　ﾘﾝｸ切れ %3")
+                                                        .arg(QString::number(checked),
+                                                             QString::number(total),
+                                                             QString::number(dead)));
+                             progress->setValue(checked);
+                         });
         *progressOut = progress.get();
     }
     QList<CheckRecord> history;

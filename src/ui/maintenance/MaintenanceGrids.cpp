@@ -8,6 +8,7 @@
 #include "platform/widgets/Grid.h"
 #include "store/LinkStore.h"
 
+#include <QCoreApplication>
 #include <QItemSelectionModel>
 
 #include <algorithm>
@@ -21,7 +22,7 @@ constexpr int kGroupGridWidth = 3285; // twips
 
 struct Column
 {
-    const char *header;
+    const char *header; // translated in the context "MaintenanceGrids"
     double width; // 0: hidden
     enum { Text, Number, Combo } kind;
     int decimals = 0;
@@ -46,7 +47,7 @@ Grid *make(QWidget *parent, std::initializer_list<Column> columns)
     for (const Column &s : columns) {
         ++c;
         if (*s.header)
-            g->SetHeader(c, QString::fromUtf8(s.header));
+            g->SetHeader(c, QCoreApplication::translate("MaintenanceGrids", s.header));
         if (s.width == 0)
             g->SetColHidden(c, true);
         else
@@ -71,8 +72,9 @@ Grid *groups(QWidget *parent)
     return make(parent,
                 {{"", 0, Column::Text},
                  {"No", 3.5, Column::Text, 0, 0, 0, true},
-                 {"分類", 14.5, Column::Text},
-                 {"並順", 5.0, Column::Number, 1, 0, 999.9, false, true}});
+                 {QT_TRANSLATE_NOOP("MaintenanceGrids", "分類"), 14.5, Column::Text},
+                 {QT_TRANSLATE_NOOP("MaintenanceGrids", "並順"), 5.0, Column::Number, 1, 0, 999.9,
+                  false, true}});
 }
 
 Grid *links(QWidget *parent)
@@ -80,9 +82,10 @@ Grid *links(QWidget *parent)
     Grid *g = make(parent,
                    {{"", 0, Column::Text},
                     {"No", 3.5, Column::Number, 0, 0, 99999999, true},
-                    {"表題", 36.0, Column::Text},
-                    {"分類", 10.0, Column::Combo},
-                    {"並順", 4.5, Column::Number, 1, 0, 999.9, false, true},
+                    {QT_TRANSLATE_NOOP("MaintenanceGrids", "表題"), 36.0, Column::Text},
+                    {QT_TRANSLATE_NOOP("MaintenanceGrids", "分類"), 10.0, Column::Combo},
+                    {QT_TRANSLATE_NOOP("MaintenanceGrids", "並順"), 4.5, Column::Number, 1, 0,
+                     999.9, false, true},
                     {"URL", 0, Column::Text},
                     {" ", 3.25, Column::Text},
                     {" ", 5.37, Column::Number, 2, -99999999.99, 99999999.99},

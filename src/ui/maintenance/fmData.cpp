@@ -21,7 +21,7 @@
 fmData::fmData(QWidget *parent)
     : QDialog(parent)
 {
-    setWindowTitle(QStringLiteral("ﾃﾞｰﾀｰの並順等の指定"));
+    setWindowTitle(tr("ﾃﾞｰﾀｰの並順等の指定"));
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
     buildGrids();
     buildMenus();
@@ -95,7 +95,7 @@ void fmData::LoadData()
     MaintenanceGrids::Contents c;
     QString error;
     if (!MaintenanceGrids::read(c, &error)) {
-        Dialogs::message(QStringLiteral("ﾃﾞｰﾀｰの読み込みに失敗しました: ") + error);
+        Dialogs::message(tr("ﾃﾞｰﾀｰの読み込みに失敗しました: %1").arg(error));
         return;
     }
     bChg = false;
@@ -164,7 +164,7 @@ void fmData::MoveToFinal()
     for (const int r : rows)
         MarkRow(1, r);
     if (rows.empty())
-        Dialogs::message(QStringLiteral("選択した行に移転先はありません"));
+        Dialogs::message(tr("選択した行に移転先はありません"));
 }
 
 void fmData::ShowSaved()
@@ -227,7 +227,7 @@ bool fmData::SaveData()
     save.deleted(sDel[0], sDel[1]);
     QString error;
     if (!save.apply(&error)) {
-        Dialogs::message(QStringLiteral("更新できませんでした: ") + error);
+        Dialogs::message(tr("更新できませんでした: %1").arg(error));
         return false;
     }
     sDel[0] = sDel[1] = QString();
@@ -243,22 +243,20 @@ void fmData::DelPics()
 
 void fmData::InitDb()
 {
-    if (!Dialogs::message(QStringLiteral("分類・URLを全て削除して良いですか"),
-                          Dialogs::Buttons::OkCancel))
+    if (!Dialogs::message(tr("分類・URLを全て削除して良いですか"), Dialogs::Buttons::OkCancel))
         return;
-    // The ungrouped row comes back at once, so new and moved links stay visible.
+    // The ungrouped row comes back at once, so new and moved links stay visible. Its name is
+    // data: Japanese in every language.
     QString error;
     const bool done = LinkStore::reset(QStringLiteral("未分類"), &error);
     if (!done)
-        Dialogs::message(QStringLiteral("初期化できませんでした: ") + error);
+        Dialogs::message(tr("初期化できませんでした: %1").arg(error));
     // The grids show what the database holds, whether it was emptied or not. Copies belong to
     // no link any more, and the numbers start again: they go whatever the answer on pictures.
     LoadData();
     if (done)
         PageArchive::removeOrphans(Usr::sDataPh, nullptr);
-    if (done
-        && Dialogs::message(QStringLiteral("URLの画像も全て削除しますか"),
-                            Dialogs::Buttons::OkCancel))
+    if (done && Dialogs::message(tr("URLの画像も全て削除しますか"), Dialogs::Buttons::OkCancel))
         PageImage::removeOrphans(Usr::sDataPh, nullptr);
 }
 
@@ -267,8 +265,7 @@ bool fmData::CloseWnd()
     if (checking)
         return false;
     return !bChg
-        || Dialogs::message(QStringLiteral("修正は未更新ですが終了して良いですか"),
-                            Dialogs::Buttons::OkCancel);
+        || Dialogs::message(tr("修正は未更新ですが終了して良いですか"), Dialogs::Buttons::OkCancel);
 }
 
 void fmData::closeEvent(QCloseEvent *event)

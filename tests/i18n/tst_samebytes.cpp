@@ -1,0 +1,185 @@
+#include "app/Usr.h"
+#include "output/BookmarkTransfer.h"
+#include "output/Document.h"
+#include "output/LinkList.h"
+#include "output/Portal.h"
+#include "platform/Dialogs.h"
+#include "platform/Shell.h"
+#include "settings/Language.h"
+#include "settings/yIni.h"
+#include "store/Statements.h"
+#include "store/Store.h"
+#include "support/SqlSteps.h"
+
+#include <QDir>
+#include <QFile>
+#include <QMap>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <zip.h>
+
+namespace {
+
+QByteArray bytesOf(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The entries of a zip file (the document): the archive itself holds the time it was made.
+QMap<QString, QByteArray> entries(const QByteArray &zipBytes)
+{
+    QMap<QString, QByteArray> out;
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t *src
+        = zip_source_buffer_create(zipBytes.constData(), zip_uint64_t(zipBytes.size()), 0, &error);
+    zip_t *z = src ? zip_open_from_source(src, ZIP_RDONLY, &error) : nullptr;
+    if (!z) {
+        if (src)
+            zip_source_free(src);
+        zip_error_fini(&error);
+        return out;
+    }
+    for (zip_int64_t i = 0; i < zip_get_num_entries(z, 0); ++i) {
+        zip_stat_t st;
+        zip_file_t *f = zip_fopen_index(z, zip_uint64_t(i), 0);
+        if (!f || zip_stat_index(z, zip_uint64_t(i), 0, &st) != 0)
+            continue;
+        QByteArray data(qsizetype(st.size), '\0');
+        zip_fread(f, data.data(), st.size);
+        zip_fclose(f);
+        out.insert(QString::fromUtf8(st.name), data);
+    }
+    zip_close(z);
+    zip_error_fini(&error);
+    return out;
+}
+
+} // namespace
+
+// What the program writes does not depend on the language it speaks: the settings file, the
+// portal page, the document, the bookmark export and a fresh database are the same in Japanese
+// and in English.
+class TestSameBytes : public QObject
+{
+    Q_OBJECT
+private:
+    QTemporaryDir m_tmp;
+
+    struct Written
+    {
+        QByteArray settings;
+        QByteArray portal;
+        QMap<QString, QByteArray> document;
+        QByteArray bookmarks;
+        QString groupZero;
+        QString message; // a text the language does change
+    };
+
+    // Everything written once, into the folder name, in the language installed now.
+    void writeAll(const QString &name, Written &w)
+    {
+        const QString dir = m_tmp.filePath(name) + u'/';
+        QVERIFY(QDir().mkpath(dir + QStringLiteral("Doc")));
+        QVERIFY(QDir().mkpath(dir + QStringLiteral("Pic")));
+        Usr::sDataPh = dir;
+
+        // A fresh database and its group 0.
+        QVERIFY(Store::OpenDb(dir + QStringLiteral("dbLink.mdb")));
+        const Sql::Rows groups = SqlSteps::rows(QStringLiteral("Select nGrp, sGrp From mGrp"));
+        QCOMPARE(groups.size(), 1);
+        QCOMPARE(groups.first().value(0).toInt(), 0);
+        w.groupZero = groups.first().value(1).toString();
+        SqlSteps::exec(Sql::kInsertGroup, {1, QStringLiteral("技術"), 1});
+        SqlSteps::exec(Sql::kInsertLink,
+                       {100, QStringLiteral("http://a.example/"), 1, QStringLiteral("ｴｰ"),
+                        QStringLiteral("説明 a"), 1});
+        SqlSteps::exec(Sql::kInsertLink,
+                       {101, QStringLiteral("http://b.example/"), 0, QStringLiteral("B"),
+                        QStringLiteral("memo b"), 2});
+
+        // The settings file, as start-up and the windows fill it.
+        {
+            yIni ini;
+            bool ok = false;
+            ini.GetTxt(dir + QStringLiteral("User.xml"), ok);
+            QVERIFY(ok);
+            ini.GetGtx(QStringLiteral("画面"));
+            ini.SetVal(QStringLiteral("PC_SIZE"), 50);
+            ini.SetVal(QStringLiteral("WND_POS"), QStringLiteral("10,20,800,600"));
+            ini.SetVal(QStringLiteral("WND_MAX"), false);
+            ini.SetGtx();
+            ini.SetTxt(ok);
+            QVERIFY(ok);
+            w.settings = bytesOf(dir + QStringLiteral("User.xml"));
+        }
+
+        std::vector<PackedRow> packed;
+        QVERIFY(LinkList::load(false, 0, packed));
+        QList<ListRow> rows;
+        for (const PackedRow &r : packed)
+            rows.append(LinkList::toListRow(r));
+        QCOMPARE(rows.size(), 2);
+
+        Dialogs::setNextFileName(dir + QStringLiteral("Doc/portal.htm"));
+        QCOMPARE(Portal::make(rows, QStringLiteral("*"), dir),
+                 dir + QStringLiteral("Doc/portal.htm"));
+        w.portal = bytesOf(dir + QStringLiteral("Doc/portal.htm"));
+
+        Dialogs::setNextFileName(dir + QStringLiteral("Doc/links.docx"));
+        QVERIFY(Document::make(rows, QStringLiteral("*"), dir, 50));
+        w.document = entries(bytesOf(dir + QStringLiteral("Doc/links.docx")));
+        QVERIFY(w.document.size() > 3);
+
+        int links = 0;
+        QString error;
+        QVERIFY2(BookmarkTransfer::exportTo(dir + QStringLiteral("bookmarks.html"), &links, &error),
+                 qPrintable(error));
+        w.bookmarks = bytesOf(dir + QStringLiteral("bookmarks.html"));
+        w.message = BookmarkTransfer::exportedText(QStringLiteral("x"), links);
+        Store::CloseDb();
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        Dialogs::enableTestMode();
+        Shell::enableTestMode();
+    }
+    void cleanupTestCase() { Language::install(Language::Choice::Japanese); }
+
+    void sameInBothLanguages()
+    {
+        Written ja, en;
+        QVERIFY(Language::install(Language::Choice::Japanese));
+        writeAll(QStringLiteral("ja"), ja);
+        if (QTest::currentTestFailed())
+            return;
+        QVERIFY(Language::install(Language::Choice::English));
+        writeAll(QStringLiteral("en"), en);
+        if (QTest::currentTestFailed())
+            return;
+        QVERIFY(Language::install(Language::Choice::Japanese));
+
+        // The languages really differed while the files were written.
+        QCOMPARE(ja.message, QStringLiteral("2 件のﾘﾝｸを x に書き出しました"));
+        QCOMPARE(en.message, QStringLiteral("Exported 2 links to x"));
+
+        QCOMPARE(ja.groupZero, QStringLiteral("未分類"));
+        QCOMPARE(en.groupZero, ja.groupZero);
+        QVERIFY(ja.settings.contains(QByteArray("<PC_SIZE>50</PC_SIZE>")));
+        QCOMPARE(en.settings, ja.settings);
+        QVERIFY(ja.portal.contains(QByteArray("<title>My Portal</title>")));
+        QCOMPARE(en.portal, ja.portal);
+        QCOMPARE(en.document.keys(), ja.document.keys());
+        for (auto it = ja.document.cbegin(); it != ja.document.cend(); ++it)
+            QVERIFY2(en.document.value(it.key()) == it.value(), qPrintable(it.key()));
+        QVERIFY(ja.bookmarks.contains(QByteArray("<H1>Bookmarks</H1>")));
+        QCOMPARE(en.bookmarks, ja.bookmarks);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSameBytes)
+#include "tst_samebytes.moc"
