@@ -437,7 +437,7 @@ Import them?</translation>
         <translation>Word documents (*.doc;*.docx)</translation>
     </message>
     <message>
-        <source>ファイル %1 に書き込めません: %2</source>
+        <source>ﾌｧｲﾙ %1 に書き込めません: %2</source>
         <translation>Cannot write the file %1: %2</translation>
     </message>
 </context>

@@ -49,7 +49,7 @@ QString AskFile(bool bHtm, const QString &groupText, const QString &dataPh)
 
 QString writeFailedText(const QString &path, const QString &reason)
 {
-    return Tr::tr("ファイル %1 に書き込めません: %2").arg(path, reason);
+    return Tr::tr("ﾌｧｲﾙ %1 に書き込めません: %2").arg(path, reason);
 }
 
 bool SaveBytes(const QString &sPath, const QByteArray &bytes)
