@@ -56,6 +56,26 @@ bool restore(QMainWindow &w, QSplitter &split, yIni &ini)
     return true;
 }
 
+QRect inside(const QRect &frame, const QRect &area)
+{
+    QRect r(frame.topLeft(), frame.size().boundedTo(area.size()));
+    r.moveLeft(qBound(area.left(), r.left(), area.right() - r.width() + 1));
+    r.moveTop(qBound(area.top(), r.top(), area.bottom() - r.height() + 1));
+    return r;
+}
+
+void keepInside(QMainWindow &w)
+{
+    if (w.isMaximized() || !w.screen())
+        return;
+    const QRect frame = w.frameGeometry();
+    const QRect r = inside(frame, w.screen()->availableGeometry());
+    if (r == frame)
+        return;
+    w.resize(w.size() - (frame.size() - r.size()));
+    w.move(r.topLeft());
+}
+
 void store(const QMainWindow &w, const QSplitter &split, yIni &ini)
 {
     // The place it has when not maximised: the frame's position, the client area's size.

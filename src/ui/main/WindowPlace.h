@@ -1,6 +1,7 @@
 #pragma once
 
 class QMainWindow;
+class QRect;
 class QSplitter;
 class yIni;
 
@@ -13,5 +14,11 @@ namespace WindowPlace {
 // the first start, or when the place lies on no screen now.
 bool restore(QMainWindow &w, QSplitter &split, yIni &ini);
 void store(const QMainWindow &w, const QSplitter &split, yIni &ini);
+
+// A frame moved and, when larger, shrunk into the work area: a place remembered on a larger
+// screen, or before the screen's scale grew, would otherwise hang over its edges.
+QRect inside(const QRect &frame, const QRect &area);
+// Fits the shown window into its screen's work area.
+void keepInside(QMainWindow &w);
 
 } // namespace WindowPlace

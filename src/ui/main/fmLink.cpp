@@ -147,6 +147,8 @@ bool fmLink::Form_Load(QString *error)
     show();
     if (!placed)
         coverWorkArea();
+    else
+        WindowPlace::keepInside(*this);
     ArrCtl();
     // The search index is read once the window shows; the list on show then shares its rows.
     QTimer::singleShot(0, this, [this] {
