@@ -61,15 +61,6 @@ private Q_SLOTS:
         QCOMPARE(shown[0].text, req.title);
     }
 
-    void askFileReturnsChoice()
-    {
-        // The name comes back exactly as typed: no extension is added.
-        Dialogs::setNextFileName("/somewhere/mypage");
-        QCOMPARE(OutputFile::AskFile(true, "*", "/d/"), QString("/somewhere/mypage"));
-        Dialogs::setNextFileName("/somewhere/list.doc");
-        QCOMPARE(OutputFile::AskFile(false, "*", "/d/"), QString("/somewhere/list.doc"));
-    }
-
     void saveTextWritesCp932()
     {
         QTemporaryDir dir;

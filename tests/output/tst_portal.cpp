@@ -82,65 +82,47 @@ private Q_SLOTS:
             << kHead + heading("News") + item("http://u/", "a", "") + kEnd + heading("news")
                 + item("http://v/", "b", "") + kEnd + kTail;
 
-        QTest::newRow("empty group name still opens a list")
-            << QList<ListRow> {row("1", "http://u/", "", "a", "d")}
-            << kHead + heading("") + item("http://u/", "a", "d") + kEnd + kTail;
-
-        QTest::newRow("markup and quotes")
-            << QList<ListRow> {row("7", "https://x.example/?a=1&b='2'", "R&D <lab>",
-                                   "Tom & Jerry <b>\"bold\"</b>", "it's > that")}
-            << kHead + heading("R&amp;D &lt;lab&gt;")
-                + item("https://x.example/?a=1&amp;b=&#39;2&#39;",
-                       "Tom &amp; Jerry &lt;b&gt;&quot;bold&quot;&lt;/b&gt;", "it&#39;s &gt; that")
-                + kEnd + kTail;
-
-        QTest::newRow("line breaks stay")
-            << QList<ListRow> {row("7", "http://u/", "G", "t", "one\r\ntwo\nthree")}
-            << kHead + heading("G") + item("http://u/", "t", "one\r\ntwo\nthree") + kEnd + kTail;
-
-        QTest::newRow("template marks inside values are text")
-            << QList<ListRow> {row("7", "http://x/‡表題‡", "†", "‡説明‡", "x")}
-            << kHead + heading(hx("81f5"))
-                + item("http://x/%E2%80%A1%E8%A1%A8%E9%A1%8C%E2%80%A1", hx("81f690e096be81f6"), "x")
-                + kEnd + kTail;
-
+        // One link: its group's heading bytes and its list item.
+        const auto one = [](const char *name, const ListRow &r, const QByteArray &group,
+                            const QByteArray &items) {
+            QTest::newRow(name) << QList<ListRow> {r}
+                                << kHead + heading(group) + items + kEnd + kTail;
+        };
+        // One link in group G at http://u/: its title and description as written.
+        const auto inG = [&](const char *name, const QString &title, const QString &desc,
+                             const QByteArray &titleOut, const QByteArray &descOut) {
+            one(name, row("7", "http://u/", "G", title, desc), "G",
+                item("http://u/", titleOut, descOut));
+        };
+        one("empty group name still opens a list", row("1", "http://u/", "", "a", "d"), "",
+            item("http://u/", "a", "d"));
+        one("markup and quotes",
+            row("7", "https://x.example/?a=1&b='2'", "R&D <lab>", "Tom & Jerry <b>\"bold\"</b>",
+                "it's > that"),
+            "R&amp;D &lt;lab&gt;",
+            item("https://x.example/?a=1&amp;b=&#39;2&#39;",
+                 "Tom &amp; Jerry &lt;b&gt;&quot;bold&quot;&lt;/b&gt;", "it&#39;s &gt; that"));
+        inG("line breaks stay", "t", "one\r\ntwo\nthree", "t", "one\r\ntwo\nthree");
+        one("template marks inside values are text",
+            row("7", "http://x/‡表題‡", "†", "‡説明‡", "x"), hx("81f5"),
+            item("http://x/%E2%80%A1%E8%A1%A8%E9%A1%8C%E2%80%A1", hx("81f690e096be81f6"), "x"));
         // Addresses go out as the browser sends them, whatever the page's own code page.
-        QTest::newRow("address with non-ASCII")
-            << QList<ListRow> {row("7", "https://s.example/?q=あ&x=1 y\"", "G", "t", "")}
-            << kHead + heading("G") + item("https://s.example/?q=%E3%81%82&amp;x=1%20y%22", "t", "")
-                + kEnd + kTail;
-
+        one("address with non-ASCII", row("7", "https://s.example/?q=あ&x=1 y\"", "G", "t", ""),
+            "G", item("https://s.example/?q=%E3%81%82&amp;x=1%20y%22", "t", ""));
         // Only pages, files and FTP are links; a script address is shown as text.
-        QTest::newRow("script address")
-            << QList<ListRow> {row("7", "javascript:alert(1)", "G", "t", "d")}
-            << kHead + heading("G")
-                + "  <li style='font-size:10pt; line-height:20px'>t&nbsp;&nbsp;&nbsp;&nbsp;&nbsp; "
-                  "d</li>\r\n"
-                + kEnd + kTail;
-
-        QTest::newRow("control characters") << QList<ListRow> {row(
-            "7", "http://u/", "G", QString::fromUtf16(u"a\u0001b\u007F\u001Bc"), "\t")}
-                                            << kHead + heading("G")
-                + item("http://u/", "a&#xFFFD;b&#xFFFD;&#xFFFD;c", "\t") + kEnd + kTail;
-
-        QTest::newRow("characters outside the code page") << QList<ListRow> {row(
-            "7", "http://u/", "G", "smile 😀 ①",
-            QString::fromUtf16(u"\u301C\uFF5E\u00A5\u2016\u2225\u2212\uFF0D"))}
-                                                          << kHead + heading("G")
-                + item("http://u/", "smile &#x1F600; " + hx("8740"),
-                       "&#x301C;" + hx("8160") + "&#xA5;&#x2016;" + hx("8161") + "&#x2212;"
-                           + hx("817c"))
-                + kEnd + kTail;
-
-        QTest::newRow("half-width katakana and kanji")
-            << QList<ListRow> {row("7", "http://u/", "日本", "ﾘﾝｸ", "表題 \\~")}
-            << kHead + heading(hx("93fa967b"))
-                + item("http://u/", hx("d8ddb8"), hx("955c91e8") + " \\~") + kEnd + kTail;
-
+        one("script address", row("7", "javascript:alert(1)", "G", "t", "d"), "G",
+            "  <li style='font-size:10pt; line-height:20px'>t&nbsp;&nbsp;&nbsp;&nbsp;&nbsp; "
+            "d</li>\r\n");
+        inG("control characters", QString::fromUtf16(u"a\u0001b\u007F\u001Bc"), "\t",
+            "a&#xFFFD;b&#xFFFD;&#xFFFD;c", "\t");
+        inG("characters outside the code page", "smile 😀 ①",
+            QString::fromUtf16(u"\u301C\uFF5E\u00A5\u2016\u2225\u2212\uFF0D"),
+            "smile &#x1F600; " + hx("8740"),
+            "&#x301C;" + hx("8160") + "&#xA5;&#x2016;" + hx("8161") + "&#x2212;" + hx("817c"));
+        one("half-width katakana and kanji", row("7", "http://u/", "日本", "ﾘﾝｸ", "表題 \\~"),
+            hx("93fa967b"), item("http://u/", hx("d8ddb8"), hx("955c91e8") + " \\~"));
         const char16_t lone[] = {u'a', 0xD83D, u'b', 0};
-        QTest::newRow("a lone surrogate")
-            << QList<ListRow> {row("7", "http://u/", "G", QString::fromUtf16(lone), "")}
-            << kHead + heading("G") + item("http://u/", "a&#xFFFD;b", "") + kEnd + kTail;
+        inG("a lone surrogate", QString::fromUtf16(lone), "", "a&#xFFFD;b", "");
     }
     void page()
     {
