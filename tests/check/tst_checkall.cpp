@@ -38,11 +38,8 @@ private Q_SLOTS:
         QVERIFY(m_server.start());
         m_server.setPage("/ok", "<html>ok</html>");
         m_server.setRedirect("/old", "/ok", 301);
-        LoopbackServer::Response r;
-        r.status = 404;
-        m_server.setRoute("/gone", r);
-        r.status = 503;
-        m_server.setRoute("/busy", r);
+        m_server.setRoute("/gone", {.status = 404});
+        m_server.setRoute("/busy", {.status = 503});
         QVERIFY(Store::OpenDb(m_tmp.filePath(QStringLiteral("dbLink.mdb"))));
         SqlSteps::exec(Sql::kInsertGroup, {1, QStringLiteral("News"), 1});
         SqlSteps::exec(Sql::kInsertGroup, {2, QStringLiteral("Other"), 2});

@@ -208,6 +208,8 @@ private Q_SLOTS:
         QByteArray bytes;
         QVERIFY(BookmarkTransfer::exportBytes(bytes));
         QCOMPARE(TestFiles::read(path), bytes);
+        QCOMPARE(QDir(QFileInfo(path).path()).entryList(QDir::Files),
+                 QStringList {"bookmarks.html"}); // no part file left
         QCOMPARE(BookmarkTransfer::exportedText(path, links),
                  QStringLiteral("1 件のﾘﾝｸを ") + path + QStringLiteral(" に書き出しました"));
         // Stopped on the way (a large collection shows Cancel): nothing written, no error.

@@ -245,45 +245,42 @@ private Q_SLOTS:
         }
     }
 
-    // A link without a title shows its address; a script address is shown, never linked.
+    // A link without a title shows its address; a script address is shown, never linked; text
+    // that is no XML is left out, markup is text, and the address is a URI Word accepts.
     void linkTexts_data()
     {
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("desc");
         QTest::addColumn<QString>("linkText");
-        QTest::addColumn<QString>("text");
-        const auto row
-            = [](const char *name, const char *address, const char *title, const char *linkText,
-                 const char *text) { QTest::newRow(name) << address << title << linkText << text; };
-        row("title", "https://a/", "A", "A", "A");
-        row("empty title", "https://a/", "", "https://a/", "https://a/");
-        row("script", "javascript:alert(1)", "J", "", "J");
+        QTest::addColumn<QString>("target"); // empty: not linked
+        const auto row = [](const char *name, const QString &address, const QString &title,
+                            const QString &desc, const QString &linkText, const QString &target) {
+            QTest::newRow(name) << address << title << desc << linkText << target;
+        };
+        row("title", "https://a/", "A", "", "A", "https://a/");
+        row("empty title", "https://a/", "", "", "https://a/", "https://a/");
+        row("script", "javascript:alert(1)", "J", "", "", "");
+        const char16_t bad[] = {u'x', 0x01, 0xFFFF, 0xDC00, u'y', 0};
+        row("escaped", "https://例え.example/a b?q=日本&x=1",
+            "Tom & Jerry <b>\"q\" 'a'</b> " + QString::fromUtf16(bad) + " 😀", "]]> & <x/>\tend",
+            "Tom & Jerry <b>\"q\" 'a'</b> xy 😀",
+            "https://xn--r8jz45g.example/a%20b?q=%E6%97%A5%E6%9C%AC&x=1");
     }
     void linkTexts()
     {
         QFETCH(QString, address);
         QFETCH(QString, title);
+        QFETCH(QString, desc);
         QFETCH(QString, linkText);
-        QFETCH(QString, text);
-        const Doc d = parse(Document::build({row("100", address, title)}, m_data, 32));
-        QCOMPARE(d.rows[0][1].linkText, linkText);
-        QCOMPARE(d.rows[0][1].paragraphs.value(0), text);
-        QCOMPARE(d.rows[0][1].count.value("w:hyperlink"), linkText.isEmpty() ? 0 : 1);
-    }
-
-    void textIsEscaped()
-    {
-        const char16_t bad[] = {u'x', 0x01, 0xFFFF, 0xDC00, u'y', 0};
-        const QString title = "Tom & Jerry <b>\"q\" 'a'</b> " + QString::fromUtf16(bad) + " 😀";
-        const QString address = "https://例え.example/a b?q=日本&x=1";
-        const Doc d
-            = parse(Document::build({row("100", address, title, "]]> & <x/>\tend")}, m_data, 32));
+        QFETCH(QString, target);
+        const Doc d = parse(Document::build({row("100", address, title, desc)}, m_data, 32));
         QVERIFY2(d.error.isEmpty(), qPrintable(d.error));
-        QCOMPARE(d.rows[0][1].linkText, QString("Tom & Jerry <b>\"q\" 'a'</b> xy 😀"));
-        QCOMPARE(d.rows[0][1].paragraphs[1], QString("]]> & <x/>\tend"));
-        // The address is stored as a URI the word processor accepts.
-        QCOMPARE(d.rel(d.rows[0][1].at("w:hyperlink@r:id"), "Target"),
-                 QString("https://xn--r8jz45g.example/a%20b?q=%E6%97%A5%E6%9C%AC&x=1"));
+        const Node &cell = d.rows[0][1];
+        QCOMPARE(cell.linkText, linkText);
+        QCOMPARE(cell.paragraphs, QStringList({linkText.isEmpty() ? title : linkText, desc}));
+        QCOMPARE(cell.count.value("w:hyperlink"), target.isEmpty() ? 0 : 1);
+        QCOMPARE(d.rel(cell.at("w:hyperlink@r:id"), "Target"), target);
     }
 
     void make_data()

@@ -1,5 +1,6 @@
 #include "output/PageArchive.h"
 #include "support/FakeBrowser.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -31,11 +32,6 @@ private:
         });
         [&] { QTRY_VERIFY(out.called); }();
         return out;
-    }
-    QByteArray read(const QString &path)
-    {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>");
     }
     QStringList files() const
     {
@@ -78,14 +74,14 @@ private Q_SLOTS:
                           [](bool, const QString &) { QFAIL("reported twice"); });
         QCOMPARE(m_web.calls.size(), 1);
         QTRY_VERIFY(seen);
-        QCOMPARE(read(path), m_web.archiveBytes);
+        QCOMPARE(TestFiles::read(path), m_web.archiveBytes);
         QCOMPARE(files(), QStringList {QStringLiteral("100.mhtml")});
         QVERIFY(PageArchive::hasCopy(m_data, 100));
 
         m_web.archiveBytes = "MIME-Version: 1.0\r\nnewer";
         m_web.location = QStringLiteral("http://a/#section"); // an anchor of the same page
         QVERIFY(save(100).ok);
-        QCOMPARE(read(path), m_web.archiveBytes);
+        QCOMPARE(TestFiles::read(path), m_web.archiveBytes);
         QCOMPARE(files(), QStringList {QStringLiteral("100.mhtml")});
     }
 
@@ -113,9 +109,7 @@ private Q_SLOTS:
         QFETCH(QString, location);
         QFETCH(QString, reason);
         const QString path = PageArchive::fileFor(m_data, 7);
-        QFile old(path);
-        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old copy") == 8);
-        old.close();
+        TestFiles::write(path, "old copy");
         m_web.archiveError = error;
         m_web.location = location;
         if (size < 0)
@@ -126,7 +120,7 @@ private Q_SLOTS:
         QVERIFY(!out.ok);
         QCOMPARE(out.message,
                  QDir::toNativeSeparators(path) + QStringLiteral(" を保存できません: ") + reason);
-        QCOMPARE(read(path), QByteArray("old copy"));
+        QCOMPARE(TestFiles::read(path), QByteArray("old copy"));
         QCOMPARE(files(), QStringList {QStringLiteral("7.mhtml")});
     }
 
@@ -207,20 +201,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("url");
         QTest::addColumn<QString>("folder");
         QTest::addColumn<bool>("archived");
-        QTest::newRow("copy") << "file:///d/Arc/5.mhtml"
-                              << "/d/Arc/" << true;
-        QTest::newRow("folder without slash") << "file:///d/Arc/5.mhtml"
-                                              << "/d/Arc" << true;
-        QTest::newRow("dotted path") << "file:///d/x/../Arc/5.mhtml"
-                                     << "/d/Arc/" << true;
-        QTest::newRow("sub folder") << "file:///d/Arc/sub/5.mhtml"
-                                    << "/d/Arc/" << false;
-        QTest::newRow("other folder") << "file:///d/Pic/5.jpg"
-                                      << "/d/Arc/" << false;
-        QTest::newRow("web") << "http://d/Arc/5.mhtml"
-                             << "/d/Arc/" << false;
-        QTest::newRow("no folder") << "file:///d/Arc/5.mhtml"
-                                   << "" << false;
+        const auto row = [](const char *name, const char *url, const char *folder, bool archived) {
+            QTest::newRow(name) << url << folder << archived;
+        };
+        row("copy", "file:///d/Arc/5.mhtml", "/d/Arc/", true);
+        row("folder without slash", "file:///d/Arc/5.mhtml", "/d/Arc", true);
+        row("dotted path", "file:///d/x/../Arc/5.mhtml", "/d/Arc/", true);
+        row("sub folder", "file:///d/Arc/sub/5.mhtml", "/d/Arc/", false);
+        row("other folder", "file:///d/Pic/5.jpg", "/d/Arc/", false);
+        row("web", "http://d/Arc/5.mhtml", "/d/Arc/", false);
+        row("no folder", "file:///d/Arc/5.mhtml", "", false);
     }
     void archivedAddresses()
     {

@@ -1,4 +1,5 @@
 #include "output/PageImage.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -98,9 +99,7 @@ private Q_SLOTS:
 
         const QString path = m_tmp.filePath(QStringLiteral("depth%1.jpg").arg(format));
         QVERIFY(PageImage::save(input, 50, path));
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(jpegComponents(f.readAll()), 3);
+        QCOMPARE(jpegComponents(TestFiles::read(path)), 3);
         const QColor centre = QImage(path).pixelColor(70, 45);
         QVERIFY2(qAbs(centre.red() - colour.red()) < 12
                      && qAbs(centre.green() - colour.green()) < 12
@@ -108,33 +107,29 @@ private Q_SLOTS:
                  qPrintable(centre.name()));
     }
 
+    // A frame of 2 pixels top-left and 18 bottom-right around a green page is cropped; a window
+    // grabbed on a high-density screen gives the picture of the window's own size.
+    void cropKeepsThePageRegion_data()
+    {
+        QTest::addColumn<double>("ratio");
+        QTest::newRow("plain") << 1.0;
+        QTest::newRow("high density") << 2.0;
+    }
     void cropKeepsThePageRegion()
     {
-        // A frame of 2 pixels top-left and 18 bottom-right around a green page.
-        QImage window(120, 100, QImage::Format_RGB32);
+        QFETCH(double, ratio);
+        const int r = int(ratio);
+        QImage window(120 * r, 100 * r, QImage::Format_RGB32);
         window.fill(Qt::black);
-        for (int y = 2; y < 82; ++y)
-            for (int x = 2; x < 102; ++x)
+        for (int y = 2 * r; y < 82 * r; ++y)
+            for (int x = 2 * r; x < 102 * r; ++x)
                 window.setPixelColor(x, y, Qt::green);
-        const QImage out = PageImage::process(window, 100);
-        QCOMPARE(out.size(), QSize(100, 80));
-        QCOMPARE(out.pixelColor(0, 0), QColor(Qt::green));
-        QCOMPARE(out.pixelColor(99, 79), QColor(Qt::green));
-    }
-
-    // A window grabbed on a high-density screen gives the picture of the window's own size.
-    void highDensityGrabKeepsTheSize()
-    {
-        QImage window(240, 200, QImage::Format_RGB32);
-        window.fill(Qt::black);
-        for (int y = 4; y < 164; ++y)
-            for (int x = 4; x < 204; ++x)
-                window.setPixelColor(x, y, Qt::green);
-        window.setDevicePixelRatio(2.0);
+        window.setDevicePixelRatio(ratio);
         const QImage out = PageImage::process(window, 100);
         QCOMPARE(out.size(), QSize(100, 80));
         QCOMPARE(out.devicePixelRatio(), 1.0);
-        QCOMPARE(out.pixelColor(50, 40), QColor(Qt::green));
+        for (const QPoint p : {QPoint(0, 0), QPoint(50, 40), QPoint(99, 79)})
+            QCOMPARE(out.pixelColor(p), QColor(Qt::green));
     }
 
     void secondCaptureReplacesTheFile()
@@ -157,10 +152,7 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(dir));
         const QString path = dir + QStringLiteral("/12.jpg");
         QVERIFY(PageImage::save(solid(QSize(300, 200), QImage::Format_RGB32, Qt::red), 50, path));
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        const QByteArray before = f.readAll();
-        f.close();
+        const QByteArray before = TestFiles::read(path);
         // A failing step writes nothing.
         QString error;
         QVERIFY(!PageImage::save(QImage(), 50, path, &error));
@@ -169,23 +161,7 @@ private Q_SLOTS:
         QVERIFY(!PageImage::save(solid(QSize(300, 200), QImage::Format_RGB32, Qt::blue), 50,
                                  dir + QStringLiteral("/missing/12.jpg"), &error));
         QVERIFY(!error.isEmpty());
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), before);
-    }
-
-    void fileNames_data()
-    {
-        QTest::addColumn<int>("n");
-        QTest::addColumn<QString>("name");
-        QTest::newRow("100") << 100 << "/d/Pic/100.jpg";
-        QTest::newRow("123") << 123 << "/d/Pic/123.jpg";
-        QTest::newRow("7") << 7 << "/d/Pic/7.jpg";
-    }
-    void fileNames()
-    {
-        QFETCH(int, n);
-        QFETCH(QString, name);
-        QCOMPARE(PageImage::fileFor(QStringLiteral("/d/"), n), name);
+        QCOMPARE(TestFiles::read(path), before);
     }
 
     // A picture stays only when its whole name is the number of a link, written as a number.

@@ -9,8 +9,6 @@ class TestUrlKey : public QObject
 private Q_SLOTS:
     void samePage_data();
     void samePage();
-    void key_data();
-    void key();
     void laterTwins_data();
     void laterTwins();
     void twinsInMemory();
@@ -65,7 +63,11 @@ void TestUrlKey::samePage_data()
     row("parameter like utm", "https://example.com/a?utmx=1", "https://example.com/a", false);
     row("escaped slash", "https://example.com/a%2Fb", "https://example.com/a/b", false);
     row("two trailing slashes", "https://example.com/a//", "https://example.com/a", false);
+    row("IPv6 default port", "http://[::1]:80/x", "http://[::1]/x", true);
     row("other scheme", "ftp://example.com/a", "http://example.com/a", false);
+    row("other scheme: host case, fragment", "ftp://Example.com/a/#x", "ftp://example.com/a/",
+        true);
+    row("other scheme keeps its slash", "ftp://example.com/a/", "ftp://example.com/a", false);
     row("user", "https://user@example.com/a", "https://example.com/a", false);
     row("not an address", "memo", "https://memo", false);
 }
@@ -82,27 +84,6 @@ void TestUrlKey::samePage()
     QVERIFY(!kb.isEmpty());
     if ((ka == kb) != same)
         QFAIL(qPrintable(ka + u" / " + kb));
-}
-
-void TestUrlKey::key_data()
-{
-    QTest::addColumn<QString>("address");
-    QTest::addColumn<QString>("key");
-    const auto row = [](const char *name, const char *address, const char *key) {
-        QTest::newRow(name) << QString::fromUtf8(address) << QString::fromUtf8(key);
-    };
-    row("web page", "HTTPS://WWW.Example.com:443/a/?utm_source=x&b=2#f", "//example.com/a?b=2");
-    row("other port kept", "http://example.com:8080/", "//example.com:8080");
-    row("IPv6", "http://[::1]:80/x", "//[::1]/x");
-    row("other scheme keeps it", "ftp://Example.com/a/#x", "ftp://example.com/a/");
-    row("blank", "  ", "");
-}
-
-void TestUrlKey::key()
-{
-    QFETCH(QString, address);
-    QFETCH(QString, key);
-    QCOMPARE(UrlKey::of(address), key);
 }
 
 void TestUrlKey::laterTwins_data()
