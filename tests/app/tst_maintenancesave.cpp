@@ -81,23 +81,18 @@ private Q_SLOTS:
         SqlSteps::exec(QStringLiteral("Update tURL Set sURL='http://x/' || nURL"));
         SqlSteps::exec(QStringLiteral("Delete From written"));
         MaintenanceSave save(QStringLiteral("Five\t5\rSeven\t7\r"));
-        save.linkRow(QStringLiteral("12"), QStringLiteral("100"), QStringLiteral("A"),
-                     QStringLiteral("Five"), QStringLiteral("1"),
-                     QStringLiteral("https://new.example/a?q='1'"));
-        save.linkRow(QStringLiteral("12"), QStringLiteral("101"), QStringLiteral("B"),
-                     QStringLiteral("Seven"), QStringLiteral("1"), QStringLiteral("http://x/101"));
-        save.linkRow(QStringLiteral("12"), QStringLiteral("102"), QStringLiteral("C"),
-                     QStringLiteral("Five"), QStringLiteral("1"), QStringLiteral("HTTP://X/102"));
-        save.linkRow(QStringLiteral("12"), QStringLiteral("103"), QStringLiteral("D"),
-                     QStringLiteral("Five"), QStringLiteral("1"), QString());
-        save.linkRow(QStringLiteral("11"), QStringLiteral("104"), QStringLiteral("E"),
-                     QStringLiteral("Five"), QStringLiteral("1"), QStringLiteral("http://y/"));
+        save.linkRow("12", "100", "A", "Five", "1", "https://new.example/a?q='1'");
+        save.linkRow("12", "101", "B", "Seven", "1", "http://x/101");
+        save.linkRow("12", "102", "C", "Five", "1", "HTTP://X/102");
+        save.linkRow("12", "103", "D", "Five", "1", QString());
+        save.linkRow("11", "104", "E", "Five", "1", "http://y/");
         QString error;
         QVERIFY2(save.apply(&error), qPrintable(error));
         QCOMPARE(SqlLines::of("Select nURL, sURL, sNam From tURL Order By nURL"),
                  (QStringList {"100|https://new.example/a?q='1'|A", "101|http://x/101|B",
                                "102|HTTP://X/102|C", "103|http://x/103|D"}));
-        QCOMPARE(SqlLines::of("Select nURL From written Order By nURL"), (QStringList {"100", "102"}));
+        QCOMPARE(SqlLines::of("Select nURL From written Order By nURL"),
+                 (QStringList {"100", "102"}));
     }
 
     void failureWritesNothing()

@@ -457,35 +457,30 @@ private Q_SLOTS:
 
     // Without the code page 932 converter nothing is read, made or written, and the reason
     // names the file.
-    void withoutTheConverterNothingIsWritten_data()
-    {
-        QTest::addColumn<bool>("exists");
-        QTest::newRow("file missing") << false;
-        QTest::newRow("file exists") << true;
-    }
     void withoutTheConverterNothingIsWritten()
     {
-        QFETCH(bool, exists);
-        const QString path = freshPath();
         const QByteArray old = Cp932::encode(kEmptyDoc);
-        if (exists)
-            TestFiles::write(path, old);
         Cp932::setConverterName("no-such-code-page");
         const auto restore = qScopeGuard([] { Cp932::setConverterName({}); });
         QVERIFY(!Cp932::isAvailable());
-        yIni ini;
-        bool ok = true;
-        QString error;
-        ini.GetTxt(path, ok, &error);
-        QVERIFY(!ok);
-        QVERIFY2(error.contains(path) && error.contains(Cp932::unavailableText()),
-                 qPrintable(error));
-        ini.GetGtx(QStringLiteral("画面"));
-        QVERIFY(!store(ini));
-        QVERIFY(!TextFile::writeCp932(path, QStringLiteral("x"), &error));
-        QCOMPARE(QFileInfo::exists(path), exists);
-        if (exists)
-            QCOMPARE(TestFiles::read(path), old);
+        for (const bool exists : {false, true}) {
+            const QString path = freshPath();
+            if (exists)
+                TestFiles::write(path, old);
+            yIni ini;
+            bool ok = true;
+            QString error;
+            ini.GetTxt(path, ok, &error);
+            QVERIFY(!ok);
+            QVERIFY2(error.contains(path) && error.contains(Cp932::unavailableText()),
+                     qPrintable(error));
+            ini.GetGtx(QStringLiteral("画面"));
+            QVERIFY(!store(ini));
+            QVERIFY(!TextFile::writeCp932(path, QStringLiteral("x"), &error));
+            QCOMPARE(QFileInfo::exists(path), exists);
+            if (exists)
+                QCOMPARE(TestFiles::read(path), old);
+        }
     }
 
     void setTxtBeforeGetTxtWritesNothing()

@@ -9,28 +9,16 @@ void appendLink(QByteArray &out, int i, int depth)
 {
     // Every fiftieth link repeats the address of the link 25 before it.
     const int site = i % 50 == 49 ? i - 25 : i;
-    out.append(4 * depth, ' ');
-    out.append("<DT><A HREF=\"https://site");
-    out.append(QByteArray::number(site % 997));
-    out.append(".example.com/articles/");
-    out.append(QByteArray::number(site));
-    out.append(".html");
-    out.append("\" ADD_DATE=\"");
-    out.append(QByteArray::number(1300000000LL + (qint64(i) * 104729) % 400000000));
-    out.append('"');
+    const QByteArray indent(4 * depth, ' '), number = QByteArray::number(i);
+    out += indent + "<DT><A HREF=\"https://site" + QByteArray::number(site % 997)
+        + ".example.com/articles/" + QByteArray::number(site) + ".html\" ADD_DATE=\""
+        + QByteArray::number(1300000000LL + (qint64(i) * 104729) % 400000000) + '"';
     if (i % 20 == 0)
-        out.append(
-            " ICON=\"data:image/png;base64,iVBORw0KGgoAAAANSUhEUgAAABAAAAAQCAYAAAAf8/9hAAAAEklE"
-            "QVQ4jWNgGAWjYBSMAggAAAQQAAF/TXiOAAAAAElFTkSuQmCC\"");
-    out.append(">記事 ");
-    out.append(QByteArray::number(i));
-    out.append(": Qt と SQLite の使い方 &amp; メモ</A>\n");
-    if (i % 5 == 0) {
-        out.append(4 * depth, ' ');
-        out.append("<DD>説明 ");
-        out.append(QByteArray::number(i));
-        out.append(" 行目の &quot;メモ&quot;\n");
-    }
+        out += " ICON=\"data:image/png;base64,iVBORw0KGgoAAAANSUhEUgAAABAAAAAQCAYAAAAf8/9hAAAAEklE"
+               "QVQ4jWNgGAWjYBSMAggAAAQQAAF/TXiOAAAAAElFTkSuQmCC\"";
+    out += ">記事 " + number + ": Qt と SQLite の使い方 &amp; メモ</A>\n";
+    if (i % 5 == 0)
+        out += indent + "<DD>説明 " + number + " 行目の &quot;メモ&quot;\n";
 }
 
 } // namespace
@@ -55,19 +43,11 @@ QByteArray generated(int links)
     const int perLeaf = (links - atRoot) / leaves;
     int extra = (links - atRoot) % leaves;
     auto open = [&](int depth, const char *word, int number) {
-        out.append(4 * depth, ' ');
-        out.append("<DT><H3 ADD_DATE=\"1300000000\" LAST_MODIFIED=\"1300000000\">");
-        out.append(word);
-        out.append(' ');
-        out.append(QByteArray::number(number));
-        out.append("</H3>\n");
-        out.append(4 * depth, ' ');
-        out.append("<DL><p>\n");
+        const QByteArray indent(4 * depth, ' ');
+        out += indent + "<DT><H3 ADD_DATE=\"1300000000\" LAST_MODIFIED=\"1300000000\">" + word
+            + ' ' + QByteArray::number(number) + "</H3>\n" + indent + "<DL><p>\n";
     };
-    auto close = [&](int depth) {
-        out.append(4 * depth, ' ');
-        out.append("</DL><p>\n");
-    };
+    auto close = [&](int depth) { out += QByteArray(4 * depth, ' ') + "</DL><p>\n"; };
     for (int t = 0; t < kTop; ++t) {
         open(1, "分野", t + 1);
         for (int m = 0; m < kMiddle; ++m) {

@@ -29,16 +29,18 @@ private:
     }
 
 private Q_SLOTS:
-    void clickReportsCellAndActiveRow()
+    void clickAndShiftClickReportCellAndBlock()
     {
         Grid g;
         setUp(g);
         QSignalSpy click(&g, &Grid::Click);
+        QSignalSpy block(&g, &Grid::BlockSelected);
         QTest::mouseClick(g.viewport(), Qt::LeftButton, {}, centre(g, 2, 5));
-        QCOMPARE(click.size(), 1);
-        QCOMPARE(click.first().at(0).toInt(), 2);
-        QCOMPARE(click.first().at(1).toInt(), 5);
+        QCOMPARE(QList<QList<QVariant>>(click), (QList<QList<QVariant>> {{2, 5}}));
         QCOMPARE(g.ActiveRow(), 5);
+        QTest::mouseClick(g.viewport(), Qt::LeftButton, Qt::ShiftModifier, centre(g, 3, 7));
+        QVERIFY(!block.isEmpty());
+        QCOMPARE(block.last(), (QList<QVariant> {2, 5, 3, 7}));
     }
 
     void keyDownComesBeforeTheGridMoves()
@@ -58,21 +60,6 @@ private Q_SLOTS:
         connect(&g, &Grid::KeyDown, &g, [&](int, Qt::KeyboardModifiers) { g.consumeKey(); });
         QTest::keyClick(&g, Qt::Key_Down);
         QCOMPARE(g.ActiveRow(), 4);
-    }
-
-    void blockSelection()
-    {
-        Grid g;
-        setUp(g);
-        QSignalSpy block(&g, &Grid::BlockSelected);
-        QTest::mouseClick(g.viewport(), Qt::LeftButton, {}, centre(g, 2, 3));
-        QTest::mouseClick(g.viewport(), Qt::LeftButton, Qt::ShiftModifier, centre(g, 3, 5));
-        QVERIFY(!block.isEmpty());
-        const QList<QVariant> b = block.last();
-        QCOMPARE(b.at(0).toInt(), 2);
-        QCOMPARE(b.at(1).toInt(), 3);
-        QCOMPARE(b.at(2).toInt(), 3);
-        QCOMPARE(b.at(3).toInt(), 5);
     }
 
     // Rows picked on the row numbers are a block of every column, however they were picked;
@@ -148,8 +135,6 @@ private Q_SLOTS:
         g.SetReplaceOnEdit(true);
         g.SetColText(3, 60);
         QSignalSpy change(&g, &Grid::Change);
-        g.SetText(3, 2, QStringLiteral("program write"));
-        QCOMPARE(change.size(), 0);
         g.setCurrentIndex(g.model()->index(1, 2));
         QTest::keyClick(&g, Qt::Key_F2);
         auto *edit = g.findChild<QLineEdit *>();
@@ -157,11 +142,9 @@ private Q_SLOTS:
         QVERIFY(edit->hasSelectedText());
         QTest::keyClicks(edit, QStringLiteral("typed"));
         QTest::keyClick(edit, Qt::Key_Return);
-        QTRY_COMPARE(g.GetText(3, 2),
-                     QStringLiteral("typed")); // the editor commits from the event loop
-        QCOMPARE(change.size(), 1);
-        QCOMPARE(change.first().at(0).toInt(), 3);
-        QCOMPARE(change.first().at(1).toInt(), 2);
+        // The editor commits from the event loop.
+        QTRY_COMPARE(g.GetText(3, 2), QStringLiteral("typed"));
+        QCOMPARE(QList<QList<QVariant>>(change), (QList<QList<QVariant>> {{3, 2}}));
     }
 
     void comboPickIsAChange()
@@ -179,7 +162,7 @@ private Q_SLOTS:
         box->setCurrentIndex(1);
         Q_EMIT box->activated(1);
         QCOMPARE(g.GetText(4, 1), QStringLiteral("Tech"));
-        QCOMPARE(change.size(), 1);
+        QCOMPARE(QList<QList<QVariant>>(change), (QList<QList<QVariant>> {{4, 1}}));
     }
 
     void hiddenColumnsAndWidths()

@@ -18,11 +18,6 @@ private:
     QTemporaryDir m_tmp;
     yIni m_ini;
 
-    void storeSetting(const QString &text)
-    {
-        m_ini.SetVal(QStringLiteral("PC_SIZE"), text);
-    }
-
 private Q_SLOTS:
     void initTestCase()
     {
@@ -39,10 +34,10 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("stored");
         QTest::addColumn<bool>("checked");
-        QTest::addColumn<int>("option");    // index of the selected option
+        QTest::addColumn<int>("option"); // index of the selected option
         QTest::addColumn<QString>("action"); // what the test does before closing
-        QTest::addColumn<int>("button");    // 0 OK, 1 Cancel
-        QTest::addColumn<int>("result");    // iSz after Act
+        QTest::addColumn<int>("button"); // 0 OK, 1 Cancel
+        QTest::addColumn<int>("result"); // iSz after Act
         QTest::addColumn<QString>("after"); // stored value after Act
         QTest::newRow("-1 ok") << "-1" << false << 1 << "" << 0 << -1 << "-1";
         QTest::newRow("32 ok") << "32" << true << 2 << "" << 0 << 32 << "32";
@@ -64,11 +59,12 @@ private Q_SLOTS:
         QFETCH(int, button);
         QFETCH(int, result);
         QFETCH(QString, after);
-        storeSetting(stored);
+        m_ini.SetVal(QStringLiteral("PC_SIZE"), stored);
         bool seen = false;
         ModalDriver::whenShown<sbUpc>([&](sbUpc *d) {
             seen = true;
             QCOMPARE(d->windowTitle(), QStringLiteral("画像の指定"));
+            QCOMPARE(d->chPic->text(), QStringLiteral("ポータルページﾞに画像を取り込む"));
             QCOMPARE(d->chPic->isChecked(), checked);
             QCOMPARE(d->frPic->isEnabled(), checked);
             for (int i = 0; i < 3; ++i) {
@@ -88,22 +84,6 @@ private Q_SLOTS:
         QVERIFY(seen);
         QCOMPARE(int(iSz), result);
         QCOMPARE(m_ini.vGtVal(QStringLiteral("PC_SIZE"), QString()).toString(), after);
-    }
-
-    void captions()
-    {
-        sbUpc d;
-        QCOMPARE(d.chPic->text(), QStringLiteral("ポータルページﾞに画像を取り込む"));
-        QCOMPARE(d.frPic->title(), QStringLiteral("画像の縮小率"));
-        QCOMPARE(d.opSize[0]->text(), QStringLiteral("75%"));
-        QCOMPARE(d.opSize[1]->text(), QStringLiteral("50%"));
-        QCOMPARE(d.opSize[2]->text(), QStringLiteral("32%"));
-        QCOMPARE(d.cmOk[0]->text(), QStringLiteral("Ok(&O)"));
-        QCOMPARE(d.cmOk[1]->text(), QStringLiteral("Cancel(&C)"));
-        // Left to right inside the frame.
-        QVERIFY(d.opSize[0]->x() < d.opSize[1]->x());
-        QVERIFY(d.opSize[1]->x() < d.opSize[2]->x());
-        QVERIFY(d.cmOk[0]->x() < d.cmOk[1]->x());
     }
 };
 
