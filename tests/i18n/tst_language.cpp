@@ -2,8 +2,8 @@
 #include "platform/Cp932.h"
 #include "settings/Language.h"
 #include "settings/yIni.h"
+#include "support/TestFiles.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QTemporaryDir>
@@ -16,100 +16,70 @@ class TestLanguage : public QObject
 private:
     QTemporaryDir m_tmp;
 
-    // A settings file as the program writes it, with the given group text.
-    QString settingsFile(const QString &name, const QString &group)
-    {
-        const QString path = m_tmp.filePath(name);
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly))
-            return {};
-        f.write(Cp932::encode(QStringLiteral("<?xml version='1.0' encoding='Shift-JIS' ?>\r\n"
-                                             "<運用>\r\n   <画面>\r\n")
-                              + group + QStringLiteral("   </画面>\r\n</運用>")));
-        return path;
-    }
-
 private Q_SLOTS:
     void cleanup() { Language::install(Language::Choice::Japanese); }
 
+    // The locale alone: Japanese and C/POSIX (no language at all) keep the program's own; an
+    // explicit setting wins both ways; anything else leaves it to the locale.
     void choice_data()
     {
         QTest::addColumn<QString>("setting");
         QTest::addColumn<QString>("locale");
         QTest::addColumn<bool>("english");
-        // The locale alone: Japanese, and C/POSIX (no language at all), keep the program's own.
-        QTest::newRow("ja_JP") << QString() << "ja_JP" << false;
-        QTest::newRow("ja") << QString() << "ja" << false;
-        QTest::newRow("C") << QString() << "C" << false;
-        QTest::newRow("POSIX") << QString() << "POSIX" << false;
-        QTest::newRow("en_US") << QString() << "en_US" << true;
-        QTest::newRow("en_GB") << QString() << "en_GB" << true;
-        QTest::newRow("de_DE") << QString() << "de_DE" << true;
-        QTest::newRow("fr_FR") << QString() << "fr_FR" << true;
-        QTest::newRow("zh_CN") << QString() << "zh_CN" << true;
-        // An explicit setting wins, both ways; anything else leaves it to the locale.
-        QTest::newRow("en over ja_JP") << "en"
-                                       << "ja_JP" << true;
-        QTest::newRow("en over C") << "en"
-                                   << "C" << true;
-        QTest::newRow("ja over en_US") << "ja"
-                                       << "en_US" << false;
-        QTest::newRow("ja over de_DE") << "ja"
-                                       << "de_DE" << false;
-        QTest::newRow("EN, spaces") << " EN "
-                                    << "ja_JP" << true;
-        QTest::newRow("Ja") << "Ja"
-                            << "fr_FR" << false;
-        QTest::newRow("unknown fr") << "fr"
-                                    << "ja_JP" << false;
-        QTest::newRow("unknown english") << "english"
-                                         << "ja_JP" << false;
-        QTest::newRow("unknown, en_US") << "japanese"
-                                        << "en_US" << true;
+        const auto row = [](const char *setting, const char *locale, bool english) {
+            QTest::addRow("%s over %s", setting, locale) << setting << locale << english;
+        };
+        for (const char *locale : {"ja_JP", "ja", "C", "POSIX"})
+            row("", locale, false);
+        for (const char *locale : {"en_US", "de_DE", "zh_CN"})
+            row("", locale, true);
+        row("en", "ja_JP", true);
+        row("en", "C", true);
+        row("ja", "en_US", false);
+        row(" EN ", "ja_JP", true);
+        row("Ja", "fr_FR", false);
+        row("fr", "ja_JP", false);
+        row("english", "ja_JP", false);
+        row("japanese", "en_US", true);
     }
     void choice()
     {
         QFETCH(QString, setting);
         QFETCH(QString, locale);
         QFETCH(bool, english);
-        const Language::Choice expected
-            = english ? Language::Choice::English : Language::Choice::Japanese;
-        QCOMPARE(Language::choose(setting, QLocale(locale)), expected);
+        QCOMPARE(Language::choose(setting, QLocale(locale)),
+                 english ? Language::Choice::English : Language::Choice::Japanese);
     }
 
-    void settingOfFile()
+    // The setting is read from a settings file, never written, or from the settings object.
+    void setting()
     {
-        const QString en = settingsFile(QStringLiteral("en.xml"),
-                                        QStringLiteral("      <PC_SIZE>50</PC_SIZE>\r\n"
-                                                       "      <LANG>en</LANG>\r\n"));
-        QFile f(en);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        const QByteArray before = f.readAll();
-        f.close();
-        QCOMPARE(Language::settingInFile(en), QStringLiteral("en"));
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), before); // read, never written
-
-        const QString none = settingsFile(QStringLiteral("none.xml"),
-                                          QStringLiteral("      <PC_SIZE>50</PC_SIZE>\r\n"));
-        QCOMPARE(Language::settingInFile(none), QString());
-
-        // A missing file stays missing.
+        const auto file = [this](const char *name, const QString &group) {
+            const QString path = m_tmp.filePath(QLatin1String(name));
+            TestFiles::write(
+                path,
+                Cp932::encode("<?xml version='1.0' encoding='Shift-JIS' ?>\r\n<運用>\r\n"
+                              "   <画面>\r\n"
+                              + group + "   </画面>\r\n</運用>"));
+            return path;
+        };
+        const QString en
+            = file("en.xml", "      <PC_SIZE>50</PC_SIZE>\r\n      <LANG>en</LANG>\r\n");
+        const QByteArray before = TestFiles::read(en);
+        QCOMPARE(Language::settingInFile(en), "en");
+        QCOMPARE(TestFiles::read(en), before);
+        QCOMPARE(Language::settingInFile(file("none.xml", "      <PC_SIZE>50</PC_SIZE>\r\n")),
+                 QString());
         const QString missing = m_tmp.filePath(QStringLiteral("missing.xml"));
         QCOMPARE(Language::settingInFile(missing), QString());
         QVERIFY(!QFileInfo::exists(missing));
-    }
 
-    void settingOfIni()
-    {
         yIni ini;
         bool ok = false;
-        ini.GetTxt(
-            settingsFile(QStringLiteral("ja.xml"), QStringLiteral("      <LANG>ja</LANG>\r\n")),
-            ok);
+        ini.GetTxt(file("ja.xml", "      <LANG>ja</LANG>\r\n"), ok);
         QVERIFY(ok);
         ini.GetGtx(QStringLiteral("画面"));
-        QCOMPARE(Language::settingOf(ini), QStringLiteral("ja"));
+        QCOMPARE(Language::settingOf(ini), "ja");
     }
 
     // English replaces the program's texts; Japanese takes the translation away again.

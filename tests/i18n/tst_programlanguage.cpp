@@ -1,4 +1,5 @@
 #include "platform/Cp932.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -53,33 +54,24 @@ private:
     {
         const QString dir = m_tmp.filePath(name) + u'/';
         QDir().mkpath(dir);
-        if (!language.isEmpty()) {
-            QFile f(dir + QStringLiteral("User.xml"));
-            if (f.open(QIODevice::WriteOnly))
-                f.write(Cp932::encode(QStringLiteral("<?xml version='1.0' encoding='Shift-JIS' ?>"
-                                                     "\r\n<運用>\r\n   <画面>\r\n      <LANG>")
-                                      + language
-                                      + QStringLiteral("</LANG>\r\n   </画面>\r\n</運用>")));
-        }
+        if (!language.isEmpty())
+            TestFiles::write(
+                dir + QStringLiteral("User.xml"),
+                Cp932::encode("<?xml version='1.0' encoding='Shift-JIS' ?>\r\n<運用>\r\n"
+                              "   <画面>\r\n      <LANG>"
+                              + language + "</LANG>\r\n   </画面>\r\n</運用>"));
         return dir;
-    }
-
-    static QByteArray bytesOf(const QString &path)
-    {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
 private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(m_tmp.isValid());
-        QFile f(m_tmp.filePath(QStringLiteral("notes.txt")));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("plain text, no bookmarks\n");
+        TestFiles::write(m_tmp.filePath(QStringLiteral("notes.txt")), "plain text, no bookmarks\n");
     }
 
-    // A file that is no bookmark file refused by the command line.
+    // A file that is no bookmark file refused by the command line. Which locales and settings
+    // choose which language is the language choice's own test; here they reach the program.
     void commandLine_data()
     {
         QTest::addColumn<QString>("lang");
@@ -87,15 +79,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("setting");
         QTest::addColumn<bool>("english");
         QTest::newRow("en_US") << "en_US.UTF-8" << QString() << QString() << true;
-        QTest::newRow("de_DE") << "de_DE.UTF-8" << QString() << QString() << true;
-        QTest::newRow("ja_JP") << "ja_JP.UTF-8" << QString() << QString() << false;
         QTest::newRow("C.UTF-8") << "C.UTF-8" << QString() << QString() << false;
         QTest::newRow("no locale at all") << QString() << QString() << QString() << false;
         QTest::newRow("LC_ALL ja_JP over LANG en_US") << "en_US.UTF-8"
                                                       << "ja_JP.UTF-8" << QString() << false;
         QTest::newRow("setting en under ja_JP") << "ja_JP.UTF-8" << QString() << "en" << true;
         QTest::newRow("setting ja under en_US") << "en_US.UTF-8" << QString() << "ja" << false;
-        QTest::newRow("setting en under C") << "C.UTF-8" << QString() << "en" << true;
     }
     void commandLine()
     {
@@ -105,7 +94,7 @@ private Q_SLOTS:
         QFETCH(bool, english);
         const QString dir
             = dataDir(QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'_'), setting);
-        const QByteArray settingsBefore = bytesOf(dir + QStringLiteral("User.xml"));
+        const QByteArray settingsBefore = TestFiles::read(dir + QStringLiteral("User.xml"));
         QMap<QString, QString> vars;
         if (!lang.isEmpty())
             vars.insert(QStringLiteral("LANG"), lang);
@@ -121,7 +110,7 @@ private Q_SLOTS:
                 "linkwell: ﾌﾞｯｸﾏｰｸ %1 を取り込めません: ﾌﾞｯｸﾏｰｸのﾌｧｲﾙではありません\n");
         QCOMPARE(r.err, expected.arg(file));
         // The settings are read, never made or changed, by the command line.
-        QCOMPARE(bytesOf(dir + QStringLiteral("User.xml")), settingsBefore);
+        QCOMPARE(TestFiles::read(dir + QStringLiteral("User.xml")), settingsBefore);
         QCOMPARE(QFile::exists(dir + QStringLiteral("User.xml")), !setting.isEmpty());
     }
 
@@ -133,7 +122,6 @@ private Q_SLOTS:
         QTest::addColumn<bool>("english");
         QTest::newRow("en_US") << "en_US.UTF-8" << true;
         QTest::newRow("ja_JP") << "ja_JP.UTF-8" << false;
-        QTest::newRow("C.UTF-8") << "C.UTF-8" << false;
     }
     void window()
     {
@@ -166,10 +154,7 @@ private Q_SLOTS:
         QFETCH(QString, setting);
         QFETCH(bool, english);
         const QString dir = dataDir(QStringLiteral("window_") + setting, setting);
-        QFile db(dir + QStringLiteral("dbLink.mdb"));
-        QVERIFY(db.open(QIODevice::WriteOnly));
-        db.write("not a database, but not empty either\n");
-        db.close();
+        TestFiles::write(dir + QStringLiteral("dbLink.mdb"), "not a database, but not empty\n");
         const Result r = run({QStringLiteral("--data-dir"), dir}, {{QStringLiteral("LANG"), lang}});
         QCOMPARE(r.code, 1);
         const QString pattern = english ? QStringLiteral("Cannot open the database %1: ")

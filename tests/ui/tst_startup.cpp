@@ -27,32 +27,23 @@ private:
 
     QString dataDir(const QString &name) const { return m_tmp.filePath(name) + u'/'; }
 
-    struct Run
-    {
-        QStringList args;
-        QString exe = QStringLiteral(LINKWELL_EXE);
-        QString dataHome; // XDG_DATA_HOME, when set
-        bool noRoot = false; // without root's way past file permissions
-    };
-
-    void start(QProcess &p, const Run &run)
+    // The program (or the copy at exe) started offscreen with a home of its own.
+    void start(QProcess &p, const QStringList &args, bool noRoot = false,
+               const QString &exe = QStringLiteral(LINKWELL_EXE), const QString &dataHome = {})
     {
         QProcessEnvironment env = ProgramRun::windowEnvironment();
         env.insert(QStringLiteral("HOME"), m_tmp.filePath(QStringLiteral("home")));
-        if (!run.dataHome.isEmpty())
-            env.insert(QStringLiteral("XDG_DATA_HOME"), run.dataHome);
+        if (!dataHome.isEmpty())
+            env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
         p.setProcessEnvironment(env);
-        if (run.noRoot)
+        if (noRoot) // without root's way past file permissions
             p.setChildProcessModifier(&WithoutRootAccess::dropForChild);
-        p.start(run.exe, run.args);
+        p.start(exe, args);
         QVERIFY(p.waitForStarted());
     }
-
     void startProgram(QProcess &p, const QString &dir, const QStringList &more = {})
     {
-        Run run;
-        run.args = QStringList {QStringLiteral("--data-dir"), dir} + more;
-        start(p, run);
+        start(p, QStringList {QStringLiteral("--data-dir"), dir} + more);
     }
 
     static QString stderrOf(QProcess &p) { return QString::fromUtf8(p.readAllStandardError()); }
@@ -96,9 +87,8 @@ private Q_SLOTS:
         QProcess p;
         startProgram(p, dir);
         QVERIFY(ProgramRun::waitReady(dir));
-        QVERIFY(QFileInfo(dir + QStringLiteral("Doc")).isDir());
-        QVERIFY(QFileInfo(dir + QStringLiteral("Pic")).isDir());
-        QVERIFY(QFileInfo(dir + QStringLiteral("Arc")).isDir());
+        for (const char *sub : {"Doc", "Pic", "Arc"})
+            QVERIFY(QFileInfo(dir + QLatin1String(sub)).isDir());
         closeProgram(p);
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
         QCOMPARE(p.exitCode(), 0);
@@ -116,7 +106,7 @@ private Q_SLOTS:
         startProgram(second, dir);
         QVERIFY(second.waitForFinished(60000));
         QCOMPARE(second.exitCode(), 1);
-        const QString err = QString::fromUtf8(second.readAllStandardError());
+        const QString err = stderrOf(second);
         QVERIFY2(err.contains(QDir::toNativeSeparators(dir)), qPrintable(err));
         QCOMPARE(first.state(), QProcess::Running);
         closeProgram(first);
@@ -131,18 +121,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("how");
         QTest::addColumn<QString>("named"); // below the data folder; "." for the folder
         QTest::addColumn<bool>("noRoot");
-        QTest::newRow("data folder is a file") << "datafile"
-                                               << "." << false;
-        QTest::newRow("data folder not writable") << "readonly"
-                                                  << "." << true;
-        QTest::newRow("settings file not readable") << "unreadable"
-                                                    << "User.xml" << true;
-        QTest::newRow("not a link database") << "notdb"
-                                             << "dbLink.mdb" << false;
-        QTest::newRow("Doc is a file") << "docfile"
-                                       << "Doc" << false;
-        QTest::newRow("lock file is a folder") << "lockfolder"
-                                               << "linkwell.lock" << false;
+        const auto row = [](const char *how, const char *named, bool noRoot) {
+            QTest::newRow(how) << how << named << noRoot;
+        };
+        row("datafile", ".", false);
+        row("readonly", ".", true);
+        row("unreadable", "User.xml", true);
+        row("notdb", "dbLink.mdb", false);
+        row("docfile", "Doc", false);
+        row("lockfolder", "linkwell.lock", false);
     }
     void failuresNameTheirFile()
     {
@@ -164,10 +151,7 @@ private Q_SLOTS:
         const QByteArray before = QFileInfo(path).isFile() ? TestFiles::read(path) : QByteArray();
 
         QProcess p;
-        Run run;
-        run.args = QStringList {QStringLiteral("--data-dir"), dir};
-        run.noRoot = noRoot;
-        start(p, run);
+        start(p, {QStringLiteral("--data-dir"), dir}, noRoot);
         const bool ended = p.waitForFinished(60000);
         if (!ended)
             p.kill();
@@ -212,11 +196,7 @@ private Q_SLOTS:
             TestFiles::write(prog + QStringLiteral("/usData"), "in the way");
         }
         QProcess p;
-        Run run;
-        run.exe = exe;
-        run.dataHome = dataHome;
-        run.noRoot = true;
-        start(p, run);
+        start(p, {}, true, exe, dataHome);
         if (collection) {
             QVERIFY(p.waitForFinished(60000));
             QFile::setPermissions(own, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);

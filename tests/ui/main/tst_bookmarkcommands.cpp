@@ -1,60 +1,34 @@
-#include "app/Usr.h"
 #include "output/BookmarkTransfer.h"
-#include "platform/Dialogs.h"
 #include "platform/Shell.h"
-#include "settings/yIni.h"
 #include "store/Statements.h"
-#include "store/Store.h"
-#include "support/FakeBrowser.h"
 #include "support/SqlLines.h"
 #include "support/TestFiles.h"
+#include "support/widgets/MainWindowFixture.h"
 #include "support/widgets/ModalDriver.h"
-#include "ui/main/LinkListView.h"
 #include "ui/main/ListSearch.h"
-#include "ui/main/fmLink.h"
 
 #include <QAction>
 #include <QComboBox>
-#include <QDir>
-#include <QFile>
 #include <QMenu>
 #include <QProgressDialog>
 #include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
-#include <memory>
 
 // The bookmark items of the main window's file menu, over a real database and a fake browser.
 class TestBookmarkCommands : public QObject
 {
     Q_OBJECT
 private:
-    std::unique_ptr<QTemporaryDir> m_tmp;
-    std::unique_ptr<yIni> m_ini;
-    std::unique_ptr<fmLink> m_w;
+    MainWindowFixture m;
 
     // A window over a database with one group and one link.
     void open()
     {
-        m_w.reset();
-        Store::CloseDb();
-        m_tmp = std::make_unique<QTemporaryDir>();
-        Usr::sDataPh = m_tmp->path() + u'/';
-        QVERIFY(QDir().mkpath(Usr::sDataPh + QStringLiteral("Doc")));
-        QVERIFY(Store::OpenDb(Usr::sDataPh + QStringLiteral("dbLink.mdb")));
+        m.openDatabase();
         SqlSteps::exec(Sql::kInsertGroup, {1, QStringLiteral("Held"), 1});
         SqlSteps::exec(
             Sql::kInsertLink,
             {100, QStringLiteral("http://held.example/"), 1, QStringLiteral("held"), QString(), 1});
-        Store::CloseDb();
-        m_ini = std::make_unique<yIni>();
-        bool ok = false;
-        m_ini->GetTxt(Usr::sDataPh + QStringLiteral("User.xml"), ok);
-        Usr::Ini = m_ini.get();
-        m_w = std::make_unique<fmLink>([](QWidget *p) { return new FakeBrowser(p); });
-        QString error;
-        QVERIFY2(m_w->Form_Load(&error), qPrintable(error));
-        Dialogs::clearShown();
+        m.openWindow();
     }
 
     // A bookmark file of n links in the folder "Imported".
@@ -65,7 +39,7 @@ private:
         for (int i = 0; i < n; ++i)
             b += "<DT><A HREF=\"http://x.example/" + QByteArray::number(i) + "\">x</A>\n";
         b += "</DL><p>\n</DL><p>\n";
-        const QString path = m_tmp->filePath(QStringLiteral("bookmarks.html"));
+        const QString path = m.tmp->filePath(QStringLiteral("bookmarks.html"));
         TestFiles::write(path, b);
         return path;
     }
@@ -75,8 +49,8 @@ private:
     QStringList selector() const
     {
         QStringList items;
-        for (int i = 0; i < m_w->cbGrp->count(); ++i)
-            items << m_w->cbGrp->itemText(i);
+        for (int i = 0; i < m.w->cbGrp->count(); ++i)
+            items << m.w->cbGrp->itemText(i);
         return items;
     }
 
@@ -87,12 +61,7 @@ private Q_SLOTS:
         Shell::enableTestMode();
         qputenv("LINKWELL_SEARCH_URL", "http://127.0.0.1:9/search");
     }
-    void cleanup()
-    {
-        m_w.reset();
-        Store::CloseDb();
-        Usr::Ini = nullptr;
-    }
+    void cleanup() { m.close(); }
 
     // The two items stand after the compaction and before the separator; the others keep
     // their actions.
@@ -100,23 +69,23 @@ private Q_SLOTS:
     {
         open();
         QStringList texts;
-        const QList<QAction *> actions = m_w->mnJob[0]->actions();
+        const QList<QAction *> actions = m.w->mnJob[0]->actions();
         for (QAction *a : actions)
             texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
         QCOMPARE(texts,
                  (QStringList {"ﾃﾞｰﾀｰﾌｫﾙﾀﾞを開く", "ﾃﾞｰﾀｰﾍﾞｰｽの最適化", "ﾌﾞｯｸﾏｰｸの取込(&I)...",
                                "ﾌﾞｯｸﾏｰｸの書出(&E)...", "-", "終了(&Q)"}));
         for (int i = 0; i < actions.size(); ++i)
-            QCOMPARE(m_w->mnFile[i], actions[i]);
+            QCOMPARE(m.w->mnFile[i], actions[i]);
         Shell::clearCalls();
-        m_w->mnFile[0]->trigger();
+        m.w->mnFile[0]->trigger();
         QCOMPARE(Shell::calls().size(), 1);
         QCOMPARE(Shell::calls().first().verb, QStringLiteral("explore"));
-        m_w->mnFile[1]->trigger();
+        m.w->mnFile[1]->trigger();
         QCOMPARE(Dialogs::shownTexts().last(),
                  Usr::sDataPh + QStringLiteral("dbLink.mdb を最適化しました"));
-        QSignalSpy unloaded(m_w.get(), &fmLink::unloaded);
-        m_w->mnFile[5]->trigger();
+        QSignalSpy unloaded(m.w.get(), &fmLink::unloaded);
+        m.w->mnFile[5]->trigger();
         QCOMPARE(unloaded.count(), 1);
     }
 
@@ -145,8 +114,8 @@ private Q_SLOTS:
                 d->cancel();
             });
         }
-        QVERIFY(m_w->search->ensureBuilt());
-        m_w->mnFile[2]->trigger();
+        QVERIFY(m.w->search->ensureBuilt());
+        m.w->mnFile[2]->trigger();
 
         const QList<Dialogs::Shown> shown = Dialogs::shown();
         QCOMPARE(shown.size(), 2);
@@ -159,7 +128,7 @@ private Q_SLOTS:
                      + QStringLiteral(" を取り込みます\n\nﾘﾝｸ　30 件\n新しい分類　1 件\n"
                                       "重複で省いたﾘﾝｸ　1 件\n読めなかった行　0 行\n\n"
                                       "取り込んで良いですか"));
-        QVERIFY(!m_w->progressDialog);
+        QVERIFY(!m.w->progressDialog);
         const bool written = answer && !cancelProgress;
         if (cancelProgress)
             QVERIFY2(shownAt > 0 && shownAt < 30, qPrintable(QString::number(shownAt)));
@@ -167,20 +136,20 @@ private Q_SLOTS:
         QCOMPARE(links(), written ? "31" : "1");
         QCOMPARE(selector(),
                  written ? (QStringList {"*", "Held", "Imported"}) : (QStringList {"*", "Held"}));
-        QCOMPARE(m_w->listRows(), written ? 31 : 1);
+        QCOMPARE(m.w->listRows(), written ? 31 : 1);
         // The search knows what the collection holds now.
-        QVERIFY(m_w->search->ensureBuilt());
-        QCOMPARE(int(m_w->search->index().allRows().size()), written ? 31 : 1);
+        QVERIFY(m.w->search->ensureBuilt());
+        QCOMPARE(int(m.w->search->index().allRows().size()), written ? 31 : 1);
     }
 
     // A file that is refused is named with the reason; nothing is asked or written.
     void refusedFileIsNamed()
     {
         open();
-        const QString path = m_tmp->filePath(QStringLiteral("notes.txt"));
+        const QString path = m.tmp->filePath(QStringLiteral("notes.txt"));
         TestFiles::write(path, "just notes\n");
         Dialogs::setNextFileName(path);
-        m_w->mnFile[2]->trigger();
+        m.w->mnFile[2]->trigger();
         QCOMPARE(Dialogs::shownTexts().last(),
                  QStringLiteral("ﾌﾞｯｸﾏｰｸ ") + path
                      + QStringLiteral(" を取り込めません: ﾌﾞｯｸﾏｰｸのﾌｧｲﾙではありません"));
@@ -188,16 +157,16 @@ private Q_SLOTS:
         QCOMPARE(links(), "1");
         // A cancelled file dialog asks nothing further.
         Dialogs::clearShown();
-        m_w->mnFile[2]->trigger();
+        m.w->mnFile[2]->trigger();
         QCOMPARE(Dialogs::shown().size(), 1);
     }
 
     void exportFromTheMenu()
     {
         open();
-        const QString path = m_tmp->filePath(QStringLiteral("Doc/out.html"));
+        const QString path = m.tmp->filePath(QStringLiteral("Doc/out.html"));
         Dialogs::setNextFileName(path);
-        m_w->mnFile[3]->trigger();
+        m.w->mnFile[3]->trigger();
         const QList<Dialogs::Shown> shown = Dialogs::shown();
         QCOMPARE(shown.size(), 2);
         QCOMPARE(shown[0].kind, Dialogs::Shown::SaveFile);
@@ -209,9 +178,9 @@ private Q_SLOTS:
         QVERIFY(BookmarkTransfer::exportBytes(bytes));
         QCOMPARE(TestFiles::read(path), bytes);
         // A folder that is not there: the message names the file.
-        const QString nowhere = m_tmp->filePath(QStringLiteral("no/such/folder/out.html"));
+        const QString nowhere = m.tmp->filePath(QStringLiteral("no/such/folder/out.html"));
         Dialogs::setNextFileName(nowhere);
-        m_w->mnFile[3]->trigger();
+        m.w->mnFile[3]->trigger();
         QVERIFY2(Dialogs::shownTexts().last().startsWith(QStringLiteral("ファイル ") + nowhere),
                  qPrintable(Dialogs::shownTexts().last()));
     }

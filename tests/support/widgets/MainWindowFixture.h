@@ -1,0 +1,67 @@
+#pragma once
+
+#include "app/Usr.h"
+#include "platform/Dialogs.h"
+#include "settings/yIni.h"
+#include "store/Store.h"
+#include "support/FakeBrowser.h"
+#include "ui/main/fmLink.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+#include <functional>
+#include <memory>
+
+// The main window over a real database in a fresh temporary data folder, with a fake browser.
+struct MainWindowFixture
+{
+    std::unique_ptr<QTemporaryDir> tmp;
+    std::unique_ptr<yIni> ini;
+    std::unique_ptr<fmLink> w;
+    FakeBrowser *web = nullptr;
+
+    // A fresh data folder with its sub-folders and the link database open for the test's rows.
+    void openDatabase()
+    {
+        close();
+        tmp = std::make_unique<QTemporaryDir>();
+        Usr::sDataPh = tmp->path() + u'/';
+        for (const char *sub : {"Pic", "Arc", "Doc"})
+            QVERIFY(QDir().mkpath(Usr::sDataPh + QLatin1String(sub)));
+        QVERIFY(Store::OpenDb(Usr::sDataPh + QStringLiteral("dbLink.mdb")));
+    }
+
+    // The window over the database as the test left it; before runs ahead of the load.
+    void openWindow(const std::function<void(fmLink &)> &before = {})
+    {
+        Store::CloseDb();
+        ini = std::make_unique<yIni>();
+        bool ok = false;
+        ini->GetTxt(Usr::sDataPh + QStringLiteral("User.xml"), ok);
+        ini->GetGtx(QStringLiteral("画面"));
+        Usr::Ini = ini.get();
+        w = std::make_unique<fmLink>([this](QWidget *p) { return web = new FakeBrowser(p); });
+        if (before)
+            before(*w);
+        QString error;
+        QVERIFY2(w->Form_Load(&error), qPrintable(error));
+        Dialogs::clearShown();
+    }
+
+    // Another window over the same folder, as the next start opens it; null when it fails.
+    static std::unique_ptr<fmLink> another()
+    {
+        auto other = std::make_unique<fmLink>([](QWidget *p) { return new FakeBrowser(p); });
+        QString error;
+        return other->Form_Load(&error) ? std::move(other) : nullptr;
+    }
+
+    void close()
+    {
+        w.reset();
+        Store::CloseDb();
+        Usr::Ini = nullptr;
+        ini.reset();
+    }
+};
