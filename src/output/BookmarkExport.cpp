@@ -1,7 +1,6 @@
 #include "BookmarkExport.h"
 
 #include "output/BookmarkNoCase.h"
-#include "platform/TextFile.h"
 
 #include <algorithm>
 #include <climits>
@@ -266,12 +265,6 @@ QByteArray bytes(const QList<GroupRecord> &groups, const QList<LinkRecord> &link
     }
     out.append(kTail);
     return out;
-}
-
-bool write(const QString &path, const QList<GroupRecord> &groups, const QList<LinkRecord> &links,
-           const QHash<int, qint64> &added, QString *error)
-{
-    return TextFile::writeAtomic(path, bytes(groups, links, added), error);
 }
 
 } // namespace BookmarkExport

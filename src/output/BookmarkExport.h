@@ -19,9 +19,4 @@ namespace BookmarkExport {
 QByteArray bytes(const QList<GroupRecord> &groups, const QList<LinkRecord> &links,
                  const QHash<int, qint64> &added = {});
 
-// Writes bytes() to path in one piece: an old file is replaced only when the whole file is
-// written. On failure returns false with the reason in *error.
-bool write(const QString &path, const QList<GroupRecord> &groups, const QList<LinkRecord> &links,
-           const QHash<int, qint64> &added = {}, QString *error = nullptr);
-
 } // namespace BookmarkExport

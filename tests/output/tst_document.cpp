@@ -291,7 +291,7 @@ private Q_SLOTS:
         QTest::addColumn<bool>("written");
         QTest::addColumn<QStringList>("shown"); // how each box shown begins
         const QString save = "作成するDOC";
-        const QString failed = "ファイル " + m_data + "Doc/missing/out.docx に書き込めません: ";
+        const QString failed = "ﾌｧｲﾙ " + m_data + "Doc/missing/out.docx に書き込めません: ";
         // "list" exists and is typed without extension: it is replaced as it is.
         QTest::newRow("written") << false << 32 << "list" << true << QStringList {save};
         QTest::newRow("empty list")

@@ -92,9 +92,9 @@ private Q_SLOTS:
         QVERIFY(!OutputFile::SaveText(path, "text"));
         const QStringList texts = Dialogs::shownTexts();
         QCOMPARE(texts.size(), 1);
-        QVERIFY2(texts[0].startsWith("ファイル " + path + " に書き込めません: "),
+        QVERIFY2(texts[0].startsWith("ﾌｧｲﾙ " + path + " に書き込めません: "),
                  qPrintable(texts[0]));
-        QVERIFY2(texts[0].size() > QString("ファイル " + path + " に書き込めません: ").size(),
+        QVERIFY2(texts[0].size() > QString("ﾌｧｲﾙ " + path + " に書き込めません: ").size(),
                  "the reason is missing");
         QCOMPARE(QFileInfo(path).isDir(), makeDirectory);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());

@@ -181,7 +181,7 @@ private Q_SLOTS:
         const QString nowhere = m.tmp->filePath(QStringLiteral("no/such/folder/out.html"));
         Dialogs::setNextFileName(nowhere);
         m.w->mnFile[3]->trigger();
-        QVERIFY2(Dialogs::shownTexts().last().startsWith(QStringLiteral("ファイル ") + nowhere),
+        QVERIFY2(Dialogs::shownTexts().last().startsWith(QStringLiteral("ﾌｧｲﾙ ") + nowhere),
                  qPrintable(Dialogs::shownTexts().last()));
     }
 };

@@ -531,20 +531,26 @@ private Q_SLOTS:
         open();
         const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
         QCOMPARE(m.w->frameGeometry(), area);
-        m.w->resize(900, 600);
+        m.w->resize(700, 500);
         m.w->move(30, 40);
         m.w->Splitter->setSizes({m.w->Frame1->height(), 300, 200});
         const QList<int> panes = m.w->Splitter->sizes();
         m.w->close();
-        QVERIFY(m.ini->groupText().contains("<WND_POS>30,40,900,600</WND_POS>"));
+        QVERIFY(m.ini->groupText().contains("<WND_POS>30,40,700,500</WND_POS>"));
         std::unique_ptr<fmLink> again = MainWindowFixture::another();
         QVERIFY(again);
         QCOMPARE(again->frameGeometry().topLeft(), QPoint(30, 40));
-        QCOMPARE(again->size(), QSize(900, 600));
+        QCOMPARE(again->size(), QSize(700, 500));
         QCOMPARE(again->Splitter->sizes(), panes);
         again->close();
         // A place on no screen any more: the work area again.
         m.ini->SetVal("WND_POS", "-5000,-5000,900,600");
+        again = MainWindowFixture::another();
+        QVERIFY(again);
+        QCOMPARE(again->frameGeometry(), area);
+        again->close();
+        // Kept on a larger screen, or before the scale grew: pulled into the work area.
+        m.ini->SetVal("WND_POS", "30,40,3000,2000");
         again = MainWindowFixture::another();
         QVERIFY(again);
         QCOMPARE(again->frameGeometry(), area);

@@ -1,8 +1,5 @@
 #include "ui/main/WindowPlace.h"
 
-#include <QGuiApplication>
-#include <QMainWindow>
-#include <QScreen>
 #include <QtTest>
 
 class TestWindowPlace : public QObject
@@ -31,20 +28,6 @@ private slots:
         QCOMPARE(WindowPlace::inside(frame, QRect(0, 0, 1000, 700)), expected);
         QCOMPARE(WindowPlace::inside(frame.translated(1920, 0), QRect(1920, 0, 1000, 700)),
                  expected.translated(1920, 0));
-    }
-
-    // A size remembered at a smaller scale no longer hangs over the screen once shown.
-    void shownWindowIsPulledIn()
-    {
-        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-        QMainWindow w;
-        w.resize(area.size() * 2);
-        w.move(area.topLeft() + QPoint(50, 50));
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        WindowPlace::keepInside(w);
-        QVERIFY(area.contains(w.frameGeometry()));
-        QCOMPARE(w.frameGeometry().size(), area.size());
     }
 };
 
