@@ -1,7 +1,7 @@
-#include "output/BookmarkExport.h"
-#include "output/BookmarkImport.h"
-#include "output/BookmarkNoCase.h"
-#include "output/BookmarkTransfer.h"
+#include "bookmarks/BookmarkExport.h"
+#include "bookmarks/BookmarkImport.h"
+#include "platform/NoCase.h"
+#include "bookmarks/BookmarkTransfer.h"
 #include "store/Store.h"
 #include "support/BookmarkSamples.h"
 

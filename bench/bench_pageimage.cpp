@@ -1,4 +1,4 @@
-#include "output/PageImage.h"
+#include "pages/PageImage.h"
 
 #include <QGuiApplication>
 #include <QTemporaryDir>

@@ -1,8 +1,8 @@
 // The search at the size a large collection reaches: 100,000 links with Japanese and English
 // titles, descriptions (four lines of page text) and addresses as the browser reports them.
-#include "output/LinkSearch.h"
-#include "output/SearchText.h"
-#include "output/UrlKey.h"
+#include "search/LinkSearch.h"
+#include "search/SearchText.h"
+#include "address/UrlKey.h"
 #include "platform/PackedRow.h"
 
 #include <QCoreApplication>

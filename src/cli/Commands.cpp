@@ -2,9 +2,9 @@
 
 #include "app/Usr.h"
 #include "check/CheckAll.h"
-#include "output/BookmarkTransfer.h"
-#include "output/CollectionIndex.h"
-#include "output/LinkList.h"
+#include "bookmarks/BookmarkTransfer.h"
+#include "search/CollectionIndex.h"
+#include "collection/LinkList.h"
 #include "store/LinkStore.h"
 
 #include <QCoreApplication>

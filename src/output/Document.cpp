@@ -1,6 +1,6 @@
 #include "Document.h"
 
-#include "app/Address.h"
+#include "address/Address.h"
 
 #include "output/OutputFile.h"
 #include "platform/Dialogs.h"

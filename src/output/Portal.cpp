@@ -1,6 +1,6 @@
 #include "Portal.h"
 
-#include "app/Address.h"
+#include "address/Address.h"
 #include "output/OutputFile.h"
 #include "platform/Cp932.h"
 

@@ -1,6 +1,6 @@
 #include "GridModel.h"
 
-#include "NumberText.h"
+#include "platform/NumberText.h"
 
 #include <QLocale>
 

@@ -1,4 +1,4 @@
-#include "output/BookmarkTransfer.h"
+#include "bookmarks/BookmarkTransfer.h"
 #include "platform/Cp932.h"
 #include "settings/Language.h"
 #include "settings/yIni.h"

@@ -1,7 +1,7 @@
 #include "BookmarkCommands.h"
 
 #include "app/Usr.h"
-#include "output/BookmarkTransfer.h"
+#include "bookmarks/BookmarkTransfer.h"
 #include "platform/Dialogs.h"
 #include "ui/main/ListSearch.h"
 #include "ui/main/fmLink.h"

@@ -1,8 +1,8 @@
 #include "LinkListView.h"
 
 #include "app/Usr.h"
-#include "output/LinkList.h"
-#include "output/PageImage.h"
+#include "collection/LinkList.h"
+#include "pages/PageImage.h"
 #include "platform/Dialogs.h"
 
 LinkListView::LinkListView(QWidget *parent)

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "output/CollectionIndex.h"
-#include "output/SearchDriver.h"
+#include "search/CollectionIndex.h"
+#include "search/SearchDriver.h"
 
 #include <QObject>
 

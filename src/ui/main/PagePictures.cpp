@@ -1,6 +1,6 @@
 #include "PagePictures.h"
 
-#include "output/PageImage.h"
+#include "pages/PageImage.h"
 #include "platform/Dialogs.h"
 #include "store/LinkStore.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "output/CollectionIndex.h"
+#include "search/CollectionIndex.h"
 
 #include <QImage>
 #include <QWidget>

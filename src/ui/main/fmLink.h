@@ -1,6 +1,6 @@
 #pragma once
 
-#include "output/ListRow.h"
+#include "collection/ListRow.h"
 
 #include <QImage>
 #include <QMainWindow>

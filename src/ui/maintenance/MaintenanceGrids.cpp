@@ -2,8 +2,8 @@
 
 #include "app/Usr.h"
 #include "check/CheckHistory.h"
-#include "output/PageImage.h"
-#include "output/UrlKey.h"
+#include "pages/PageImage.h"
+#include "address/UrlKey.h"
 #include "platform/Twips.h"
 #include "platform/widgets/Grid.h"
 #include "store/LinkStore.h"

@@ -1,7 +1,7 @@
 #include "SavedPageWindow.h"
 
 #include "app/Usr.h"
-#include "output/PageArchive.h"
+#include "pages/PageArchive.h"
 #include "platform/Dialogs.h"
 #include "platform/Twips.h"
 #include "platform/widgets/WebEngineBrowser.h"

@@ -1,4 +1,4 @@
-#include "output/PageArchive.h"
+#include "pages/PageArchive.h"
 #include "platform/Dialogs.h"
 #include "platform/widgets/WebEngineBrowser.h"
 #include "support/LoopbackServer.h"

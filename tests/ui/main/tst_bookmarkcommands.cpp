@@ -1,4 +1,4 @@
-#include "output/BookmarkTransfer.h"
+#include "bookmarks/BookmarkTransfer.h"
 #include "platform/Shell.h"
 #include "store/Statements.h"
 #include "support/SqlLines.h"

@@ -1,4 +1,4 @@
-#include "output/PageImage.h"
+#include "pages/PageImage.h"
 #include "platform/Dialogs.h"
 #include "support/LoopbackServer.h"
 #include "ui/main/sbBrw.h"

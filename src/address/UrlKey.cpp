@@ -1,0 +1,167 @@
+#include "address/UrlKey.h"
+
+#include <QStringList>
+#include <QUrl>
+
+#include <algorithm>
+#include <numeric>
+
+namespace UrlKey {
+
+namespace {
+
+bool isTracking(QStringView parameter)
+{
+    const qsizetype eq = parameter.indexOf(u'=');
+    const QStringView name = eq < 0 ? parameter : parameter.left(eq);
+    return name.startsWith(u"utm_", Qt::CaseInsensitive)
+        || name.compare(u"fbclid", Qt::CaseInsensitive) == 0
+        || name.compare(u"gclid", Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+QString of(QStringView address)
+{
+    const QString text = address.trimmed().toString();
+    if (text.isEmpty())
+        return {};
+    QUrl url(text, QUrl::TolerantMode);
+    if (!url.isValid())
+        return text;
+    // Percent-encoding comes out in one spelling: unreserved characters plain, the rest
+    // upper-case escapes, international host names in their ASCII form.
+    url = url.adjusted(QUrl::RemoveFragment | QUrl::NormalizePathSegments);
+    const QString scheme = url.scheme();
+    if ((scheme != u"http" && scheme != u"https") || url.host().isEmpty())
+        return url.toString(QUrl::FullyEncoded);
+
+    QString host = url.host(QUrl::FullyEncoded);
+    if (host.endsWith(u'.'))
+        host.chop(1);
+    if (host.startsWith(u"www."))
+        host.remove(0, 4);
+    if (host.contains(u':'))
+        host = u'[' + host + u']'; // IPv6
+    QString key = QStringLiteral("//");
+    const QString user = url.userInfo(QUrl::FullyEncoded);
+    if (!user.isEmpty())
+        key += user + u'@';
+    key += host;
+    const int port = url.port();
+    if (port >= 0 && port != 80 && port != 443)
+        key += u':' + QString::number(port);
+    QString path = url.path(QUrl::FullyEncoded);
+    if (path.endsWith(u'/'))
+        path.chop(1);
+    key += path;
+    if (url.hasQuery()) {
+        const QString query = url.query(QUrl::FullyEncoded);
+        QStringList kept;
+        for (const QStringView piece : QStringView(query).split(u'&')) {
+            if (!isTracking(piece))
+                kept.append(piece.toString());
+        }
+        const QString rest = kept.join(u'&');
+        if (!rest.isEmpty())
+            key += u'?' + rest;
+    }
+    return key;
+}
+
+std::vector<qint32> laterTwins(std::span<const Numbered> links)
+{
+    std::vector<QString> keys;
+    keys.reserve(links.size());
+    for (const Numbered &l : links)
+        keys.push_back(of(l.address));
+    std::vector<size_t> order(links.size());
+    std::iota(order.begin(), order.end(), size_t(0));
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        const int c = keys[a].compare(keys[b]);
+        return c != 0 ? c < 0 : links[a].number < links[b].number;
+    });
+    std::vector<qint32> out;
+    for (size_t i = 1; i < order.size(); ++i) {
+        const size_t a = order[i - 1];
+        const size_t b = order[i];
+        if (!keys[b].isEmpty() && keys[a] == keys[b] && links[a].number != links[b].number)
+            out.push_back(links[b].number);
+    }
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+}
+
+} // namespace UrlKey
+
+quint64 UrlTwins::hashOf(QStringView key)
+{
+    // FNV-1a over the UTF-16 units, then a final mix so that close keys spread out.
+    quint64 h = 0xcbf29ce484222325ull;
+    for (const QChar c : key) {
+        h ^= c.unicode();
+        h *= 0x100000001b3ull;
+    }
+    h ^= h >> 33;
+    h *= 0xff51afd7ed558ccdull;
+    h ^= h >> 33;
+    h *= 0xc4ceb9fe1a85ec53ull;
+    h ^= h >> 33;
+    return h;
+}
+
+void UrlTwins::rebuild(std::span<const UrlKey::Numbered> links)
+{
+    m_entries.clear();
+    m_entries.reserve(links.size());
+    for (const UrlKey::Numbered &l : links) {
+        const QString key = UrlKey::of(l.address);
+        if (!key.isEmpty())
+            m_entries.push_back({hashOf(key), l.number});
+    }
+    std::sort(m_entries.begin(), m_entries.end());
+    // The same link given twice counts once.
+    m_entries.erase(std::unique(m_entries.begin(), m_entries.end(),
+                                [](const Entry &a, const Entry &b) {
+                                    return a.hash == b.hash && a.number == b.number;
+                                }),
+                    m_entries.end());
+}
+
+void UrlTwins::insert(qint32 number, QStringView address)
+{
+    remove(number);
+    const QString key = UrlKey::of(address);
+    if (key.isEmpty())
+        return;
+    const Entry e {hashOf(key), number};
+    m_entries.insert(std::lower_bound(m_entries.begin(), m_entries.end(), e), e);
+}
+
+void UrlTwins::remove(qint32 number)
+{
+    std::erase_if(m_entries, [number](const Entry &e) { return e.number == number; });
+}
+
+void UrlTwins::remove(std::span<const qint32> numbers)
+{
+    std::vector<qint32> gone(numbers.begin(), numbers.end());
+    std::sort(gone.begin(), gone.end());
+    std::erase_if(m_entries, [&](const Entry &e) {
+        return std::binary_search(gone.begin(), gone.end(), e.number);
+    });
+}
+
+std::vector<qint32> UrlTwins::sharing(QStringView address) const
+{
+    std::vector<qint32> out;
+    const QString key = UrlKey::of(address);
+    if (key.isEmpty())
+        return out;
+    const quint64 h = hashOf(key);
+    auto it = std::lower_bound(m_entries.begin(), m_entries.end(), Entry {h, INT32_MIN});
+    for (; it != m_entries.end() && it->hash == h; ++it)
+        out.push_back(it->number);
+    return out;
+}

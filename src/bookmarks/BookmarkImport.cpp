@@ -1,0 +1,149 @@
+#include "BookmarkImport.h"
+
+#include "platform/NoCase.h"
+
+#include <QHash>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace BookmarkImport {
+
+ImportPlan plan(const BookmarkFile &file, const QList<GroupRecord> &groups,
+                const InCollection &inCollection, int firstLinkNo)
+{
+    ImportPlan plan;
+    plan.linksRead = int(file.links.size());
+    plan.skippedLines = int(file.skippedLines.size());
+
+    // Which links go in: not in the collection and not earlier in the file. Earlier addresses
+    // are found in an open-addressing table of link indices, with no allocation per address.
+    const size_t count = size_t(file.links.size());
+    std::vector<bool> takes(count, false);
+    std::vector<int> takenIn(size_t(file.folders.size()), 0);
+    size_t mask = 15;
+    while (mask < 2 * count)
+        mask = mask * 2 + 1;
+    std::vector<int> table(mask + 1, -1);
+    std::vector<size_t> hashes(count);
+    for (const BookmarkLink &l : file.links) {
+        bool duplicate = inCollection && inCollection(l.address);
+        if (!duplicate) {
+            const size_t h = NoCase::hash(l.address);
+            hashes[size_t(l.order)] = h;
+            size_t slot = h & mask;
+            for (; table[slot] >= 0; slot = (slot + 1) & mask) {
+                const int other = table[slot];
+                if (hashes[size_t(other)] == h
+                    && NoCase::equal(file.links[other].address, l.address)) {
+                    duplicate = true;
+                    break;
+                }
+            }
+            if (!duplicate)
+                table[slot] = l.order;
+        }
+        if (duplicate) {
+            ++plan.duplicates;
+            continue;
+        }
+        takes[size_t(l.order)] = true;
+        if (l.folder >= 0)
+            ++takenIn[size_t(l.folder)];
+    }
+
+    // Existing names as the group list holds them (by sort key, then name): the first match wins;
+    // group 0 is not in that list and comes after it.
+    QList<GroupRecord> listed;
+    int nextGroup = 1;
+    double highestSort = 0;
+    for (const GroupRecord &g : groups) {
+        nextGroup = qMax(nextGroup, g.nGrp + 1);
+        highestSort = qMax(highestSort, g.gSrt);
+        if (g.nGrp != 0)
+            listed.append(g);
+    }
+    std::stable_sort(listed.begin(), listed.end(), [](const GroupRecord &a, const GroupRecord &b) {
+        if (a.gSrt != b.gSrt)
+            return a.gSrt < b.gSrt;
+        const int c = NoCase::compare(a.sGrp, b.sGrp);
+        return c != 0 ? c < 0 : a.nGrp < b.nGrp;
+    });
+    QHash<QString, int> byName;
+    for (const GroupRecord &g : listed) {
+        if (!byName.contains(g.sGrp.toCaseFolded()))
+            byName.insert(g.sGrp.toCaseFolded(), g.nGrp);
+    }
+    // A folder named as group 0 goes there: a new group of that name could never be told apart.
+    for (const GroupRecord &g : groups) {
+        if (g.nGrp == 0 && !byName.contains(g.sGrp.toCaseFolded()))
+            byName.insert(g.sGrp.toCaseFolded(), 0);
+    }
+
+    double nextSort = std::floor(highestSort) + 1;
+    std::vector<int> groupOf(size_t(file.folders.size()), -1);
+    for (qsizetype f = 0; f < file.folders.size(); ++f) {
+        const BookmarkFolder &folder = file.folders[f];
+        const bool empty = folder.links == 0 && folder.folders == 0;
+        if (takenIn[size_t(f)] == 0 && !empty)
+            continue;
+        const QString key = folder.path.toCaseFolded();
+        auto it = byName.constFind(key);
+        if (it == byName.constEnd()) {
+            plan.newGroups.append({nextGroup, folder.path, nextSort});
+            it = byName.insert(key, nextGroup);
+            ++nextGroup;
+            nextSort += 1;
+        }
+        groupOf[size_t(f)] = *it;
+    }
+
+    // Sort keys: the place among the file's links that go to the same group. Counters are
+    // per group, found once per folder; the last counter is the root's (group 0).
+    QHash<int, int> counterOf;
+    std::vector<int> counterOfFolder(size_t(file.folders.size()), -1);
+    for (size_t f = 0; f < groupOf.size(); ++f) {
+        if (groupOf[f] < 0)
+            continue;
+        auto it = counterOf.constFind(groupOf[f]);
+        if (it == counterOf.constEnd())
+            it = counterOf.insert(groupOf[f], int(counterOf.size()));
+        counterOfFolder[f] = *it;
+    }
+    if (!counterOf.contains(0))
+        counterOf.insert(0, int(counterOf.size()));
+    std::vector<int> placed(size_t(counterOf.size()), 0);
+    std::vector<int> place(count, 0);
+    std::vector<int> chosen;
+    chosen.reserve(count - size_t(plan.duplicates));
+    for (const BookmarkLink &l : file.links) {
+        const int counter = l.folder < 0 ? counterOf.value(0) : counterOfFolder[size_t(l.folder)];
+        if (counter < 0)
+            continue;
+        place[size_t(l.order)] = ++placed[size_t(counter)];
+        if (takes[size_t(l.order)])
+            chosen.push_back(l.order);
+    }
+
+    // Numbers by date, so that the newest bookmarks are the highest numbers; the sort is stable,
+    // so the file's order holds where dates are equal, and undated links (0) come first.
+    std::stable_sort(chosen.begin(), chosen.end(),
+                     [&](int a, int b) { return file.links[a].added < file.links[b].added; });
+    plan.links.reserve(qsizetype(chosen.size()));
+    for (const int i : chosen) {
+        const BookmarkLink &l = file.links[i];
+        ImportLink in;
+        in.link.nURL = firstLinkNo + int(plan.links.size());
+        in.link.sURL = l.address;
+        in.link.nGrp = l.folder < 0 ? 0 : groupOf[size_t(l.folder)];
+        in.link.sNam = l.title;
+        in.link.sMem = l.description;
+        in.link.gSrt = place[size_t(i)];
+        in.added = l.added;
+        plan.links.append(std::move(in));
+    }
+    return plan;
+}
+
+} // namespace BookmarkImport

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "bookmarks/BookmarkFile.h"
+#include "store/Records.h"
+
+#include <QList>
+#include <QStringView>
+
+#include <functional>
+
+// A link an import inserts, with the date it was added (0 when the file gives none).
+using ImportLink = DatedLink;
+
+// What importing a bookmark file would write, worked out before anything is written.
+struct ImportPlan
+{
+    QList<GroupRecord> newGroups; // to create, in the file's order
+    QList<ImportLink> links; // to insert, in number order
+    int linksRead = 0; // links the file holds
+    int duplicates = 0; // links skipped: in the collection, or earlier in the file
+    int skippedLines = 0; // lines of the file that could not be read
+};
+
+namespace BookmarkImport {
+
+// Whether an address is in the collection, compared as the page lookup compares (see AddressSet).
+using InCollection = std::function<bool(QStringView address)>;
+
+// The plan for a file that was read. groups: every group of the collection (group 0 included);
+// a folder whose path names one of them, case ignored as Usr::GrpNoOf ignores it, is reused,
+// other folders get new groups numbered and sorted after the highest. A folder becomes a group
+// when a link goes into it or when it is empty; a folder that holds only folders is only part
+// of their names. Links directly under the root go to group 0. firstLinkNo: the number of the
+// first new link (Usr::NewURLNo); links are numbered in ascending date order, undated first,
+// the file's order where dates are equal; each link's sort key is its place in its folder.
+ImportPlan plan(const BookmarkFile &file, const QList<GroupRecord> &groups,
+                const InCollection &inCollection, int firstLinkNo);
+
+} // namespace BookmarkImport

@@ -1,0 +1,144 @@
+#include "BookmarkTransfer.h"
+
+#include "bookmarks/BookmarkExport.h"
+#include "platform/NoCase.h"
+#include "output/OutputFile.h"
+#include "platform/TextFile.h"
+
+#include <QCoreApplication>
+
+namespace {
+
+struct Tr
+{
+    Q_DECLARE_TR_FUNCTIONS(BookmarkTransfer)
+};
+
+bool report(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+    return false;
+}
+
+} // namespace
+
+QString BookmarkTransfer::failed(const QString &why) const
+{
+    return Tr::tr("ﾌﾞｯｸﾏｰｸ %1 を取り込めません: %2").arg(m_path, why);
+}
+
+bool BookmarkTransfer::read(const QString &path, QString *error)
+{
+    m_path = path;
+    m_plan = {};
+    const BookmarkFile file = BookmarkFile::read(path);
+    if (!file.ok())
+        return report(error, failed(file.error));
+
+    // What the collection holds already: its groups, its addresses, its highest number.
+    QString why;
+    QList<GroupRecord> groups;
+    AddressSet known;
+    int first = 0;
+    const bool readable = LinkStore::forEachGroup(
+                              [&](const LinkStore::GroupView &g) {
+                                  groups.append({int(g.nGrp), QString::fromUtf8(g.sGrp), g.gSrt});
+                              },
+                              &why)
+        && LinkStore::forEachAddress([&](int, const QString &a) { known.insert(a); }, &why)
+        && LinkStore::nextLinkNumber(first, &why);
+    if (!readable)
+        return report(error, failed(why));
+    m_plan = BookmarkImport::plan(
+        file, groups, [&](QStringView a) { return known.contains(a); }, first);
+    return true;
+}
+
+QString BookmarkTransfer::counts() const
+{
+    return Tr::tr("ﾘﾝｸ　%1 件\n新しい分類　%2 件\n重複で省いたﾘﾝｸ　%3 件\n"
+                  "読めなかった行　%4 行")
+        .arg(QString::number(m_plan.links.size()), QString::number(m_plan.newGroups.size()),
+             QString::number(m_plan.duplicates), QString::number(m_plan.skippedLines));
+}
+
+QString BookmarkTransfer::question() const
+{
+    if (!hasWork())
+        return Tr::tr("ﾌﾞｯｸﾏｰｸ %1 に取り込むﾘﾝｸがありません\n\n%2").arg(m_path, counts());
+    return Tr::tr("ﾌﾞｯｸﾏｰｸ %1 を取り込みます\n\n%2\n\n取り込んで良いですか").arg(m_path, counts());
+}
+
+LinkStore::ImportResult BookmarkTransfer::write(const LinkStore::ProgressFn &progress,
+                                                QString *error)
+{
+    QString why;
+    const LinkStore::ImportResult result
+        = LinkStore::importLinks(m_plan.newGroups, m_plan.links, progress, &why);
+    if (result == LinkStore::ImportResult::Failed)
+        report(error, failed(why));
+    return result;
+}
+
+bool BookmarkTransfer::exportBytes(QByteArray &out, int *links, QString *error,
+                                   const std::function<bool()> &keepGoing)
+{
+    QList<GroupRecord> groups;
+    QList<LinkRecord> all;
+    QHash<int, qint64> added;
+    QString why;
+    bool stopped = false;
+    const bool readable
+        = LinkStore::forEachGroup(
+              [&](const LinkStore::GroupView &g) {
+                  groups.append({int(g.nGrp), QString::fromUtf8(g.sGrp), g.gSrt});
+              },
+              &why)
+        && LinkStore::forEachLink(
+              0,
+              [&](const LinkStore::LinkView &v) {
+                  if (stopped || (keepGoing && all.size() % 1000 == 999 && !keepGoing())) {
+                      stopped = true;
+                      return;
+                  }
+                  all.append({int(v.nURL), QString::fromUtf8(v.sURL), int(v.nGrp),
+                              QString::fromUtf8(v.sNam), QString::fromUtf8(v.sMem), v.gSrt});
+              },
+              &why)
+        && LinkStore::addedDates(added, &why);
+    if (!readable)
+        return report(error, Tr::tr("ﾘﾝｸの読み込みに失敗しました: %1").arg(why));
+    if (stopped || (keepGoing && !keepGoing())) {
+        if (error)
+            error->clear();
+        return false;
+    }
+    out = BookmarkExport::bytes(groups, all, added);
+    if (links)
+        *links = int(all.size());
+    return true;
+}
+
+bool BookmarkTransfer::exportTo(const QString &path, int *links, QString *error,
+                                const std::function<bool()> &keepGoing)
+{
+    QByteArray bytes;
+    if (!exportBytes(bytes, links, error, keepGoing))
+        return false;
+    // Stopped at the last moment: nothing is written either.
+    if (keepGoing && !keepGoing()) {
+        if (error)
+            error->clear();
+        return false;
+    }
+    QString why;
+    if (!TextFile::writeAtomic(path, bytes, &why))
+        return report(error, OutputFile::writeFailedText(path, why));
+    return true;
+}
+
+QString BookmarkTransfer::exportedText(const QString &path, int links)
+{
+    return Tr::tr("%n 件のﾘﾝｸを %1 に書き出しました", nullptr, links).arg(path);
+}

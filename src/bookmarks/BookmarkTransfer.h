@@ -1,0 +1,48 @@
+#pragma once
+
+#include <functional>
+
+#include "bookmarks/BookmarkImport.h"
+#include "store/LinkStore.h"
+
+#include <QByteArray>
+#include <QString>
+
+// Bookmark files in and out of the open collection: the steps the menu and the command line
+// share. Every message names the file and the reason.
+class BookmarkTransfer
+{
+public:
+    // Reads the file at path and works out what importing it would write; nothing is written.
+    // False, with the message in *error, for a file that is refused or a collection that
+    // cannot be read.
+    bool read(const QString &path, QString *error = nullptr);
+
+    const ImportPlan &plan() const { return m_plan; }
+    // Whether the import writes anything at all.
+    bool hasWork() const { return !m_plan.links.isEmpty() || !m_plan.newGroups.isEmpty(); }
+    // One line each: links to import, new groups, duplicates left out, lines not read.
+    QString counts() const;
+    // The question before the import, or the message when there is nothing to import.
+    QString question() const;
+
+    // Writes the plan in one transaction; cancelled by progress or failed, nothing is written.
+    LinkStore::ImportResult write(const LinkStore::ProgressFn &progress = {},
+                                  QString *error = nullptr);
+
+    // The whole collection as a bookmark file, and how many links it holds.
+    // keepGoing, when given, is asked now and then; false stops the export with nothing
+    // written and *error empty.
+    static bool exportBytes(QByteArray &out, int *links = nullptr, QString *error = nullptr,
+                            const std::function<bool()> &keepGoing = {});
+    // The same written to path in one piece.
+    static bool exportTo(const QString &path, int *links = nullptr, QString *error = nullptr,
+                         const std::function<bool()> &keepGoing = {});
+    static QString exportedText(const QString &path, int links);
+
+private:
+    QString failed(const QString &why) const;
+
+    QString m_path;
+    ImportPlan m_plan;
+};

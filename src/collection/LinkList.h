@@ -1,0 +1,54 @@
+#pragma once
+
+#include "collection/ListRow.h"
+#include "platform/PackedRow.h"
+
+#include <QHash>
+#include <QList>
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+// The rows of the main window's link list: number, address, group name, title, description,
+// in the list's order.
+namespace LinkList {
+
+enum Column { Number, Address, GroupName, Title, Description };
+
+// The links of group nGrp (all groups for nGrp <= 0) whose group row exists, by group sort
+// key, group name, link sort key and title; or, when recent, the 50 highest numbers first.
+// keep, when given, chooses the links by number. On failure the rows are untouched.
+bool load(bool recent, int nGrp, std::vector<PackedRow> &rows, QString *error = nullptr,
+          const std::function<bool(qint64 nURL)> &keep = {});
+
+ListRow toListRow(const PackedRow &row);
+
+// Every listed link in list order, with what places a link in that order, so that a link
+// registered or corrected later can be put in its place without reading everything again.
+struct Ordered
+{
+    struct Key
+    {
+        int groupRank = 0;
+        double sort = 0;
+        qint32 number = 0;
+    };
+    struct Group
+    {
+        QByteArray name;
+        int rank = 0;
+    };
+    std::vector<PackedRow> rows;
+    std::vector<Key> keys; // keys[i] belongs to rows[i]
+    QHash<qint64, Group> groups;
+
+    // Puts the link (number, address, group, title, description) in its place, or takes it
+    // out when its group has no row; an earlier row of the same number goes.
+    void place(qint32 number, const QString &address, int nGrp, const QString &title,
+               const QString &description, double sort);
+    void remove(qint32 number);
+};
+bool loadAll(Ordered &out, QString *error = nullptr);
+
+} // namespace LinkList

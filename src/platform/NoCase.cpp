@@ -1,0 +1,55 @@
+#include "NoCase.h"
+
+namespace NoCase {
+namespace {
+
+char16_t fold(char16_t c)
+{
+    return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c;
+}
+
+// UTF-16 units in code point order: surrogates (U+10000 on) after U+E000–U+FFFF.
+char16_t rank(char16_t c)
+{
+    if (c < 0xD800)
+        return c;
+    return c >= 0xE000 ? char16_t(c - 0x800) : char16_t(c + 0x2000);
+}
+
+} // namespace
+
+int compare(QStringView a, QStringView b)
+{
+    const qsizetype n = qMin(a.size(), b.size());
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t x = fold(a[i].unicode());
+        const char16_t y = fold(b[i].unicode());
+        if (x != y)
+            return rank(x) < rank(y) ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+bool equal(QStringView a, QStringView b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        if (fold(a[i].unicode()) != fold(b[i].unicode()))
+            return false;
+    }
+    return true;
+}
+
+size_t hash(QStringView s)
+{
+    // FNV-1a over the folded units.
+    size_t h = 14695981039346656037ULL;
+    for (const QChar c : s) {
+        h ^= fold(c.unicode());
+        h *= 1099511628211ULL;
+    }
+    return h;
+}
+
+} // namespace NoCase

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "collection/LinkList.h"
+#include "search/LinkSearch.h"
+#include "address/UrlKey.h"
+#include "store/Records.h"
+
+// The whole collection held for finding links: every listed link in list order, the search
+// index over their texts and the address keys of every link. Built once from the collection
+// and kept correct link by link after registrations and deletions; anything larger (a
+// maintenance save, an import) invalidates it.
+class CollectionIndex
+{
+public:
+    bool build(QString *error = nullptr);
+    bool isBuilt() const { return m_built; }
+    void invalidate();
+
+    // A link was registered or corrected; groupName is the name of its group (the list shows
+    // it only when that group has a row).
+    void saved(const LinkRecord &link);
+    void deleted(qint32 nURL);
+
+    SearchResult find(QStringView query, const SearchResult *previous = nullptr) const;
+    // The list's rows of a result, in list order; copies share the rows held here.
+    std::vector<PackedRow> rowsOf(const SearchResult &result) const;
+    // Every listed row ("*"), sharing the rows held here.
+    const std::vector<PackedRow> &allRows() const { return m_list.rows; }
+
+    // The registered links that are the same page as address (normalised comparison), lowest
+    // number first, with their titles.
+    struct Twin
+    {
+        qint32 nURL = 0;
+        QString title;
+    };
+    std::vector<Twin> twinsOf(const QString &address) const;
+
+    const LinkSearch &search() const { return m_search; }
+
+private:
+    void reorder();
+
+    LinkList::Ordered m_list;
+    LinkSearch m_search;
+    UrlTwins m_twins;
+    QHash<qint32, QString> m_titles; // of links without a listed row (no group row)
+    bool m_built = false;
+};

@@ -1,0 +1,234 @@
+#include "bookmarks/BookmarkTransfer.h"
+#include "collection/LinkList.h"
+#include "store/Statements.h"
+#include "store/Store.h"
+#include "support/BookmarkSamples.h"
+#include "support/SqlLines.h"
+#include "support/SqlSteps.h"
+#include "support/TestFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+using BookmarkSamples::kHead;
+
+// Every link of the open collection in the list's order: address|group|title|description.
+QStringList listed()
+{
+    std::vector<PackedRow> rows;
+    QString error;
+    if (!LinkList::load(false, 0, rows, &error))
+        qWarning() << error;
+    QStringList out;
+    for (const PackedRow &r : rows) {
+        out << QStringList {r.text(LinkList::Address), r.text(LinkList::GroupName),
+                            r.text(LinkList::Title), r.text(LinkList::Description)}
+                   .join(u'|');
+    }
+    return out;
+}
+
+} // namespace
+
+// The import and export steps the menu and the command line share, on real database files.
+class TestBookmarkTransfer : public QObject
+{
+    Q_OBJECT
+private:
+    QTemporaryDir m_tmp;
+    int m_n = 0;
+
+    QString freshDb()
+    {
+        Store::CloseDb();
+        const QString path = m_tmp.filePath(QStringLiteral("db%1/dbLink.mdb").arg(++m_n));
+        QDir().mkpath(QFileInfo(path).path());
+        QString error;
+        if (!Store::OpenDb(path, &error))
+            qWarning() << error;
+        return path;
+    }
+
+    QString fileWith(const QByteArray &bytes)
+    {
+        const QString path = m_tmp.filePath(QStringLiteral("file%1.html").arg(++m_n));
+        TestFiles::write(path, bytes);
+        return path;
+    }
+
+    static void link(int n, const char *url, int grp, const QString &title,
+                     const QString &memo = QString(), double sort = 1, qint64 added = 0)
+    {
+        SqlSteps::exec(Sql::kInsertLink, {n, QString::fromUtf8(url), grp, title, memo, sort});
+        if (added)
+            SqlSteps::exec(Sql::kSetLinkAdded, {n, added});
+    }
+
+private Q_SLOTS:
+    void initTestCase() { QVERIFY(m_tmp.isValid()); }
+    void cleanup() { Store::CloseDb(); }
+
+    // The plan is made against what the collection holds: addresses held (letter case of ASCII
+    // ignored) are left out, a folder named like a group goes into it, new numbers follow the
+    // highest ones; nothing is written before TestFiles::write().
+    void importAddsToTheCollection()
+    {
+        const QString db = freshDb();
+        SqlSteps::exec(Sql::kInsertGroup, {4, QStringLiteral("News"), 7});
+        link(150, "http://held.example/", 4, QStringLiteral("Held"));
+        const QString path = fileWith(
+            kHead
+            + "<DT><H3>news</H3>\n<DL><p>\n"
+              "<DT><A HREF=\"HTTP://HELD.example/\" ADD_DATE=\"1700000300\">again</A>\n"
+              "<DT><A HREF=\"http://b.example/\" ADD_DATE=\"1700000200\">B</A>\n"
+              "<DD>about\nB\n"
+              "</DL><p>\n<DT><H3>技術</H3>\n<DL><p>\n"
+              "<DT><A HREF=\"http://c.example/\">C</A>\n"
+              "<DT><A ADD_DATE=\"1\">no address</A>\n"
+              "<DT><A HREF=\"http://b.example/\">B twice</A>\n"
+              "</DL><p>\n<DT><A HREF=\"http://root.example/\" ADD_DATE=\"1700000100\">R</A>\n");
+        const QByteArray before = TestFiles::read(db);
+        BookmarkTransfer t;
+        QString error;
+        QVERIFY2(t.read(path, &error), qPrintable(error));
+        QCOMPARE(TestFiles::read(db), before);
+        QCOMPARE(t.counts(),
+                 QStringLiteral("ﾘﾝｸ　3 件\n新しい分類　1 件\n重複で省いたﾘﾝｸ　2 件\n"
+                                "読めなかった行　1 行"));
+        QCOMPARE(t.question(),
+                 QStringLiteral("ﾌﾞｯｸﾏｰｸ ") + path + QStringLiteral(" を取り込みます\n\n")
+                     + t.counts() + QStringLiteral("\n\n取り込んで良いですか"));
+        QCOMPARE(int(t.write({}, &error)), int(LinkStore::ImportResult::Written));
+        QCOMPARE(SqlLines::of("Select nGrp, sGrp, gSrt From mGrp Order By nGrp"),
+                 QStringList({"0|未分類|0", "4|News|7", "5|技術|8"}));
+        // Numbered by date, undated first; the sort key is the place in the folder.
+        QCOMPARE(
+            SqlLines::of("Select U.nURL, U.sURL, U.nGrp, U.sNam, U.sMem, U.gSrt,"
+                         " IfNull(I.nAdded, -1) From tURL U"
+                         " Left Join tURLInfo I On I.nURL = U.nURL Order By U.nURL"),
+            QStringList({"150|http://held.example/|4|Held||1|-1", "151|http://c.example/|5|C||1|-1",
+                         "152|http://root.example/|0|R||1|1700000100",
+                         "153|http://b.example/|4|B|about B|2|1700000200"}));
+
+        // The same file again brings nothing new, and says so.
+        QVERIFY(t.read(path, &error));
+        QVERIFY(!t.hasWork());
+        QVERIFY2(t.question().startsWith(QStringLiteral("ﾌﾞｯｸﾏｰｸ ") + path
+                                         + QStringLiteral(" に取り込むﾘﾝｸがありません")),
+                 qPrintable(t.question()));
+    }
+
+    // A file that cannot be read or is no bookmark file (the reader's rows give every reason) is
+    // refused with its name and the reason, and the database file stays byte for byte as it was.
+    void refusedFilesWriteNothing_data()
+    {
+        QTest::addColumn<QByteArray>("bytes"); // empty: no file at all
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("missing") << QByteArray() << "No such file";
+        QTest::newRow("not bookmarks")
+            << QByteArray("https://example.com/\n") << "ﾌﾞｯｸﾏｰｸのﾌｧｲﾙではありません";
+    }
+    void refusedFilesWriteNothing()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, reason);
+        const QString db = freshDb();
+        link(100, "http://a/", 0, QStringLiteral("A"));
+        const QString path
+            = bytes.isEmpty() ? m_tmp.filePath(QStringLiteral("none.html")) : fileWith(bytes);
+        const QByteArray before = TestFiles::read(db);
+        BookmarkTransfer t;
+        QString error;
+        QVERIFY(!t.read(path, &error));
+        QVERIFY2(error.startsWith(QStringLiteral("ﾌﾞｯｸﾏｰｸ ") + path
+                                  + QStringLiteral(" を取り込めません: "))
+                     && error.contains(reason),
+                 qPrintable(error));
+        QVERIFY(!t.hasWork());
+        QCOMPARE(int(t.write()), int(LinkStore::ImportResult::Written)); // an empty plan
+        Store::CloseDb();
+        QCOMPARE(TestFiles::read(db), before);
+    }
+
+    // Export, then import into an empty collection: the same links in the same groups and
+    // order, with their titles, descriptions and dates; the second export is the first.
+    void roundTripGivesTheCollectionBack()
+    {
+        freshDb();
+        SqlSteps::exec(Sql::kInsertGroup, {1, QStringLiteral("技術/Qt"), 2});
+        SqlSteps::exec(Sql::kInsertGroup, {2, QStringLiteral("技術"), 1});
+        SqlSteps::exec(Sql::kInsertGroup, {3, QStringLiteral("A & <B> \"C\" 'D'"), 3});
+        SqlSteps::exec(Sql::kInsertGroup, {4, QStringLiteral("空"), 4});
+        link(100, "https://doc.qt.io/?a=1&b='2'", 1, QStringLiteral("QString & \"Co\" <x>"),
+             QStringLiteral("一行目\r\n二行目\t終わり"), 2, 1700000100);
+        link(101, "https://qt.io/", 1, QStringLiteral("  spaced  "), QString(), 1, 1700000000);
+        link(102, "http://日本.example/パス", 2, QStringLiteral("日本語の題"),
+             QStringLiteral("説明"), 1);
+        link(103, "http://root.example/", 0, QStringLiteral("root"), QString(), 5, 1600000000);
+        link(104, "http://other.example/", 3, QStringLiteral("other"), QStringLiteral(" x "), 1,
+             1800000000);
+        const QStringList original = listed();
+        QByteArray first;
+        int links = 0;
+        QString error;
+        QVERIFY2(BookmarkTransfer::exportBytes(first, &links, &error), qPrintable(error));
+        QCOMPARE(links, 5);
+        const QString path = fileWith(first);
+
+        freshDb();
+        BookmarkTransfer t;
+        QVERIFY2(t.read(path, &error), qPrintable(error));
+        QCOMPARE(t.plan().duplicates, 0);
+        QCOMPARE(int(t.write({}, &error)), int(LinkStore::ImportResult::Written));
+        QCOMPARE(listed(), original);
+        QCOMPARE(SqlLines::of("Select sGrp From mGrp Where nGrp <> 0 Order By gSrt"),
+                 QStringList({"技術", "技術/Qt", "A & <B> \"C\" 'D'", "空"}));
+        QCOMPARE(SqlLines::of("Select Count(*) From tURLInfo"), QStringList {"4"});
+        QByteArray second;
+        QVERIFY(BookmarkTransfer::exportBytes(second, &links, &error));
+        QCOMPARE(second, first);
+    }
+
+    // The file is written whole or not at all, and a failure names it.
+    void exportWritesInOnePiece()
+    {
+        freshDb();
+        link(100, "http://a/", 0, QStringLiteral("A"));
+        const QString path = m_tmp.filePath(QStringLiteral("out/bookmarks.html"));
+        QString error;
+        int links = 0;
+        QVERIFY(!BookmarkTransfer::exportTo(path, &links, &error));
+        QVERIFY2(error.contains(path), qPrintable(error));
+        QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+        QVERIFY2(BookmarkTransfer::exportTo(path, &links, &error), qPrintable(error));
+        QByteArray bytes;
+        QVERIFY(BookmarkTransfer::exportBytes(bytes));
+        QCOMPARE(TestFiles::read(path), bytes);
+        QCOMPARE(QDir(QFileInfo(path).path()).entryList(QDir::Files),
+                 QStringList {"bookmarks.html"}); // no part file left
+        QCOMPARE(BookmarkTransfer::exportedText(path, links),
+                 QStringLiteral("1 件のﾘﾝｸを ") + path + QStringLiteral(" に書き出しました"));
+        // Stopped on the way (a large collection shows Cancel): nothing written, no error.
+        for (int n = 101; n < 2600; ++n)
+            link(n, "http://b/", 0, QStringLiteral("B"));
+        const QString stopped = m_tmp.filePath(QStringLiteral("out/stopped.html"));
+        int asked = 0;
+        QVERIFY(!BookmarkTransfer::exportTo(stopped, &links, &error, [&] { return ++asked < 2; }));
+        QCOMPARE(asked, 2);
+        QCOMPARE(error, QString());
+        QVERIFY(!QFile::exists(stopped));
+        // Without a collection to read, no file.
+        Store::CloseDb();
+        const QString other = m_tmp.filePath(QStringLiteral("out/other.html"));
+        QVERIFY(!BookmarkTransfer::exportTo(other, &links, &error));
+        QVERIFY2(error.contains(QStringLiteral("not open")), qPrintable(error));
+        QVERIFY(!QFile::exists(other));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBookmarkTransfer)
+#include "tst_bookmarktransfer.moc"

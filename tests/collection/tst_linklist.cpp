@@ -1,0 +1,105 @@
+#include "collection/LinkList.h"
+#include "store/LinkStore.h"
+#include "store/Statements.h"
+#include "store/Store.h"
+#include "support/SqlSteps.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+// The link list's rows and order on a real database.
+class TestLinkList : public QObject
+{
+    Q_OBJECT
+private:
+    QTemporaryDir m_tmp;
+
+    static void group(int n, const QString &name, double sort)
+    {
+        SqlSteps::exec(Sql::kInsertGroup, {n, name, sort});
+    }
+    static void link(int n, int grp, const QString &title, double sort)
+    {
+        QVERIFY(LinkStore::insertLink(
+            {n, QStringLiteral("http://x/%1").arg(n), grp, title, QStringLiteral("m"), sort}, 1));
+    }
+    static QStringList column(const std::vector<PackedRow> &rows, int col)
+    {
+        QStringList out;
+        for (const PackedRow &r : rows)
+            out << r.text(col);
+        return out;
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        QFile::remove(m_tmp.filePath(QStringLiteral("dbLink.mdb")));
+        QVERIFY(Store::OpenDb(m_tmp.filePath(QStringLiteral("dbLink.mdb"))));
+    }
+    void cleanup() { Store::CloseDb(); }
+
+    // The order is the engine's own joined listing, row for row: groups by sort key and name
+    // (ties, letter case and width included), links by sort key and title.
+    void orderIsTheEngines()
+    {
+        const QStringList groupNames {"beta", "Alpha",  "alpha2", "Ａｌｐｈａ",
+                                      "ｶﾞﾙ",  "_under", "ALPHA",  "alpha"};
+        const QStringList titles {"Title of the page A",
+                                  "title of the page b",
+                                  "Title of the page ä",
+                                  "Title of the page \U0001F600",
+                                  "Title of the page \uFF21",
+                                  "",
+                                  "ｱ",
+                                  "ア",
+                                  "Zed"};
+        for (int g = 0; g < groupNames.size(); ++g)
+            group(g + 1, groupNames[g], g % 2 ? 5 : 7);
+        for (int i = 0; i < 150; ++i)
+            link(100 + i, i % 9, titles[i % titles.size()], (i / 9) % 3);
+        link(999, 42, QStringLiteral("no group row"), 0);
+        const Sql::Rows expected
+            = SqlSteps::rows(QString::fromUtf8(Sql::kLinksByGroup) + QStringLiteral(", U.nURL"));
+        std::vector<PackedRow> rows;
+        QVERIFY(LinkList::load(false, 0, rows));
+        QCOMPARE(int(rows.size()), int(expected.size()));
+        for (size_t r = 0; r < rows.size(); ++r) {
+            QCOMPARE(rows[r].text(LinkList::Number), expected[r].value(0).toString());
+            QCOMPARE(rows[r].text(LinkList::GroupName), expected[r].value(2).toString());
+            QCOMPARE(rows[r].text(LinkList::Title), expected[r].value(3).toString());
+        }
+    }
+
+    void selections()
+    {
+        group(1, QStringLiteral("News"), 20);
+        group(2, QStringLiteral("Blogs"), 10);
+        for (int n = 100; n < 160; ++n)
+            link(n, n % 3, QStringLiteral("t%1").arg(n), 1);
+        std::vector<PackedRow> rows;
+        QVERIFY(LinkList::load(false, 2, rows));
+        QCOMPARE(int(rows.size()), 20);
+        QVERIFY(column(rows, LinkList::GroupName).count(QStringLiteral("Blogs")) == 20);
+        // The fifty newest, whatever the group.
+        QVERIFY(LinkList::load(true, 2, rows));
+        QCOMPARE(int(rows.size()), 50);
+        QCOMPARE(rows.front().text(LinkList::Number), QStringLiteral("159"));
+        QCOMPARE(rows.back().text(LinkList::Number), QStringLiteral("110"));
+        // A filter chooses by number before the newest fifty are taken.
+        QVERIFY(LinkList::load(true, 0, rows, nullptr, [](qint64 n) { return n % 10 == 0; }));
+        QCOMPARE(column(rows, LinkList::Number),
+                 (QStringList {"150", "140", "130", "120", "110", "100"}));
+        QVERIFY(LinkList::load(false, 0, rows, nullptr, [](qint64 n) { return n == 101; }));
+        QCOMPARE(LinkList::toListRow(rows.front()).sGrp, QStringLiteral("Blogs"));
+        // A failing read leaves the rows as they were.
+        SqlSteps::exec(QStringLiteral("Drop Table mGrp"));
+        QString error;
+        QVERIFY(!LinkList::load(false, 0, rows, &error));
+        QVERIFY(error.contains(QStringLiteral("mGrp")));
+        QCOMPARE(int(rows.size()), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLinkList)
+#include "tst_linklist.moc"

@@ -1,0 +1,192 @@
+#include "pages/PageImage.h"
+#include "support/TestFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImageReader>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// Number of colour components in a JPEG's frame header (3 for a 24-bit picture).
+int jpegComponents(const QByteArray &jpeg)
+{
+    for (int i = 2; i + 9 < jpeg.size();) {
+        if (uchar(jpeg[i]) != 0xFF)
+            return -1;
+        const uchar marker = uchar(jpeg[i + 1]);
+        const int len = (uchar(jpeg[i + 2]) << 8) | uchar(jpeg[i + 3]);
+        if (marker >= 0xC0 && marker <= 0xC2)
+            return uchar(jpeg[i + 9]);
+        i += 2 + len;
+    }
+    return -1;
+}
+
+QImage solid(QSize size, QImage::Format format, QColor colour)
+{
+    QImage img(size, QImage::Format_RGB32);
+    img.fill(colour);
+    if (format == QImage::Format_Indexed8)
+        return img.convertToFormat(format, Qt::ThresholdDither);
+    return img.convertToFormat(format);
+}
+
+} // namespace
+
+class TestPageImage : public QObject
+{
+    Q_OBJECT
+private:
+    QTemporaryDir m_tmp;
+
+private Q_SLOTS:
+    void scale_data()
+    {
+        QTest::addColumn<int>("iPicSz");
+        QTest::addColumn<QSize>("picture");
+        QTest::addColumn<QSize>("file"); // empty: no file
+        QTest::newRow("50 % of 659 x 466") << 50 << QSize(659, 466) << QSize(320, 223);
+        QTest::newRow("100 %") << 100 << QSize(659, 466) << QSize(639, 446);
+        QTest::newRow("32 %") << 32 << QSize(659, 466) << QSize(204, 143);
+        QTest::newRow("75 %") << 75 << QSize(659, 466) << QSize(479, 334);
+        QTest::newRow("10 % accepted") << 10 << QSize(220, 120) << QSize(20, 10);
+        QTest::newRow("no pictures") << -1 << QSize(659, 466) << QSize();
+        QTest::newRow("9 %") << 9 << QSize(659, 466) << QSize();
+        QTest::newRow("101 %") << 101 << QSize(659, 466) << QSize();
+        QTest::newRow("0") << 0 << QSize(659, 466) << QSize();
+        QTest::newRow("too small to crop") << 50 << QSize(20, 20) << QSize();
+    }
+    void scale()
+    {
+        QFETCH(int, iPicSz);
+        QFETCH(QSize, picture);
+        QFETCH(QSize, file);
+        const QString path = m_tmp.filePath(QStringLiteral("%1.jpg").arg(QTest::currentDataTag()));
+        const bool ok
+            = PageImage::save(solid(picture, QImage::Format_RGB32, Qt::red), iPicSz, path);
+        QCOMPARE(ok, file.isValid());
+        QCOMPARE(QFile::exists(path), file.isValid());
+        if (file.isValid())
+            QCOMPARE(QImageReader(path).size(), file);
+    }
+
+    void depths_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<int>("depth");
+        QTest::addColumn<bool>("keeps");
+        QTest::newRow("8 bit") << int(QImage::Format_Indexed8) << 8 << false;
+        QTest::newRow("16 bit") << int(QImage::Format_RGB16) << 16 << true;
+        QTest::newRow("24 bit") << int(QImage::Format_RGB888) << 24 << true;
+        QTest::newRow("32 bit") << int(QImage::Format_RGB32) << 32 << true;
+        QTest::newRow("32 bit alpha") << int(QImage::Format_ARGB32) << 32 << true;
+        QTest::newRow("1 bit") << int(QImage::Format_Mono) << 1 << false;
+    }
+    void depths()
+    {
+        QFETCH(int, format);
+        QFETCH(int, depth);
+        QFETCH(bool, keeps);
+        QCOMPARE(PageImage::keepsDepth(depth), keeps);
+        const QColor colour = format == QImage::Format_Mono ? QColor(Qt::white) : QColor(0, 0, 255);
+        const QImage input = solid(QSize(300, 200), QImage::Format(format), colour);
+        QCOMPARE(input.depth(), depth);
+        const QImage out = PageImage::process(input, 50);
+        QCOMPARE(out.format(), QImage::Format_RGB888);
+        QCOMPARE(out.size(), QSize(140, 90));
+
+        const QString path = m_tmp.filePath(QStringLiteral("depth%1.jpg").arg(format));
+        QVERIFY(PageImage::save(input, 50, path));
+        QCOMPARE(jpegComponents(TestFiles::read(path)), 3);
+        const QColor centre = QImage(path).pixelColor(70, 45);
+        QVERIFY2(qAbs(centre.red() - colour.red()) < 12
+                     && qAbs(centre.green() - colour.green()) < 12
+                     && qAbs(centre.blue() - colour.blue()) < 12,
+                 qPrintable(centre.name()));
+    }
+
+    // A frame of 2 pixels top-left and 18 bottom-right around a green page is cropped; a window
+    // grabbed on a high-density screen gives the picture of the window's own size.
+    void cropKeepsThePageRegion_data()
+    {
+        QTest::addColumn<double>("ratio");
+        QTest::newRow("plain") << 1.0;
+        QTest::newRow("high density") << 2.0;
+    }
+    void cropKeepsThePageRegion()
+    {
+        QFETCH(double, ratio);
+        const int r = int(ratio);
+        QImage window(120 * r, 100 * r, QImage::Format_RGB32);
+        window.fill(Qt::black);
+        for (int y = 2 * r; y < 82 * r; ++y)
+            for (int x = 2 * r; x < 102 * r; ++x)
+                window.setPixelColor(x, y, Qt::green);
+        window.setDevicePixelRatio(ratio);
+        const QImage out = PageImage::process(window, 100);
+        QCOMPARE(out.size(), QSize(100, 80));
+        QCOMPARE(out.devicePixelRatio(), 1.0);
+        for (const QPoint p : {QPoint(0, 0), QPoint(50, 40), QPoint(99, 79)})
+            QCOMPARE(out.pixelColor(p), QColor(Qt::green));
+    }
+
+    void secondCaptureReplacesTheFile()
+    {
+        const QString path = PageImage::fileFor(m_tmp.path() + u'/', 7);
+        QVERIFY(path.endsWith(QStringLiteral("/Pic/7.jpg")));
+        QVERIFY(QDir().mkpath(m_tmp.filePath(QStringLiteral("Pic"))));
+        QVERIFY(PageImage::save(solid(QSize(300, 200), QImage::Format_RGB32, Qt::red), 50, path));
+        QVERIFY(PageImage::save(solid(QSize(400, 300), QImage::Format_RGB32, Qt::blue), 50, path));
+        const QImage img(path);
+        QCOMPARE(img.size(), QSize(190, 140));
+        QVERIFY(img.pixelColor(95, 70).blue() > 200);
+        QCOMPARE(QDir(m_tmp.filePath(QStringLiteral("Pic"))).entryList(QDir::Files),
+                 QStringList {QStringLiteral("7.jpg")});
+    }
+
+    void failingSaveKeepsTheEarlierImage()
+    {
+        const QString dir = m_tmp.filePath(QStringLiteral("keep"));
+        QVERIFY(QDir().mkpath(dir));
+        const QString path = dir + QStringLiteral("/12.jpg");
+        QVERIFY(PageImage::save(solid(QSize(300, 200), QImage::Format_RGB32, Qt::red), 50, path));
+        const QByteArray before = TestFiles::read(path);
+        // A failing step writes nothing.
+        QString error;
+        QVERIFY(!PageImage::save(QImage(), 50, path, &error));
+        QVERIFY(!error.isEmpty());
+        // A file that cannot be written (its folder is gone) reports the reason.
+        QVERIFY(!PageImage::save(solid(QSize(300, 200), QImage::Format_RGB32, Qt::blue), 50,
+                                 dir + QStringLiteral("/missing/12.jpg"), &error));
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(TestFiles::read(path), before);
+    }
+
+    // A picture stays only when its whole name is the number of a link, written as a number.
+    void orphansGo()
+    {
+        QTemporaryDir tmp;
+        const QString data = tmp.path() + u'/';
+        QVERIFY(QDir().mkpath(data + QStringLiteral("pic")));
+        const QStringList names {"3.jpg",  "5.JPG", "7.jpg",  "012.jpg",  "12a.jpg", "abc.jpg",
+                                 "12.jpg", "2.jpg", "+3.jpg", "list.htm", "7.png"};
+        for (const QString &name : names) {
+            QFile f(data + QStringLiteral("pic/") + name);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        const std::vector<int> links {3, 5, 12};
+        PageImage::removeOrphans(data, &links);
+        QStringList left = QDir(data + QStringLiteral("pic")).entryList(QDir::Files);
+        left.sort();
+        QCOMPARE(left, (QStringList {"12.jpg", "3.jpg", "5.JPG", "7.png", "list.htm"}));
+        // Without numbers (the collection was emptied): every picture.
+        PageImage::removeOrphans(data, nullptr);
+        QCOMPARE(QDir(data + QStringLiteral("pic")).entryList(QDir::Files),
+                 (QStringList {"7.png", "list.htm"}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPageImage)
+#include "tst_pageimage.moc"
