@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "platform/DataFolder.h"
 
 #include "app/Usr.h"
 #include "cli/Commands.h"
@@ -189,12 +190,12 @@ int run(int argc, char **argv)
     }
     // The language the settings choose, as in the window; the file is only read.
     if (const Language::Choice chosen
-        = Language::choose(Language::settingInFile(Usr::sDataPh + QStringLiteral("User.xml")));
+        = Language::choose(Language::settingInFile(DataFolder::settings(Usr::sDataPh)));
         chosen != Language::installed())
         Language::install(chosen);
     // Changes wait for no one: while the window or another command holds the folder, they
     // refuse. A lock left by a program that ended without freeing it is taken over.
-    QLockFile lock(Usr::sDataPh + QStringLiteral("linkwell.lock"));
+    QLockFile lock(DataFolder::lock(Usr::sDataPh));
     if (command->changes && !lock.tryLock(0)) {
         if (lock.error() == QLockFile::LockFailedError) {
             message(Tr::tr("ﾃﾞｰﾀｰﾌｫﾙﾀﾞ %1 は他の %2 が使用中です")
@@ -207,7 +208,7 @@ int run(int argc, char **argv)
                                                 : QStringLiteral("unknown error")));
         return BadInput;
     }
-    if (!Store::OpenDb(Usr::sDataPh + QStringLiteral("dbLink.mdb"), &error)) {
+    if (!Store::OpenDb(DataFolder::database(Usr::sDataPh), &error)) {
         message(error);
         return BadInput;
     }

@@ -1,4 +1,5 @@
 #include "Document.h"
+#include "platform/DataFolder.h"
 
 #include "address/Address.h"
 
@@ -318,7 +319,7 @@ Columns columnWidths(int iPicSz)
 
 QString picturePath(const QString &dataPh, const QString &nURL)
 {
-    return dataPh + QStringLiteral("Pic/") + nURL.trimmed() + QStringLiteral(".jpg");
+    return DataFolder::picture(dataPh, nURL);
 }
 
 QByteArray build(const QList<ListRow> &rows, const QString &dataPh, int iPicSz, QString *error)

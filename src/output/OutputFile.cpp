@@ -1,4 +1,5 @@
 #include "OutputFile.h"
+#include "platform/DataFolder.h"
 
 #include "platform/Cp932.h"
 #include "platform/Dialogs.h"
@@ -42,7 +43,7 @@ QString AskFile(bool bHtm, const QString &groupText, const QString &dataPh)
         req.filterText = Tr::tr("ﾜｰﾄﾞ文書 (*.doc;*.docx)");
         req.patterns = {QStringLiteral("*.doc"), QStringLiteral("*.docx")};
     }
-    req.folder = dataPh + QStringLiteral("Doc");
+    req.folder = DataFolder::documents(dataPh);
     req.fileName = proposedName(bHtm, groupText);
     return Dialogs::saveFileName(req);
 }

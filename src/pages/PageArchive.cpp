@@ -1,4 +1,5 @@
 #include "PageArchive.h"
+#include "platform/DataFolder.h"
 
 #include "pages/PageImage.h"
 #include "platform/WebBrowser.h"
@@ -44,7 +45,7 @@ QString megabytes(qint64 bytes)
 
 QString folderFor(const QString &dataPh)
 {
-    return dataPh + QStringLiteral("Arc/");
+    return DataFolder::copies(dataPh);
 }
 
 QString fileFor(const QString &dataPh, int nURL)

@@ -1,4 +1,5 @@
 #include "PageImage.h"
+#include "platform/DataFolder.h"
 
 #include "platform/TextFile.h"
 
@@ -128,7 +129,7 @@ bool writeJpeg(const QImage &img, const QString &path, QString *error)
 
 QString fileFor(const QString &dataPh, int nURL)
 {
-    return dataPh + QStringLiteral("Pic/") + QString::number(nURL) + QStringLiteral(".jpg");
+    return DataFolder::picture(dataPh, nURL);
 }
 
 QString toolTipFor(const QString &dataPh, const QString &number)

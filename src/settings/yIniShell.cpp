@@ -1,4 +1,5 @@
 #include "yIni.h"
+#include "platform/DataFolder.h"
 
 #include "app/Usr.h"
 #include "platform/Dialogs.h"
@@ -191,7 +192,7 @@ QString yIni::chooseDataFolder(const QString &own, const QString &perUser, QStri
     if (makePath(ownFolder, &reason) && isWritableFolder(ownFolder, &reason))
         return ownFolder;
     // A collection that cannot be written is not quietly replaced by another one.
-    if (QFileInfo::exists(ownFolder + QStringLiteral("dbLink.mdb"))) {
+    if (QFileInfo::exists(DataFolder::database(ownFolder))) {
         const bool goOn
             = Dialogs::message(Tr::tr("ﾃﾞｰﾀｰﾌｫﾙﾀﾞ %1 のﾘﾝｸ集に書き込めません: %2")
                                        .arg(QDir::toNativeSeparators(ownFolder), reason)

@@ -1,4 +1,5 @@
 #include "Startup.h"
+#include "platform/DataFolder.h"
 
 #include "app/Usr.h"
 #include "platform/Cp932.h"
@@ -189,7 +190,7 @@ int Main(int argc, char *argv[])
         return error.isEmpty() ? 1 : fail(error); // empty: the user chose not to go on
 
     // One running program per data folder.
-    const QString lockPath = sDataPh + QStringLiteral("linkwell.lock");
+    const QString lockPath = DataFolder::lock(sDataPh);
     if (QFileInfo::exists(lockPath) && !QFileInfo(lockPath).isFile())
         return fail(Tr::tr("ﾛｯｸﾌｧｲﾙ %1 を作成できません: 同じ名前のﾌｧｲﾙ以外のものがあります")
                         .arg(QDir::toNativeSeparators(lockPath)));
@@ -204,13 +205,12 @@ int Main(int argc, char *argv[])
     }
 
     // "Doc", "Pic" and "Arc" (the saved copies of pages).
-    if (!Ini->F_ChkSb(
-            sDataPh, {QStringLiteral("Doc"), QStringLiteral("Pic"), QStringLiteral("Arc")}, &error))
+    if (!Ini->F_ChkSb(sDataPh, DataFolder::subFolders(), &error))
         return fail(error);
 
     // The settings file and its one group.
     bool bOk = false;
-    Ini->GetTxt(sDataPh + QStringLiteral("User.xml"), bOk, &error);
+    Ini->GetTxt(DataFolder::settings(sDataPh), bOk, &error);
     if (!bOk)
         return fail(error);
     Ini->GetGtx(QStringLiteral("画面"));

@@ -1,4 +1,5 @@
 #include "BookmarkCommands.h"
+#include "platform/DataFolder.h"
 
 #include "app/Usr.h"
 #include "bookmarks/BookmarkTransfer.h"
@@ -94,7 +95,7 @@ void importFile(fmLink &w)
 void exportFile()
 {
     const QString path = Dialogs::saveFileName(request(Tr::tr("ﾌﾞｯｸﾏｰｸの書出"),
-                                                       Usr::sDataPh + QStringLiteral("Doc"),
+                                                       DataFolder::documents(Usr::sDataPh),
                                                        QStringLiteral("bookmarks.html")));
     if (path.isEmpty())
         return;

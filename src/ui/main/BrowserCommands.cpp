@@ -1,4 +1,5 @@
 #include "BrowserCommands.h"
+#include "platform/DataFolder.h"
 
 #include "platform/Dialogs.h"
 #include "platform/WebBrowser.h"
@@ -66,7 +67,7 @@ void setPages(WebBrowser *web, yIni &ini, const QString &dataPh)
     QString home = qEnvironmentVariable("LINKWELL_HOME_URL");
     if (home.isEmpty()) {
         const QFileInfoList pages
-            = QDir(dataPh + QStringLiteral("Doc"))
+            = QDir(DataFolder::documents(dataPh))
                   .entryInfoList({QStringLiteral("*.htm"), QStringLiteral("*.html")}, QDir::Files,
                                  QDir::Time);
         home = pages.isEmpty() ? web->searchPage()

@@ -1,4 +1,5 @@
 #include "fmLink.h"
+#include "platform/DataFolder.h"
 
 #include "app/Usr.h"
 #include "output/Document.h"
@@ -124,7 +125,7 @@ bool fmLink::Form_Load(QString *error)
     QApplication::setOverrideCursor(Qt::WaitCursor);
     bLoading = true;
     SetPicMenu();
-    if (!Store::OpenDb(Usr::sDataPh + QStringLiteral("dbLink.mdb"), error)) {
+    if (!Store::OpenDb(DataFolder::database(Usr::sDataPh), error)) {
         QApplication::restoreOverrideCursor();
         return false;
     }

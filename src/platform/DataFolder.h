@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Every path inside the user data folder, so that no other file spells them. The folder is
+// given as the program holds it (Usr::sDataPh: ends in "/").
+namespace DataFolder {
+
+QString database(const QString &dataPh);   // dbLink.mdb
+QString settings(const QString &dataPh);   // User.xml
+QString lock(const QString &dataPh);       // linkwell.lock
+QString pictures(const QString &dataPh);   // Pic/
+QString copies(const QString &dataPh);     // Arc/
+QString documents(const QString &dataPh);  // Doc (the folder first offered for outputs)
+// Pic/<number>.jpg; the number as the list shows it, surrounding spaces ignored.
+QString picture(const QString &dataPh, const QString &number);
+QString picture(const QString &dataPh, qint64 nURL);
+// The sub-folders a data folder gets when it is first used.
+QStringList subFolders();
+
+} // namespace DataFolder
