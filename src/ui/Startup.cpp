@@ -2,6 +2,7 @@
 #include "platform/DataFolder.h"
 
 #include "app/Usr.h"
+#include "pages/PageArchive.h"
 #include "platform/Cp932.h"
 #include "platform/Dialogs.h"
 #include "platform/widgets/QtDialogs.h"
@@ -207,6 +208,8 @@ int Main(int argc, char *argv[])
     // "Doc", "Pic" and "Arc" (the saved copies of pages).
     if (!Ini->F_ChkSb(sDataPh, DataFolder::subFolders(), &error))
         return fail(error);
+    // Copies a run that ended midway was writing.
+    PageArchive::removeParts(sDataPh);
 
     // The settings file and its one group.
     bool bOk = false;
