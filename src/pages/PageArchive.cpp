@@ -204,7 +204,8 @@ bool open(WebBrowser *web, const QString &dataPh, int nURL, const QString &addre
         return false;
     }
     const QString recorded = addressOf(path);
-    if (pageOf(recorded) != pageOf(address)) {
+    // A file that names no address at all was never made by the browser; it is shown as is.
+    if (!recorded.isEmpty() && pageOf(recorded) != pageOf(address)) {
         setError(error,
                  Tr::tr("保存したﾍﾟｰｼﾞ %1 は %2 のﾍﾟｰｼﾞではありません")
                      .arg(QDir::toNativeSeparators(path), address));

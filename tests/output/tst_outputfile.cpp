@@ -37,26 +37,18 @@ private Q_SLOTS:
         QFETCH(bool, htm);
         QFETCH(QString, group);
         QFETCH(QString, name);
-
         Dialogs::setNextFileName(QString()); // cancel
         QCOMPARE(OutputFile::AskFile(htm, group, "/data/usData/"), QString());
-
         const QList<Dialogs::Shown> shown = Dialogs::shown();
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown[0].kind, Dialogs::Shown::SaveFile);
-        const Dialogs::SaveRequest &req = shown[0].save;
-        QCOMPARE(req.fileName, name);
-        QCOMPARE(req.folder, QString("/data/usData/Doc"));
-        if (htm) {
-            QCOMPARE(req.title, QString("作成するHTM"));
-            QCOMPARE(req.filterText, QString("HTM ﾌｧｲﾙ (*.htm;*.html)"));
-            QCOMPARE(req.patterns, QStringList({"*.htm", "*.html"}));
-        } else {
-            QCOMPARE(req.title, QString("作成するDOC"));
-            QCOMPARE(req.filterText, QString("ﾜｰﾄﾞ文書 (*.doc;*.docx)"));
-            QCOMPARE(req.patterns, QStringList({"*.doc", "*.docx"}));
-        }
-        QCOMPARE(shown[0].text, req.title);
+        const Dialogs::SaveRequest &r = shown[0].save;
+        QCOMPARE(QStringList({shown[0].text, r.title, r.filterText, r.patterns.join(u' '),
+                              r.folder + u'/' + r.fileName}),
+                 htm ? QStringList({"作成するHTM", "作成するHTM", "HTM ﾌｧｲﾙ (*.htm;*.html)",
+                                    "*.htm *.html", "/data/usData/Doc/" + name})
+                     : QStringList({"作成するDOC", "作成するDOC", "ﾜｰﾄﾞ文書 (*.doc;*.docx)",
+                                    "*.doc *.docx", "/data/usData/Doc/" + name}));
     }
 
     // Only a file written and flushed whole replaces the old one; the message names the file
