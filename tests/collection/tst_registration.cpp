@@ -1,23 +1,68 @@
+#include "collection/DeleteLink.h"
+#include "collection/EmptyCollection.h"
+#include "collection/LinkIndex.h"
+#include "collection/RegisterPage.h"
 #include "collection/Registration.h"
 #include "store/LinkStore.h"
+#include "store/Statements.h"
 #include "store/Store.h"
 #include "support/SqlLines.h"
+#include "support/TestFiles.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 
-// The registration panel's rules on a real database, without a window.
+// What the window gives registration and delete, recorded in order.
+struct Doubles : RegisterPage::Picture, RegisterPage::Copy, LinkIndex
+{
+    QStringList log;
+    QList<int> copies; // links that have a copy
+    QImage take() override
+    {
+        log << "take";
+        QImage img(4, 4, QImage::Format_RGB32);
+        img.fill(Qt::red);
+        return img;
+    }
+    void write(const QImage &, int n) override { log << QStringLiteral("picture %1").arg(n); }
+    bool has(int n) override { return copies.contains(n); }
+    void save(const QString &a, int n) override
+    {
+        log << QStringLiteral("copy %1 %2").arg(n).arg(a);
+    }
+    void saved(const LinkRecord &l) override
+    {
+        log << QStringLiteral("index %1 %2 %3 %4").arg(l.nURL).arg(l.sURL, l.sNam).arg(l.nGrp);
+    }
+    void deleted(int n) override { log << QStringLiteral("unindex %1").arg(n); }
+};
+
+// The registration rules and the use cases that register, delete and empty, on a real database
+// in a temporary data folder, without a window.
 class TestRegistration : public QObject
 {
     Q_OBJECT
 private:
     QTemporaryDir m_tmp;
+    QString m_data;
+
+    QString path(const QString &name) const { return m_data + name; }
+    static void refuse(const char *what)
+    {
+        SqlSteps::exec(QStringLiteral("Create Trigger r Before %1 On tURL Begin Select "
+                                      "Raise(Abort, 'refused'); End")
+                           .arg(QLatin1String(what)));
+    }
 
 private Q_SLOTS:
     void init()
     {
-        QFile::remove(m_tmp.filePath(QStringLiteral("dbLink.mdb")));
-        QVERIFY(Store::OpenDb(m_tmp.filePath(QStringLiteral("dbLink.mdb"))));
+        m_data = m_tmp.path() + QStringLiteral("/d%1/").arg(QTest::currentDataTag());
+        QDir(m_data).removeRecursively();
+        for (const char *sub : {"Pic", "Arc"})
+            QVERIFY(QDir().mkpath(m_data + QLatin1String(sub)));
+        QVERIFY(Store::OpenDb(path(QStringLiteral("dbLink.mdb"))));
     }
     void cleanup() { Store::CloseDb(); }
 
@@ -70,17 +115,15 @@ private Q_SLOTS:
         QTest::newRow("empty title") << ""
                                      << "desc" << 100.0 << "Page\ndesc"
                                      << "100.0";
-        QTest::newRow("empty description") << "Stored"
-                                           << "" << 0.0 << "Stored\npage text"
-                                           << "0.0";
+        QTest::newRow("empty text") << "Stored"
+                                    << "" << 0.0 << "Stored\npage text"
+                                    << "0.0";
     }
     void registeredPage()
     {
         QFETCH(QString, sNam);
         QFETCH(QString, sMem);
         QFETCH(double, sort);
-        QFETCH(QString, memo);
-        QFETCH(QString, sortText);
         QVERIFY(
             LinkStore::insertLink({105, QStringLiteral("http://Reg/"), 0, sNam, sMem, sort}, 1));
         Registration::Panel p;
@@ -88,82 +131,188 @@ private Q_SLOTS:
                                      QStringLiteral("page text"), p));
         QVERIFY(!p.isNew);
         QCOMPARE(p.nURL, 105);
-        QCOMPARE(p.memo, memo);
-        QCOMPARE(p.sortText, sortText);
+        QTEST(p.memo, "memo");
+        QTEST(p.sortText, "sortText");
     }
 
-    void splitAndRecord_data()
+    // The panel's text and sort box as a stored link: title, description, sort key.
+    void record_data()
     {
         QTest::addColumn<QString>("memo");
         QTest::addColumn<QString>("sortText");
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<QString>("desc");
-        QTest::addColumn<double>("sort");
-        const auto row = [](const char *name, const char *memo, const char *sortText,
-                            const char *title, const char *desc, double sort) {
-            QTest::newRow(name) << memo << sortText << title << desc << sort;
-        };
-        row("title only", "Just a title", "12.5", "Just a title", "", 12.5);
-        row("blank lines around", "Title line\n\nfirst\nsecond\n\n", "abc", "Title line",
-            "first\r\nsecond", 0.0);
-        row("lone CR", "T\rA\rB", "1e2", "T", "A\r\nB", 100.0);
-        row("spaces stay", "T\n  d  ", " 7 x", "T", "  d  ", 7.0);
-        row("seven digits", "T", "0.333333333", "T", "", 0.3333333);
+        QTest::addColumn<QString>("stored");
+        const auto row
+            = [](const char *name, const char *memo, const char *sortText, const char *stored) {
+                  QTest::newRow(name) << memo << sortText << stored;
+              };
+        row("title only", "Just a title", "12.5", "Just a title||12.5");
+        row("blank lines around", "Title line\n\nfirst\nsecond\n\n", "abc",
+            "Title line|first\r\nsecond|0");
+        row("lone CR", "T\rA\rB", "1e2", "T|A\r\nB|100");
+        row("spaces stay", "T\n  d  ", " 7 x", "T|  d  |7");
+        row("seven digits", "T", "0.333333333", "T||0.3333333");
     }
-    void splitAndRecord()
+    void record()
     {
         QFETCH(QString, memo);
         QFETCH(QString, sortText);
-        QFETCH(QString, title);
-        QFETCH(QString, desc);
-        QFETCH(double, sort);
         const LinkRecord r
             = Registration::record(7, QStringLiteral("http://a/"), 3, memo, sortText);
-        QCOMPARE(r.sNam, title);
-        QCOMPARE(r.sMem, desc);
-        QCOMPARE(r.gSrt, sort);
+        QTEST(QStringList({r.sNam, r.sMem, QString::number(r.gSrt, 'g', 7)}).join(u'|'), "stored");
         QCOMPARE(r.nGrp, 3);
     }
 
-    void rowMatch_data()
+    // F3 on a new page, then on the registered one: the picture is taken before the save and
+    // written after it, the copy kept once, the index told the stored address.
+    void registerThenCorrect()
     {
-        QTest::addColumn<int>("rows");
-        QTest::addColumn<QString>("active");
-        QTest::addColumn<bool>("matches");
-        QTest::newRow("same link") << 3 << "105" << true;
-        QTest::newRow("another link") << 3 << "106" << false;
-        QTest::newRow("no number") << 3 << "" << false;
-        QTest::newRow("empty list") << 0 << "105" << false;
-    }
-    void rowMatch()
-    {
-        QFETCH(int, rows);
-        QFETCH(QString, active);
-        QFETCH(bool, matches);
-        int n = 0;
-        QCOMPARE(Registration::rowMatches(rows, active, 105, &n), matches);
-        QCOMPARE(n, matches ? 105 : 0);
-    }
-
-    void saveInsertsOrCorrects()
-    {
-        const LinkRecord r = Registration::record(100, QStringLiteral("http://a/"), 0,
-                                                  QStringLiteral("A\nd"), QStringLiteral("1"));
-        QVERIFY(Registration::save(true, r, 1754000000));
-        LinkRecord c = r;
-        c.sNam = QStringLiteral("A2");
-        c.sURL = QStringLiteral("http://changed/"); // a correction keeps the address
-        QVERIFY(Registration::save(false, c, 1));
-        QCOMPARE(SqlLines::of("Select nURL, sURL, sNam, sMem From tURL"),
-                 QStringList {"100|http://a/|A2|d"});
+        Doubles d;
+        RegisterPage use(&d, &d, &d);
+        RegisterPage::Page page {true,
+                                 QStringLiteral("http://a/?q"),
+                                 0,
+                                 0,
+                                 {},
+                                 QStringLiteral("A\nd"),
+                                 QStringLiteral("1")};
+        RegisterPage::Outcome out = use.run(page, {}, 1754000000);
+        QVERIFY(out.result == RegisterPage::Result::Saved);
+        QCOMPARE(out.link.nURL, 100);
+        QCOMPARE(d.log,
+                 (QStringList {"take", "picture 100", "copy 100 http://a/?q",
+                               "index 100 http://a/?q A 0"}));
         QHash<int, qint64> dates;
         QVERIFY(LinkStore::addedDates(dates));
         QCOMPARE(dates, (QHash<int, qint64> {{100, 1754000000}}));
-        // The same address once more is a second link: the panel said "new".
-        QVERIFY(Registration::save(true, {101, r.sURL, 0, {}, {}, 0}, 2));
+
+        // A correction needs the list's active row to hold the link on show; it keeps the
+        // stored address and, once a copy is there, takes no other.
+        d.log.clear();
+        d.copies = {100};
+        page = {false, QStringLiteral("http://a/?q#x"), 100, 0, {}, QStringLiteral("A2"), {}};
+        for (const RegisterPage::ActiveRow &row :
+             {RegisterPage::ActiveRow {0, "100", {}}, RegisterPage::ActiveRow {2, "101", {}},
+              RegisterPage::ActiveRow {2, "", {}}})
+            QVERIFY(use.run(page, row, 2).result == RegisterPage::Result::NotOnShow);
+        QVERIFY(d.log.isEmpty());
+        out = use.run(page, {2, "100", "http://a/?q"}, 2);
+        QVERIFY(out.result == RegisterPage::Result::Saved);
+        QCOMPARE(d.log, (QStringList {"take", "picture 100", "index 100 http://a/?q A2 0"}));
+        QCOMPARE(SqlLines::of("Select nURL, sURL, sNam, sMem, gSrt From tURL"),
+                 QStringList {"100|http://a/?q|A2||0"});
+        // No picture, no copy, no index: the link alone.
+        page.isNew = true;
+        QCOMPARE(RegisterPage(nullptr, nullptr, nullptr).run(page, {}, 3).link.nURL, 101);
+    }
+
+    // A refused statement saves nothing: no picture written, no copy, no index, no new group.
+    void refusedSaveKeepsEverything_data()
+    {
+        QTest::addColumn<bool>("isNew");
+        QTest::addColumn<QString>("newGroup");
+        QTest::newRow("new") << true << "";
+        QTest::newRow("correction") << false << "";
+        QTest::newRow("new group") << true << "Tech";
+        QTest::newRow("correction, new group") << false << "Tech";
+    }
+    void refusedSaveKeepsEverything()
+    {
+        QFETCH(bool, isNew);
+        QFETCH(QString, newGroup);
+        QVERIFY(LinkStore::insertLink({100, QStringLiteral("http://a/"), 0, "A", {}, 1}, 1));
+        refuse(isNew ? "Insert" : "Update");
+        Doubles d;
+        const RegisterPage::Outcome out = RegisterPage(&d, &d, &d)
+                                              .run({isNew,
+                                                    QStringLiteral("http://a/"),
+                                                    100,
+                                                    0,
+                                                    newGroup,
+                                                    QStringLiteral("B"),
+                                                    {}},
+                                                   {1, "100", "http://a/"}, 1);
+        QVERIFY(out.result == RegisterPage::Result::Failed);
+        QVERIFY(out.error.contains("refused"));
+        QCOMPARE(d.log, QStringList {"take"});
+        QCOMPARE(SqlLines::of("Select nURL, sNam From tURL"), QStringList {"100|A"});
+        QCOMPARE(SqlLines::of("Select count(*) From mGrp"), QStringList {"1"});
+    }
+
+    // A typed group that does not exist is made (next number, sort key 100) with the link.
+    void newGroup()
+    {
+        for (const auto &[n, name, sort] : {std::tuple {1, "News", 20}, {7, "Blogs", 10}})
+            SqlSteps::exec(QString::fromUtf8(Sql::kInsertGroup), {n, name, sort});
+        const auto unknown = [](const char *text, int n) {
+            return RegisterPage::isUnknownGroup(QString::fromUtf8(text), n);
+        };
+        QVERIFY(!unknown("", 0) && !unknown("*", 0) && !unknown("News", 1));
+        QVERIFY(!unknown("未分類", 0) && unknown("Tech", 0));
+        Doubles d;
+        const RegisterPage::Outcome out = RegisterPage(nullptr, nullptr, &d)
+                                              .run({true,
+                                                    QStringLiteral("http://t/"),
+                                                    0,
+                                                    0,
+                                                    QStringLiteral("Tech"),
+                                                    QStringLiteral("T"),
+                                                    {}},
+                                                   {}, 1);
+        QVERIFY(out.result == RegisterPage::Result::Saved);
+        QCOMPARE(SqlLines::of("Select nGrp, sGrp, gSrt From mGrp Where sGrp='Tech'"),
+                 QStringList {"8|Tech|100"});
+        QCOMPARE(SqlLines::of("Select nGrp From tURL"), QStringList {"8"});
+        QCOMPARE(d.log, QStringList {"index 100 http://t/ T 8"});
+    }
+
+    // A link goes with its row, date, check history, picture and copy; another link's stay.
+    // A refused delete keeps them all.
+    void deleteLink()
+    {
+        for (const int n : {100, 101}) {
+            QVERIFY(
+                LinkStore::insertLink({n, QStringLiteral("http://%1/").arg(n), 0, {}, {}, 1}, 5));
+            QVERIFY(LinkStore::recordChecks({{n, 9, CheckRecord::Dead, 404, {}, {}}}));
+            TestFiles::write(path(QStringLiteral("Pic/%1.jpg").arg(n)), "p");
+            TestFiles::write(path(QStringLiteral("Arc/%1.mhtml").arg(n)), "c");
+        }
+        const auto files = [this] {
+            return QDir(path("Pic")).entryList(QDir::Files)
+                + QDir(path("Arc")).entryList(QDir::Files);
+        };
+        Doubles d;
+        QVERIFY(DeleteLink(m_data, &d).run(100));
+        QCOMPARE(SqlLines::of("Select nURL From tURL"), QStringList {"101"});
+        QList<CheckRecord> checks;
+        QVERIFY(LinkStore::lastChecks(100, checks) && checks.isEmpty());
+        QHash<int, qint64> dates;
+        QVERIFY(LinkStore::addedDates(dates) && !dates.contains(100));
+        QCOMPARE(files(), (QStringList {"101.jpg", "101.mhtml"}));
+        QCOMPARE(d.log, QStringList {"unindex 100"});
+
+        refuse("Delete");
         QString error;
-        QVERIFY(!Registration::save(true, {101, r.sURL, 0, {}, {}, 0}, 2, &error));
-        QVERIFY(!error.isEmpty());
+        QVERIFY(!DeleteLink(m_data, &d).run(101, &error));
+        QVERIFY(error.contains("refused"));
+        QCOMPARE(files(), (QStringList {"101.jpg", "101.mhtml"}));
+        QCOMPARE(d.log.size(), 1);
+    }
+
+    // Emptying keeps only the group-0 row and takes the copies; the pictures go when asked.
+    void emptyCollection()
+    {
+        SqlSteps::exec(QString::fromUtf8(Sql::kInsertGroup), {3, "News", 1});
+        QVERIFY(LinkStore::insertLink({100, QStringLiteral("http://a/"), 3, {}, {}, 1}, 5));
+        TestFiles::write(path("Pic/100.jpg"), "p");
+        TestFiles::write(path("Arc/100.mhtml"), "c");
+        EmptyCollection collection(m_data);
+        QVERIFY(collection.run());
+        QCOMPARE(SqlLines::of("Select nGrp, sGrp From mGrp"), QStringList {"0|未分類"});
+        QCOMPARE(SqlLines::of("Select count(*) From tURL"), QStringList {"0"});
+        QVERIFY(!QFile::exists(path("Arc/100.mhtml")));
+        QVERIFY(QFile::exists(path("Pic/100.jpg")));
+        collection.removePictures();
+        QVERIFY(!QFile::exists(path("Pic/100.jpg")));
     }
 };
 
