@@ -6,76 +6,43 @@ class TestUsrNames : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void programName_data()
-    {
-        QTest::addColumn<QString>("exe");
-        QTest::addColumn<QString>("name");
-        const auto row = [](const char *tag, const QString &exe, const QString &name) {
-            QTest::newRow(tag) << exe << name;
-        };
-        row("plain", "/opt/lw/Sample", "Sample");
-        row("dv small", "/opt/lw/Sample_dv", "Sample");
-        row("dv capital", "/opt/lw/Sample_DV", "Sample");
-        row("dv mixed", "/opt/lw/Sample_Dv.exe", "Sample");
-        row("no underscore", "/opt/lw/Sampledv", "Sampledv");
-        row("extension", "C:/apps/Linkwell.exe", "Linkwell");
-        row("only dv", "/x/_dv", "");
-    }
     void programName()
     {
-        QFETCH(QString, exe);
-        QFETCH(QString, name);
-        QCOMPARE(Usr::programNameFrom(exe), name);
+        for (const auto &[exe, name] : {std::pair {"/opt/lw/Sample", "Sample"},
+                                        {"/opt/lw/Sample_DV", "Sample"},
+                                        {"/opt/lw/Sample_Dv.exe", "Sample"},
+                                        {"/opt/lw/Sampledv", "Sampledv"},
+                                        {"/x/_dv", ""}})
+            QCOMPARE(Usr::programNameFrom(QString::fromUtf8(exe)), QString::fromUtf8(name));
     }
 
-    void cutEnd_data()
-    {
-        QTest::addColumn<QString>("s");
-        QTest::addColumn<QString>("suffix");
-        QTest::addColumn<QString>("result");
-        const auto row = [](const char *tag, const QString &s, const QString &suffix,
-                            const QString &result) { QTest::newRow(tag) << s << suffix << result; };
-        row("trailing comma", "12,15,", ",", "12,15");
-        row("no suffix", "12,15", ",", "12,15");
-        row("empty suffix", "12,15,", "", "12,15,");
-        row("only once", "1,,", ",", "1,");
-    }
     void cutEnd()
     {
-        QFETCH(QString, s);
-        QFETCH(QString, suffix);
-        QFETCH(QString, result);
-        Usr::CutEnd(s, suffix);
-        QCOMPARE(s, result);
+        for (const auto &[s, suffix, result] : {std::tuple {"12,15,", ",", "12,15"},
+                                                {"12,15", ",", "12,15"},
+                                                {"12,15,", "", "12,15,"},
+                                                {"1,,", ",", "1,"}}) {
+            QString text = QString::fromUtf8(s);
+            Usr::CutEnd(text, QString::fromUtf8(suffix));
+            QCOMPARE(text, QString::fromUtf8(result));
+        }
     }
 
-    void groupNumbers_data()
-    {
-        QTest::addColumn<QString>("list");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("number");
-        const auto row = [](const char *tag, const QString &list, const QString &name, int number) {
-            QTest::newRow(tag) << list << name << number;
-        };
-        const QString list = QStringLiteral("XNews\t7\rNews\t3\r");
-        row("News", list, "News", 3);
-        row("XNews", list, "XNews", 7);
-        row("letter case", list, "news", 3);
-        row("unknown", list, "Sport", 0);
-        row("all groups", list, "*", 0);
-        row("empty list", QString(), "News", 0);
-        row("first wins", "A\t1\ra\t2\r", "A", 1);
-        row("lenient number", "A\t 1 2x\r", "A", 12);
-        row("japanese", "未分類\t0\r技術\t12\r", "技術", 12);
-    }
     void groupNumbers()
     {
-        QFETCH(QString, list);
-        QFETCH(QString, name);
-        QFETCH(int, number);
-        QCOMPARE(Usr::GrpNoOf(name, list), number);
+        const QString list = QStringLiteral("XNews\t7\rNews\t3\r未分類\t0\r技術\t12\r");
+        for (const auto &[name, number] : {std::pair {"News", 3},
+                                           {"XNews", 7},
+                                           {"news", 3},
+                                           {"Sport", 0},
+                                           {"*", 0},
+                                           {"技術", 12}})
+            QCOMPARE(Usr::GrpNoOf(QString::fromUtf8(name), list), number);
+        QCOMPARE(Usr::GrpNoOf("News", QString()), 0);
+        QCOMPARE(Usr::GrpNoOf("A", "A\t1\ra\t2\r"), 1); // the first wins
+        QCOMPARE(Usr::GrpNoOf("A", "A\t 1 2x\r"), 12); // the number read leniently
         Usr::sGrpList = list;
-        QCOMPARE(Usr::GrpNoOf(name), number);
+        QCOMPARE(Usr::GrpNoOf("news"), 3);
         Usr::sGrpList.clear();
     }
 };

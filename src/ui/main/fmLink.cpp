@@ -357,13 +357,6 @@ void fmLink::DelURL()
     Frame1->DelURL();
 }
 
-void fmLink::SavePic(const QString &sURL, int nURL)
-{
-    const QImage img = PagePictures::take(takePicture, sURL, iPicSz);
-    if (!img.isNull())
-        PagePictures::write(img, Usr::sDataPh, nURL);
-}
-
 void fmLink::PicAll()
 {
     PagePictures::all(this, takePicture, iPicSz, Usr::sDataPh, &progressDialog);

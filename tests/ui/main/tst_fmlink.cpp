@@ -107,43 +107,37 @@ private Q_SLOTS:
     }
 
     // A new page shows in black as "追加"; F3 (arriving while the list has the focus) stores what
-    // the panel holds with its picture, lists it, and turns the panel to the registered link at
-    // once, so a second F3 corrects it. The next visit shows it in blue.
+    // the panel holds with its picture and copy, lists it, and turns the panel to the registered
+    // link at once, so a second F3 corrects it. The next visit shows it in blue.
     void newPageIsShownAndRegistered()
     {
         open({}, {{1, "News", 1}});
         const QString url = QStringLiteral("https://example.org/a?id=3&x='q'");
         m.web->complete(url, "A title", "l1\r\nl2");
-        QCOMPARE(m.w->mnData[0]->text(), "追加登録(&W)");
-        QCOMPARE(m.w->cmWeb[0]->text(), "追加");
+        QCOMPARE(m.w->mnData[0]->text() + m.w->cmWeb[0]->text(), "追加登録(&W)追加");
         QVERIFY(m.w->mnData[0]->isEnabled() && m.w->txMem->isEnabled());
-        QCOMPARE(m.w->txSrt->text(), "100");
-        QCOMPARE(m.w->txMem->toPlainText(), "A title\nl1 l2");
+        QCOMPARE(m.w->txSrt->text() + m.w->txMem->toPlainText(), "100A title\nl1 l2");
         QCOMPARE(m.w->Label1[0]->palette().color(QPalette::WindowText), QColor(0, 0, 0));
-
         m.w->cbGrp->setEditText("NEWS");
         m.w->txSrt->setText("12.5");
-        m.w->txMem->setPlainText("Title line\nfirst");
         m.w->vSpr->setFocus();
         QTest::keyClick(m.w->vSpr, Qt::Key_F3);
         QCOMPARE(SqlLines::of("Select nURL, sURL, nGrp, sNam, sMem, gSrt From tURL"),
-                 QStringList {"100|" + url + "|1|Title line|first|12.5"});
-        QCOMPARE(m_captures, QStringList {url});
+                 QStringList {"100|" + url + "|1|A title|l1 l2|12.5"});
         QCOMPARE(QImage(path("Pic/100.jpg")).size(), QSize(140, 90));
-        QCOMPARE(column(1), QStringList {"100"});
-        QCOMPARE(cell(3, 1), "NEWS"); // as typed
+        QTRY_VERIFY(QFile::exists(path("Arc/100.mhtml")));
+        QCOMPARE(column(1) + column(3), (QStringList {"100", "NEWS"})); // the group as typed
         QCOMPARE(m.w->cmWeb[0]->text(), "修正");
         QCOMPARE(m.w->Label1[2]->palette().color(QPalette::WindowText), QColor(0, 0, 255));
         m.w->txMem->setPlainText("Title 2");
         QTest::keyClick(m.w->vSpr, Qt::Key_F3);
         QCOMPARE(SqlLines::of("Select nURL, sNam From tURL"), QStringList {"100|Title 2"});
         QCOMPARE(column(4), QStringList {"Title 2"});
+        QCOMPARE(m_captures, QStringList(2, url));
 
         m.web->complete(url, "Other", "x");
-        QCOMPARE(m.w->mnData[0]->text(), "修正登録(&W)");
-        QCOMPARE(m.w->txSrt->text(), "12.5");
+        QCOMPARE(m.w->mnData[0]->text() + m.w->txSrt->text(), "修正登録(&W)12.5");
         QCOMPARE(m.w->txMem->toPlainText(), "Title 2\nx");
-        QCOMPARE(m.w->cbGrp->currentText(), "NEWS");
         QCOMPARE(m.w->Frame1->linkOnShow(), 100);
     }
 
@@ -151,23 +145,20 @@ private Q_SLOTS:
     // otherwise nothing is registered and the panel stays.
     void typedNewGroupIsAskedFor()
     {
-        open({}, {{1, "News", 1}});
+        open();
         m.web->complete("http://a/", "A", QString());
         m.w->cbGrp->setEditText("Tech");
         Dialogs::setNextAnswer(false);
         m.w->RgstURL();
         QCOMPARE(Dialogs::shownTexts(), QStringList {"分類「Tech」はありません。作成しますか"});
-        QCOMPARE(SqlLines::of("Select count(*) From tURL"), QStringList {"0"});
         QVERIFY(m_captures.isEmpty());
-        QCOMPARE(m.w->cbGrp->currentText(), "Tech");
-        QCOMPARE(m.w->cmWeb[0]->text(), "追加");
+        QCOMPARE(m.w->cbGrp->currentText() + m.w->cmWeb[0]->text(), "Tech追加");
         m.w->RgstURL();
-        QCOMPARE(SqlLines::of("Select u.nGrp, g.sGrp, g.gSrt From tURL u Join mGrp g On "
-                              "g.nGrp = u.nGrp"),
-                 QStringList {"2|Tech|100"});
-        QCOMPARE(m.w->cbGrp->findText("Tech"), 2);
-        QCOMPARE(m.w->cbGrp->currentText(), "Tech");
-        QCOMPARE(cell(3, 1), "Tech");
+        QCOMPARE(
+            SqlLines::of("Select u.nGrp, sGrp, g.gSrt From tURL u, mGrp g Where g.nGrp = u.nGrp"),
+            QStringList {"1|Tech|100"});
+        QCOMPARE(m.w->cbGrp->findText("Tech"), 1);
+        QCOMPARE(m.w->cbGrp->currentText() + cell(3, 1), "TechTech");
     }
 
     // F3 never locks up: Enter on an empty list leaves registration on, a stored link that
@@ -179,29 +170,22 @@ private Q_SLOTS:
         m.web->complete("http://a/", "A", QString());
         m.w->vSpr->setFocus();
         QTest::keyClick(m.w->vSpr, Qt::Key_Return);
-        QVERIFY(m.w->cmWeb[0]->isEnabled());
         QTest::keyClick(m.w->vSpr, Qt::Key_F3);
-        QCOMPARE(SqlLines::of("Select sURL From tURL"), QStringList {"http://a/"});
-
         m.w->OpenRow(1);
         QVERIFY(!m.w->cmWeb[0]->isEnabled());
-        QTimer::singleShot(20, m.w.get(),
-                           [this] { m.web->complete("https://a/", "A", QString()); });
+        QTimer::singleShot(20, m.w.get(), [this] { m.web->complete("https://a/", "A", {}); });
         m.w->RgstURL();
-        QCOMPARE(SqlLines::of("Select sURL From tURL Where nURL=101"), QStringList {"https://a/"});
-
+        QCOMPARE(SqlLines::of("Select sURL From tURL"), (QStringList {"http://a/", "https://a/"}));
         m.w->Frame1->setRegisterWait(300);
         m.w->OpenRow(1);
         bool waitCursor = false;
         QTimer::singleShot(20, m.w.get(), [&] {
-            waitCursor = QApplication::overrideCursor()
-                && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+            waitCursor = QApplication::overrideCursor()->shape() == Qt::WaitCursor;
             m.w->RgstURL(); // a second F3 during the wait
         });
         Dialogs::clearShown();
         m.w->RgstURL();
-        QVERIFY(waitCursor);
-        QVERIFY(!QApplication::overrideCursor());
+        QVERIFY(waitCursor && !QApplication::overrideCursor());
         QCOMPARE(Dialogs::shownTexts(),
                  QStringList {"ﾍﾟｰｼﾞのﾀﾞｳﾝﾛｰﾄﾞ中です　終了までお待ち下さい"});
         QCOMPARE(SqlLines::of("Select count(*) From tURL"), QStringList {"2"});
@@ -248,14 +232,12 @@ private Q_SLOTS:
         m.web->complete("http://example.org/page?utm_source=x", "P", QString());
         const auto *note = m.w->Frame1->findChild<QLabel *>("lbSim");
         QVERIFY2(note->text().startsWith("類似登録あり: 19701 "), qPrintable(note->text()));
-        QVERIFY(note->toolTip().endsWith(title));
         QVERIFY(note->fontMetrics().horizontalAdvance(note->text())
                 <= note->contentsRect().width());
         Dialogs::setNextAnswer(false);
         m.w->RgstURL();
         QCOMPARE(Dialogs::shownTexts(),
                  QStringList {"「" + title + "」(19701) と同じﾍﾟｰｼﾞのようです。追加しますか"});
-        QCOMPARE(SqlLines::of("Select count(*) From tURL"), QStringList {"1"});
         m.w->RgstURL(); // OK this time
         QCOMPARE(SqlLines::of("Select count(*) From tURL"), QStringList {"2"});
         QCOMPARE(note->text(), QString());
@@ -265,13 +247,12 @@ private Q_SLOTS:
     void failedLoadIsNotRegistrable()
     {
         open();
-        m.web->fail("http://nowhere.invalid/", "net::ERR_NAME_NOT_RESOLVED",
-                    "This site can't be reached");
+        m.web->fail("http://nowhere.invalid/", "net::ERR_NAME_NOT_RESOLVED", "unreachable");
         QVERIFY(!m.w->cmWeb[0]->isEnabled() && !m.w->mnData[0]->isEnabled()
                 && !m.w->txMem->isEnabled());
-        QCOMPARE(
-            m.w->txMem->toPlainText(),
-            "ﾍﾟｰｼﾞを読み込めませんでした\nhttp://nowhere.invalid/\nnet::ERR_NAME_NOT_RESOLVED");
+        QCOMPARE(m.w->txMem->toPlainText(),
+                 "ﾍﾟｰｼﾞを読み込めませんでした\nhttp://nowhere.invalid/\n"
+                 "net::ERR_NAME_NOT_RESOLVED");
         QTest::keyClick(m.w->vSpr, Qt::Key_F3);
         QCOMPARE(SqlLines::of("Select count(*) From tURL"), QStringList {"0"});
         m.web->complete("http://a/404", "Not Found", "404");
@@ -374,23 +355,29 @@ private Q_SLOTS:
             QVERIFY(QFile::exists(path(name)));
     }
 
-    // No picture is taken while pictures are off; one that cannot be written is told (the folder
-    // is a file here). The link is registered either way.
-    void pictureOffOrUnwritable()
+    // No picture is taken while pictures are off, nor a copy while "ARC_SAVE" is 0; a picture
+    // or a copy that cannot be written is told. The link is registered either way.
+    void unwrittenFilesAreTold()
     {
         open();
         m.w->iPicSz = -1;
+        Usr::Ini->SetVal("ARC_SAVE", 0);
         m.web->complete("http://a/", "A", QString());
         m.w->RgstURL();
-        QVERIFY(m_captures.isEmpty());
         m.w->iPicSz = 50;
+        Usr::Ini->SetVal("ARC_SAVE", 1);
         QVERIFY(QDir(path("Pic")).removeRecursively());
         TestFiles::write(path("Pic"), "in the way");
+        m.web->archiveError = "net::ERR_FAILED";
         m.web->complete("http://b/", "B", QString());
         m.w->RgstURL();
-        QCOMPARE(m_captures.size(), 1);
-        QCOMPARE(Dialogs::shown().size(), 1);
+        QCOMPARE(m_captures, QStringList {"http://b/"});
+        QTRY_COMPARE(Dialogs::shownTexts().size(), 2);
+        QCOMPARE(Dialogs::shownTexts().last(),
+                 QDir::toNativeSeparators(path("Arc/101.mhtml"))
+                     + " を保存できません: net::ERR_FAILED");
         QCOMPARE(SqlLines::of("Select nURL From tURL"), (QStringList {"100", "101"}));
+        QVERIFY(QDir(path("Arc")).isEmpty());
     }
 
     void outputsTakeWhatTheListShows()
@@ -416,10 +403,11 @@ private Q_SLOTS:
         QCOMPARE(Shell::calls().last().target, doc);
     }
 
-    // Delete (key, menu) acts on the row the user chose, after asking; the next row opens.
+    // Delete (key, menu) acts on the row the user chose, after asking; the next row opens. A
+    // failing statement is told and leaves the list as it was.
     void deleteAsksForTheChosenRow()
     {
-        open({{100, "http://a/", 0, "A", 1}, {101, "http://b/", 0, "", 2}});
+        open({{100, "http://a/", 0, "A", 1}, {101, "http://b/", 0, "", 2}, {102, "c", 0, "C", 3}});
         m.w->vSpr->setFocus();
         QTest::keyClick(m.w->vSpr, Qt::Key_Delete); // no row chosen since the list was filled
         m.w->mnData_Click(1);
@@ -427,17 +415,21 @@ private Q_SLOTS:
         m.w->vSpr->SetActiveRow(1);
         Dialogs::setNextAnswer(false);
         QTest::keyClick(m.w->vSpr, Qt::Key_Delete);
-        QCOMPARE(SqlLines::of("Select count(*) From tURL"), QStringList {"2"});
         QTest::keyClick(m.w->vSpr, Qt::Key_Delete);
         QCOMPARE(Dialogs::shownTexts(), QStringList(2, "「A」を削除します。よろしいですか"));
-        QCOMPARE(SqlLines::of("Select nURL From tURL"), QStringList {"101"});
+        QCOMPARE(column(1), (QStringList {"101", "102"}));
         QCOMPARE(lastCall(), "Navigate http://b/");
         Dialogs::clearShown();
         m.w->mnData_Click(1); // no title: named by its address
         QCOMPARE(Dialogs::shownTexts(), QStringList {"「http://b/」を削除します。よろしいですか"});
-        QCOMPARE(m.w->vSpr->MaxRows(), 0);
+        exec("Drop Table tURL");
+        m.w->mnData_Click(1);
+        QCOMPARE(Dialogs::shown().size(), 3);
+        QCOMPARE(column(1), QStringList {"102"});
     }
 
+    // A page lookup, a registration or a list fill that fails is told and leaves the panel and
+    // the list as they were.
     void failingStatementsLeaveEverythingAsItWas()
     {
         open({{100, "http://a/", 0, "A", 1}});
@@ -445,15 +437,10 @@ private Q_SLOTS:
         const QString panel = m.w->txMem->toPlainText();
         exec("Drop Table tURL");
         m.web->complete("http://other/", "Other", "x");
-        QCOMPARE(Dialogs::shown().size(), 1);
-        QCOMPARE(m.w->txMem->toPlainText(), panel);
-        Dialogs::clearShown();
         m.w->RgstURL();
-        m.w->vSpr->SetActiveRow(1);
-        m.w->mnData_Click(1); // asked, then told
-        QCOMPARE(Dialogs::shown().size(), 3);
-        QCOMPARE(column(1), QStringList {"100"});
         m.w->mnSlc_Click(0);
+        QCOMPARE(Dialogs::shown().size(), 3);
+        QCOMPARE(m.w->txMem->toPlainText(), panel);
         QCOMPARE(column(1), QStringList {"100"});
     }
 
@@ -529,28 +516,6 @@ private Q_SLOTS:
         QVERIFY(again);
         QCOMPARE(again->frameGeometry(), area);
         again->close();
-    }
-
-    // F3 keeps the browser's copy of the page unless "ARC_SAVE" is 0; a copy that cannot be made
-    // is told, and the link is registered all the same.
-    void registrationKeepsACopy()
-    {
-        open();
-        m.web->complete("http://a/", "A", QString());
-        m.w->RgstURL();
-        QTRY_VERIFY(QFile::exists(path("Arc/100.mhtml")));
-        Usr::Ini->SetVal("ARC_SAVE", 0);
-        m.web->complete("http://b/", "B", QString());
-        m.w->RgstURL();
-        Usr::Ini->SetVal("ARC_SAVE", 1);
-        m.web->archiveError = "net::ERR_FAILED";
-        m.web->complete("http://c/", "C", QString());
-        m.w->RgstURL();
-        QTRY_COMPARE(Dialogs::shownTexts(),
-                     QStringList {QDir::toNativeSeparators(path("Arc/102.mhtml"))
-                                  + " を保存できません: net::ERR_FAILED"});
-        QCOMPARE(SqlLines::of("Select count(*) From tURL"), QStringList {"3"});
-        QCOMPARE(QDir(path("Arc")).entryList(QDir::Files), QStringList {"100.mhtml"});
     }
 
     // The list's pop-up menu shows the active row's copy with scripts off, under a caption
