@@ -2,6 +2,7 @@
 
 #include "collection/LinkIndex.h"
 #include "collection/Registration.h"
+#include "store/GroupList.h"
 #include "store/LinkStore.h"
 
 namespace {
@@ -15,17 +16,11 @@ RegisterPage::RegisterPage(Picture *picture, Copy *copy, LinkIndex *index)
 {
 }
 
-bool RegisterPage::isUnknownGroup(const QString &text, int nGrp)
+std::optional<int> RegisterPage::groupOf(const GroupList &groups, const QString &text)
 {
-    if (nGrp != 0 || text.isEmpty() || text == u'*')
-        return false;
-    // Group 0 is no group of the selector; a failed read asks nothing and saves to group 0.
-    bool groupZero = true;
-    LinkStore::forEachGroup([&](const LinkStore::GroupView &g) {
-        if (g.nGrp == 0)
-            groupZero = QString::fromUtf8(g.sGrp).compare(text, Qt::CaseInsensitive) == 0;
-    });
-    return !groupZero;
+    if (text.isEmpty() || text == u'*')
+        return 0;
+    return groups.find(text);
 }
 
 RegisterPage::Outcome RegisterPage::run(const Page &page, const ActiveRow &row, qint64 addedSecs)

@@ -5,6 +5,9 @@
 #include <QImage>
 #include <QString>
 
+#include <optional>
+
+class GroupList;
 class LinkIndex;
 
 // F3: the page on show becomes a new link, or corrects the registered one, with its picture,
@@ -61,9 +64,9 @@ public:
     // Any of the three may be null: no picture, no copy, no index.
     RegisterPage(Picture *picture, Copy *copy, LinkIndex *index);
 
-    // A typed group name that names no group: not empty, not "*" (every group) and not the
-    // name of group 0, whose number the lookup gives as 0 too. nGrp is the lookup's number.
-    static bool isUnknownGroup(const QString &text, int nGrp);
+    // The group a typed name stands for: empty and "*" (every group) stand for group 0; none
+    // when no group has that name (group 0's own name included).
+    static std::optional<int> groupOf(const GroupList &groups, const QString &text);
 
     Outcome run(const Page &page, const ActiveRow &row, qint64 addedSecs);
 

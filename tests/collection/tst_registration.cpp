@@ -3,6 +3,7 @@
 #include "collection/LinkIndex.h"
 #include "collection/RegisterPage.h"
 #include "collection/Registration.h"
+#include "store/GroupList.h"
 #include "store/LinkStore.h"
 #include "store/Statements.h"
 #include "store/Store.h"
@@ -201,11 +202,11 @@ private Q_SLOTS:
     void newGroup()
     {
         SqlSteps::exec(Sql::kInsertGroup, {7, "Blogs", 10});
-        const auto unknown = [](const char *text, int n) {
-            return RegisterPage::isUnknownGroup(QString::fromUtf8(text), n);
-        };
-        QVERIFY(!unknown("", 0) && !unknown("*", 0) && !unknown("Blogs", 7));
-        QVERIFY(!unknown("未分類", 0) && unknown("Tech", 0));
+        GroupList groups;
+        QVERIFY(GroupList::load(groups));
+        for (const auto &[text, n] : {std::pair {"", 0}, {"*", 0}, {"BLOGS", 7}, {"未分類", 0}})
+            QCOMPARE(RegisterPage::groupOf(groups, QString::fromUtf8(text)), n);
+        QVERIFY(!RegisterPage::groupOf(groups, "Tech"));
         Doubles d;
         QVERIFY(
             RegisterPage(nullptr, nullptr, &d).run(page(true, "t", "T", 0, "Tech"), {}, 1).result

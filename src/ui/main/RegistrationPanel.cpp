@@ -235,19 +235,17 @@ void RegistrationPanel::ShowMem(const QString &sTitle, QString &sText)
 
 bool RegistrationPanel::LoadGrp()
 {
-    QList<GroupRecord> groups;
+    GroupList groups;
     QString error;
-    if (!LinkStore::groups(groups, &error)) {
+    if (!GroupList::load(groups, &error)) {
         Dialogs::message(tr("分類の読み込みに失敗しました: %1").arg(error));
         return false;
     }
     m_c.cbGrp->clear();
     m_c.cbGrp->addItem(QStringLiteral("*"));
-    Usr::sGrpList.clear();
-    for (const GroupRecord &g : groups) {
+    for (const GroupRecord &g : groups.listed())
         m_c.cbGrp->addItem(g.sGrp);
-        Usr::sGrpList += g.sGrp + u'\t' + QString::number(g.nGrp) + u'\r';
-    }
+    Usr::sGrpList = groups;
     m_c.cbGrp->setCurrentIndex(0);
     return true;
 }
@@ -388,8 +386,9 @@ void RegistrationPanel::RgstURL()
     page.isNew = bNewURL;
     page.address = sCurURL;
     page.nCurURL = nCurURL;
-    page.nGrp = Usr::GrpNoOf(groupText);
-    if (RegisterPage::isUnknownGroup(groupText, page.nGrp)) {
+    const std::optional<int> group = RegisterPage::groupOf(Usr::sGrpList, groupText);
+    page.nGrp = group.value_or(0);
+    if (!group) {
         if (!Dialogs::message(tr("分類「%1」はありません。作成しますか").arg(groupText),
                               Dialogs::Buttons::OkCancel))
             return;
