@@ -445,14 +445,52 @@ private Q_SLOTS:
                  QStringList {QFileInfo(kept).fileName()});
     }
 
-    // The largest file read is 1 MiB.
-    void aFileOfOneMiBIsRead()
+    // A file an editor saved as UTF-8 is read as UTF-8 and written back so, its mark kept;
+    // nothing ever goes after the root element, and a text without one is not replaced.
+    void utf8FileStaysUtf8_data()
     {
-        QString text = screenDocument(line(QStringLiteral("PC_SIZE"), QStringLiteral("75")));
-        text += QString(1024 * 1024 - Cp932::encode(text).size(), u' ');
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<QString>("declaration");
+        QTest::addColumn<QString>("root");
+        const QString utf8Decl = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
+        QTest::newRow("mark") << QByteArray("\xEF\xBB\xBF") << kDecl << QStringLiteral("運用");
+        QTest::newRow("declaration") << QByteArray() << utf8Decl << QStringLiteral("運用");
+        QTest::newRow("bytes alone") << QByteArray() << kDecl << QStringLiteral("運用");
+        QTest::newRow("other root") << QByteArray() << utf8Decl << QStringLiteral("設定");
+    }
+    void utf8FileStaysUtf8()
+    {
+        QFETCH(QByteArray, head);
+        QFETCH(QString, declaration);
+        QFETCH(QString, root);
+        const auto text = [&](const QString &lines) -> QString {
+            return declaration + QStringLiteral("\r\n<") + root
+                + QStringLiteral(">\r\n   <画面>\r\n") + lines + QStringLiteral("   </画面>\r\n</")
+                + root + u'>';
+        };
+        const QString note = line(QStringLiteral("NOTE"), QStringLiteral("ﾒﾓ 日本語"));
+        const QByteArray before
+            = head + text(line(QStringLiteral("PC_SIZE"), QStringLiteral("75")) + note).toUtf8();
+        const QString path = freshPath();
+        TestFiles::write(path, before);
         yIni ini;
-        load(ini, text);
+        bool ok = false;
+        ini.GetTxt(path, ok);
+        ini.GetGtx(QStringLiteral("画面"));
         QCOMPARE(typed(ini.vGtVal(QStringLiteral("PC_SIZE"), 0)), typed(75.0));
+        const bool ours = root == u"運用";
+        ini.GetGtx(QStringLiteral("他"));
+        QCOMPARE(store(ini), ours);
+        const QString other = QStringLiteral("   <他>\r\n")
+            + line(QStringLiteral("PC_SIZE"), QStringLiteral("50"))
+            + QStringLiteral("   </他>\r\n");
+        QCOMPARE(
+            TestFiles::read(path),
+            ours ? head
+                    + text(line(QStringLiteral("PC_SIZE"), QStringLiteral("75")) + note)
+                          .replace(QStringLiteral("</運用>"), other + QStringLiteral("</運用>"))
+                          .toUtf8()
+                 : before);
     }
 
     // Without the code page 932 converter nothing is read, made or written, and the reason
@@ -481,17 +519,6 @@ private Q_SLOTS:
             if (exists)
                 QCOMPARE(TestFiles::read(path), old);
         }
-    }
-
-    void setTxtBeforeGetTxtWritesNothing()
-    {
-        yIni ini;
-        for (bool ok : {false, true}) {
-            const bool before = ok;
-            ini.SetTxt(ok);
-            QCOMPARE(ok, before);
-        }
-        QCOMPARE(ini.filePath(), QString());
     }
 };
 

@@ -1,0 +1,99 @@
+#include "Launch.h"
+
+#include "app/Usr.h"
+#include "platform/DataFolder.h"
+#include "platform/Dialogs.h"
+#include "platform/SystemText.h"
+#include "settings/Language.h"
+#include "settings/yIni.h"
+#include "store/Store.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+
+#include <cerrno>
+
+namespace {
+
+struct Tr
+{
+    Q_DECLARE_TR_FUNCTIONS(Launch)
+};
+
+// QLockFile keeps no system error: the folder is asked directly why no file can be made.
+QString lockFailure(const QString &lockPath, QLockFile::LockError error)
+{
+    QFile probe(lockPath + QStringLiteral(".probe"));
+    errno = 0;
+    if (!probe.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return SystemText::reason(errno ? errno : EACCES);
+    probe.close();
+    probe.remove();
+    return error == QLockFile::PermissionError ? SystemText::reason(EACCES)
+                                               : Tr::tr("原因不明のｴﾗｰです");
+}
+
+} // namespace
+
+Launch::Launch(bool qtTexts)
+    : m_qtTexts(qtTexts)
+{
+    Usr::sPgName = Usr::programNameFrom(QCoreApplication::applicationFilePath());
+    QCoreApplication::setApplicationName(Usr::sPgName);
+    QCoreApplication::setApplicationVersion(QStringLiteral(LINKWELL_VERSION));
+    Dialogs::setTitle(Usr::sPgName);
+    Language::install(Language::choose(QString()), m_qtTexts);
+}
+
+Launch::~Launch() = default;
+
+void Launch::chooseLanguage(const QString &setting)
+{
+    if (const Language::Choice chosen = Language::choose(setting); chosen != Language::installed())
+        Language::install(chosen, m_qtTexts);
+}
+
+Launch::Status Launch::openFolder(const QString &dataDir, Access access)
+{
+    m_error.clear();
+    yIni ini;
+    if (!ini.W_UserData(dataDir, &m_error, access == Access::Write))
+        return Failed;
+    // The settings file is only read here, never made or changed.
+    chooseLanguage(Language::settingInFile(DataFolder::settings(Usr::sDataPh)));
+    if (access == Access::Read)
+        return Ok;
+
+    // One program that writes per data folder; a lock left by one that was killed is taken.
+    const QString lockPath = DataFolder::lock(Usr::sDataPh);
+    const QString lockName = QDir::toNativeSeparators(lockPath);
+    if (QFileInfo::exists(lockPath) && !QFileInfo(lockPath).isFile()) {
+        m_error = Tr::tr("ﾛｯｸﾌｧｲﾙ %1 を作成できません: %2")
+                      .arg(lockName, Tr::tr("同じ名前のﾌｧｲﾙ以外のものがあります"));
+        return Failed;
+    }
+    m_lock = std::make_unique<QLockFile>(lockPath);
+    if (!m_lock->tryLock(0)) {
+        if (m_lock->error() == QLockFile::LockFailedError) {
+            m_error = Tr::tr("ﾃﾞｰﾀｰﾌｫﾙﾀﾞ %1 は他の %2 が使用中です")
+                          .arg(QDir::toNativeSeparators(Usr::sDataPh), Usr::sPgName);
+            return InUse;
+        }
+        m_error = Tr::tr("ﾛｯｸﾌｧｲﾙ %1 を作成できません: %2")
+                      .arg(lockName, lockFailure(lockPath, m_lock->error()));
+        return Failed;
+    }
+    // "Doc", "Pic" and "Arc" (the saved copies of pages).
+    if (!ini.F_ChkSb(Usr::sDataPh, DataFolder::subFolders(), &m_error))
+        return Failed;
+    return Ok;
+}
+
+Launch::Status Launch::openDatabase()
+{
+    m_error.clear();
+    return Store::OpenDb(DataFolder::database(Usr::sDataPh), &m_error) ? Ok : Failed;
+}
