@@ -6,6 +6,7 @@
 #include "platform/SystemText.h"
 #include "settings/Language.h"
 #include "settings/yIni.h"
+#include "store/LinkStore.h"
 #include "store/Store.h"
 
 #include <QCoreApplication>
@@ -96,4 +97,29 @@ Launch::Status Launch::openDatabase()
 {
     m_error.clear();
     return Store::OpenDb(DataFolder::database(Usr::sDataPh), &m_error) ? Ok : Failed;
+}
+
+bool Launch::collectionIsEmpty()
+{
+    int next = 0;
+    return LinkStore::nextLinkNumber(next) && next == 100;
+}
+
+QString Launch::startPage()
+{
+    // The menu's own names, without their key marks.
+    const auto menu = [](const char *text) {
+        return QCoreApplication::translate("MainMenus", text)
+            .remove(QStringLiteral("(&F)"))
+            .remove(QStringLiteral("(&I)..."))
+            .remove(u'&')
+            .remove(QStringLiteral("..."));
+    };
+    const QString import = Tr::tr("ﾌﾞﾗｳｻﾞのﾌﾞｯｸﾏｰｸは「%1」→「%2」で取り込めます")
+                               .arg(menu("ﾌｧｲﾙ(&F)"), menu("ﾌﾞｯｸﾏｰｸの取込(&I)..."));
+    return QStringLiteral("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>%1</title>"
+                          "</head><body style=\"font-family:sans-serif;margin:2em\"><h1>%1</h1>"
+                          "<p>%2</p><ul><li>%3</li><li>%4</li></ul></body></html>")
+        .arg(Usr::sPgName.toHtmlEscaped(), Tr::tr("ﾘﾝｸ集はまだ空です"), import.toHtmlEscaped(),
+             Tr::tr("ﾍﾟｰｼﾞを開いて F3 を押すと、そのﾍﾟｰｼﾞを登録します"));
 }

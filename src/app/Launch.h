@@ -29,6 +29,12 @@ public:
     // The language a setting chooses over the locale's.
     void chooseLanguage(const QString &setting);
 
+    // Whether the open database holds no link yet.
+    static bool collectionIsEmpty();
+    // The page shown on a first start instead of the search page: how to fill the collection,
+    // in the program's language.
+    static QString startPage();
+
     // What went wrong, to be said by the front end; empty when the user chose not to go on.
     QString error() const { return m_error; }
 

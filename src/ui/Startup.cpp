@@ -186,6 +186,11 @@ int Main(int argc, char *argv[])
     // The settings as read now choose the language; the windows are built after this.
     launch.chooseLanguage(Language::settingOf(*Ini));
 
+    // A first start on an empty collection shows how to fill it, not the search page.
+    if (address.isEmpty() && launch.openDatabase() == Launch::Ok && Launch::collectionIsEmpty())
+        address = QStringLiteral("data:text/html;charset=utf-8;base64,")
+            + QString::fromLatin1(Launch::startPage().toUtf8().toBase64());
+
     // The main window; it opens the link database while it loads.
     auto main = std::make_unique<fmLink>();
     g_main = main.get();
