@@ -57,14 +57,15 @@ void Launch::chooseLanguage(const QString &setting)
         Language::install(chosen, m_qtTexts);
 }
 
-Launch::Status Launch::openFolder(const QString &dataDir, Access access)
+Launch::Status Launch::openFolder(const QString &dataDir, Access access, bool settingsLanguage)
 {
     m_error.clear();
     yIni ini;
     if (!ini.W_UserData(dataDir, &m_error, access == Access::Write))
         return Failed;
     // The settings file is only read here, never made or changed.
-    chooseLanguage(Language::settingInFile(DataFolder::settings(Usr::sDataPh)));
+    if (settingsLanguage)
+        chooseLanguage(Language::settingInFile(DataFolder::settings(Usr::sDataPh)));
     if (access == Access::Read)
         return Ok;
 

@@ -21,9 +21,10 @@ public:
     explicit Launch(bool qtTexts = false);
     ~Launch();
 
-    // The data folder (dataDir, or the default one), the language its settings choose and, to
-    // write, its sub-folders and the lock. Usr::sDataPh names it afterwards.
-    Status openFolder(const QString &dataDir, Access access);
+    // The data folder (dataDir, or the default one), the language its settings file chooses
+    // (unless the caller reads the settings itself) and, to write, its sub-folders and the
+    // lock. Usr::sDataPh names it afterwards.
+    Status openFolder(const QString &dataDir, Access access, bool settingsLanguage = true);
     // The link database of the data folder.
     Status openDatabase();
     // The language a setting chooses over the locale's.

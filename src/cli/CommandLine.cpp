@@ -51,7 +51,7 @@ QString helpText()
 {
     const QString name = Usr::sPgName;
     QString t = QStringLiteral("Usage: %1 [--data-dir DIR] [ADDRESS]\n"
-                               "       %1 [--data-dir DIR] COMMAND [ARGUMENTS]\n\n"
+                               "  or:  %1 [--data-dir DIR] COMMAND [ARGUMENTS]\n\n"
                                "Linkwell keeps your collection of web links. Without a command "
                                "it opens its window, on ADDRESS when one is given (an http, "
                                "https or file address, or a local file).\n\nCommands:\n")

@@ -171,9 +171,10 @@ int Main(int argc, char *argv[])
     auto owner = std::make_unique<QWidget>();
     owner->setObjectName(QStringLiteral("ownerWindow"));
     g_owner = owner.get();
-    // The user data folder, its language, the lock and the sub-folders.
+    // The user data folder, the lock and the sub-folders; the language waits for the settings
+    // object, which reports a damaged file once.
     if (const Launch::Status s
-        = launch.openFolder(parser.value(dataDirOption), Launch::Access::Write);
+        = launch.openFolder(parser.value(dataDirOption), Launch::Access::Write, false);
         s != Launch::Ok)
         return fail(launch.error(), s);
 

@@ -1,12 +1,11 @@
 #include "app/Usr.h"
 #include "bookmarks/BookmarkTransfer.h"
-#include "output/Document.h"
 #include "collection/LinkList.h"
+#include "output/Document.h"
 #include "output/Portal.h"
 #include "platform/Dialogs.h"
 #include "platform/Shell.h"
 #include "settings/Language.h"
-#include "settings/yIni.h"
 #include "store/Statements.h"
 #include "store/Store.h"
 #include "support/SqlLines.h"
@@ -54,7 +53,7 @@ QMap<QString, QByteArray> entries(const QByteArray &zipBytes)
 
 } // namespace
 
-// What the program writes does not depend on the language it speaks: the settings file, the
+// What the program writes does not depend on the language it speaks: the
 // portal page, the document, the bookmark export and a fresh database are the same in Japanese
 // and in English.
 class TestSameBytes : public QObject
@@ -65,7 +64,6 @@ private:
 
     struct Written
     {
-        QByteArray settings;
         QByteArray portal;
         QMap<QString, QByteArray> document;
         QByteArray bookmarks;
@@ -87,22 +85,6 @@ private:
         SqlSteps::exec(Sql::kInsertGroup, {1, QStringLiteral("技術"), 1});
         SqlSteps::exec(Sql::kInsertLink, {100, "http://a.example/", 1, "ｴｰ", "説明 a", 1});
         SqlSteps::exec(Sql::kInsertLink, {101, "http://b.example/", 0, "B", "memo b", 2});
-
-        // The settings file, as start-up and the windows fill it.
-        {
-            yIni ini;
-            bool ok = false;
-            ini.GetTxt(dir + QStringLiteral("User.xml"), ok);
-            QVERIFY(ok);
-            ini.GetGtx(QStringLiteral("画面"));
-            ini.SetVal(QStringLiteral("PC_SIZE"), 50);
-            ini.SetVal(QStringLiteral("WND_POS"), QStringLiteral("10,20,800,600"));
-            ini.SetVal(QStringLiteral("WND_MAX"), false);
-            ini.SetGtx();
-            ini.SetTxt(ok);
-            QVERIFY(ok);
-            w.settings = TestFiles::read(dir + QStringLiteral("User.xml"));
-        }
 
         std::vector<PackedRow> packed;
         QVERIFY(LinkList::load(false, 0, packed));
@@ -153,8 +135,6 @@ private Q_SLOTS:
 
         QCOMPARE(ja.groupZero, "0|未分類");
         QCOMPARE(en.groupZero, ja.groupZero);
-        QVERIFY(ja.settings.contains(QByteArray("<PC_SIZE>50</PC_SIZE>")));
-        QCOMPARE(en.settings, ja.settings);
         QVERIFY(ja.portal.contains(QByteArray("<title>My Portal</title>")));
         QCOMPARE(en.portal, ja.portal);
         QCOMPARE(en.document.keys(), ja.document.keys());

@@ -191,30 +191,6 @@ private Q_SLOTS:
         }
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join(u'\n')));
     }
-
-    // The program's built-in translation is this file's.
-    void builtIn()
-    {
-        QVERIFY(Language::install(Language::Choice::English));
-        QStringList faults;
-        for (const Message &m : std::as_const(m_messages)) {
-            const QByteArray context = m.context.toUtf8(), source = m.source.toUtf8();
-            if (!m.numerus) {
-                if (QCoreApplication::translate(context, source) != m.forms.value(0))
-                    faults << key(m);
-                continue;
-            }
-            for (const int n : {1, 2}) {
-                QString expected = m.forms.value(n - 1);
-                expected.replace(QStringLiteral("%n"), QString::number(n));
-                if (QCoreApplication::translate(context, source, nullptr, n) != expected)
-                    faults << key(m) + QStringLiteral(" (n=%1)").arg(n);
-            }
-        }
-        QVERIFY2(faults.isEmpty(), qPrintable(faults.join(u'\n')));
-        QVERIFY(Language::install(Language::Choice::Japanese));
-        QCOMPARE(QCoreApplication::translate("MainMenus", "ﾌｧｲﾙ(&F)"), QStringLiteral("ﾌｧｲﾙ(&F)"));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestTranslations)

@@ -225,7 +225,6 @@ private Q_SLOTS:
             QTest::newRow(name) << argument << expected;
         };
         row("http", "http://127.0.0.1:8080/a?q=1", "http://127.0.0.1:8080/a?q=1");
-        row("https", "https://example.org/", "https://example.org/");
         row("file address", page, page);
         row("absolute path", QStringLiteral(LINKWELL_TEST_PAGES "/page.htm"), page);
         row("relative path", "pages/page.htm", page);

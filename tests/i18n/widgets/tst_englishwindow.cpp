@@ -1,8 +1,6 @@
 #include "platform/Shell.h"
-#include "platform/Twips.h"
 #include "platform/widgets/Grid.h"
 #include "settings/Language.h"
-#include "settings/widgets/sbUpc.h"
 #include "store/Statements.h"
 #include "support/SqlLines.h"
 #include "support/widgets/MainWindowFixture.h"
@@ -118,24 +116,6 @@ private Q_SLOTS:
         QCOMPARE(Dialogs::shownTexts(), QStringList {"There are no links to write"});
     }
 
-    // The Japanese panel keeps its designed places.
-    void japaneseKeepsTheDesign()
-    {
-        openWindow(Language::Choice::Japanese);
-        QVERIFY(m.w);
-        QCOMPARE(m.w->mnJob[0]->title(), "ﾌｧｲﾙ(&F)");
-        RegistrationPanel *p = m.w->Frame1;
-        const auto twips = [](int x, int y, int w, int h) {
-            return QRect(Twips::toPixelsX(x), Twips::toPixelsY(y), Twips::toPixelsX(w),
-                         Twips::toPixelsY(h));
-        };
-        QCOMPARE(p->Label1[1]->geometry(), twips(60, 60, 435, 255));
-        QCOMPARE(p->Label1[0]->geometry(), twips(1860, 375, 435, 225));
-        QCOMPARE(p->cmSlc->geometry(), twips(570, 315, 675, 360));
-        QCOMPARE(p->cbGrp->x(), Twips::toPixelsX(555));
-        QCOMPARE(p->txFind->x(), Twips::toPixelsX(3420));
-    }
-
     void maintenanceWindow()
     {
         openDatabase(Language::Choice::English);
@@ -156,15 +136,6 @@ private Q_SLOTS:
         QCOMPARE(Dialogs::shownTexts(),
                  (QStringList {"Delete every group and link?", "Delete every page picture too?"}));
         QCOMPARE(SqlLines::of("Select nGrp, sGrp From mGrp"), QStringList {"0|未分類"});
-    }
-
-    void pictureSettings()
-    {
-        QVERIFY(Language::install(Language::Choice::English));
-        sbUpc dialog;
-        QCOMPARE(dialog.windowTitle(), "Picture Settings");
-        QCOMPARE(dialog.cmOk[1]->text(), "&Cancel");
-        QVERIFY(dialog.Label1->text().startsWith("50%: 4 pictures fit"));
     }
 };
 
