@@ -2,11 +2,9 @@
 #include "platform/widgets/Grid.h"
 #include "settings/Language.h"
 #include "store/Statements.h"
-#include "support/SqlLines.h"
 #include "support/widgets/MainWindowFixture.h"
 #include "ui/main/LinkListView.h"
 #include "ui/main/RegistrationPanel.h"
-#include "ui/maintenance/fmData.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -107,35 +105,6 @@ private Q_SLOTS:
         // Longer English captions get their room in the designed block.
         checkFits({p->Label1[1], p->cbGrp, p->lbFind, p->txFind});
         checkFits({p->cmSlc, p->Label1[0], p->txSrt, p->lbSim});
-
-        // A group without links: nothing to write into the document.
-        m.w->cbGrp->setEditText("Empty");
-        m.w->LoadList(false);
-        QCOMPARE(m.w->listRows(), 0);
-        m.w->mnRet_Click(1);
-        QCOMPARE(Dialogs::shownTexts(), QStringList {"There are no links to write"});
-    }
-
-    void maintenanceWindow()
-    {
-        openDatabase(Language::Choice::English);
-        fmData w;
-        w.prepare(0, 15000, 0, 10000);
-        QCOMPARE(w.windowTitle(), "Maintenance");
-        QCOMPARE(w.mnURLItem[0]->text(), "&Check for Dead Links");
-        for (const QString &text :
-             {w.mnFile->title(), w.mnGrp->title(), w.mnURL->title(), header(w.vSpr[0], 3),
-              header(w.vSpr[0], 4), header(w.vSpr[1], 3), header(w.vSpr[1], 4)})
-            QVERIFY2(!text.isEmpty() && !hasJapanese(text), qPrintable(text));
-
-        // Emptying the database asks in English; the group it leaves keeps its stored name.
-        Dialogs::clearShown();
-        Dialogs::setNextAnswer(true);
-        Dialogs::setNextAnswer(false);
-        w.InitDb();
-        QCOMPARE(Dialogs::shownTexts(),
-                 (QStringList {"Delete every group and link?", "Delete every page picture too?"}));
-        QCOMPARE(SqlLines::of("Select nGrp, sGrp From mGrp"), QStringList {"0|未分類"});
     }
 };
 
