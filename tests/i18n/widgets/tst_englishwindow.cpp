@@ -2,6 +2,7 @@
 #include "platform/widgets/Grid.h"
 #include "settings/Language.h"
 #include "store/Statements.h"
+#include "support/SqlLines.h"
 #include "support/widgets/MainWindowFixture.h"
 #include "ui/main/LinkListView.h"
 #include "ui/main/RegistrationPanel.h"
