@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/PackedRow.h"
+#include "store/GroupList.h"
 
 #include <QString>
 #include <vector>
@@ -28,7 +29,8 @@ void place(Grid *groups, Grid *links, int top, const QSize &area);
 struct Contents
 {
     std::vector<PackedRow> groups, links;
-    QString names, groupList;
+    QString names;
+    GroupList groupList;
 };
 bool read(Contents &out, QString *error);
 // Shows rows in a grid in one step; no rows show five placeholders without numbers.
