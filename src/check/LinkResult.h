@@ -45,7 +45,7 @@ struct LinkResult
     bool isDead() const { return verdict == Verdict::Dead; }
     QString mark() const; // "◎", "×" or "△"
     QString verdictName() const; // "alive", "dead" or "uncertain"
-    QString timeText() const; // tenths of a second with one decimal: 350 ms gives "3.5"
+    QString timeText() const; // seconds with two decimals: 350 ms gives "0.35"
 
     static QString mark(Verdict verdict);
     static QString timeText(qint64 elapsedMs);

@@ -57,21 +57,33 @@ private Q_SLOTS:
         QFETCH(int, count);
         QFETCH(qint64, since);
         QFETCH(bool, lasting);
-        const CheckHistory::DeadRun run = CheckHistory::deadRun(checks(history));
+        const QList<CheckRecord> newestFirst = checks(history);
+        const CheckHistory::DeadRun run = CheckHistory::deadRun(newestFirst);
         QCOMPARE(run.count, count);
         QCOMPARE(run.since, since);
         QCOMPARE(run.lasting(), lasting);
-        // Only a lasting dead link gets the second mark; the other verdicts keep theirs.
-        QCOMPARE(CheckHistory::mark(LinkResult::Verdict::Dead, run),
+        // The grid's load folds the same history oldest first to the same run.
+        CheckHistory::Latest latest;
+        for (auto c = newestFirst.crbegin(); c != newestFirst.crend(); ++c)
+            latest.add(*c);
+        QCOMPARE(latest.run.count, count);
+        QCOMPARE(latest.run.since, since);
+        if (!newestFirst.isEmpty())
+            QCOMPARE(latest.mark(), CheckHistory::mark(newestFirst));
+        // Only a lasting dead link gets the second mark; "ﾘﾝｸ切れを削除" takes either.
+        CheckRecord last;
+        last.verdict = CheckRecord::Dead;
+        QCOMPARE(CheckHistory::mark(last, run),
                  lasting ? QStringLiteral("××") : QStringLiteral("×"));
-        QCOMPARE(CheckHistory::mark(LinkResult::Verdict::Uncertain, run), QStringLiteral("△"));
-        QCOMPARE(CheckHistory::mark(LinkResult::Verdict::Alive, run), QStringLiteral("◎"));
-        // The maintenance grid finds dead links by either mark.
-        for (const auto v : {LinkResult::Verdict::Dead, LinkResult::Verdict::Uncertain,
-                             LinkResult::Verdict::Alive})
-            QCOMPARE(CheckHistory::isDeadMark(CheckHistory::mark(v, run)),
-                     v == LinkResult::Verdict::Dead);
-        QVERIFY(!CheckHistory::isDeadMark(QString()));
+        QVERIFY(CheckHistory::isDeadMark(CheckHistory::mark(last, run)));
+        last.verdict = CheckRecord::Uncertain;
+        QCOMPARE(CheckHistory::mark(last, run), QStringLiteral("△"));
+        last.verdict = CheckRecord::Alive;
+        QCOMPARE(CheckHistory::mark(last, run), QStringLiteral("◎"));
+        last.movedTo = QStringLiteral("http://new/");
+        QCOMPARE(CheckHistory::mark(last, run), QStringLiteral("→"));
+        for (const char *m : {"◎", "→", "△", ""})
+            QVERIFY(!CheckHistory::isDeadMark(QString::fromUtf8(m)));
     }
 
     void toolTips()

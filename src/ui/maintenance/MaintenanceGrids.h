@@ -24,11 +24,13 @@ Grid *links(QWidget *parent);
 void place(Grid *groups, Grid *links, int top, const QSize &area);
 
 // What a load shows: the rows of both grids (state "11"), the group names for the drop-down
-// (TAB-separated) and the group list text (name TAB number CR).
+// (TAB-separated) and the group list text (name TAB number CR); the links with the marks of
+// their latest checks (checked: any link has one).
 struct Contents
 {
     std::vector<PackedRow> groups, links;
     QString names, groupList;
+    bool checked = false;
 };
 bool read(Contents &out, QString *error);
 // Shows rows in a grid in one step; no rows show five placeholders without numbers.
