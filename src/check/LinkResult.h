@@ -30,7 +30,6 @@ struct LinkResult
     Reason reason = Reason::InvalidAddress;
     int status = 0; // HTTP status of the final answer; 0 without one
     QString finalAddress; // where the last request went (the address itself without redirects)
-    bool permanentRedirect = false; // a 301 or 308 was on the way
     // Where the link has moved for good: the end of the 301/308 redirects the chain starts with
     // (a temporary redirect after them, to a log-in page say, is not followed into it). Empty
     // when the first answer was not a permanent redirect, or the verdict is not alive.

@@ -5,7 +5,6 @@
 #include "support/LoopbackServer.h"
 #include "support/SqlLines.h"
 
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -83,32 +82,21 @@ private Q_SLOTS:
         connect(&run, &CheckRun::progress, this, [&](int checked, int total, int dead) {
             progress.append({checked, total, dead});
         });
-        QStringList signalled;
-        connect(&run, &CheckRun::checked, this,
-                [&](const CheckRun::Checked &c) { signalled << QString::number(c.nURL) + c.mark; });
+        int signalled = 0;
+        connect(&run, &CheckRun::checked, this, [&] { ++signalled; });
         QList<CheckRun::Link> links;
         QVERIFY(CheckRun::allLinks(links));
         QString error;
         QVERIFY2(run.run(links, &error), qPrintable(error));
         QHash<int, QString> marks;
-        QStringList lines;
-        for (const CheckRun::Checked &c : run.results()) {
+        for (const CheckRun::Checked &c : run.results())
             marks.insert(c.nURL, c.mark);
-            lines << c.line().section(u'\t', 0, 3);
-            QVERIFY2(c.line().section(u'\t', 4).contains(QRegularExpression("^\\d+\\.\\d\\d$")),
-                     qPrintable(c.line()));
-        }
-        lines.sort();
         const QString base = m_server.url(QString()), ok = base + "/ok";
-        QCOMPARE(lines,
-                 (QStringList {"101\talive\t200\t" + ok, "102\tuncertain\t503\t" + base + "/busy",
-                               "103\tdead\t0\tnot%09an address", "104\talive\t200\t" + ok,
-                               "105\tdead\t404\t" + base + "/gone"}));
         // Moved for good, uncertain, dead again within the day, alive, dead for two days.
         const QHash<int, QString> expected {
             {101, "→"}, {102, "△"}, {103, "×"}, {104, "◎"}, {105, "××"}};
         QCOMPARE(marks, expected);
-        QCOMPARE(signalled.size(), 5);
+        QCOMPARE(signalled, 5);
         QCOMPARE(run.deadCount(), 2);
         QCOMPARE(progress.size(), 5);
         QCOMPARE(progress.last(), (QList<int> {5, 5, 2}));
