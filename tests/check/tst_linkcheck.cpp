@@ -7,6 +7,7 @@
 #include <QEventLoop>
 #include <QHash>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimeZone>
 #include <QTimer>
@@ -204,7 +205,6 @@ private Q_SLOTS:
         // The first request starts at 1000 ms; every later reading says 1350 ms.
         int readings = 0;
         Clock::setSource([&readings] { return readings++ == 0 ? qint64(1000) : qint64(1350); });
-        const QDateTime before = QDateTime::currentDateTimeUtc();
 
         Run run;
         QVERIFY(run.check.start({{7, m_server.url(requests.section(u',', 0, 0))}}));
@@ -220,14 +220,13 @@ private Q_SLOTS:
         // From the first request to the verdict, however many it took.
         QCOMPARE(r.elapsedMs, qint64(350));
         QCOMPARE(r.timeText(), QStringLiteral("0.35"));
-        QVERIFY(r.checkedAt >= before && r.checkedAt <= QDateTime::currentDateTimeUtc());
         QCOMPARE(r.checkedAt.timeSpec(), Qt::UTC);
         QVERIFY2(r.headers.contains(header), qPrintable(r.headers));
         // "Name: value" lines joined by CR LF, no status line, nothing empty.
-        QVERIFY(!r.headers.startsWith("HTTP/"));
-        for (const QString &line : r.headers.split("\r\n"))
-            QVERIFY2(line.isEmpty() == r.headers.isEmpty() && !line.contains(u'\n'),
-                     qPrintable(line));
+        QVERIFY2(!r.headers.startsWith("HTTP/") && !r.headers.contains("\r\n\r\n")
+                     && !r.headers.endsWith(u'\n')
+                     && !r.headers.contains(QRegularExpression("[^\r]\n")),
+                 qPrintable(r.headers));
     }
 
     void failures_data()
@@ -235,12 +234,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("verdict");
         QTest::addColumn<QString>("requests"); // what the server saw
-        const auto row
-            = [](const char *name, const char *kind, const char *verdict, bool tried = false) {
-                  const QString path = '/' + QString(kind);
-                  QTest::newRow(name) << QString(kind) << QString(verdict)
-                                      << (tried ? path + QString(",GET " + path).repeated(3) : QString());
-              };
+        const auto row = [](const char *name, const char *kind, const char *verdict,
+                            bool tried = false) {
+            const QString path = '/' + QString(kind);
+            QTest::newRow(name) << QString(kind) << QString(verdict)
+                                << (tried ? path + QString(",GET " + path).repeated(3) : QString());
+        };
         row("refused", "refused", "× 0 refused");
         row("unknown host", "unknown", "× 0 unknown host");
         row("TLS handshake fails", "tls", "△ 0 tls");
@@ -283,18 +282,25 @@ private Q_SLOTS:
     // Waits between tries: the backoff doubling, or what Retry-After asks up to a minute.
     void retryWaits_data()
     {
-        QTest::addColumn<QByteArray>("retryAfter"); // on a 503 answered by a 200; empty: only 503s
+        QTest::addColumn<int>("status"); // answered once (with Retry-After), then 200
+        QTest::addColumn<QByteArray>("retryAfter"); // empty: only 503s
         QTest::addColumn<QList<int>>("leastGapsMs"); // between one request and the next
         QTest::addColumn<QString>("verdict");
-        QTest::newRow("backoff doubles") << QByteArray() << QList<int> {100, 200, 400} << "△ 503";
-        QTest::newRow("seconds") << QByteArray("1") << QList<int> {990} << "◎ 200";
-        QTest::newRow("date") << QByteArray("in 2 s") << QList<int> {950} << "◎ 200";
-        QTest::newRow("zero waits the backoff") << QByteArray("0") << QList<int> {95} << "◎ 200";
+        QTest::newRow("backoff doubles")
+            << 503 << QByteArray() << QList<int> {100, 200, 400} << "△ 503";
+        QTest::newRow("seconds") << 503 << QByteArray("1") << QList<int> {990} << "◎ 200";
+        QTest::newRow("date") << 503 << QByteArray("in 2 s") << QList<int> {950} << "◎ 200";
+        QTest::newRow("zero waits the backoff")
+            << 503 << QByteArray("0") << QList<int> {95} << "◎ 200";
         QTest::newRow("beyond a minute ends the tries")
-            << QByteArray("120") << QList<int> {} << "△ 503";
+            << 503 << QByteArray("120") << QList<int> {} << "△ 503";
+        // /ok was due as soon as the 429 was in, but the host had asked for a second's pause.
+        QTest::newRow("429 holds back the host")
+            << 429 << QByteArray("1") << QList<int> {990, 0} << "◎ 200";
     }
     void retryWaits()
     {
+        QFETCH(int, status);
         QFETCH(QByteArray, retryAfter);
         QFETCH(QList<int>, leastGapsMs);
         QFETCH(QString, verdict);
@@ -304,13 +310,17 @@ private Q_SLOTS:
                                        QStringLiteral("ddd, dd MMM yyyy hh:mm:ss 'GMT'"))
                              .toLatin1();
         if (retryAfter.isEmpty())
-            m_server.setSequence("/busy", {{.status = 503}});
+            m_server.setSequence("/busy", {{.status = status}});
         else
-            m_server.setSequence("/busy",
-                                 {{.status = 503, .headers = {{"Retry-After", retryAfter}}}, {}});
+            m_server.setSequence(
+                "/busy", {{.status = status, .headers = {{"Retry-After", retryAfter}}}, {}});
         Run run;
         run.check.setBackoffBaseMs(100);
-        QVERIFY(run.check.start({{1, m_server.url("/busy")}}));
+        run.check.setMaxPerHost(1); // /ok waits for the first answer, however slow it comes
+        QList<LinkCheck::Row> rows {{1, m_server.url("/busy")}};
+        if (status == 429)
+            rows.append({2, m_server.url("/ok")});
+        QVERIFY(run.check.start(rows));
         QVERIFY(run.wait());
         QCOMPARE(verdictOf(run.results.value(1)), verdict);
         const QList<LoopbackServer::Request> seen = m_server.requests();
@@ -319,25 +329,6 @@ private Q_SLOTS:
             const qint64 gap = seen[i].atMs - seen[i - 1].atMs, least = leastGapsMs[i - 1];
             QVERIFY2(gap >= least - 5 && gap < 2 * least + 300, qPrintable(QString::number(gap)));
         }
-        QVERIFY(run.results.value(1).elapsedMs < 3000);
-    }
-
-    void tooManyRequestsHoldsBackTheHost()
-    {
-        m_server.setSequence("/limited", {{.status = 429, .headers = {{"Retry-After", "1"}}}, {}});
-        Run run;
-        run.check.setMaxPerHost(1); // /ok waits for the 429, however slow it comes
-        QVERIFY(run.check.start({{1, m_server.url("/limited")}, {2, m_server.url("/ok")}}));
-        QVERIFY(run.wait());
-        QCOMPARE(verdictOf(run.results.value(1)), QString("◎ 200"));
-        QCOMPARE(verdictOf(run.results.value(2)), QString("◎ 200"));
-        // /ok was due as soon as the 429 was in, but the host had asked for a second's pause.
-        const QList<LoopbackServer::Request> seen = m_server.requests();
-        QCOMPARE(seen.size(), 3);
-        QCOMPARE(seen[0].path, QByteArray("/limited"));
-        for (int i = 1; i < 3; ++i)
-            QVERIFY2(seen[i].atMs - seen[0].atMs >= 950,
-                     qPrintable(QString::number(seen[i].atMs - seen[0].atMs)));
     }
 
     // Seconds or an HTTP date in any of its three forms; -1: not a Retry-After value.
@@ -453,19 +444,12 @@ private Q_SLOTS:
         }
     }
 
-    // As answered, or strictly in row order while later rows answer first; a handler that runs
-    // a nested event loop (a modal box) is never entered again meanwhile, and the requests go
-    // on. Only "×" counts as dead in the progress.
-    void resultOrder_data()
+    // Strictly in row order while later rows answer first; a handler that runs a nested event
+    // loop (a modal box) is never entered again meanwhile, and the requests go on. Only "×"
+    // counts as dead in the progress.
+    void rowOrder()
     {
-        QTest::addColumn<bool>("rowOrder");
-        QTest::newRow("as answered") << false;
-        QTest::newRow("row order") << true;
-    }
-    void resultOrder()
-    {
-        QFETCH(bool, rowOrder);
-        Run run(nullptr, rowOrder ? LinkCheck::Order::RowOrder : LinkCheck::Order::AsAnswered);
+        Run run(nullptr, LinkCheck::Order::RowOrder);
         int depth = 0, deepest = 0;
         connect(&run.check, &LinkCheck::rowChecked, this, [&] {
             deepest = qMax(deepest, ++depth);
@@ -485,10 +469,7 @@ private Q_SLOTS:
         QVERIFY(run.wait());
         QVERIFY(!run.check.isRunning());
         QCOMPARE(deepest, 1);
-        QCOMPARE(run.rows.size(), 5);
-        QCOMPARE(run.rows.first() == 10, rowOrder);
-        if (rowOrder)
-            QCOMPARE(run.rows, (QList<int> {10, 11, 12, 13, 14}));
+        QCOMPARE(run.rows, (QList<int> {10, 11, 12, 13, 14}));
         QCOMPARE(verdictOf(run.results.value(13)), QString("× 0 refused"));
         int dead = 0;
         for (int i = 0; i < 5; ++i) {

@@ -14,7 +14,6 @@
 #include <QDir>
 #include <QItemSelectionModel>
 #include <QMenuBar>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -277,9 +276,6 @@ private Q_SLOTS:
         QVERIFY(Dialogs::shown().isEmpty());
         const QStringList marks {"→", "××", "×", "△", "◎", "×"};
         QCOMPARE(linkColumn(7), marks);
-        for (const QString &seconds : linkColumn(8))
-            QVERIFY2(QRegularExpression("^\\d+\\.\\d\\d$").match(seconds).hasMatch(),
-                     qPrintable(seconds));
         QCOMPARE(cell(1, 9, 1), ok);
         QCOMPARE(linkColumn(1), QStringList(6, "11")); // not marked changed
         QVERIFY(!m_w->bChg);
@@ -310,10 +306,10 @@ private Q_SLOTS:
         m_w->nSel2[1] = 4;
         m_w->mnURLItem[8]->trigger();
         QVERIFY(Dialogs::shown().isEmpty());
-        const QStringList times = linkColumn(8);
-        QCOMPARE((QList<bool> {times[0].isEmpty(), times[1].isEmpty(), times[2].isEmpty(),
-                               times[3].isEmpty(), times[4].isEmpty(), times[5].isEmpty()}),
-                 (QList<bool> {true, true, false, false, false, true}));
+        QString timed; // "x" where a row shows a time
+        for (const QString &t : linkColumn(8))
+            timed += t.isEmpty() ? u'.' : u'x';
+        QCOMPARE(timed, "..xxx.");
 
         // A block: one row after the other, each answer's headers shown.
         m_w->nSel1[1] = 3;
