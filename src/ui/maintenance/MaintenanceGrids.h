@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/PackedRow.h"
+#include "store/GroupList.h"
 
 #include <QString>
 #include <vector>
@@ -17,7 +18,7 @@ namespace MaintenanceGrids {
 Grid *groups(QWidget *parent);
 // Links: state, number (locked), title, group (drop-down), sort key, address (hidden), the
 // check's mark and time, and where the check found the page has moved (hidden). The time's
-// tooltip tells the link's check history; the other columns' show the page picture.
+// and mark's tooltips tell the link's check history; the other columns' show the page picture.
 Grid *links(QWidget *parent);
 
 // Both grids side by side under the menu bar (top), filling the window's client area.
@@ -29,7 +30,8 @@ void place(Grid *groups, Grid *links, int top, const QSize &area);
 struct Contents
 {
     std::vector<PackedRow> groups, links;
-    QString names, groupList;
+    QString names;
+    GroupList groupList;
     bool checked = false;
 };
 bool read(Contents &out, QString *error);
