@@ -1,5 +1,6 @@
 #include "LinkCheck.h"
 
+#include "address/Address.h"
 #include "platform/Clock.h"
 
 #include <QLocale>
@@ -23,8 +24,7 @@ bool isCheckable(const QUrl &url)
 {
     if (!url.isValid() || url.host().isEmpty())
         return false;
-    const QString scheme = url.scheme().toLower();
-    return scheme == u"http" || scheme == u"https";
+    return Address::isWeb(QString(url.scheme() + u':'));
 }
 
 bool isRedirect(int status)
@@ -404,29 +404,16 @@ void LinkCheck::handle(int index, const HttpAnswer &answer, bool timedOut)
 
     if (answer.outcome != HttpAnswer::Outcome::Answered) {
         switch (answer.outcome) {
-        case HttpAnswer::Outcome::Refused:
-            r.reason = Reason::Refused;
-            break;
-        case HttpAnswer::Outcome::UnknownHost:
-            r.reason = Reason::UnknownHost;
-            break;
-        case HttpAnswer::Outcome::LookupFailed:
-            r.reason = Reason::LookupFailed;
-            break;
-        case HttpAnswer::Outcome::Unreachable:
-            r.reason = Reason::Unreachable;
-            break;
-        case HttpAnswer::Outcome::Tls:
-            r.reason = Reason::Tls;
-            break;
-        case HttpAnswer::Outcome::BadAnswer:
-            r.reason = Reason::BadAnswer;
-            break;
+        case HttpAnswer::Outcome::Refused: r.reason = Reason::Refused; break;
+        case HttpAnswer::Outcome::UnknownHost: r.reason = Reason::UnknownHost; break;
+        case HttpAnswer::Outcome::LookupFailed: r.reason = Reason::LookupFailed; break;
+        case HttpAnswer::Outcome::Unreachable: r.reason = Reason::Unreachable; break;
+        case HttpAnswer::Outcome::Tls: r.reason = Reason::Tls; break;
+        case HttpAnswer::Outcome::BadAnswer: r.reason = Reason::BadAnswer; break;
         case HttpAnswer::Outcome::Reset:
             r.reason = timedOut ? Reason::TimedOut : Reason::Reset;
             break;
-        case HttpAnswer::Outcome::Answered:
-            break;
+        case HttpAnswer::Outcome::Answered: break;
         }
         switch (r.reason) {
         case Reason::Refused:
@@ -434,12 +421,8 @@ void LinkCheck::handle(int index, const HttpAnswer &answer, bool timedOut)
             r.verdict = Verdict::Dead;
             conclude(index, r);
             return;
-        case Reason::TimedOut:
-            retryOr(Verdict::Dead, std::nullopt);
-            return;
-        case Reason::Reset:
-            retryOr(Verdict::Uncertain, std::nullopt);
-            return;
+        case Reason::TimedOut: retryOr(Verdict::Dead, std::nullopt); return;
+        case Reason::Reset: retryOr(Verdict::Uncertain, std::nullopt); return;
         case Reason::BadAnswer:
             if (head) { // some servers mangle only HEAD
                 it.method = "GET";
@@ -447,8 +430,7 @@ void LinkCheck::handle(int index, const HttpAnswer &answer, bool timedOut)
                 return;
             }
             break;
-        default:
-            break;
+        default: break;
         }
         r.verdict = Verdict::Uncertain;
         conclude(index, r);

@@ -35,6 +35,7 @@ private Q_SLOTS:
         row("http", "http://a/", "T", "one line  ", true, "T\none line");
         row("HTTPS capitals", "HTTPS://A/", "T", "", true, "T\n");
         row("file", "file:///tmp/x.htm", "T", "", false, "T\n");
+        row("http inside", "file:///x?u=http://y/", "T", "", false, "T\n");
         row("empty address", "", "T", "", false, "T\n");
         row("title with http", "http://a/", "see HTTP://b", "x", true, "\nx");
         row("lone CR", "http://a/", "T", "a\rb\r\nc", true, "T\nab c");
@@ -90,6 +91,12 @@ private Q_SLOTS:
         QCOMPARE(p.nURL, 105);
         QCOMPARE(p.memo, memo);
         QCOMPARE(p.sortText, sortText);
+        // Only the scheme and host ignore letter case: another path is another page.
+        QVERIFY(LinkStore::insertLink({106, "http://reg/Docs/Readme", 0, "D", "", 1}, 1));
+        QVERIFY(Registration::lookup("HTTP://REG/docs/readme", "Page", "", p));
+        QVERIFY(p.isNew);
+        QVERIFY(Registration::lookup("HTTP://REG/Docs/Readme", "Page", "", p));
+        QCOMPARE(p.nURL, 106);
     }
 
     void splitAndRecord_data()
