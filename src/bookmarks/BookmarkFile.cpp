@@ -367,12 +367,16 @@ QString toQString(View<char16_t> s)
 }
 
 // A name or title without control characters (an escape sequence would reach a terminal that
-// lists it); TAB stays, shown as a space.
+// lists it): each becomes a space; TAB stays, shown as a space.
 QString withoutControls(QString text)
 {
-    if (Address::hasControl(text, true))
-        text.removeIf([](QChar c) { return Address::hasControl(QStringView(&c, 1), true); });
-    return text;
+    if (!Address::hasControl(text, true))
+        return text;
+    for (QChar &c : text) {
+        if (Address::hasControl(QStringView(&c, 1), true))
+            c = u' ';
+    }
+    return text.trimmed();
 }
 
 // A value or text of the file as the collection keeps it: trimmed, each line break one space,

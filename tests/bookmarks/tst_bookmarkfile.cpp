@@ -400,7 +400,7 @@ void TestBookmarkFile::entries_data()
               "<DT><A HREF=\"https://c.example/\x01\">soh</A>\n"
               "<DT><A HREF=\"https://c.example/ok\">a\x07"
               "b\tc&#1;\xc2\x85</A>\n</DL><p>\n</DL><p>\n"
-        << QStringList {"F[31m|1|https://c.example/ok|ab\tc||0"} << QList<int> {8, 9};
+        << QStringList {"F [31m|1|https://c.example/ok|a b\tc||0"} << QList<int> {8, 9};
 
     // ADD_DATE: seconds, or milliseconds and microseconds scaled; anything else is no date.
     const auto date = [](const char *name, const char *value, qint64 seconds) {

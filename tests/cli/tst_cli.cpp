@@ -203,7 +203,8 @@ private Q_SLOTS:
                  qPrintable(r.err));
     }
 
-    // TABs and line breaks inside a value would break the line apart: they become spaces.
+    // TABs, line breaks and other control characters inside a value would break the line apart
+    // or reach the terminal as commands: they become spaces.
     void valuesStayOnTheirLine()
     {
         const QString file = m_tmp.filePath(QStringLiteral("breaks.html"));
@@ -211,13 +212,13 @@ private Q_SLOTS:
             file,
             "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<DL><p>\n"
             "<DT><H3>a&#9;b</H3>\n<DL><p>\n"
-            "<DT><A HREF=\"http://t.example/\">one&#9;two&#10;three&#13;&#10;four</A>\n"
+            "<DT><A HREF=\"http://t.example/\">one&#9;two&#10;three&#13;&#10;four&#27;[1m</A>\n"
             "</DL><p>\n</DL><p>\n");
         const QString data = dir(QStringLiteral("breaks"));
         QCOMPARE(run(data, {"import", file}).code, 0);
         const Result r = run(data, {"list"});
         QCOMPARE(QString::fromUtf8(r.out),
-                 QStringLiteral("100\thttp://t.example/\ta b\tone two three  four\n"));
+                 QStringLiteral("100\thttp://t.example/\ta b\tone two three  four [1m\n"));
     }
 
     // A file that is refused is named with the reason and leaves the database byte for byte as
