@@ -42,6 +42,14 @@ bool LinkListView::load(bool recent, int nGrp, const std::function<bool(qint64)>
     return true;
 }
 
+int LinkListView::selectedRow() const
+{
+    const QModelIndex current = currentIndex();
+    return current.isValid() && selectionModel()->isRowSelected(current.row(), {})
+        ? current.row() + 1
+        : 0;
+}
+
 QList<ListRow> LinkListView::listedRows() const
 {
     QList<ListRow> rows;

@@ -29,6 +29,9 @@ public:
             row = ActiveRow();
         SetText(col, row, value);
     }
+    // The active row when the user chose it (it is highlighted); 0 when no row is chosen, as
+    // after the list was filled.
+    int selectedRow() const;
     // The rows as the outputs take them, in list order.
     QList<ListRow> listedRows() const;
 };

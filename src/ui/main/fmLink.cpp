@@ -67,7 +67,7 @@ fmLink::fmLink(BrowserFactory browserFactory, QWidget *parent)
     Splitter->setStretchFactor(2, 3);
     Splitter->setSizes({Frame1->height(), 250, 600});
     buildMenus();
-    search = new ListSearch(Frame1->txFind, vSpr, this);
+    search = new ListSearch(Frame1->controls().txFind, vSpr, this);
     connect(search, &ListSearch::cleared, this,
             [this] { vSpr->load(false, Usr::GrpNoOf(cbGrp->currentText())); });
     connect(WebBrow, &WebBrowser::LoadFailed, Frame1, &RegistrationPanel::LoadFailed);
@@ -91,13 +91,14 @@ fmLink::~fmLink()
 void fmLink::buildPanel()
 {
     Frame1 = new RegistrationPanel(Splitter);
-    std::copy(std::begin(Frame1->Label1), std::end(Frame1->Label1), Label1);
-    std::copy(std::begin(Frame1->cmWeb), std::end(Frame1->cmWeb), cmWeb);
-    cbGrp = Frame1->cbGrp;
-    cmSlc = Frame1->cmSlc;
-    txSrt = Frame1->txSrt;
-    txMem = Frame1->txMem;
-    lbWeb = Frame1->lbWeb;
+    const RegistrationPanel::Controls &c = Frame1->controls();
+    std::copy(std::begin(c.Label1), std::end(c.Label1), Label1);
+    std::copy(std::begin(c.cmWeb), std::end(c.cmWeb), cmWeb);
+    cbGrp = c.cbGrp;
+    cmSlc = c.cmSlc;
+    txSrt = c.txSrt;
+    txMem = c.txMem;
+    lbWeb = c.lbWeb;
     for (int i = 0; i < 4; ++i)
         connect(cmWeb[i], &QPushButton::clicked, this, [this, i] { cmWeb_Click(i); });
     connect(cmSlc, &QPushButton::clicked, this, [this] { mnSlc_Click(0); });
@@ -282,8 +283,8 @@ void fmLink::mnSlc_Click(int index)
     if (index == 0 || index == 1)
         LoadList(index == 1);
     if (index == 2) {
-        Frame1->txFind->setFocus();
-        Frame1->txFind->selectAll();
+        Frame1->controls().txFind->setFocus();
+        Frame1->controls().txFind->selectAll();
     }
 }
 
@@ -354,13 +355,6 @@ void fmLink::RgstURL()
 void fmLink::DelURL()
 {
     Frame1->DelURL();
-}
-
-void fmLink::SavePic(const QString &sURL, int nURL)
-{
-    const QImage img = PagePictures::take(takePicture, sURL, iPicSz);
-    if (!img.isNull())
-        PagePictures::write(img, Usr::sDataPh, nURL);
 }
 
 void fmLink::PicAll()

@@ -49,8 +49,6 @@ public:
     void SetCell(int col, int &row, const QString &value);
     int listRows() const;
 
-    // The page picture of a registered link; does nothing while pictures are off.
-    void SavePic(const QString &sURL, int nURL);
     // The picture of a page as the capture window takes it; tests replace it.
     std::function<QImage(const QString &sURL)> takePicture;
     // Pictures of every link anew, in number order.
