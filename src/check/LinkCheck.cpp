@@ -475,7 +475,6 @@ void LinkCheck::handle(int index, const HttpAnswer &answer, bool timedOut)
             }
             ++it.redirects;
             const bool permanent = status == 301 || status == 308;
-            it.permanent = it.permanent || permanent;
             if (permanent && it.leadingPermanent)
                 it.movedTo = target;
             else
@@ -560,7 +559,6 @@ void LinkCheck::conclude(int index, LinkResult result)
 {
     Item &it = m_items[index];
     result.finalAddress = it.url.isEmpty() ? m_rows[index].address.trimmed() : it.url.toString();
-    result.permanentRedirect = it.permanent;
     // Only a page that answers at its new address is worth following.
     if (result.verdict == Verdict::Alive && !it.movedTo.isEmpty())
         result.movedTo = it.movedTo.toString();

@@ -1,6 +1,7 @@
 #include "fmData.h"
 
 #include "app/Usr.h"
+#include "check/CheckRun.h"
 #include "collection/EmptyCollection.h"
 #include "collection/MaintenanceSave.h"
 #include "pages/LinkFiles.h"
@@ -15,6 +16,7 @@
 #include <QCloseEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSet>
 #include <QVBoxLayout>
 
 fmData::fmData(QWidget *parent)
@@ -105,6 +107,11 @@ void fmData::LoadData()
     MaintenanceGrids::fill(vSpr[0], std::move(c.groups));
     vSpr[1]->TypeComboBoxList(4, c.names);
     MaintenanceGrids::fill(vSpr[1], std::move(c.links));
+    // Marks of earlier checks are back: their dead links can go without a new check.
+    if (c.checked) {
+        mnURLItem[1]->setEnabled(true);
+        mnURLItem[6]->setEnabled(true);
+    }
 }
 
 void fmData::MarkRow(int index, int row)
@@ -196,9 +203,50 @@ void fmData::SelTwins()
 
 void fmData::ChkLink()
 {
+    // A remembered block is checked with each answer's headers shown; otherwise every row.
+    const bool showing = nSel1[1] != 0;
+    std::vector<int> rows;
+    for (int r = showing ? nSel1[1] : 1; r <= (showing ? nSel2[1] : vSpr[1]->MaxRows()); ++r)
+        rows.push_back(r);
+    checkRows(rows, showing);
+}
+
+void fmData::ChkSelected()
+{
+    checkRows(selectedRows(1), false);
+}
+
+void fmData::ChkGroups()
+{
+    // The links stored in the selected groups, found in the grid by their numbers.
+    QSet<int> numbers;
+    QList<CheckRun::Link> links;
+    QString error;
+    for (const int r : selectedRows(0)) {
+        bool ok = false;
+        const int nGrp = vSpr[0]->GetText(2, r).toInt(&ok);
+        if (!ok)
+            continue;
+        if (!CheckRun::linksOfGroup(nGrp, links, &error)) {
+            Dialogs::message(error);
+            return;
+        }
+        for (const CheckRun::Link &l : links)
+            numbers.insert(l.nURL);
+    }
+    std::vector<int> rows;
+    for (int r = 1; r <= vSpr[1]->MaxRows(); ++r) {
+        if (numbers.contains(vSpr[1]->GetText(2, r).toInt()))
+            rows.push_back(r);
+    }
+    checkRows(rows, false);
+}
+
+void fmData::checkRows(const std::vector<int> &rows, bool showing)
+{
     // Nothing in the window can change under the check: every command waits for its end.
     checking = true;
-    LinkCheckRun::run(this, vSpr[1], nSel1[1], nSel2[1], linkDeadlineMs, &linkProgress,
+    LinkCheckRun::run(this, vSpr[1], rows, showing, linkDeadlineMs, &linkProgress,
                       {menuBar, vSpr[0], vSpr[1]});
     checking = false;
     mnURLItem[1]->setEnabled(true);

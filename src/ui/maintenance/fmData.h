@@ -36,6 +36,9 @@ public:
     void SelTwins();
     std::vector<int> twinRows; // rows "重複を選択" chose, ascending; "行削除" takes them
     void ChkLink();
+    // The link check of the selected link rows, and of the links of the selected groups.
+    void ChkSelected();
+    void ChkGroups();
     // The deadline of one address in the link check; tests shorten it.
     int linkDeadlineMs = 20000;
     // The link check's progress window while it runs.
@@ -68,8 +71,8 @@ public:
     QMenu *mnGrp = nullptr;
     QMenu *mnURL = nullptr;
     QAction *mnFileItem[6] = {};
-    QAction *mnGrpItem[2] = {};
-    QAction *mnURLItem[8] = {};
+    QAction *mnGrpItem[4] = {};
+    QAction *mnURLItem[9] = {};
 
 public Q_SLOTS:
     void reject() override;
@@ -82,6 +85,7 @@ private:
     void buildGrids();
     void buildMenus();
     void arrange();
+    void checkRows(const std::vector<int> &rows, bool showing);
     // Takes rows (ascending) out of the grid; true when stored ones will go on the next save.
     bool removeRows(int index, const std::vector<int> &rows);
 };
