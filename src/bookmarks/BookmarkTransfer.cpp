@@ -1,5 +1,6 @@
 #include "BookmarkTransfer.h"
 
+#include "address/AddressSet.h"
 #include "bookmarks/BookmarkExport.h"
 #include "output/OutputFile.h"
 #include "platform/DataFolder.h"
@@ -61,7 +62,7 @@ bool BookmarkTransfer::read(const QString &path, QString *error)
         || lastGroup + qint64(file.folders.size()) > kMaxNumber)
         return report(error, failed(LinkStore::numberLimitText()));
     m_plan = BookmarkImport::plan(
-        file, groups, [&](QStringView a) { return known.contains(a); }, first);
+        file, groups, [&](const QString &a) { return known.contains(a); }, first);
     m_joined = file.joinedFolders;
     // A file in which no link could be read is no import: say so as a failure.
     if (m_plan.linksRead == 0 && !hasWork())
