@@ -14,7 +14,7 @@ static void BM_PageImage50(benchmark::State &state)
             picture.setPixel(x, y, qRgb(x % 256, y % 256, (x * y) % 256));
     const QString path = dir.filePath(QStringLiteral("100.jpg"));
     for (auto _ : state) {
-        if (!PageImage::save(picture, 50, path))
+        if (!PageImage::writeJpeg(PageImage::process(picture, 50), path))
             state.SkipWithError("save failed");
     }
     state.SetLabel("659x466 RGB32 -> 320x223 JPEG q75");

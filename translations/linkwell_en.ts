@@ -94,6 +94,12 @@ Import them?</translation>
             <numerusform>Exported %n links to %1</numerusform>
         </translation>
     </message>
+    <message>
+        <source>
+%1 段より深く、上のﾌｫﾙﾀﾞにまとめたﾌｫﾙﾀﾞ&#x3000;%2 件</source>
+        <translation>
+Folders deeper than %1 levels, joined to the folder above: %2</translation>
+    </message>
 </context>
 <context>
     <name>BrowserCommands</name>
@@ -259,6 +265,13 @@ Import them?</translation>
     <message>
         <source>ﾘｽﾄの読み込みに失敗しました: %1</source>
         <translation>Could not read the list: %1</translation>
+    </message>
+</context>
+<context>
+    <name>LinkStore</name>
+    <message>
+        <source>番号が上限の %1 に達しています</source>
+        <translation>The numbers have reached their limit of %1</translation>
     </message>
 </context>
 <context>
@@ -503,6 +516,10 @@ Import them?</translation>
         <source>ﾌｧｲﾙ %1 に書き込めません: %2</source>
         <translation>Cannot write the file %1: %2</translation>
     </message>
+    <message>
+        <source>ﾃﾞｰﾀｰﾌｫﾙﾀﾞのﾌｧｲﾙには書き出せません</source>
+        <translation>it is a file of the data folder, which no export replaces</translation>
+    </message>
 </context>
 <context>
     <name>PageArchive</name>
@@ -537,6 +554,14 @@ Import them?</translation>
     <message>
         <source>保存したﾍﾟｰｼﾞがありません: %1</source>
         <translation>No saved page: %1</translation>
+    </message>
+    <message>
+        <source>ﾘﾝｸが削除されました</source>
+        <translation>the link was deleted</translation>
+    </message>
+    <message>
+        <source>保存したﾍﾟｰｼﾞ %1 は %2 のﾍﾟｰｼﾞではありません</source>
+        <translation>The saved page %1 is not a copy of %2</translation>
     </message>
 </context>
 <context>
@@ -793,12 +818,20 @@ Import them?</translation>
         <translation>Not a regular file</translation>
     </message>
     <message>
-        <source>大きすぎます(%1 ﾊﾞｲﾄ、上限 %2 ﾊﾞｲﾄ)</source>
-        <translation>Too large (%1 bytes, at most %2 bytes)</translation>
+        <source>%1 ﾊﾞｲﾄ</source>
+        <translation>%1 bytes</translation>
     </message>
     <message>
-        <source>大きすぎます(上限 %1 ﾊﾞｲﾄ)</source>
-        <translation>Too large (at most %1 bytes)</translation>
+        <source>ﾃﾞｨｽｸに空きがありません</source>
+        <translation>the disk is full</translation>
+    </message>
+    <message>
+        <source>大きすぎます(%1 ﾊﾞｲﾄ、上限 %2)</source>
+        <translation>Too large (%1 bytes, at most %2)</translation>
+    </message>
+    <message>
+        <source>大きすぎます(上限 %1)</source>
+        <translation>Too large (at most %1)</translation>
     </message>
 </context>
 <context>

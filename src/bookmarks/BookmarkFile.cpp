@@ -1,12 +1,13 @@
 #include "BookmarkFile.h"
 
 #include "address/Address.h"
+#include "platform/TextFile.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QHash>
 #include <QStringDecoder>
 
+#include <cerrno>
 #include <cstring>
 #include <optional>
 #include <string_view>
@@ -798,16 +799,23 @@ private:
         }
         const auto [text, next] = content(end.next, "h3");
         const int parent = current();
-        const QString name = withoutControls(textOf(text));
-        const QString path = parent < 0 ? name : m_out.folders[parent].path + u'/' + name;
-        const auto known = m_byPath.constFind(path);
-        if (known != m_byPath.constEnd()) {
+        const int depth = parent < 0 ? 0 : m_depth[size_t(parent)];
+        if (depth >= BookmarkFile::kMaxDepth) {
+            ++m_out.joinedFolders;
+            m_pending = parent;
+            return next;
+        }
+        // Keyed by the parent and the name: a path per level would cost the square of the depth.
+        const QPair<int, QString> key(parent, withoutControls(textOf(text)));
+        const auto known = m_byName.constFind(key);
+        if (known != m_byName.constEnd()) {
             m_pending = *known;
             return next;
         }
         m_pending = int(m_out.folders.size());
-        m_byPath.insert(path, m_pending);
-        m_out.folders.append({path, parent, 0, 0});
+        m_byName.insert(key, m_pending);
+        m_out.folders.append({QString(), parent, 0, 0, key.second});
+        m_depth.push_back(depth + 1);
         if (parent >= 0)
             ++m_out.folders[parent].folders;
         return next;
@@ -834,7 +842,8 @@ private:
     int m_pending = -1; // the folder a heading named, until its list opens
     int m_lastLink = -1; // the link a <DD> right after it describes
     int m_rootLinks = 0;
-    QHash<QString, int> m_byPath;
+    QHash<QPair<int, QString>, int> m_byName;
+    std::vector<int> m_depth; // of each folder: 1 below the root
     bool m_doctype = false;
     bool m_href = false;
     qsizetype m_lineScan = 0; // newlines before this are counted in m_line
@@ -846,6 +855,11 @@ template<class Char> bool parseText(View<Char> text, BookmarkFile &file)
 {
     Parser<Char> parser(text, file);
     parser.run();
+    for (qsizetype f = 0; f < file.folders.size(); ++f) {
+        BookmarkFolder &folder = file.folders[f];
+        if (folder.links > 0 || folder.folders == 0)
+            folder.path = file.pathOf(int(f));
+    }
     return parser.sawBookmarks();
 }
 
@@ -853,7 +867,15 @@ template<class Char> bool parseText(View<Char> text, BookmarkFile &file)
 
 QString BookmarkFile::folderPath(const BookmarkLink &link) const
 {
-    return link.folder < 0 ? QString() : folders.value(link.folder).path;
+    return link.folder < 0 ? QString() : pathOf(link.folder);
+}
+
+QString BookmarkFile::pathOf(int folder) const
+{
+    QStringList names;
+    for (; folder >= 0 && folder < folders.size(); folder = folders[folder].parent)
+        names.prepend(folders[folder].name);
+    return names.join(u'/');
 }
 
 qint64 BookmarkFile::secondsOf(qint64 value)
@@ -922,22 +944,12 @@ BookmarkFile BookmarkFile::parse(QByteArrayView bytes)
 
 BookmarkFile BookmarkFile::read(const QString &path)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        BookmarkFile file;
-        file.error = f.errorString();
-        return file;
+    QByteArray bytes;
+    BookmarkFile file;
+    switch (TextFile::readRegular(path, kMaxBytes, &bytes, &file.error)) {
+    case TextFile::ReadResult::Read: return parse(bytes);
+    case TextFile::ReadResult::Missing: file.error = TextFile::reasonOf(ENOENT); break;
+    case TextFile::ReadResult::Failed: break;
     }
-    // Mapped, the file's bytes need no copy of their own.
-    if (f.size() > 0) {
-        if (const uchar *mapped = f.map(0, f.size()))
-            return parse(QByteArrayView(mapped, f.size()));
-    }
-    const QByteArray bytes = f.readAll();
-    if (f.error() != QFileDevice::NoError) {
-        BookmarkFile file;
-        file.error = f.errorString();
-        return file;
-    }
-    return parse(bytes);
+    return file;
 }

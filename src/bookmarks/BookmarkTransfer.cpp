@@ -3,7 +3,9 @@
 #include "address/AddressSet.h"
 #include "bookmarks/BookmarkExport.h"
 #include "output/OutputFile.h"
+#include "platform/DataFolder.h"
 #include "platform/TextFile.h"
+#include "store/Store.h"
 
 #include <QCoreApplication>
 
@@ -32,6 +34,7 @@ bool BookmarkTransfer::read(const QString &path, QString *error)
 {
     m_path = path;
     m_plan = {};
+    m_joined = 0;
     const BookmarkFile file = BookmarkFile::read(path);
     if (!file.ok())
         return report(error, failed(file.error));
@@ -50,17 +53,33 @@ bool BookmarkTransfer::read(const QString &path, QString *error)
         && LinkStore::nextLinkNumber(first, &why);
     if (!readable)
         return report(error, failed(why));
+    // The numbers the import would give must not pass the highest one.
+    int lastGroup = 0;
+    for (const GroupRecord &g : groups)
+        lastGroup = qMax(lastGroup, g.nGrp);
+    if (first + qint64(file.links.size()) - 1 > kMaxNumber
+        || lastGroup + qint64(file.folders.size()) > kMaxNumber)
+        return report(error, failed(LinkStore::numberLimitText()));
     m_plan = BookmarkImport::plan(
         file, groups, [&](const QString &a) { return known.contains(a); }, first);
+    m_joined = file.joinedFolders;
+    // A file in which no link could be read is no import: say so as a failure.
+    if (m_plan.linksRead == 0 && !hasWork())
+        return report(error, question());
     return true;
 }
 
 QString BookmarkTransfer::counts() const
 {
-    return Tr::tr("ﾘﾝｸ　%1 件\n新しい分類　%2 件\n重複で省いたﾘﾝｸ　%3 件\n"
-                  "読めなかった行　%4 行")
-        .arg(QString::number(m_plan.links.size()), QString::number(m_plan.newGroups.size()),
-             QString::number(m_plan.duplicates), QString::number(m_plan.skippedLines));
+    QString text
+        = Tr::tr("ﾘﾝｸ　%1 件\n新しい分類　%2 件\n重複で省いたﾘﾝｸ　%3 件\n"
+                 "読めなかった行　%4 行")
+              .arg(QString::number(m_plan.links.size()), QString::number(m_plan.newGroups.size()),
+                   QString::number(m_plan.duplicates), QString::number(m_plan.skippedLines));
+    if (m_joined > 0)
+        text += Tr::tr("\n%1 段より深く、上のﾌｫﾙﾀﾞにまとめたﾌｫﾙﾀﾞ　%2 件")
+                    .arg(QString::number(BookmarkFile::kMaxDepth), QString::number(m_joined));
+    return text;
 }
 
 QString BookmarkTransfer::question() const
@@ -123,6 +142,8 @@ bool BookmarkTransfer::exportBytes(QByteArray &out, int *links, QString *error,
 bool BookmarkTransfer::exportTo(const QString &path, int *links, QString *error,
                                 const std::function<bool()> &keepGoing)
 {
+    if (Store::isOpen() && DataFolder::owns(DataFolder::ofDatabase(Store::path()), path))
+        return report(error, OutputFile::writeFailedText(path, OutputFile::dataFolderText()));
     QByteArray bytes;
     if (!exportBytes(bytes, links, error, keepGoing))
         return false;

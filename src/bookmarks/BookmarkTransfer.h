@@ -45,4 +45,5 @@ private:
 
     QString m_path;
     ImportPlan m_plan;
+    int m_joined = 0; // folders nested too deep, joined to their ancestor
 };

@@ -1,9 +1,9 @@
 #include "OutputFile.h"
 #include "platform/DataFolder.h"
 
-#include "platform/Cp932.h"
 #include "platform/Dialogs.h"
 #include "platform/TextFile.h"
+#include "store/Store.h"
 
 #include <QCoreApplication>
 
@@ -48,6 +48,11 @@ QString AskFile(bool bHtm, const QString &groupText, const QString &dataPh)
     return Dialogs::saveFileName(req);
 }
 
+QString dataFolderText()
+{
+    return Tr::tr("ﾃﾞｰﾀｰﾌｫﾙﾀﾞのﾌｧｲﾙには書き出せません");
+}
+
 QString writeFailedText(const QString &path, const QString &reason)
 {
     return Tr::tr("ﾌｧｲﾙ %1 に書き込めません: %2").arg(path, reason);
@@ -58,18 +63,13 @@ bool SaveBytes(const QString &sPath, const QByteArray &bytes)
     if (sPath.isEmpty())
         return false;
     QString reason;
-    if (!TextFile::writeAtomic(sPath, bytes, &reason)) {
+    if (Store::isOpen() && DataFolder::owns(DataFolder::ofDatabase(Store::path()), sPath))
+        reason = dataFolderText();
+    if (!reason.isEmpty() || !TextFile::writeAtomic(sPath, bytes, &reason)) {
         Dialogs::message(writeFailedText(sPath, reason));
         return false;
     }
     return true;
-}
-
-bool SaveText(const QString &sPath, const QString &sText)
-{
-    if (sPath.isEmpty())
-        return false;
-    return SaveBytes(sPath, Cp932::encode(sText));
 }
 
 } // namespace OutputFile

@@ -14,14 +14,13 @@ QString AskFile(bool bHtm, const QString &groupText, const QString &dataPh);
 // The proposed file name without folder, e.g. "Portal.htm" or "News.docx".
 QString proposedName(bool bHtm, const QString &groupText);
 
-// Writes text as code page 932, replacing any old file only when the whole file is written.
-// On failure shows one message naming the file and the reason and returns false. An empty
-// path writes nothing and returns false.
-bool SaveText(const QString &sPath, const QString &sText);
-
-// The same for bytes that are ready to be written.
+// Writes bytes, replacing any old file only when the whole file is written and flushed. On
+// failure shows one message naming the file and the reason and returns false. An empty path
+// writes nothing and returns false.
 bool SaveBytes(const QString &sPath, const QByteArray &bytes);
 
+// The reason given for a file of the program's own data folder, which no output replaces.
+QString dataFolderText();
 // The text of the message shown when a file cannot be written.
 QString writeFailedText(const QString &path, const QString &reason);
 

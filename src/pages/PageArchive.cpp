@@ -2,7 +2,9 @@
 #include "platform/DataFolder.h"
 
 #include "pages/PageImage.h"
+#include "platform/TextFile.h"
 #include "platform/WebBrowser.h"
+#include "store/LinkStore.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -12,8 +14,7 @@
 #include <QSet>
 #include <QUrl>
 
-#include <filesystem>
-#include <system_error>
+#include <optional>
 
 namespace PageArchive {
 namespace {
@@ -41,6 +42,14 @@ QString megabytes(qint64 bytes)
     return QString::number(double(bytes) / (1024.0 * 1024.0), 'f', 1);
 }
 
+const QByteArray kAddressHeader = QByteArrayLiteral("X-Link-Address: ");
+
+// A page and its anchors are one page.
+QUrl pageOf(const QString &address)
+{
+    return QUrl(address).adjusted(QUrl::RemoveFragment);
+}
+
 } // namespace
 
 QString folderFor(const QString &dataPh)
@@ -64,7 +73,7 @@ bool hasCopy(const QString &dataPh, int nURL)
         || inFlight().contains(partFileFor(dataPh, nURL));
 }
 
-bool commit(const QString &part, const QString &path, QString *error)
+bool commit(const QString &part, const QString &path, const QString &address, QString *error)
 {
     const QFileInfo info(part);
     if (!info.isFile()) {
@@ -72,24 +81,55 @@ bool commit(const QString &part, const QString &path, QString *error)
         return false;
     }
     const qint64 size = info.size();
+    QByteArray bytes;
+    QString why;
+    if (size > 0 && size <= kMaxBytes)
+        TextFile::readRegular(part, kMaxBytes, &bytes, &why);
+    QFile::remove(part);
     if (size == 0 || size > kMaxBytes) {
-        QFile::remove(part);
         setError(error,
                  size == 0 ? Tr::tr("ﾍﾟｰｼﾞが空です")
                            : Tr::tr("%1 MB を超えるため残しません (%2 MB)")
                                  .arg(QString::number(kMaxBytes / (1024 * 1024)), megabytes(size)));
         return false;
     }
-    // A rename within the folder replaces an earlier copy in one step.
-    std::error_code ec;
-    std::filesystem::rename(std::filesystem::path(QFile::encodeName(part).toStdString()),
-                            std::filesystem::path(QFile::encodeName(path).toStdString()), ec);
-    if (ec) {
-        QFile::remove(part);
-        setError(error, QString::fromLocal8Bit(ec.message()));
+    if (!why.isEmpty()) {
+        setError(error, why);
         return false;
     }
-    return true;
+    // A header line of its own: the copy says which address it shows, so a number used again
+    // by another link never shows this page.
+    return TextFile::writeAtomic(path, kAddressHeader + QUrl(address).toEncoded() + "\r\n" + bytes,
+                                 error);
+}
+
+QString addressOf(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    // The head ends at its first empty line; the browser's own header serves copies made
+    // before the address was recorded.
+    QString browsers;
+    for (int i = 0; i < 64 && !f.atEnd(); ++i) {
+        const QByteArray line = f.readLine(8192).trimmed();
+        if (line.isEmpty())
+            break;
+        if (line.startsWith(kAddressHeader))
+            return QString::fromUtf8(
+                QUrl::fromEncoded(line.mid(kAddressHeader.size())).toEncoded());
+        if (line.startsWith("Snapshot-Content-Location: "))
+            browsers = QString::fromUtf8(line.mid(27));
+    }
+    return browsers;
+}
+
+void removeParts(const QString &dataPh)
+{
+    QDir folder(folderFor(dataPh));
+    for (const QString &name :
+         folder.entryList({QStringLiteral("*.part.mhtml")}, QDir::Files | QDir::Hidden))
+        folder.remove(name);
 }
 
 void save(WebBrowser *web, const QString &address, const QString &dataPh, int nURL, Done done)
@@ -104,8 +144,7 @@ void save(WebBrowser *web, const QString &address, const QString &dataPh, int nU
         return;
     // The page on show must still be the registered one (an anchor within it aside): a copy
     // of another page would be kept under this link for good.
-    const auto page = [](const QString &a) { return QUrl(a).adjusted(QUrl::RemoveFragment); };
-    if (page(web->LocationURL()) != page(address)) {
+    if (pageOf(web->LocationURL()) != pageOf(address)) {
         done(false, failed(Tr::tr("表示中のﾍﾟｰｼﾞが変わりました")));
         return;
     }
@@ -118,15 +157,23 @@ void save(WebBrowser *web, const QString &address, const QString &dataPh, int nU
     }
     QFile::remove(part);
     inFlight().insert(part);
-    web->saveArchive(part, [part, path, failed, done](bool ok, const QString &reason) {
-        inFlight().remove(part);
-        QString why = reason;
-        if (ok)
-            ok = commit(part, path, &why);
-        else
-            QFile::remove(part);
-        done(ok, ok ? QString() : failed(why));
-    });
+    web->saveArchive(
+        part, [part, path, address, nURL, failed, done](bool ok, const QString &reason) {
+            inFlight().remove(part);
+            QString why = reason;
+            // The link may have been deleted meanwhile, and its number given to another address.
+            std::optional<QString> now;
+            if (ok
+                && (!LinkStore::addressOf(nURL, now) || !now || pageOf(*now) != pageOf(address))) {
+                ok = false;
+                why = Tr::tr("ﾘﾝｸが削除されました");
+            }
+            if (ok)
+                ok = commit(part, path, address, &why);
+            else
+                QFile::remove(part);
+            done(ok, ok ? QString() : failed(why));
+        });
 }
 
 bool remove(const QString &dataPh, int nURL)
@@ -154,6 +201,14 @@ bool open(WebBrowser *web, const QString &dataPh, int nURL, const QString &addre
     if (!info.isFile()) {
         setError(error,
                  Tr::tr("保存したﾍﾟｰｼﾞがありません: %1").arg(QDir::toNativeSeparators(path)));
+        return false;
+    }
+    const QString recorded = addressOf(path);
+    // A file that names no address at all was never made by the browser; it is shown as is.
+    if (!recorded.isEmpty() && pageOf(recorded) != pageOf(address)) {
+        setError(error,
+                 Tr::tr("保存したﾍﾟｰｼﾞ %1 は %2 のﾍﾟｰｼﾞではありません")
+                     .arg(QDir::toNativeSeparators(path), address));
         return false;
     }
     web->setArchiveFolder(folderFor(dataPh));

@@ -25,14 +25,21 @@ QString partFileFor(const QString &dataPh, int nURL);
 // A copy of the link exists, or is being written.
 bool hasCopy(const QString &dataPh, int nURL);
 
-// Puts the finished file part in place of path in one step. A part larger than kMaxBytes, or
-// empty, is removed instead and an earlier copy stays; *error says why.
-bool commit(const QString &part, const QString &path, QString *error = nullptr);
+// Puts the finished file part in place of path in one step, with the address it was made for
+// recorded at its head. A part larger than kMaxBytes, or empty, is removed instead and an
+// earlier copy stays; *error says why.
+bool commit(const QString &part, const QString &path, const QString &address,
+            QString *error = nullptr);
+// The address a copy was made for, read from its head; empty when it names none.
+QString addressOf(const QString &path);
+// Removes the parts a run that ended midway left in Arc.
+void removeParts(const QString &dataPh);
 
 // Saves the page web shows as the copy of link nURL. Nothing is saved when the browser no
 // longer shows address (the page registered; its anchors aside), and nothing happens while a
-// copy of that link is being written. done(ok, message) comes later; message, for a failure,
-// names the file and the reason.
+// copy of that link is being written. A copy whose link is gone or holds another address by
+// the time it is finished is discarded. done(ok, message) comes later; message, for a
+// failure, names the file and the reason.
 using Done = std::function<void(bool ok, const QString &message)>;
 void save(WebBrowser *web, const QString &address, const QString &dataPh, int nURL, Done done);
 
@@ -45,7 +52,7 @@ void removeOrphans(const QString &dataPh, const std::vector<int> *numbers);
 // "保存したﾍﾟｰｼﾞ (2026/12/07 14:30): <address>"
 QString caption(const QDateTime &savedAt, const QString &address);
 // Shows the copy of link nURL in web, with scripts off. *caption gets the window caption;
-// false with *error (naming the file) when the link has no copy.
+// false with *error (naming the file) when the link has no copy, or a copy of another address.
 bool open(WebBrowser *web, const QString &dataPh, int nURL, const QString &address,
           QString *caption, QString *error);
 

@@ -107,12 +107,6 @@ QImage process(const QImage &grabbed, int iPicSz, QString *error)
     return img;
 }
 
-bool save(const QImage &picture, int iPicSz, const QString &path, QString *error)
-{
-    const QImage img = process(picture, iPicSz, error);
-    return !img.isNull() && writeJpeg(img, path, error);
-}
-
 bool writeJpeg(const QImage &img, const QString &path, QString *error)
 {
     QByteArray bytes;

@@ -17,8 +17,6 @@ QSize targetSize(const QSize &picture, float s);
 bool keepsDepth(int depth);
 // The finished picture, or a null image when a step fails (*error says which).
 QImage process(const QImage &picture, int iPicSz, QString *error = nullptr);
-// process() and the JPEG written over path atomically; an earlier file stays when any step fails.
-bool save(const QImage &picture, int iPicSz, const QString &path, QString *error = nullptr);
 // The finished picture as a JPEG of quality 75, written over path atomically.
 bool writeJpeg(const QImage &img, const QString &path, QString *error = nullptr);
 // dataPh + "Pic/" + number + ".jpg"

@@ -1,5 +1,7 @@
 #include "DataFolder.h"
 
+#include <QFileInfo>
+
 namespace DataFolder {
 
 QString database(const QString &dataPh)
@@ -40,6 +42,49 @@ QString picture(const QString &dataPh, const QString &number)
 QString picture(const QString &dataPh, qint64 nURL)
 {
     return picture(dataPh, QString::number(nURL));
+}
+
+namespace {
+
+// A missing file's path goes through its folder's canonical path.
+QString canonical(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString whole = info.canonicalFilePath();
+    if (!whole.isEmpty())
+        return whole;
+    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+    return folder.isEmpty() ? info.absoluteFilePath() : folder + u'/' + info.fileName();
+}
+
+} // namespace
+
+bool owns(const QString &dataPh, const QString &path)
+{
+    const QString target = canonical(path);
+    const QString db = database(dataPh);
+    const QString files[] = {db,
+                             db + QStringLiteral("-journal"),
+                             db + QStringLiteral("-wal"),
+                             db + QStringLiteral("-shm"),
+                             settings(dataPh),
+                             lock(dataPh)};
+    for (const QString &file : files) {
+        if (target == canonical(file))
+            return true;
+    }
+    const QString folders[] = {pictures(dataPh), copies(dataPh)};
+    for (const QString &folder : folders) {
+        const QString inside = canonical(folder.chopped(1));
+        if (target == inside || target.startsWith(inside + u'/'))
+            return true;
+    }
+    return false;
+}
+
+QString ofDatabase(const QString &databasePath)
+{
+    return QFileInfo(databasePath).absolutePath() + u'/';
 }
 
 QStringList subFolders()

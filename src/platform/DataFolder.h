@@ -7,15 +7,21 @@
 // given as the program holds it (Usr::sDataPh: ends in "/").
 namespace DataFolder {
 
-QString database(const QString &dataPh);   // dbLink.mdb
-QString settings(const QString &dataPh);   // User.xml
-QString lock(const QString &dataPh);       // linkwell.lock
-QString pictures(const QString &dataPh);   // Pic/
-QString copies(const QString &dataPh);     // Arc/
-QString documents(const QString &dataPh);  // Doc (the folder first offered for outputs)
+QString database(const QString &dataPh); // dbLink.mdb
+QString settings(const QString &dataPh); // User.xml
+QString lock(const QString &dataPh); // linkwell.lock
+QString pictures(const QString &dataPh); // Pic/
+QString copies(const QString &dataPh); // Arc/
+QString documents(const QString &dataPh); // Doc (the folder first offered for outputs)
 // Pic/<number>.jpg; the number as the list shows it, surrounding spaces ignored.
 QString picture(const QString &dataPh, const QString &number);
 QString picture(const QString &dataPh, qint64 nURL);
+// Whether path names a file the program keeps in the data folder (the database and its
+// journals, the settings, the lock, anything in Pic/ or Arc/), by canonical paths: an output
+// written there would destroy the collection.
+bool owns(const QString &dataPh, const QString &path);
+// The data folder of the database at databasePath.
+QString ofDatabase(const QString &databasePath);
 // The sub-folders a data folder gets when it is first used.
 QStringList subFolders();
 

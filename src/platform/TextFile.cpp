@@ -4,10 +4,11 @@
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
 #include <QScopeGuard>
 
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -33,6 +34,22 @@ QString kindOf(mode_t mode)
     return Tr::tr("通常のﾌｧｲﾙではありません");
 }
 
+QString sizeText(qint64 bytes)
+{
+    if (bytes % (qint64(1) << 30) == 0)
+        return QStringLiteral("%1 GB").arg(bytes >> 30);
+    if (bytes % (qint64(1) << 20) == 0)
+        return QStringLiteral("%1 MB").arg(bytes >> 20);
+    return Tr::tr("%1 ﾊﾞｲﾄ").arg(bytes);
+}
+
+bool failedWrite(QString *error, int code)
+{
+    if (error)
+        *error = reasonOf(code);
+    return false;
+}
+
 ReadResult failed(QString *error, const QString &reason)
 {
     if (error)
@@ -42,25 +59,61 @@ ReadResult failed(QString *error, const QString &reason)
 
 } // namespace
 
+QString reasonOf(int code)
+{
+    if (code == ENOSPC || code == EDQUOT)
+        return Tr::tr("ﾃﾞｨｽｸに空きがありません");
+    return qt_error_string(code);
+}
+
 bool writeAtomic(const QString &path, const QByteArray &bytes, QString *error)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = file.errorString();
-        return false;
+    // Written by hand: QSaveFile buffers a small file and renames it into place even when the
+    // buffered bytes never reached the disk.
+    QFileInfo info(path);
+    if (info.isSymLink())
+        info = QFileInfo(info.symLinkTarget());
+    if (info.isDir())
+        return failedWrite(error, EISDIR);
+    const QByteArray target = QFile::encodeName(info.absoluteFilePath());
+    QByteArray temp = QFile::encodeName(info.absolutePath() + u"/." + info.fileName()) + ".XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0)
+        return failedWrite(error, errno);
+    bool open = true;
+    auto cleanUp = qScopeGuard([&] {
+        if (open)
+            ::close(fd);
+        ::unlink(temp.constData());
+    });
+    // The new file keeps the old one's permissions, or gets the usual ones.
+    struct stat st = {};
+    mode_t mode;
+    if (::stat(target.constData(), &st) == 0) {
+        mode = st.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
     }
-    if (file.write(bytes) != bytes.size()) {
-        if (error)
-            *error = file.errorString();
-        file.cancelWriting();
-        return false;
+    if (::fchmod(fd, mode) != 0)
+        return failedWrite(error, errno);
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return failedWrite(error, n < 0 ? errno : EIO);
+        done += n;
     }
-    if (!file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
+    if (::fdatasync(fd) != 0)
+        return failedWrite(error, errno);
+    open = false;
+    if (::close(fd) != 0)
+        return failedWrite(error, errno);
+    if (::rename(temp.constData(), target.constData()) != 0)
+        return failedWrite(error, errno);
+    cleanUp.dismiss();
     return true;
 }
 
@@ -81,23 +134,23 @@ ReadResult readRegular(const QString &path, qint64 maxBytes, QByteArray *bytes, 
     if (::stat(name.constData(), &st) != 0) {
         if (errno == ENOENT)
             return ReadResult::Missing;
-        return failed(error, qt_error_string(errno));
+        return failed(error, reasonOf(errno));
     }
     if (!S_ISREG(st.st_mode))
         return failed(error, kindOf(st.st_mode));
     // Not blocking, in case something else took the file's place since.
     const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
-        return failed(error, qt_error_string(errno));
+        return failed(error, reasonOf(errno));
     const auto closeFd = qScopeGuard([fd] { ::close(fd); });
     if (::fstat(fd, &st) != 0)
-        return failed(error, qt_error_string(errno));
+        return failed(error, reasonOf(errno));
     if (!S_ISREG(st.st_mode))
         return failed(error, kindOf(st.st_mode));
     if (st.st_size > maxBytes)
         return failed(error,
-                      Tr::tr("大きすぎます(%1 ﾊﾞｲﾄ、上限 %2 ﾊﾞｲﾄ)")
-                          .arg(QString::number(qint64(st.st_size)), QString::number(maxBytes)));
+                      Tr::tr("大きすぎます(%1 ﾊﾞｲﾄ、上限 %2)")
+                          .arg(QString::number(qint64(st.st_size)), sizeText(maxBytes)));
     QByteArray data;
     data.resize(qsizetype(st.st_size));
     qsizetype done = 0;
@@ -112,14 +165,14 @@ ReadResult readRegular(const QString &path, qint64 maxBytes, QByteArray *bytes, 
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            return failed(error, qt_error_string(errno));
+            return failed(error, reasonOf(errno));
         }
         if (n == 0)
             break;
         done += n;
     }
     if (done > maxBytes)
-        return failed(error, Tr::tr("大きすぎます(上限 %1 ﾊﾞｲﾄ)").arg(maxBytes));
+        return failed(error, Tr::tr("大きすぎます(上限 %1)").arg(sizeText(maxBytes)));
     data.truncate(done);
     if (bytes)
         *bytes = data;

@@ -13,6 +13,9 @@ bool writeAtomic(const QString &path, const QByteArray &bytes, QString *error = 
 // Code page 932 text. Without the platform's converter nothing is written.
 bool writeCp932(const QString &path, const QString &text, QString *error = nullptr);
 
+// The reason to show for an errno value; a full disk is said in words a user knows.
+QString reasonOf(int code);
+
 enum class ReadResult { Read, Missing, Failed };
 // Reads a whole regular file of at most maxBytes. Anything else (a folder, a FIFO, a device,
 // a socket, a larger file) is refused without reading from it, so it can neither block nor

@@ -3,10 +3,16 @@
 #include "store/Sql.h"
 #include "store/Statements.h"
 
+#include <QCoreApplication>
 #include <QScopeGuard>
 
 namespace LinkStore {
 namespace {
+
+struct Tr
+{
+    Q_DECLARE_TR_FUNCTIONS(LinkStore)
+};
 
 Sql::Statement st(const char *sql, const QVariantList &values = {})
 {
@@ -39,8 +45,15 @@ bool maxPlusOne(const char *sql, int first, int &n, QString *error)
             *error = why;
         return false;
     }
-    n = rows.isEmpty() || rows.first().value(0).isNull() ? first
-                                                         : rows.first().value(0).toInt() + 1;
+    const qint64 next = rows.isEmpty() || rows.first().value(0).isNull()
+        ? first
+        : rows.first().value(0).toLongLong() + 1;
+    if (next > kMaxNumber) {
+        if (error)
+            *error = numberLimitText();
+        return false;
+    }
+    n = int(next);
     return true;
 }
 
@@ -70,6 +83,11 @@ bool inTransaction(QString *error, const std::function<bool(QString *)> &work)
 
 } // namespace
 
+QString numberLimitText()
+{
+    return Tr::tr("番号が上限の %1 に達しています").arg(kMaxNumber);
+}
+
 bool lookup(const QString &address, QList<LinkRecord> &found, QString *error)
 {
     QString why;
@@ -85,6 +103,21 @@ bool lookup(const QString &address, QList<LinkRecord> &found, QString *error)
                                  r.value(2).toString(), r.value(3).toString(),
                                  r.value(0).toDouble()});
     }
+    return true;
+}
+
+bool addressOf(int nURL, std::optional<QString> &address, QString *error)
+{
+    QString why;
+    const Sql::Rows rows = Sql::query(st(Sql::kLinkAddress, {nURL}), &why);
+    if (!why.isEmpty()) {
+        if (error)
+            *error = why;
+        return false;
+    }
+    address.reset();
+    if (!rows.isEmpty())
+        address = rows.first().value(0).toString();
     return true;
 }
 

@@ -45,10 +45,15 @@ using LinkFn = std::function<void(const LinkView &)>;
 using GroupFn = std::function<void(const GroupView &)>;
 
 // Registration.
+// Why no number past kMaxNumber is given.
+QString numberLimitText();
 // The links whose address equals address with the letter case of ASCII ignored (the address
 // index serves it), in number order: the caller picks the one the address rule makes equal.
 bool lookup(const QString &address, QList<LinkRecord> &found, QString *error = nullptr);
+// The address of link nURL; none when no such link exists.
+bool addressOf(int nURL, std::optional<QString> &address, QString *error = nullptr);
 // Highest number + 1: 100 for the first link, 1 for the first group (the group-0 row counts).
+// False, with numberLimitText(), when that would pass kMaxNumber: a number is never wrapped.
 bool nextLinkNumber(int &n, QString *error = nullptr);
 bool nextGroupNumber(int &n, QString *error = nullptr);
 // A new link with the time it was added (seconds since 1970).

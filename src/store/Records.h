@@ -3,6 +3,9 @@
 #include <QString>
 
 // One row of tURL and one row of mGrp; group 0 stands for no group.
+// The highest link or group number the program holds: a number is never wrapped past it.
+inline constexpr qint64 kMaxNumber = 2147483647;
+
 struct LinkRecord
 {
     int nURL = 0;

@@ -1,4 +1,5 @@
 #include "Schema.h"
+#include "Records.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -46,6 +47,20 @@ QString engineError(const QSqlError &e)
     return t.isEmpty() ? QStringLiteral("unknown error") : t;
 }
 
+// SQLite's affinity rules for a declared type: only INTEGER, REAL and NUMERIC turn numbers
+// written as text into numbers.
+bool holdsNumbers(const QString &declared)
+{
+    const QString t = declared.toUpper();
+    if (t.contains(u"INT"))
+        return true;
+    for (const char *text : {"CHAR", "CLOB", "TEXT", "BLOB"}) {
+        if (t.contains(QLatin1String(text)))
+            return false;
+    }
+    return !t.isEmpty();
+}
+
 QString versionMark()
 {
     return QStringLiteral("PRAGMA user_version = %1").arg(kVersion);
@@ -88,9 +103,17 @@ bool looksLikeLinkDatabase(QSqlDatabase &db, QString *why)
         }
         QStringList columns;
         bool numberKey = false;
+        QString textColumn;
         while (q.next()) {
             const QString name = q.value(1).toString().toLower();
             columns << name;
+            // Numbers a column of text holds would be read and written back wrong.
+            if ((name == u"ngrp" || name == u"gsrt") && !holdsNumbers(q.value(2).toString())
+                && textColumn.isEmpty())
+                textColumn
+                    = QStringLiteral("the column %1 of %2 is declared \"%3\", not as numbers")
+                          .arg(q.value(1).toString(), QString::fromLatin1(t.table),
+                               q.value(2).toString());
             // Keys compared as text would hand out numbers that exist ("99" > "100").
             if (name == QLatin1String(t.key))
                 numberKey
@@ -111,6 +134,26 @@ bool looksLikeLinkDatabase(QSqlDatabase &db, QString *why)
             *why = QStringLiteral("the column %1 is not a whole-number key")
                        .arg(QString::fromLatin1(t.key));
             return false;
+        }
+        if (!textColumn.isEmpty()) {
+            *why = textColumn;
+            return false;
+        }
+        // Numbers are 32-bit in the program: a larger one would be read wrong.
+        if (!q.exec(QStringLiteral("Select Min(%1), Max(%1) From %2")
+                        .arg(QString::fromLatin1(t.key), QString::fromLatin1(t.table)))
+            || !q.next()) {
+            *why = engineError(q.lastError());
+            return false;
+        }
+        for (const int i : {0, 1}) {
+            const qint64 n = q.value(i).toLongLong();
+            if (n > kMaxNumber || n < -kMaxNumber - 1) {
+                *why = QStringLiteral("the number %1 in the column %2 is beyond %3")
+                           .arg(QString::number(n), QString::fromLatin1(t.key),
+                                QString::number(kMaxNumber));
+                return false;
+            }
         }
     }
     return true;

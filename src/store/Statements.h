@@ -6,6 +6,7 @@ namespace Sql {
 
 inline constexpr char kMaxUrlNo[] = "Select Max(nURL) From tURL";
 inline constexpr char kMaxGrpNo[] = "Select Max(nGrp) From mGrp";
+inline constexpr char kLinkAddress[] = "Select sURL From tURL Where nURL=?";
 
 // Registration.
 inline constexpr char kPageLookup[] = "Select gSrt, nURL, sNam, sMem, sURL From tURL Where sURL = ?"

@@ -4,6 +4,7 @@
 
 #include "app/Launch.h"
 #include "app/Usr.h"
+#include "pages/PageArchive.h"
 #include "platform/Cp932.h"
 #include "platform/Dialogs.h"
 #include "platform/widgets/QtDialogs.h"
@@ -178,6 +179,8 @@ int Main(int argc, char *argv[])
         = launch.openFolder(parser.value(dataDirOption), Launch::Access::Write, false);
         s != Launch::Ok)
         return fail(launch.error(), s);
+    // Copies a run that ended midway was writing.
+    PageArchive::removeParts(sDataPh);
 
     // The settings file and its one group.
     bool bOk = false;

@@ -38,8 +38,8 @@ QStringList linesOf(const BookmarkFile &file)
 QStringList pathsOf(const BookmarkFile &file)
 {
     QStringList paths;
-    for (const BookmarkFolder &f : file.folders)
-        paths << f.path;
+    for (int f = 0; f < file.folders.size(); ++f)
+        paths << file.pathOf(f);
     return paths;
 }
 

@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 using BookmarkSamples::kHead;
@@ -126,32 +128,71 @@ private Q_SLOTS:
     // refused with its name and the reason, and the database file stays byte for byte as it was.
     void refusedFilesWriteNothing_data()
     {
-        QTest::addColumn<QByteArray>("bytes"); // empty: no file at all
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("missing") << QByteArray() << "No such file";
-        QTest::newRow("not bookmarks")
-            << QByteArray("https://example.com/\n") << "ﾌﾞｯｸﾏｰｸのﾌｧｲﾙではありません";
+        QTest::addColumn<QString>("kind"); // how the file is made
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("said"); // what follows the name
+        const QString refused = QStringLiteral(" を取り込めません: ");
+        QTest::newRow("missing") << "missing" << QByteArray() << refused + "No such file";
+        QTest::newRow("not bookmarks") << "file" << QByteArray("https://example.com/\n")
+                                       << refused + "ﾌﾞｯｸﾏｰｸのﾌｧｲﾙではありません";
+        QTest::newRow("only unreadable lines")
+            << "file" << QByteArray(kHead + QByteArray("<DT><A ADD_DATE=\"1\">x</A>\n").repeated(3))
+            << QStringLiteral(" に取り込むﾘﾝｸがありません\n\nﾘﾝｸ　0 件\n新しい分類　0 件\n"
+                              "重複で省いたﾘﾝｸ　0 件\n読めなかった行　3 行");
+        QTest::newRow("folder") << "folder" << QByteArray() << refused + "ﾌｫﾙﾀﾞです";
+        QTest::newRow("fifo") << "fifo" << QByteArray() << refused + "名前付きﾊﾟｲﾌﾟ(FIFO)です";
+        QTest::newRow("device") << "/dev/zero" << QByteArray() << refused + "ﾃﾞﾊﾞｲｽです";
+        QTest::newRow("over 1 GB")
+            << "large" << QByteArray() << refused + "大きすぎます(1073741825 ﾊﾞｲﾄ、上限 1 GB)";
     }
     void refusedFilesWriteNothing()
     {
+        QFETCH(QString, kind);
         QFETCH(QByteArray, bytes);
-        QFETCH(QString, reason);
+        QFETCH(QString, said);
         const QString db = freshDb();
         link(100, "http://a/", 0, QStringLiteral("A"));
-        const QString path
-            = bytes.isEmpty() ? m_tmp.filePath(QStringLiteral("none.html")) : fileWith(bytes);
+        const QString path = kind == u"file" ? fileWith(bytes)
+            : kind.startsWith(u'/')          ? kind
+                                             : m_tmp.filePath(kind + QString::number(m_n));
+        if (kind == u"folder")
+            QVERIFY(QDir().mkdir(path));
+        else if (kind == u"fifo") // waits for a writer that never comes when opened plainly
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else if (kind == u"large") // sparse: no gigabyte is written
+            QVERIFY(QFile(fileWith("x")).rename(path) && QFile::resize(path, (1 << 30) + 1));
         const QByteArray before = TestFiles::read(db);
         BookmarkTransfer t;
         QString error;
         QVERIFY(!t.read(path, &error));
-        QVERIFY2(error.startsWith(QStringLiteral("ﾌﾞｯｸﾏｰｸ ") + path
-                                  + QStringLiteral(" を取り込めません: "))
-                     && error.contains(reason),
-                 qPrintable(error));
+        QCOMPARE(error.left(error.indexOf(said)), QStringLiteral("ﾌﾞｯｸﾏｰｸ ") + path);
+        QVERIFY2(error.endsWith(said) || kind == u"missing", qPrintable(error));
         QVERIFY(!t.hasWork());
         QCOMPARE(int(t.write()), int(LinkStore::ImportResult::Written)); // an empty plan
         Store::CloseDb();
         QCOMPARE(TestFiles::read(db), before);
+    }
+
+    // Folders deeper than the cap join their ancestor at the cap, and the summary counts them.
+    void deepNestingIsCapped()
+    {
+        freshDb();
+        const int depth = BookmarkFile::kMaxDepth + 5;
+        const QString path = fileWith(kHead + QByteArray("<DT><H3>f</H3><DL><p>\n").repeated(depth)
+                                      + "<DT><A HREF=\"http://deep/\">deep</A>\n"
+                                      + QByteArray("</DL><p>\n").repeated(depth));
+        const BookmarkFile file = BookmarkFile::read(path);
+        QCOMPARE(file.folders.size(), BookmarkFile::kMaxDepth);
+        QCOMPARE(file.joinedFolders, 5);
+        QCOMPARE(file.links.size(), 1);
+        QCOMPARE(file.links[0].folder, BookmarkFile::kMaxDepth - 1);
+        QCOMPARE(file.folderPath(file.links[0]),
+                 QStringList(BookmarkFile::kMaxDepth, "f").join('/'));
+        QVERIFY(file.folders[0].path.isEmpty()); // no path kept for a folder of folders
+        BookmarkTransfer t;
+        QVERIFY(t.read(path));
+        QVERIFY2(t.counts().endsWith("\n1000 段より深く、上のﾌｫﾙﾀﾞにまとめたﾌｫﾙﾀﾞ　5 件"),
+                 qPrintable(t.counts()));
     }
 
     // Export, then import into an empty collection: the same links in the same groups and
@@ -227,6 +268,36 @@ private Q_SLOTS:
         QVERIFY(!BookmarkTransfer::exportTo(other, &links, &error));
         QVERIFY2(error.contains(QStringLiteral("not open")), qPrintable(error));
         QVERIFY(!QFile::exists(other));
+    }
+
+    // No export replaces a file of the collection itself, however the path reaches it.
+    void exportRefusesDataFolderFiles_data()
+    {
+        QTest::addColumn<QString>("target");
+        for (const char *name : {"dbLink.mdb", "dbLink.mdb-journal", "User.xml", "linkwell.lock",
+                                 "Pic/1.jpg", "Arc", "Arc/2.mhtml", "Doc/../User.xml", "alias"})
+            QTest::newRow(name) << QString::fromUtf8(name);
+    }
+    void exportRefusesDataFolderFiles()
+    {
+        QFETCH(QString, target);
+        const QString dataPh = QFileInfo(freshDb()).path() + u'/';
+        for (const char *folder : {"Pic", "Arc", "Doc"})
+            QVERIFY(QDir(dataPh).mkdir(folder));
+        for (const char *file : {"User.xml", "Pic/1.jpg", "Arc/2.mhtml"})
+            TestFiles::write(dataPh + file, "kept");
+        QVERIFY(QFile::link(dataPh + "User.xml", dataPh + "alias"));
+        const QByteArray before = TestFiles::read(dataPh + "dbLink.mdb");
+        QString error;
+        QVERIFY(!BookmarkTransfer::exportTo(dataPh + target, nullptr, &error));
+        QCOMPARE(error,
+                 "ﾌｧｲﾙ " + dataPh + target
+                     + " に書き込めません: ﾃﾞｰﾀｰﾌｫﾙﾀﾞのﾌｧｲﾙには書き出せません");
+        QCOMPARE(TestFiles::read(dataPh + "dbLink.mdb"), before);
+        QCOMPARE(TestFiles::read(dataPh + "User.xml"), QByteArray("kept"));
+        QVERIFY(!QFile::exists(dataPh + "dbLink.mdb-journal"));
+        QVERIFY2(BookmarkTransfer::exportTo(dataPh + "Doc/out.html", nullptr, &error),
+                 qPrintable(error));
     }
 };
 

@@ -171,6 +171,23 @@ private Q_SLOTS:
                              "sMem TEXT, gSrt REAL)"),
               mGrp},
              "nurl is not a whole-number key"},
+            // Numbers kept as text would be read as 0 and written back so.
+            {"text group numbers",
+             {QStringLiteral("Create Table tURL (nURL INTEGER PRIMARY KEY, sURL TEXT, nGrp TEXT, "
+                             "sNam TEXT, sMem TEXT, gSrt TEXT)"),
+              mGrp,
+              QStringLiteral("Insert Into tURL Values (100, 'http://a/', '5', 'a', '', '2.5')")},
+             "column nGrp of turl is declared \"TEXT\""},
+            {"text sort keys",
+             {v1Schema().first(),
+              QStringLiteral("Create Table mGrp (nGrp INTEGER PRIMARY KEY, "
+                             "sGrp TEXT, gSrt VARCHAR(9))")},
+             "column gSrt of mgrp is declared \"VARCHAR(9)\""},
+            // A number the program cannot hold is never read wrapped.
+            {"number beyond 32 bits",
+             {v1Schema() << QStringLiteral(
+                  "Insert Into tURL (nURL, sURL) Values (2147483648, 'x')")},
+             "number 2147483648 in the column nurl is beyond 2147483647"},
             // One version ahead is already too new.
             {"newer version",
              v1Schema()
@@ -340,9 +357,13 @@ private Q_SLOTS:
         Store::CloseDb();
         QVERIFY(Store::OpenDb(path));
         QVERIFY(LinkStore::nextLinkNumber(n) && n == 251);
+        // The highest number is never passed, nor wrapped to a negative one.
+        addLink(2147483647, QStringLiteral("http://x/last"));
+        QString error;
+        QVERIFY(!LinkStore::nextLinkNumber(n, &error));
+        QCOMPARE(error, QStringLiteral("番号が上限の 2147483647 に達しています"));
         // A closed database is reported, never a number.
         Store::CloseDb();
-        QString error;
         QVERIFY(!LinkStore::nextLinkNumber(n, &error));
         QVERIFY(error.contains(QStringLiteral("not open")));
     }

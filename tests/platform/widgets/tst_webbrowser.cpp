@@ -1,12 +1,15 @@
 #include "pages/PageArchive.h"
 #include "platform/Dialogs.h"
 #include "platform/widgets/WebEngineBrowser.h"
+#include "store/LinkStore.h"
+#include "store/Store.h"
 #include "support/LoopbackServer.h"
 #include "support/TestFiles.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -198,6 +201,10 @@ private Q_SLOTS:
                         "('s').textContent+='ran:'+location.protocol</script></body></html>");
         const QString address = server->url(QStringLiteral("/live.htm"));
         QVERIFY(!after([&] { m_web->Navigate(address); }).isEmpty());
+        // A copy is kept only for a link that still holds the address.
+        QVERIFY(Store::OpenDb(dataPh + QStringLiteral("dbLink.mdb")));
+        const auto closing = qScopeGuard([] { Store::CloseDb(); });
+        QVERIFY(LinkStore::insertLink({100, address, 0, "Live page", "", 1}, 0));
         bool finished = false, saved = false;
         QString message;
         PageArchive::save(m_web, address, dataPh, 100, [&](bool ok, const QString &m) {

@@ -34,7 +34,7 @@ private Q_SLOTS:
         QVERIFY2(centre.red() > 240 && centre.green() < 20 && centre.blue() < 20, qPrintable(centre.name()));
 
         const QString path = m_tmp.filePath(QStringLiteral("100.jpg"));
-        QVERIFY(PageImage::save(picture, 50, path));
+        QVERIFY(PageImage::writeJpeg(PageImage::process(picture, 50), path));
         QImageReader reader(path);
         QCOMPARE(reader.size(), QSize(320, 223));
         const QImage file = reader.read();
