@@ -1,10 +1,10 @@
 #include "Commands.h"
 
 #include "app/Usr.h"
-#include "check/CheckAll.h"
 #include "bookmarks/BookmarkTransfer.h"
-#include "search/CollectionIndex.h"
+#include "check/CheckAll.h"
 #include "collection/LinkList.h"
+#include "search/CollectionIndex.h"
 #include "store/LinkStore.h"
 
 #include <QCoreApplication>
@@ -112,11 +112,11 @@ void printRows(const Invocation &in, const std::vector<PackedRow> &rows)
     QByteArray text;
     text.reserve(1 << 20);
     for (const PackedRow &r : rows) {
-        for (const int col : {LinkList::Number, LinkList::Address, LinkList::GroupName}) {
-            appendField(text, r.cell(col));
+        for (const auto col : {LinkList::Number, LinkList::Address, LinkList::GroupName}) {
+            appendField(text, LinkList::cell(r, col));
             text.append('\t');
         }
-        appendField(text, r.cell(LinkList::Title));
+        appendField(text, LinkList::cell(r, LinkList::Title));
         text.append('\n');
         if (text.size() >= (1 << 20) - 4096) {
             in.out(text);

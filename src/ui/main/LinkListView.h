@@ -29,6 +29,18 @@ public:
             row = ActiveRow();
         SetText(col, row, value);
     }
+    // Shows the rows in one step, the columns fitted to them.
+    void fill(std::vector<PackedRow> &&rows);
     // The rows as the outputs take them, in list order.
     QList<ListRow> listedRows() const;
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    // Numbers whole, group names whole where there is room.
+    void fitColumns(const std::vector<PackedRow> &rows);
+    void fitGroupColumn();
+
+    double m_groupWidth = 0; // what the longest group name needs
 };

@@ -8,6 +8,7 @@
 #include "support/widgets/MainWindowFixture.h"
 #include "ui/main/LinkListView.h"
 #include "ui/main/RegistrationPanel.h"
+#include "ui/maintenance/MaintenanceGrids.h"
 #include "ui/maintenance/fmData.h"
 
 #include <QAction>
@@ -19,6 +20,11 @@
 #include <algorithm>
 
 namespace {
+
+Grid *grid(const fmData &w, int index)
+{
+    return w.findChild<Grid *>(QStringLiteral("vSpr%1").arg(index));
+}
 
 QString header(Grid *g, int col)
 {
@@ -89,32 +95,33 @@ private Q_SLOTS:
     {
         openWindow(Language::Choice::English);
         QVERIFY(m.w);
-        QCOMPARE(m.w->mnJob[0]->title(), "&File");
-        QCOMPARE(m.w->mnData[0]->text(), "&Add Link");
+        QCOMPARE(m.w->menus().mnJob[0]->title(), "&File");
+        QCOMPARE(m.w->menus().mnData[MnData::Register]->text(), "&Add Link");
         // The shown key follows the translated text.
-        QCOMPARE(m.w->mnDisp[1]->text(), "Go to &Search Page\tF11");
+        QCOMPARE(m.w->menus().mnDisp[MnDisp::Search]->text(), "Go to &Search Page\tF11");
         // Every item of the bar, the panel and the list is English.
-        for (QMenu *menu : m.w->mnJob) {
+        for (QMenu *menu : m.w->menus().mnJob) {
             QVERIFY2(!hasJapanese(menu->title()), qPrintable(menu->title()));
             for (const QAction *a : menu->actions())
                 QVERIFY2(!hasJapanese(a->text()), qPrintable(a->text()));
         }
-        RegistrationPanel *p = m.w->Frame1;
+        RegistrationPanel *p = m.panel();
         for (const QString &text :
              {p->Label1[0]->text(), p->Label1[1]->text(), p->Label1[2]->text(), p->lbFind->text(),
-              p->cmSlc->text(), p->cmWeb[0]->text(), p->cmWeb[1]->toolTip(), header(m.w->vSpr, 3),
-              header(m.w->vSpr, 4), header(m.w->vSpr, 5)})
+              p->cmSlc->text(), p->cmWeb[0]->text(), p->cmWeb[1]->toolTip(),
+              header(m.list(), int(LinkList::GroupName)), header(m.list(), int(LinkList::Title)),
+              header(m.list(), int(LinkList::Description))})
             QVERIFY2(!text.isEmpty() && !hasJapanese(text), qPrintable(text));
-        QCOMPARE(m.w->Label1[1]->text(), "Group");
+        QCOMPARE(p->Label1[1]->text(), "Group");
         // Longer English captions get their room in the designed block.
         checkFits({p->Label1[1], p->cbGrp, p->lbFind, p->txFind});
         checkFits({p->cmSlc, p->Label1[0], p->txSrt, p->lbSim});
 
         // A group without links: nothing to write into the document.
-        m.w->cbGrp->setEditText("Empty");
+        m.group()->setEditText("Empty");
         m.w->LoadList(false);
-        QCOMPARE(m.w->listRows(), 0);
-        m.w->mnRet_Click(1);
+        QCOMPARE(m.list()->MaxRows(), 0);
+        m.w->mnRet_Click(MnRet::Document);
         QCOMPARE(Dialogs::shownTexts(), QStringList {"There are no links to write"});
     }
 
@@ -123,8 +130,8 @@ private Q_SLOTS:
     {
         openWindow(Language::Choice::Japanese);
         QVERIFY(m.w);
-        QCOMPARE(m.w->mnJob[0]->title(), "ﾌｧｲﾙ(&F)");
-        RegistrationPanel *p = m.w->Frame1;
+        QCOMPARE(m.w->menus().mnJob[0]->title(), "ﾌｧｲﾙ(&F)");
+        RegistrationPanel *p = m.panel();
         const auto twips = [](int x, int y, int w, int h) {
             return QRect(Twips::toPixelsX(x), Twips::toPixelsY(y), Twips::toPixelsX(w),
                          Twips::toPixelsY(h));
@@ -142,10 +149,11 @@ private Q_SLOTS:
         fmData w;
         w.prepare(0, 15000, 0, 10000);
         QCOMPARE(w.windowTitle(), "Maintenance");
-        QCOMPARE(w.mnURLItem[0]->text(), "&Check for Dead Links");
+        QCOMPARE(w.menus().mnURLItem[DataURL::Check]->text(), "&Check for Dead Links");
         for (const QString &text :
-             {w.mnFile->title(), w.mnGrp->title(), w.mnURL->title(), header(w.vSpr[0], 3),
-              header(w.vSpr[0], 4), header(w.vSpr[1], 3), header(w.vSpr[1], 4)})
+             {w.menus().mnFile->title(), w.menus().mnGrp->title(), w.menus().mnURL->title(),
+              header(grid(w, 0), GroupColumn::Name), header(grid(w, 0), GroupColumn::Sort),
+              header(grid(w, 1), LinkColumn::Title), header(grid(w, 1), LinkColumn::Group)})
             QVERIFY2(!text.isEmpty() && !hasJapanese(text), qPrintable(text));
 
         // Emptying the database asks in English; the group it leaves keeps its stored name.

@@ -1,3 +1,4 @@
+#include "pages/PageImage.h"
 #include "platform/Dialogs.h"
 #include "platform/Shell.h"
 #include "platform/widgets/Grid.h"
@@ -36,7 +37,8 @@ private:
     static QString path(const QString &name) { return Usr::sDataPh + name; }
 
     // A window over a database holding the given links (number, address, group, title, sort).
-    void open(const QList<QVariantList> &links = {}, const QList<QVariantList> &groups = {})
+    void open(const QList<QVariantList> &links = {}, const QList<QVariantList> &groups = {},
+              const QString &scale = {})
     {
         m.openDatabase();
         for (const QVariantList &g : groups)
@@ -44,23 +46,25 @@ private:
         for (const QVariantList &l : links)
             SqlSteps::exec(Sql::kInsertLink, {l[0], l[1], l[2], l[3], QString(), l[4]});
         m_captures.clear();
-        m.openWindow([this](fmLink &w) {
-            w.takePicture = [this](const QString &url) {
+        m.openWindow([this, scale](fmLink &w) {
+            w.setCapture([this](const QString &url) {
                 m_captures << url;
                 if (onCapture)
                     onCapture();
                 QImage img(300, 200, QImage::Format_RGB32);
                 img.fill(Qt::red);
                 return img;
-            };
+            });
+            if (!scale.isEmpty())
+                Usr::Ini->SetVal("PC_SIZE", scale);
         });
     }
 
-    QString cell(int col, int row) const { return m.w->vSpr->GetText(col, row); }
+    QString cell(int col, int row) const { return m.list()->GetText(col, row); }
     QStringList column(int col) const
     {
         QStringList texts;
-        for (int row = 1; row <= m.w->vSpr->MaxRows(); ++row)
+        for (int row = 1; row <= m.list()->MaxRows(); ++row)
             texts << cell(col, row);
         return texts;
     }
@@ -83,27 +87,27 @@ private Q_SLOTS:
               {103, "http://nogroup/", 9, "Lost", 1},
               {104, "http://d/", 0, "Delta", 1}},
              {{1, "News", 20}, {2, "Blogs", 10}});
-        QCOMPARE(m.w->cbGrp->count(), 3);
-        QCOMPARE(m.w->cbGrp->itemText(1), "Blogs");
-        QCOMPARE(m.w->cbGrp->currentText(), "*");
+        QCOMPARE(m.group()->count(), 3);
+        QCOMPARE(m.group()->itemText(1), "Blogs");
+        QCOMPARE(m.group()->currentText(), "*");
         QCOMPARE(Usr::sGrpList, "Blogs\t2\rNews\t1\r");
         // The list's order is the link list's own; the link without a group row is not listed.
         QCOMPARE(column(4), (QStringList {"Delta", "Beta", "Gamma", "Alpha"}));
         QCOMPARE(cell(3, 1), "未分類");
-        QVERIFY(m.w->vSpr->isColumnHidden(1)); // the address
+        QVERIFY(m.list()->isColumnHidden(1)); // the address
         QCOMPARE(m.web->calls.first(), "GoSearch");
         QCOMPARE(m.web->searchPage(), "http://127.0.0.1:9/search");
-        QCOMPARE(m.w->iPicSz, qint16(50));
-        QVERIFY(m.w->mnRet[1]->isEnabled());
-        QVERIFY(!m.w->mnData[0]->isEnabled());
+        QCOMPARE(m.ini->vGtVal("PC_SIZE", 0).toInt(), 50);
+        QVERIFY(m.w->menus().mnRet[MnRet::Document]->isEnabled());
+        QVERIFY(!m.w->menus().mnData[MnData::Register]->isEnabled());
 
         // One group, then an unknown name lists all groups.
-        m.w->cbGrp->setEditText("news");
-        m.w->mnSlc_Click(0);
-        QCOMPARE(m.w->vSpr->MaxRows(), 2);
-        m.w->cbGrp->setEditText("nothing");
-        m.w->cmSlc->click();
-        QCOMPARE(m.w->vSpr->MaxRows(), 4);
+        m.group()->setEditText("news");
+        m.w->mnSlc_Click(MnSlc::Extract);
+        QCOMPARE(m.list()->MaxRows(), 2);
+        m.group()->setEditText("nothing");
+        m.find<QPushButton>("cmSlc")->click();
+        QCOMPARE(m.list()->MaxRows(), 4);
     }
 
     void newPageIsShownAndRegistered()
@@ -111,20 +115,20 @@ private Q_SLOTS:
         open({}, {{1, "News", 1}});
         const QString url = QStringLiteral("https://example.org/a?id=3&x='q'");
         m.web->complete(url, "A title", "l1\r\nl2\r\n\r\nl4\r\nl5\r\nl6");
-        QCOMPARE(m.w->mnData[0]->text(), "追加登録(&W)");
-        QCOMPARE(m.w->cmWeb[0]->text(), "追加");
-        QVERIFY(m.w->mnData[0]->isEnabled()); // https counts as registrable
-        QVERIFY(m.w->txMem->isEnabled());
-        QCOMPARE(m.w->txSrt->text(), "100");
-        QCOMPARE(m.w->txMem->toPlainText(), "A title\nl1 l2  l4");
-        QCOMPARE(m.w->Label1[0]->palette().color(QPalette::WindowText), QColor(0, 0, 0));
+        QCOMPARE(m.w->menus().mnData[MnData::Register]->text(), "追加登録(&W)");
+        QCOMPARE(m.button(0)->text(), "追加");
+        QVERIFY(m.w->menus().mnData[MnData::Register]->isEnabled()); // https counts as registrable
+        QVERIFY(m.memo()->isEnabled());
+        QCOMPARE(m.sort()->text(), "100");
+        QCOMPARE(m.memo()->toPlainText(), "A title\nl1 l2  l4");
+        QCOMPARE(m.panel()->Label1[0]->palette().color(QPalette::WindowText), QColor(0, 0, 0));
 
-        m.w->cbGrp->setEditText("NEWS");
-        m.w->txSrt->setText("12.5");
-        m.w->txMem->setPlainText("Title line\n\nfirst\nsecond\n\n");
+        m.group()->setEditText("NEWS");
+        m.sort()->setText("12.5");
+        m.memo()->setPlainText("Title line\n\nfirst\nsecond\n\n");
         // F3 arrives at the window while the list has the focus.
-        m.w->vSpr->setFocus();
-        QTest::keyClick(m.w->vSpr, Qt::Key_F3);
+        m.list()->setFocus();
+        QTest::keyClick(m.list(), Qt::Key_F3);
         QCOMPARE(SqlLines::of("Select nURL, sURL, nGrp, sNam, sMem, gSrt From tURL"),
                  QStringList {"100|" + url + "|1|Title line|first\r\nsecond|12.5"});
         QCOMPARE(m_captures, QStringList {url});
@@ -135,13 +139,13 @@ private Q_SLOTS:
 
         // The next visit finds it, with its own title and description.
         m.web->complete(url, "Other", "x");
-        QCOMPARE(m.w->cmWeb[0]->text(), "修正");
-        QCOMPARE(m.w->mnData[0]->text(), "修正登録(&W)");
-        QCOMPARE(m.w->txSrt->text(), "12.5");
-        QCOMPARE(m.w->txMem->toPlainText(), "Title line\nfirst second");
-        QCOMPARE(m.w->Label1[2]->palette().color(QPalette::WindowText), QColor(0, 0, 255));
-        QCOMPARE(m.w->cbGrp->currentText(), "NEWS");
-        QCOMPARE(m.w->Frame1->nCurURL, 100);
+        QCOMPARE(m.button(0)->text(), "修正");
+        QCOMPARE(m.w->menus().mnData[MnData::Register]->text(), "修正登録(&W)");
+        QCOMPARE(m.sort()->text(), "12.5");
+        QCOMPARE(m.memo()->toPlainText(), "Title line\nfirst second");
+        QCOMPARE(m.panel()->Label1[2]->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+        QCOMPARE(m.group()->currentText(), "NEWS");
+        QCOMPARE(m.panel()->nCurURL, 100);
     }
 
     void correctionNeedsTheMatchingRow()
@@ -150,17 +154,17 @@ private Q_SLOTS:
         m.w->OpenRow(1);
         QCOMPARE(lastCall(), "Navigate http://a/");
         QCOMPARE(m.w->windowTitle(), "http://a/");
-        QVERIFY(!m.w->cmWeb[0]->isEnabled());
+        QVERIFY(!m.button(0)->isEnabled());
         m.web->complete("http://a/", "A", QString());
-        QVERIFY(m.w->cmWeb[0]->isEnabled());
-        m.w->txMem->setPlainText("A corrected");
+        QVERIFY(m.button(0)->isEnabled());
+        m.memo()->setPlainText("A corrected");
         // The list's active row moves to another link: nothing is saved.
-        m.w->vSpr->SetActiveRow(2);
+        m.list()->SetActiveRow(2);
         m.w->RgstURL();
         QCOMPARE(SqlLines::of("Select sNam From tURL Where nURL=100"), QStringList {"A"});
         QVERIFY(m_captures.isEmpty());
         // On its own row the correction is stored and shown.
-        m.w->vSpr->SetActiveRow(1);
+        m.list()->SetActiveRow(1);
         m.w->RgstURL();
         QCOMPARE(SqlLines::of("Select sNam From tURL Where nURL=100"), QStringList {"A corrected"});
         QCOMPARE(column(4), (QStringList {"A corrected", "B"}));
@@ -173,20 +177,20 @@ private Q_SLOTS:
     {
         open();
         m.web->complete("http://a/", "A", QString());
-        m.w->vSpr->setFocus();
-        QTest::keyClick(m.w->vSpr, Qt::Key_Return);
-        QVERIFY(m.w->cmWeb[0]->isEnabled());
-        QTest::keyClick(m.w->vSpr, Qt::Key_F3);
+        m.list()->setFocus();
+        QTest::keyClick(m.list(), Qt::Key_Return);
+        QVERIFY(m.button(0)->isEnabled());
+        QTest::keyClick(m.list(), Qt::Key_F3);
         QCOMPARE(SqlLines::of("Select sURL From tURL"), QStringList {"http://a/"});
 
         m.w->OpenRow(1);
-        QVERIFY(!m.w->cmWeb[0]->isEnabled());
+        QVERIFY(!m.button(0)->isEnabled());
         QTimer::singleShot(20, m.w.get(),
                            [this] { m.web->complete("https://a/", "A", QString()); });
         m.w->RgstURL();
         QCOMPARE(SqlLines::of("Select sURL From tURL Where nURL=101"), QStringList {"https://a/"});
 
-        m.w->Frame1->registerWaitMs = 300;
+        m.panel()->registerWaitMs = 300;
         m.w->OpenRow(1);
         bool waitCursor = false;
         QTimer::singleShot(20, m.w.get(), [&] {
@@ -213,7 +217,7 @@ private Q_SLOTS:
              {{1, "News", 20}, {2, "Blogs", 10}});
         m.w->show();
         QVERIFY(QTest::qWaitForWindowActive(m.w.get()));
-        QLineEdit *find = m.w->Frame1->txFind;
+        QLineEdit *find = m.panel()->txFind;
         QTest::keyClick(m.w.get(), Qt::Key_F, Qt::ControlModifier);
         QTRY_VERIFY(find->hasFocus());
         for (const QChar c : QStringLiteral("ﾃｽﾄ")) // typed as a Japanese input method sends it
@@ -225,14 +229,14 @@ private Q_SLOTS:
         // A registration is found by the next key, and a deleted link is gone.
         m.web->complete("http://new/", "Tail", QString());
         m.w->RgstURL();
-        m.w->vSpr->SetActiveRow(2);
+        m.list()->SetActiveRow(2);
         m.w->DelURL();
         find->setFocus();
         QTest::keyClick(find, Qt::Key_A);
         QTRY_COMPARE(column(4), QStringList {"Tail"});
         QTest::keyClick(find, Qt::Key_Escape);
         QCOMPARE(find->text(), QString());
-        QCOMPARE(m.w->vSpr->MaxRows(), 3);
+        QCOMPARE(m.list()->MaxRows(), 3);
     }
 
     // A new page that is a registered one under another address says so, and F3 asks.
@@ -240,7 +244,7 @@ private Q_SLOTS:
     {
         open({{100, "https://www.example.org/page/", 0, "Page", 1}});
         m.web->complete("http://example.org/page?utm_source=x", "P", QString());
-        QCOMPARE(m.w->Frame1->lbSim->text(), "類似登録あり: 100 Page");
+        QCOMPARE(m.panel()->lbSim->text(), "類似登録あり: 100 Page");
         Dialogs::setNextAnswer(false);
         m.w->RgstURL();
         QCOMPARE(Dialogs::shownTexts(), QStringList {"類似のﾘﾝｸが登録済みです。追加しますか"});
@@ -248,7 +252,7 @@ private Q_SLOTS:
         m.w->RgstURL(); // OK this time
         QCOMPARE(SqlLines::of("Select count(*) From tURL"), QStringList {"2"});
         m.web->complete("http://example.org/page2", "P2", QString());
-        QCOMPARE(m.w->Frame1->lbSim->text(), QString());
+        QCOMPARE(m.panel()->lbSim->text(), QString());
     }
 
     // A load that failed shows why and cannot be registered; a page the server answered can.
@@ -257,15 +261,15 @@ private Q_SLOTS:
         open();
         m.web->fail("http://nowhere.invalid/", "net::ERR_NAME_NOT_RESOLVED",
                     "This site can't be reached");
-        QVERIFY(!m.w->cmWeb[0]->isEnabled() && !m.w->mnData[0]->isEnabled()
-                && !m.w->txMem->isEnabled());
+        QVERIFY(!m.button(0)->isEnabled() && !m.w->menus().mnData[MnData::Register]->isEnabled()
+                && !m.memo()->isEnabled());
         QCOMPARE(
-            m.w->txMem->toPlainText(),
+            m.memo()->toPlainText(),
             "ﾍﾟｰｼﾞを読み込めませんでした\nhttp://nowhere.invalid/\nnet::ERR_NAME_NOT_RESOLVED");
-        QTest::keyClick(m.w->vSpr, Qt::Key_F3);
+        QTest::keyClick(m.list(), Qt::Key_F3);
         QCOMPARE(SqlLines::of("Select count(*) From tURL"), QStringList {"0"});
         m.web->complete("http://a/404", "Not Found", "404");
-        QVERIFY(m.w->cmWeb[0]->isEnabled());
+        QVERIFY(m.button(0)->isEnabled());
     }
 
     // Arrow keys, Enter and clicks open rows; a header click opens the active row, not the row
@@ -276,29 +280,29 @@ private Q_SLOTS:
               {101, "http://b/", 0, "B", 2},
               {102, "http://c/", 0, "C", 3}});
         m.w->show();
-        m.w->vSpr->setFocus();
-        m.w->vSpr->SetActiveRow(1);
-        QTest::keyClick(m.w->vSpr, Qt::Key_Down);
+        m.list()->setFocus();
+        m.list()->SetActiveRow(1);
+        QTest::keyClick(m.list(), Qt::Key_Down);
         QCOMPARE(lastCall(), "Navigate http://b/");
-        QCOMPARE(m.w->vSpr->ActiveRow(), 2);
-        QTest::keyClick(m.w->vSpr, Qt::Key_Down);
-        QCOMPARE(m.w->vSpr->ActiveRow(), 3);
+        QCOMPARE(m.list()->ActiveRow(), 2);
+        QTest::keyClick(m.list(), Qt::Key_Down);
+        QCOMPARE(m.list()->ActiveRow(), 3);
         const int before = int(m.web->calls.size());
-        QTest::keyClick(m.w->vSpr, Qt::Key_Down); // past the last row: nothing opens
+        QTest::keyClick(m.list(), Qt::Key_Down); // past the last row: nothing opens
         QCOMPARE(int(m.web->calls.size()), before);
-        QTest::keyClick(m.w->vSpr, Qt::Key_Return);
+        QTest::keyClick(m.list(), Qt::Key_Return);
         QCOMPARE(lastCall(), "Navigate http://c/");
-        QHeaderView *header = m.w->vSpr->horizontalHeader();
+        QHeaderView *header = m.list()->horizontalHeader();
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
                           QPoint(header->sectionViewportPosition(3) + 5, header->height() / 2));
         QCOMPARE(lastCall(), "Navigate http://c/");
-        QCOMPARE(m.w->vSpr->ActiveRow(), 3);
-        m.w->vSpr->SetActiveRow(1);
-        QTest::keyClick(m.w->vSpr, Qt::Key_Up); // target 0 stands for the active row
+        QCOMPARE(m.list()->ActiveRow(), 3);
+        m.list()->SetActiveRow(1);
+        QTest::keyClick(m.list(), Qt::Key_Up); // target 0 stands for the active row
         QCOMPARE(lastCall(), "Navigate http://a/");
-        QCOMPARE(m.w->vSpr->ActiveRow(), 1);
-        const QRect r = m.w->vSpr->visualRect(m.w->vSpr->model()->index(1, 3));
-        QTest::mouseClick(m.w->vSpr->viewport(), Qt::LeftButton, {}, r.center());
+        QCOMPARE(m.list()->ActiveRow(), 1);
+        const QRect r = m.list()->visualRect(m.list()->model()->index(1, 3));
+        QTest::mouseClick(m.list()->viewport(), Qt::LeftButton, {}, r.center());
         QCOMPARE(lastCall(), "Navigate http://b/");
     }
 
@@ -336,52 +340,32 @@ private Q_SLOTS:
     }
 
     // The picture scale read from the settings is one the program can take: clamped, and a
-    // missing or zero value becomes 50 and is stored.
-    void pictureScaleFromSettings_data()
-    {
-        QTest::addColumn<QString>("stored");
-        QTest::addColumn<int>("scale");
-        QTest::newRow("75") << "75" << 75;
-        QTest::newRow("too large") << "40000" << 100;
-        QTest::newRow("too small") << "-5" << -1;
-        QTest::newRow("not a number") << "abc" << 50;
-    }
-    void pictureScaleFromSettings()
-    {
-        QFETCH(QString, stored);
-        QFETCH(int, scale);
-        open();
-        m.ini->SetVal("PC_SIZE", stored);
-        const std::unique_ptr<fmLink> w = MainWindowFixture::another();
-        QVERIFY(w);
-        QCOMPARE(int(w->iPicSz), scale);
-        QCOMPARE(w->mnRet[3]->isEnabled(), scale != -1);
-        w->close();
-    }
-
-    // A registration takes a picture only at a scale that has pictures; the link is registered
-    // all the same.
+    // missing or zero value becomes 50. A registration takes a picture only at a scale that
+    // has pictures; the link is registered all the same.
     void pictureScales_data()
     {
-        QTest::addColumn<int>("scale");
-        QTest::addColumn<bool>("taken");
-        QTest::newRow("-1") << -1 << false;
-        QTest::newRow("9") << 9 << false;
-        QTest::newRow("101") << 101 << false;
-        QTest::newRow("100") << 100 << true;
-        QTest::newRow("32") << 32 << true;
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<int>("scale"); // 0: no picture
+        QTest::newRow("75") << "75" << 75;
+        QTest::newRow("too large") << "40000" << 100;
+        QTest::newRow("too small") << "-5" << 0;
+        QTest::newRow("not a number") << "abc" << 50;
+        QTest::newRow("9") << "9" << 0;
+        QTest::newRow("32") << "32" << 32;
     }
     void pictureScales()
     {
+        QFETCH(QString, stored);
         QFETCH(int, scale);
-        QFETCH(bool, taken);
-        open();
-        m.w->iPicSz = qint16(scale);
+        open({}, {}, stored);
+        QCOMPARE(m.w->menus().mnRet[MnRet::AllPictures]->isEnabled(), stored != "-5");
         m.web->complete("http://a/", "A", QString());
         m.w->RgstURL();
         QCOMPARE(SqlLines::of("Select nURL From tURL"), QStringList {"100"});
-        QCOMPARE(m_captures.size(), taken ? 1 : 0); // no capture window without pictures
-        QCOMPARE(QFile::exists(path("Pic/100.jpg")), taken);
+        QCOMPARE(m_captures.size(), scale ? 1 : 0); // no capture window without pictures
+        QImage taken(300, 200, QImage::Format_RGB32);
+        QCOMPARE(QImage(path("Pic/100.jpg")).size(),
+                 scale ? PageImage::process(taken, scale).size() : QSize(0, 0));
     }
 
     // All pictures anew in number order, a link without a group row too; cancel stops the run.
@@ -390,10 +374,17 @@ private Q_SLOTS:
         open({{105, "http://e/", 9, "E", 1},
               {100, "http://a/", 0, "A", 1},
               {101, "http://b/", 0, "B", 1}});
+        // The question comes first: how many links, about how long.
+        Dialogs::setNextAnswer(false);
+        m.w->PicAll();
+        QCOMPARE(Dialogs::shownTexts(),
+                 QStringList {"3 件のﾘﾝｸの画像を出力します（約1分）。よろしいですか"});
+        QVERIFY(m_captures.isEmpty());
         onCapture = [this] {
-            QVERIFY(m.w->progressDialog);
-            QVERIFY(m.w->progressDialog->labelText().contains("http://a/"));
-            m.w->progressDialog->cancel();
+            auto *progress = m.w->findChild<QProgressDialog *>();
+            QVERIFY(progress && progress->isVisible());
+            QVERIFY(progress->labelText().contains("http://a/"));
+            QTest::keyClick(progress, Qt::Key_Escape);
         };
         m.w->PicAll();
         onCapture = nullptr;
@@ -401,7 +392,7 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(path("Pic/100.jpg")));
         QVERIFY(!QFile::exists(path("Pic/101.jpg")));
         m_captures.clear();
-        m.w->mnRet_Click(3);
+        m.w->mnRet_Click(MnRet::AllPictures);
         QCOMPARE(m_captures, (QStringList {"http://a/", "http://b/", "http://e/"}));
         for (const char *name : {"Pic/101.jpg", "Pic/105.jpg"})
             QVERIFY(QFile::exists(path(name)));
@@ -422,22 +413,22 @@ private Q_SLOTS:
     void outputsTakeWhatTheListShows()
     {
         open({{100, "http://a/", 1, "A & B", 1}, {101, "http://b/", 1, "B", 2}}, {{1, "News", 1}});
-        m.w->cbGrp->setEditText("News");
+        m.group()->setEditText("News");
         // Cancelled: nothing written, the browser stays.
         m.web->calls.clear();
-        m.w->mnRet_Click(0);
+        m.w->mnRet_Click(MnRet::Portal);
         QCOMPARE(Dialogs::shown().size(), 1);
         QCOMPARE(Dialogs::shown().first().save.fileName, "News.htm");
         QVERIFY(m.web->calls.isEmpty());
         const QString page = path("Doc/mine");
         Dialogs::setNextFileName(page);
-        m.w->mnRet_Click(0);
+        m.w->mnRet_Click(MnRet::Portal);
         QVERIFY(TestFiles::read(page).contains("<a href='http://a/'>A &amp; B</a>"));
         QCOMPARE(lastCall(), "Navigate " + page);
 
         const QString doc = path("Doc/links.docx");
         Dialogs::setNextFileName(doc);
-        m.w->mnRet_Click(1);
+        m.w->mnRet_Click(MnRet::Document);
         QVERIFY(QFileInfo(doc).size() > 0);
         QCOMPARE(Shell::calls().last().target, doc);
     }
@@ -446,19 +437,19 @@ private Q_SLOTS:
     {
         open({{100, "http://a/", 0, "A", 1}, {101, "http://b/", 0, "B", 2}});
         TestFiles::write(path("Pic/100.jpg"), "");
-        m.w->vSpr->SetActiveRow(1);
-        m.w->vSpr->setFocus();
-        QTest::keyClick(m.w->vSpr, Qt::Key_Delete);
+        m.list()->SetActiveRow(1);
+        m.list()->setFocus();
+        QTest::keyClick(m.list(), Qt::Key_Delete);
         QCOMPARE(SqlLines::of("Select nURL From tURL"), QStringList {"101"});
         QVERIFY(!QFile::exists(path("Pic/100.jpg")));
-        QCOMPARE(m.w->vSpr->MaxRows(), 1);
+        QCOMPARE(m.list()->MaxRows(), 1);
         QCOMPARE(lastCall(), "Navigate http://b/");
         // Deleting the only row opens nothing.
         const int before = int(m.web->calls.size());
-        m.w->mnData_Click(1);
-        QCOMPARE(m.w->vSpr->MaxRows(), 0);
+        m.w->mnData_Click(MnData::Delete);
+        QCOMPARE(m.list()->MaxRows(), 0);
         QCOMPARE(int(m.web->calls.size()), before);
-        m.w->mnData_Click(1); // an empty list: nothing
+        m.w->mnData_Click(MnData::Delete); // an empty list: nothing
         QCOMPARE(SqlLines::of("Select nURL From tURL"), QStringList());
     }
 
@@ -466,20 +457,20 @@ private Q_SLOTS:
     {
         open({{100, "http://a/", 0, "A", 1}});
         m.web->complete("http://new/", "New", QString());
-        const QString panel = m.w->txMem->toPlainText();
+        const QString panel = m.memo()->toPlainText();
         exec("Drop Table tURL");
         m.web->complete("http://other/", "Other", "x");
         QCOMPARE(Dialogs::shown().size(), 1);
-        QCOMPARE(m.w->txMem->toPlainText(), panel);
-        QCOMPARE(m.w->Frame1->sCurURL, "http://new/");
+        QCOMPARE(m.memo()->toPlainText(), panel);
+        QCOMPARE(m.panel()->sCurURL, "http://new/");
         for (const auto &command : std::initializer_list<std::function<void()>> {
-                 [this] { m.w->RgstURL(); }, [this] { m.w->mnData_Click(1); }}) {
+                 [this] { m.w->RgstURL(); }, [this] { m.w->mnData_Click(MnData::Delete); }}) {
             Dialogs::clearShown();
             command();
             QCOMPARE(Dialogs::shown().size(), 1);
             QCOMPARE(column(1), QStringList {"100"});
         }
-        m.w->mnSlc_Click(0);
+        m.w->mnSlc_Click(MnSlc::Extract);
         QCOMPARE(column(1), QStringList {"100"});
     }
 
@@ -496,11 +487,11 @@ private Q_SLOTS:
                                "ExecWB 8 0", "ExecWB 7 0", "ExecWB 6 0", "ExecWB 4 0"}));
         // The keys reach the window from the list as well.
         m.web->calls.clear();
-        m.w->vSpr->setFocus();
-        QTest::keyClick(m.w->vSpr, Qt::Key_F8);
-        QTest::keyClick(m.w->txMem, Qt::Key_F11);
+        m.list()->setFocus();
+        QTest::keyClick(m.list(), Qt::Key_F8);
+        QTest::keyClick(m.memo(), Qt::Key_F11);
         QCOMPARE(m.web->calls, (QStringList {"GoBack", "GoSearch"}));
-        QCOMPARE(m.w->mnDisp[1]->text(), "検索ﾍﾟｰｼﾞへ移動\tF11");
+        QCOMPARE(m.w->menus().mnDisp[MnDisp::Search]->text(), "検索ﾍﾟｰｼﾞへ移動\tF11");
     }
 
     void clipboardCopies()
@@ -508,18 +499,18 @@ private Q_SLOTS:
         open();
         QClipboard *cb = QGuiApplication::clipboard();
         cb->setText("before");
-        m.w->mnDisp_Click(10); // nothing loaded: the clipboard stays
+        m.w->mnDisp_Click(MnDisp::CopyAddress); // nothing loaded: the clipboard stays
         QCOMPARE(cb->text(), "before");
         QVERIFY(Dialogs::shown().isEmpty());
         m.web->complete("http://127.0.0.1/page", "P", "at load");
         // The page's scripts changed it since: the copies take it as it is now.
         m.web->liveText = QString();
         m.web->liveHtml = "<p>x</p>";
-        m.w->mnDisp_Click(10);
+        m.w->mnDisp_Click(MnDisp::CopyAddress);
         QCOMPARE(cb->text(), "http://127.0.0.1/page");
-        m.w->mnDisp_Click(11);
+        m.w->mnDisp_Click(MnDisp::CopyText);
         QTRY_COMPARE(cb->text(), QString());
-        m.w->mnDisp_Click(12);
+        m.w->mnDisp_Click(MnDisp::CopyMarkup);
         QTRY_COMPARE(cb->text(), "<p>x</p>");
         QCOMPARE(Dialogs::shownTexts(), QStringList(3, "ｸﾘｯﾌﾟﾎﾞｰﾄﾞにｺﾋﾟｰしました"));
     }
@@ -533,15 +524,15 @@ private Q_SLOTS:
         QCOMPARE(m.w->frameGeometry(), area);
         m.w->resize(700, 500);
         m.w->move(30, 40);
-        m.w->Splitter->setSizes({m.w->Frame1->height(), 300, 200});
-        const QList<int> panes = m.w->Splitter->sizes();
+        m.find<QSplitter>("Splitter")->setSizes({m.panel()->height(), 300, 200});
+        const QList<int> panes = m.find<QSplitter>("Splitter")->sizes();
         m.w->close();
         QVERIFY(m.ini->groupText().contains("<WND_POS>30,40,700,500</WND_POS>"));
         std::unique_ptr<fmLink> again = MainWindowFixture::another();
         QVERIFY(again);
         QCOMPARE(again->frameGeometry().topLeft(), QPoint(30, 40));
         QCOMPARE(again->size(), QSize(700, 500));
-        QCOMPARE(again->Splitter->sizes(), panes);
+        QCOMPARE(again->findChild<QSplitter *>()->sizes(), panes);
         again->close();
         // A place on no screen any more: the work area again.
         m.ini->SetVal("WND_POS", "-5000,-5000,900,600");
@@ -588,7 +579,7 @@ private Q_SLOTS:
                  (QStringList {"100", "101", "102"}));
         QCOMPARE(QDir(path("Arc")).entryList(QDir::Files), QStringList {"100.mhtml"});
         // Deleting the link deletes its copy.
-        m.w->vSpr->SetActiveRow(3);
+        m.list()->SetActiveRow(3);
         QCOMPARE(cell(1, 3), "100");
         m.w->DelURL();
         QVERIFY(!QFile::exists(copy100));
@@ -601,17 +592,17 @@ private Q_SLOTS:
         open({{100, "http://a/", 0, "A", 1}, {101, "http://b/", 0, "B", 2}});
         const QString copy = path("Arc/101.mhtml");
         TestFiles::write(copy, "");
-        QVERIFY(m.w->mnJob[3]->actions().contains(m.w->mnData[5]));
-        QCOMPARE(m.w->mnData[5]->text(), "保存したﾍﾟｰｼﾞを表示");
-        m.w->vSpr->SetActiveRow(1);
+        QVERIFY(m.w->menus().mnJob[3]->actions().contains(m.w->menus().mnData[MnData::ShowSaved]));
+        QCOMPARE(m.w->menus().mnData[MnData::ShowSaved]->text(), "保存したﾍﾟｰｼﾞを表示");
+        m.list()->SetActiveRow(1);
         m.web->calls.clear();
-        m.w->mnData[5]->trigger();
+        m.w->menus().mnData[MnData::ShowSaved]->trigger();
         QCOMPARE(Dialogs::shownTexts(),
                  QStringList {"保存したﾍﾟｰｼﾞがありません: "
                               + QDir::toNativeSeparators(path("Arc/100.mhtml"))});
         QVERIFY(m.web->calls.isEmpty());
-        m.w->vSpr->SetActiveRow(2);
-        m.w->mnData[5]->trigger();
+        m.list()->SetActiveRow(2);
+        m.w->menus().mnData[MnData::ShowSaved]->trigger();
         QCOMPARE(m.web->calls, QStringList {"Navigate " + copy});
         QVERIFY(!m.web->scriptsEnabled());
         const auto savedCaption = [this] {
@@ -621,7 +612,7 @@ private Q_SLOTS:
         QVERIFY2(savedCaption(), qPrintable(m.w->windowTitle()));
         // The copy itself completes: nothing of it can be registered, the caption stays.
         m.web->complete(QUrl::fromLocalFile(copy).toString(), "B", QString());
-        QVERIFY(!m.w->cmWeb[0]->isEnabled());
+        QVERIFY(!m.button(0)->isEnabled());
         QVERIFY(savedCaption());
         m.web->complete("http://elsewhere/", "E", QString());
         QCOMPARE(m.w->windowTitle(), "http://elsewhere/");
@@ -634,12 +625,12 @@ private Q_SLOTS:
         const auto rightX = [this](int width) {
             m.w->resize(width, 700);
             QApplication::processEvents();
-            return m.w->cmWeb[3]->mapTo(m.w.get(), QPoint(0, 0)).x();
+            return m.button(3)->mapTo(m.w.get(), QPoint(0, 0)).x();
         };
         const int right = rightX(1200);
-        QVERIFY(right > m.w->cmWeb[0]->mapTo(m.w.get(), QPoint(0, 0)).x());
+        QVERIFY(right > m.button(0)->mapTo(m.w.get(), QPoint(0, 0)).x());
         QCOMPARE(rightX(1600) - right, 400); // anchored to the right edge
-        QVERIFY(m.w->txMem->width() > 600);
+        QVERIFY(m.memo()->width() > 600);
     }
 };
 
