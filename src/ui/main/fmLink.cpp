@@ -33,7 +33,6 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTimer>
@@ -429,20 +428,18 @@ void fmLink::SavePic(const QString &sURL, int nURL)
 
 void fmLink::PicAll()
 {
-    // One capture window for the run, above which its progress window stays and answers;
-    // "PC_ASK" = 1 keeps the question on every page.
+    // A capture window of the run is not modal and belongs to the progress window, whose 中止
+    // stays in reach; Esc in either stops the run. "PC_ASK" = 1 keeps the question on every
+    // page.
     const bool ask = Usr::Ini && Usr::Ini->vGtVal(QStringLiteral("PC_ASK"), 0).toInt() == 1;
-    QPointer<sbBrw> window;
     PagePictures::all(
         this,
         [&](const QString &url, ProgressWindow &progress) {
             if (!m_usesCaptureWindow)
                 return m_capture(url);
-            if (!window) {
-                window = new sbBrw(&progress);
-                connect(window, &sbBrw::stopRequested, &progress, &QProgressDialog::cancel);
-            }
-            return window->take(url, ask, [&progress] { return progress.wasCanceled(); });
+            sbBrw window(&progress);
+            connect(&window, &sbBrw::stopRequested, &progress, &QProgressDialog::cancel);
+            return window.take(url, ask, [&progress] { return progress.wasCanceled(); });
         },
         iPicSz, Usr::sDataPh);
 }

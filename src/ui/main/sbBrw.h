@@ -20,9 +20,9 @@ public:
     // was taken).
     static QImage Act(const QString &sURL, QWidget *parent = nullptr);
 
-    // One page of a run: the window stays open between pages and is not modal, so that the
-    // run's progress window answers. ask shows the question for this page; stopped is asked
-    // all along, and the page is given up (a null picture) as soon as it says true.
+    // One page of a run: the window is not modal, so that the run's progress window answers.
+    // ask shows the question for this page; stopped is asked all along, and the page is given
+    // up (a null picture) as soon as it says true.
     QImage take(const QString &sURL, bool ask, const std::function<bool()> &stopped);
 
 Q_SIGNALS:
@@ -43,5 +43,5 @@ private:
     QImage m_picture;
     bool m_activated = false;
     bool m_failed = false; // the page could not be loaded
-    bool m_running = false; // between pages of a run
+    bool m_running = false; // a page of a run
 };

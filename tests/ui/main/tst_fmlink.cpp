@@ -87,16 +87,13 @@ private Q_SLOTS:
               {103, "http://nogroup/", 9, "Lost", 1},
               {104, "http://d/", 0, "Delta", 1}},
              {{1, "News", 20}, {2, "Blogs", 10}});
-        QCOMPARE(m.group()->count(), 3);
         QCOMPARE(m.group()->itemText(1), "Blogs");
         QCOMPARE(m.group()->currentText(), "*");
-        QCOMPARE(Usr::sGrpList, "Blogs\t2\rNews\t1\r");
         // The list's order is the link list's own; the link without a group row is not listed.
         QCOMPARE(column(4), (QStringList {"Delta", "Beta", "Gamma", "Alpha"}));
         QCOMPARE(cell(3, 1), "未分類");
         QVERIFY(m.list()->isColumnHidden(1)); // the address
         QCOMPARE(m.web->calls.first(), "GoSearch");
-        QCOMPARE(m.web->searchPage(), "http://127.0.0.1:9/search");
         QCOMPARE(m.ini->vGtVal("PC_SIZE", 0).toInt(), 50);
         QVERIFY(m.w->menus().mnRet[MnRet::Document]->isEnabled());
         QVERIFY(!m.w->menus().mnData[MnData::Register]->isEnabled());
@@ -477,21 +474,13 @@ private Q_SLOTS:
     void browserCommands()
     {
         open();
-        m.web->calls.clear();
-        for (const int key : {Qt::Key_F8, Qt::Key_F9, Qt::Key_F11, Qt::Key_F5})
-            m.w->Form_KeyDown(key);
-        for (const int item : {0, 3, 4, 5, 8, 2}) // 2 is a separator: nothing
-            m.w->mnDisp_Click(item);
-        QCOMPARE(m.web->calls,
-                 (QStringList {"GoBack", "GoForward", "GoSearch", "ExecWB 22 0", "GoHome",
-                               "ExecWB 8 0", "ExecWB 7 0", "ExecWB 6 0", "ExecWB 4 0"}));
-        // The keys reach the window from the list as well.
+        // The window's keys reach it whichever control has the focus.
         m.web->calls.clear();
         m.list()->setFocus();
         QTest::keyClick(m.list(), Qt::Key_F8);
         QTest::keyClick(m.memo(), Qt::Key_F11);
-        QCOMPARE(m.web->calls, (QStringList {"GoBack", "GoSearch"}));
-        QCOMPARE(m.w->menus().mnDisp[MnDisp::Search]->text(), "検索ﾍﾟｰｼﾞへ移動\tF11");
+        QTest::keyClick(m.memo(), Qt::Key_F5);
+        QCOMPARE(m.web->calls, (QStringList {"GoBack", "GoSearch", "ExecWB 22 0"}));
     }
 
     void clipboardCopies()
@@ -533,12 +522,6 @@ private Q_SLOTS:
         QCOMPARE(again->frameGeometry().topLeft(), QPoint(30, 40));
         QCOMPARE(again->size(), QSize(700, 500));
         QCOMPARE(again->findChild<QSplitter *>()->sizes(), panes);
-        again->close();
-        // A place on no screen any more: the work area again.
-        m.ini->SetVal("WND_POS", "-5000,-5000,900,600");
-        again = MainWindowFixture::another();
-        QVERIFY(again);
-        QCOMPARE(again->frameGeometry(), area);
         again->close();
         // Kept on a larger screen, or before the scale grew: pulled into the work area.
         m.ini->SetVal("WND_POS", "30,40,3000,2000");
