@@ -101,16 +101,15 @@ private Q_SLOTS:
         Dialogs::setNextFileName(path);
         Dialogs::setNextAnswer(answer);
         int shownAt = -1;
-        if (cancelProgress) {
-            // Cancelled once some links are written.
-            std::function<void(QProgressDialog *)> cancel = [&](QProgressDialog *d) {
-                if (d->value() == 0)
-                    return ModalDriver::whenShown<QProgressDialog>(cancel);
-                shownAt = d->value();
-                d->cancel();
-            };
+        // Cancelled once some links are written.
+        std::function<void(QProgressDialog *)> cancel = [&](QProgressDialog *d) {
+            if (d->value() == 0)
+                return ModalDriver::whenShown<QProgressDialog>(cancel);
+            shownAt = d->value();
+            d->cancel();
+        };
+        if (cancelProgress)
             ModalDriver::whenShown<QProgressDialog>(cancel);
-        }
         QVERIFY(m.w->findChild<ListSearch *>()->ensureBuilt());
         m.w->menus().mnFile[MnFile::ImportBookmarks]->trigger();
 
