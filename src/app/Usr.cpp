@@ -9,7 +9,7 @@ namespace Usr {
 QString sPgName;
 QString sDataPh;
 yIni *Ini = nullptr;
-QString sGrpList;
+GroupList sGrpList;
 
 QString programNameFrom(const QString &executablePath)
 {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/GroupList.h"
+
 #include <QString>
 #include <QVariantList>
 
@@ -14,8 +16,8 @@ extern QString sPgName;
 extern QString sDataPh;
 // The one settings object, alive from start-up to EndApp.
 extern yIni *Ini;
-// Group list text: name, TAB, number, CR per group, in the order last read from mGrp.
-extern QString sGrpList;
+// The group list as last read from mGrp.
+extern GroupList sGrpList;
 
 // sPgName from an executable's file name ("Sample_dv" and "Sample_DV" give "Sample").
 QString programNameFrom(const QString &executablePath);
@@ -24,10 +26,8 @@ QString programNameFrom(const QString &executablePath);
 int NewURLNo(bool *ok = nullptr);
 // The number for a new group: highest nGrp + 1, 1 for an empty table.
 int NewGrpNo(bool *ok = nullptr);
-// The group number of the first record of sGrpList whose name equals name without regard to
-// letter case; 0 when there is none.
+// The number of the group of sGrpList named name (GroupList::numberOf); 0 when there is none.
 int GrpNoOf(const QString &name);
-int GrpNoOf(const QString &name, const QString &groupList);
 
 // Removes suffix from the end of s when s ends in it exactly.
 void CutEnd(QString &s, const QString &suffix);

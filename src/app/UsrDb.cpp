@@ -40,23 +40,7 @@ int NewGrpNo(bool *ok)
 
 int GrpNoOf(const QString &name)
 {
-    return GrpNoOf(name, sGrpList);
-}
-
-int GrpNoOf(const QString &name, const QString &groupList)
-{
-    qsizetype start = 0;
-    while (start < groupList.size()) {
-        qsizetype end = groupList.indexOf(u'\r', start);
-        if (end < 0)
-            end = groupList.size();
-        const QStringView record = QStringView(groupList).mid(start, end - start);
-        const qsizetype tab = record.indexOf(u'\t');
-        if (tab >= 0 && record.left(tab).compare(name, Qt::CaseInsensitive) == 0)
-            return int(std::lround(NumberText::lenient(record.mid(tab + 1).toString())));
-        start = end + 1;
-    }
-    return 0;
+    return sGrpList.numberOf(name);
 }
 
 } // namespace Usr

@@ -1,6 +1,7 @@
 #include "BookmarkImport.h"
 
 #include "platform/NoCase.h"
+#include "store/GroupList.h"
 
 #include <QHash>
 
@@ -53,32 +54,14 @@ ImportPlan plan(const BookmarkFile &file, const QList<GroupRecord> &groups,
             ++takenIn[size_t(l.folder)];
     }
 
-    // Existing names as the group list holds them (by sort key, then name): the first match wins;
-    // group 0 is not in that list and comes after it.
-    QList<GroupRecord> listed;
+    // Existing names found as the group list finds them; a folder named as group 0 goes there:
+    // a new group of that name could never be told apart.
+    GroupList byName(groups);
     int nextGroup = 1;
     double highestSort = 0;
     for (const GroupRecord &g : groups) {
         nextGroup = qMax(nextGroup, g.nGrp + 1);
         highestSort = qMax(highestSort, g.gSrt);
-        if (g.nGrp != 0)
-            listed.append(g);
-    }
-    std::stable_sort(listed.begin(), listed.end(), [](const GroupRecord &a, const GroupRecord &b) {
-        if (a.gSrt != b.gSrt)
-            return a.gSrt < b.gSrt;
-        const int c = NoCase::compare(a.sGrp, b.sGrp);
-        return c != 0 ? c < 0 : a.nGrp < b.nGrp;
-    });
-    QHash<QString, int> byName;
-    for (const GroupRecord &g : listed) {
-        if (!byName.contains(g.sGrp.toCaseFolded()))
-            byName.insert(g.sGrp.toCaseFolded(), g.nGrp);
-    }
-    // A folder named as group 0 goes there: a new group of that name could never be told apart.
-    for (const GroupRecord &g : groups) {
-        if (g.nGrp == 0 && !byName.contains(g.sGrp.toCaseFolded()))
-            byName.insert(g.sGrp.toCaseFolded(), 0);
     }
 
     double nextSort = std::floor(highestSort) + 1;
@@ -88,15 +71,14 @@ ImportPlan plan(const BookmarkFile &file, const QList<GroupRecord> &groups,
         const bool empty = folder.links == 0 && folder.folders == 0;
         if (takenIn[size_t(f)] == 0 && !empty)
             continue;
-        const QString key = folder.path.toCaseFolded();
-        auto it = byName.constFind(key);
-        if (it == byName.constEnd()) {
+        std::optional<int> group = byName.find(folder.path);
+        if (!group) {
             plan.newGroups.append({nextGroup, folder.path, nextSort});
-            it = byName.insert(key, nextGroup);
-            ++nextGroup;
+            byName.append(plan.newGroups.last());
+            group = nextGroup++;
             nextSort += 1;
         }
-        groupOf[size_t(f)] = *it;
+        groupOf[size_t(f)] = *group;
     }
 
     // Sort keys: the place among the file's links that go to the same group. Counters are

@@ -27,7 +27,7 @@ namespace BookmarkImport {
 using InCollection = std::function<bool(QStringView address)>;
 
 // The plan for a file that was read. groups: every group of the collection (group 0 included);
-// a folder whose path names one of them, case ignored as Usr::GrpNoOf ignores it, is reused,
+// a folder whose path names one of them, found as GroupList finds it, is reused,
 // other folders get new groups numbered and sorted after the highest. A folder becomes a group
 // when a link goes into it or when it is empty; a folder that holds only folders is only part
 // of their names. Links directly under the root go to group 0. firstLinkNo: the number of the

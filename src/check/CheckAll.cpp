@@ -1,6 +1,7 @@
 #include "CheckAll.h"
 
 #include "check/CheckHistory.h"
+#include "store/GroupList.h"
 #include "store/LinkStore.h"
 
 #include <QCoreApplication>
@@ -57,15 +58,12 @@ bool CheckAll::run(const QString &group, QList<Row> &rows, QString *error, const
     QString why;
     std::optional<qint64> nGrp;
     if (!group.isEmpty()) {
-        const bool read = LinkStore::forEachGroup(
-            [&](const LinkStore::GroupView &g) {
-                if (!nGrp && QString::fromUtf8(g.sGrp).compare(group, Qt::CaseInsensitive) == 0)
-                    nGrp = g.nGrp;
-            },
-            &why);
-        if (!read)
+        GroupList groups;
+        if (!GroupList::load(groups, &why))
             return fail(error, Tr::tr("分類の読み込みに失敗しました: %1").arg(why));
-        if (!nGrp)
+        if (const std::optional<int> found = groups.find(group))
+            nGrp = *found;
+        else
             return fail(error, Tr::tr("分類がありません: %1").arg(group));
     }
     QList<LinkCheck::Row> jobs;

@@ -31,10 +31,11 @@ public:
     // The engine, for its limits and deadline.
     LinkCheck &engine() { return m_check; }
 
-    // Checks the links of the group named group (letter case of ASCII ignored, "未分類" for
-    // group 0), or every link when group is empty, and records the results. False with *error
-    // when the group does not exist or the links cannot be read (nothing checked), or when the
-    // results cannot be recorded (rows still holds them).
+    // Checks the links of the group named group (the first in the list's order whose name equals
+    // it, letter case of every letter ignored; "未分類" for group 0), or every link when group is
+    // empty, and records the results. False with *error when the group does not exist or the links
+    // cannot be read (nothing checked), or when the results cannot be recorded (rows still holds
+    // them).
     bool run(const QString &group, QList<Row> &rows, QString *error = nullptr,
              const Progress &progress = {});
 

@@ -5,6 +5,7 @@
 #include "check/CheckAll.h"
 #include "collection/LinkList.h"
 #include "search/CollectionIndex.h"
+#include "store/GroupList.h"
 #include "store/LinkStore.h"
 
 #include <QCoreApplication>
@@ -59,29 +60,18 @@ Status exportFile(const Invocation &in)
 // Returns false when no group has that name.
 bool groupNamed(const QString &name, int &nGrp, std::function<bool(qint64)> &keep, QString *error)
 {
-    QList<GroupRecord> groups;
-    if (!LinkStore::groups(groups, error))
+    GroupList groups;
+    if (!GroupList::load(groups, error))
         return false;
-    QString list;
-    for (const GroupRecord &g : groups)
-        list += g.sGrp + u'\t' + QString::number(g.nGrp) + u'\r';
-    nGrp = Usr::GrpNoOf(name, list);
-    if (nGrp != 0)
-        return true;
-    bool isGroupZero = false;
-    if (!LinkStore::forEachGroup(
-            [&](const LinkStore::GroupView &g) {
-                if (g.nGrp == 0
-                    && QString::fromUtf8(g.sGrp).compare(name, Qt::CaseInsensitive) == 0)
-                    isGroupZero = true;
-            },
-            error))
-        return false;
-    if (!isGroupZero) {
+    const std::optional<int> found = groups.find(name);
+    if (!found) {
         if (error)
             *error = Tr::tr("分類 %1 がありません").arg(name);
         return false;
     }
+    nGrp = *found;
+    if (nGrp != 0)
+        return true;
     auto numbers = std::make_shared<QSet<qint64>>();
     if (!LinkStore::forEachLink(
             0,

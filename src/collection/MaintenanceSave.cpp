@@ -18,7 +18,7 @@ int wholeNumber(const QString &text)
 
 } // namespace
 
-MaintenanceSave::MaintenanceSave(const QString &groupList)
+MaintenanceSave::MaintenanceSave(const GroupList &groupList)
     : m_groupList(groupList)
 {
 }
@@ -50,7 +50,7 @@ LinkStore::MaintenanceChanges MaintenanceSave::changes() const
 {
     LinkStore::MaintenanceChanges c = m_changes;
     for (const LinkRow &l : m_links) {
-        int group = Usr::GrpNoOf(l.group, m_groupList);
+        int group = m_groupList.numberOf(l.group);
         // A group deleted in the same save leaves its links in group 0, where they stay visible.
         if (c.deletedGroups.contains(group))
             group = 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/GroupList.h"
 #include "store/LinkStore.h"
 
 #include <QList>
@@ -13,9 +14,9 @@
 class MaintenanceSave
 {
 public:
-    // groupList: the group list text of the last load (name TAB number CR), which turns a
-    // link's group name back into its number.
-    explicit MaintenanceSave(const QString &groupList);
+    // groupList: the groups of the last load, which turn a link's group name back into its
+    // number.
+    explicit MaintenanceSave(const GroupList &groupList);
 
     void groupRow(const QString &code, const QString &number, const QString &name,
                   const QString &sort);
@@ -41,7 +42,7 @@ private:
         double sort;
         QString address;
     };
-    QString m_groupList;
+    GroupList m_groupList;
     LinkStore::MaintenanceChanges m_changes;
     QList<LinkRow> m_links;
 };

@@ -48,36 +48,6 @@ private Q_SLOTS:
         Usr::CutEnd(s, suffix);
         QCOMPARE(s, result);
     }
-
-    void groupNumbers_data()
-    {
-        QTest::addColumn<QString>("list");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("number");
-        const auto row = [](const char *tag, const QString &list, const QString &name, int number) {
-            QTest::newRow(tag) << list << name << number;
-        };
-        const QString list = QStringLiteral("XNews\t7\rNews\t3\r");
-        row("News", list, "News", 3);
-        row("XNews", list, "XNews", 7);
-        row("letter case", list, "news", 3);
-        row("unknown", list, "Sport", 0);
-        row("all groups", list, "*", 0);
-        row("empty list", QString(), "News", 0);
-        row("first wins", "A\t1\ra\t2\r", "A", 1);
-        row("lenient number", "A\t 1 2x\r", "A", 12);
-        row("japanese", "未分類\t0\r技術\t12\r", "技術", 12);
-    }
-    void groupNumbers()
-    {
-        QFETCH(QString, list);
-        QFETCH(QString, name);
-        QFETCH(int, number);
-        QCOMPARE(Usr::GrpNoOf(name, list), number);
-        Usr::sGrpList = list;
-        QCOMPARE(Usr::GrpNoOf(name), number);
-        Usr::sGrpList.clear();
-    }
 };
 
 QTEST_GUILESS_MAIN(TestUsrNames)

@@ -276,6 +276,34 @@ private Q_SLOTS:
         Store::CloseDb();
     }
 
+    // list --group and check --group find a group by one rule: the first in the list's order
+    // (sort key, then name) whose name equals, letter case of every letter ignored.
+    void groupByNameAgrees()
+    {
+        const QString data = dir(QStringLiteral("groups"));
+        QDir().mkpath(data);
+        QVERIFY(Store::OpenDb(data + QStringLiteral("dbLink.mdb")));
+        QString error;
+        QVERIFY2(LinkStore::importLinks({{1, "News", 20}, {2, "news", 10}, {3, "Ärger", 5}},
+                                        {{{100, "not an address", 1, "", "", 0}, 0},
+                                         {{101, "nor this", 2, "", "", 0}, 0},
+                                         {{102, "nor that", 3, "", "", 0}, 0}},
+                                        {}, &error)
+                     == LinkStore::ImportResult::Written,
+                 qPrintable(error));
+        Store::CloseDb();
+        const QList<std::pair<QString, QByteArray>> names
+            = {{"News", "101\t"}, {"news", "101\t"}, {"ärger", "102\t"}, {"ÄRGER", "102\t"}};
+        for (const auto &[name, number] : names) {
+            const Result listed = run(data, {"list", "--group", name});
+            const Result checked = run(data, {"check", "--group", name});
+            QVERIFY2(listed.out.startsWith(number) && listed.out.count('\n') == 1,
+                     qPrintable(name + u' ' + QString::fromUtf8(listed.out)));
+            QVERIFY2(checked.out.startsWith(number) && checked.out.count('\n') == 1,
+                     qPrintable(name + u' ' + QString::fromUtf8(checked.out)));
+        }
+    }
+
     // While the window holds the data folder, changes are refused and reading goes on; a lock
     // left by a window that was killed is taken over.
     void changesWaitForTheWindow()

@@ -49,7 +49,8 @@ private Q_SLOTS:
     // "00" and rows without a number write nothing; deleted groups leave their links in group 0.
     void groupsAndLinks()
     {
-        MaintenanceSave save(QStringLiteral("Five\t5\rSeven\t7\rEight\t8\rTwelve\t12\r"));
+        MaintenanceSave save(
+            GroupList({{5, "Five", 0}, {7, "Seven", 0}, {8, "Eight", 0}, {12, "Twelve", 0}}));
         save.groupRow("12", "5", "Fünf", "10");
         save.groupRow("11", "8", "ignored", "1");
         save.groupRow("02", "", "New one", "100");
@@ -80,7 +81,7 @@ private Q_SLOTS:
                                       "Insert Into written Values (New.nURL); End"));
         SqlSteps::exec(QStringLiteral("Update tURL Set sURL='http://x/' || nURL"));
         SqlSteps::exec(QStringLiteral("Delete From written"));
-        MaintenanceSave save(QStringLiteral("Five\t5\rSeven\t7\r"));
+        MaintenanceSave save(GroupList({{5, "Five", 0}, {7, "Seven", 0}}));
         save.linkRow("12", "100", "A", "Five", "1", "https://new.example/a?q='1'");
         save.linkRow("12", "101", "B", "Seven", "1", "http://x/101");
         save.linkRow("12", "102", "C", "Five", "1", "HTTP://X/102");
@@ -99,7 +100,7 @@ private Q_SLOTS:
     {
         SqlSteps::exec(QStringLiteral("Create Trigger refuse Before Delete On tURL Begin Select "
                                       "Raise(Abort, 'refused'); End"));
-        MaintenanceSave save(QStringLiteral("Five\t5\r"));
+        MaintenanceSave save(GroupList({{5, "Five", 0}}));
         save.groupRow("12", "5", "Renamed", "1");
         save.groupRow("02", "", "New", "1");
         save.deleted("", "100,");

@@ -1,8 +1,8 @@
 #include "RegistrationPanel.h"
 
 #include "address/Address.h"
-#include "collection/Registration.h"
 #include "app/Usr.h"
+#include "collection/Registration.h"
 #include "pages/LinkFiles.h"
 #include "pages/PageArchive.h"
 #include "pages/PageImage.h"
@@ -195,19 +195,17 @@ void RegistrationPanel::ShowMem(const QString &sTitle, QString &sText)
 
 bool RegistrationPanel::LoadGrp()
 {
-    QList<GroupRecord> groups;
+    GroupList groups;
     QString error;
-    if (!LinkStore::groups(groups, &error)) {
+    if (!GroupList::load(groups, &error)) {
         Dialogs::message(tr("分類の読み込みに失敗しました: %1").arg(error));
         return false;
     }
     cbGrp->clear();
     cbGrp->addItem(QStringLiteral("*"));
-    Usr::sGrpList.clear();
-    for (const GroupRecord &g : groups) {
+    for (const GroupRecord &g : groups.listed())
         cbGrp->addItem(g.sGrp);
-        Usr::sGrpList += g.sGrp + u'\t' + QString::number(g.nGrp) + u'\r';
-    }
+    Usr::sGrpList = groups;
     cbGrp->setCurrentIndex(0);
     return true;
 }

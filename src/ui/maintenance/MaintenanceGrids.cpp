@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <limits>
 
 namespace MaintenanceGrids {
 namespace {
@@ -109,11 +110,8 @@ Grid *links(QWidget *parent)
     return g;
 }
 
-void fit(Grid *groups, Grid *links, const QString &groupList)
+void fit(Grid *groups, Grid *links, const QStringList &names)
 {
-    QStringList names;
-    for (const QString &line : groupList.split(u'\r', Qt::SkipEmptyParts))
-        names.append(line.section(u'\t', 0, 0));
     for (Grid *g : {groups, links}) {
         QByteArrayView longest;
         for (int r = 1; r <= g->MaxRows(); ++r) {
@@ -142,13 +140,16 @@ bool read(Contents &out, QString *error)
     const QByteArrayView fresh("11");
     auto sortText
         = [](bool has, double v) { return has ? QByteArray::number(v, 'f', 1) : QByteArray(); };
+    QList<GroupRecord> groups;
     bool ok = LinkStore::forEachGridGroup(
         [&](const LinkStore::GroupView &g) {
             out.groups.push_back(
                 PackedRow {fresh, g.nGrpText, g.sGrp, sortText(g.hasSort, g.gSrt)});
             const QString name = QString::fromUtf8(g.sGrp);
             out.names += name + u'\t';
-            out.groupList += name + u'\t' + QString::fromUtf8(g.nGrpText) + u'\r';
+            // A missing sort key comes first, as the engine orders it.
+            groups.append(
+                {int(g.nGrp), name, g.hasSort ? g.gSrt : -std::numeric_limits<double>::infinity()});
         },
         error);
     ok = ok
@@ -159,6 +160,7 @@ bool read(Contents &out, QString *error)
              },
              error);
     Usr::CutEnd(out.names, QStringLiteral("\t"));
+    out.groupList = GroupList(groups);
     return ok;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/PackedRow.h"
+#include "store/GroupList.h"
 
 #include <QString>
 #include <vector>
@@ -29,8 +30,8 @@ Grid *groups(QWidget *parent);
 Grid *links(QWidget *parent);
 
 // Numbers whole in both grids, and the link grid's group names whole where there is room;
-// groupList is the group list text (name TAB number CR).
-void fit(Grid *groups, Grid *links, const QString &groupList);
+// names are the groups' names.
+void fit(Grid *groups, Grid *links, const QStringList &names);
 // Both grids side by side under the menu bar (top), filling the window's client area.
 void place(Grid *groups, Grid *links, int top, const QSize &area);
 
@@ -39,7 +40,8 @@ void place(Grid *groups, Grid *links, int top, const QSize &area);
 struct Contents
 {
     std::vector<PackedRow> groups, links;
-    QString names, groupList;
+    QString names;
+    GroupList groupList;
 };
 bool read(Contents &out, QString *error);
 // Shows rows in a grid in one step; no rows show five placeholders without numbers.

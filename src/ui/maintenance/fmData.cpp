@@ -124,12 +124,7 @@ void fmData::LoadData()
     MaintenanceGrids::fill(vSpr[0], std::move(c.groups));
     vSpr[1]->TypeComboBoxList(LinkColumn::Group, c.names);
     MaintenanceGrids::fill(vSpr[1], std::move(c.links));
-    fitColumns();
-}
-
-void fmData::fitColumns()
-{
-    MaintenanceGrids::fit(vSpr[0], vSpr[1], Usr::sGrpList);
+    MaintenanceGrids::fit(vSpr[0], vSpr[1], c.names.split(u'\t'));
 }
 
 void fmData::MarkRow(int index, int row)

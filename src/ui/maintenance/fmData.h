@@ -71,8 +71,6 @@ private:
     std::vector<int> selectedRows(int index) const;
     // Takes rows (ascending) out of the grid; true when stored ones will go on the next save.
     bool removeRows(int index, const std::vector<int> &rows);
-    // Numbers and group names whole in the link grid.
-    void fitColumns();
 
     bool bChg = false;
     bool bBusy = false;

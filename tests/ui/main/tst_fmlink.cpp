@@ -89,6 +89,7 @@ private Q_SLOTS:
              {{1, "News", 20}, {2, "Blogs", 10}});
         QCOMPARE(m.group()->itemText(1), "Blogs");
         QCOMPARE(m.group()->currentText(), "*");
+        QCOMPARE(Usr::GrpNoOf("BLOGS"), 2);
         // The list's order is the link list's own; the link without a group row is not listed.
         QCOMPARE(column(4), (QStringList {"Delta", "Beta", "Gamma", "Alpha"}));
         QCOMPARE(cell(3, 1), "未分類");

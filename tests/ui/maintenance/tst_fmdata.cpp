@@ -103,6 +103,7 @@ private Q_SLOTS:
         QCOMPARE(grid(0)->MaxRows(), 2); // group 0 never listed
         QCOMPARE(cell(0, GroupColumn::Name, 1), "Blogs");
         QCOMPARE(cell(0, GroupColumn::Sort, 1), "10.0");
+        QCOMPARE(Usr::GrpNoOf("blogs"), 2);
         QCOMPARE(grid(1)->model()->column(LinkColumn::Group).items,
                  (QStringList {"Blogs", "News"}));
         // 101 has no group row; 102 is in group 0.
@@ -434,7 +435,7 @@ private Q_SLOTS:
         exec("Alter Table mGrp Rename To mGrpGone");
         m_w->LoadData();
         QCOMPARE(Dialogs::shown().size(), 1);
-        QCOMPARE(Usr::sGrpList, "News\t1\r");
+        QCOMPARE(Usr::GrpNoOf("News"), 1);
         QCOMPARE(cell(0, GroupColumn::Name, 1), "News");
         QCOMPARE(cell(1, LinkColumn::Number, 1), "100");
     }
