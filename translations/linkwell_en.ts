@@ -580,16 +580,28 @@ Import them?</translation>
         <translation>The page is still loading. Please wait until it has finished.</translation>
     </message>
     <message>
-        <source>類似のﾘﾝｸが登録済みです。追加しますか</source>
-        <translation>A similar link is registered already. Add this one too?</translation>
-    </message>
-    <message>
         <source>ﾘﾝｸの登録に失敗しました: %1</source>
         <translation>Could not register the link: %1</translation>
     </message>
     <message>
         <source>ﾘﾝｸの削除に失敗しました: %1</source>
         <translation>Could not delete the link: %1</translation>
+    </message>
+    <message>
+        <source>「%1」(%2) と同じﾍﾟｰｼﾞのようです。追加しますか</source>
+        <translation>This looks like the same page as “%1” (%2). Add it anyway?</translation>
+    </message>
+    <message>
+        <source>分類「%1」はありません。作成しますか</source>
+        <translation>There is no group “%1”. Create it?</translation>
+    </message>
+    <message>
+        <source>番号を決められません: %1</source>
+        <translation>Could not find a new number: %1</translation>
+    </message>
+    <message>
+        <source>「%1」を削除します。よろしいですか</source>
+        <translation>Delete “%1”?</translation>
     </message>
 </context>
 <context>

@@ -143,7 +143,8 @@ static void BM_SearchAsTyped(benchmark::State &state, const QString &query)
     const size_t before = mallinfo2().uordblks;
     QApplication::processEvents();
     const double indexMB = (double(mallinfo2().uordblks) - double(before)) / (1024.0 * 1024.0);
-    QLineEdit *box = w->findChild<QLineEdit *>(QStringLiteral("txFind"));
+    QLineEdit *box
+        = w->findChild<QWidget *>(QStringLiteral("Frame1"))->findChild<QLineEdit *>("txFind");
     auto type = [&](const QString &text) {
         box->setText(text);
         Q_EMIT box->textEdited(text);
@@ -186,7 +187,12 @@ static void BM_NewPageTwins(benchmark::State &state)
                       QStringLiteral("Title"), QStringLiteral("text"));
         i = (i + 7919) % kLinks;
     }
-    state.counters["twin"] = w->findChild<RegistrationPanel *>()->lbSim->text().isEmpty() ? 0 : 1;
+    state.counters["twin"] = w->findChild<QWidget *>(QStringLiteral("Frame1"))
+                                 ->findChild<QLabel *>("lbSim")
+                                 ->text()
+                                 .isEmpty()
+        ? 0
+        : 1;
     w.reset();
     Store::CloseDb();
 }

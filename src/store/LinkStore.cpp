@@ -111,6 +111,24 @@ bool updateLink(const LinkRecord &l, QString *error)
     return exec(Sql::kUpdateLink, {l.nGrp, l.sNam, l.sMem, l.gSrt, l.nURL}, error);
 }
 
+bool saveInNewGroup(const QString &groupName, double groupSort, LinkRecord &l, bool isNew,
+                    qint64 addedSecs, QString *error)
+{
+    LinkRecord saved = l;
+    const bool ok = inTransaction(error, [&](QString *why) {
+        if (!nextGroupNumber(saved.nGrp, why)
+            || !exec(Sql::kInsertGroup, {saved.nGrp, groupName, groupSort}, why))
+            return false;
+        if (!isNew)
+            return exec(Sql::kUpdateLink, {saved.nGrp, l.sNam, l.sMem, l.gSrt, l.nURL}, why);
+        return exec(Sql::kInsertLink, {l.nURL, l.sURL, saved.nGrp, l.sNam, l.sMem, l.gSrt}, why)
+            && exec(Sql::kSetLinkAdded, {l.nURL, addedSecs}, why);
+    });
+    if (ok)
+        l = saved;
+    return ok;
+}
+
 bool deleteLink(int nURL, QString *error)
 {
     return inTransaction(error, [&](QString *why) {

@@ -55,6 +55,11 @@ bool nextGroupNumber(int &n, QString *error = nullptr);
 bool insertLink(const LinkRecord &link, qint64 addedSecs, QString *error = nullptr);
 // The group, title, description and sort key of link.nURL; its address stays.
 bool updateLink(const LinkRecord &link, QString *error = nullptr);
+// A link registered into a group made on the way: the group (next number, sort key groupSort)
+// and the link (new with its date, or corrected) in one transaction; link.nGrp gets the group's
+// number. Neither is kept when either fails.
+bool saveInNewGroup(const QString &groupName, double groupSort, LinkRecord &link, bool isNew,
+                    qint64 addedSecs, QString *error = nullptr);
 // The link goes with its date and check history.
 bool deleteLink(int nURL, QString *error = nullptr);
 

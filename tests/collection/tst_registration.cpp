@@ -1,169 +1,258 @@
+#include "collection/DeleteLink.h"
+#include "collection/EmptyCollection.h"
+#include "collection/LinkIndex.h"
+#include "collection/RegisterPage.h"
 #include "collection/Registration.h"
+#include "store/GroupList.h"
 #include "store/LinkStore.h"
+#include "store/Statements.h"
 #include "store/Store.h"
 #include "support/SqlLines.h"
+#include "support/TestFiles.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 
-// The registration panel's rules on a real database, without a window.
+// What the window gives registration and delete, recorded in order.
+struct Doubles : RegisterPage::Picture, RegisterPage::Copy, LinkIndex
+{
+    QStringList log;
+    QList<int> copies; // links that have a copy
+    QImage take() override
+    {
+        log << "take";
+        return QImage(4, 4, QImage::Format_RGB32);
+    }
+    void write(const QImage &, int n) override { log << QStringLiteral("picture %1").arg(n); }
+    bool has(int n) override { return copies.contains(n); }
+    void save(const QString &a, int n) override { log << "copy " + QString::number(n) + ' ' + a; }
+    void saved(const LinkRecord &l) override
+    {
+        log << QStringLiteral("index %1 %2 %3 %4").arg(l.nURL).arg(l.sURL, l.sNam).arg(l.nGrp);
+    }
+    void deleted(int n) override { log << QStringLiteral("unindex %1").arg(n); }
+};
+
+// The registration rules and the use cases that register, delete and empty, on a real database
+// in a temporary data folder, without a window.
 class TestRegistration : public QObject
 {
     Q_OBJECT
 private:
     QTemporaryDir m_tmp;
+    QString m_data;
+
+    QString path(const QString &name) const { return m_data + name; }
+    static RegisterPage::Page page(bool isNew, const char *address, const char *memo,
+                                   int nCurURL = 0, const QString &newGroup = {})
+    {
+        return {isNew,    QString::fromUtf8(address), nCurURL, 0,
+                newGroup, QString::fromUtf8(memo),    {}};
+    }
+    static QString data(const char *column)
+    {
+        return *static_cast<QString *>(QTest::qData(column, qMetaTypeId<QString>()));
+    }
+    static void refuse(const char *what)
+    {
+        SqlSteps::exec("Create Trigger r Before " + QLatin1String(what)
+                       + " On tURL Begin Select Raise(Abort, 'refused'); End");
+    }
 
 private Q_SLOTS:
     void init()
     {
-        QFile::remove(m_tmp.filePath(QStringLiteral("dbLink.mdb")));
-        QVERIFY(Store::OpenDb(m_tmp.filePath(QStringLiteral("dbLink.mdb"))));
+        m_data = m_tmp.path() + QStringLiteral("/d%1/").arg(QTest::currentDataTag());
+        QDir(m_data).removeRecursively();
+        for (const char *sub : {"Pic", "Arc"})
+            QVERIFY(QDir().mkpath(m_data + QLatin1String(sub)));
+        QVERIFY(Store::OpenDb(path(QStringLiteral("dbLink.mdb"))));
     }
     void cleanup() { Store::CloseDb(); }
 
+    // What a completed page shows: whether it can be registered, the title and the text.
     void newPage_data()
     {
-        QTest::addColumn<QString>("url");
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("registrable");
-        QTest::addColumn<QString>("memo");
-        const auto row = [](const char *name, const char *url, const char *title, const char *text,
-                            bool registrable, const char *memo) {
-            QTest::newRow(name) << url << title << text << registrable << memo;
-        };
-        row("http", "http://a/", "T", "one line  ", true, "T\none line");
-        row("HTTPS capitals", "HTTPS://A/", "T", "", true, "T\n");
-        row("file", "file:///tmp/x.htm", "T", "", false, "T\n");
-        row("empty address", "", "T", "", false, "T\n");
-        row("title with http", "http://a/", "see HTTP://b", "x", true, "\nx");
-        row("lone CR", "http://a/", "T", "a\rb\r\nc", true, "T\nab c");
-        row("six lines", "http://a/", "T", "1\r\n2\r\n3\r\n4\r\n5\r\n6", true, "T\n1 2 3 4");
-        row("empty lines kept", "http://a/", "T", "l1\r\nl2\r\n\r\nl4\r\nl5", true, "T\nl1 l2  l4");
+        for (const char *c : {"url", "title", "text", "registrable", "memo"})
+            QTest::addColumn<QString>(c);
+        const auto row
+            = [](const char *url, const char *title, const char *text, const char *can,
+                 const char *memo) { QTest::newRow(url) << url << title << text << can << memo; };
+        row("http://a/", "T", "one line  ", "1", "T\none line");
+        row("HTTPS://A/", "T", "", "1", "T\n");
+        row("file:///tmp/x.htm", "T", "", "0", "T\n");
+        row("", "T", "", "0", "T\n");
+        row("http://title/", "see HTTP://b", "x", "1", "\nx");
+        row("http://cr/", "T", "a\rb\r\nc", "1", "T\nab c");
+        row("http://lines/", "T", "1\r\n2\r\n\r\n4\r\n5", "1", "T\n1 2  4");
     }
     void newPage()
     {
-        QFETCH(QString, url);
-        QFETCH(QString, title);
-        QFETCH(QString, text);
-        QFETCH(bool, registrable);
-        QFETCH(QString, memo);
         Registration::Panel p;
-        QVERIFY(Registration::lookup(url, title, text, p));
-        QVERIFY(p.isNew);
-        QCOMPARE(p.registrable, registrable);
-        QCOMPARE(p.sortText, QStringLiteral("100"));
-        QCOMPARE(p.memo, memo);
+        QVERIFY(Registration::lookup(data("url"), data("title"), data("text"), p));
+        QVERIFY(p.isNew && p.sortText == "100");
+        QCOMPARE(QString::number(p.registrable), data("registrable"));
+        QTEST(p.memo, "memo");
     }
 
     // A registered link shows its stored texts, each only when it is not empty.
     void registeredPage_data()
     {
-        QTest::addColumn<QString>("sNam");
-        QTest::addColumn<QString>("sMem");
-        QTest::addColumn<double>("sort");
-        QTest::addColumn<QString>("memo");
-        QTest::addColumn<QString>("sortText");
-        QTest::newRow("both stored") << "Stored"
-                                     << "desc" << 12.5 << "Stored\ndesc"
-                                     << "12.5";
-        QTest::newRow("empty title") << ""
-                                     << "desc" << 100.0 << "Page\ndesc"
-                                     << "100.0";
-        QTest::newRow("empty description") << "Stored"
-                                           << "" << 0.0 << "Stored\npage text"
-                                           << "0.0";
+        for (const char *c : {"sNam", "sMem", "sort", "shown"})
+            QTest::addColumn<QString>(c);
+        const auto row
+            = [](const char *sNam, const char *sMem, const char *sort, const char *shown) {
+                  QTest::newRow(shown) << sNam << sMem << sort << shown;
+              };
+        row("Stored", "desc", "12.5", "Stored\ndesc|12.5");
+        row("", "desc", "100", "Page\ndesc|100.0");
+        row("Stored", "", "0", "Stored\npage text|0.0");
     }
     void registeredPage()
     {
-        QFETCH(QString, sNam);
-        QFETCH(QString, sMem);
-        QFETCH(double, sort);
-        QFETCH(QString, memo);
-        QFETCH(QString, sortText);
-        QVERIFY(
-            LinkStore::insertLink({105, QStringLiteral("http://Reg/"), 0, sNam, sMem, sort}, 1));
+        QVERIFY(LinkStore::insertLink(
+            {105, "http://Reg/", 0, data("sNam"), data("sMem"), data("sort").toDouble()}, 1));
         Registration::Panel p;
-        QVERIFY(Registration::lookup(QStringLiteral("http://reg/"), QStringLiteral("Page"),
-                                     QStringLiteral("page text"), p));
-        QVERIFY(!p.isNew);
-        QCOMPARE(p.nURL, 105);
-        QCOMPARE(p.memo, memo);
-        QCOMPARE(p.sortText, sortText);
+        QVERIFY(Registration::lookup("http://reg/", "Page", "page text", p));
+        QVERIFY(!p.isNew && p.nURL == 105);
+        QTEST(QString(p.memo + u'|' + p.sortText), "shown");
     }
 
-    void splitAndRecord_data()
+    // The panel's text and sort box as a stored link: title, description, sort key.
+    void record_data()
     {
-        QTest::addColumn<QString>("memo");
-        QTest::addColumn<QString>("sortText");
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<QString>("desc");
-        QTest::addColumn<double>("sort");
-        const auto row = [](const char *name, const char *memo, const char *sortText,
-                            const char *title, const char *desc, double sort) {
-            QTest::newRow(name) << memo << sortText << title << desc << sort;
+        for (const char *c : {"memo", "sortText", "stored"})
+            QTest::addColumn<QString>(c);
+        const auto row = [](const char *memo, const char *sortText, const char *stored) {
+            QTest::newRow(stored) << memo << sortText << stored;
         };
-        row("title only", "Just a title", "12.5", "Just a title", "", 12.5);
-        row("blank lines around", "Title line\n\nfirst\nsecond\n\n", "abc", "Title line",
-            "first\r\nsecond", 0.0);
-        row("lone CR", "T\rA\rB", "1e2", "T", "A\r\nB", 100.0);
-        row("spaces stay", "T\n  d  ", " 7 x", "T", "  d  ", 7.0);
-        row("seven digits", "T", "0.333333333", "T", "", 0.3333333);
+        row("Just a title", "12.5", "Just a title||12.5");
+        row("Title\n\nfirst\nsecond\n\n", "abc", "Title|first\r\nsecond|0");
+        row("T\rA\rB", "1e2", "T|A\r\nB|100");
+        row("T\n  d  ", " 7 x", "T|  d  |7");
+        row("T", "0.333333333", "T||0.3333333");
     }
-    void splitAndRecord()
+    void record()
     {
-        QFETCH(QString, memo);
-        QFETCH(QString, sortText);
-        QFETCH(QString, title);
-        QFETCH(QString, desc);
-        QFETCH(double, sort);
         const LinkRecord r
-            = Registration::record(7, QStringLiteral("http://a/"), 3, memo, sortText);
-        QCOMPARE(r.sNam, title);
-        QCOMPARE(r.sMem, desc);
-        QCOMPARE(r.gSrt, sort);
+            = Registration::record(7, "http://a/", 3, data("memo"), data("sortText"));
+        QTEST(QStringList({r.sNam, r.sMem, QString::number(r.gSrt, 'g', 7)}).join(u'|'), "stored");
         QCOMPARE(r.nGrp, 3);
     }
 
-    void rowMatch_data()
+    // F3 on a new page, then on the registered one: the picture is taken before the save and
+    // written after it, the copy kept once, the index told the stored address.
+    void registerThenCorrect()
     {
-        QTest::addColumn<int>("rows");
-        QTest::addColumn<QString>("active");
-        QTest::addColumn<bool>("matches");
-        QTest::newRow("same link") << 3 << "105" << true;
-        QTest::newRow("another link") << 3 << "106" << false;
-        QTest::newRow("no number") << 3 << "" << false;
-        QTest::newRow("empty list") << 0 << "105" << false;
-    }
-    void rowMatch()
-    {
-        QFETCH(int, rows);
-        QFETCH(QString, active);
-        QFETCH(bool, matches);
-        int n = 0;
-        QCOMPARE(Registration::rowMatches(rows, active, 105, &n), matches);
-        QCOMPARE(n, matches ? 105 : 0);
+        Doubles d;
+        RegisterPage use(&d, &d, &d);
+        RegisterPage::Outcome out = use.run(page(true, "http://a/?q", "A\nd"), {}, 1754000000);
+        QVERIFY(out.result == RegisterPage::Result::Saved && out.link.nURL == 100);
+        QCOMPARE(d.log.join(u','),
+                 "take,picture 100,copy 100 http://a/?q,index 100 http://a/?q A 0");
+        QHash<int, qint64> dates;
+        QVERIFY(LinkStore::addedDates(dates) && dates.value(100) == 1754000000);
+
+        // A correction needs the list's active row to hold the link on show; it keeps the
+        // stored address and, once a copy is there, takes no other.
+        d.log.clear();
+        d.copies = {100};
+        const RegisterPage::Page fix = page(false, "http://a/?q#x", "A2", 100);
+        for (const RegisterPage::ActiveRow &row :
+             {RegisterPage::ActiveRow {0, "100", {}}, {2, "101", {}}, {2, "", {}}})
+            QVERIFY(use.run(fix, row, 2).result == RegisterPage::Result::NotOnShow);
+        QVERIFY(d.log.isEmpty());
+        QVERIFY(use.run(fix, {2, "100", "http://a/?q"}, 2).result == RegisterPage::Result::Saved);
+        QCOMPARE(d.log.join(u','), "take,picture 100,index 100 http://a/?q A2 0");
+        QCOMPARE(SqlLines::of("Select nURL, sURL, sNam, sMem From tURL"),
+                 QStringList {"100|http://a/?q|A2|"});
+        // No picture, no copy, no index: the link alone.
+        QCOMPARE(RegisterPage(nullptr, nullptr, nullptr).run(page(true, "b", "B"), {}, 3).link.nURL,
+                 101);
     }
 
-    void saveInsertsOrCorrects()
+    // A refused statement saves nothing: no picture written, no copy, no index, no new group.
+    void refusedSaveKeepsEverything_data()
     {
-        const LinkRecord r = Registration::record(100, QStringLiteral("http://a/"), 0,
-                                                  QStringLiteral("A\nd"), QStringLiteral("1"));
-        QVERIFY(Registration::save(true, r, 1754000000));
-        LinkRecord c = r;
-        c.sNam = QStringLiteral("A2");
-        c.sURL = QStringLiteral("http://changed/"); // a correction keeps the address
-        QVERIFY(Registration::save(false, c, 1));
-        QCOMPARE(SqlLines::of("Select nURL, sURL, sNam, sMem From tURL"),
-                 QStringList {"100|http://a/|A2|d"});
-        QHash<int, qint64> dates;
-        QVERIFY(LinkStore::addedDates(dates));
-        QCOMPARE(dates, (QHash<int, qint64> {{100, 1754000000}}));
-        // The same address once more is a second link: the panel said "new".
-        QVERIFY(Registration::save(true, {101, r.sURL, 0, {}, {}, 0}, 2));
+        QTest::addColumn<bool>("isNew");
+        QTest::addColumn<QString>("newGroup");
+        QTest::newRow("new") << true << "";
+        QTest::newRow("correction") << false << "";
+        QTest::newRow("new, group") << true << "Tech";
+        QTest::newRow("correction, group") << false << "Tech";
+    }
+    void refusedSaveKeepsEverything()
+    {
+        QFETCH(bool, isNew);
+        QVERIFY(LinkStore::insertLink({100, "http://a/", 0, "A", {}, 1}, 1));
+        refuse(isNew ? "Insert" : "Update");
+        Doubles d;
+        const RegisterPage::Outcome out
+            = RegisterPage(&d, &d, &d)
+                  .run(page(isNew, "http://a/", "B", 100, data("newGroup")),
+                       {1, "100", "http://a/"}, 1);
+        QVERIFY(out.result == RegisterPage::Result::Failed && out.error.contains("refused"));
+        QCOMPARE(d.log, QStringList {"take"});
+        QCOMPARE(SqlLines::of("Select nURL, sNam From tURL"), QStringList {"100|A"});
+        QCOMPARE(SqlLines::of("Select count(*) From mGrp"), QStringList {"1"});
+    }
+
+    // A typed group that does not exist is made (next number, sort key 100) with the link.
+    void newGroup()
+    {
+        SqlSteps::exec(Sql::kInsertGroup, {7, "Blogs", 10});
+        GroupList groups;
+        QVERIFY(GroupList::load(groups));
+        for (const auto &[text, n] : {std::pair {"", 0}, {"*", 0}, {"BLOGS", 7}, {"未分類", 0}})
+            QCOMPARE(RegisterPage::groupOf(groups, QString::fromUtf8(text)), n);
+        QVERIFY(!RegisterPage::groupOf(groups, "Tech"));
+        Doubles d;
+        QVERIFY(
+            RegisterPage(nullptr, nullptr, &d).run(page(true, "t", "T", 0, "Tech"), {}, 1).result
+            == RegisterPage::Result::Saved);
+        QCOMPARE(SqlLines::of("Select nGrp, sGrp, gSrt From mGrp Where nGrp = 8"),
+                 QStringList {"8|Tech|100"});
+        QCOMPARE(d.log, QStringList {"index 100 t T 8"});
+    }
+
+    // A link goes with its row, picture and copy, and leaves the index; another link's stay.
+    // A refused delete keeps them all.
+    void deleteLink()
+    {
+        for (const int n : {100, 101}) {
+            QVERIFY(LinkStore::insertLink({n, "http://a/", 0, {}, {}, 1}, 5));
+            TestFiles::write(path(QStringLiteral("Pic/%1.jpg").arg(n)), "p");
+            TestFiles::write(path(QStringLiteral("Arc/%1.mhtml").arg(n)), "c");
+        }
+        const auto files = [this] {
+            return QDir(path("Pic")).entryList(QDir::Files)
+                + QDir(path("Arc")).entryList(QDir::Files);
+        };
+        Doubles d;
+        QVERIFY(DeleteLink(m_data, &d).run(100));
+        QCOMPARE(SqlLines::of("Select nURL From tURL"), QStringList {"101"});
+        QCOMPARE(files(), (QStringList {"101.jpg", "101.mhtml"}));
+        QCOMPARE(d.log, QStringList {"unindex 100"});
+        refuse("Delete");
         QString error;
-        QVERIFY(!Registration::save(true, {101, r.sURL, 0, {}, {}, 0}, 2, &error));
-        QVERIFY(!error.isEmpty());
+        QVERIFY(!DeleteLink(m_data, &d).run(101, &error) && error.contains("refused"));
+        QCOMPARE(files(), (QStringList {"101.jpg", "101.mhtml"}));
+        QCOMPARE(d.log.size(), 1);
+    }
+
+    // Emptying takes the copies with the links; the pictures go only when asked.
+    void emptyCollection()
+    {
+        QVERIFY(LinkStore::insertLink({100, "http://a/", 0, {}, {}, 1}, 5));
+        TestFiles::write(path("Pic/100.jpg"), "p");
+        TestFiles::write(path("Arc/100.mhtml"), "c");
+        EmptyCollection collection(m_data);
+        QVERIFY(collection.run());
+        QCOMPARE(SqlLines::of("Select count(*) From tURL"), QStringList {"0"});
+        QVERIFY(!QFile::exists(path("Arc/100.mhtml")) && QFile::exists(path("Pic/100.jpg")));
+        collection.removePictures();
+        QVERIFY(!QFile::exists(path("Pic/100.jpg")));
     }
 };
 

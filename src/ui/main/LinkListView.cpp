@@ -88,6 +88,14 @@ void LinkListView::resizeEvent(QResizeEvent *event)
     fitGroupColumn();
 }
 
+int LinkListView::selectedRow() const
+{
+    const QModelIndex current = currentIndex();
+    return current.isValid() && selectionModel()->isRowSelected(current.row(), {})
+        ? current.row() + 1
+        : 0;
+}
+
 QList<ListRow> LinkListView::listedRows() const
 {
     QList<ListRow> rows;

@@ -31,6 +31,9 @@ public:
     }
     // Shows the rows in one step, the columns fitted to them.
     void fill(std::vector<PackedRow> &&rows);
+    // The active row when the user chose it (it is highlighted); 0 when no row is chosen, as
+    // after the list was filled.
+    int selectedRow() const;
     // The rows as the outputs take them, in list order.
     QList<ListRow> listedRows() const;
 

@@ -2,8 +2,10 @@
 
 #include "address/Address.h"
 #include "app/Usr.h"
+#include "collection/DeleteLink.h"
+#include "collection/LinkIndex.h"
+#include "collection/RegisterPage.h"
 #include "collection/Registration.h"
-#include "pages/LinkFiles.h"
 #include "pages/PageArchive.h"
 #include "pages/PageImage.h"
 #include "platform/Dialogs.h"
@@ -19,7 +21,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QDateTime>
-#include <QFile>
 #include <QUrl>
 
 #include <QComboBox>
@@ -97,79 +98,118 @@ RegistrationPanel::RegistrationPanel(QWidget *parent)
     // Fixed controls on the left, as designed.
     auto *left = new QWidget(this);
     left->setFixedSize(Twips::toPixelsX(3500 - 30 + kFindWidth), Twips::toPixelsY(855));
-    Label1[1] = new QLabel(tr("分類"), left);
-    place(Label1[1], 60, 60, 435, 255);
-    cbGrp = new QComboBox(left);
-    cbGrp->setEditable(true);
-    cbGrp->setInsertPolicy(QComboBox::NoInsert);
-    place(cbGrp, 555, 15, 2340, 300);
-    cmSlc = new QPushButton(tr("抽出"), left);
-    place(cmSlc, 570, 315, 675, 360);
-    Label1[0] = new QLabel(tr("並順"), left);
-    place(Label1[0], 1860, 375, 435, 225);
-    txSrt = new QLineEdit(QStringLiteral("100.0"), left);
-    place(txSrt, 2340, 345, 555, 315);
+    m_c.Label1[1] = new QLabel(tr("分類"), left);
+    place(m_c.Label1[1], 60, 60, 435, 255);
+    m_c.cbGrp = new QComboBox(left);
+    m_c.cbGrp->setEditable(true);
+    m_c.cbGrp->setInsertPolicy(QComboBox::NoInsert);
+    place(m_c.cbGrp, 555, 15, 2340, 300);
+    m_c.cmSlc = new QPushButton(tr("抽出"), left);
+    place(m_c.cmSlc, 570, 315, 675, 360);
+    m_c.Label1[0] = new QLabel(tr("並順"), left);
+    place(m_c.Label1[0], 1860, 375, 435, 225);
+    m_c.txSrt = new QLineEdit(QStringLiteral("100.0"), left);
+    place(m_c.txSrt, 2340, 345, 555, 315);
     // The search box in the group row, as tall as the group selector and in its font; a note
     // on a registered twin of a new page below it.
     lbFind = new QLabel(tr("検索"), left);
     place(lbFind, 2985, 60, 435, 255);
-    txFind = new QLineEdit(left);
-    txFind->setFont(cbGrp->font());
-    txFind->setClearButtonEnabled(true);
-    place(txFind, 3420, 15, kFindWidth - 525, 300);
-    txFind->setFixedHeight(cbGrp->height());
+    m_c.txFind = new QLineEdit(left);
+    m_c.txFind->setFont(m_c.cbGrp->font());
+    m_c.txFind->setClearButtonEnabled(true);
+    place(m_c.txFind, 3420, 15, kFindWidth - 525, 300);
+    m_c.txFind->setFixedHeight(m_c.cbGrp->height());
     lbSim = new QLabel(left);
     lbSim->setStyleSheet(QStringLiteral("color: #a00000"));
     place(lbSim, 2985, 375, kFindWidth - 90, 255);
-    Label1[2] = new QLabel(tr("表題と説明"), left);
-    Label1[2]->setWordWrap(true);
-    place(Label1[2], 2985 + kFindWidth, 45, 600, 495);
-    for (QWidget *w : {static_cast<QWidget *>(Label1[1]), static_cast<QWidget *>(cmSlc),
-                       static_cast<QWidget *>(Label1[0]), static_cast<QWidget *>(lbFind)})
+    m_c.Label1[2] = new QLabel(tr("表題と説明"), left);
+    m_c.Label1[2]->setWordWrap(true);
+    place(m_c.Label1[2], 2985 + kFindWidth, 45, 600, 495);
+    for (QWidget *w : {static_cast<QWidget *>(m_c.Label1[1]), static_cast<QWidget *>(m_c.cmSlc),
+                       static_cast<QWidget *>(m_c.Label1[0]), static_cast<QWidget *>(lbFind)})
         fitCaption(left, w);
+    // The twin note never cuts its number: the caption and the widest number get their room.
+    lbSim->setText(tr("類似登録あり: %1 %2").arg(QStringLiteral("99999999"), QString()).trimmed());
+    fitCaption(left, lbSim);
+    lbSim->clear();
     row->addWidget(left);
 
     // The title and description box takes what the fixed parts leave.
-    txMem = new QPlainTextEdit(this);
-    txMem->setFixedHeight(Twips::toPixelsY(765));
-    txMem->setTabChangesFocus(true);
-    row->addWidget(txMem, 1);
+    m_c.txMem = new QPlainTextEdit(this);
+    m_c.txMem->setFixedHeight(Twips::toPixelsY(765));
+    m_c.txMem->setTabChangesFocus(true);
+    row->addWidget(m_c.txMem, 1);
     row->addSpacing(Twips::toPixelsX(130));
 
     // The key legend and the four buttons stay at the right edge, a little wider than
     // designed so that the legend's last key is not cut by the frame.
     auto *right = new QWidget(this);
     right->setFixedSize(Twips::toPixelsX(2320) + 16, Twips::toPixelsY(855));
-    lbWeb = new QLabel(QStringLiteral("  F3   　  F8     F9   　F11"), right);
-    place(lbWeb, 0, 200 - 30, 2085, 255);
-    lbWeb->resize(right->width(), lbWeb->height());
-    cmWeb[0] = new QPushButton(tr("追加"), right);
-    place(cmWeb[0], 20, 390 - 30, 510, 420);
-    cmWeb[1] = iconButton(right, QStyle::SP_ArrowBack, tr("前のﾍﾟｰｼﾞに戻ります"));
-    place(cmWeb[1], 620, 390 - 30, 450, 420);
-    cmWeb[2] = iconButton(right, QStyle::SP_ArrowForward, tr("次のﾍﾟｰｼﾞに移動します"));
-    place(cmWeb[2], 1120, 390 - 30, 450, 420);
-    cmWeb[3] = iconButton(right, QStyle::SP_FileDialogContentsView, tr("検索ﾍﾟｰｼﾞに移動します"));
-    place(cmWeb[3], 1620, 390 - 30, 450, 420);
+    m_c.lbWeb = new QLabel(QStringLiteral("  F3   　  F8     F9   　F11"), right);
+    place(m_c.lbWeb, 0, 200 - 30, 2085, 255);
+    m_c.lbWeb->resize(right->width(), m_c.lbWeb->height());
+    m_c.cmWeb[0] = new QPushButton(tr("追加"), right);
+    place(m_c.cmWeb[0], 20, 390 - 30, 510, 420);
+    m_c.cmWeb[1] = iconButton(right, QStyle::SP_ArrowBack, tr("前のﾍﾟｰｼﾞに戻ります"));
+    place(m_c.cmWeb[1], 620, 390 - 30, 450, 420);
+    m_c.cmWeb[2] = iconButton(right, QStyle::SP_ArrowForward, tr("次のﾍﾟｰｼﾞに移動します"));
+    place(m_c.cmWeb[2], 1120, 390 - 30, 450, 420);
+    m_c.cmWeb[3]
+        = iconButton(right, QStyle::SP_FileDialogContentsView, tr("検索ﾍﾟｰｼﾞに移動します"));
+    place(m_c.cmWeb[3], 1620, 390 - 30, 450, 420);
     row->addWidget(right, 0, Qt::AlignTop);
 
     setFixedHeight(Twips::toPixelsY(855 + 60));
+
+    // Tests and style sheets find the controls by the names they have in the design.
+    const std::pair<QWidget *, const char *> names[]
+        = {{m_c.Label1[0], "Label1_0"}, {m_c.Label1[1], "Label1_1"}, {m_c.Label1[2], "Label1_2"},
+           {m_c.cbGrp, "cbGrp"},        {m_c.cmSlc, "cmSlc"},        {m_c.txSrt, "txSrt"},
+           {m_c.txMem, "txMem"},        {m_c.lbWeb, "lbWeb"},        {m_c.cmWeb[0], "cmWeb_0"},
+           {m_c.cmWeb[1], "cmWeb_1"},   {m_c.cmWeb[2], "cmWeb_2"},   {m_c.cmWeb[3], "cmWeb_3"},
+           {lbFind, "lbFind"},          {m_c.txFind, "txFind"},      {lbSim, "lbSim"}};
+    for (const auto &[w, name] : names)
+        w->setObjectName(QLatin1String(name));
 }
 
-void RegistrationPanel::showPage(const Registration::Panel &panel)
+void RegistrationPanel::showState(bool isNew)
 {
-    txSrt->setEnabled(panel.registrable);
-    txMem->setEnabled(panel.registrable);
-    cmWeb[0]->setText(panel.isNew ? tr("追加") : tr("修正"));
+    bNewURL = isNew;
+    m_registerItem->setText(isNew ? tr("追加登録(&W)") : tr("修正登録(&W)"));
+    m_c.cmWeb[0]->setText(isNew ? tr("追加") : tr("修正"));
     // Registered pages in blue.
-    const QColor colour = panel.isNew ? QColor(0, 0, 0) : QColor(0, 0, 255);
-    for (QLabel *label : Label1) {
+    const QColor colour = isNew ? QColor(0, 0, 0) : QColor(0, 0, 255);
+    for (QLabel *label : m_c.Label1) {
         QPalette pal = label->palette();
         pal.setColor(QPalette::WindowText, colour);
         label->setPalette(pal);
     }
-    txSrt->setText(panel.sortText);
-    txMem->setPlainText(panel.memo);
+}
+
+void RegistrationPanel::showPage(const Registration::Panel &panel)
+{
+    m_c.txSrt->setEnabled(panel.registrable);
+    m_c.txMem->setEnabled(panel.registrable);
+    showState(panel.isNew);
+    m_c.txSrt->setText(panel.sortText);
+    m_c.txMem->setPlainText(panel.memo);
+}
+
+void RegistrationPanel::showTwin()
+{
+    if (!m_twin.nURL) {
+        lbSim->clear();
+        lbSim->setToolTip(QString());
+        return;
+    }
+    const QString full = tr("類似登録あり: %1 %2").arg(QString::number(m_twin.nURL), m_twin.title);
+    const QString bare = tr("類似登録あり: %1 %2").arg(QString::number(m_twin.nURL), QString());
+    const QFontMetrics fm = lbSim->fontMetrics();
+    const int room = lbSim->contentsRect().width() - fm.horizontalAdvance(bare);
+    lbSim->setText(tr("類似登録あり: %1 %2")
+                       .arg(QString::number(m_twin.nURL),
+                            fm.elidedText(m_twin.title, Qt::ElideRight, qMax(0, room))));
+    lbSim->setToolTip(full);
 }
 
 void RegistrationPanel::attach(WebBrowser *web, LinkListView *list, QAction *registerItem,
@@ -185,12 +225,12 @@ void RegistrationPanel::attach(WebBrowser *web, LinkListView *list, QAction *reg
 void RegistrationPanel::SetRgstEnab(bool bOn)
 {
     m_registerItem->setEnabled(bOn);
-    cmWeb[0]->setEnabled(bOn);
+    m_c.cmWeb[0]->setEnabled(bOn);
 }
 
 void RegistrationPanel::ShowMem(const QString &sTitle, QString &sText)
 {
-    txMem->setPlainText(Registration::panelText(sTitle, sText));
+    m_c.txMem->setPlainText(Registration::panelText(sTitle, sText));
 }
 
 bool RegistrationPanel::LoadGrp()
@@ -201,12 +241,12 @@ bool RegistrationPanel::LoadGrp()
         Dialogs::message(tr("分類の読み込みに失敗しました: %1").arg(error));
         return false;
     }
-    cbGrp->clear();
-    cbGrp->addItem(QStringLiteral("*"));
+    m_c.cbGrp->clear();
+    m_c.cbGrp->addItem(QStringLiteral("*"));
     for (const GroupRecord &g : groups.listed())
-        cbGrp->addItem(g.sGrp);
+        m_c.cbGrp->addItem(g.sGrp);
     Usr::sGrpList = groups;
-    cbGrp->setCurrentIndex(0);
+    m_c.cbGrp->setCurrentIndex(0);
     return true;
 }
 
@@ -228,11 +268,12 @@ void RegistrationPanel::DocumentComplete(const QString &url, const QString &page
         // The browser's error page is no page of the address: nothing to register.
         sCurURL.clear();
         SetRgstEnab(false);
-        txSrt->setEnabled(false);
-        txMem->setEnabled(false);
-        lbSim->clear();
-        txMem->setPlainText(m_failure.isEmpty() ? tr("ﾍﾟｰｼﾞを読み込めませんでした") + u'\n' + url
-                                                : m_failure);
+        m_c.txSrt->setEnabled(false);
+        m_c.txMem->setEnabled(false);
+        m_twin = {};
+        showTwin();
+        m_c.txMem->setPlainText(
+            m_failure.isEmpty() ? tr("ﾍﾟｰｼﾞを読み込めませんでした") + u'\n' + url : m_failure);
         m_failure.clear();
         return;
     }
@@ -244,11 +285,9 @@ void RegistrationPanel::DocumentComplete(const QString &url, const QString &page
         return;
     }
     sCurURL = url;
-    bNewURL = panel.isNew;
     SetRgstEnab(panel.registrable);
-    m_registerItem->setText(bNewURL ? tr("追加登録(&W)") : tr("修正登録(&W)"));
-    if (!bNewURL) {
-        cbGrp->setEditText(m_list->GetCell(3, 0));
+    if (!panel.isNew) {
+        m_c.cbGrp->setEditText(m_list->GetCell(3, 0));
         nCurURL = panel.nURL;
     }
     showPage(panel);
@@ -260,9 +299,7 @@ void RegistrationPanel::DocumentComplete(const QString &url, const QString &page
         if (!twins.empty())
             m_twin = twins.front();
     }
-    lbSim->setText(m_twin.nURL
-                       ? tr("類似登録あり: %1 %2").arg(QString::number(m_twin.nURL), m_twin.title)
-                       : QString());
+    showTwin();
 }
 
 void RegistrationPanel::OpenRow(int nRow)
@@ -284,6 +321,43 @@ void RegistrationPanel::OpenRow(int nRow)
     m_list->setFocus();
 }
 
+namespace {
+
+// What registration reaches through the window: the capture window, the browser's copy and
+// the search box's index.
+struct WindowPicture : RegisterPage::Picture
+{
+    std::function<QImage()> takeFn;
+    QImage take() override { return takeFn ? takeFn() : QImage(); }
+    void write(const QImage &picture, int nURL) override
+    {
+        PagePictures::write(picture, Usr::sDataPh, nURL);
+    }
+};
+
+struct BrowserCopy : RegisterPage::Copy
+{
+    WebBrowser *web = nullptr;
+    bool has(int nURL) override { return PageArchive::hasCopy(Usr::sDataPh, nURL); }
+    void save(const QString &address, int nURL) override
+    {
+        // A failure is told and changes nothing.
+        PageArchive::save(web, address, Usr::sDataPh, nURL, [](bool ok, const QString &message) {
+            if (!ok)
+                Dialogs::message(message);
+        });
+    }
+};
+
+struct SearchIndex : LinkIndex
+{
+    ListSearch *search = nullptr;
+    void saved(const LinkRecord &link) override { search->saved(link); }
+    void deleted(int nURL) override { search->deleted(nURL); }
+};
+
+} // namespace
+
 void RegistrationPanel::RgstURL()
 {
     // The page opened last must have completed; a second F3 during the wait adds nothing.
@@ -300,55 +374,61 @@ void RegistrationPanel::RgstURL()
             return;
         }
     }
-    if (!cmWeb[0]->isEnabled() || !Registration::isRegistrable(sCurURL))
+    if (!m_c.cmWeb[0]->isEnabled() || !Registration::isRegistrable(sCurURL))
         return;
     if (bNewURL && m_twin.nURL
-        && !Dialogs::message(tr("類似のﾘﾝｸが登録済みです。追加しますか"),
+        && !Dialogs::message(tr("「%1」(%2) と同じﾍﾟｰｼﾞのようです。追加しますか")
+                                 .arg(m_twin.title, QString::number(m_twin.nURL)),
                              Dialogs::Buttons::OkCancel))
         return;
-    int n = 0;
-    if (bNewURL) {
-        bool ok = false;
-        n = Usr::NewURLNo(&ok);
-        if (!ok)
+    const QString groupText = m_c.cbGrp->currentText();
+    RegisterPage::Page page;
+    page.isNew = bNewURL;
+    page.address = sCurURL;
+    page.nCurURL = nCurURL;
+    const std::optional<int> group = RegisterPage::groupOf(Usr::sGrpList, groupText);
+    page.nGrp = group.value_or(0);
+    if (!group) {
+        if (!Dialogs::message(tr("分類「%1」はありません。作成しますか").arg(groupText),
+                              Dialogs::Buttons::OkCancel))
             return;
-    } else if (!Registration::rowMatches(m_list->MaxRows(), m_list->GetCell(1, 0), nCurURL, &n)) {
-        return;
+        page.newGroup = groupText;
     }
-    // The picture is taken first but replaces the stored one only once the link is saved.
-    const QImage picture = m_picture ? m_picture(m_web->LocationURL()) : QImage();
-    if (bNewURL) {
-        bool ok = false;
-        n = Usr::NewURLNo(&ok);
-        if (!ok)
-            return;
-    }
-    const QString groupText = cbGrp->currentText();
-    const LinkRecord link = Registration::record(n, sCurURL, Usr::GrpNoOf(groupText),
-                                                 txMem->toPlainText(), txSrt->text());
-    QString error;
-    if (!Registration::save(bNewURL, link, QDateTime::currentSecsSinceEpoch(), &error)) {
-        Dialogs::message(tr("ﾘﾝｸの登録に失敗しました: %1").arg(error));
-        return;
-    }
-    if (!picture.isNull())
-        PagePictures::write(picture, Usr::sDataPh, n);
-    // The page as the user sees it now is kept once; a failure is told and changes nothing.
+    page.memo = m_c.txMem->toPlainText();
+    page.sortText = m_c.txSrt->text();
+    const RegisterPage::ActiveRow row {m_list->MaxRows(), m_list->GetCell(1, 0),
+                                       m_list->GetCell(2, 0)};
+
+    WindowPicture picture;
+    if (m_picture)
+        picture.takeFn = [this] { return m_picture(m_web->LocationURL()); };
+    BrowserCopy copy;
+    copy.web = m_web;
     const bool copies
         = !Usr::Ini || Usr::Ini->vGtVal(QStringLiteral("ARC_SAVE"), 1).toDouble() != 0;
-    if (copies && (bNewURL || !PageArchive::hasCopy(Usr::sDataPh, n)))
-        PageArchive::save(m_web, sCurURL, Usr::sDataPh, n, [](bool ok, const QString &message) {
-            if (!ok)
-                Dialogs::message(message);
-        });
-    if (m_search) {
-        LinkRecord stored = link;
-        if (!bNewURL && m_list->GetCell(1, 0) == QString::number(n))
-            stored.sURL = m_list->GetCell(2, 0); // a correction keeps the stored address
-        m_search->saved(stored);
+    SearchIndex index;
+    index.search = m_search;
+    RegisterPage use(m_picture ? &picture : nullptr, copies ? &copy : nullptr,
+                     m_search ? &index : nullptr);
+    const RegisterPage::Outcome done = use.run(page, row, QDateTime::currentSecsSinceEpoch());
+    switch (done.result) {
+    case RegisterPage::Result::Saved: break;
+    case RegisterPage::Result::NotOnShow: return;
+    case RegisterPage::Result::NoNumber:
+        Dialogs::message(tr("番号を決められません: %1").arg(done.error));
+        return;
+    case RegisterPage::Result::Failed:
+        Dialogs::message(tr("ﾘﾝｸの登録に失敗しました: %1").arg(done.error));
+        return;
+    }
+    const int n = done.link.nURL;
+    if (!page.newGroup.isEmpty()) {
+        // The selector offers the new group from now on, and still shows it.
+        LoadGrp();
+        m_c.cbGrp->setEditText(groupText);
     }
     int r = 0;
-    if (bNewURL) {
+    if (page.isNew) {
         m_list->InsertRows(1, 1);
         m_list->SetTopRow(1);
         r = 1;
@@ -356,31 +436,44 @@ void RegistrationPanel::RgstURL()
     m_list->SetActiveRow(r);
     m_list->setFocus();
     m_list->SetCell(1, r, QString::number(n));
-    const QString cells[] = {sCurURL, groupText, link.sNam, link.sMem};
+    const QString cells[] = {sCurURL, groupText, done.link.sNam, done.link.sMem};
     for (int c = 2; c <= 5; ++c) {
         int active = 0;
         m_list->SetCell(c, active, cells[c - 2]);
+    }
+    // The page is registered now: a second F3 corrects it.
+    if (page.isNew) {
+        nCurURL = n;
+        showState(false);
+        m_twin = {};
+        showTwin();
     }
 }
 
 void RegistrationPanel::DelURL()
 {
-    const int rows = m_list->MaxRows();
-    if (rows == 0)
+    // Only a row the user chose, and only once the user agrees.
+    const int active = m_list->selectedRow();
+    if (active == 0)
         return;
     bool ok = false;
-    const int n = m_list->GetCell(1, 0).toInt(&ok);
+    const int n = m_list->GetCell(1, active).toInt(&ok);
     if (!ok || n == 0)
         return;
+    const QString title = m_list->GetCell(4, active);
+    if (!Dialogs::message(tr("「%1」を削除します。よろしいですか")
+                              .arg(title.isEmpty() ? m_list->GetCell(2, active) : title),
+                          Dialogs::Buttons::OkCancel))
+        return;
+    const int rows = m_list->MaxRows();
+    SearchIndex index;
+    index.search = m_search;
     QString error;
-    if (!LinkStore::deleteLink(n, &error)) {
+    if (!DeleteLink(Usr::sDataPh, m_search ? &index : nullptr).run(n, &error)) {
         Dialogs::message(tr("ﾘﾝｸの削除に失敗しました: %1").arg(error));
         return;
     }
-    LinkFiles::remove(Usr::sDataPh, n);
-    if (m_search)
-        m_search->deleted(n);
-    m_list->DeleteRows(m_list->ActiveRow(), 1);
+    m_list->DeleteRows(active, 1);
     if (rows >= 2)
         OpenRow(m_list->ActiveRow());
 }

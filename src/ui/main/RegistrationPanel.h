@@ -22,9 +22,9 @@ struct Panel;
 }
 
 // The registration panel above the list: group, sort order, title and description, the key
-// legend and the four buttons (positions as designed, in twips), and what they do: the page
-// on show is looked up when it completes and registered or corrected with F3; list rows are
-// opened and deleted. The rules come from Registration; this shows them.
+// legend and the four buttons (positions as designed, in twips). It shows the page on show as
+// it completes and asks what F3 and delete need to know; the work is done by RegisterPage and
+// DeleteLink.
 class RegistrationPanel : public QWidget
 {
     Q_OBJECT
@@ -35,6 +35,20 @@ public:
     // the finished page picture for an address (null while pictures are off).
     void attach(WebBrowser *web, LinkListView *list, QAction *registerItem,
                 std::function<QImage(const QString &)> picture, ListSearch *search = nullptr);
+
+    // The controls the window places in its own menus and handlers.
+    struct Controls
+    {
+        QLabel *Label1[3] = {nullptr, nullptr, nullptr}; // "並順", "分類", "表題と説明"
+        QComboBox *cbGrp = nullptr;
+        QPushButton *cmSlc = nullptr;
+        QLineEdit *txSrt = nullptr;
+        QPlainTextEdit *txMem = nullptr;
+        QLabel *lbWeb = nullptr;
+        QPushButton *cmWeb[4] = {nullptr, nullptr, nullptr, nullptr};
+        QLineEdit *txFind = nullptr;
+    };
+    const Controls &controls() const { return m_c; }
 
     bool LoadGrp();
     void SetRgstEnab(bool bOn);
@@ -48,26 +62,27 @@ public:
     // Shows the saved copy of the list's active row in the browser, scripts off.
     void ShowSaved();
 
+    // The link number of the registered page on show.
+    int linkOnShow() const { return nCurURL; }
+    // How long F3 waits for the page opened last before giving up.
+    void setRegisterWait(int ms) { registerWaitMs = ms; }
+
+private:
+    // Captions and label colours of a new or a registered page.
+    void showState(bool isNew);
+    // Captions, label colours and texts for a completed page; the group is the caller's.
+    void showPage(const Registration::Panel &panel);
+    // The twin note: the number always whole, the title shortened to what room is left.
+    void showTwin();
+
     QString sCurURL;
     int nCurURL = 0;
     bool bNewURL = false;
-    // How long F3 waits for the page opened last before giving up.
     int registerWaitMs = 10000;
 
-    QLabel *Label1[3] = {nullptr, nullptr, nullptr}; // "並順", "分類", "表題と説明"
-    QComboBox *cbGrp = nullptr;
-    QPushButton *cmSlc = nullptr;
-    QLineEdit *txSrt = nullptr;
-    QPlainTextEdit *txMem = nullptr;
-    QLabel *lbWeb = nullptr;
-    QPushButton *cmWeb[4] = {nullptr, nullptr, nullptr, nullptr};
+    Controls m_c;
     QLabel *lbFind = nullptr;
-    QLineEdit *txFind = nullptr;
     QLabel *lbSim = nullptr; // a registered twin of the new page on show
-
-private:
-    // Captions, label colours and texts for a completed page; the group is the caller's.
-    void showPage(const Registration::Panel &panel);
 
     WebBrowser *m_web = nullptr;
     LinkListView *m_list = nullptr;

@@ -72,9 +72,9 @@ fmLink::fmLink(BrowserFactory browserFactory, QWidget *parent)
     Splitter->setStretchFactor(2, 3);
     Splitter->setSizes({Frame1->height(), 250, 600});
     buildMenus();
-    search = new ListSearch(Frame1->txFind, vSpr, this);
+    search = new ListSearch(Frame1->controls().txFind, vSpr, this);
     connect(search, &ListSearch::cleared, this,
-            [this] { vSpr->load(false, Usr::GrpNoOf(Frame1->cbGrp->currentText())); });
+            [this] { vSpr->load(false, Usr::GrpNoOf(Frame1->controls().cbGrp->currentText())); });
     connect(WebBrow, &WebBrowser::LoadFailed, Frame1, &RegistrationPanel::LoadFailed);
     connect(WebBrow, &WebBrowser::DocumentComplete, Frame1, &RegistrationPanel::DocumentComplete);
     connect(WebBrow, &WebBrowser::LocationChanged, txURL, [this](const QString &url) {
@@ -135,17 +135,10 @@ void fmLink::openTyped()
 void fmLink::buildPanel()
 {
     Frame1 = new RegistrationPanel(Splitter);
-    // Tests and the accessibility tools find the controls by their names.
-    Frame1->cbGrp->setObjectName(QStringLiteral("cbGrp"));
-    Frame1->cmSlc->setObjectName(QStringLiteral("cmSlc"));
-    Frame1->txSrt->setObjectName(QStringLiteral("txSrt"));
-    Frame1->txMem->setObjectName(QStringLiteral("txMem"));
-    Frame1->txFind->setObjectName(QStringLiteral("txFind"));
-    for (int i = 0; i < CmWeb::Count; ++i) {
-        Frame1->cmWeb[i]->setObjectName(QStringLiteral("cmWeb%1").arg(i));
-        connect(Frame1->cmWeb[i], &QPushButton::clicked, this, [this, i] { cmWeb_Click(i); });
-    }
-    connect(Frame1->cmSlc, &QPushButton::clicked, this, [this] { mnSlc_Click(MnSlc::Extract); });
+    const RegistrationPanel::Controls &c = Frame1->controls();
+    for (int i = 0; i < CmWeb::Count; ++i)
+        connect(c.cmWeb[i], &QPushButton::clicked, this, [this, i] { cmWeb_Click(i); });
+    connect(c.cmSlc, &QPushButton::clicked, this, [this] { mnSlc_Click(MnSlc::Extract); });
     Splitter->addWidget(Frame1);
 }
 
@@ -202,7 +195,7 @@ bool fmLink::Form_Load(QString *error)
     // The search index is read once the window shows; the list on show then shares its rows.
     QTimer::singleShot(0, this, [this] {
         if (search->ensureBuilt() && !search->isActive()
-            && Usr::GrpNoOf(Frame1->cbGrp->currentText()) == 0
+            && Usr::GrpNoOf(Frame1->controls().cbGrp->currentText()) == 0
             && vSpr->MaxRows() == int(search->index().allRows().size()))
             vSpr->fill(std::vector<PackedRow>(search->index().allRows()));
     });
@@ -336,8 +329,8 @@ void fmLink::mnSlc_Click(int index)
     if (index == MnSlc::Extract || index == MnSlc::Recent)
         LoadList(index == MnSlc::Recent);
     if (index == MnSlc::Find) {
-        Frame1->txFind->setFocus();
-        Frame1->txFind->selectAll();
+        Frame1->controls().txFind->setFocus();
+        Frame1->controls().txFind->selectAll();
     }
 }
 
@@ -347,12 +340,12 @@ void fmLink::mnRet_Click(int index)
     case MnRet::Portal:
         // What the list shows now becomes the page; the browser shows it once it is written.
         if (const QString path
-            = Portal::make(listedRows(), Frame1->cbGrp->currentText(), Usr::sDataPh);
+            = Portal::make(listedRows(), Frame1->controls().cbGrp->currentText(), Usr::sDataPh);
             !path.isEmpty())
             WebBrow->Navigate(path);
         break;
     case MnRet::Document:
-        Document::make(listedRows(), Frame1->cbGrp->currentText(), Usr::sDataPh, iPicSz);
+        Document::make(listedRows(), Frame1->controls().cbGrp->currentText(), Usr::sDataPh, iPicSz);
         break;
     case MnRet::AllPictures: PicAll(); break;
     case MnRet::PictureSettings: sbUpc::Act(iPicSz, this); break;
@@ -373,14 +366,14 @@ void fmLink::mnData_Click(int index)
 
 void fmLink::openData()
 {
-    const int nGrp = Usr::GrpNoOf(Frame1->cbGrp->currentText());
+    const int nGrp = Usr::GrpNoOf(Frame1->controls().cbGrp->currentText());
     fmData::Act(nX1, nX2, nY1, nY2, this);
     // The window may have changed anything: the selector offers the groups as they are now,
     // the chosen one under its new name (all links when it is gone), and the list follows.
     LoadGrp();
-    for (int i = 1; nGrp > 0 && i < Frame1->cbGrp->count(); ++i) {
-        if (Usr::GrpNoOf(Frame1->cbGrp->itemText(i)) == nGrp) {
-            Frame1->cbGrp->setCurrentIndex(i);
+    for (int i = 1; nGrp > 0 && i < Frame1->controls().cbGrp->count(); ++i) {
+        if (Usr::GrpNoOf(Frame1->controls().cbGrp->itemText(i)) == nGrp) {
+            Frame1->controls().cbGrp->setCurrentIndex(i);
             break;
         }
     }
@@ -419,13 +412,6 @@ void fmLink::DelURL()
     Frame1->DelURL();
 }
 
-void fmLink::SavePic(const QString &sURL, int nURL)
-{
-    const QImage img = PagePictures::take(m_capture, sURL, iPicSz);
-    if (!img.isNull())
-        PagePictures::write(img, Usr::sDataPh, nURL);
-}
-
 void fmLink::PicAll()
 {
     // A capture window of the run is not modal and belongs to the progress window, whose 中止
@@ -453,7 +439,7 @@ void fmLink::LoadGrp()
 
 void fmLink::LoadList(bool bRecent)
 {
-    vSpr->load(bRecent, Usr::GrpNoOf(Frame1->cbGrp->currentText()));
+    vSpr->load(bRecent, Usr::GrpNoOf(Frame1->controls().cbGrp->currentText()));
 }
 
 void fmLink::listKeyDown(int key)

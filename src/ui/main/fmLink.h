@@ -48,8 +48,6 @@ public:
     void LoadGrp();
     void LoadList(bool bRecent);
 
-    // The page picture of a registered link; does nothing while pictures are off.
-    void SavePic(const QString &sURL, int nURL);
     // Pictures of every link anew, in number order.
     void PicAll();
 

@@ -1,10 +1,9 @@
 #include "fmData.h"
 
 #include "app/Usr.h"
+#include "collection/EmptyCollection.h"
 #include "collection/MaintenanceSave.h"
 #include "pages/LinkFiles.h"
-#include "pages/PageArchive.h"
-#include "pages/PageImage.h"
 #include "platform/Dialogs.h"
 #include "platform/Twips.h"
 #include "platform/widgets/Grid.h"
@@ -269,19 +268,15 @@ void fmData::InitDb()
 {
     if (!Dialogs::message(tr("分類・URLを全て削除して良いですか"), Dialogs::Buttons::OkCancel))
         return;
-    // The ungrouped row comes back at once, so new and moved links stay visible. Its name is
-    // data: Japanese in every language.
+    EmptyCollection collection(Usr::sDataPh);
     QString error;
-    const bool done = LinkStore::reset(QStringLiteral("未分類"), &error);
+    const bool done = collection.run(&error);
     if (!done)
         Dialogs::message(tr("初期化できませんでした: %1").arg(error));
-    // The grids show what the database holds, whether it was emptied or not. Copies belong to
-    // no link any more, and the numbers start again: they go whatever the answer on pictures.
+    // The grids show what the database holds, whether it was emptied or not.
     LoadData();
-    if (done)
-        PageArchive::removeOrphans(Usr::sDataPh, nullptr);
     if (done && Dialogs::message(tr("URLの画像も全て削除しますか"), Dialogs::Buttons::OkCancel))
-        PageImage::removeOrphans(Usr::sDataPh, nullptr);
+        collection.removePictures();
 }
 
 bool fmData::CloseWnd()

@@ -105,17 +105,17 @@ private Q_SLOTS:
             for (const QAction *a : menu->actions())
                 QVERIFY2(!hasJapanese(a->text()), qPrintable(a->text()));
         }
-        RegistrationPanel *p = m.panel();
+        const auto p = [this](const char *name) { return m.panel()->findChild<QWidget *>(name); };
+        const auto text = [&p](const char *name) { return p(name)->property("text").toString(); };
         for (const QString &text :
-             {p->Label1[0]->text(), p->Label1[1]->text(), p->Label1[2]->text(), p->lbFind->text(),
-              p->cmSlc->text(), p->cmWeb[0]->text(), p->cmWeb[1]->toolTip(),
-              header(m.list(), int(LinkList::GroupName)), header(m.list(), int(LinkList::Title)),
-              header(m.list(), int(LinkList::Description))})
+             {text("Label1_0"), text("Label1_1"), text("Label1_2"), text("lbFind"), text("cmSlc"),
+              text("cmWeb_0"), p("cmWeb_1")->toolTip(), header(m.list(), int(LinkList::GroupName)),
+              header(m.list(), int(LinkList::Title)), header(m.list(), int(LinkList::Description))})
             QVERIFY2(!text.isEmpty() && !hasJapanese(text), qPrintable(text));
-        QCOMPARE(p->Label1[1]->text(), "Group");
+        QCOMPARE(text("Label1_1"), "Group");
         // Longer English captions get their room in the designed block.
-        checkFits({p->Label1[1], p->cbGrp, p->lbFind, p->txFind});
-        checkFits({p->cmSlc, p->Label1[0], p->txSrt, p->lbSim});
+        checkFits({p("Label1_1"), p("cbGrp"), p("lbFind"), p("txFind")});
+        checkFits({p("cmSlc"), p("Label1_0"), p("txSrt"), p("lbSim")});
 
         // A group without links: nothing to write into the document.
         m.group()->setEditText("Empty");
@@ -131,16 +131,16 @@ private Q_SLOTS:
         openWindow(Language::Choice::Japanese);
         QVERIFY(m.w);
         QCOMPARE(m.w->menus().mnJob[0]->title(), "ﾌｧｲﾙ(&F)");
-        RegistrationPanel *p = m.panel();
+        const auto p = [this](const char *name) { return m.panel()->findChild<QWidget *>(name); };
         const auto twips = [](int x, int y, int w, int h) {
             return QRect(Twips::toPixelsX(x), Twips::toPixelsY(y), Twips::toPixelsX(w),
                          Twips::toPixelsY(h));
         };
-        QCOMPARE(p->Label1[1]->geometry(), twips(60, 60, 435, 255));
-        QCOMPARE(p->Label1[0]->geometry(), twips(1860, 375, 435, 225));
-        QCOMPARE(p->cmSlc->geometry(), twips(570, 315, 675, 360));
-        QCOMPARE(p->cbGrp->x(), Twips::toPixelsX(555));
-        QCOMPARE(p->txFind->x(), Twips::toPixelsX(3420));
+        QCOMPARE(p("Label1_1")->geometry(), twips(60, 60, 435, 255));
+        QCOMPARE(p("Label1_0")->geometry(), twips(1860, 375, 435, 225));
+        QCOMPARE(p("cmSlc")->geometry(), twips(570, 315, 675, 360));
+        QCOMPARE(p("cbGrp")->x(), Twips::toPixelsX(555));
+        QCOMPARE(p("txFind")->x(), Twips::toPixelsX(3420));
     }
 
     void maintenanceWindow()

@@ -79,7 +79,7 @@ struct MainWindowFixture
     QPlainTextEdit *memo() const { return find<QPlainTextEdit>("txMem"); }
     QPushButton *button(int i) const
     {
-        return find<QPushButton>(QStringLiteral("cmWeb%1").arg(i).toLatin1().constData());
+        return find<QPushButton>(QStringLiteral("cmWeb_%1").arg(i).toLatin1().constData());
     }
 
     void close()

@@ -1,0 +1,63 @@
+#include "RegisterPage.h"
+
+#include "collection/LinkIndex.h"
+#include "collection/Registration.h"
+#include "store/GroupList.h"
+#include "store/LinkStore.h"
+
+namespace {
+constexpr double kNewGroupSort = 100;
+}
+
+RegisterPage::RegisterPage(Picture *picture, Copy *copy, LinkIndex *index)
+    : m_picture(picture)
+    , m_copy(copy)
+    , m_index(index)
+{
+}
+
+std::optional<int> RegisterPage::groupOf(const GroupList &groups, const QString &text)
+{
+    if (text.isEmpty() || text == u'*')
+        return 0;
+    return groups.find(text);
+}
+
+RegisterPage::Outcome RegisterPage::run(const Page &page, const ActiveRow &row, qint64 addedSecs)
+{
+    Outcome out;
+    int n = 0;
+    if (page.isNew) {
+        if (!LinkStore::nextLinkNumber(n, &out.error)) {
+            out.result = Result::NoNumber;
+            return out;
+        }
+    } else if (!Registration::rowMatches(row.listRows, row.number, page.nCurURL, &n)) {
+        out.result = Result::NotOnShow;
+        return out;
+    }
+    // Taking the picture lets other events run: the number is taken again after it.
+    const QImage picture = m_picture ? m_picture->take() : QImage();
+    if (page.isNew && !LinkStore::nextLinkNumber(n, &out.error)) {
+        out.result = Result::NoNumber;
+        return out;
+    }
+    LinkRecord link = Registration::record(n, page.address, page.nGrp, page.memo, page.sortText);
+    const bool saved = page.newGroup.isEmpty()
+        ? Registration::save(page.isNew, link, addedSecs, &out.error)
+        : LinkStore::saveInNewGroup(page.newGroup, kNewGroupSort, link, page.isNew, addedSecs,
+                                    &out.error);
+    if (!saved)
+        return out;
+    if (m_picture && !picture.isNull())
+        m_picture->write(picture, n);
+    if (m_copy && (page.isNew || !m_copy->has(n)))
+        m_copy->save(page.address, n);
+    if (!page.isNew)
+        link.sURL = row.address; // a correction keeps the stored address
+    if (m_index)
+        m_index->saved(link);
+    out.result = Result::Saved;
+    out.link = link;
+    return out;
+}
