@@ -146,20 +146,44 @@ Import them?</translation>
 <context>
     <name>Cli</name>
     <message>
-        <source>ﾃﾞｰﾀｰﾌｫﾙﾀﾞ %1 が使えません: %2</source>
-        <translation>Cannot use the data folder %1: %2</translation>
-    </message>
-    <message>
-        <source>ﾃﾞｰﾀｰﾌｫﾙﾀﾞ %1 は他の %2 が使用中です</source>
-        <translation>The data folder %1 is in use by another %2</translation>
-    </message>
-    <message>
         <source>分類 %1 がありません</source>
         <translation>No group named %1</translation>
     </message>
     <message>
         <source>ﾘｽﾄの読み込みに失敗しました: %1</source>
         <translation>Could not read the list: %1</translation>
+    </message>
+    <message>
+        <source>&apos;%1 --help&apos; で使い方を表示します</source>
+        <translation>Try &apos;%1 --help&apos; for the usage</translation>
+    </message>
+    <message>
+        <source>--data-dir にﾌｫﾙﾀﾞがありません</source>
+        <translation>--data-dir needs a folder</translation>
+    </message>
+    <message>
+        <source>ｺﾏﾝﾄﾞがありません</source>
+        <translation>No command given</translation>
+    </message>
+    <message>
+        <source>ｺﾏﾝﾄﾞ &apos;%1&apos; はありません</source>
+        <translation>Unknown command &apos;%1&apos;</translation>
+    </message>
+    <message>
+        <source>%1: ｵﾌﾟｼｮﾝ &apos;--%2&apos; はありません</source>
+        <translation>%1: unknown option &apos;--%2&apos;</translation>
+    </message>
+    <message>
+        <source>%1: %2 は一緒に使えません</source>
+        <translation>%1: %2 cannot be used together</translation>
+    </message>
+    <message>
+        <source>使い方: %1 %2</source>
+        <translation>Usage: %1 %2</translation>
+    </message>
+    <message>
+        <source>標準出力に書き込めません: %1</source>
+        <translation>Cannot write to standard output: %1</translation>
     </message>
 </context>
 <context>
@@ -174,6 +198,37 @@ Import them?</translation>
     <message>
         <source>出力するﾘﾝｸがありません</source>
         <translation>There are no links to write</translation>
+    </message>
+</context>
+<context>
+    <name>Launch</name>
+    <message>
+        <source>原因不明のｴﾗｰです</source>
+        <translation>Unknown error</translation>
+    </message>
+    <message>
+        <source>ﾛｯｸﾌｧｲﾙ %1 を作成できません: %2</source>
+        <translation>Cannot create the lock file %1: %2</translation>
+    </message>
+    <message>
+        <source>同じ名前のﾌｧｲﾙ以外のものがあります</source>
+        <translation>Something other than a file has that name</translation>
+    </message>
+    <message>
+        <source>ﾃﾞｰﾀｰﾌｫﾙﾀﾞ %1 は他の %2 が使用中です</source>
+        <translation>The data folder %1 is in use by another %2</translation>
+    </message>
+    <message>
+        <source>ﾌﾞﾗｳｻﾞのﾌﾞｯｸﾏｰｸは「%1」→「%2」で取り込めます</source>
+        <translation>Import your browser&apos;s bookmarks with %1 → %2</translation>
+    </message>
+    <message>
+        <source>ﾘﾝｸ集はまだ空です</source>
+        <translation>Your link collection is still empty</translation>
+    </message>
+    <message>
+        <source>ﾍﾟｰｼﾞを開いて F3 を押すと、そのﾍﾟｰｼﾞを登録します</source>
+        <translation>Open a page and press F3 to add it</translation>
     </message>
 </context>
 <context>
@@ -607,14 +662,6 @@ Import them?</translation>
 <context>
     <name>Startup</name>
     <message>
-        <source>書き込みが許可されていません</source>
-        <translation>Permission denied</translation>
-    </message>
-    <message>
-        <source>原因不明のｴﾗｰです</source>
-        <translation>Unknown error</translation>
-    </message>
-    <message>
         <source>ｱﾄﾞﾚｽ %1 は開けません: %2</source>
         <translation>Cannot open the address %1: %2</translation>
     </message>
@@ -639,20 +686,12 @@ Import them?</translation>
         <translation>%1: %2 quits</translation>
     </message>
     <message>
-        <source>ﾛｯｸﾌｧｲﾙ %1 を作成できません: 同じ名前のﾌｧｲﾙ以外のものがあります</source>
-        <translation>Cannot create the lock file %1: something that is not a file has its name</translation>
-    </message>
-    <message>
-        <source>ﾃﾞｰﾀｰﾌｫﾙﾀﾞ %1 は他の %2 が使用中です</source>
-        <translation>The data folder %1 is in use by another %2</translation>
-    </message>
-    <message>
-        <source>ﾛｯｸﾌｧｲﾙ %1 を作成できません: %2</source>
-        <translation>Cannot create the lock file %1: %2</translation>
-    </message>
-    <message>
         <source>ﾕｰｻﾞｰ環境ﾌｧｲﾙ(%1) を保存できません: %2</source>
         <translation>Cannot save the settings file (%1): %2</translation>
+    </message>
+    <message>
+        <source>--data-dir にﾌｫﾙﾀﾞがありません</source>
+        <translation>--data-dir needs a folder</translation>
     </message>
 </context>
 <context>
@@ -676,6 +715,69 @@ Import them?</translation>
     <message>
         <source>%1 を最適化しました</source>
         <translation>Compacted %1</translation>
+    </message>
+</context>
+<context>
+    <name>SystemText</name>
+    <message>
+        <source>ﾌｧｲﾙまたはﾌｫﾙﾀﾞがありません</source>
+        <translation>No such file or folder</translation>
+    </message>
+    <message>
+        <source>ｱｸｾｽが許可されていません</source>
+        <translation>Permission denied</translation>
+    </message>
+    <message>
+        <source>ﾃﾞｨｽｸに空きがありません</source>
+        <translation>No space left on the disk</translation>
+    </message>
+    <message>
+        <source>ﾃﾞｨｽｸの使用量の上限を超えました</source>
+        <translation>Disk quota exceeded</translation>
+    </message>
+    <message>
+        <source>読み取り専用のﾌｧｲﾙｼｽﾃﾑです</source>
+        <translation>Read-only file system</translation>
+    </message>
+    <message>
+        <source>同じ名前のものがあります</source>
+        <translation>Something of that name exists already</translation>
+    </message>
+    <message>
+        <source>ﾌｫﾙﾀﾞではありません</source>
+        <translation>Not a folder</translation>
+    </message>
+    <message>
+        <source>ﾌｫﾙﾀﾞです</source>
+        <translation>Is a folder</translation>
+    </message>
+    <message>
+        <source>入出力ｴﾗｰです</source>
+        <translation>Input/output error</translation>
+    </message>
+    <message>
+        <source>名前が長すぎます</source>
+        <translation>Name too long</translation>
+    </message>
+    <message>
+        <source>開いているﾌｧｲﾙが多すぎます</source>
+        <translation>Too many open files</translation>
+    </message>
+    <message>
+        <source>ｵﾌﾟｼｮﾝ &apos;%1&apos; はありません</source>
+        <translation>Unknown option &apos;%1&apos;</translation>
+    </message>
+    <message>
+        <source>ｵﾌﾟｼｮﾝ %1 はありません</source>
+        <translation>Unknown options: %1</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; の後に値がありません</source>
+        <translation>Missing value after &apos;%1&apos;</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; は値をとりません</source>
+        <translation>Unexpected value after &apos;%1&apos;</translation>
     </message>
 </context>
 <context>
@@ -868,6 +970,10 @@ Import them?</translation>
     <message>
         <source>%1 のｼｮｰﾄｶｯﾄを %2 に作成しました</source>
         <translation>Created a shortcut to %1 in %2</translation>
+    </message>
+    <message>
+        <source>%1 の要素がありません</source>
+        <translation>The element %1 is missing</translation>
     </message>
 </context>
 </TS>

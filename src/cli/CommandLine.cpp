@@ -1,23 +1,18 @@
 #include "CommandLine.h"
-#include "platform/DataFolder.h"
 
+#include "app/Launch.h"
 #include "app/Usr.h"
 #include "cli/Commands.h"
-#include "output/OutputFile.h"
-#include "platform/Dialogs.h"
-#include "settings/Language.h"
-#include "settings/yIni.h"
+#include "platform/SystemText.h"
 #include "store/Store.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
-#include <QLockFile>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 namespace Cli {
 namespace {
@@ -55,9 +50,11 @@ void message(const QString &text)
 QString helpText()
 {
     const QString name = Usr::sPgName;
-    QString t = QStringLiteral("Usage: %1 [--data-dir DIR] [COMMAND [ARGUMENTS]]\n\n"
+    QString t = QStringLiteral("Usage: %1 [--data-dir DIR] [ADDRESS]\n"
+                               "  or:  %1 [--data-dir DIR] COMMAND [ARGUMENTS]\n\n"
                                "Linkwell keeps your collection of web links. Without a command "
-                               "it opens its window.\n\nCommands:\n")
+                               "it opens its window, on ADDRESS when one is given (an http, "
+                               "https or file address, or a local file).\n\nCommands:\n")
                     .arg(name);
     for (const Command &c : commands()) {
         t += QStringLiteral("  %1\n      %2\n").arg(c.synopsis, c.description);
@@ -96,10 +93,22 @@ bool wanted(int argc, char **argv)
         if (a == "-h" || a == "--help" || a == "-?" || a == "--help-all" || a == "-v"
             || a == "--version")
             return true;
-        if (a == "--data-dir" || isQtValueOption(a)) {
+        // A folder option without a folder, and options the window does not know, are usage
+        // errors: said here, where no display is needed.
+        if (a == "--data-dir") {
+            if (i + 1 >= argc || argv[i + 1][0] == '\0')
+                return true;
             ++i;
             continue;
         }
+        if (a == "--data-dir=")
+            return true;
+        if (isQtValueOption(a)) {
+            ++i;
+            continue;
+        }
+        if (a.startsWith("--") && !a.startsWith("--data-dir="))
+            return true;
         if (a.startsWith("-"))
             continue;
         // A subcommand, or a word meant as one; an address or a file to open is the window's.
@@ -112,14 +121,9 @@ bool wanted(int argc, char **argv)
 int run(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    // The same name as the window's, so that the default data folder is the same one.
-    Usr::sPgName = Usr::programNameFrom(QCoreApplication::applicationFilePath());
-    QCoreApplication::setApplicationName(Usr::sPgName);
-    QCoreApplication::setApplicationVersion(QStringLiteral(LINKWELL_VERSION));
-    Dialogs::setTitle(Usr::sPgName);
-    // The locale's language until the data folder's settings may say otherwise.
-    Language::install(Language::choose(QString()));
-
+    // The same names and language as the window's, so that the default data folder is the
+    // same one.
+    Launch launch;
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption dataDir(QStringLiteral("data-dir"), QString(), QStringLiteral("DIR"));
@@ -136,7 +140,7 @@ int run(int argc, char **argv)
         }
     }
     auto usage = [](const QString &why) {
-        message(why + QStringLiteral("\nTry '%1 --help'.").arg(Usr::sPgName));
+        message(why + u'\n' + Tr::tr("'%1 --help' で使い方を表示します").arg(Usr::sPgName));
         return int(UsageError);
     };
     if (!parser.parse(QCoreApplication::arguments()))
@@ -150,12 +154,14 @@ int run(int argc, char **argv)
         return Success;
     }
 
+    if (parser.isSet(dataDir) && parser.value(dataDir).isEmpty())
+        return usage(Tr::tr("--data-dir にﾌｫﾙﾀﾞがありません"));
     QStringList args = parser.positionalArguments();
     if (args.isEmpty())
-        return usage(QStringLiteral("no command given"));
+        return usage(Tr::tr("ｺﾏﾝﾄﾞがありません"));
     const Command *command = find(args.takeFirst());
     if (!command)
-        return usage(QStringLiteral("unknown command '%1'").arg(parser.positionalArguments()[0]));
+        return usage(Tr::tr("ｺﾏﾝﾄﾞ '%1' はありません").arg(parser.positionalArguments()[0]));
     Invocation in;
     for (const QString &name : declared) {
         if (!parser.isSet(name))
@@ -163,7 +169,7 @@ int run(int argc, char **argv)
         const bool own = std::any_of(command->options.begin(), command->options.end(),
                                      [&](const CommandOption &o) { return o.name == name; });
         if (!own)
-            return usage(QStringLiteral("%1: unknown option '--%2'").arg(command->name, name));
+            return usage(Tr::tr("%1: ｵﾌﾟｼｮﾝ '--%2' はありません").arg(command->name, name));
         in.options.insert(name, parser.value(name));
     }
     QStringList given;
@@ -172,50 +178,27 @@ int run(int argc, char **argv)
             given << QStringLiteral("--") + name;
     }
     if (given.size() > 1)
-        return usage(QStringLiteral("%1: %2 cannot be used together")
-                         .arg(command->name, given.join(QStringLiteral(" and "))));
+        return usage(Tr::tr("%1: %2 は一緒に使えません")
+                         .arg(command->name, given.join(QStringLiteral(", "))));
     if (args.size() < command->minArgs || (command->maxArgs >= 0 && args.size() > command->maxArgs))
-        return usage(QStringLiteral("usage: %1 %2").arg(Usr::sPgName, command->synopsis));
+        return usage(Tr::tr("使い方: %1 %2").arg(Usr::sPgName, command->synopsis));
     in.args = args;
     in.out = [](QByteArrayView bytes) { writeTo(stdout, bytes); };
     in.err = message;
 
-    // The data folder the window uses, unless another is named.
-    yIni ini;
-    QString error;
-    if (!ini.W_UserData(parser.value(dataDir), &error)) {
-        message(Tr::tr("ﾃﾞｰﾀｰﾌｫﾙﾀﾞ %1 が使えません: %2")
-                    .arg(QDir::toNativeSeparators(Usr::sDataPh), error));
-        return BadInput;
-    }
-    // The language the settings choose, as in the window; the file is only read.
-    if (const Language::Choice chosen
-        = Language::choose(Language::settingInFile(DataFolder::settings(Usr::sDataPh)));
-        chosen != Language::installed())
-        Language::install(chosen);
-    // Changes wait for no one: while the window or another command holds the folder, they
-    // refuse. A lock left by a program that ended without freeing it is taken over.
-    QLockFile lock(DataFolder::lock(Usr::sDataPh));
-    if (command->changes && !lock.tryLock(0)) {
-        if (lock.error() == QLockFile::LockFailedError) {
-            message(Tr::tr("ﾃﾞｰﾀｰﾌｫﾙﾀﾞ %1 は他の %2 が使用中です")
-                        .arg(QDir::toNativeSeparators(Usr::sDataPh), Usr::sPgName));
-            return InUse;
-        }
-        message(OutputFile::writeFailedText(lock.fileName(),
-                                            lock.error() == QLockFile::PermissionError
-                                                ? QStringLiteral("Permission denied")
-                                                : QStringLiteral("unknown error")));
-        return BadInput;
-    }
-    if (!Store::OpenDb(DataFolder::database(Usr::sDataPh), &error)) {
-        message(error);
-        return BadInput;
+    // The data folder the window uses, unless another is named. Reading needs neither the
+    // lock nor a folder it may write; changes refuse while the window or another command
+    // holds the folder.
+    const Launch::Status opened = launch.openFolder(
+        parser.value(dataDir), command->changes ? Launch::Access::Write : Launch::Access::Read);
+    if (opened != Launch::Ok || launch.openDatabase() != Launch::Ok) {
+        message(launch.error());
+        return opened == Launch::InUse ? InUse : BadInput;
     }
     const Status status = command->run(in);
     Store::CloseDb();
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        message(QStringLiteral("standard output: ") + QString::fromLocal8Bit(std::strerror(errno)));
+        message(Tr::tr("標準出力に書き込めません: %1").arg(SystemText::reason(errno)));
         return BadInput;
     }
     return status;

@@ -1,5 +1,6 @@
 #include "Language.h"
 
+#include "platform/SystemText.h"
 #include "settings/yIni.h"
 
 #include <QCoreApplication>
@@ -21,6 +22,11 @@ std::unique_ptr<QTranslator> &programTexts()
     return t;
 }
 std::unique_ptr<QTranslator> &qtTextsJa()
+{
+    static std::unique_ptr<QTranslator> t;
+    return t;
+}
+std::unique_ptr<QTranslator> &systemTextsJa()
 {
     static std::unique_ptr<QTranslator> t;
     return t;
@@ -88,6 +94,7 @@ bool install(Choice choice, bool qtTexts)
 {
     remove(programTexts());
     remove(qtTextsJa());
+    remove(systemTextsJa());
     g_installed = Choice::Japanese;
     if (choice == Choice::English) {
         auto t = std::make_unique<QTranslator>();
@@ -107,6 +114,9 @@ bool install(Choice choice, bool qtTexts)
             qtTextsJa() = std::move(t);
         }
     }
+    // The system's reasons in Japanese too, whatever the locale gives.
+    systemTextsJa() = std::make_unique<SystemText::Translator>();
+    QCoreApplication::installTranslator(systemTextsJa().get());
     return true;
 }
 

@@ -12,6 +12,9 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <QStringDecoder>
+
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <optional>
@@ -134,6 +137,28 @@ std::optional<bool> parseBool(const QString &s)
     return std::nullopt;
 }
 
+// A settings file an editor saved as UTF-8: with a byte-order mark, with a declaration saying
+// so, or with bytes that are UTF-8 and no code page 932 text. Bytes that are no UTF-8 always
+// stay code page 932, where every byte comes back as it was.
+bool isUtf8(const QByteArray &bytes)
+{
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        return true;
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString text = utf8(bytes);
+    if (utf8.hasError())
+        return false;
+    static const QRegularExpression declared(
+        QStringLiteral("^<\\?xml[^>]*encoding\\s*=\\s*[\"']utf-?8[\"']"),
+        QRegularExpression::CaseInsensitiveOption);
+    if (declared.match(text).hasMatch())
+        return true;
+    const QString cp932 = Cp932::decodeKeepingBytes(bytes);
+    return std::any_of(cp932.begin(), cp932.end(), [](QChar c) {
+        return c.unicode() >= Cp932::keptByteBase && c.unicode() <= Cp932::keptByteBase + 0xFF;
+    });
+}
+
 } // namespace
 
 yIni::yIni() = default;
@@ -209,6 +234,9 @@ void yIni::GetTxt(const QString &sFL, bool &bOk, QString *error)
 {
     sTxt.clear();
     bUnread = false;
+    bNoRoot = false;
+    m_bom.clear();
+    m_utf8 = false;
     sFlPh = sFL;
     static const QRegularExpression dv(QStringLiteral("_DV\\.xml"),
                                        QRegularExpression::CaseInsensitiveOption);
@@ -232,9 +260,14 @@ void yIni::GetTxt(const QString &sFL, bool &bOk, QString *error)
         QByteArray bytes;
         switch (TextFile::readRegular(sFlPh, kMaxFileBytes, &bytes, &reason)) {
         case TextFile::ReadResult::Read:
+            m_utf8 = isUtf8(bytes);
+            if (m_utf8 && bytes.startsWith("\xEF\xBB\xBF")) {
+                m_bom = bytes.left(3);
+                bytes.remove(0, 3);
+            }
             // A file that starts with an empty line counts as empty.
             if (!bytes.isEmpty() && bytes.front() != '\r' && bytes.front() != '\n')
-                sTxt = Cp932::decodeKeepingBytes(bytes);
+                sTxt = m_utf8 ? QString::fromUtf8(bytes) : Cp932::decodeKeepingBytes(bytes);
             break;
         case TextFile::ReadResult::Failed:
             bUnread = true;
@@ -314,7 +347,12 @@ void yIni::SetGtx()
         sTxt = sTxt.left(p) + group + sTxt.mid(p);
         return;
     }
-    // No root end tag to insert before: close the document after the new group.
+    // Nothing is ever written outside the root element: without its start tag the text is
+    // left alone (and SetTxt keeps the file); with it, the document is closed after the group.
+    if (!sTxt.contains(startTag(kRoot))) {
+        bNoRoot = true;
+        return;
+    }
     if (!sTxt.endsWith(u'\n'))
         sTxt += kCrLf;
     sTxt += group + kRootEnd;
@@ -330,8 +368,16 @@ void yIni::SetTxt(bool &bOk, QString *error)
             *error = QStringLiteral("the settings file could not be read, so it is not replaced");
         return;
     }
+    if (bNoRoot) {
+        bOk = false;
+        if (error)
+            *error = Tr::tr("%1 の要素がありません").arg(startTag(kRoot));
+        return;
+    }
     QString reason;
-    bOk = TextFile::writeAtomic(sFlPh, Cp932::encodeKeepingBytes(sTxt), &reason);
+    // Written back in the encoding it came in.
+    const QByteArray bytes = m_utf8 ? m_bom + sTxt.toUtf8() : Cp932::encodeKeepingBytes(sTxt);
+    bOk = TextFile::writeAtomic(sFlPh, bytes, &reason);
     if (!bOk && error)
         *error = reason;
 }

@@ -14,11 +14,13 @@ public:
 
     // User folders and shortcuts.
 
-    // Sets Usr::sDataPh (ending in "/") and creates the folder. An empty dataDir means the
-    // executable's folder + "usData/", or the per-user one when that cannot be made or written
-    // (see chooseDataFolder). On failure Usr::sDataPh names the folder that could not be made
-    // and *error says why, naming it; *error is empty when the user chose not to go on.
-    bool W_UserData(const QString &dataDir = QString(), QString *error = nullptr);
+    // Sets Usr::sDataPh (ending in "/") and makes the folder when missing. An empty dataDir
+    // means usData/ beside the program when it exists, else the per-user folder (see
+    // chooseDataFolder). To write, the folder must take a new file. On failure Usr::sDataPh
+    // names the folder and *error says why, naming it; *error is empty when the user chose not
+    // to go on.
+    bool W_UserData(const QString &dataDir = QString(), QString *error = nullptr,
+                    bool write = true);
     // Shortcuts: false (and *error) when the shortcut could not be written; nothing is opened.
     bool W_Help(const QString &sJob, QString *error = nullptr);
     bool W_HtmView(const QString &sURL, QString *error = nullptr);
@@ -59,23 +61,10 @@ public:
     static void setDateLocale(const QLocale &locale);
     static void resetDateLocale();
 
-    // A freedesktop shortcut file's text: a link to an address, or an entry starting a program.
-    enum class Shortcut { Link, Application };
-    static QString shortcutText(Shortcut kind, const QString &name, const QString &target);
-
-    // A folder the system keeps its programs in (where an installed program runs from), never
-    // a place for a user's data.
-    static bool isSystemProgramFolder(const QString &folder);
-
-    // The first of the candidate folders that exists or can be made, and can be written.
-    // Returns the folder chosen (ending in "/"), or an empty text with *error and *failedFolder
-    // naming the last folder tried.
-    static QString pickDataFolder(const QStringList &candidates, QString *error = nullptr,
-                                  QString *failedFolder = nullptr);
-    // The folder beside the program (own) when it can be made and written, else perUser. When
-    // own holds a collection it cannot write, the user is asked first whether to go on with
+    // own (usData/ beside the program) when it exists and can be used, else perUser. When own
+    // holds a collection it cannot write, the user is asked first whether to go on with
     // perUser; after a Cancel the result and *error are empty.
-    static QString chooseDataFolder(const QString &own, const QString &perUser,
+    static QString chooseDataFolder(const QString &own, const QString &perUser, bool write,
                                     QString *error = nullptr, QString *failedFolder = nullptr);
     // <the desktop's data folder>/Linkwell/usData/, ending in "/".
     static QString perUserDataFolder();
@@ -89,4 +78,7 @@ private:
     QString sGpNm;
     QString sGtx;
     bool bUnread = false; // the file exists but could not be read: never overwrite it
+    bool bNoRoot = false; // a group had no root element to go into: never overwrite it
+    bool m_utf8 = false; // the file came as UTF-8 and goes back so
+    QByteArray m_bom;
 };

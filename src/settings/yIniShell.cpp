@@ -1,9 +1,10 @@
-#include "yIni.h"
 #include "platform/DataFolder.h"
+#include "yIni.h"
 
 #include "app/Usr.h"
 #include "platform/Dialogs.h"
 #include "platform/Shell.h"
+#include "platform/SystemText.h"
 #include "platform/TextFile.h"
 
 #include <QCoreApplication>
@@ -14,6 +15,7 @@
 #include <QTemporaryFile>
 #include <QUrl>
 
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
@@ -41,8 +43,9 @@ std::filesystem::path fsPath(const QString &path)
 QString reasonOf(const std::error_code &ec, const QString &path)
 {
     if (ec)
-        return QString::fromLocal8Bit(ec.message());
-    return QStringLiteral("%1 is not a folder").arg(QDir::toNativeSeparators(path));
+        return SystemText::reason(ec.value());
+    Q_UNUSED(path);
+    return SystemText::reason(ENOTDIR);
 }
 
 bool makePath(const QString &folder, QString *error)
@@ -71,6 +74,12 @@ bool isWritableFolder(const QString &folder, QString *error)
     if (error)
         *error = probe.errorString();
     return false;
+}
+
+// A folder that exists or was made and, when it is to be written, takes a new file.
+bool usableFolder(const QString &folder, bool write, QString *error)
+{
+    return makePath(folder, error) && (!write || isWritableFolder(folder, error));
 }
 
 // Desktop entry values keep to one line; backslashes are doubled by the format's own rule.
@@ -115,10 +124,16 @@ QString execArgument(const QString &arg)
     return q + u'"';
 }
 
-bool writeShortcut(const QString &path, yIni::Shortcut kind, const QString &name,
-                   const QString &target, QString *error)
+// A freedesktop shortcut file: a link to an address, or an entry starting a program.
+bool writeShortcut(const QString &path, bool link, const QString &name, const QString &target,
+                   QString *error)
 {
-    return TextFile::writeAtomic(path, yIni::shortcutText(kind, name, target).toUtf8(), error);
+    QString t = QStringLiteral("[Desktop Entry]\nType=") + (link ? u"Link" : u"Application")
+        + QStringLiteral("\nName=") + entryValue(name)
+        + (link ? QStringLiteral("\nURL=") + entryValue(target)
+                : QStringLiteral("\nExec=") + entryValue(execArgument(target)))
+        + u'\n';
+    return TextFile::writeAtomic(path, t.toUtf8(), error);
 }
 
 bool requireDataFolder(QString *error)
@@ -145,37 +160,6 @@ QString yIni::helpBase()
     return QStringLiteral("https://linkwell.example.org/help/");
 }
 
-QString yIni::shortcutText(Shortcut kind, const QString &name, const QString &target)
-{
-    QString t = QStringLiteral("[Desktop Entry]\n");
-    if (kind == Shortcut::Link) {
-        t += QStringLiteral("Type=Link\nName=") + entryValue(name) + QStringLiteral("\nURL=")
-            + entryValue(target) + u'\n';
-    } else {
-        t += QStringLiteral("Type=Application\nName=") + entryValue(name)
-            + QStringLiteral("\nExec=") + entryValue(execArgument(target)) + u'\n';
-    }
-    return t;
-}
-
-QString yIni::pickDataFolder(const QStringList &candidates, QString *error, QString *failedFolder)
-{
-    QString reason = QStringLiteral("no folder given");
-    QString last;
-    for (const QString &candidate : candidates) {
-        if (candidate.isEmpty())
-            continue;
-        last = asFolder(candidate);
-        if (makePath(last, &reason) && isWritableFolder(last, &reason))
-            return last;
-    }
-    if (error)
-        *error = reason;
-    if (failedFolder)
-        *failedFolder = last;
-    return QString();
-}
-
 QString yIni::perUserDataFolder()
 {
     // Named after the program, not after the executable's file name (which
@@ -184,65 +168,59 @@ QString yIni::perUserDataFolder()
                     + QStringLiteral("/Linkwell/usData/"));
 }
 
-QString yIni::chooseDataFolder(const QString &own, const QString &perUser, QString *error,
-                               QString *failedFolder)
+QString yIni::chooseDataFolder(const QString &own, const QString &perUser, bool write,
+                               QString *error, QString *failedFolder)
 {
     QString reason;
     const QString ownFolder = asFolder(own);
-    if (makePath(ownFolder, &reason) && isWritableFolder(ownFolder, &reason))
-        return ownFolder;
-    // A collection that cannot be written is not quietly replaced by another one.
-    if (QFileInfo::exists(DataFolder::database(ownFolder))) {
-        const bool goOn
-            = Dialogs::message(Tr::tr("ﾃﾞｰﾀｰﾌｫﾙﾀﾞ %1 のﾘﾝｸ集に書き込めません: %2")
-                                       .arg(QDir::toNativeSeparators(ownFolder), reason)
-                                   + u'\r'
-                                   + Tr::tr("ﾕｰｻﾞｰ別のﾃﾞｰﾀｰﾌｫﾙﾀﾞ %1 を使って続けますか?")
-                                         .arg(QDir::toNativeSeparators(asFolder(perUser))),
-                               Dialogs::Buttons::OkCancel);
-        if (!goOn) {
-            if (error)
-                error->clear();
-            if (failedFolder)
-                *failedFolder = ownFolder;
-            return QString();
+    // Only a portable install keeps its data beside the program: one that ships or made
+    // usData/ there.
+    if (QFileInfo(ownFolder).isDir()) {
+        if (usableFolder(ownFolder, write, &reason))
+            return ownFolder;
+        // A collection that cannot be written is not quietly replaced by another one.
+        if (QFileInfo::exists(DataFolder::database(ownFolder))) {
+            const bool goOn
+                = Dialogs::message(Tr::tr("ﾃﾞｰﾀｰﾌｫﾙﾀﾞ %1 のﾘﾝｸ集に書き込めません: %2")
+                                           .arg(QDir::toNativeSeparators(ownFolder), reason)
+                                       + u'\r'
+                                       + Tr::tr("ﾕｰｻﾞｰ別のﾃﾞｰﾀｰﾌｫﾙﾀﾞ %1 を使って続けますか?")
+                                             .arg(QDir::toNativeSeparators(asFolder(perUser))),
+                                   Dialogs::Buttons::OkCancel);
+            if (!goOn) {
+                if (error)
+                    error->clear();
+                if (failedFolder)
+                    *failedFolder = ownFolder;
+                return QString();
+            }
         }
     }
-    const QString folder = pickDataFolder({perUser}, error, failedFolder);
-    if (folder.isEmpty() && error)
-        *error = dataFolderFailure(asFolder(perUser), *error);
-    return folder;
+    const QString folder = asFolder(perUser);
+    if (usableFolder(folder, write, &reason))
+        return folder;
+    if (error)
+        *error = dataFolderFailure(folder, reason);
+    if (failedFolder)
+        *failedFolder = folder;
+    return QString();
 }
 
-bool yIni::isSystemProgramFolder(const QString &folder)
-{
-    const QString f = QDir::cleanPath(QFileInfo(folder).canonicalFilePath());
-    for (const char *system : {"/bin", "/sbin", "/usr/bin", "/usr/sbin", "/usr/games",
-                               "/usr/local/bin", "/usr/local/sbin", LINKWELL_INSTALL_BINDIR}) {
-        if (f == QDir::cleanPath(QString::fromUtf8(system)))
-            return true;
-    }
-    return false;
-}
-
-bool yIni::W_UserData(const QString &dataDir, QString *error)
+bool yIni::W_UserData(const QString &dataDir, QString *error, bool write)
 {
     QString failed;
     QString folder;
     if (!dataDir.isEmpty()) {
-        folder = pickDataFolder({dataDir}, error, &failed);
-        if (folder.isEmpty() && error)
-            *error = dataFolderFailure(failed, *error);
-    } else if (isSystemProgramFolder(QCoreApplication::applicationDirPath())) {
-        // Installed system-wide: never beside the program, even when root could write there.
-        folder = pickDataFolder({perUserDataFolder()}, error, &failed);
-        if (folder.isEmpty() && error)
-            *error = dataFolderFailure(failed, *error);
+        failed = asFolder(dataDir);
+        QString reason;
+        if (usableFolder(failed, write, &reason))
+            folder = failed;
+        else if (error)
+            *error = dataFolderFailure(failed, reason);
     } else {
-        // A system-wide install cannot keep data next to the program.
         folder
             = chooseDataFolder(QCoreApplication::applicationDirPath() + QStringLiteral("/usData/"),
-                               perUserDataFolder(), error, &failed);
+                               perUserDataFolder(), write, error, &failed);
     }
     Usr::sDataPh = folder.isEmpty() ? failed : folder;
     return !folder.isEmpty();
@@ -309,7 +287,7 @@ bool yIni::W_SendTo(QString *error)
         return false;
     const QString exe = QCoreApplication::applicationFilePath();
     const QString path = folder + u'/' + Usr::sPgName + QStringLiteral(".desktop");
-    if (!writeShortcut(path, Shortcut::Application, Usr::sPgName, exe, error))
+    if (!writeShortcut(path, false, Usr::sPgName, exe, error))
         return false;
     Dialogs::message(Tr::tr("%1 のｼｮｰﾄｶｯﾄを %2 に作成しました").arg(exe, folder),
                      Dialogs::Buttons::Ok);
@@ -325,7 +303,7 @@ bool yIni::W_Help(const QString &sJob, QString *error)
         page += QStringLiteral(".htm");
     const QString url = helpBase() + QString::fromLatin1(QUrl::toPercentEncoding(page, "/#"));
     const QString path = Usr::sDataPh + Usr::sPgName + QStringLiteral("_help.desktop");
-    if (!writeShortcut(path, Shortcut::Link, Usr::sPgName + QStringLiteral("_help"), url, error))
+    if (!writeShortcut(path, true, Usr::sPgName + QStringLiteral("_help"), url, error))
         return false;
     Shell::open(path);
     return true;
@@ -339,7 +317,7 @@ bool yIni::W_HtmView(const QString &sURL, QString *error)
     if (!makePath(folder, error))
         return false;
     const QString path = folder + QStringLiteral("/htm_view.desktop");
-    if (!writeShortcut(path, Shortcut::Link, QStringLiteral("htm_view"), sURL, error))
+    if (!writeShortcut(path, true, QStringLiteral("htm_view"), sURL, error))
         return false;
     Shell::open(path);
     return true;

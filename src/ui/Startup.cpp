@@ -1,6 +1,7 @@
 #include "Startup.h"
 #include "platform/DataFolder.h"
 
+#include "app/Launch.h"
 #include "app/Usr.h"
 #include "platform/Cp932.h"
 #include "platform/Dialogs.h"
@@ -14,7 +15,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QIcon>
-#include <QLockFile>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QSocketNotifier>
@@ -69,24 +69,13 @@ void closeOnTerminate(QObject *parent)
     sigaction(SIGINT, &sa, nullptr);
 }
 
-// Why the lock file could not be made: QLockFile keeps no system error, so the folder is
-// asked directly.
-QString lockFailure(const QString &lockPath, QLockFile::LockError error)
+// A failure that ends the start: one message (none when the user chose to stop), then the
+// status.
+int fail(const QString &text, int status = Launch::Failed)
 {
-    QFile probe(lockPath + QStringLiteral(".probe"));
-    if (!probe.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        return probe.errorString();
-    probe.close();
-    probe.remove();
-    return error == QLockFile::PermissionError ? Tr::tr("書き込みが許可されていません")
-                                               : Tr::tr("原因不明のｴﾗｰです");
-}
-
-// A failure that ends the start: one message, then exit status 1.
-int fail(const QString &text)
-{
-    Dialogs::message(text);
-    return 1;
+    if (!text.isEmpty())
+        Dialogs::message(text);
+    return status;
 }
 
 } // namespace
@@ -132,22 +121,14 @@ int Main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("linkwell"));
     QGuiApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("linkwell")));
 
-    // The program name from the executable's name.
-    sPgName = programNameFrom(QCoreApplication::applicationFilePath());
-    QCoreApplication::setApplicationName(sPgName);
-    QCoreApplication::setApplicationVersion(QStringLiteral(LINKWELL_VERSION));
-    Dialogs::setTitle(sPgName);
-    // The locale's language from the first message on; the settings may change it below.
-    Language::install(Language::choose(QString()), true);
+    // The names, and the locale's language from the first message on.
+    Launch launch(true);
     // Scripted runs get their messages on standard error instead of boxes nobody can answer.
     if (qEnvironmentVariableIsEmpty("LINKWELL_NONINTERACTIVE"))
         QtDialogs::install();
 
+    // The help and the version are the command line's (Cli::wanted).
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Linkwell keeps your collection of web links."));
-    parser.addHelpOption();
-    parser.addVersionOption();
     const QCommandLineOption dataDirOption(
         QStringLiteral("data-dir"),
         QStringLiteral("Keep the link database, settings and page images in <dir>."),
@@ -158,11 +139,15 @@ int Main(int argc, char *argv[])
         QStringLiteral("Start on this page (http, https or file address, or a local file) "
                        "instead of the search page."),
         QStringLiteral("[address]"));
-    parser.process(app);
+    // Parsed, then decided: a usage error ends with status 2, as on the command line.
+    if (!parser.parse(QCoreApplication::arguments()))
+        return fail(parser.errorText(), Launch::Usage);
+    if (parser.isSet(dataDirOption) && parser.value(dataDirOption).isEmpty())
+        return fail(Tr::tr("--data-dir にﾌｫﾙﾀﾞがありません"), Launch::Usage);
     if (parser.positionalArguments().size() > 1) {
         Dialogs::message(Tr::tr("開くｱﾄﾞﾚｽは1つだけ指定してください: %1")
                              .arg(parser.positionalArguments().join(u' ')));
-        return 2;
+        return Launch::Usage;
     }
     QString error;
     QString address;
@@ -182,31 +167,16 @@ int Main(int argc, char *argv[])
     auto ini = std::make_unique<yIni>();
     Ini = ini.get();
 
-    // The hidden window that owns shell operations, and the user data folder.
+    // The hidden window that owns shell operations.
     auto owner = std::make_unique<QWidget>();
     owner->setObjectName(QStringLiteral("ownerWindow"));
     g_owner = owner.get();
-    if (!Ini->W_UserData(parser.value(dataDirOption), &error))
-        return error.isEmpty() ? 1 : fail(error); // empty: the user chose not to go on
-
-    // One running program per data folder.
-    const QString lockPath = DataFolder::lock(sDataPh);
-    if (QFileInfo::exists(lockPath) && !QFileInfo(lockPath).isFile())
-        return fail(Tr::tr("ﾛｯｸﾌｧｲﾙ %1 を作成できません: 同じ名前のﾌｧｲﾙ以外のものがあります")
-                        .arg(QDir::toNativeSeparators(lockPath)));
-    QLockFile lock(lockPath);
-    if (!lock.tryLock(0)) {
-        if (lock.error() == QLockFile::LockFailedError)
-            return fail(Tr::tr("ﾃﾞｰﾀｰﾌｫﾙﾀﾞ %1 は他の %2 が使用中です")
-                            .arg(QDir::toNativeSeparators(sDataPh), sPgName));
-        return fail(
-            Tr::tr("ﾛｯｸﾌｧｲﾙ %1 を作成できません: %2")
-                .arg(QDir::toNativeSeparators(lockPath), lockFailure(lockPath, lock.error())));
-    }
-
-    // "Doc", "Pic" and "Arc" (the saved copies of pages).
-    if (!Ini->F_ChkSb(sDataPh, DataFolder::subFolders(), &error))
-        return fail(error);
+    // The user data folder, the lock and the sub-folders; the language waits for the settings
+    // object, which reports a damaged file once.
+    if (const Launch::Status s
+        = launch.openFolder(parser.value(dataDirOption), Launch::Access::Write, false);
+        s != Launch::Ok)
+        return fail(launch.error(), s);
 
     // The settings file and its one group.
     bool bOk = false;
@@ -214,10 +184,13 @@ int Main(int argc, char *argv[])
     if (!bOk)
         return fail(error);
     Ini->GetGtx(QStringLiteral("画面"));
-    // An explicit language setting wins over the locale; the windows are built after this.
-    if (const Language::Choice chosen = Language::choose(Language::settingOf(*Ini));
-        chosen != Language::installed())
-        Language::install(chosen, true);
+    // The settings as read now choose the language; the windows are built after this.
+    launch.chooseLanguage(Language::settingOf(*Ini));
+
+    // A first start on an empty collection shows how to fill it, not the search page.
+    if (address.isEmpty() && launch.openDatabase() == Launch::Ok && Launch::collectionIsEmpty())
+        address = QStringLiteral("data:text/html;charset=utf-8;base64,")
+            + QString::fromLatin1(Launch::startPage().toUtf8().toBase64());
 
     // The main window; it opens the link database while it loads.
     auto main = std::make_unique<fmLink>();

@@ -1,21 +1,14 @@
 #include "bookmarks/BookmarkTransfer.h"
-#include "platform/Cp932.h"
 #include "settings/Language.h"
-#include "settings/yIni.h"
-#include "support/TestFiles.h"
 
 #include <QFileInfo>
 #include <QLibraryInfo>
-#include <QTemporaryDir>
 #include <QTest>
 
 // Which language the program speaks, and what installing it changes.
 class TestLanguage : public QObject
 {
     Q_OBJECT
-private:
-    QTemporaryDir m_tmp;
-
 private Q_SLOTS:
     void cleanup() { Language::install(Language::Choice::Japanese); }
 
@@ -49,37 +42,6 @@ private Q_SLOTS:
         QFETCH(bool, english);
         QCOMPARE(Language::choose(setting, QLocale(locale)),
                  english ? Language::Choice::English : Language::Choice::Japanese);
-    }
-
-    // The setting is read from a settings file, never written, or from the settings object.
-    void setting()
-    {
-        const auto file = [this](const char *name, const QString &group) {
-            const QString path = m_tmp.filePath(QLatin1String(name));
-            TestFiles::write(
-                path,
-                Cp932::encode("<?xml version='1.0' encoding='Shift-JIS' ?>\r\n<運用>\r\n"
-                              "   <画面>\r\n"
-                              + group + "   </画面>\r\n</運用>"));
-            return path;
-        };
-        const QString en
-            = file("en.xml", "      <PC_SIZE>50</PC_SIZE>\r\n      <LANG>en</LANG>\r\n");
-        const QByteArray before = TestFiles::read(en);
-        QCOMPARE(Language::settingInFile(en), "en");
-        QCOMPARE(TestFiles::read(en), before);
-        QCOMPARE(Language::settingInFile(file("none.xml", "      <PC_SIZE>50</PC_SIZE>\r\n")),
-                 QString());
-        const QString missing = m_tmp.filePath(QStringLiteral("missing.xml"));
-        QCOMPARE(Language::settingInFile(missing), QString());
-        QVERIFY(!QFileInfo::exists(missing));
-
-        yIni ini;
-        bool ok = false;
-        ini.GetTxt(file("ja.xml", "      <LANG>ja</LANG>\r\n"), ok);
-        QVERIFY(ok);
-        ini.GetGtx(QStringLiteral("画面"));
-        QCOMPARE(Language::settingOf(ini), "ja");
     }
 
     // English replaces the program's texts; Japanese takes the translation away again.

@@ -70,97 +70,72 @@ private Q_SLOTS:
         TestFiles::write(m_tmp.filePath(QStringLiteral("notes.txt")), "plain text, no bookmarks\n");
     }
 
-    // A file that is no bookmark file refused by the command line. Which locales and settings
-    // choose which language is the language choice's own test; here they reach the program.
-    void commandLine_data()
+    // A message of the command line or the window, whole in the language the locale and the
+    // setting choose (which chooses which is the language choice's own test): the system's
+    // reasons included, and after the settings were read.
+    void messages_data()
     {
         QTest::addColumn<QString>("lang");
-        QTest::addColumn<QString>("lcAll");
         QTest::addColumn<QString>("setting");
-        QTest::addColumn<bool>("english");
-        QTest::newRow("en_US") << "en_US.UTF-8" << QString() << QString() << true;
-        QTest::newRow("C.UTF-8") << "C.UTF-8" << QString() << QString() << false;
-        QTest::newRow("no locale at all") << QString() << QString() << QString() << false;
-        QTest::newRow("LC_ALL ja_JP over LANG en_US") << "en_US.UTF-8"
-                                                      << "ja_JP.UTF-8" << QString() << false;
-        QTest::newRow("setting en under ja_JP") << "ja_JP.UTF-8" << QString() << "en" << true;
-        QTest::newRow("setting ja under en_US") << "en_US.UTF-8" << QString() << "ja" << false;
+        QTest::addColumn<QStringList>("args"); // DIR: the data folder, FILE: notes.txt
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("expected"); // in standard error
+        const QStringList import {"--data-dir", "DIR", "import", "FILE"};
+        const QString notBookmarks = QStringLiteral("linkwell: ﾌﾞｯｸﾏｰｸ FILE を取り込めません: "
+                                                    "ﾌﾞｯｸﾏｰｸのﾌｧｲﾙではありません\n");
+        const QString notBookmarksEn
+            = QStringLiteral("linkwell: Cannot import the bookmarks FILE: Not a bookmark file\n");
+        const auto row = [](const char *name, const char *lang, const char *setting,
+                            const QStringList &args, int code, const QString &expected) {
+            QTest::newRow(name) << lang << setting << args << code << expected;
+        };
+        row("en_US", "en_US.UTF-8", "", import, 1, notBookmarksEn);
+        row("C.UTF-8", "C.UTF-8", "", import, 1, notBookmarks);
+        row("setting en under ja_JP", "ja_JP.UTF-8", "en", import, 1, notBookmarksEn);
+        row("system reason under C", "C.UTF-8", "", {"--data-dir", "DIR", "import", "none"}, 1,
+            QStringLiteral("ﾌﾞｯｸﾏｰｸ none を取り込めません: ﾌｧｲﾙまたはﾌｫﾙﾀﾞがありません\n"));
+        row("Qt's usage reason under C", "C.UTF-8", "", {"list", "--bogus"}, 2,
+            QStringLiteral("ｵﾌﾟｼｮﾝ 'bogus' はありません\n"));
+        const QStringList two {"a.example", "b.example"};
+        row("window, en_US", "en_US.UTF-8", "", two, 2,
+            QStringLiteral("Give only one address to open: a.example b.example"));
+        row("window, ja_JP", "ja_JP.UTF-8", "", two, 2,
+            QStringLiteral("開くｱﾄﾞﾚｽは1つだけ指定してください: a.example b.example"));
+        // A database the window cannot open: said after the settings chose the language.
+        const QStringList window {"--data-dir", "DIR"};
+        row("window, en over ja_JP", "ja_JP.UTF-8", "en", window, 1,
+            QStringLiteral("Cannot open the database DIRdbLink.mdb: "));
+        row("window, ja over en_US", "en_US.UTF-8", "ja", window, 1,
+            QStringLiteral("ﾃﾞｰﾀｰﾍﾞｰｽ DIRdbLink.mdb が開けません: "));
     }
-    void commandLine()
+    void messages()
     {
         QFETCH(QString, lang);
-        QFETCH(QString, lcAll);
         QFETCH(QString, setting);
-        QFETCH(bool, english);
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        QFETCH(QString, expected);
         const QString dir
             = dataDir(QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'_'), setting);
+        const bool window = args.size() == 2;
+        if (window && args.first() == u"--data-dir")
+            TestFiles::write(dir + QStringLiteral("dbLink.mdb"), "not a database, but not empty\n");
         const QByteArray settingsBefore = TestFiles::read(dir + QStringLiteral("User.xml"));
+        const QString file = m_tmp.filePath(QStringLiteral("notes.txt"));
+        args.replaceInStrings(QStringLiteral("DIR"), dir)
+            .replaceInStrings(QStringLiteral("FILE"), file);
         QMap<QString, QString> vars;
         if (!lang.isEmpty())
             vars.insert(QStringLiteral("LANG"), lang);
-        if (!lcAll.isEmpty())
-            vars.insert(QStringLiteral("LC_ALL"), lcAll);
-        const QString file = m_tmp.filePath(QStringLiteral("notes.txt"));
-        const Result r
-            = run({QStringLiteral("--data-dir"), dir, QStringLiteral("import"), file}, vars);
-        QCOMPARE(r.code, 1);
-        const QString expected = english
-            ? QStringLiteral("linkwell: Cannot import the bookmarks %1: Not a bookmark file\n")
-            : QStringLiteral(
-                "linkwell: ﾌﾞｯｸﾏｰｸ %1 を取り込めません: ﾌﾞｯｸﾏｰｸのﾌｧｲﾙではありません\n");
-        QCOMPARE(r.err, expected.arg(file));
+        const Result r = run(args, vars);
+        QCOMPARE(r.code, code);
+        expected.replace(QStringLiteral("FILE"), file).replace(QStringLiteral("DIR"), dir);
+        QVERIFY2(r.err.contains(expected), qPrintable(r.err));
+        if (window)
+            return;
         // The settings are read, never made or changed, by the command line.
         QCOMPARE(TestFiles::read(dir + QStringLiteral("User.xml")), settingsBefore);
         QCOMPARE(QFile::exists(dir + QStringLiteral("User.xml")), !setting.isEmpty());
-    }
-
-    // The window's messages: before the settings are read the locale speaks; after, the
-    // setting may change it.
-    void window_data()
-    {
-        QTest::addColumn<QString>("lang");
-        QTest::addColumn<bool>("english");
-        QTest::newRow("en_US") << "en_US.UTF-8" << true;
-        QTest::newRow("ja_JP") << "ja_JP.UTF-8" << false;
-    }
-    void window()
-    {
-        QFETCH(QString, lang);
-        QFETCH(bool, english);
-        const Result r = run({QStringLiteral("a.example"), QStringLiteral("b.example")},
-                             {{QStringLiteral("LANG"), lang}});
-        QCOMPARE(r.code, 2);
-        QVERIFY2(r.err.contains(
-                     english ? QStringLiteral("Give only one address to open: a.example b.example")
-                             : QStringLiteral(
-                                 "開くｱﾄﾞﾚｽは1つだけ指定してください: a.example b.example")),
-                 qPrintable(r.err));
-    }
-
-    // A database the window cannot open: said after the settings chose the language.
-    void windowSetting_data()
-    {
-        QTest::addColumn<QString>("lang");
-        QTest::addColumn<QString>("setting");
-        QTest::addColumn<bool>("english");
-        QTest::newRow("en over ja_JP") << "ja_JP.UTF-8"
-                                       << "en" << true;
-        QTest::newRow("ja over en_US") << "en_US.UTF-8"
-                                       << "ja" << false;
-    }
-    void windowSetting()
-    {
-        QFETCH(QString, lang);
-        QFETCH(QString, setting);
-        QFETCH(bool, english);
-        const QString dir = dataDir(QStringLiteral("window_") + setting, setting);
-        TestFiles::write(dir + QStringLiteral("dbLink.mdb"), "not a database, but not empty\n");
-        const Result r = run({QStringLiteral("--data-dir"), dir}, {{QStringLiteral("LANG"), lang}});
-        QCOMPARE(r.code, 1);
-        const QString pattern = english ? QStringLiteral("Cannot open the database %1: ")
-                                        : QStringLiteral("ﾃﾞｰﾀｰﾍﾞｰｽ %1 が開けません: ");
-        QVERIFY2(r.err.contains(pattern.arg(dir + QStringLiteral("dbLink.mdb"))),
-                 qPrintable(r.err));
     }
 };
 

@@ -99,22 +99,6 @@ private Q_SLOTS:
             partial * 10 <= visible,
             qPrintable(QStringLiteral("%1 of %2 pixels half covered").arg(partial).arg(visible)));
     }
-
-    // The larger sizes scale a drawing on a 16-unit grid by whole pixels: the bookmark's side and
-    // the top edge of the link's bar fall on pixel borders.
-    void largeSizesOnPixelGrid_data() { addSizes({32, 48, 64, 128, 256}); }
-    void largeSizesOnPixelGrid()
-    {
-        QFETCH(int, size);
-        const QImage image = icon(size);
-        QVERIFY(!image.isNull());
-        const int side = size / 8, barTop = size * 3 / 8, middle = size / 2;
-        QCOMPARE(qAlpha(image.pixel(side, middle)), 255);
-        QCOMPARE(qAlpha(image.pixel(side - 1, middle)), 0);
-        QVERIFY(isWhite(image.pixel(middle, barTop)));
-        // Above the bar the bookmark's own colour of that row, not a blend with the bar's white.
-        QVERIFY(near(image.pixel(middle, barTop - 1), image.pixel(side + 1, barTop - 1), 2));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestIcons)

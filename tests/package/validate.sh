@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs a desktop validator over the installed desktop data. A validator that is not installed is
 # reported as SKIP (scripts/setup installs both).
-# usage: validate.sh desktop|appstream TREE APP_ID
+# The manual page and the copyright file are checked here too.
+# usage: validate.sh desktop|appstream|man|copyright TREE APP_ID
 set -euo pipefail
 kind=$1 tree=$2 id=$3
 share=$tree/usr/share
@@ -25,8 +26,23 @@ appstream)
   if grep -q '^P:' <<<"$out"; then exit 1; fi
   appstreamcli validate-tree --no-net --strict "$tree"
   ;;
+man)
+  # Made from --help: the synopsis names the address, and man can lay it out without a warning.
+  page=$share/man/man1/linkwell.1.gz
+  zcat "$page" | grep -q '^\.TH LINKWELL "1"'
+  zcat "$page" | grep -q 'ADDRESS'
+  out=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null) || true
+  if [ -n "$out" ]; then echo "$out"; exit 1; fi
+  ;;
+copyright)
+  # Debian's machine-readable format: the header, and a license every file is under.
+  f=$share/doc/linkwell/copyright
+  head -1 "$f" | grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/'
+  grep -qx 'Files: \*' "$f"
+  grep -qx 'License: GPL-3.0-or-later' "$f"
+  ;;
 *)
-  echo "usage: validate.sh desktop|appstream TREE APP_ID" >&2
+  echo "usage: validate.sh desktop|appstream|man|copyright TREE APP_ID" >&2
   exit 2
   ;;
 esac

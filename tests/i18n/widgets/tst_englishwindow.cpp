@@ -1,15 +1,11 @@
 #include "platform/Shell.h"
-#include "platform/Twips.h"
 #include "platform/widgets/Grid.h"
 #include "settings/Language.h"
-#include "settings/widgets/sbUpc.h"
 #include "store/Statements.h"
 #include "support/SqlLines.h"
 #include "support/widgets/MainWindowFixture.h"
 #include "ui/main/LinkListView.h"
 #include "ui/main/RegistrationPanel.h"
-#include "ui/maintenance/MaintenanceGrids.h"
-#include "ui/maintenance/fmData.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -20,11 +16,6 @@
 #include <algorithm>
 
 namespace {
-
-Grid *grid(const fmData &w, int index)
-{
-    return w.findChild<Grid *>(QStringLiteral("vSpr%1").arg(index));
-}
 
 QString header(Grid *g, int col)
 {
@@ -116,63 +107,6 @@ private Q_SLOTS:
         // Longer English captions get their room in the designed block.
         checkFits({p("Label1_1"), p("cbGrp"), p("lbFind"), p("txFind")});
         checkFits({p("cmSlc"), p("Label1_0"), p("txSrt"), p("lbSim")});
-
-        // A group without links: nothing to write into the document.
-        m.group()->setEditText("Empty");
-        m.w->LoadList(false);
-        QCOMPARE(m.list()->MaxRows(), 0);
-        m.w->mnRet_Click(MnRet::Document);
-        QCOMPARE(Dialogs::shownTexts(), QStringList {"There are no links to write"});
-    }
-
-    // The Japanese panel keeps its designed places.
-    void japaneseKeepsTheDesign()
-    {
-        openWindow(Language::Choice::Japanese);
-        QVERIFY(m.w);
-        QCOMPARE(m.w->menus().mnJob[0]->title(), "ﾌｧｲﾙ(&F)");
-        const auto p = [this](const char *name) { return m.panel()->findChild<QWidget *>(name); };
-        const auto twips = [](int x, int y, int w, int h) {
-            return QRect(Twips::toPixelsX(x), Twips::toPixelsY(y), Twips::toPixelsX(w),
-                         Twips::toPixelsY(h));
-        };
-        QCOMPARE(p("Label1_1")->geometry(), twips(60, 60, 435, 255));
-        QCOMPARE(p("Label1_0")->geometry(), twips(1860, 375, 435, 225));
-        QCOMPARE(p("cmSlc")->geometry(), twips(570, 315, 675, 360));
-        QCOMPARE(p("cbGrp")->x(), Twips::toPixelsX(555));
-        QCOMPARE(p("txFind")->x(), Twips::toPixelsX(3420));
-    }
-
-    void maintenanceWindow()
-    {
-        openDatabase(Language::Choice::English);
-        fmData w;
-        w.prepare(0, 15000, 0, 10000);
-        QCOMPARE(w.windowTitle(), "Maintenance");
-        QCOMPARE(w.menus().mnURLItem[DataURL::Check]->text(), "&Check for Dead Links");
-        for (const QString &text :
-             {w.menus().mnFile->title(), w.menus().mnGrp->title(), w.menus().mnURL->title(),
-              header(grid(w, 0), GroupColumn::Name), header(grid(w, 0), GroupColumn::Sort),
-              header(grid(w, 1), LinkColumn::Title), header(grid(w, 1), LinkColumn::Group)})
-            QVERIFY2(!text.isEmpty() && !hasJapanese(text), qPrintable(text));
-
-        // Emptying the database asks in English; the group it leaves keeps its stored name.
-        Dialogs::clearShown();
-        Dialogs::setNextAnswer(true);
-        Dialogs::setNextAnswer(false);
-        w.InitDb();
-        QCOMPARE(Dialogs::shownTexts(),
-                 (QStringList {"Delete every group and link?", "Delete every page picture too?"}));
-        QCOMPARE(SqlLines::of("Select nGrp, sGrp From mGrp"), QStringList {"0|未分類"});
-    }
-
-    void pictureSettings()
-    {
-        QVERIFY(Language::install(Language::Choice::English));
-        sbUpc dialog;
-        QCOMPARE(dialog.windowTitle(), "Picture Settings");
-        QCOMPARE(dialog.cmOk[1]->text(), "&Cancel");
-        QVERIFY(dialog.Label1->text().startsWith("50%: 4 pictures fit"));
     }
 };
 
