@@ -99,25 +99,6 @@ Import them?</translation>
     </message>
 </context>
 <context>
-    <name>CheckAll</name>
-    <message>
-        <source>分類の読み込みに失敗しました: %1</source>
-        <translation>Could not read the groups: %1</translation>
-    </message>
-    <message>
-        <source>分類がありません: %1</source>
-        <translation>No such group: %1</translation>
-    </message>
-    <message>
-        <source>ﾘﾝｸの読み込みに失敗しました: %1</source>
-        <translation>Could not read the links: %1</translation>
-    </message>
-    <message>
-        <source>ﾁｪｯｸ結果を記録できませんでした: %1</source>
-        <translation>Could not record the check results: %1</translation>
-    </message>
-</context>
-<context>
     <name>CheckHistory</name>
     <message>
         <source>応答なし</source>
@@ -144,6 +125,17 @@ Import them?</translation>
     </message>
 </context>
 <context>
+    <name>CheckRun</name>
+    <message>
+        <source>ﾘﾝｸの読み込みに失敗しました: %1</source>
+        <translation>Could not read the links: %1</translation>
+    </message>
+    <message>
+        <source>ﾁｪｯｸ結果を記録できませんでした: %1</source>
+        <translation>Could not record the check results: %1</translation>
+    </message>
+</context>
+<context>
     <name>Cli</name>
     <message>
         <source>分類 %1 がありません</source>
@@ -152,6 +144,10 @@ Import them?</translation>
     <message>
         <source>ﾘｽﾄの読み込みに失敗しました: %1</source>
         <translation>Could not read the list: %1</translation>
+    </message>
+    <message>
+        <source>ﾁｪｯｸを中止しました (%1 / %2 件)</source>
+        <translation>Check stopped (%1 of %2 links)</translation>
     </message>
     <message>
         <source>&apos;%1 --help&apos; で使い方を表示します</source>
@@ -233,10 +229,6 @@ Import them?</translation>
 </context>
 <context>
     <name>LinkCheckRun</name>
-    <message>
-        <source>ﾁｪｯｸ結果を記録できませんでした: %1</source>
-        <translation>Could not record the check results: %1</translation>
-    </message>
     <message>
         <source>中止</source>
         <translation>Cancel</translation>
@@ -409,6 +401,14 @@ Import them?</translation>
         <source>表題</source>
         <translation>Title</translation>
     </message>
+    <message>
+        <source>ﾁｪｯｸ</source>
+        <translation>Check</translation>
+    </message>
+    <message>
+        <source>秒</source>
+        <translation>Sec</translation>
+    </message>
 </context>
 <context>
     <name>MaintenanceMenus</name>
@@ -467,6 +467,14 @@ Import them?</translation>
     <message>
         <source>保存したﾍﾟｰｼﾞを表示</source>
         <translation>Show &amp;Saved Page</translation>
+    </message>
+    <message>
+        <source>分類のﾘﾝｸ切れのﾁｪｯｸ</source>
+        <translation>&amp;Check Links of Group</translation>
+    </message>
+    <message>
+        <source>選択行のﾘﾝｸ切れのﾁｪｯｸ</source>
+        <translation>Check Se&amp;lected Rows</translation>
     </message>
 </context>
 <context>

@@ -1,5 +1,7 @@
 #include "CheckHistory.h"
 
+#include "store/LinkStore.h"
+
 #include <QCoreApplication>
 
 namespace CheckHistory {
@@ -49,11 +51,36 @@ DeadRun deadRun(const QList<CheckRecord> &newestFirst)
     return run;
 }
 
-QString mark(LinkResult::Verdict verdict, const DeadRun &run)
+QString mark(const CheckRecord &latest, const DeadRun &run)
 {
-    if (verdict == LinkResult::Verdict::Dead && run.lasting())
-        return QStringLiteral("××");
-    return LinkResult::mark(verdict);
+    switch (latest.verdict) {
+    case CheckRecord::Alive:
+        return latest.movedTo.isEmpty() ? QStringLiteral("◎") : QStringLiteral("→");
+    case CheckRecord::Uncertain: return QStringLiteral("△");
+    default: return run.lasting() ? QStringLiteral("××") : QStringLiteral("×");
+    }
+}
+
+QString mark(const QList<CheckRecord> &newestFirst)
+{
+    return newestFirst.isEmpty() ? QString() : mark(newestFirst.first(), deadRun(newestFirst));
+}
+
+void Latest::add(const CheckRecord &c)
+{
+    if (c.verdict != CheckRecord::Dead)
+        run = {};
+    else if (run.count++ == 0)
+        run.since = c.at;
+    if (c.verdict == CheckRecord::Dead)
+        run.latest = c.at;
+    last = c;
+}
+
+bool readLatest(QHash<int, Latest> &out, QString *error)
+{
+    out.clear();
+    return LinkStore::forEachCheck([&](const CheckRecord &c) { out[c.nURL].add(c); }, error);
 }
 
 bool isDeadMark(const QString &mark)

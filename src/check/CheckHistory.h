@@ -4,12 +4,14 @@
 #include "store/Records.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QString>
 
 // What the link check's history says about a link: how many checks in a row found it dead and
 // since when. A link dead in one check, or in checks less than a day apart, may be a passing
 // outage ("×"); dead in several checks at least a day apart it is lastingly dead ("××").
+// A page that moved for good (301, 308) and answers at its new address is "→".
 namespace CheckHistory {
 
 inline constexpr qint64 kLastingSecs = 24 * 60 * 60;
@@ -28,9 +30,22 @@ CheckRecord record(int nURL, const LinkResult &result);
 // The dead run at the head of a link's checks, newest first: any check that did not find the
 // link dead (alive or uncertain) ends it.
 DeadRun deadRun(const QList<CheckRecord> &newestFirst);
-// The grid's mark for the latest result: "××" for a lasting dead run, otherwise the result's
-// own mark ("◎", "×", "△").
-QString mark(LinkResult::Verdict verdict, const DeadRun &run);
+// The mark of a link's latest check: "→" alive at the address a 301/308 led to, "◎" alive,
+// "△" uncertain, "×" dead, "××" dead in a lasting dead run. Empty when never checked.
+QString mark(const CheckRecord &latest, const DeadRun &run);
+QString mark(const QList<CheckRecord> &newestFirst);
+
+// What a grid shows of one link's checks, folded from its history oldest first.
+struct Latest
+{
+    CheckRecord last;
+    DeadRun run;
+    void add(const CheckRecord &check);
+    QString mark() const { return CheckHistory::mark(last, run); }
+};
+// The latest check of every checked link, by number, from the store.
+bool readLatest(QHash<int, Latest> &out, QString *error = nullptr);
+
 // "×" and "××": the rows "ﾘﾝｸ切れを削除" takes.
 bool isDeadMark(const QString &mark);
 // The tooltip of a checked link (rich text): its address, the latest check (time, verdict,

@@ -404,29 +404,16 @@ void LinkCheck::handle(int index, const HttpAnswer &answer, bool timedOut)
 
     if (answer.outcome != HttpAnswer::Outcome::Answered) {
         switch (answer.outcome) {
-        case HttpAnswer::Outcome::Refused:
-            r.reason = Reason::Refused;
-            break;
-        case HttpAnswer::Outcome::UnknownHost:
-            r.reason = Reason::UnknownHost;
-            break;
-        case HttpAnswer::Outcome::LookupFailed:
-            r.reason = Reason::LookupFailed;
-            break;
-        case HttpAnswer::Outcome::Unreachable:
-            r.reason = Reason::Unreachable;
-            break;
-        case HttpAnswer::Outcome::Tls:
-            r.reason = Reason::Tls;
-            break;
-        case HttpAnswer::Outcome::BadAnswer:
-            r.reason = Reason::BadAnswer;
-            break;
+        case HttpAnswer::Outcome::Refused: r.reason = Reason::Refused; break;
+        case HttpAnswer::Outcome::UnknownHost: r.reason = Reason::UnknownHost; break;
+        case HttpAnswer::Outcome::LookupFailed: r.reason = Reason::LookupFailed; break;
+        case HttpAnswer::Outcome::Unreachable: r.reason = Reason::Unreachable; break;
+        case HttpAnswer::Outcome::Tls: r.reason = Reason::Tls; break;
+        case HttpAnswer::Outcome::BadAnswer: r.reason = Reason::BadAnswer; break;
         case HttpAnswer::Outcome::Reset:
             r.reason = timedOut ? Reason::TimedOut : Reason::Reset;
             break;
-        case HttpAnswer::Outcome::Answered:
-            break;
+        case HttpAnswer::Outcome::Answered: break;
         }
         switch (r.reason) {
         case Reason::Refused:
@@ -434,12 +421,8 @@ void LinkCheck::handle(int index, const HttpAnswer &answer, bool timedOut)
             r.verdict = Verdict::Dead;
             conclude(index, r);
             return;
-        case Reason::TimedOut:
-            retryOr(Verdict::Dead, std::nullopt);
-            return;
-        case Reason::Reset:
-            retryOr(Verdict::Uncertain, std::nullopt);
-            return;
+        case Reason::TimedOut: retryOr(Verdict::Dead, std::nullopt); return;
+        case Reason::Reset: retryOr(Verdict::Uncertain, std::nullopt); return;
         case Reason::BadAnswer:
             if (head) { // some servers mangle only HEAD
                 it.method = "GET";
@@ -447,8 +430,7 @@ void LinkCheck::handle(int index, const HttpAnswer &answer, bool timedOut)
                 return;
             }
             break;
-        default:
-            break;
+        default: break;
         }
         r.verdict = Verdict::Uncertain;
         conclude(index, r);
@@ -493,7 +475,6 @@ void LinkCheck::handle(int index, const HttpAnswer &answer, bool timedOut)
             }
             ++it.redirects;
             const bool permanent = status == 301 || status == 308;
-            it.permanent = it.permanent || permanent;
             if (permanent && it.leadingPermanent)
                 it.movedTo = target;
             else
@@ -578,7 +559,6 @@ void LinkCheck::conclude(int index, LinkResult result)
 {
     Item &it = m_items[index];
     result.finalAddress = it.url.isEmpty() ? m_rows[index].address.trimmed() : it.url.toString();
-    result.permanentRedirect = it.permanent;
     // Only a page that answers at its new address is worth following.
     if (result.verdict == Verdict::Alive && !it.movedTo.isEmpty())
         result.movedTo = it.movedTo.toString();

@@ -135,7 +135,6 @@ private:
         int retries = 0;
         int requests = 0;
         bool leadingPermanent = true; // every redirect so far was 301/308
-        bool permanent = false;
         QUrl movedTo;
         QList<Cookie> cookies;
         qint64 firstMs = -1; // Clock::monotonicMs() at the first request

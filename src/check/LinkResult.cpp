@@ -3,12 +3,9 @@
 QString LinkResult::mark(Verdict verdict)
 {
     switch (verdict) {
-    case Verdict::Alive:
-        return QStringLiteral("◎");
-    case Verdict::Dead:
-        return QStringLiteral("×");
-    case Verdict::Uncertain:
-        return QStringLiteral("△");
+    case Verdict::Alive: return QStringLiteral("◎");
+    case Verdict::Dead: return QStringLiteral("×");
+    case Verdict::Uncertain: return QStringLiteral("△");
     }
     return {};
 }
@@ -21,12 +18,9 @@ QString LinkResult::mark() const
 QString LinkResult::verdictName() const
 {
     switch (verdict) {
-    case Verdict::Alive:
-        return QStringLiteral("alive");
-    case Verdict::Dead:
-        return QStringLiteral("dead");
-    case Verdict::Uncertain:
-        return QStringLiteral("uncertain");
+    case Verdict::Alive: return QStringLiteral("alive");
+    case Verdict::Dead: return QStringLiteral("dead");
+    case Verdict::Uncertain: return QStringLiteral("uncertain");
     }
     return {};
 }
@@ -38,7 +32,8 @@ QString LinkResult::timeText() const
 
 QString LinkResult::timeText(qint64 elapsedMs)
 {
-    // Hundredths of a second, rounded, so the text needs no floating point: 350 ms -> "3.5".
+    // Hundredths of a second, rounded, so the text needs no floating point: 350 ms -> "0.35".
     const qint64 hundredths = (qMax<qint64>(0, elapsedMs) + 5) / 10;
-    return QString::number(hundredths / 10) + u'.' + QString::number(hundredths % 10);
+    return QString::number(hundredths / 100) + u'.'
+        + QString::number(hundredths % 100).rightJustified(2, u'0');
 }

@@ -30,7 +30,6 @@ struct LinkResult
     Reason reason = Reason::InvalidAddress;
     int status = 0; // HTTP status of the final answer; 0 without one
     QString finalAddress; // where the last request went (the address itself without redirects)
-    bool permanentRedirect = false; // a 301 or 308 was on the way
     // Where the link has moved for good: the end of the 301/308 redirects the chain starts with
     // (a temporary redirect after them, to a log-in page say, is not followed into it). Empty
     // when the first answer was not a permanent redirect, or the verdict is not alive.
@@ -45,7 +44,7 @@ struct LinkResult
     bool isDead() const { return verdict == Verdict::Dead; }
     QString mark() const; // "◎", "×" or "△"
     QString verdictName() const; // "alive", "dead" or "uncertain"
-    QString timeText() const; // tenths of a second with one decimal: 350 ms gives "3.5"
+    QString timeText() const; // seconds with two decimals: 350 ms gives "0.35"
 
     static QString mark(Verdict verdict);
     static QString timeText(qint64 elapsedMs);

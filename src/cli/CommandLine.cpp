@@ -77,7 +77,7 @@ QString helpText()
     t += QStringLiteral("Commands that change the collection (%1) refuse while the window uses "
                         "the data folder.\n"
                         "Exit status: 0 success, 1 bad input, 2 usage error, 3 data folder in "
-                        "use.\n")
+                        "use, 4 check found dead links, 130/143 stopped by SIGINT/SIGTERM.\n")
              .arg(changing.join(QStringLiteral(", ")));
     return t;
 }

@@ -2,7 +2,8 @@
 
 #include "app/Usr.h"
 #include "bookmarks/BookmarkTransfer.h"
-#include "check/CheckAll.h"
+#include "check/CheckRun.h"
+#include "cli/StopSignals.h"
 #include "collection/LinkList.h"
 #include "search/CollectionIndex.h"
 #include "store/GroupList.h"
@@ -10,6 +11,8 @@
 
 #include <QCoreApplication>
 #include <QSet>
+
+#include <algorithm>
 
 #include <cstdio>
 #include <unistd.h>
@@ -130,31 +133,58 @@ Status findWords(const Invocation &in)
 }
 
 // Every link (or one group's) checked as the maintenance window checks them, recorded in the
-// history; one line per link in number order. Progress on standard error when it is a terminal.
+// history; one line per link in number order. SIGINT and SIGTERM stop it as the window's 中止
+// does: what was checked is printed and recorded. Progress on standard error when it is a
+// terminal.
 Status checkLinks(const Invocation &in)
 {
-    CheckAll check;
-    QList<CheckAll::Row> rows;
+    CheckRun run;
+    StopSignals stop([&run](int) { run.stop(); });
+    QList<CheckRun::Link> links;
     QString error;
-    CheckAll::Progress progress;
-    if (::isatty(2)) {
-        progress = [](int checked, int total, int dead) {
-            std::fprintf(stderr, "\r%d / %d  dead %d", checked, total, dead);
-            std::fflush(stderr);
-        };
+    bool read = false;
+    if (in.options.contains(QStringLiteral("group"))) {
+        int nGrp = 0;
+        std::function<bool(qint64)> inGroupZero;
+        if (!groupNamed(in.options.value(QStringLiteral("group")), nGrp, inGroupZero, &error)) {
+            in.err(error);
+            return BadInput;
+        }
+        read = CheckRun::linksOfGroup(nGrp, links, &error);
+    } else {
+        read = CheckRun::allLinks(links, &error);
     }
-    const bool ok = check.run(in.options.value(QStringLiteral("group")), rows, &error, progress);
-    if (progress)
-        std::fputc('\n', stderr);
-    QByteArray text;
-    for (const CheckAll::Row &r : rows)
-        text += r.line().toUtf8() + '\n';
-    in.out(text);
-    if (!ok) {
+    if (!read) {
         in.err(error);
         return BadInput;
     }
-    return Success;
+    const bool tty = ::isatty(2);
+    if (tty) {
+        QObject::connect(&run, &CheckRun::progress, [](int checked, int total, int dead) {
+            std::fprintf(stderr, "\r%d / %d  dead %d", checked, total, dead);
+            std::fflush(stderr);
+        });
+    }
+    const bool recorded = run.run(links, &error);
+    if (tty && !links.isEmpty())
+        std::fputc('\n', stderr);
+    QList<CheckRun::Checked> rows = run.results();
+    std::stable_sort(rows.begin(), rows.end(),
+                     [](const auto &a, const auto &b) { return a.nURL < b.nURL; });
+    QByteArray text;
+    for (const CheckRun::Checked &r : rows)
+        text += r.line().toUtf8() + '\n';
+    in.out(text);
+    if (!recorded) {
+        in.err(error);
+        return BadInput;
+    }
+    if (run.stopped()) {
+        in.err(Tr::tr("ﾁｪｯｸを中止しました (%1 / %2 件)")
+                   .arg(QString::number(rows.size()), QString::number(links.size())));
+        return Status(Stopped + stop.received());
+    }
+    return run.deadCount() > 0 ? DeadLinks : Success;
 }
 
 Status list(const Invocation &in)
@@ -218,7 +248,9 @@ const QList<Command> &commands()
          .description = QStringLiteral("Check every link (or one group's) for dead links and "
                                        "record the results; print number, verdict (alive, dead, "
                                        "uncertain), final status, final address and seconds, "
-                                       "TAB-separated, in number order."),
+                                       "TAB-separated, in number order. Exits with 4 when it "
+                                       "found dead links, 0 when all are alive or uncertain; "
+                                       "Ctrl+C stops it, keeping what was checked."),
          .changes = true,
          .options = {{QStringLiteral("group"), QStringLiteral("NAME"),
                       QStringLiteral("Only the links of this group.")}},

@@ -12,7 +12,8 @@
 namespace Cli {
 
 // The process's exit status.
-enum Status { Success = 0, BadInput = 1, UsageError = 2, InUse = 3 };
+// 4: check found dead links; 128 + the signal's number: stopped by SIGINT (130) or SIGTERM (143).
+enum Status { Success = 0, BadInput = 1, UsageError = 2, InUse = 3, DeadLinks = 4, Stopped = 128 };
 
 // One run of a subcommand on the open collection.
 struct Invocation

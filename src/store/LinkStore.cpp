@@ -357,6 +357,21 @@ bool lastChecks(int nURL, QList<CheckRecord> &out, QString *error)
         error);
 }
 
+bool forEachCheck(const std::function<void(const CheckRecord &)> &each, QString *error)
+{
+    CheckRecord c;
+    return Sql::forEachUtf8(
+        st(Sql::kAllChecks, {}),
+        [&](const Sql::TextRow &r) { // nURL, nAt, nVerdict, sMoved
+            c.nURL = int(r.number(0));
+            c.at = qint64(r.number(1));
+            c.verdict = int(r.number(2));
+            c.movedTo = r.text(3).isEmpty() ? QString() : QString::fromUtf8(r.text(3));
+            each(c);
+        },
+        error);
+}
+
 bool applyMaintenance(const MaintenanceChanges &c, QString *error)
 {
     return inTransaction(error, [&](QString *why) {

@@ -99,6 +99,9 @@ bool recordChecks(const QList<CheckRecord> &checks, QString *error = nullptr);
 // back to the last check that did not (that one included), newest first; empty when the link
 // was never checked.
 bool lastChecks(int nURL, QList<CheckRecord> &newestFirst, QString *error = nullptr);
+// Every check of every link, oldest first, with number, time, verdict and moved-to address only
+// (status and final address stay empty).
+bool forEachCheck(const std::function<void(const CheckRecord &)> &each, QString *error = nullptr);
 
 // The maintenance window's save, all in one transaction: group changes first (new groups get
 // the next numbers in the order given), then deleted groups (their links go to group 0), then

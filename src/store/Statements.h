@@ -60,6 +60,9 @@ inline constexpr char kLastChecks[]
     = "Select nAt, nVerdict, nStatus, sFinal, sMoved From tURLCheck Where nURL = ?"
       " And nChk >= IfNull((Select Max(nChk) From tURLCheck Where nURL = ? And nVerdict <> 1), 0)"
       " Order By nChk Desc";
+// Every check in the order recorded, for the marks of a whole grid.
+inline constexpr char kAllChecks[]
+    = "Select nURL, nAt, nVerdict, sMoved From tURLCheck Order By nChk";
 inline constexpr char kDeleteChecks[] = "Delete From tURLCheck Where nURL in (?)";
 inline constexpr char kDeleteAllChecks[] = "Delete From tURLCheck";
 

@@ -7,11 +7,12 @@
 #include <QEventLoop>
 #include <QHash>
 #include <QLocale>
-#include <QPointer>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimeZone>
 #include <QTimer>
 
+#include <algorithm>
 #include <limits>
 #include <memory>
 
@@ -26,70 +27,6 @@ QString verdictOf(const LinkResult &r)
     return r.mark() + ' ' + QString::number(r.status) + reasons.value(int(r.reason), " ?");
 }
 
-HttpAnswer answered(int status, HttpAnswer::Outcome outcome = HttpAnswer::Outcome::Answered)
-{
-    HttpAnswer a;
-    a.outcome = outcome;
-    a.status = status;
-    return a;
-}
-
-// A scripted client: each reply waits for the test to answer it.
-class FakeClient : public HttpClient
-{
-public:
-    class Reply : public HttpReply
-    {
-    public:
-        using HttpReply::HttpReply;
-        void abort() override { aborted = settled = true; }
-        void answer(const HttpAnswer &a)
-        {
-            QVERIFY(!settled);
-            settled = true;
-            QTimer::singleShot(0, this, [this, a] {
-                if (!aborted)
-                    Q_EMIT finished(a);
-            });
-        }
-        bool settled = false; // answered or aborted
-        bool aborted = false;
-    };
-
-    HttpReply *send(const HttpRequest &request, QObject *parent) override
-    {
-        maxOpen = qMax(maxOpen, int(open().size()) + 1);
-        sent.append(new Reply(parent));
-        urls.append(request.url);
-        methods.append(request.method);
-        return sent.last();
-    }
-
-    // Replies not answered yet, in the order they were sent.
-    QList<Reply *> open() const
-    {
-        QList<Reply *> out;
-        for (const QPointer<Reply> &r : sent)
-            if (r && !r->settled)
-                out.append(r);
-        return out;
-    }
-    // "a1" for http://a.test/1.
-    QStringList sentPaths() const
-    {
-        QStringList out;
-        for (const QUrl &url : urls)
-            out.append(url.host().section(u'.', 0, 0) + url.path().mid(1));
-        return out;
-    }
-
-    QList<QPointer<Reply>> sent;
-    QList<QUrl> urls; // of every request sent
-    QList<QByteArray> methods;
-    int maxOpen = 0; // the most requests open at once
-};
-
-// A check and everything it emitted. Waits between tries are short unless a test says otherwise.
 struct Run
 {
     explicit Run(HttpClient *client = nullptr,
@@ -120,15 +57,6 @@ struct Run
     QList<QList<int>> progress;
     QList<bool> finished;
 };
-
-// "a1 b2" stands for http://a.test/1 and http://b.test/2.
-QStringList fake(const QString &names)
-{
-    QStringList out;
-    for (const QString &a : names.split(u' '))
-        out.append(QStringLiteral("http://%1.test/%2").arg(a.left(1), a.mid(1)));
-    return out;
-}
 
 QList<LinkCheck::Row> rowsFor(const QStringList &addresses, int firstRow = 1)
 {
@@ -221,7 +149,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("requests"); // what the server saw, from the address checked
         QTest::addColumn<QString>("finalPath");
         QTest::addColumn<QString>("movedTo"); // a path, or empty
-        QTest::addColumn<bool>("permanent");
 
         QStringList chain; // /c1 to /c11
         for (int i = 1; i <= 11; ++i)
@@ -229,24 +156,22 @@ private Q_SLOTS:
         const QString loop = QString("/loop-a,/loop-b,").repeated(5) + "/loop-a";
         const auto row
             = [](const char *name, const char *verdict, const char *header, const QString &requests,
-                 const char *finalPath, const char *movedTo = "", bool permanent = false) {
+                 const char *finalPath, const char *movedTo = "") {
                   QTest::newRow(name) << QString(verdict) << QString(header) << requests
-                                      << QString(finalPath) << QString(movedTo) << permanent;
+                                      << QString(finalPath) << QString(movedTo);
               };
         row("200", "◎ 200", "X-Page: ok", "/ok", "/ok");
-        row("301 to 200 has moved", "◎ 200", "X-Page: ok", "/moved,/ok", "/ok", "/ok", true);
+        row("301 to 200 has moved", "◎ 200", "X-Page: ok", "/moved,/ok", "/ok", "/ok");
         row("moved only as far as the 308", "◎ 200", "", "/p308,/to-ok-302,/ok", "/ok",
-            "/to-ok-302", true);
-        row("302 then 301 has not moved", "◎ 200", "", "/t302,/moved,/ok", "/ok", "", true);
+            "/to-ok-302");
+        row("302 then 301 has not moved", "◎ 200", "", "/t302,/moved,/ok", "/ok", "");
         row("302 with relative location", "◎ 200", "X-Page: ok", "/relative,/ok", "/ok");
         row("307 keeps HEAD", "◎ 200", "X-Page: ok", "/temporary,/ok", "/ok");
-        row("redirect loop", "× 301 too many", "Location: /loop-b", loop, "/loop-a", "", true);
-        row("ten redirects", "◎ 200", "X-Page: ok", chain.mid(1).join(u',') + ",/ok", "/ok", "/ok",
-            true);
-        row("eleven redirects", "× 301 too many", "Location: /ok", chain.join(u','), "/c11", "",
-            true);
+        row("redirect loop", "× 301 too many", "Location: /loop-b", loop, "/loop-a", "");
+        row("ten redirects", "◎ 200", "X-Page: ok", chain.mid(1).join(u',') + ",/ok", "/ok", "/ok");
+        row("eleven redirects", "× 301 too many", "Location: /ok", chain.join(u','), "/c11", "");
         row("404 asked again with GET", "× 404", "", "/404,GET /404", "/404");
-        row("redirect to 410", "× 410", "", "/to-410,/410,GET /410", "/410", "", true);
+        row("redirect to 410", "× 410", "", "/to-410,/410,GET /410", "/410", "");
         row("401", "△ 401", "", "/401,GET /401", "/401");
         row("403", "△ 403", "", "/403,GET /403", "/403");
         row("408 after the retries", "△ 408", "", "/408,GET /408,GET /408,GET /408", "/408");
@@ -260,7 +185,7 @@ private Q_SLOTS:
         row("GET answer decides", "× 404", "", "/head-405-get-404,GET /head-405-get-404",
             "/head-405-get-404");
         row("308 then 405", "◎ 200", "X-Via: get", "/to-head-405,/head-405,GET /head-405",
-            "/head-405", "/head-405", true);
+            "/head-405", "/head-405");
         row("repeated headers", "◎ 200", "Set-Cookie: a=1\r\nSet-Cookie: b=2", "/cookies",
             "/cookies");
         row("500 after the retries", "△ 500", "", "/500,GET /500,GET /500,GET /500", "/500");
@@ -277,11 +202,9 @@ private Q_SLOTS:
         QFETCH(QString, requests);
         QFETCH(QString, finalPath);
         QFETCH(QString, movedTo);
-        QFETCH(bool, permanent);
         // The first request starts at 1000 ms; every later reading says 1350 ms.
         int readings = 0;
         Clock::setSource([&readings] { return readings++ == 0 ? qint64(1000) : qint64(1350); });
-        const QDateTime before = QDateTime::currentDateTimeUtc();
 
         Run run;
         QVERIFY(run.check.start({{7, m_server.url(requests.section(u',', 0, 0))}}));
@@ -294,41 +217,41 @@ private Q_SLOTS:
         QCOMPARE(r.requests, int(requests.count(u',')) + 1);
         QCOMPARE(r.finalAddress, m_server.url(finalPath));
         QCOMPARE(r.movedTo, at(movedTo));
-        QCOMPARE(r.permanentRedirect, permanent);
         // From the first request to the verdict, however many it took.
         QCOMPARE(r.elapsedMs, qint64(350));
-        QCOMPARE(r.timeText(), QStringLiteral("3.5"));
-        QVERIFY(r.checkedAt >= before && r.checkedAt <= QDateTime::currentDateTimeUtc());
+        QCOMPARE(r.timeText(), QStringLiteral("0.35"));
         QCOMPARE(r.checkedAt.timeSpec(), Qt::UTC);
         QVERIFY2(r.headers.contains(header), qPrintable(r.headers));
         // "Name: value" lines joined by CR LF, no status line, nothing empty.
-        QVERIFY(!r.headers.startsWith("HTTP/"));
-        for (const QString &line : r.headers.split("\r\n"))
-            QVERIFY2(line.isEmpty() == r.headers.isEmpty() && !line.contains(u'\n'),
-                     qPrintable(line));
+        QVERIFY2(!r.headers.startsWith("HTTP/") && !r.headers.contains("\r\n\r\n")
+                     && !r.headers.endsWith(u'\n')
+                     && !r.headers.contains(QRegularExpression("[^\r]\n")),
+                 qPrintable(r.headers));
     }
 
     void failures_data()
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("verdict");
-        QTest::addColumn<QString>("methods"); // what the server saw, if it saw anything
+        QTest::addColumn<QString>("requests"); // what the server saw
         const auto row = [](const char *name, const char *kind, const char *verdict,
-                            const char *methods = "HEAD,GET,GET,GET") {
-            QTest::newRow(name) << QString(kind) << QString(verdict) << QString(methods);
+                            bool tried = false) {
+            const QString path = '/' + QString(kind);
+            QTest::newRow(name) << QString(kind) << QString(verdict)
+                                << (tried ? path + QString(",GET " + path).repeated(3) : QString());
         };
-        row("refused", "refused", "× 0 refused", "");
-        row("unknown host", "unknown", "× 0 unknown host", "");
-        row("TLS handshake fails", "tls", "△ 0 tls", "");
-        row("never answers", "silent", "× 0 timed out");
-        row("drips a byte at a time", "drip", "× 0 timed out");
-        row("hangs up every time", "hang-up", "△ 0 reset");
+        row("refused", "refused", "× 0 refused");
+        row("unknown host", "unknown", "× 0 unknown host");
+        row("TLS handshake fails", "tls", "△ 0 tls");
+        row("never answers", "silent", "× 0 timed out", true);
+        row("drips a byte at a time", "drip", "× 0 timed out", true);
+        row("hangs up every time", "hang-up", "△ 0 reset", true);
     }
     void failures()
     {
         QFETCH(QString, kind);
         QFETCH(QString, verdict);
-        QFETCH(QString, methods);
+        QFETCH(QString, requests);
         // A server that speaks before it is asked: no TLS handshake can come of it.
         LoopbackServer plain;
         QVERIFY(plain.start());
@@ -341,27 +264,17 @@ private Q_SLOTS:
         Run run(client.get());
         const int deadline = 300;
         run.check.setDeadlineMs(deadline);
-        QElapsedTimer clock;
-        clock.start();
         QVERIFY(run.check.start({{1, addresses.value(kind, m_server.url('/' + kind))}}));
         QVERIFY(run.wait());
         const LinkResult r = run.results.value(1);
         QCOMPARE(verdictOf(r), verdict);
-        QVERIFY(r.headers.isEmpty());
-        QVERIFY(!r.error.isEmpty());
-        QStringList seen;
-        for (const LoopbackServer::Request &request : m_server.requests())
-            seen << QString::fromLatin1(request.method);
-        QCOMPARE(seen.join(u','), methods);
+        QVERIFY(r.headers.isEmpty() && !r.error.isEmpty());
+        QCOMPARE(trace(), requests);
         // Refused, unknown and TLS failures are final at once; the others are tried four times,
         // each try ending at its deadline, with waits of 20, 40 and 80 ms between.
-        const int tries = methods.isEmpty() ? 1 : 4;
-        QCOMPARE(r.requests, tries);
-        QCOMPARE(r.retries, tries - 1);
+        QCOMPARE(r.requests, requests.isEmpty() ? 1 : 4);
         if (r.reason == LinkResult::Reason::TimedOut)
             QVERIFY2(r.elapsedMs >= 4 * deadline + 140, qPrintable(QString::number(r.elapsedMs)));
-        QVERIFY2(clock.elapsed() < 4 * deadline + 140 + 2000,
-                 qPrintable(QString::number(clock.elapsed())));
         // Nothing is left open at the server.
         QVERIFY(QTest::qWaitFor([this] { return m_server.openConnections() == 0; }));
     }
@@ -369,18 +282,25 @@ private Q_SLOTS:
     // Waits between tries: the backoff doubling, or what Retry-After asks up to a minute.
     void retryWaits_data()
     {
-        QTest::addColumn<QByteArray>("retryAfter"); // on a 503 answered by a 200; empty: only 503s
+        QTest::addColumn<int>("status"); // answered once (with Retry-After), then 200
+        QTest::addColumn<QByteArray>("retryAfter"); // empty: only 503s
         QTest::addColumn<QList<int>>("leastGapsMs"); // between one request and the next
         QTest::addColumn<QString>("verdict");
-        QTest::newRow("backoff doubles") << QByteArray() << QList<int> {100, 200, 400} << "△ 503";
-        QTest::newRow("seconds") << QByteArray("1") << QList<int> {990} << "◎ 200";
-        QTest::newRow("date") << QByteArray("in 2 s") << QList<int> {950} << "◎ 200";
-        QTest::newRow("zero waits the backoff") << QByteArray("0") << QList<int> {95} << "◎ 200";
+        QTest::newRow("backoff doubles")
+            << 503 << QByteArray() << QList<int> {100, 200, 400} << "△ 503";
+        QTest::newRow("seconds") << 503 << QByteArray("1") << QList<int> {990} << "◎ 200";
+        QTest::newRow("date") << 503 << QByteArray("in 2 s") << QList<int> {950} << "◎ 200";
+        QTest::newRow("zero waits the backoff")
+            << 503 << QByteArray("0") << QList<int> {95} << "◎ 200";
         QTest::newRow("beyond a minute ends the tries")
-            << QByteArray("120") << QList<int> {} << "△ 503";
+            << 503 << QByteArray("120") << QList<int> {} << "△ 503";
+        // /ok was due as soon as the 429 was in, but the host had asked for a second's pause.
+        QTest::newRow("429 holds back the host")
+            << 429 << QByteArray("1") << QList<int> {990, 0} << "◎ 200";
     }
     void retryWaits()
     {
+        QFETCH(int, status);
         QFETCH(QByteArray, retryAfter);
         QFETCH(QList<int>, leastGapsMs);
         QFETCH(QString, verdict);
@@ -390,13 +310,17 @@ private Q_SLOTS:
                                        QStringLiteral("ddd, dd MMM yyyy hh:mm:ss 'GMT'"))
                              .toLatin1();
         if (retryAfter.isEmpty())
-            m_server.setSequence("/busy", {{.status = 503}});
+            m_server.setSequence("/busy", {{.status = status}});
         else
-            m_server.setSequence("/busy",
-                                 {{.status = 503, .headers = {{"Retry-After", retryAfter}}}, {}});
+            m_server.setSequence(
+                "/busy", {{.status = status, .headers = {{"Retry-After", retryAfter}}}, {}});
         Run run;
         run.check.setBackoffBaseMs(100);
-        QVERIFY(run.check.start({{1, m_server.url("/busy")}}));
+        run.check.setMaxPerHost(1); // /ok waits for the first answer, however slow it comes
+        QList<LinkCheck::Row> rows {{1, m_server.url("/busy")}};
+        if (status == 429)
+            rows.append({2, m_server.url("/ok")});
+        QVERIFY(run.check.start(rows));
         QVERIFY(run.wait());
         QCOMPARE(verdictOf(run.results.value(1)), verdict);
         const QList<LoopbackServer::Request> seen = m_server.requests();
@@ -405,98 +329,67 @@ private Q_SLOTS:
             const qint64 gap = seen[i].atMs - seen[i - 1].atMs, least = leastGapsMs[i - 1];
             QVERIFY2(gap >= least - 5 && gap < 2 * least + 300, qPrintable(QString::number(gap)));
         }
-        QVERIFY(run.results.value(1).elapsedMs < 3000);
     }
 
-    void tooManyRequestsHoldsBackTheHost()
-    {
-        m_server.setSequence("/limited", {{.status = 429, .headers = {{"Retry-After", "1"}}}, {}});
-        Run run;
-        run.check.setMaxPerHost(1); // /ok waits for the 429, however slow it comes
-        QVERIFY(run.check.start({{1, m_server.url("/limited")}, {2, m_server.url("/ok")}}));
-        QVERIFY(run.wait());
-        QCOMPARE(verdictOf(run.results.value(1)), QString("◎ 200"));
-        QCOMPARE(verdictOf(run.results.value(2)), QString("◎ 200"));
-        // /ok was due as soon as the 429 was in, but the host had asked for a second's pause.
-        const QList<LoopbackServer::Request> seen = m_server.requests();
-        QCOMPARE(seen.size(), 3);
-        QCOMPARE(seen[0].path, QByteArray("/limited"));
-        for (int i = 1; i < 3; ++i)
-            QVERIFY2(seen[i].atMs - seen[0].atMs >= 950,
-                     qPrintable(QString::number(seen[i].atMs - seen[0].atMs)));
-    }
-
-    void retryAfterValues_data()
-    {
-        QTest::addColumn<QByteArray>("value");
-        QTest::addColumn<qint64>("ms"); // -1: not a Retry-After value
-        QTest::newRow("seconds") << QByteArray("5") << qint64(5000);
-        QTest::newRow("spaces") << QByteArray(" 0 ") << qint64(0);
-        QTest::newRow("date") << QByteArray("Wed, 21 Oct 2015 07:28:00 GMT") << qint64(60000);
-        QTest::newRow("obsolete date")
-            << QByteArray("Wednesday, 21-Oct-15 07:28:00 GMT") << qint64(60000);
-        QTest::newRow("C date") << QByteArray("Wed Oct 21 07:28:00 2015") << qint64(60000);
-        QTest::newRow("past date") << QByteArray("Wed, 21 Oct 2015 07:00:00 GMT") << qint64(0);
-        QTest::newRow("words") << QByteArray("soon") << qint64(-1);
-        QTest::newRow("negative") << QByteArray("-5") << qint64(-1);
-        QTest::newRow("empty") << QByteArray() << qint64(-1);
-        QTest::newRow("more digits than a number")
-            << QByteArray("99999999999999999999999")
-            << qint64(std::numeric_limits<qint64>::max() / 2);
-    }
+    // Seconds or an HTTP date in any of its three forms; -1: not a Retry-After value.
     void retryAfterValues()
     {
-        QFETCH(QByteArray, value);
-        QFETCH(qint64, ms);
         const QDateTime now(QDate(2015, 10, 21), QTime(7, 27), QTimeZone::utc());
-        QCOMPARE(LinkCheck::retryAfterMs(value, now).value_or(-1), ms);
+        const QList<std::pair<QByteArray, qint64>> values {
+            {"5", 5000},
+            {" 0 ", 0},
+            {"Wed, 21 Oct 2015 07:28:00 GMT", 60000},
+            {"Wednesday, 21-Oct-15 07:28:00 GMT", 60000},
+            {"Wed Oct 21 07:28:00 2015", 60000},
+            {"Wed, 21 Oct 2015 07:00:00 GMT", 0}, // past
+            {"soon", -1},
+            {"-5", -1},
+            {"", -1},
+            {"99999999999999999999999", std::numeric_limits<qint64>::max() / 2}};
+        for (const auto &[value, ms] : values)
+            QVERIFY2(LinkCheck::retryAfterMs(value, now).value_or(-1) == ms, value.constData());
     }
 
-    void hostLimitsCountedAtServer()
+    // At most four requests at once per host and 50 ms between their starts, counted at the
+    // host each request goes to (a redirect's target included), the hosts' rows in row order;
+    // a full host holds back no other.
+    void hostLimitsCountedWhereRequestsGo()
     {
-        // Six names of this machine are six hosts; the one server counts them all.
+        LoopbackServer slow;
+        QVERIFY(slow.start());
+        slow.setFallback({.delayMs = 300});
         const QStringList names {"a.test", "b.test", "c.test", "d.test", "e.test", "f.test"};
-        const auto client = namedClient(names);
+        const QStringList hosts = QStringList(names) << "target.test";
+        const auto client = namedClient(hosts);
+        const QString port = QString::number(slow.port());
+        slow.setRedirect("/go", "http://target.test:" + port.toUtf8() + "/t", 302);
         QStringList addresses;
-        for (const QString &name : names)
-            for (int i = 0; i < 8; ++i)
-                addresses << QStringLiteral("http://%1:%2/slow").arg(name).arg(m_server.port());
+        for (int i = 0; i < 48; ++i)
+            addresses << QStringLiteral("http://%1:%2/%3").arg(names[i % 6], port).arg(i);
+        for (int i = 0; i < 12; ++i) // twelve rows of three hosts end at one
+            addresses << QStringLiteral("http://%1:%2/go").arg(names[i % 3], port);
         Run run(client.get());
         run.check.setMaxInFlight(20);
         QVERIFY(run.check.start(rowsFor(addresses)));
         QVERIFY(run.wait(1, 60000));
-        QCOMPARE(run.progress.last(), (QList<int> {48, 48, 0}));
-        const QByteArray port = ':' + QByteArray::number(m_server.port());
+        QCOMPARE(run.progress.last(), (QList<int> {60, 60, 0}));
         QList<int> perHost;
-        for (const QString &name : names)
-            perHost << m_server.maxInFlight(name.toLatin1() + port);
-        // Each host could take six in the 300 ms of an answer, all of them 48.
+        for (const QString &host : hosts)
+            perHost << slow.maxInFlight((host + u':' + port).toLatin1());
         QCOMPARE(*std::max_element(perHost.begin(), perHost.end()), 4);
-        QCOMPARE(m_server.maxInFlightTotal(), 20);
-        // 50 ms between starts at one host, measured where the connections arrive (late by
-        // as much as the event loop is busy: without the spacing they come a millisecond apart).
-        QVERIFY2(m_server.minSpacingMs() >= 30,
-                 qPrintable(QString::number(m_server.minSpacingMs())));
-    }
-
-    void redirectsCountAtTheirTargetHost()
-    {
-        const QStringList names {"a.test", "b.test", "c.test", "target.test"};
-        const auto client = namedClient(names);
-        const QByteArray target
-            = QStringLiteral("http://target.test:%1/slow").arg(m_server.port()).toUtf8();
-        m_server.setRedirect("/go", target, 302);
-        QStringList addresses;
-        for (int i = 0; i < 12; ++i)
-            addresses << QStringLiteral("http://%1:%2/go").arg(names[i % 3]).arg(m_server.port());
-        Run run(client.get());
-        QVERIFY(run.check.start(rowsFor(addresses)));
-        QVERIFY(run.wait(1, 60000));
-        QCOMPARE(run.progress.last(), (QList<int> {12, 12, 0}));
-        QCOMPARE(m_server.requestCount("/slow"), 12);
-        QCOMPARE(m_server.maxInFlight("target.test:" + QByteArray::number(m_server.port())), 4);
-        QCOMPARE(run.results.value(1).finalAddress, QString::fromUtf8(target));
-        QVERIFY(run.results.value(1).movedTo.isEmpty());
+        QCOMPARE(perHost.last(), 4); // twelve redirected there
+        QCOMPARE(slow.maxInFlightTotal(), 20);
+        QCOMPARE(run.results.value(49).finalAddress, "http://target.test:" + port + "/t");
+        QVERIFY(run.results.value(49).movedTo.isEmpty());
+        // Measured where the connections arrive (late by as much as the event loop is busy:
+        // without the spacing they come a millisecond apart).
+        QVERIFY2(slow.minSpacingMs() >= 30, qPrintable(QString::number(slow.minSpacingMs())));
+        QHash<QByteArray, int> last;
+        for (const LoopbackServer::Request &r : slow.requests()) {
+            const int n = r.path.mid(1).toInt();
+            QVERIFY2(r.path == "/go" || r.path == "/t" || n > last.value(r.host, -1), r.path);
+            last[r.host] = n;
+        }
     }
 
     void cookiesGoBackToTheirHost()
@@ -528,259 +421,62 @@ private Q_SLOTS:
         QCOMPARE(cookie.value("/elsewhere"), QByteArray()); // another host
     }
 
-    // Servers that stream headers without end, next to healthy ones: the healthy answer in
-    // their time and the flooding ones end at once as uncertain, never as dead.
-    void endlessHeadersDoNotStarveOtherHosts()
-    {
-        std::vector<std::unique_ptr<LoopbackServer>> servers;
-        const QList<LoopbackServer::Response> kinds {{.flood = LoopbackServer::Flood::Headers},
-                                                     {.flood = LoopbackServer::Flood::HeaderLine},
-                                                     {.delayMs = 200},
-                                                     {.delayMs = 200}};
-        for (int i = 0; i < 4; ++i) {
-            servers.push_back(std::make_unique<LoopbackServer>());
-            QVERIFY(servers.back()->start(QHostAddress(QStringLiteral("127.0.0.%1").arg(7 + i))));
-            servers.back()->setFallback(kinds[i]);
-        }
-        QStringList addresses;
-        for (int i = 0; i < 16; ++i)
-            addresses << servers[i % 4]->url(QStringLiteral("/p%1").arg(i));
-        Run run;
-        QElapsedTimer clock;
-        clock.start();
-        QVERIFY(run.check.start(rowsFor(addresses, 0)));
-        QVERIFY(run.wait(1, 60000));
-        for (int i = 0; i < 16; ++i) {
-            const LinkResult r = run.results.value(i);
-            if (i % 4 < 2) {
-                QCOMPARE(verdictOf(r), QString("△ 0 bad answer"));
-                QVERIFY2(r.error.contains(u"65536"), qPrintable(r.error));
-            } else {
-                QCOMPARE(verdictOf(r), QString("◎ 200"));
-                QVERIFY2(r.elapsedMs < 1500, qPrintable(QString::number(r.elapsedMs)));
-            }
-        }
-        QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
-        for (int i = 0; i < 2; ++i) // two requests (HEAD, GET) per address, each cut off
-            QVERIFY(servers[i]->bytesSent() < 8 * 16 * 1024 * 1024);
-    }
-
-    void cancelStopsRequestsAndRetries()
-    {
-        Run run;
-        run.check.setBackoffBaseMs(300);
-        QVERIFY(run.check.start({{1, m_server.url("/silent")},
-                                 {2, m_server.url("/500")},
-                                 {3, m_server.url("/silent")}}));
-        QVERIFY(QTest::qWaitFor([this] { return m_server.requestCount("/500") >= 1; }));
-        QVERIFY(QTest::qWaitFor([this] { return m_server.openConnections() == 2; }));
-        run.check.cancel();
-        QCOMPARE(run.finished, QList<bool> {true}); // before cancel() returns
-        QVERIFY(run.rows.isEmpty());
-        QVERIFY(QTest::qWaitFor([this] { return m_server.openConnections() == 0; }));
-        const int seen = int(m_server.requests().size());
-        QTest::qWait(700); // the retry of /500 was due after 300 ms
-        QCOMPARE(int(m_server.requests().size()), seen);
-        QVERIFY(run.rows.isEmpty());
-        QCOMPARE(run.finished.size(), 1);
-    }
-
+    // Addresses that are empty, not http or https, or without a host are dead at once and
+    // never sent.
     void invalidAddressesNeverReachNetwork()
     {
-        // Empty, not http or https, or without a host.
         const QStringList invalid
             = QString("|   |not a url|ftp://x|http://|https://|http:///path|"
                       "mailto:a@example.com|javascript:alert(1)|file:///etc/hosts")
                   .split(u'|');
-        FakeClient client;
-        Run run(&client);
-        QVERIFY(run.check.start(rowsFor(QStringList(invalid) << "HTTP://Example.test/")));
+        Run run;
+        QVERIFY(
+            run.check.start(rowsFor(QStringList(invalid) << "HTTP" + m_server.url("/ok").mid(4))));
         QVERIFY(run.rows.isEmpty()); // nothing is emitted inside start()
-        QCOMPARE(client.sentPaths(), QStringList {"example"});
-        client.sent[0]->answer(answered(200));
         QVERIFY(run.wait());
-        QCOMPARE(run.rows.size(), 11);
+        QCOMPARE(trace(), "/ok");
         QCOMPARE(verdictOf(run.results.value(11)), QString("◎ 200"));
         for (int row = 1; row <= invalid.size(); ++row) {
             const LinkResult r = run.results.value(row);
-            QVERIFY2(verdictOf(r) == "× 0 invalid" && r.timeText() == "0.0" && r.headers.isEmpty()
+            QVERIFY2(verdictOf(r) == "× 0 invalid" && r.timeText() == "0.00" && r.headers.isEmpty()
                          && r.requests == 0 && r.finalAddress == invalid[row - 1].trimmed(),
                      qPrintable(invalid[row - 1]));
         }
     }
 
-    // Tenths of a second, rounded to one decimal: 350 ms is "3.5". (Marks and verdict names
-    // are checked with every verdict and every line of the headless check.)
-    void timeText()
+    // Strictly in row order while later rows answer first; a handler that runs a nested event
+    // loop (a modal box) is never entered again meanwhile, and the requests go on. Only "×"
+    // counts as dead in the progress.
+    void rowOrder()
     {
-        const QList<std::pair<qint64, QString>> cases {{4, "0.0"},       {5, "0.1"},
-                                                       {349, "3.5"},     {1234, "12.3"},
-                                                       {20000, "200.0"}, {99999, "1000.0"}};
-        for (const auto &[ms, text] : cases)
-            QCOMPARE(LinkResult::timeText(ms), text);
-    }
-
-    void emptyRunAndBusyStart()
-    {
-        FakeClient client;
-        Run run(&client);
-        QVERIFY(run.check.start({}));
-        QVERIFY(run.finished.isEmpty()); // not even an empty run finishes inside start()
-        QVERIFY(run.wait());
-
-        QVERIFY(run.check.start({{1, "http://a.test/"}}));
-        QVERIFY(!run.check.start({{2, "http://b.test/"}}));
-        QCOMPARE(client.sent.size(), 1);
-        client.sent[0]->answer(answered(200));
-        QVERIFY(run.wait(2));
-
-        // A second run on the same object starts clean.
-        QVERIFY(run.check.start({{2, "http://b.test/"}}));
-        client.sent[1]->answer(answered(410));
-        QVERIFY(QTest::qWaitFor([&client] { return client.sent.size() == 3; }));
-        QCOMPARE(client.methods[2], QByteArray("GET"));
-        client.sent[2]->answer(answered(410));
-        QVERIFY(run.wait(3));
-        QCOMPARE(run.rows, (QList<int> {1, 2}));
-        QCOMPARE(run.progress, (QList<QList<int>> {{1, 1, 0}, {1, 1, 1}}));
-        QCOMPARE(run.finished, (QList<bool> {false, false, false}));
-    }
-
-    void arrivalOrderThenCancel()
-    {
-        FakeClient client;
-        Run run(&client);
-        run.check.setMinSpacingMs(0);
-        QVERIFY(run.check.start(rowsFor(fake("a1 b2 c3 a4 b5 c6 a7 b8 c9 a10 b11 c12"))));
-        QCOMPARE(client.open().size(), 12);
-        // As answered: row 3 answers first and comes first.
-        client.sent[2]->answer(answered(200));
-        QVERIFY(QTest::qWaitFor([&run] { return run.rows.size() == 1; }));
-        client.sent[0]->answer(answered(200));
-        QVERIFY(QTest::qWaitFor([&run] { return run.rows.size() == 2; }));
-        QCOMPARE(run.rows, (QList<int> {3, 1}));
-
-        client.sent[1]->answer(answered(200)); // answered, not yet taken in
-        client.sent[3]->answer(answered(200));
-        run.check.cancel();
-        QCOMPARE(run.finished, QList<bool> {true}); // before cancel() returns
-        QVERIFY(!run.check.isRunning());
-        int aborted = 0;
-        for (const auto &r : client.sent)
-            aborted += r && r->aborted;
-        QCOMPARE(aborted, 10); // the eight open and the two not taken in
-        QTest::qWait(50);
-        QCOMPARE(run.rows, (QList<int> {3, 1})); // the late answers are dropped too
-        run.check.cancel(); // nothing running: nothing happens
-        QCOMPARE(run.finished.size(), 1);
-    }
-
-    void cancelInsideHandlerInRowOrder()
-    {
-        FakeClient client;
-        Run run(&client, LinkCheck::Order::RowOrder);
-        run.check.setMinSpacingMs(0);
-        connect(&run.check, &LinkCheck::rowChecked, this, [&run](int row) {
-            if (row == 2)
-                run.check.cancel();
-        });
-        QVERIFY(run.check.start(rowsFor(fake("a1 a2 a3 b4"))));
-        for (FakeClient::Reply *reply : client.open())
-            reply->answer(answered(200));
-        QVERIFY(run.wait());
-        QTest::qWait(50);
-        QCOMPARE(run.rows, (QList<int> {1, 2}));
-        QCOMPARE(run.progress.size(), 1); // no progress after the cancelled row
-        QCOMPARE(run.finished, QList<bool> {true});
-    }
-
-    void totalCapAndRowOrderDispatch()
-    {
-        FakeClient client;
-        Run run(&client);
-        run.check.setMinSpacingMs(0);
-        const int cap = LinkCheck::DefaultMaxInFlight;
-        QCOMPARE(cap, 64);
-        QStringList addresses;
-        for (int i = 0; i < 400; ++i)
-            addresses << QStringLiteral("http://h%1.test/%2").arg(i % 100).arg(i);
-        QVERIFY(run.check.start(rowsFor(addresses)));
-        QCOMPARE(client.open().size(), cap);
-        for (int i = 0; i < cap; ++i) // the first rows went first
-            QCOMPARE(client.urls[i].path(), QStringLiteral("/%1").arg(i));
-        // Answer in bursts; the engine keeps the cap going until the queue runs dry.
-        int done = 0;
-        while (!client.open().isEmpty()) {
-            const QList<FakeClient::Reply *> open = client.open();
-            for (int i = 0; i < open.size(); i += 3, ++done)
-                open[i]->answer(answered(i % 2 ? 200 : 204));
-            const int expected = qMin(cap, 400 - done);
-            QVERIFY(QTest::qWaitFor([&] { return client.open().size() == expected; }));
-        }
-        QVERIFY(run.wait());
-        QCOMPARE(client.sent.size(), 400);
-        QCOMPARE(client.maxOpen, cap);
-        QCOMPARE(run.rows.size(), 400);
-    }
-
-    void waitingRowsGoInRowOrder()
-    {
-        FakeClient client;
-        Run run(&client);
-        run.check.setMaxInFlight(5);
-        run.check.setMinSpacingMs(0);
-        QVERIFY(run.check.start(rowsFor(fake("a1 a2 a3 a4 a5 a6 b7 b8"))));
-        QCOMPARE(client.sentPaths(), (QStringList {"a1", "a2", "a3", "a4", "b7"}));
-        client.sent[1]->answer(answered(200)); // a2 done: a5 is the lowest row with room
-        QVERIFY(QTest::qWaitFor([&client] { return client.sent.size() == 6; }));
-        client.sent[4]->answer(answered(200)); // b7 done: a6 waits behind a full host, b8 goes
-        QVERIFY(QTest::qWaitFor([&client] { return client.sent.size() == 7; }));
-        client.sent[0]->answer(answered(200));
-        QVERIFY(QTest::qWaitFor([&client] { return client.sent.size() == 8; }));
-        QCOMPARE(client.sentPaths(),
-                 (QStringList {"a1", "a2", "a3", "a4", "b7", "a5", "b8", "a6"}));
-        run.check.cancel();
-    }
-
-    void rowOrderReleasesInOrderWithoutReentry()
-    {
-        FakeClient client;
-        Run run(&client, LinkCheck::Order::RowOrder);
+        Run run(nullptr, LinkCheck::Order::RowOrder);
         int depth = 0, deepest = 0;
-        // Like a modal box: each handler runs a nested event loop while more answers come in.
-        connect(&run.check, &LinkCheck::rowChecked, this, [&](int) {
+        connect(&run.check, &LinkCheck::rowChecked, this, [&] {
             deepest = qMax(deepest, ++depth);
-            const QList<FakeClient::Reply *> open = client.open();
-            if (!open.isEmpty())
-                open.last()->answer(answered(200));
             QEventLoop loop;
             QTimer::singleShot(30, &loop, &QEventLoop::quit);
             loop.exec();
             --depth;
         });
-        QList<LinkCheck::Row> rows = rowsFor(fake("a1 b2 c3 d4 e5 f6"), 10);
-        rows[2].address = QStringLiteral("nonsense");
-        QVERIFY(run.check.start(rows));
+        const QString refused
+            = QStringLiteral("http://127.0.0.1:%1/").arg(LoopbackServer::refusingPort());
+        QVERIFY(run.check.start({{10, m_server.url("/slow")},
+                                 {11, m_server.url("/ok")},
+                                 {12, "nonsense"},
+                                 {13, refused},
+                                 {14, m_server.url("/401")}}));
         QVERIFY(run.check.isRunning());
-        QCOMPARE(client.open().size(), 5);
-        // Later rows answer first (row 13 refused, row 11 uncertain): nothing may come before
-        // row 10. Row 14 answers from inside a handler's nested loop.
-        client.sent[4]->answer(answered(200));
-        client.sent[2]->answer(answered(0, HttpAnswer::Outcome::Refused));
-        client.sent[1]->answer(answered(0, HttpAnswer::Outcome::Tls));
-        QTest::qWait(50);
-        QVERIFY(run.rows.isEmpty());
-        client.sent[0]->answer(answered(200));
         QVERIFY(run.wait());
         QVERIFY(!run.check.isRunning());
-        QCOMPARE(run.rows, (QList<int> {10, 11, 12, 13, 14, 15}));
         QCOMPARE(deepest, 1);
-        QCOMPARE(verdictOf(run.results.value(12)), QString("× 0 invalid"));
+        QCOMPARE(run.rows, (QList<int> {10, 11, 12, 13, 14}));
         QCOMPARE(verdictOf(run.results.value(13)), QString("× 0 refused"));
-        // Only "×" counts as dead: the TLS failure is uncertain.
-        const QList<QList<int>> progress {{1, 6, 0}, {2, 6, 0}, {3, 6, 1},
-                                          {4, 6, 2}, {5, 6, 2}, {6, 6, 2}};
-        QCOMPARE(run.progress, progress);
+        int dead = 0;
+        for (int i = 0; i < 5; ++i) {
+            dead += run.results.value(run.rows[i]).isDead();
+            QCOMPARE(run.progress[i], (QList<int> {i + 1, 5, dead}));
+        }
+        QCOMPARE(dead, 2);
         QCOMPARE(run.finished, QList<bool> {false});
     }
 };

@@ -226,40 +226,92 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(data + QStringLiteral("linkwell.lock")));
     }
 
+    // A collection of these addresses at the loopback server, in folder G.
+    QString collection(const QString &name, const LoopbackServer &server, const QStringList &paths)
+    {
+        QByteArray links;
+        for (const QString &p : paths)
+            links += BookmarkSamples::entry(server.url(p).toUtf8().constData());
+        const QString file = m_tmp.filePath(name + QStringLiteral(".html"));
+        TestFiles::write(file,
+                         BookmarkSamples::kHead + BookmarkSamples::folder("G", links)
+                             + BookmarkSamples::entry("nothing here") + "</DL><p>\n");
+        const QString data = dir(name);
+        [&] { QCOMPARE(run(data, {"import", file}).code, 0); }();
+        return data;
+    }
+
     // check: every link (or one group's) with the window's engine, a line per link in number
-    // order, recorded in the history; it writes, so it waits for the window like import.
+    // order, recorded in the history; it writes, so it waits for the window like import. Dead
+    // links found exit with 4, for cron; alive and uncertain ones with 0.
     void checkPrintsAndRecords()
     {
         LoopbackServer server;
         QVERIFY(server.start());
         server.setPage("/ok", "<p>ok</p>");
-        const QString file = m_tmp.filePath(QStringLiteral("check.html"));
-        const QByteArray ok = server.url(QStringLiteral("/ok")).toUtf8();
-        const QByteArray gone = server.url(QStringLiteral("/gone")).toUtf8();
-        using namespace BookmarkSamples;
-        TestFiles::write(file,
-                         kHead + folder("G", entry(ok.constData()) + entry(gone.constData()))
-                             + entry("nothing here") + "</DL><p>\n");
-        const QString data = dir(QStringLiteral("check"));
-        QCOMPARE(run(data, {"import", file}).code, 0);
+        server.setRoute("/locked", {.status = 403});
+        const QString data = collection("check", server, {"/ok", "/gone", "/locked"});
         Result r = run(data, {"check"});
-        QCOMPARE(r.code, 0);
+        QCOMPARE(r.code, 4);
         const QStringList lines = QString::fromUtf8(r.out).split(u'\n', Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), 3);
-        QVERIFY2(lines[0].startsWith(QStringLiteral("100\talive\t200\t") + QString::fromUtf8(ok)
-                                     + u'\t'),
+        QCOMPARE(lines.size(), 4);
+        QVERIFY2(lines[0].startsWith("100\talive\t200\t" + server.url("/ok") + u'\t'),
                  qPrintable(lines[0]));
         QVERIFY2(lines[1].startsWith(QStringLiteral("101\tdead\t404\t")), qPrintable(lines[1]));
-        QVERIFY2(lines[2].startsWith(QStringLiteral("102\tdead\t0\t")), qPrintable(lines[2]));
-        r = run(data, {"check", "--group", "G"});
-        QCOMPARE(QString::fromUtf8(r.out).count(u'\n'), 2);
+        QVERIFY2(lines[3].startsWith(QStringLiteral("103\tdead\t0\t")), qPrintable(lines[3]));
+        QCOMPARE(run(data, {"check", "--group", "G"}).code, 4);
         QCOMPARE(run(data, {"check", "--group", "nope"}).code, 1);
-        // The history holds the check.
+        server.setRoute("/gone", {.status = 200});
+        r = run(data, {"check", "--group", "G"});
+        QCOMPARE(r.code, 0);
+        QVERIFY2(r.out.contains("\tuncertain\t403\t"), r.out.constData());
+        // The history holds the checks.
+        QVERIFY(Store::OpenDb(data + QStringLiteral("dbLink.mdb")));
+        QList<CheckRecord> checks;
+        QVERIFY(LinkStore::lastChecks(101, checks));
+        QCOMPARE(checks.size(), 1); // alive: the latest check only
+        QCOMPARE(checks.first().status, 200);
+        Store::CloseDb();
+    }
+
+    // SIGINT and SIGTERM stop a check as the window's 中止 does: what was checked is printed
+    // and recorded, and the status says which signal stopped it.
+    void signalsStopACheck_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<int>("code");
+        QTest::newRow("SIGINT") << SIGINT << 130;
+        QTest::newRow("SIGTERM") << SIGTERM << 143;
+    }
+    void signalsStopACheck()
+    {
+        QFETCH(int, signal);
+        QFETCH(int, code);
+        LoopbackServer server;
+        QVERIFY(server.start());
+        server.setPage("/ok", "<p>ok</p>");
+        for (const char *path : {"/s1", "/s2", "/s3", "/s4"})
+            server.setRoute(path, {.silent = true});
+        const QString data = collection(QStringLiteral("stop ") + QTest::currentDataTag(), server,
+                                        {"/ok", "/s1", "/s2", "/s3", "/s4"});
+        QProcess p;
+        p.setProcessEnvironment(headless());
+        p.start(QStringLiteral(LINKWELL_EXE), {"--data-dir", data, "check", "--group", "G"});
+        // Four at a time to one host: /s4 goes out once the answer of /ok has been taken in.
+        QVERIFY(QTest::qWaitFor([&] { return server.requestCount("/s4") == 1; }, 60000));
+        ::kill(pid_t(p.processId()), signal);
+        QVERIFY(QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 60000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), code);
+        const QString out = QString::fromUtf8(p.readAllStandardOutput());
+        QVERIFY2(out.startsWith("100\talive\t200\t") && out.count(u'\n') == 1, qPrintable(out));
+        QVERIFY(QString::fromUtf8(p.readAllStandardError()).contains(u"(1 / 5 件)"));
         QVERIFY(Store::OpenDb(data + QStringLiteral("dbLink.mdb")));
         QList<CheckRecord> checks;
         QVERIFY(LinkStore::lastChecks(100, checks));
-        QCOMPARE(checks.size(), 1); // alive: the latest check only
-        QCOMPARE(checks.first().status, 200);
+        QCOMPARE(checks.size(), 1);
+        QVERIFY(LinkStore::lastChecks(101, checks));
+        QVERIFY(checks.isEmpty());
         Store::CloseDb();
     }
 

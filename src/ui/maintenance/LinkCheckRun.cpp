@@ -1,13 +1,10 @@
 #include "LinkCheckRun.h"
 
-#include "check/CheckHistory.h"
-#include "check/LinkCheck.h"
+#include "check/CheckRun.h"
 #include "platform/Dialogs.h"
 #include "platform/widgets/Grid.h"
-#include "store/LinkStore.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QHash>
 #include <QProgressDialog>
 
@@ -21,50 +18,26 @@ struct Tr
     Q_DECLARE_TR_FUNCTIONS(LinkCheckRun)
 };
 
-// The run goes into the history in one transaction; then a dead row whose link has been dead
-// in checks at least a day apart gets the lasting mark.
-void record(Grid *g, const QList<CheckRecord> &history, const std::function<int(int)> &rowFor)
-{
-    QString error;
-    if (history.isEmpty())
-        return;
-    if (!LinkStore::recordChecks(history, &error)) {
-        Dialogs::message(Tr::tr("ﾁｪｯｸ結果を記録できませんでした: %1").arg(error));
-        return;
-    }
-    QList<CheckRecord> last;
-    for (const CheckRecord &c : history) {
-        const int row = c.verdict == CheckRecord::Dead ? rowFor(c.nURL) : 0;
-        if (row != 0 && LinkStore::lastChecks(c.nURL, last))
-            g->SetText(7, row,
-                       CheckHistory::mark(LinkResult::Verdict::Dead, CheckHistory::deadRun(last)));
-    }
-}
-
 } // namespace
 
-void run(QWidget *window, Grid *g, int first, int last, int deadlineMs,
+void run(QWidget *window, Grid *g, const std::vector<int> &rows, bool showing, int deadlineMs,
          QProgressDialog **progressOut, std::initializer_list<QWidget *> hold)
 {
     for (QWidget *w : hold)
         w->setEnabled(false);
-    const bool showing = first != 0;
-    if (!showing) {
-        first = 1;
-        last = g->MaxRows();
-    }
-    last = qMin(last, g->MaxRows());
     // Rows are keyed by their link number; rows without one were never stored and have no address.
-    QList<LinkCheck::Row> jobs;
+    QList<CheckRun::Link> links;
     QHash<int, int> rowOf;
-    for (int r = first; r <= last; ++r) {
+    for (const int r : rows) {
+        if (r < 1 || r > g->MaxRows())
+            continue;
         for (const int c : {7, 8, 9})
             g->SetText(c, r, QString());
         bool ok = false;
         const int n = g->GetText(2, r).toInt(&ok);
         if (!ok)
             continue;
-        jobs.append({n, g->GetText(6, r)});
+        links.append({n, g->GetText(6, r)});
         rowOf.insert(n, r);
     }
     auto rowFor = [&](int n) {
@@ -77,20 +50,20 @@ void run(QWidget *window, Grid *g, int first, int last, int deadlineMs,
         }
         return 0;
     };
-    LinkCheck check;
-    check.setDeadlineMs(deadlineMs);
+    CheckRun check;
+    check.engine().setDeadlineMs(deadlineMs);
     // A block still runs concurrently; its answers are shown one after the other in row order.
-    check.setOrder(showing ? LinkCheck::Order::RowOrder : LinkCheck::Order::AsAnswered);
+    check.engine().setOrder(showing ? LinkCheck::Order::RowOrder : LinkCheck::Order::AsAnswered);
     std::unique_ptr<QProgressDialog> progress;
-    if (!showing && !jobs.isEmpty()) {
+    if (!showing && !links.isEmpty()) {
         progress = std::make_unique<QProgressDialog>(window);
         progress->setWindowTitle(Dialogs::title());
         progress->setCancelButtonText(Tr::tr("中止"));
-        progress->setRange(0, int(jobs.size()));
+        progress->setRange(0, int(links.size()));
         progress->setMinimumDuration(500);
         progress->setWindowModality(Qt::WindowModal);
-        QObject::connect(progress.get(), &QProgressDialog::canceled, &check, &LinkCheck::cancel);
-        QObject::connect(&check, &LinkCheck::progress, progress.get(),
+        QObject::connect(progress.get(), &QProgressDialog::canceled, &check, &CheckRun::stop);
+        QObject::connect(&check, &CheckRun::progress, progress.get(),
                          [&progress](int checked, int total, int dead) {
                              progress->setLabelText(Tr::tr("%1 / %2　ﾘﾝｸ切れ %3")
                                                         .arg(QString::number(checked),
@@ -100,27 +73,23 @@ void run(QWidget *window, Grid *g, int first, int last, int deadlineMs,
                          });
         *progressOut = progress.get();
     }
-    QList<CheckRecord> history;
-    QObject::connect(&check, &LinkCheck::rowChecked, window, [&](int n, const LinkResult &result) {
-        history.append(CheckHistory::record(n, result));
-        const int row = rowFor(n);
+    QObject::connect(&check, &CheckRun::checked, window, [&](const CheckRun::Checked &c) {
+        const int row = rowFor(c.nURL);
         if (row == 0)
             return;
         // Marks and times are the program's writes: the row does not count as changed.
-        g->SetText(7, row, result.mark());
-        g->SetText(8, row, result.timeText());
-        g->SetText(9, row, result.movedTo);
+        g->SetText(7, row, c.mark);
+        g->SetText(8, row, c.result.timeText());
+        g->SetText(9, row, c.result.movedTo);
         if (showing)
-            Dialogs::message(result.headers);
+            Dialogs::message(c.result.headers);
         if (row > 10)
             g->SetTopRow(row - 9);
     });
-    QEventLoop wait;
-    QObject::connect(&check, &LinkCheck::finished, &wait, &QEventLoop::quit);
-    if (check.start(jobs))
-        wait.exec();
+    QString error;
+    if (!check.run(links, &error))
+        Dialogs::message(error);
     *progressOut = nullptr;
-    record(g, history, rowFor);
     g->SetTopRow(1);
     for (QWidget *w : hold)
         w->setEnabled(true);

@@ -91,14 +91,15 @@ Grid *links(QWidget *parent)
                     {QT_TRANSLATE_NOOP("MaintenanceGrids", "並順"), 4.5, Column::Number, 1, 0,
                      999.9, false, true},
                     {"URL", 0, Column::Text},
-                    {" ", 3.25, Column::Text},
-                    {" ", 5.37, Column::Number, 2, -99999999.99, 99999999.99},
+                    {QT_TRANSLATE_NOOP("MaintenanceGrids", "ﾁｪｯｸ"), 3.25, Column::Text},
+                    {QT_TRANSLATE_NOOP("MaintenanceGrids", "秒"), 7.0, Column::Number, 2,
+                     -99999999.99, 99999999.99},
                     {"", 0, Column::Text}});
     g->SetColAlignment(LinkColumn::Mark, Qt::AlignCenter);
-    // Hovering a row shows its page picture; the check's time, the link's check history.
+    // Hovering a row shows its page picture; the check's columns, the link's check history.
     g->model()->setToolTip([g](int col, int row) {
         QList<CheckRecord> history;
-        if (col == LinkColumn::Time
+        if ((col == LinkColumn::Mark || col == LinkColumn::Time)
             && LinkStore::lastChecks(g->GetText(LinkColumn::Number, row).toInt(), history)) {
             const QString tip = CheckHistory::toolTip(history, g->GetText(LinkColumn::Address, row),
                                                       g->GetText(LinkColumn::MovedTo, row));
@@ -152,11 +153,19 @@ bool read(Contents &out, QString *error)
                 {int(g.nGrp), name, g.hasSort ? g.gSrt : -std::numeric_limits<double>::infinity()});
         },
         error);
+    // Each link shows the mark of its latest check, and where its page moved for good.
+    QHash<int, CheckHistory::Latest> checks;
+    ok = ok && CheckHistory::readLatest(checks, error);
+    out.checked = !checks.isEmpty();
     ok = ok
         && LinkStore::forEachGridLink(
              [&](const LinkStore::LinkView &l) {
-                 out.links.push_back(PackedRow {fresh, l.nURLText, l.sNam, l.sGrp,
-                                                sortText(l.hasSort, l.gSrt), l.sURL});
+                 const auto c = checks.constFind(int(l.nURL));
+                 const bool has = c != checks.cend();
+                 out.links.push_back(
+                     PackedRow {fresh, l.nURLText, l.sNam, l.sGrp, sortText(l.hasSort, l.gSrt),
+                                l.sURL, has ? c->mark().toUtf8() : QByteArray(), QByteArrayView(),
+                                has ? c->last.movedTo.toUtf8() : QByteArray()});
              },
              error);
     Usr::CutEnd(out.names, QStringLiteral("\t"));

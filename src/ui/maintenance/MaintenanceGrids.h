@@ -26,7 +26,7 @@ namespace MaintenanceGrids {
 Grid *groups(QWidget *parent);
 // Links: state, number (locked), title, group (drop-down), sort key, address (hidden), the
 // check's mark and time, and where the check found the page has moved (hidden). The time's
-// tooltip tells the link's check history; the other columns' show the page picture.
+// and mark's tooltips tell the link's check history; the other columns' show the page picture.
 Grid *links(QWidget *parent);
 
 // Numbers whole in both grids, and the link grid's group names whole where there is room;
@@ -36,12 +36,14 @@ void fit(Grid *groups, Grid *links, const QStringList &names);
 void place(Grid *groups, Grid *links, int top, const QSize &area);
 
 // What a load shows: the rows of both grids (state "11"), the group names for the drop-down
-// (TAB-separated) and the group list text (name TAB number CR).
+// (TAB-separated) and the group list text (name TAB number CR); the links with the marks of
+// their latest checks (checked: any link has one).
 struct Contents
 {
     std::vector<PackedRow> groups, links;
     QString names;
     GroupList groupList;
+    bool checked = false;
 };
 bool read(Contents &out, QString *error);
 // Shows rows in a grid in one step; no rows show five placeholders without numbers.

@@ -30,6 +30,8 @@ void MaintenanceMenus::build(QWidget *owner, const Commands &run)
     mnGrp = menuBar->addMenu(Tr::tr("分類(&B)"));
     mnGrpItem[DataGrp::Insert] = add(mnGrp, Tr::tr("行挿入"), run.insertGroups);
     mnGrpItem[DataGrp::Delete] = add(mnGrp, Tr::tr("行削除"), run.deleteGroups);
+    mnGrpItem[DataGrp::Separator] = mnGrp->addSeparator();
+    mnGrpItem[DataGrp::CheckGroups] = add(mnGrp, Tr::tr("分類のﾘﾝｸ切れのﾁｪｯｸ"), run.checkGroups);
     mnURL = menuBar->addMenu(Tr::tr("URL(&U)"));
     mnURLItem[DataURL::Check] = add(mnURL, Tr::tr("ﾘﾝｸ切れのﾁｪｯｸ"), run.check);
     mnURLItem[DataURL::DeleteDead] = add(mnURL, Tr::tr("ﾘﾝｸ切れを削除"), run.deleteDead);
@@ -41,4 +43,8 @@ void MaintenanceMenus::build(QWidget *owner, const Commands &run)
     mnURLItem[DataURL::MoveToFinal] = add(mnURL, Tr::tr("移転先に更新"), run.moveToFinal);
     mnURLItem[DataURL::MoveToFinal]->setEnabled(false);
     mnURLItem[DataURL::ShowSaved] = add(mnURL, Tr::tr("保存したﾍﾟｰｼﾞを表示"), run.showSaved);
+    mnURLItem[DataURL::CheckSelected] = new QAction(Tr::tr("選択行のﾘﾝｸ切れのﾁｪｯｸ"), mnURL);
+    QObject::connect(mnURLItem[DataURL::CheckSelected], &QAction::triggered, owner,
+                     run.checkSelected);
+    mnURL->insertAction(mnURLItem[DataURL::DeleteDead], mnURLItem[DataURL::CheckSelected]);
 }

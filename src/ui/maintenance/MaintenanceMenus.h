@@ -15,7 +15,7 @@ namespace DataFile {
 enum Item { Reload, Save, Separator1, Reset, Separator2, Quit, Count };
 }
 namespace DataGrp {
-enum Item { Insert, Delete, Count };
+enum Item { Insert, Delete, Separator, CheckGroups, Count };
 }
 namespace DataURL {
 enum Item {
@@ -27,6 +27,7 @@ enum Item {
     Separator2,
     MoveToFinal,
     ShowSaved,
+    CheckSelected, // shown next to Check; last here, so that the others keep their numbers
     Count
 };
 }
@@ -39,8 +40,8 @@ struct MaintenanceMenus
     struct Commands
     {
         Command reload, save, reset, quit;
-        Command insertGroups, deleteGroups;
-        Command check, deleteDead, deleteLinks, selectTwins, moveToFinal, showSaved;
+        Command insertGroups, deleteGroups, checkGroups;
+        Command check, checkSelected, deleteDead, deleteLinks, selectTwins, moveToFinal, showSaved;
     };
 
     void build(QWidget *owner, const Commands &run);

@@ -1,6 +1,7 @@
 #include "fmData.h"
 
 #include "app/Usr.h"
+#include "check/CheckRun.h"
 #include "collection/EmptyCollection.h"
 #include "collection/MaintenanceSave.h"
 #include "pages/LinkFiles.h"
@@ -15,6 +16,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSet>
 #include <QVBoxLayout>
 
 fmData::fmData(QWidget *parent)
@@ -60,7 +62,9 @@ void fmData::buildMenus()
                        },
                    .insertGroups = [this] { InsRows(0); },
                    .deleteGroups = [this] { DelRows(0); },
+                   .checkGroups = [this] { ChkGroups(); },
                    .check = [this] { ChkLink(); },
+                   .checkSelected = [this] { ChkSelected(); },
                    .deleteDead = [this] { DelDead(); },
                    .deleteLinks = [this] { DelRows(1); },
                    .selectTwins = [this] { SelTwins(); },
@@ -124,6 +128,11 @@ void fmData::LoadData()
     vSpr[1]->TypeComboBoxList(LinkColumn::Group, c.names);
     MaintenanceGrids::fill(vSpr[1], std::move(c.links));
     MaintenanceGrids::fit(vSpr[0], vSpr[1], c.names.split(u'\t'));
+    // Marks of earlier checks are back: their dead links can go without a new check.
+    if (c.checked) {
+        m_menus.mnURLItem[DataURL::DeleteDead]->setEnabled(true);
+        m_menus.mnURLItem[DataURL::MoveToFinal]->setEnabled(true);
+    }
 }
 
 void fmData::MarkRow(int index, int row)
@@ -217,9 +226,50 @@ void fmData::SelTwins()
 
 void fmData::ChkLink()
 {
+    // A remembered block is checked with each answer's headers shown; otherwise every row.
+    const bool showing = nSel1[1] != 0;
+    std::vector<int> rows;
+    for (int r = showing ? nSel1[1] : 1; r <= (showing ? nSel2[1] : vSpr[1]->MaxRows()); ++r)
+        rows.push_back(r);
+    checkRows(rows, showing);
+}
+
+void fmData::ChkSelected()
+{
+    checkRows(selectedRows(1), false);
+}
+
+void fmData::ChkGroups()
+{
+    // The links stored in the selected groups, found in the grid by their numbers.
+    QSet<int> numbers;
+    QList<CheckRun::Link> links;
+    QString error;
+    for (const int r : selectedRows(0)) {
+        bool ok = false;
+        const int nGrp = vSpr[0]->GetText(GroupColumn::Number, r).toInt(&ok);
+        if (!ok)
+            continue;
+        if (!CheckRun::linksOfGroup(nGrp, links, &error)) {
+            Dialogs::message(error);
+            return;
+        }
+        for (const CheckRun::Link &l : links)
+            numbers.insert(l.nURL);
+    }
+    std::vector<int> rows;
+    for (int r = 1; r <= vSpr[1]->MaxRows(); ++r) {
+        if (numbers.contains(vSpr[1]->GetText(LinkColumn::Number, r).toInt()))
+            rows.push_back(r);
+    }
+    checkRows(rows, false);
+}
+
+void fmData::checkRows(const std::vector<int> &rows, bool showing)
+{
     // Nothing in the window can change under the check: every command waits for its end.
     checking = true;
-    LinkCheckRun::run(this, vSpr[1], nSel1[1], nSel2[1], linkDeadlineMs, &linkProgress,
+    LinkCheckRun::run(this, vSpr[1], rows, showing, linkDeadlineMs, &linkProgress,
                       {m_menus.menuBar, vSpr[0], vSpr[1]});
     checking = false;
     m_menus.mnURLItem[DataURL::DeleteDead]->setEnabled(true);

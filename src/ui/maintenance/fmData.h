@@ -37,6 +37,9 @@ public:
     // Selects the link rows whose address is the same page as a row of a lower number's.
     void SelTwins();
     void ChkLink();
+    // The link check of the selected link rows, and of the links of the selected groups.
+    void ChkSelected();
+    void ChkGroups();
     // The selected link rows that moved for good take the address they moved to; saved with
     // the next "更新".
     void MoveToFinal();
@@ -69,6 +72,7 @@ private:
     // The rows "行削除" and "移転先に更新" act on: those "重複を選択" chose, the remembered
     // block, or the active row.
     std::vector<int> selectedRows(int index) const;
+    void checkRows(const std::vector<int> &rows, bool showing);
     // Takes rows (ascending) out of the grid; true when stored ones will go on the next save.
     bool removeRows(int index, const std::vector<int> &rows);
 

@@ -284,11 +284,11 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(path("Pic/100.jpg")));
     }
 
-    // A check of every row runs many at once without boxes and changes nothing; a block is
-    // checked row by row with each answer's headers shown. Uncertain links are marked "△"; a
-    // link dead in checks a day apart is marked "××" and one dead for the first time "×", and
-    // "ﾘﾝｸ切れを削除" takes both with the next save; every result goes into the history, which
-    // the time column's tooltip tells. A page that moved for good can take its new address.
+    // A check of every row runs many at once without boxes and changes nothing; its marks
+    // come back from the history at every load and opening, so "ﾘﾝｸ切れを削除" takes the dead
+    // ones with the next save without a new check. Selected rows and a group's links can be
+    // checked alone; a block is checked with each answer's headers shown. A page that moved for
+    // good can take its new address.
     void linkCheck()
     {
         LoopbackServer server;
@@ -298,42 +298,55 @@ private Q_SLOTS:
         server.setRoute("/gone", {.status = 404});
         server.setRoute("/locked", {.status = 401});
         const QString ok = server.url("/ok");
-        QStringList urls {
-            server.url("/old"), server.url("/gone"), server.url("/gone"), server.url("/locked"), ok,
-            "not an address"};
-        for (int i = 0; i < 12; ++i)
-            urls << ok;
-        openAddresses(urls);
-        // 101 was found dead two days ago, 102 an hour ago.
-        const qint64 now = QDateTime::currentSecsSinceEpoch();
+        openAddresses({server.url("/old"), server.url("/gone"), server.url("/gone"),
+                       server.url("/locked"), ok, "not an address"});
+        exec(Sql::kInsertGroup, {2, "Blogs", 2});
+        exec("Update tURL Set nGrp = 2 Where nURL = 104");
+        // 101 was found dead two days ago.
         exec(QStringLiteral("Insert Into tURLCheck (nURL, nAt, nVerdict, nStatus) Values "
-                            "(101, %1, 1, 404), (102, %2, 1, 404)")
-                 .arg(now - 2 * 86400)
-                 .arg(now - 3600));
-        QVERIFY(!urlItem(DataURL::MoveToFinal)->isEnabled());
+                            "(101, %1, 1, 404)")
+                 .arg(QDateTime::currentSecsSinceEpoch() - 2 * 86400));
+        m_w->LoadData();
         m_w->ChkLink();
         QVERIFY(Dialogs::shown().isEmpty());
-        QCOMPARE(linkColumn(LinkColumn::Mark).mid(0, 7),
-                 (QStringList {"◎", "××", "×", "△", "◎", "×", "◎"}));
-        QCOMPARE(cell(1, LinkColumn::Mark, 18), "◎");
-        QCOMPARE(SqlLines::of("Select count(*) From tURLCheck"), QStringList {"20"});
+        const QStringList marks {"→", "××", "×", "△", "◎", "×"};
+        QCOMPARE(linkColumn(LinkColumn::Mark), marks);
         QCOMPARE(cell(1, LinkColumn::MovedTo, 1), ok);
-        QCOMPARE(cell(1, LinkColumn::MovedTo, 5), QString());
-        QCOMPARE(linkColumn(LinkColumn::State), QStringList(18, "11")); // not marked changed
+        QCOMPARE(linkColumn(LinkColumn::State), QStringList(6, "11")); // not marked changed
         QVERIFY(!m_w->hasEdits());
-        QCOMPARE(grid(1)->TopRow(), 1);
         QVERIFY(urlItem(DataURL::DeleteDead)->isEnabled());
         const auto tip = [this](int col, int row) {
             QAbstractItemModel *model = grid(1)->model();
             return model->data(model->index(row - 1, col - 1), Qt::ToolTipRole).toString();
         };
-        QVERIFY2(tip(LinkColumn::Time, 2).contains("ﾘﾝｸ切れ: 2回連続"),
-                 qPrintable(tip(LinkColumn::Time, 2)));
+        QVERIFY2(tip(LinkColumn::Mark, 2).contains("ﾘﾝｸ切れ: 2回連続"),
+                 qPrintable(tip(LinkColumn::Mark, 2)));
         QVERIFY2(tip(LinkColumn::Time, 1).contains("移転先: " + ok),
                  qPrintable(tip(LinkColumn::Time, 1)));
         QCOMPARE(tip(LinkColumn::Title, 2), QString()); // other columns: the picture, none here
         TestFiles::write(path("Pic/101.jpg"), "");
         QVERIFY(tip(LinkColumn::Title, 2).startsWith("<img"));
+
+        // A reload, or a window opened anew, shows the marks again; times only of a new check.
+        m_w->LoadData();
+        QCOMPARE(linkColumn(LinkColumn::Mark), marks);
+        m_w = std::make_unique<fmData>();
+        m_w->prepare(0, 15000, 0, 10000);
+        QCOMPARE(linkColumn(LinkColumn::Mark), marks);
+        QCOMPARE(cell(1, LinkColumn::MovedTo, 1), ok);
+        QCOMPARE(linkColumn(LinkColumn::Time), QStringList(6, ""));
+        QVERIFY(urlItem(DataURL::DeleteDead)->isEnabled()
+                && urlItem(DataURL::MoveToFinal)->isEnabled());
+        // The links of the selected group, then the selected rows, without boxes.
+        grid(0)->SetActiveRow(2);
+        m_w->menus().mnGrpItem[DataGrp::CheckGroups]->trigger();
+        block(1, 3, 4);
+        urlItem(DataURL::CheckSelected)->trigger();
+        QVERIFY(Dialogs::shown().isEmpty());
+        QString timed; // "x" where a row shows a time
+        for (const QString &t : linkColumn(LinkColumn::Time))
+            timed += t.isEmpty() ? u'.' : u'x';
+        QCOMPARE(timed, "..xxx.");
 
         // A block: one row after the other, each answer's headers shown.
         block(1, 3, 6);
@@ -346,6 +359,7 @@ private Q_SLOTS:
         Dialogs::clearShown();
 
         // "移転先に更新" on rows without a move says so and changes nothing.
+        Q_EMIT grid(1)->SelectionChanged();
         grid(1)->SetActiveRow(5);
         urlItem(DataURL::MoveToFinal)->trigger();
         QCOMPARE(Dialogs::shownTexts(), QStringList {"選択した行に移転先はありません"});
@@ -355,18 +369,26 @@ private Q_SLOTS:
         urlItem(DataURL::MoveToFinal)->trigger();
         QCOMPARE(cell(1, LinkColumn::Address, 1), ok);
         QCOMPARE(linkColumn(LinkColumn::State).mid(0, 2), (QStringList {"12", "11"}));
-        QVERIFY(m_w->hasEdits());
-        Dialogs::setNextAnswer(false);
-        QVERIFY(!m_w->CloseWnd());
 
         m_w->DelDead();
         QVERIFY(m_w->SaveData());
-        QCOMPARE(SqlLines::of("Select nURL, sURL From tURL Where nURL < 106 Order By nURL"),
+        QCOMPARE(SqlLines::of("Select nURL, sURL From tURL Order By nURL"),
                  (QStringList {"100|" + ok, "103|" + server.url("/locked"), "104|" + ok}));
         // The deleted links' history and picture went with them.
         QCOMPARE(SqlLines::of("Select count(*) From tURLCheck Where nURL In (101, 102, 105)"),
                  QStringList {"0"});
         QVERIFY(!QFile::exists(path("Pic/101.jpg")));
+    }
+
+    // Both check columns have headers, and the time column holds every time a check can take.
+    void checkColumns()
+    {
+        open({}, {});
+        const Grid *g = grid(1);
+        QCOMPARE(g->model()->headerData(6, Qt::Horizontal, Qt::DisplayRole).toString(), "ﾁｪｯｸ");
+        QCOMPARE(g->model()->headerData(7, Qt::Horizontal, Qt::DisplayRole).toString(), "秒");
+        QVERIFY(g->columnWidth(6) >= g->fontMetrics().horizontalAdvance("ﾁｪｯｸ") + 8);
+        QVERIFY(g->columnWidth(7) >= g->fontMetrics().horizontalAdvance("999.99") + 8);
     }
 
     // "保存したﾍﾟｰｼﾞを表示" shows the active row's copy in a viewer of its own, scripts off;
