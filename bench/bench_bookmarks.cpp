@@ -1,6 +1,6 @@
+#include "address/AddressSet.h"
 #include "bookmarks/BookmarkExport.h"
 #include "bookmarks/BookmarkImport.h"
-#include "platform/NoCase.h"
 #include "bookmarks/BookmarkTransfer.h"
 #include "store/Store.h"
 #include "support/BookmarkSamples.h"
@@ -41,8 +41,8 @@ ImportPlan readAndPlan(const QString &path, const AddressSet &known)
 {
     const BookmarkFile file = BookmarkFile::read(path);
     return BookmarkImport::plan(
-        file, {{0, QStringLiteral("未分類"), 0}}, [&](QStringView a) { return known.contains(a); },
-        100);
+        file, {{0, QStringLiteral("未分類"), 0}},
+        [&](const QString &a) { return known.contains(a); }, 100);
 }
 
 // kB figures of /proc/self/status.

@@ -1,11 +1,25 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
 
+// Which addresses the collection opens, registers, writes as links and checks, and when two
+// addresses are one.
 namespace Address {
 
-// Only web pages, local files and FTP are opened or written as links: a stored "javascript:"
-// or "data:" address would otherwise run in the page that shows it.
-bool isOpenable(const QString &address);
+// Web pages and local files (a file address or an absolute path) are opened and written as
+// links; a stored "javascript:" or "data:" address would otherwise run in the page that shows
+// it, and "//host/path" names no file here.
+bool isOpenable(QStringView address);
+// Only web pages (http, https) are registered and checked.
+bool isWeb(QStringView address);
+
+// An address as addresses are compared: scheme and host in lower case (ASCII letters), the
+// path, query and fragment as they are, since servers tell their letter case apart.
+QString matchForm(const QString &address);
+bool same(const QString &a, const QString &b);
+
+// A text holds a control character (C0, DEL or C1); TAB counts unless tabAllowed.
+bool hasControl(QStringView text, bool tabAllowed = false);
 
 } // namespace Address

@@ -1,5 +1,7 @@
 #include "BookmarkFile.h"
 
+#include "address/Address.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QHash>
@@ -362,6 +364,19 @@ QString toQString(View<char> s)
 QString toQString(View<char16_t> s)
 {
     return QString(reinterpret_cast<const QChar *>(s.data()), qsizetype(s.size()));
+}
+
+// A name or title without control characters (an escape sequence would reach a terminal that
+// lists it): each becomes a space; TAB stays, shown as a space.
+QString withoutControls(QString text)
+{
+    if (!Address::hasControl(text, true))
+        return text;
+    for (QChar &c : text) {
+        if (Address::hasControl(QStringView(&c, 1), true))
+            c = u' ';
+    }
+    return text.trimmed();
 }
 
 // A value or text of the file as the collection keeps it: trimmed, each line break one space,
@@ -758,13 +773,13 @@ private:
         const auto [title, next] = content(end.next, "a");
         BookmarkLink link;
         link.address = textOf(href);
-        if (link.address.isEmpty()) {
+        if (link.address.isEmpty() || Address::hasControl(link.address)) {
             skipped(lt);
             return next;
         }
         link.folder = current();
         link.position = ++(link.folder < 0 ? m_rootLinks : m_out.folders[link.folder].links);
-        link.title = textOf(title);
+        link.title = withoutControls(textOf(title));
         link.added = BookmarkFile::secondsOf(numberOf(date));
         link.order = int(m_out.links.size());
         m_lastLink = link.order;
@@ -783,7 +798,7 @@ private:
         }
         const auto [text, next] = content(end.next, "h3");
         const int parent = current();
-        const QString name = textOf(text);
+        const QString name = withoutControls(textOf(text));
         const QString path = parent < 0 ? name : m_out.folders[parent].path + u'/' + name;
         const auto known = m_byPath.constFind(path);
         if (known != m_byPath.constEnd()) {
@@ -845,11 +860,13 @@ qint64 BookmarkFile::secondsOf(qint64 value)
 {
     if (value <= 0)
         return 0;
-    if (value < 100'000'000'000LL) // before the year 5138
+    // Seconds up to the year 33658; larger values are milliseconds, then microseconds, of
+    // dates from 2001 on.
+    if (value < 1'000'000'000'000LL)
         return value;
-    if (value < 100'000'000'000'000LL)
+    if (value < 1'000'000'000'000'000LL)
         return value / 1000;
-    if (value < 100'000'000'000'000'000LL)
+    if (value < 1'000'000'000'000'000'000LL)
         return value / 1'000'000;
     return 0;
 }

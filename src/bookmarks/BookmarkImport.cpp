@@ -1,6 +1,6 @@
 #include "BookmarkImport.h"
 
-#include "platform/NoCase.h"
+#include "address/Address.h"
 #include "store/GroupList.h"
 
 #include <QHash>
@@ -28,16 +28,17 @@ ImportPlan plan(const BookmarkFile &file, const QList<GroupRecord> &groups,
         mask = mask * 2 + 1;
     std::vector<int> table(mask + 1, -1);
     std::vector<size_t> hashes(count);
+    std::vector<QString> forms(count);
     for (const BookmarkLink &l : file.links) {
         bool duplicate = inCollection && inCollection(l.address);
         if (!duplicate) {
-            const size_t h = NoCase::hash(l.address);
+            const QString &form = forms[size_t(l.order)] = Address::matchForm(l.address);
+            const size_t h = qHash(form);
             hashes[size_t(l.order)] = h;
             size_t slot = h & mask;
             for (; table[slot] >= 0; slot = (slot + 1) & mask) {
                 const int other = table[slot];
-                if (hashes[size_t(other)] == h
-                    && NoCase::equal(file.links[other].address, l.address)) {
+                if (hashes[size_t(other)] == h && forms[size_t(other)] == form) {
                     duplicate = true;
                     break;
                 }

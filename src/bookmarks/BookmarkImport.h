@@ -23,8 +23,8 @@ struct ImportPlan
 
 namespace BookmarkImport {
 
-// Whether an address is in the collection, compared as the page lookup compares (see AddressSet).
-using InCollection = std::function<bool(QStringView address)>;
+// Whether an address is in the collection, compared as Address::same compares.
+using InCollection = std::function<bool(const QString &address)>;
 
 // The plan for a file that was read. groups: every group of the collection (group 0 included);
 // a folder whose path names one of them, found as GroupList finds it, is reused,

@@ -1,7 +1,7 @@
 #include "BookmarkTransfer.h"
 
+#include "address/AddressSet.h"
 #include "bookmarks/BookmarkExport.h"
-#include "platform/NoCase.h"
 #include "output/OutputFile.h"
 #include "platform/TextFile.h"
 
@@ -51,7 +51,7 @@ bool BookmarkTransfer::read(const QString &path, QString *error)
     if (!readable)
         return report(error, failed(why));
     m_plan = BookmarkImport::plan(
-        file, groups, [&](QStringView a) { return known.contains(a); }, first);
+        file, groups, [&](const QString &a) { return known.contains(a); }, first);
     return true;
 }
 

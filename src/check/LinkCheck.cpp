@@ -1,5 +1,6 @@
 #include "LinkCheck.h"
 
+#include "address/Address.h"
 #include "platform/Clock.h"
 
 #include <QLocale>
@@ -23,8 +24,7 @@ bool isCheckable(const QUrl &url)
 {
     if (!url.isValid() || url.host().isEmpty())
         return false;
-    const QString scheme = url.scheme().toLower();
-    return scheme == u"http" || scheme == u"https";
+    return Address::isWeb(QString(url.scheme() + u':'));
 }
 
 bool isRedirect(int status)

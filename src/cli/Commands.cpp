@@ -88,14 +88,21 @@ bool groupNamed(const QString &name, int &nGrp, std::function<bool(qint64)> &kee
     return true;
 }
 
-// A value on one line of its own field: TABs and line breaks become spaces.
+// A value on one line of its own field: TABs, line breaks and every other control character
+// (C0, DEL, C1 in UTF-8) become spaces, so nothing reaches the terminal as a command.
 void appendField(QByteArray &line, QByteArrayView value)
 {
     const qsizetype start = line.size();
     line.append(value);
     for (char *c = line.data() + start, *end = line.data() + line.size(); c != end; ++c) {
-        if (*c == '\t' || *c == '\n' || *c == '\r' || *c == '\v' || *c == '\f')
+        const auto u = static_cast<unsigned char>(*c);
+        if (u < 0x20 || u == 0x7F) {
             *c = ' ';
+        } else if (u == 0xC2 && c + 1 != end && static_cast<unsigned char>(c[1]) >= 0x80
+                   && static_cast<unsigned char>(c[1]) <= 0x9F) {
+            *c = ' ';
+            *++c = ' ';
+        }
     }
 }
 

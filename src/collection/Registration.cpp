@@ -1,5 +1,6 @@
 #include "Registration.h"
 
+#include "address/Address.h"
 #include "platform/NumberText.h"
 #include "store/LinkStore.h"
 
@@ -10,8 +11,7 @@ const QString kCrLf = QStringLiteral("\r\n");
 
 bool isRegistrable(const QString &url)
 {
-    return url.contains(QStringLiteral("http://"), Qt::CaseInsensitive)
-        || url.contains(QStringLiteral("https://"), Qt::CaseInsensitive);
+    return Address::isWeb(url);
 }
 
 QString pageTitle(const QString &title)
@@ -45,9 +45,16 @@ QString panelText(const QString &title, QString &text)
 bool lookup(const QString &url, const QString &pageTitleText, const QString &pageText, Panel &out,
             QString *error)
 {
-    std::optional<LinkRecord> found;
-    if (!LinkStore::lookup(url, found, error))
+    QList<LinkRecord> candidates;
+    if (!LinkStore::lookup(url, candidates, error))
         return false;
+    std::optional<LinkRecord> found;
+    for (const LinkRecord &c : std::as_const(candidates)) {
+        if (Address::same(c.sURL, url)) {
+            found = c;
+            break;
+        }
+    }
     out = Panel();
     out.registrable = !url.isEmpty() && isRegistrable(url);
     out.isNew = !found;

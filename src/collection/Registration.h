@@ -9,7 +9,7 @@
 // shows what these give.
 namespace Registration {
 
-// "http://" or "https://" anywhere in the address, in any letter case.
+// A web page's address (Address::isWeb).
 bool isRegistrable(const QString &url);
 // A page title that contains "http" in any letter case is no title.
 QString pageTitle(const QString &title);

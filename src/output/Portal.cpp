@@ -154,23 +154,12 @@ template<class Sink> void appendEscaped(Sink &out, QStringView value)
                 continue;
             }
             switch (c) {
-            case u'&':
-                replace(i, "&amp;", 5);
-                break;
-            case u'<':
-                replace(i, "&lt;", 4);
-                break;
-            case u'>':
-                replace(i, "&gt;", 4);
-                break;
-            case u'"':
-                replace(i, "&quot;", 6);
-                break;
-            case u'\'':
-                replace(i, "&#39;", 5);
-                break;
-            default:
-                break;
+            case u'&': replace(i, "&amp;", 5); break;
+            case u'<': replace(i, "&lt;", 4); break;
+            case u'>': replace(i, "&gt;", 4); break;
+            case u'"': replace(i, "&quot;", 6); break;
+            case u'\'': replace(i, "&#39;", 5); break;
+            default: break;
             }
             continue;
         }
@@ -322,10 +311,12 @@ template<class Sink> void buildPage(Sink &out, const QList<ListRow> &rows)
             t.groupStart.append(out, {&r.sGrp});
             last = &r.sGrp;
         }
+        // A link without a title shows its address, so that it can still be seen and clicked.
+        const QString *shown = r.sNam.isEmpty() ? &r.sURL : &r.sNam;
         if (Address::isOpenable(r.sURL))
-            t.item.append(out, {&r.sURL, &r.sNam, &r.sMem});
+            t.item.append(out, {&r.sURL, shown, &r.sMem});
         else
-            t.textItem.append(out, {&r.sNam, &r.sMem});
+            t.textItem.append(out, {shown, &r.sMem});
         open = true;
     }
     if (open)

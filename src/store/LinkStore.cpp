@@ -70,7 +70,7 @@ bool inTransaction(QString *error, const std::function<bool(QString *)> &work)
 
 } // namespace
 
-bool lookup(const QString &address, std::optional<LinkRecord> &found, QString *error)
+bool lookup(const QString &address, QList<LinkRecord> &found, QString *error)
 {
     QString why;
     const Sql::Rows rows = Sql::query(st(Sql::kPageLookup, {address}), &why);
@@ -79,12 +79,11 @@ bool lookup(const QString &address, std::optional<LinkRecord> &found, QString *e
             *error = why;
         return false;
     }
-    found.reset();
-    if (!rows.isEmpty()) {
-        const QVariantList &r = rows.first(); // gSrt, nURL, sNam, sMem
-        found = LinkRecord {
-            r.value(1).toInt(),   address, 0, r.value(2).toString(), r.value(3).toString(),
-            r.value(0).toDouble()};
+    found.clear();
+    for (const QVariantList &r : rows) { // gSrt, nURL, sNam, sMem, sURL
+        found.append(LinkRecord {r.value(1).toInt(), r.value(4).toString(), 0,
+                                 r.value(2).toString(), r.value(3).toString(),
+                                 r.value(0).toDouble()});
     }
     return true;
 }

@@ -45,9 +45,9 @@ using LinkFn = std::function<void(const LinkView &)>;
 using GroupFn = std::function<void(const GroupView &)>;
 
 // Registration.
-// The link stored under exactly this address (letter case of ASCII ignored); none when the
-// page is new.
-bool lookup(const QString &address, std::optional<LinkRecord> &found, QString *error = nullptr);
+// The links whose address equals address with the letter case of ASCII ignored (the address
+// index serves it), in number order: the caller picks the one the address rule makes equal.
+bool lookup(const QString &address, QList<LinkRecord> &found, QString *error = nullptr);
 // Highest number + 1: 100 for the first link, 1 for the first group (the group-0 row counts).
 bool nextLinkNumber(int &n, QString *error = nullptr);
 bool nextGroupNumber(int &n, QString *error = nullptr);

@@ -8,7 +8,8 @@ inline constexpr char kMaxUrlNo[] = "Select Max(nURL) From tURL";
 inline constexpr char kMaxGrpNo[] = "Select Max(nGrp) From mGrp";
 
 // Registration.
-inline constexpr char kPageLookup[] = "Select gSrt, nURL, sNam, sMem From tURL Where sURL = ?";
+inline constexpr char kPageLookup[] = "Select gSrt, nURL, sNam, sMem, sURL From tURL Where sURL = ?"
+                                      " Order By nURL";
 inline constexpr char kInsertLink[] = "Insert Into tURL (nURL, sURL, nGrp, sNam, sMem, gSrt)"
                                       " Values (?, ?, ?, ?, ?, ?)";
 inline constexpr char kUpdateLink[] = "Update tURL Set nGrp=?,sNam=?,sMem=?,gSrt=?"

@@ -1,4 +1,5 @@
 #include "Startup.h"
+#include "address/Address.h"
 #include "platform/DataFolder.h"
 
 #include "app/Launch.h"
@@ -99,7 +100,7 @@ QString startAddress(const QString &argument, QString *error)
     if (m.hasMatch() && !QFileInfo::exists(argument)) {
         const QString name = m.captured(1).toLower();
         const QUrl url(argument, QUrl::StrictMode);
-        if (name != u"http" && name != u"https" && name != u"file")
+        if (!Address::isOpenable(argument))
             return refuse(Tr::tr("http, https, file 以外のｱﾄﾞﾚｽです"));
         if (!url.isValid() || (name != u"file" && url.host().isEmpty()))
             return refuse(Tr::tr("ｱﾄﾞﾚｽの形が正しくありません"));

@@ -391,6 +391,17 @@ void TestBookmarkFile::entries_data()
               "<DT><A NAME=\"n\">z</A>\n" << QStringList {"|1|https://m.example/1|one||0"}
                                                             << QList<int> {6, 10};
 
+    // Control characters: an address with one is an unreadable line; names and titles lose
+    // theirs but TAB.
+    QTest::newRow("control characters")
+        << kHead
+            + "<DT><H3>F\x1b[31m\xc2\x9b</H3>\n<DL><p>\n"
+              "<DT><A HREF=\"https://c.example/\x1b[31m\">esc</A>\n"
+              "<DT><A HREF=\"https://c.example/\x01\">soh</A>\n"
+              "<DT><A HREF=\"https://c.example/ok\">a\x07"
+              "b\tc&#1;\xc2\x85</A>\n</DL><p>\n</DL><p>\n"
+        << QStringList {"F [31m|1|https://c.example/ok|a b\tc||0"} << QList<int> {8, 9};
+
     // ADD_DATE: seconds, or milliseconds and microseconds scaled; anything else is no date.
     const auto date = [](const char *name, const char *value, qint64 seconds) {
         QTest::newRow(name) << kHead + "<DT><A HREF=\"https://t.example/\" ADD_DATE=" + value
@@ -398,10 +409,11 @@ void TestBookmarkFile::entries_data()
                             << QList<int>();
     };
     date("seconds", "\"1700000000\"", 1700000000);
-    date("largest seconds", "\"99999999999\"", 99999999999);
-    date("smallest milliseconds", "\"100000000000\"", 100000000);
+    date("year 10000 in seconds", "\"253402300800\"", 253402300800);
+    date("largest seconds", "\"999999999999\"", 999999999999);
+    date("smallest milliseconds", "\"1000000000000\"", 1000000000);
     date("microseconds", "\"1700000000123456\"", 1700000000);
-    date("too large for microseconds", "\"170000000012345678\"", 0);
+    date("too large for microseconds", "\"1000000000000000000\"", 0);
     date("more digits than fit", "\"99999999999999999999999\"", 0);
     date("fraction", "\"1700000000.75\"", 1700000000);
     date("unquoted, spaced", "' 1700000001 '", 1700000001);

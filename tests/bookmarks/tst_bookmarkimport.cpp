@@ -1,3 +1,4 @@
+#include "address/AddressSet.h"
 #include "bookmarks/BookmarkImport.h"
 #include "platform/NoCase.h"
 #include "support/BookmarkSamples.h"
@@ -54,7 +55,7 @@ ImportPlan planOf(const QByteArray &bytes, const QList<GroupRecord> &groups,
     for (const QString &a : known)
         set.insert(a);
     return BookmarkImport::plan(
-        file, groups, [&](QStringView a) { return set.contains(a); }, first);
+        file, groups, [&](const QString &a) { return set.contains(a); }, first);
 }
 
 const QList<GroupRecord> kFresh {{0, QStringLiteral("未分類"), 0}};
@@ -182,10 +183,16 @@ private slots:
         QTest::addColumn<QStringList>("addresses");
         QTest::addColumn<QStringList>("inserted");
 
-        QTest::newRow("in the collection, ASCII case ignored")
+        QTest::newRow("in the collection, case of scheme and host ignored")
             << QStringList {"https://a.example/Path?Q=1"}
-            << QStringList {"HTTPS://A.EXAMPLE/path?q=1", "https://a.example/other"}
-            << QStringList {"https://a.example/other"};
+            << QStringList {"HTTPS://A.EXAMPLE/Path?Q=1", "https://a.example/path?q=1"}
+            << QStringList {"https://a.example/path?q=1"};
+        QTest::newRow("path, query, fragment and user keep their case")
+            << QStringList {"http://u@h/Docs/Readme?A#F"}
+            << QStringList {"http://u@h/docs/Readme?A#F", "http://u@h/Docs/Readme?a#F",
+                            "http://u@h/Docs/Readme?A#f", "http://U@h/Docs/Readme?A#F"}
+            << QStringList {"http://u@h/docs/Readme?A#F", "http://u@h/Docs/Readme?a#F",
+                            "http://u@h/Docs/Readme?A#f", "http://U@h/Docs/Readme?A#F"};
         QTest::newRow("other letters keep their case")
             << QStringList {"https://ä.example/É"}
             << QStringList {"https://Ä.example/É", "https://ä.example/é"}
@@ -227,9 +234,9 @@ private slots:
         // Half of the file's addresses are in the collection already.
         AddressSet known;
         for (int i = 0; i < n; i += 2)
-            known.insert(file.links[i].address.toUpper());
+            known.insert(file.links[i].address);
         const ImportPlan plan = BookmarkImport::plan(
-            file, kFresh, [&](QStringView a) { return known.contains(a); }, 1000);
+            file, kFresh, [&](const QString &a) { return known.contains(a); }, 1000);
         int expectedNew = 0;
         AddressSet seen;
         for (const BookmarkLink &l : file.links)
@@ -279,11 +286,6 @@ private slots:
         QCOMPARE(NoCase::equal(a, b), order == 0);
         if (order == 0)
             QCOMPARE(NoCase::hash(a), NoCase::hash(b));
-        AddressSet set;
-        QVERIFY(set.insert(a));
-        QCOMPARE(set.insert(b), order != 0);
-        QCOMPARE(set.size(), order == 0 ? 1 : 2);
-        QVERIFY(set.contains(b));
     }
 };
 

@@ -82,6 +82,7 @@ private Q_SLOTS:
         row("http://a/", "T", "one line  ", "1", "T\none line");
         row("HTTPS://A/", "T", "", "1", "T\n");
         row("file:///tmp/x.htm", "T", "", "0", "T\n");
+        row("file:///x?u=http://y/", "T", "", "0", "T\n");
         row("", "T", "", "0", "T\n");
         row("http://title/", "see HTTP://b", "x", "1", "\nx");
         row("http://cr/", "T", "a\rb\r\nc", "1", "T\nab c");
@@ -117,6 +118,12 @@ private Q_SLOTS:
         QVERIFY(Registration::lookup("http://reg/", "Page", "page text", p));
         QVERIFY(!p.isNew && p.nURL == 105);
         QTEST(QString(p.memo + u'|' + p.sortText), "shown");
+        // Only the scheme and host ignore letter case: another path is another page.
+        QVERIFY(LinkStore::insertLink({106, "http://reg/Docs/Readme", 0, "D", "", 1}, 1));
+        QVERIFY(Registration::lookup("HTTP://REG/docs/readme", "Page", "", p));
+        QVERIFY(p.isNew);
+        QVERIFY(Registration::lookup("HTTP://REG/Docs/Readme", "Page", "", p));
+        QCOMPARE(p.nURL, 106);
     }
 
     // The panel's text and sort box as a stored link: title, description, sort key.

@@ -109,10 +109,14 @@ private Q_SLOTS:
         // Addresses go out as the browser sends them, whatever the page's own code page.
         one("address with non-ASCII", row("7", "https://s.example/?q=あ&x=1 y\"", "G", "t", ""),
             "G", item("https://s.example/?q=%E3%81%82&amp;x=1%20y%22", "t", ""));
-        // Only pages, files and FTP are links; a script address is shown as text.
+        // Only pages and files are links; a script or network path is shown as text.
         one("script address", row("7", "javascript:alert(1)", "G", "t", "d"), "G",
             "  <li style='font-size:10pt; line-height:20px'>t&nbsp;&nbsp;&nbsp;&nbsp;&nbsp; "
             "d</li>\r\n");
+        one("network path", row("7", "//host/p", "G", "t", "d"), "G",
+            "  <li style='font-size:10pt; line-height:20px'>t&nbsp;&nbsp;&nbsp;&nbsp;&nbsp; "
+            "d</li>\r\n");
+        inG("empty title shows the address", "", "d", "http://u/", "d");
         inG("control characters", QString::fromUtf16(u"a\u0001b\u007F\u001Bc"), "\t",
             "a&#xFFFD;b&#xFFFD;&#xFFFD;c", "\t");
         inG("characters outside the code page", "smile 😀 ①",
