@@ -126,7 +126,8 @@ private Q_SLOTS:
                  "追加登録(&W)追加");
         QVERIFY(m.w->menus().mnData[MnData::Register]->isEnabled() && m.memo()->isEnabled());
         QCOMPARE(m.sort()->text() + m.memo()->toPlainText(), "100A title\nl1 l2");
-        QCOMPARE(m.find<QLabel>("Label1_0")->palette().color(QPalette::WindowText), QColor(0, 0, 0));
+        QCOMPARE(m.find<QLabel>("Label1_0")->palette().color(QPalette::WindowText),
+                 QColor(0, 0, 0));
         m.group()->setEditText("NEWS");
         m.sort()->setText("12.5");
         m.list()->setFocus();
@@ -137,7 +138,8 @@ private Q_SLOTS:
         QTRY_VERIFY(QFile::exists(path("Arc/100.mhtml")));
         QCOMPARE(column(1) + column(3), (QStringList {"100", "NEWS"})); // the group as typed
         QCOMPARE(m.button(0)->text(), "修正");
-        QCOMPARE(m.find<QLabel>("Label1_2")->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+        QCOMPARE(m.find<QLabel>("Label1_2")->palette().color(QPalette::WindowText),
+                 QColor(0, 0, 255));
         m.memo()->setPlainText("Title 2");
         QTest::keyClick(m.list(), Qt::Key_F3);
         QCOMPARE(SqlLines::of("Select nURL, sNam From tURL"), QStringList {"100|Title 2"});
