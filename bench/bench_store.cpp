@@ -25,10 +25,14 @@ void ensureDatabase(int n)
     for (int g = 1; g <= 200; ++g)
         Sql::exec(Sql::SetPrm(Sql::kInsertGroup, {g, QStringLiteral("Group %1").arg(g), g}));
     for (int i = 0; i < n; ++i)
-        Sql::exec(Sql::SetPrm(Sql::kInsertLink,
-                              {100 + i, QStringLiteral("https://site%1.example.org/path/page%2.html?id=%2").arg(i % 977).arg(i),
-                               1 + i % 200, QStringLiteral("Title of page %1").arg(i),
-                               QStringLiteral("A description of page %1 with a few words").arg(i), 100}));
+        Sql::exec(
+            Sql::SetPrm(Sql::kInsertLink,
+                        {100 + i,
+                         QStringLiteral("https://site%1.example.org/path/page%2.html?id=%2")
+                             .arg(i % 977)
+                             .arg(i),
+                         1 + i % 200, QStringLiteral("Title of page %1").arg(i),
+                         QStringLiteral("A description of page %1 with a few words").arg(i), 100}));
     t.commit();
     made = n;
 }
@@ -40,7 +44,9 @@ static void BM_PageLookup(benchmark::State &state)
     ensureDatabase(int(state.range(0)));
     int i = 0;
     for (auto _ : state) {
-        const QString url = QStringLiteral("https://site%1.example.org/path/page%2.html?id=%2").arg(i % 977).arg(i);
+        const QString url = QStringLiteral("https://site%1.example.org/path/page%2.html?id=%2")
+                                .arg(i % 977)
+                                .arg(i);
         QString error;
         const Sql::Rows rows = Sql::query(Sql::SetPrm(Sql::kPageLookup, {url}), &error);
         benchmark::DoNotOptimize(rows);
@@ -67,8 +73,9 @@ static void BM_Insert10000InOneTransaction(benchmark::State &state)
         state.ResumeTiming();
         Sql::Transaction t;
         for (int i = 0; i < 10000; ++i)
-            Sql::exec(Sql::SetPrm(Sql::kInsertLink, {100 + i, QStringLiteral("https://x.example.org/%1").arg(i), 0,
-                                                     QStringLiteral("Title %1").arg(i), QString(), 100}));
+            Sql::exec(Sql::SetPrm(Sql::kInsertLink,
+                                  {100 + i, QStringLiteral("https://x.example.org/%1").arg(i), 0,
+                                   QStringLiteral("Title %1").arg(i), QString(), 100}));
         t.commit();
     }
 }
@@ -82,7 +89,9 @@ static void BM_RecordChecks10000(benchmark::State &state)
     QList<CheckRecord> run;
     for (int i = 0; i < 10000; ++i)
         run.append({100 + i, 1700000000, i % 7 == 0 ? CheckRecord::Dead : CheckRecord::Alive, 200,
-                    QStringLiteral("https://site%1.example.org/path/page%2.html?id=%2").arg(i % 977).arg(i),
+                    QStringLiteral("https://site%1.example.org/path/page%2.html?id=%2")
+                        .arg(i % 977)
+                        .arg(i),
                     QString()});
     for (auto _ : state)
         LinkStore::recordChecks(run);

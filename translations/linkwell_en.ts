@@ -16,10 +16,6 @@
         <translation>Importing bookmarks...</translation>
     </message>
     <message>
-        <source>中止</source>
-        <translation>Cancel</translation>
-    </message>
-    <message>
         <source>ﾌﾞｯｸﾏｰｸの書出</source>
         <translation>Export Bookmarks</translation>
     </message>
@@ -575,7 +571,29 @@ Folders deeper than %1 levels, joined to the folder above: %2</translation>
         <translation>Could not read the links: %1</translation>
     </message>
     <message>
+        <source>%1 件のﾘﾝｸの画像を出力します（約%2分）。よろしいですか</source>
+        <translation>Make the pictures of %1 links (about %2 min)?</translation>
+    </message>
+</context>
+<context>
+    <name>ProgressWindow</name>
+    <message>
         <source>中止</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>QtDialogs</name>
+    <message>
+        <source>保存</source>
+        <translation>&amp;Save</translation>
+    </message>
+    <message>
+        <source>破棄</source>
+        <translation>&amp;Discard</translation>
+    </message>
+    <message>
+        <source>ｷｬﾝｾﾙ</source>
         <translation>Cancel</translation>
     </message>
 </context>
@@ -899,8 +917,8 @@ Folders deeper than %1 levels, joined to the folder above: %2</translation>
         <translation>Delete every page picture too?</translation>
     </message>
     <message>
-        <source>修正は未更新ですが終了して良いですか</source>
-        <translation>Your changes are not saved. Close anyway?</translation>
+        <source>修正は未更新です。保存しますか</source>
+        <translation>Your changes are not saved. Save them?</translation>
     </message>
 </context>
 <context>
@@ -910,8 +928,8 @@ Folders deeper than %1 levels, joined to the folder above: %2</translation>
         <translation>Compacting the database...</translation>
     </message>
     <message>
-        <source>中止</source>
-        <translation>Cancel</translation>
+        <source>ｱﾄﾞﾚｽ</source>
+        <translation>Address</translation>
     </message>
 </context>
 <context>

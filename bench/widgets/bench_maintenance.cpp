@@ -23,8 +23,10 @@ void makeData()
     for (int g = 1; g <= 200; ++g)
         Sql::exec(Sql::SetPrm(Sql::kInsertGroup, {g, QStringLiteral("Group %1").arg(g), g}));
     for (int i = 0; i < 100000; ++i)
-        Sql::exec(Sql::SetPrm(Sql::kInsertLink, {100 + i, QStringLiteral("https://site%1.example.org/p%2").arg(i % 977).arg(i),
-                                                 1 + i % 200, QStringLiteral("Title of page %1").arg(i), QString(), 100}));
+        Sql::exec(Sql::SetPrm(
+            Sql::kInsertLink,
+            {100 + i, QStringLiteral("https://site%1.example.org/p%2").arg(i % 977).arg(i),
+             1 + i % 200, QStringLiteral("Title of page %1").arg(i), QString(), 100}));
     t.commit();
 }
 
@@ -36,7 +38,7 @@ static void BM_LoadData(benchmark::State &state)
     fmData w;
     for (auto _ : state)
         w.LoadData();
-    state.counters["links"] = w.vSpr[1]->MaxRows();
+    state.counters["links"] = w.findChild<Grid *>(QStringLiteral("vSpr1"))->MaxRows();
 }
 BENCHMARK(BM_LoadData)->Unit(benchmark::kMillisecond)->Iterations(5);
 
@@ -48,7 +50,7 @@ static void BM_SaveData10000(benchmark::State &state)
     QString error;
     for (auto _ : state) {
         state.PauseTiming();
-        Grid *g = w.vSpr[1];
+        Grid *g = w.findChild<Grid *>(QStringLiteral("vSpr1"));
         for (int r = 1; r <= 10000; ++r) {
             g->SetText(3, r, QStringLiteral("Changed %1").arg(r));
             g->SetText(1, r, QStringLiteral("12"));
@@ -56,8 +58,10 @@ static void BM_SaveData10000(benchmark::State &state)
         state.ResumeTiming();
         Sql::Transaction t;
         for (int r = 1; r <= 10000; ++r)
-            Sql::exec(Sql::SetPrm(Sql::kUpdateGridLink, {g->GetText(3, r), Usr::GrpNoOf(g->GetText(4, r)), 100.0,
-                                                         g->GetText(2, r).toInt()}), &error);
+            Sql::exec(Sql::SetPrm(Sql::kUpdateGridLink,
+                                  {g->GetText(3, r), Usr::GrpNoOf(g->GetText(4, r)), 100.0,
+                                   g->GetText(2, r).toInt()}),
+                      &error);
         t.commit();
     }
 }

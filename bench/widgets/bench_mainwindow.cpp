@@ -96,7 +96,7 @@ static void BM_ListFill(benchmark::State &state)
     auto w = makeWindow(&web);
     QString error;
     w->Form_Load(&error);
-    w->vSpr->SetMaxRows(0);
+    w->findChild<LinkListView *>()->SetMaxRows(0);
     // Heap in use, not the resident size: freed memory is not always given back to the system.
     const size_t before = mallinfo2().uordblks;
     double added = 0;
@@ -104,7 +104,7 @@ static void BM_ListFill(benchmark::State &state)
         w->LoadList(false); // replaces every row in one step
         added = double(mallinfo2().uordblks) - double(before);
     }
-    state.counters["rows"] = w->vSpr->MaxRows();
+    state.counters["rows"] = w->findChild<LinkListView *>()->MaxRows();
     state.counters["addedMB"] = added / (1024.0 * 1024.0);
     state.counters["rssMB"] = double(rssKiB()) / 1024.0;
     w.reset();
@@ -143,7 +143,8 @@ static void BM_SearchAsTyped(benchmark::State &state, const QString &query)
     const size_t before = mallinfo2().uordblks;
     QApplication::processEvents();
     const double indexMB = (double(mallinfo2().uordblks) - double(before)) / (1024.0 * 1024.0);
-    QLineEdit *box = w->Frame1->findChild<QLineEdit *>("txFind");
+    QLineEdit *box
+        = w->findChild<QWidget *>(QStringLiteral("Frame1"))->findChild<QLineEdit *>("txFind");
     auto type = [&](const QString &text) {
         box->setText(text);
         Q_EMIT box->textEdited(text);
@@ -155,15 +156,19 @@ static void BM_SearchAsTyped(benchmark::State &state, const QString &query)
         state.ResumeTiming();
         type(query);
     }
-    state.counters["rows"] = w->vSpr->MaxRows();
+    state.counters["rows"] = w->findChild<LinkListView *>()->MaxRows();
     state.counters["indexMB"] = indexMB;
     w.reset();
     Store::CloseDb();
 }
-BENCHMARK_CAPTURE(BM_SearchAsTyped, one_word, QStringLiteral("page4711"))->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_SearchAsTyped, two_words, QStringLiteral("site12. number"))->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_SearchAsTyped, three_words, QStringLiteral("ＴＩＴＬＥ 4711 description"))->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_SearchAsTyped, every_link, QStringLiteral("title"))->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_SearchAsTyped, one_word, QStringLiteral("page4711"))
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_SearchAsTyped, two_words, QStringLiteral("site12. number"))
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_SearchAsTyped, three_words, QStringLiteral("ＴＩＴＬＥ 4711 description"))
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_SearchAsTyped, every_link, QStringLiteral("title"))
+    ->Unit(benchmark::kMillisecond);
 
 // A new page completes: its twins among 100,000 registered links are looked up for the panel.
 static void BM_NewPageTwins(benchmark::State &state)
@@ -176,11 +181,18 @@ static void BM_NewPageTwins(benchmark::State &state)
     int i = 0;
     for (auto _ : state) {
         // Not registered as written, the same page as a registered one.
-        web->complete(QStringLiteral("http://www.site%1.example.org/path/page%2.html/?utm_source=x").arg(i % 977).arg(i),
+        web->complete(QStringLiteral("http://www.site%1.example.org/path/page%2.html/?utm_source=x")
+                          .arg(i % 977)
+                          .arg(i),
                       QStringLiteral("Title"), QStringLiteral("text"));
         i = (i + 7919) % kLinks;
     }
-    state.counters["twin"] = w->Frame1->findChild<QLabel *>("lbSim")->text().isEmpty() ? 0 : 1;
+    state.counters["twin"] = w->findChild<QWidget *>(QStringLiteral("Frame1"))
+                                 ->findChild<QLabel *>("lbSim")
+                                 ->text()
+                                 .isEmpty()
+        ? 0
+        : 1;
     w.reset();
     Store::CloseDb();
 }

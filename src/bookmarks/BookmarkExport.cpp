@@ -50,27 +50,13 @@ void appendEscaped(QByteArray &out, QStringView v)
         const char16_t c = v[i].unicode();
         if (c < 0x80) {
             switch (c) {
-            case '&':
-                put("&amp;", 5);
-                continue;
-            case '<':
-                put("&lt;", 4);
-                continue;
-            case '>':
-                put("&gt;", 4);
-                continue;
-            case '"':
-                put("&quot;", 6);
-                continue;
-            case '\'':
-                put("&#39;", 5);
-                continue;
-            case '\r':
-                put("&#13;", 5);
-                continue;
-            case '\n':
-                put("&#10;", 5);
-                continue;
+            case '&': put("&amp;", 5); continue;
+            case '<': put("&lt;", 4); continue;
+            case '>': put("&gt;", 4); continue;
+            case '"': put("&quot;", 6); continue;
+            case '\'': put("&#39;", 5); continue;
+            case '\r': put("&#13;", 5); continue;
+            case '\n': put("&#10;", 5); continue;
             case '\t':
                 if (i < first || i >= last) {
                     put("&#9;", 4);
@@ -89,8 +75,7 @@ void appendEscaped(QByteArray &out, QStringView v)
                     continue;
                 }
                 break;
-            default:
-                break;
+            default: break;
             }
             *q++ = char(c);
         } else if (c < 0x800) {

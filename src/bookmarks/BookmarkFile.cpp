@@ -1,7 +1,7 @@
 #include "BookmarkFile.h"
 
-#include "platform/TextFile.h"
 #include "address/Address.h"
+#include "platform/TextFile.h"
 
 #include <QCoreApplication>
 #include <QHash>

@@ -4,7 +4,6 @@
 #include "bookmarks/BookmarkExport.h"
 #include "output/OutputFile.h"
 #include "platform/DataFolder.h"
-#include "platform/NoCase.h"
 #include "platform/TextFile.h"
 #include "store/Store.h"
 

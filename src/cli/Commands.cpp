@@ -112,11 +112,11 @@ void printRows(const Invocation &in, const std::vector<PackedRow> &rows)
     QByteArray text;
     text.reserve(1 << 20);
     for (const PackedRow &r : rows) {
-        for (const int col : {LinkList::Number, LinkList::Address, LinkList::GroupName}) {
-            appendField(text, r.cell(col));
+        for (const auto col : {LinkList::Number, LinkList::Address, LinkList::GroupName}) {
+            appendField(text, LinkList::cell(r, col));
             text.append('\t');
         }
-        appendField(text, r.cell(LinkList::Title));
+        appendField(text, LinkList::cell(r, LinkList::Title));
         text.append('\n');
         if (text.size() >= (1 << 20) - 4096) {
             in.out(text);

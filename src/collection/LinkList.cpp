@@ -49,7 +49,7 @@ bool before(int rankA, double sortA, const PackedRow &a, int rankB, double sortB
         return rankA < rankB;
     if (sortA != sortB)
         return sortA < sortB;
-    return compareNoCase(a.cell(Title), b.cell(Title)) < 0;
+    return compareNoCase(cell(a, Title), cell(b, Title)) < 0;
 }
 
 // The links of group nGrp (all for nGrp <= 0) that keep() chooses, in list order.
@@ -179,7 +179,8 @@ void Ordered::place(qint32 number, const QString &address, int nGrp, const QStri
 
 ListRow toListRow(const PackedRow &r)
 {
-    return {r.text(Number), r.text(Address), r.text(GroupName), r.text(Title), r.text(Description)};
+    return {text(r, Number), text(r, Address), text(r, GroupName), text(r, Title),
+            text(r, Description)};
 }
 
 } // namespace LinkList

@@ -14,7 +14,18 @@
 // in the list's order.
 namespace LinkList {
 
-enum Column { Number, Address, GroupName, Title, Description };
+// The list's columns as the grid counts them, from 1. Scoped, so that a column is never
+// taken for a row's cell index (which counts from 0): cell() and text() convert.
+enum class Column : int { Number = 1, Address, GroupName, Title, Description };
+using enum Column;
+inline QByteArrayView cell(const PackedRow &row, Column c)
+{
+    return row.cell(int(c) - 1);
+}
+inline QString text(const PackedRow &row, Column c)
+{
+    return row.text(int(c) - 1);
+}
 
 // The links of group nGrp (all groups for nGrp <= 0) whose group row exists, by group sort
 // key, group name, link sort key and title; or, when recent, the 50 highest numbers first.

@@ -25,6 +25,9 @@ qint64 monotonicMs()
     return timer.elapsed();
 }
 
-void setSource(std::function<qint64()> s) { source() = std::move(s); }
+void setSource(std::function<qint64()> s)
+{
+    source() = std::move(s);
+}
 
 } // namespace Clock

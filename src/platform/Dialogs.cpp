@@ -12,6 +12,7 @@ struct State
     Backend *backend = nullptr;
     bool testMode = false;
     QQueue<bool> answers;
+    QQueue<Choice> choices;
     QQueue<QString> fileNames;
     QList<Shown> shown;
 };
@@ -56,6 +57,20 @@ bool message(const QString &text, Buttons buttons)
     return buttons == Buttons::Ok;
 }
 
+Choice ask(const QString &text)
+{
+    State &s = state();
+    if (s.testMode) {
+        Shown rec;
+        rec.kind = Shown::Message;
+        rec.text = text;
+        rec.buttons = Buttons::SaveDiscardCancel;
+        s.shown.append(rec);
+        return s.choices.isEmpty() ? Choice::Cancel : s.choices.dequeue();
+    }
+    return s.backend ? s.backend->ask(s.title, text) : Choice::Cancel;
+}
+
 namespace {
 
 QString fileName(Shown::Kind kind, const SaveRequest &request)
@@ -97,6 +112,7 @@ void enableTestMode()
     State &s = state();
     s.testMode = true;
     s.answers.clear();
+    s.choices.clear();
     s.fileNames.clear();
     s.shown.clear();
 }
@@ -104,6 +120,10 @@ void enableTestMode()
 void setNextAnswer(bool ok)
 {
     state().answers.enqueue(ok);
+}
+void setNextChoice(Choice choice)
+{
+    state().choices.enqueue(choice);
 }
 void setNextFileName(const QString &path)
 {

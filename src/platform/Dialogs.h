@@ -9,14 +9,16 @@
 // mode, queue answers and read back everything that was shown.
 namespace Dialogs {
 
-enum class Buttons { Ok, OkCancel };
+enum class Buttons { Ok, OkCancel, SaveDiscardCancel };
+// The answer to a question with 保存 / 破棄 / ｷｬﾝｾﾙ.
+enum class Choice { Save, Discard, Cancel };
 
 struct SaveRequest
 {
-    QString title;       // dialog caption
-    QString folder;      // initial folder
-    QString fileName;    // proposed name, without folder
-    QString filterText;  // description shown to the user, e.g. "HTM ﾌｧｲﾙ (*.htm;*.html)"
+    QString title; // dialog caption
+    QString folder; // initial folder
+    QString fileName; // proposed name, without folder
+    QString filterText; // description shown to the user, e.g. "HTM ﾌｧｲﾙ (*.htm;*.html)"
     QStringList patterns; // patterns the dialog filters by, e.g. {"*.htm", "*.html"}
 };
 // The open dialog asks the same; fileName is empty or a name to preselect.
@@ -38,6 +40,7 @@ public:
     virtual QString saveFileName(const SaveRequest &request) = 0; // empty on cancel
     // An existing file; empty on cancel.
     virtual QString openFileName(const OpenRequest &request) = 0;
+    virtual Choice ask(const QString &title, const QString &text) = 0;
 };
 
 // The window title of every box: the program's name.
@@ -46,6 +49,8 @@ QString title();
 
 // True for OK, false for Cancel. A box with OK only returns true.
 bool message(const QString &text, Buttons buttons = Buttons::Ok);
+// 保存 / 破棄 / ｷｬﾝｾﾙ; without a window Cancel, so nothing is lost.
+Choice ask(const QString &text);
 // The full path chosen, or an empty text when the user cancelled.
 QString saveFileName(const SaveRequest &request);
 // The full path of an existing file chosen, or an empty text when the user cancelled.
@@ -58,6 +63,7 @@ void setBackend(Backend *backend); // not owned; nullptr restores the default
 // recorded.
 void enableTestMode();
 void setNextAnswer(bool ok);
+void setNextChoice(Choice choice); // Cancel when none is queued
 void setNextFileName(const QString &path);
 QList<Shown> shown();
 QStringList shownTexts();

@@ -170,8 +170,14 @@ void GridModel::columnChanged(int col)
         Q_EMIT dataChanged(index(0, col - 1), index(m_rows - 1, col - 1));
 }
 
-int GridModel::rowCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : m_rows; }
-int GridModel::columnCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : m_cols; }
+int GridModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_rows;
+}
+int GridModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_cols;
+}
 
 QVariant GridModel::data(const QModelIndex &index, int role) const
 {
@@ -181,16 +187,12 @@ QVariant GridModel::data(const QModelIndex &index, int role) const
     const int row = index.row() + 1;
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::EditRole:
-        return cell(col, row);
+    case Qt::EditRole: return cell(col, row);
     case Qt::ForegroundRole:
         return column(col).foreground.isValid() ? QVariant(column(col).foreground) : QVariant();
-    case Qt::TextAlignmentRole:
-        return QVariant::fromValue(column(col).alignment);
-    case Qt::ToolTipRole:
-        return m_toolTip ? QVariant(m_toolTip(col, row)) : QVariant();
-    default:
-        return {};
+    case Qt::TextAlignmentRole: return QVariant::fromValue(column(col).alignment);
+    case Qt::ToolTipRole: return m_toolTip ? QVariant(m_toolTip(col, row)) : QVariant();
+    default: return {};
     }
 }
 

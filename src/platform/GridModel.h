@@ -53,7 +53,10 @@ public:
     const PackedRow &row(int r) const { return m_data[size_t(r - 1)]; }
 
     // The tooltip of a cell, asked for only when one is about to show; empty for none.
-    void setToolTip(std::function<QString(int col, int row)> toolTip) { m_toolTip = std::move(toolTip); }
+    void setToolTip(std::function<QString(int col, int row)> toolTip)
+    {
+        m_toolTip = std::move(toolTip);
+    }
 
     // While updates are off, cell writes are collected and shown in one step afterwards.
     void SetScreenUpdate(bool on);

@@ -170,8 +170,7 @@ private:
             if (n <= 0)
                 return;
             switch (m_parser.feed(buffer, n)) {
-            case HttpHeadParser::State::NeedMore:
-                break;
+            case HttpHeadParser::State::NeedMore: break;
             case HttpHeadParser::State::Done: {
                 HttpAnswer answer;
                 answer.outcome = HttpAnswer::Outcome::Answered;

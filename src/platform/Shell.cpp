@@ -38,8 +38,14 @@ void perform(const QString &verb, const QString &target)
 
 } // namespace
 
-void open(const QString &pathOrUrl) { perform(QStringLiteral("open"), pathOrUrl); }
-void explore(const QString &folder) { perform(QStringLiteral("explore"), folder); }
+void open(const QString &pathOrUrl)
+{
+    perform(QStringLiteral("open"), pathOrUrl);
+}
+void explore(const QString &folder)
+{
+    perform(QStringLiteral("explore"), folder);
+}
 
 void enableTestMode()
 {
@@ -47,7 +53,13 @@ void enableTestMode()
     state().calls.clear();
 }
 
-QList<Call> calls() { return state().calls; }
-void clearCalls() { state().calls.clear(); }
+QList<Call> calls()
+{
+    return state().calls;
+}
+void clearCalls()
+{
+    state().calls.clear();
+}
 
 } // namespace Shell

@@ -10,8 +10,8 @@ namespace {
 double dpi(bool x)
 {
     const QScreen *screen = qobject_cast<QGuiApplication *>(QCoreApplication::instance())
-                                ? QGuiApplication::primaryScreen()
-                                : nullptr;
+        ? QGuiApplication::primaryScreen()
+        : nullptr;
     if (!screen)
         return 96.0;
     const double d = x ? screen->logicalDotsPerInchX() : screen->logicalDotsPerInchY();
@@ -20,19 +20,37 @@ double dpi(bool x)
 
 } // namespace
 
-double perPixelX() { return 1440.0 / dpi(true); }
-double perPixelY() { return 1440.0 / dpi(false); }
-int toPixelsX(double twips) { return int(std::lround(twips / perPixelX())); }
-int toPixelsY(double twips) { return int(std::lround(twips / perPixelY())); }
-int fromPixelsX(int pixels) { return int(std::lround(pixels * perPixelX())); }
-int fromPixelsY(int pixels) { return int(std::lround(pixels * perPixelY())); }
+double perPixelX()
+{
+    return 1440.0 / dpi(true);
+}
+double perPixelY()
+{
+    return 1440.0 / dpi(false);
+}
+int toPixelsX(double twips)
+{
+    return int(std::lround(twips / perPixelX()));
+}
+int toPixelsY(double twips)
+{
+    return int(std::lround(twips / perPixelY()));
+}
+int fromPixelsX(int pixels)
+{
+    return int(std::lround(pixels * perPixelX()));
+}
+int fromPixelsY(int pixels)
+{
+    return int(std::lround(pixels * perPixelY()));
+}
 
 Area workArea(bool inTwips)
 {
     Area a;
     const QScreen *screen = qobject_cast<QGuiApplication *>(QCoreApplication::instance())
-                                ? QGuiApplication::primaryScreen()
-                                : nullptr;
+        ? QGuiApplication::primaryScreen()
+        : nullptr;
     if (!screen)
         return a;
     const QRect r = screen->availableGeometry();

@@ -72,4 +72,6 @@ Q_SIGNALS:
     void LoadFailed(const QString &url, const QString &reason);
     // The page asked for a new window; it has been refused already.
     void NewWindow2();
+    // The address on show changed (a page began to load, or moved within itself).
+    void LocationChanged(const QString &url);
 };

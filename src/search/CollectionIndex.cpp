@@ -30,8 +30,9 @@ bool CollectionIndex::build(QString *error)
     fields.reserve(m_list.rows.size());
     for (size_t i = 0; i < m_list.rows.size(); ++i) {
         const PackedRow &r = m_list.rows[i];
-        fields.push_back({m_list.keys[i].number, r.cell(LinkList::Address), r.cell(LinkList::Title),
-                          r.cell(LinkList::Description)});
+        fields.push_back({m_list.keys[i].number, LinkList::cell(r, LinkList::Address),
+                          LinkList::cell(r, LinkList::Title),
+                          LinkList::cell(r, LinkList::Description)});
         titles.remove(m_list.keys[i].number);
     }
     m_search.rebuild(fields);
@@ -105,7 +106,7 @@ std::vector<CollectionIndex::Twin> CollectionIndex::twinsOf(const QString &addre
         QString title = m_titles.value(n);
         for (size_t i = 0; title.isNull() && i < m_list.keys.size(); ++i) {
             if (m_list.keys[i].number == n)
-                title = m_list.rows[i].text(LinkList::Title);
+                title = LinkList::text(m_list.rows[i], LinkList::Title);
         }
         out.push_back({n, title});
     }

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "address/UrlKey.h"
 #include "collection/LinkList.h"
 #include "search/LinkSearch.h"
-#include "address/UrlKey.h"
 #include "store/Records.h"
 
 // The whole collection held for finding links: every listed link in list order, the search

@@ -198,16 +198,10 @@ bool forEachUtf8(const Statement &st, const std::function<void(const TextRow &)>
         switch (v.typeId()) {
         case QMetaType::Int:
         case QMetaType::LongLong:
-        case QMetaType::UInt:
-            rc = sqlite3_bind_int64(stmt, i + 1, v.toLongLong());
-            break;
+        case QMetaType::UInt: rc = sqlite3_bind_int64(stmt, i + 1, v.toLongLong()); break;
         case QMetaType::Double:
-        case QMetaType::Float:
-            rc = sqlite3_bind_double(stmt, i + 1, v.toDouble());
-            break;
-        case QMetaType::UnknownType:
-            rc = sqlite3_bind_null(stmt, i + 1);
-            break;
+        case QMetaType::Float: rc = sqlite3_bind_double(stmt, i + 1, v.toDouble()); break;
+        case QMetaType::UnknownType: rc = sqlite3_bind_null(stmt, i + 1); break;
         default: {
             const QString text = v.toString();
             rc = sqlite3_bind_text16(stmt, i + 1, text.utf16(), int(text.size() * 2),

@@ -228,7 +228,7 @@ void CloseDb()
         removeConnection(connectionName());
 }
 
-bool CompactDb(const std::function<bool()> &keepGoing)
+bool CompactDb(const std::function<bool()> &keepGoing, const std::function<void()> &workEnded)
 {
     QString why;
     bool cancelled = false;
@@ -261,6 +261,8 @@ bool CompactDb(const std::function<bool()> &keepGoing)
         if (handle)
             sqlite3_progress_handler(handle, 0, nullptr, nullptr);
     }
+    if (workEnded)
+        workEnded();
     if (cancelled) {
         Dialogs::message(Tr::tr("%1 の最適化を中止しました").arg(g_path));
         return false;

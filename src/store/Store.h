@@ -26,7 +26,9 @@ bool OpenDb(const QString &path, QString *error = nullptr);
 void CloseDb();
 // Compacts in place; on success shows path + " を最適化しました". A failure shows the engine's
 // error; the database stays open and intact either way. keepGoing, when given, is asked now
-// and then during the work; false stops it, and the file stays as it was.
-bool CompactDb(const std::function<bool()> &keepGoing = {});
+// and then during the work; false stops it, and the file stays as it was. workEnded, when
+// given, is called when the work has ended, before any message.
+bool CompactDb(const std::function<bool()> &keepGoing = {},
+               const std::function<void()> &workEnded = {});
 
 } // namespace Store

@@ -27,8 +27,10 @@ QStringList listed()
         qWarning() << error;
     QStringList out;
     for (const PackedRow &r : rows) {
-        out << QStringList {r.text(LinkList::Address), r.text(LinkList::GroupName),
-                            r.text(LinkList::Title), r.text(LinkList::Description)}
+        out << QStringList {LinkList::text(r, LinkList::Address),
+                            LinkList::text(r, LinkList::GroupName),
+                            LinkList::text(r, LinkList::Title),
+                            LinkList::text(r, LinkList::Description)}
                    .join(u'|');
     }
     return out;

@@ -23,11 +23,11 @@ private:
         QVERIFY(LinkStore::insertLink(
             {n, QStringLiteral("http://x/%1").arg(n), grp, title, QStringLiteral("m"), sort}, 1));
     }
-    static QStringList column(const std::vector<PackedRow> &rows, int col)
+    static QStringList column(const std::vector<PackedRow> &rows, LinkList::Column col)
     {
         QStringList out;
         for (const PackedRow &r : rows)
-            out << r.text(col);
+            out << LinkList::text(r, col);
         return out;
     }
 
@@ -65,9 +65,9 @@ private Q_SLOTS:
         QVERIFY(LinkList::load(false, 0, rows));
         QCOMPARE(int(rows.size()), int(expected.size()));
         for (size_t r = 0; r < rows.size(); ++r) {
-            QCOMPARE(rows[r].text(LinkList::Number), expected[r].value(0).toString());
-            QCOMPARE(rows[r].text(LinkList::GroupName), expected[r].value(2).toString());
-            QCOMPARE(rows[r].text(LinkList::Title), expected[r].value(3).toString());
+            QCOMPARE(LinkList::text(rows[r], LinkList::Number), expected[r].value(0).toString());
+            QCOMPARE(LinkList::text(rows[r], LinkList::GroupName), expected[r].value(2).toString());
+            QCOMPARE(LinkList::text(rows[r], LinkList::Title), expected[r].value(3).toString());
         }
     }
 
@@ -84,8 +84,8 @@ private Q_SLOTS:
         // The fifty newest, whatever the group.
         QVERIFY(LinkList::load(true, 2, rows));
         QCOMPARE(int(rows.size()), 50);
-        QCOMPARE(rows.front().text(LinkList::Number), QStringLiteral("159"));
-        QCOMPARE(rows.back().text(LinkList::Number), QStringLiteral("110"));
+        QCOMPARE(LinkList::text(rows.front(), LinkList::Number), QStringLiteral("159"));
+        QCOMPARE(LinkList::text(rows.back(), LinkList::Number), QStringLiteral("110"));
         // A filter chooses by number before the newest fifty are taken.
         QVERIFY(LinkList::load(true, 0, rows, nullptr, [](qint64 n) { return n % 10 == 0; }));
         QCOMPARE(column(rows, LinkList::Number),

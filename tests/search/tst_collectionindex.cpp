@@ -20,7 +20,7 @@ private:
     {
         QStringList out;
         for (const PackedRow &r : rows)
-            out << r.text(LinkList::Number);
+            out << LinkList::text(r, LinkList::Number);
         return out;
     }
     static QStringList found(const CollectionIndex &index, const QString &query)

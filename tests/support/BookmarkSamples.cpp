@@ -44,8 +44,8 @@ QByteArray generated(int links)
     int extra = (links - atRoot) % leaves;
     auto open = [&](int depth, const char *word, int number) {
         const QByteArray indent(4 * depth, ' ');
-        out += indent + "<DT><H3 ADD_DATE=\"1300000000\" LAST_MODIFIED=\"1300000000\">" + word
-            + ' ' + QByteArray::number(number) + "</H3>\n" + indent + "<DL><p>\n";
+        out += indent + "<DT><H3 ADD_DATE=\"1300000000\" LAST_MODIFIED=\"1300000000\">" + word + ' '
+            + QByteArray::number(number) + "</H3>\n" + indent + "<DL><p>\n";
     };
     auto close = [&](int depth) { out += QByteArray(4 * depth, ' ') + "</DL><p>\n"; };
     for (int t = 0; t < kTop; ++t) {

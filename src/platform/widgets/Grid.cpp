@@ -235,6 +235,22 @@ void Grid::SetColWidth(int col, double chars)
     setColumnWidth(col - 1, int(std::lround(chars * unitPixels())) + 14);
 }
 
+void Grid::FitColWidth(int col, const QStringList &texts, double minChars, double maxChars)
+{
+    if (col < 1 || col > MaxCols())
+        return;
+    int pixels = horizontalHeader()->fontMetrics().horizontalAdvance(
+        m_model->headerData(col - 1, Qt::Horizontal, Qt::DisplayRole).toString());
+    const QFontMetrics metrics(font());
+    for (const QString &text : texts)
+        pixels = qMax(pixels, metrics.horizontalAdvance(text));
+    // Rounded up: a unit short would cut the text again.
+    double chars = std::ceil(pixels / unitPixels() * 4.0) / 4.0;
+    if (maxChars > 0)
+        chars = qMin(chars, maxChars);
+    SetColWidth(col, qMax(chars, minChars));
+}
+
 double Grid::ColWidth(int col) const
 {
     return col >= 1 && col <= MaxCols() ? m_widths[size_t(col - 1)] : 0.0;

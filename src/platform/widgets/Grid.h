@@ -36,6 +36,9 @@ public:
     void SetColHidden(int col, bool hidden);
     void SetColWidth(int col, double chars);
     double ColWidth(int col) const;
+    // A width in units at least minChars and at most maxChars (0: no limit) in which every
+    // text shows whole, the header's included.
+    void FitColWidth(int col, const QStringList &texts, double minChars, double maxChars = 0);
     void SetColLocked(int col, bool locked);
     void SetColText(int col, int maxLength);
     void SetColNumber(int col, int decimals, double min, double max);

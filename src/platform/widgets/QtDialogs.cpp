@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 bool QtDialogs::message(const QString &title, const QString &text, Dialogs::Buttons buttons)
 {
@@ -18,6 +19,23 @@ bool QtDialogs::message(const QString &title, const QString &text, Dialogs::Butt
         box.setStandardButtons(QMessageBox::Ok);
     }
     return box.exec() == QMessageBox::Ok || buttons == Dialogs::Buttons::Ok;
+}
+
+Dialogs::Choice QtDialogs::ask(const QString &title, const QString &text)
+{
+    QMessageBox box(QApplication::activeWindow());
+    box.setWindowTitle(title);
+    box.setText(text);
+    box.setIcon(QMessageBox::NoIcon);
+    QPushButton *save = box.addButton(tr("保存"), QMessageBox::AcceptRole);
+    QPushButton *discard = box.addButton(tr("破棄"), QMessageBox::DestructiveRole);
+    QPushButton *cancel = box.addButton(tr("ｷｬﾝｾﾙ"), QMessageBox::RejectRole);
+    box.setDefaultButton(save);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == save)
+        return Dialogs::Choice::Save;
+    return box.clickedButton() == discard ? Dialogs::Choice::Discard : Dialogs::Choice::Cancel;
 }
 
 namespace {

@@ -84,6 +84,8 @@ WebEngineBrowser::WebEngineBrowser(QWidget *parent)
     m_view->setPage(m_page);
     runDialog = [](QDialog *d) { return d->exec() == QDialog::Accepted; };
     connect(m_view, &QWebEngineView::loadStarted, this, [this] { ++m_loadSerial; });
+    connect(m_view, &QWebEngineView::urlChanged, this,
+            [this](const QUrl &url) { Q_EMIT LocationChanged(url.toString()); });
     connect(m_view, &QWebEngineView::printFinished, this, [this](bool) { m_printing = false; });
     // Unlike loadFinished, this tells why a load failed; it comes right after loadFinished.
     connect(m_page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo &i) {

@@ -23,7 +23,7 @@ public:
     QGroupBox *frPic = nullptr;
     QRadioButton *opSize[3] = {nullptr, nullptr, nullptr}; // 75 %, 50 %, 32 %
     QLabel *Label1 = nullptr;
-    QPushButton *cmOk[2] = {nullptr, nullptr};             // Ok, Cancel
+    QPushButton *cmOk[2] = {nullptr, nullptr}; // Ok, Cancel
 
 private:
     void chPic_Click();

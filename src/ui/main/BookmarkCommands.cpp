@@ -4,8 +4,7 @@
 #include "app/Usr.h"
 #include "bookmarks/BookmarkTransfer.h"
 #include "platform/Dialogs.h"
-#include "ui/main/ListSearch.h"
-#include "ui/main/fmLink.h"
+#include "platform/widgets/ProgressWindow.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -40,12 +39,12 @@ QString importFolder()
 
 } // namespace
 
-void importFile(fmLink &w)
+bool importFile(QWidget *parent)
 {
     const QString path
         = Dialogs::openFileName(request(Tr::tr("ﾌﾞｯｸﾏｰｸの取込"), importFolder(), QString()));
     if (path.isEmpty())
-        return;
+        return false;
     BookmarkTransfer transfer;
     QString error;
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -53,46 +52,28 @@ void importFile(fmLink &w)
     QApplication::restoreOverrideCursor();
     if (!read) {
         Dialogs::message(error);
-        return;
+        return false;
     }
     if (!transfer.hasWork()) {
         Dialogs::message(transfer.question());
-        return;
+        return false;
     }
     if (!Dialogs::message(transfer.question(), Dialogs::Buttons::OkCancel))
-        return;
+        return false;
 
     const int total = int(transfer.plan().links.size());
-    QProgressDialog dialog(&w);
-    dialog.setWindowTitle(Dialogs::title());
-    dialog.setLabelText(Tr::tr("ﾌﾞｯｸﾏｰｸを取り込んでいます"));
-    dialog.setCancelButtonText(Tr::tr("中止"));
-    dialog.setRange(0, qMax(total, 1));
-    dialog.setMinimumDuration(0);
-    dialog.setWindowModality(Qt::WindowModal);
     // Left open by hand: its cancel must still be there when the last link is written.
-    dialog.setAutoReset(false);
-    dialog.setAutoClose(false);
-    dialog.setValue(0);
-    w.progressDialog = &dialog;
+    ProgressWindow dialog(Tr::tr("ﾌﾞｯｸﾏｰｸを取り込んでいます"), parent, qMax(total, 1), 0);
+    dialog.step(0);
     const LinkStore::ImportResult result = transfer.write(
-        [&dialog](qsizetype done, qsizetype) {
-            dialog.setValue(int(done));
-            return !dialog.wasCanceled();
-        },
-        &error);
-    w.progressDialog = nullptr;
-    dialog.close();
+        [&dialog](qsizetype done, qsizetype) { return dialog.step(int(done)); }, &error);
+    dialog.finish();
     if (result == LinkStore::ImportResult::Failed)
         Dialogs::message(error);
-    if (result != LinkStore::ImportResult::Written)
-        return;
-    w.LoadGrp();
-    w.LoadList(false);
-    w.search->rebuild(); // the search finds the new links too
+    return result == LinkStore::ImportResult::Written;
 }
 
-void exportFile()
+void exportFile(QWidget *parent)
 {
     const QString path = Dialogs::saveFileName(request(Tr::tr("ﾌﾞｯｸﾏｰｸの書出"),
                                                        DataFolder::documents(Usr::sDataPh),
@@ -102,14 +83,11 @@ void exportFile()
     int links = 0;
     QString error;
     // A large collection takes a moment: a window with Cancel shows that it works.
-    QProgressDialog progress(Tr::tr("ﾌﾞｯｸﾏｰｸを書き出しています"), Tr::tr("中止"), 0, 0);
-    progress.setWindowTitle(Dialogs::title());
+    ProgressWindow progress(Tr::tr("ﾌﾞｯｸﾏｰｸを書き出しています"), parent);
     progress.setWindowModality(Qt::ApplicationModal);
-    progress.setMinimumDuration(500);
-    const bool written = BookmarkTransfer::exportTo(path, &links, &error, [&progress] {
-        QCoreApplication::processEvents();
-        return !progress.wasCanceled();
-    });
+    const bool written
+        = BookmarkTransfer::exportTo(path, &links, &error, [&progress] { return progress.step(); });
+    progress.finish();
     if (written || !error.isEmpty())
         Dialogs::message(written ? BookmarkTransfer::exportedText(path, links) : error);
 }

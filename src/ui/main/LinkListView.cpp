@@ -5,23 +5,27 @@
 #include "pages/PageImage.h"
 #include "platform/Dialogs.h"
 
+namespace {
+constexpr double kGroupWidth = 9.87; // as designed
+}
+
 LinkListView::LinkListView(QWidget *parent)
     : Grid(parent)
 {
     setObjectName(QStringLiteral("vSpr"));
-    SetMaxCols(5);
-    // The number and address columns are hidden and keep their field names.
+    SetMaxCols(int(LinkList::Description));
+    // The number and address columns keep their field names; the address is hidden.
     const char *const headers[]
         = {"nURL", "sURL", QT_TR_NOOP("分類"), QT_TR_NOOP("表題"), QT_TR_NOOP("説明")};
-    for (int c = 1; c <= 5; ++c) {
+    for (int c = 1; c <= MaxCols(); ++c) {
         SetHeader(c, c <= 2 ? QString::fromLatin1(headers[c - 1]) : tr(headers[c - 1]));
         SetColLocked(c, true);
     }
     SetRowHeadersVisible(false);
-    SetColHidden(2, true);
-    SetColWidth(3, 9.87);
-    SetColWidth(4, 28.75);
-    SetColWidth(5, 93.62);
+    SetColHidden(int(LinkList::Address), true);
+    SetColWidth(int(LinkList::GroupName), kGroupWidth);
+    SetColWidth(int(LinkList::Title), 28.75);
+    SetColWidth(int(LinkList::Description), 93.62);
     SetMaxRows(0);
     // Whole rows: a header click then keeps the active row instead of selecting a column.
     setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -38,8 +42,50 @@ bool LinkListView::load(bool recent, int nGrp, const std::function<bool(qint64)>
         Dialogs::message(tr("ﾘｽﾄの読み込みに失敗しました: %1").arg(error));
         return false;
     }
-    model()->fillRows(std::move(rows));
+    fill(std::move(rows));
     return true;
+}
+
+void LinkListView::fill(std::vector<PackedRow> &&rows)
+{
+    fitColumns(rows);
+    model()->fillRows(std::move(rows));
+}
+
+void LinkListView::fitColumns(const std::vector<PackedRow> &rows)
+{
+    // The longest number and every group name once: rows of a group stand together, so a
+    // name is measured when it differs from the row before.
+    QByteArrayView longest;
+    QStringList groups;
+    QByteArrayView previous;
+    for (const PackedRow &r : rows) {
+        if (const QByteArrayView n = LinkList::cell(r, LinkList::Number); n.size() > longest.size())
+            longest = n;
+        if (const QByteArrayView g = LinkList::cell(r, LinkList::GroupName); g != previous) {
+            previous = g;
+            groups.append(QString::fromUtf8(g));
+        }
+    }
+    groups.removeDuplicates();
+    FitColWidth(int(LinkList::Number), {QString::fromUtf8(longest)}, 0);
+    FitColWidth(int(LinkList::GroupName), groups, kGroupWidth);
+    m_groupWidth = ColWidth(int(LinkList::GroupName));
+    fitGroupColumn();
+}
+
+void LinkListView::fitGroupColumn()
+{
+    // A long name takes at most a quarter of the list; the description column gives way.
+    const double room = qMax(kGroupWidth, width() / 4.0 / unitPixels());
+    if (const double w = qMin(m_groupWidth, room); w != ColWidth(int(LinkList::GroupName)))
+        SetColWidth(int(LinkList::GroupName), w);
+}
+
+void LinkListView::resizeEvent(QResizeEvent *event)
+{
+    Grid::resizeEvent(event);
+    fitGroupColumn();
 }
 
 int LinkListView::selectedRow() const

@@ -29,9 +29,21 @@ public:
             row = ActiveRow();
         SetText(col, row, value);
     }
+    // Shows the rows in one step, the columns fitted to them.
+    void fill(std::vector<PackedRow> &&rows);
     // The active row when the user chose it (it is highlighted); 0 when no row is chosen, as
     // after the list was filled.
     int selectedRow() const;
     // The rows as the outputs take them, in list order.
     QList<ListRow> listedRows() const;
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    // Numbers whole, group names whole where there is room.
+    void fitColumns(const std::vector<PackedRow> &rows);
+    void fitGroupColumn();
+
+    double m_groupWidth = 0; // what the longest group name needs
 };

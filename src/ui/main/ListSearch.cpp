@@ -16,9 +16,8 @@ ListSearch::ListSearch(QLineEdit *box, LinkListView *list, QObject *parent)
         if (ensureBuilt())
             m_driver.setText(text);
     });
-    connect(&m_driver, &SearchDriver::found, this, [this](const SearchResult &result) {
-        m_list->model()->fillRows(m_index.rowsOf(result));
-    });
+    connect(&m_driver, &SearchDriver::found, this,
+            [this](const SearchResult &result) { m_list->fill(m_index.rowsOf(result)); });
     connect(&m_driver, &SearchDriver::cleared, this, &ListSearch::cleared);
     m_box->installEventFilter(this);
 }

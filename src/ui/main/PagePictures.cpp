@@ -2,10 +2,10 @@
 
 #include "pages/PageImage.h"
 #include "platform/Dialogs.h"
+#include "platform/widgets/ProgressWindow.h"
 #include "store/LinkStore.h"
 
 #include <QCoreApplication>
-#include <QProgressDialog>
 
 namespace PagePictures {
 namespace {
@@ -14,6 +14,8 @@ struct Tr
 {
     Q_DECLARE_TR_FUNCTIONS(PagePictures)
 };
+
+constexpr qint64 kSecondsPerLink = 3;
 
 } // namespace
 
@@ -35,9 +37,10 @@ bool write(const QImage &img, const QString &dataPh, int nURL)
     return false;
 }
 
-void all(QWidget *parent, const Capture &capture, int iPicSz, const QString &dataPh,
-         QProgressDialog **progress)
+int all(QWidget *parent, const RunCapture &capture, int iPicSz, const QString &dataPh)
 {
+    if (PageImage::scaleFor(iPicSz) == 0.0f || !capture)
+        return 0;
     QList<QPair<int, QString>> links;
     QString error;
     if (!LinkStore::forEachAddress(
@@ -46,27 +49,31 @@ void all(QWidget *parent, const Capture &capture, int iPicSz, const QString &dat
             },
             &error)) {
         Dialogs::message(Tr::tr("ﾘﾝｸの読み込みに失敗しました: %1").arg(error));
-        return;
+        return 0;
     }
     if (links.isEmpty())
-        return;
-    QProgressDialog dialog(parent);
-    dialog.setWindowTitle(Dialogs::title());
-    dialog.setCancelButtonText(Tr::tr("中止"));
-    dialog.setRange(0, int(links.size()));
-    dialog.setMinimumDuration(0);
-    dialog.setWindowModality(Qt::WindowModal);
-    *progress = &dialog;
-    for (int i = 0; i < links.size() && !dialog.wasCanceled(); ++i) {
+        return 0;
+    // A page takes a few seconds to load and paint: the user knows what he starts.
+    const qint64 minutes = (links.size() * kSecondsPerLink + 59) / 60;
+    if (!Dialogs::message(Tr::tr("%1 件のﾘﾝｸの画像を出力します（約%2分）。よろしいですか")
+                              .arg(links.size())
+                              .arg(minutes),
+                          Dialogs::Buttons::OkCancel))
+        return 0;
+    ProgressWindow dialog(QString(), parent, int(links.size()), 0);
+    int written = 0;
+    for (int i = 0; i < links.size() && dialog.step(i); ++i) {
         dialog.setLabelText(
             QStringLiteral("%1 / %2\n%3").arg(i + 1).arg(links.size()).arg(links[i].second));
-        dialog.setValue(i);
-        const QImage img = take(capture, links[i].second, iPicSz);
-        if (!img.isNull())
-            write(img, dataPh, links[i].first);
+        const QImage picture = capture(links[i].second, dialog);
+        if (picture.isNull())
+            continue;
+        const QImage img = PageImage::process(picture, iPicSz);
+        if (!img.isNull() && write(img, dataPh, links[i].first))
+            ++written;
     }
-    dialog.setValue(int(links.size()));
-    *progress = nullptr;
+    dialog.finish();
+    return written;
 }
 
 } // namespace PagePictures

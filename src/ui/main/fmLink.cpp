@@ -2,21 +2,23 @@
 #include "platform/DataFolder.h"
 
 #include "app/Usr.h"
+#include "collection/LinkList.h"
 #include "output/Document.h"
 #include "output/Portal.h"
 #include "platform/Dialogs.h"
 #include "platform/EventWait.h"
 #include "platform/Twips.h"
 #include "platform/WebBrowser.h"
+#include "platform/widgets/ProgressWindow.h"
 #include "platform/widgets/WebEngineBrowser.h"
 #include "settings/widgets/sbUpc.h"
 #include "settings/yIni.h"
 #include "store/Store.h"
+#include "ui/main/AddressBar.h"
 #include "ui/main/BookmarkCommands.h"
 #include "ui/main/BrowserCommands.h"
 #include "ui/main/LinkListView.h"
 #include "ui/main/ListSearch.h"
-#include "ui/main/MainMenus.h"
 #include "ui/main/PagePictures.h"
 #include "ui/main/RegistrationPanel.h"
 #include "ui/main/WindowPlace.h"
@@ -30,10 +32,11 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QProgressDialog>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTimer>
+#include <QToolBar>
 
 namespace {
 
@@ -50,9 +53,11 @@ fmLink::fmLink(BrowserFactory browserFactory, QWidget *parent)
 {
     setObjectName(QStringLiteral("fmLink"));
     Splitter = new QSplitter(Qt::Vertical, this);
+    Splitter->setObjectName(QStringLiteral("Splitter"));
     Splitter->setChildrenCollapsible(false);
     setCentralWidget(Splitter);
 
+    buildAddressBar();
     buildPanel();
     buildList();
     if (!browserFactory)
@@ -69,16 +74,24 @@ fmLink::fmLink(BrowserFactory browserFactory, QWidget *parent)
     buildMenus();
     search = new ListSearch(Frame1->controls().txFind, vSpr, this);
     connect(search, &ListSearch::cleared, this,
-            [this] { vSpr->load(false, Usr::GrpNoOf(cbGrp->currentText())); });
+            [this] { vSpr->load(false, Usr::GrpNoOf(Frame1->controls().cbGrp->currentText())); });
     connect(WebBrow, &WebBrowser::LoadFailed, Frame1, &RegistrationPanel::LoadFailed);
     connect(WebBrow, &WebBrowser::DocumentComplete, Frame1, &RegistrationPanel::DocumentComplete);
+    connect(WebBrow, &WebBrowser::LocationChanged, txURL, [this](const QString &url) {
+        if (!txURL->hasFocus() || !txURL->isModified())
+            txURL->setText(url);
+    });
+    connect(WebBrow, &WebBrowser::DocumentComplete, txURL, [this](const QString &url) {
+        if (!txURL->hasFocus() || !txURL->isModified())
+            txURL->setText(url);
+    });
     Frame1->attach(
-        WebBrow, vSpr, mnData[0],
+        WebBrow, vSpr, m_menus.mnData[MnData::Register],
         [this](const QString &url) {
-            return iPicSz != -1 ? PagePictures::take(takePicture, url, iPicSz) : QImage();
+            return iPicSz != -1 ? PagePictures::take(m_capture, url, iPicSz) : QImage();
         },
         search);
-    takePicture = [this](const QString &url) { return sbBrw::Act(url, this); };
+    m_capture = [this](const QString &url) { return sbBrw::Act(url, this); };
     // The window sees the function keys before its controls do.
     qApp->installEventFilter(this);
 }
@@ -88,20 +101,44 @@ fmLink::~fmLink()
     qApp->removeEventFilter(this);
 }
 
+void fmLink::buildAddressBar()
+{
+    auto *bar = addToolBar(tr("ｱﾄﾞﾚｽ"));
+    bar->setObjectName(QStringLiteral("tbURL"));
+    bar->setMovable(false);
+    txURL = new QLineEdit(bar);
+    txURL->setObjectName(QStringLiteral("txURL"));
+    txURL->setClearButtonEnabled(true);
+    bar->addWidget(txURL);
+    connect(txURL, &QLineEdit::returnPressed, this, &fmLink::openTyped);
+    auto *focus = new QAction(this);
+    focus->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    focus->setShortcutContext(Qt::WindowShortcut);
+    connect(focus, &QAction::triggered, this, [this] {
+        txURL->setFocus(Qt::ShortcutFocusReason);
+        txURL->selectAll();
+    });
+    addAction(focus);
+}
+
+void fmLink::openTyped()
+{
+    const QString target = AddressBar::target(txURL->text(), WebBrow->searchPage());
+    if (target.isEmpty())
+        return;
+    txURL->setModified(false);
+    WebBrow->Navigate(target);
+    if (QWidget *view = WebBrow->widget())
+        view->setFocus();
+}
+
 void fmLink::buildPanel()
 {
     Frame1 = new RegistrationPanel(Splitter);
     const RegistrationPanel::Controls &c = Frame1->controls();
-    std::copy(std::begin(c.Label1), std::end(c.Label1), Label1);
-    std::copy(std::begin(c.cmWeb), std::end(c.cmWeb), cmWeb);
-    cbGrp = c.cbGrp;
-    cmSlc = c.cmSlc;
-    txSrt = c.txSrt;
-    txMem = c.txMem;
-    lbWeb = c.lbWeb;
-    for (int i = 0; i < 4; ++i)
-        connect(cmWeb[i], &QPushButton::clicked, this, [this, i] { cmWeb_Click(i); });
-    connect(cmSlc, &QPushButton::clicked, this, [this] { mnSlc_Click(0); });
+    for (int i = 0; i < CmWeb::Count; ++i)
+        connect(c.cmWeb[i], &QPushButton::clicked, this, [this, i] { cmWeb_Click(i); });
+    connect(c.cmSlc, &QPushButton::clicked, this, [this] { mnSlc_Click(MnSlc::Extract); });
     Splitter->addWidget(Frame1);
 }
 
@@ -112,13 +149,16 @@ void fmLink::buildList()
     connect(vSpr, &Grid::KeyDown, this,
             [this](int key, Qt::KeyboardModifiers) { listKeyDown(key); });
     connect(vSpr, &Grid::RightClick, this,
-            [this](int, int, const QPoint &pos) { mnJob[3]->popup(pos); });
+            [this](int, int, const QPoint &pos) { m_menus.mnJob[3]->popup(pos); });
     Splitter->addWidget(vSpr);
 }
 
 void fmLink::buildMenus()
 {
-    MainMenus::build(*this);
+    m_menus.build(*this,
+                  {[this](int i) { mnFile_Click(i); }, [this](int i) { mnDisp_Click(i); },
+                   [this](int i) { mnSlc_Click(i); }, [this](int i) { mnRet_Click(i); },
+                   [this](int i) { mnData_Click(i); }});
 }
 
 bool fmLink::Form_Load(QString *error)
@@ -154,9 +194,10 @@ bool fmLink::Form_Load(QString *error)
     ArrCtl();
     // The search index is read once the window shows; the list on show then shares its rows.
     QTimer::singleShot(0, this, [this] {
-        if (search->ensureBuilt() && !search->isActive() && Usr::GrpNoOf(cbGrp->currentText()) == 0
+        if (search->ensureBuilt() && !search->isActive()
+            && Usr::GrpNoOf(Frame1->controls().cbGrp->currentText()) == 0
             && vSpr->MaxRows() == int(search->index().allRows().size()))
-            vSpr->model()->fillRows(std::vector<PackedRow>(search->index().allRows()));
+            vSpr->fill(std::vector<PackedRow>(search->index().allRows()));
     });
     return true;
 }
@@ -184,8 +225,8 @@ void fmLink::SetPicMenu()
             Usr::Ini->SetVal(QStringLiteral("PC_SIZE"), int(iPicSz));
         }
     }
-    mnRet[1]->setEnabled(iPicSz != -1);
-    mnRet[3]->setEnabled(iPicSz != -1);
+    m_menus.mnRet[MnRet::Document]->setEnabled(iPicSz != -1);
+    m_menus.mnRet[MnRet::AllPictures]->setEnabled(iPicSz != -1);
 }
 
 void fmLink::resizeEvent(QResizeEvent *event)
@@ -202,8 +243,9 @@ void fmLink::ArrCtl()
     const double p = (nX2 - nX1) / Twips::perPixelX();
     if (p <= 0)
         return;
-    const double width = p / 8.0 - vSpr->ColWidth(2) - vSpr->ColWidth(3) - vSpr->ColWidth(4) - 5.0;
-    vSpr->SetColWidth(5, qMax(width, 5.0));
+    const double width = p / 8.0 - vSpr->ColWidth(int(LinkList::Address))
+        - vSpr->ColWidth(int(LinkList::GroupName)) - vSpr->ColWidth(int(LinkList::Title)) - 5.0;
+    vSpr->SetColWidth(int(LinkList::Description), qMax(width, 5.0));
 }
 
 void fmLink::closeEvent(QCloseEvent *event)
@@ -239,11 +281,11 @@ bool fmLink::eventFilter(QObject *watched, QEvent *event)
 void fmLink::Form_KeyDown(int key)
 {
     switch (key) {
-    case Qt::Key_F3: mnData_Click(0); break;
-    case Qt::Key_F5: mnDisp_Click(7); break;
-    case Qt::Key_F8: cmWeb_Click(1); break;
-    case Qt::Key_F9: cmWeb_Click(2); break;
-    case Qt::Key_F11: cmWeb_Click(3); break;
+    case Qt::Key_F3: mnData_Click(MnData::Register); break;
+    case Qt::Key_F5: mnDisp_Click(MnDisp::Refresh); break;
+    case Qt::Key_F8: cmWeb_Click(CmWeb::Back); break;
+    case Qt::Key_F9: cmWeb_Click(CmWeb::Forward); break;
+    case Qt::Key_F11: cmWeb_Click(CmWeb::Search); break;
     default: break;
     }
 }
@@ -256,33 +298,37 @@ QList<ListRow> fmLink::listedRows() const
 void fmLink::mnFile_Click(int index)
 {
     switch (index) {
-    case 0: Usr::Ini->W_ExpFd(Usr::sDataPh, false); break;
-    case 1: compact(); break;
-    case 2: BookmarkCommands::importFile(*this); break;
-    case 3: BookmarkCommands::exportFile(); break;
-    case 5: close(); break;
+    case MnFile::OpenFolder: Usr::Ini->W_ExpFd(Usr::sDataPh, false); break;
+    case MnFile::Compact: compact(); break;
+    case MnFile::ImportBookmarks: importBookmarks(); break;
+    case MnFile::ExportBookmarks: BookmarkCommands::exportFile(this); break;
+    case MnFile::Quit: close(); break;
     default: break;
     }
 }
 
 void fmLink::compact()
 {
-    // A large collection takes a while: a window with Cancel shows that it works.
-    QProgressDialog progress(tr("ﾃﾞｰﾀｰﾍﾞｰｽを最適化しています"), tr("中止"), 0, 0, this);
-    progress.setWindowTitle(Dialogs::title());
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(500);
-    Store::CompactDb([&progress] {
-        QCoreApplication::processEvents();
-        return !progress.wasCanceled();
-    });
+    // A large collection takes a while: a window with Cancel shows that it works, and goes
+    // before the message that tells the outcome.
+    ProgressWindow progress(tr("ﾃﾞｰﾀｰﾍﾞｰｽを最適化しています"), this);
+    Store::CompactDb([&progress] { return progress.step(); }, [&progress] { progress.finish(); });
+}
+
+void fmLink::importBookmarks()
+{
+    if (!BookmarkCommands::importFile(this))
+        return;
+    LoadGrp();
+    LoadList(false);
+    search->rebuild(); // the search finds the new links too
 }
 
 void fmLink::mnSlc_Click(int index)
 {
-    if (index == 0 || index == 1)
-        LoadList(index == 1);
-    if (index == 2) {
+    if (index == MnSlc::Extract || index == MnSlc::Recent)
+        LoadList(index == MnSlc::Recent);
+    if (index == MnSlc::Find) {
         Frame1->controls().txFind->setFocus();
         Frame1->controls().txFind->selectAll();
     }
@@ -291,15 +337,18 @@ void fmLink::mnSlc_Click(int index)
 void fmLink::mnRet_Click(int index)
 {
     switch (index) {
-    case 0:
+    case MnRet::Portal:
         // What the list shows now becomes the page; the browser shows it once it is written.
-        if (const QString path = Portal::make(listedRows(), cbGrp->currentText(), Usr::sDataPh);
+        if (const QString path
+            = Portal::make(listedRows(), Frame1->controls().cbGrp->currentText(), Usr::sDataPh);
             !path.isEmpty())
             WebBrow->Navigate(path);
         break;
-    case 1: Document::make(listedRows(), cbGrp->currentText(), Usr::sDataPh, iPicSz); break;
-    case 3: PicAll(); break;
-    case 4: sbUpc::Act(iPicSz, this); break;
+    case MnRet::Document:
+        Document::make(listedRows(), Frame1->controls().cbGrp->currentText(), Usr::sDataPh, iPicSz);
+        break;
+    case MnRet::AllPictures: PicAll(); break;
+    case MnRet::PictureSettings: sbUpc::Act(iPicSz, this); break;
     default: break;
     }
 }
@@ -307,15 +356,29 @@ void fmLink::mnRet_Click(int index)
 void fmLink::mnData_Click(int index)
 {
     switch (index) {
-    case 0: RgstURL(); break;
-    case 1: DelURL(); break;
-    case 3:
-        fmData::Act(nX1, nX2, nY1, nY2, this);
-        search->rebuild(); // the window may have changed anything
-        break;
-    case 5: Frame1->ShowSaved(); break;
+    case MnData::Register: RgstURL(); break;
+    case MnData::Delete: DelURL(); break;
+    case MnData::Maintenance: openData(); break;
+    case MnData::ShowSaved: Frame1->ShowSaved(); break;
     default: break;
     }
+}
+
+void fmLink::openData()
+{
+    const int nGrp = Usr::GrpNoOf(Frame1->controls().cbGrp->currentText());
+    fmData::Act(nX1, nX2, nY1, nY2, this);
+    // The window may have changed anything: the selector offers the groups as they are now,
+    // the chosen one under its new name (all links when it is gone), and the list follows.
+    LoadGrp();
+    for (int i = 1; nGrp > 0 && i < Frame1->controls().cbGrp->count(); ++i) {
+        if (Usr::GrpNoOf(Frame1->controls().cbGrp->itemText(i)) == nGrp) {
+            Frame1->controls().cbGrp->setCurrentIndex(i);
+            break;
+        }
+    }
+    LoadList(false);
+    search->rebuild();
 }
 
 void fmLink::mnDisp_Click(int index)
@@ -326,24 +389,16 @@ void fmLink::mnDisp_Click(int index)
 void fmLink::cmWeb_Click(int index)
 {
     switch (index) {
-    case 0: RgstURL(); break;
-    case 1: WebBrow->GoBack(); break;
-    case 2: WebBrow->GoForward(); break;
-    case 3: WebBrow->GoSearch(); break;
+    case CmWeb::Register: RgstURL(); break;
+    case CmWeb::Back: WebBrow->GoBack(); break;
+    case CmWeb::Forward: WebBrow->GoForward(); break;
+    case CmWeb::Search: WebBrow->GoSearch(); break;
     default: break;
     }
 }
 
 // ---- Registration: the panel does the work ----------------------------------------------
 
-void fmLink::SetRgstEnab(bool bOn)
-{
-    Frame1->SetRgstEnab(bOn);
-}
-void fmLink::ShowMem(const QString &sTitle, QString &sText)
-{
-    Frame1->ShowMem(sTitle, sText);
-}
 void fmLink::OpenRow(int nRow)
 {
     Frame1->OpenRow(nRow);
@@ -359,28 +414,23 @@ void fmLink::DelURL()
 
 void fmLink::PicAll()
 {
-    PagePictures::all(this, takePicture, iPicSz, Usr::sDataPh, &progressDialog);
+    // A capture window of the run is not modal and belongs to the progress window, whose 中止
+    // stays in reach; Esc in either stops the run. "PC_ASK" = 1 keeps the question on every
+    // page.
+    const bool ask = Usr::Ini && Usr::Ini->vGtVal(QStringLiteral("PC_ASK"), 0).toInt() == 1;
+    PagePictures::all(
+        this,
+        [&](const QString &url, ProgressWindow &progress) {
+            if (!m_usesCaptureWindow)
+                return m_capture(url);
+            sbBrw window(&progress);
+            connect(&window, &sbBrw::stopRequested, &progress, &QProgressDialog::cancel);
+            return window.take(url, ask, [&progress] { return progress.wasCanceled(); });
+        },
+        iPicSz, Usr::sDataPh);
 }
 
 // ---- The list -------------------------------------------------------------------------------
-
-int fmLink::listRows() const
-{
-    return vSpr->MaxRows();
-}
-
-QString fmLink::GetCell(int col, int row) const
-{
-    return vSpr->GetCell(col, row);
-}
-QString fmLink::GetCell(int col, int &row)
-{
-    return vSpr->GetCell(col, row);
-}
-void fmLink::SetCell(int col, int &row, const QString &value)
-{
-    vSpr->SetCell(col, row, value);
-}
 
 void fmLink::LoadGrp()
 {
@@ -389,7 +439,7 @@ void fmLink::LoadGrp()
 
 void fmLink::LoadList(bool bRecent)
 {
-    vSpr->load(bRecent, Usr::GrpNoOf(cbGrp->currentText()));
+    vSpr->load(bRecent, Usr::GrpNoOf(Frame1->controls().cbGrp->currentText()));
 }
 
 void fmLink::listKeyDown(int key)
@@ -404,7 +454,7 @@ void fmLink::listKeyDown(int key)
     case Qt::Key_Delete: DelURL(); return;
     default: return;
     }
-    if (target >= 0 && target <= listRows()) {
+    if (target >= 0 && target <= vSpr->MaxRows()) {
         OpenRow(target);
         // The active row ends on the row whose link was opened.
         vSpr->consumeKey();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "collection/ListRow.h"
+#include "ui/main/MainMenus.h"
 
 #include <QImage>
 #include <QMainWindow>
@@ -8,24 +9,22 @@
 
 class LinkListView;
 class ListSearch;
-class QAction;
-class QComboBox;
-class QLabel;
 class QLineEdit;
-class QMenu;
-class QPlainTextEdit;
-class QPushButton;
 class QSplitter;
 class RegistrationPanel;
 class WebBrowser;
 
-// The main window: the registration panel, the link list and the browser.
+// The main window: the address bar, the registration panel, the link list and the browser.
+// Tests find its controls by their object names ("txURL", "vSpr", "Frame1", ...) and its menu
+// items by the named indices of MainMenus.h.
 class fmLink : public QMainWindow
 {
     Q_OBJECT
 public:
     // Makes the window's browser; tests pass a fake one.
     using BrowserFactory = std::function<WebBrowser *(QWidget *parent)>;
+    // The picture of a page as the capture window takes it.
+    using Capture = std::function<QImage(const QString &sURL)>;
 
     explicit fmLink(BrowserFactory browserFactory = {}, QWidget *parent = nullptr);
     ~fmLink() override;
@@ -35,27 +34,24 @@ public:
     bool Form_Load(QString *error);
     // The page Form_Load opens instead of the search page (an address from the command line).
     void setStartAddress(const QString &address) { m_startAddress = address; }
+    // Pictures come from capture instead of the capture window (tests).
+    void setCapture(Capture capture)
+    {
+        m_capture = std::move(capture);
+        m_usesCaptureWindow = false;
+    }
 
     // Registration and the list.
     void RgstURL();
     void DelURL();
     void OpenRow(int nRow);
-    void ShowMem(const QString &sTitle, QString &sText);
-    void SetRgstEnab(bool bOn);
     void LoadGrp();
     void LoadList(bool bRecent);
-    QString GetCell(int col, int row) const;
-    QString GetCell(int col, int &row);
-    void SetCell(int col, int &row, const QString &value);
-    int listRows() const;
 
-    // The picture of a page as the capture window takes it; tests replace it.
-    std::function<QImage(const QString &sURL)> takePicture;
     // Pictures of every link anew, in number order.
     void PicAll();
-    QList<ListRow> listedRows() const;
 
-    // Dispatch of the menus and buttons by index.
+    // Dispatch of the menus and buttons by index (MnFile, MnDisp, ... of MainMenus.h).
     void mnFile_Click(int index);
     void mnDisp_Click(int index);
     void mnSlc_Click(int index);
@@ -63,37 +59,8 @@ public:
     void mnData_Click(int index);
     void cmWeb_Click(int index);
     void Form_KeyDown(int key);
-
-    // Window state.
-    int nX1 = 0, nX2 = 0, nY1 = 0, nY2 = 0;
-    qint16 iPicSz = 0;
-    bool bLoading = false;
-
-    // Controls.
-    QSplitter *Splitter = nullptr;
-    RegistrationPanel *Frame1 = nullptr;
-    QLabel *Label1[3] = {nullptr, nullptr, nullptr}; // "並順", "分類", "表題と説明"
-    QComboBox *cbGrp = nullptr;
-    QPushButton *cmSlc = nullptr;
-    QLineEdit *txSrt = nullptr;
-    QPlainTextEdit *txMem = nullptr;
-    QLabel *lbWeb = nullptr;
-    QPushButton *cmWeb[4] = {nullptr, nullptr, nullptr, nullptr};
-    LinkListView *vSpr = nullptr;
-    WebBrowser *WebBrow = nullptr;
-    ListSearch *search = nullptr;
-
-    // The batch run's progress while it runs.
-    class QProgressDialog *progressDialog = nullptr;
-
-    // Menus.
-    QMenu *mnJob[4] = {nullptr, nullptr, nullptr, nullptr};
-    // Open folder, compact, import and export bookmarks, separator, quit.
-    QAction *mnFile[6] = {};
-    QAction *mnDisp[13] = {};
-    QAction *mnSlc[4] = {};
-    QAction *mnRet[5] = {};
-    QAction *mnData[6] = {};
+    // The menu bar's items, by the named indices of MainMenus.h.
+    const MainMenus &menus() const { return m_menus; }
 
 Q_SIGNALS:
     // The window has unloaded: the database is closed and the program may end.
@@ -105,15 +72,36 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void buildAddressBar();
     void buildPanel();
-    void buildMenus();
     void buildList();
+    void buildMenus();
     void SetPicMenu();
     void ArrCtl();
     void coverWorkArea();
     void compact();
+    void importBookmarks();
+    void openData();
+    void openTyped();
     void listKeyDown(int key);
+    QList<ListRow> listedRows() const;
 
+    // Window state.
+    int nX1 = 0, nX2 = 0, nY1 = 0, nY2 = 0;
+    qint16 iPicSz = 0;
+    bool bLoading = false;
+
+    // Controls.
+    QSplitter *Splitter = nullptr;
+    QLineEdit *txURL = nullptr; // the address bar
+    RegistrationPanel *Frame1 = nullptr;
+    LinkListView *vSpr = nullptr;
+    WebBrowser *WebBrow = nullptr;
+    ListSearch *search = nullptr;
+    MainMenus m_menus;
+
+    Capture m_capture;
+    bool m_usesCaptureWindow = true;
     bool m_unloaded = false;
     QString m_startAddress;
 };

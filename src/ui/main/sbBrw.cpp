@@ -5,10 +5,15 @@
 #include "platform/Twips.h"
 #include "platform/widgets/WebEngineBrowser.h"
 
+#include <QCloseEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <memory>
+#include <optional>
 
 namespace {
 constexpr int kWaitPasses = 10000;
@@ -17,7 +22,8 @@ constexpr int kWaitPasses = 10000;
 sbBrw::sbBrw(QWidget *parent)
     : QDialog(parent)
 {
-    setWindowTitle(QStringLiteral("Form1"));
+    setObjectName(QStringLiteral("sbBrw"));
+    setWindowTitle(Dialogs::title());
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -30,6 +36,11 @@ sbBrw::sbBrw(QWidget *parent)
                 bDone = true;
                 m_failed = failed;
             });
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect s = screen->geometry();
+        move(s.x() + (s.width() - frameGeometry().width()) / 2,
+             s.y() + (s.height() - frameGeometry().height()) / 2);
+    }
 }
 
 sbBrw::~sbBrw() = default;
@@ -39,43 +50,67 @@ QImage sbBrw::Act(const QString &sURL, QWidget *parent)
     sbBrw w(parent);
     w.bDone = false;
     w.WebBrow->Navigate(sURL);
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        const QRect s = screen->geometry();
-        w.move(s.x() + (s.width() - w.frameGeometry().width()) / 2,
-               s.y() + (s.height() - w.frameGeometry().height()) / 2);
-    }
     w.exec();
     return w.m_picture;
+}
+
+QImage sbBrw::take(const QString &sURL, bool ask, const std::function<bool()> &stopped)
+{
+    m_running = true;
+    bDone = false;
+    m_failed = false;
+    WebBrow->Navigate(sURL);
+    if (!isVisible())
+        show();
+    return capture(ask, stopped);
 }
 
 void sbBrw::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    if (!m_activated) {
+    if (!m_activated && !m_running) {
         m_activated = true;
         QTimer::singleShot(0, this, &sbBrw::Form_Activate);
     }
 }
 
-void sbBrw::Form_Activate()
+void sbBrw::keyPressEvent(QKeyEvent *event)
 {
-    // The page first; a page that never completes still gets its question.
-    EventWait::passes(kWaitPasses, [this] { return bDone; });
-    // The browser's error page is no picture of the page: the stored one stays.
-    if (m_failed) {
-        accept();
+    if (m_running && event->key() == Qt::Key_Escape) {
+        Q_EMIT stopRequested();
         return;
     }
-    Dialogs::message(tr("全て表示されたら　OK ボタンを押して下さい"));
+    QDialog::keyPressEvent(event);
+}
+
+void sbBrw::closeEvent(QCloseEvent *event)
+{
+    if (m_running)
+        Q_EMIT stopRequested();
+    QDialog::closeEvent(event);
+}
+
+void sbBrw::Form_Activate()
+{
+    m_picture = capture(true, [] { return false; });
+    accept();
+}
+
+QImage sbBrw::capture(bool ask, const std::function<bool()> &stopped)
+{
+    // The page first; a page that never completes still gets its question.
+    EventWait::passes(kWaitPasses, [this, &stopped] { return bDone || stopped(); });
+    // The browser's error page is no picture of the page: the stored one stays.
+    if (m_failed || stopped())
+        return {};
+    if (ask)
+        Dialogs::message(tr("全て表示されたら　OK ボタンを押して下さい"));
     EventWait::once();
     // The picture comes from the window itself once the page has painted; the clipboard is
     // never touched.
-    bool taken = false;
-    WebBrow->grabWhenPainted([this, &taken](const QImage &img) {
-        m_picture = img;
-        taken = true;
-    });
-    if (!EventWait::passes(kWaitPasses, [&taken] { return taken; }))
-        m_picture = QImage();
-    accept();
+    // The grab may answer after a stop: it writes where it still may.
+    auto picture = std::make_shared<std::optional<QImage>>();
+    WebBrow->grabWhenPainted([picture](const QImage &img) { *picture = img; });
+    EventWait::passes(kWaitPasses, [&] { return picture->has_value() || stopped(); });
+    return picture->has_value() && !stopped() ? **picture : QImage();
 }

@@ -20,6 +20,9 @@ namespace {
 
 const QColor kDarkBlue(0, 0, 128);
 constexpr int kGroupGridWidth = 3285; // twips
+constexpr double kNumberWidth = 3.5;
+constexpr double kLinkGroupWidth = 10.0;
+constexpr double kTitleWidth = 36.0;
 
 struct Column
 {
@@ -82,9 +85,9 @@ Grid *links(QWidget *parent)
 {
     Grid *g = make(parent,
                    {{"", 0, Column::Text},
-                    {"No", 3.5, Column::Number, 0, 0, 99999999, true},
-                    {QT_TRANSLATE_NOOP("MaintenanceGrids", "表題"), 36.0, Column::Text},
-                    {QT_TRANSLATE_NOOP("MaintenanceGrids", "分類"), 10.0, Column::Combo},
+                    {"No", kNumberWidth, Column::Number, 0, 0, 99999999, true},
+                    {QT_TRANSLATE_NOOP("MaintenanceGrids", "表題"), kTitleWidth, Column::Text},
+                    {QT_TRANSLATE_NOOP("MaintenanceGrids", "分類"), kLinkGroupWidth, Column::Combo},
                     {QT_TRANSLATE_NOOP("MaintenanceGrids", "並順"), 4.5, Column::Number, 1, 0,
                      999.9, false, true},
                     {"URL", 0, Column::Text},
@@ -92,19 +95,35 @@ Grid *links(QWidget *parent)
                     {QT_TRANSLATE_NOOP("MaintenanceGrids", "秒"), 7.0, Column::Number, 2,
                      -99999999.99, 99999999.99},
                     {"", 0, Column::Text}});
-    g->SetColAlignment(7, Qt::AlignCenter);
+    g->SetColAlignment(LinkColumn::Mark, Qt::AlignCenter);
     // Hovering a row shows its page picture; the check's columns, the link's check history.
     g->model()->setToolTip([g](int col, int row) {
         QList<CheckRecord> history;
-        if ((col == 7 || col == 8) && LinkStore::lastChecks(g->GetText(2, row).toInt(), history)) {
-            const QString tip
-                = CheckHistory::toolTip(history, g->GetText(6, row), g->GetText(9, row));
+        if ((col == LinkColumn::Mark || col == LinkColumn::Time)
+            && LinkStore::lastChecks(g->GetText(LinkColumn::Number, row).toInt(), history)) {
+            const QString tip = CheckHistory::toolTip(history, g->GetText(LinkColumn::Address, row),
+                                                      g->GetText(LinkColumn::MovedTo, row));
             if (!tip.isEmpty())
                 return tip;
         }
-        return PageImage::toolTipFor(Usr::sDataPh, g->GetText(2, row));
+        return PageImage::toolTipFor(Usr::sDataPh, g->GetText(LinkColumn::Number, row));
     });
     return g;
+}
+
+void fit(Grid *groups, Grid *links, const QStringList &names)
+{
+    for (Grid *g : {groups, links}) {
+        QByteArrayView longest;
+        for (int r = 1; r <= g->MaxRows(); ++r) {
+            if (const QByteArrayView n = g->model()->row(r).cell(GroupColumn::Number - 1);
+                n.size() > longest.size())
+                longest = n;
+        }
+        g->FitColWidth(GroupColumn::Number, {QString::fromUtf8(longest)}, kNumberWidth);
+    }
+    // A long name takes room from the title, never more than the title keeps.
+    links->FitColWidth(LinkColumn::Group, names, kLinkGroupWidth, kTitleWidth);
 }
 
 void place(Grid *groups, Grid *links, int top, const QSize &area)
@@ -163,7 +182,7 @@ void fill(Grid *g, std::vector<PackedRow> &&rows)
     g->SetMaxRows(0);
     g->SetMaxRows(5);
     for (int r = 1; r <= 5; ++r)
-        g->SetText(1, r, QStringLiteral("11"));
+        g->SetText(GroupColumn::State, r, QStringLiteral("11"));
 }
 
 std::vector<int> selectLaterTwins(Grid *g)
@@ -173,10 +192,10 @@ std::vector<int> selectLaterTwins(Grid *g)
     QHash<qint32, int> rowOf;
     for (int r = 1; r <= g->MaxRows(); ++r) {
         bool ok = false;
-        const qint32 n = g->GetText(2, r).toInt(&ok);
+        const qint32 n = g->GetText(LinkColumn::Number, r).toInt(&ok);
         if (!ok)
             continue;
-        addresses[size_t(r - 1)] = g->GetText(6, r);
+        addresses[size_t(r - 1)] = g->GetText(LinkColumn::Address, r);
         links.push_back({n, addresses[size_t(r - 1)]});
         rowOf.insert(n, r);
     }
@@ -189,7 +208,7 @@ std::vector<int> selectLaterTwins(Grid *g)
         selection.select(g->model()->index(r - 1, 0), g->model()->index(r - 1, g->MaxCols() - 1));
     g->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
     if (!rows.empty())
-        g->scrollTo(g->model()->index(rows.front() - 1, 2));
+        g->scrollTo(g->model()->index(rows.front() - 1, LinkColumn::Title - 1));
     return rows;
 }
 
@@ -197,7 +216,7 @@ std::vector<int> deadRows(Grid *g)
 {
     std::vector<int> rows;
     for (int r = 1; r <= g->MaxRows(); ++r) {
-        if (CheckHistory::isDeadMark(g->GetText(7, r)))
+        if (CheckHistory::isDeadMark(g->GetText(LinkColumn::Mark, r)))
             rows.push_back(r);
     }
     return rows;
@@ -207,10 +226,10 @@ std::vector<int> takeMovedAddresses(Grid *g, const std::vector<int> &rows)
 {
     std::vector<int> changed;
     for (const int r : rows) {
-        const QString movedTo = g->GetText(9, r);
-        if (movedTo.isEmpty() || movedTo == g->GetText(6, r))
+        const QString movedTo = g->GetText(LinkColumn::MovedTo, r);
+        if (movedTo.isEmpty() || movedTo == g->GetText(LinkColumn::Address, r))
             continue;
-        g->SetText(6, r, movedTo);
+        g->SetText(LinkColumn::Address, r, movedTo);
         changed.push_back(r);
     }
     return changed;

@@ -10,8 +10,16 @@ class Grid;
 class QSize;
 class QWidget;
 
-// The two grids of the maintenance window as designed. Column 1 of both holds each row's
-// state code and is hidden.
+// The columns of the two grids, counted as the grids count them (from 1). Column 1 of both
+// holds each row's state code and is hidden; column 2 the number.
+namespace GroupColumn {
+enum Column { State = 1, Number, Name, Sort };
+}
+namespace LinkColumn {
+enum Column { State = 1, Number, Title, Group, Sort, Address, Mark, Time, MovedTo };
+}
+
+// The two grids of the maintenance window as designed.
 namespace MaintenanceGrids {
 
 // Groups: state, number (locked), name, sort key.
@@ -21,6 +29,9 @@ Grid *groups(QWidget *parent);
 // and mark's tooltips tell the link's check history; the other columns' show the page picture.
 Grid *links(QWidget *parent);
 
+// Numbers whole in both grids, and the link grid's group names whole where there is room;
+// names are the groups' names.
+void fit(Grid *groups, Grid *links, const QStringList &names);
 // Both grids side by side under the menu bar (top), filling the window's client area.
 void place(Grid *groups, Grid *links, int top, const QSize &area);
 

@@ -10,10 +10,10 @@
 #include "platform/widgets/Grid.h"
 #include "ui/maintenance/LinkCheckRun.h"
 #include "ui/maintenance/MaintenanceGrids.h"
-#include "ui/maintenance/MaintenanceMenus.h"
 #include "ui/maintenance/SavedPageWindow.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSet>
@@ -26,7 +26,7 @@ fmData::fmData(QWidget *parent)
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
     buildGrids();
     buildMenus();
-    resize(Twips::toPixelsX(11535), Twips::toPixelsY(6870) + menuBar->sizeHint().height());
+    resize(Twips::toPixelsX(11535), Twips::toPixelsY(6870) + m_menus.menuBar->sizeHint().height());
 }
 
 void fmData::buildGrids()
@@ -34,6 +34,7 @@ void fmData::buildGrids()
     vSpr[0] = MaintenanceGrids::groups(this);
     vSpr[1] = MaintenanceGrids::links(this);
     for (int i = 0; i < 2; ++i) {
+        vSpr[i]->setObjectName(QStringLiteral("vSpr%1").arg(i));
         connect(vSpr[i], &Grid::Change, this, [this, i](int, int row) { MarkRow(i, row); });
         // A remembered block goes as soon as the selection changes.
         connect(vSpr[i], &Grid::SelectionChanged, this, [this, i] { nSel1[i] = nSel2[i] = 0; });
@@ -42,17 +43,36 @@ void fmData::buildGrids()
             nSel2[i] = r2;
             twinRows.clear();
         });
-        connect(vSpr[i], &Grid::RightClick, this,
-                [this, i](int, int, const QPoint &pos) { (i == 0 ? mnGrp : mnURL)->popup(pos); });
+        connect(vSpr[i], &Grid::RightClick, this, [this, i](int, int, const QPoint &pos) {
+            (i == 0 ? m_menus.mnGrp : m_menus.mnURL)->popup(pos);
+        });
     }
 }
 
 void fmData::buildMenus()
 {
-    MaintenanceMenus::build(*this);
+    m_menus.build(this,
+                  {.reload = [this] { LoadData(); },
+                   .save = [this] { SaveData(); },
+                   .reset = [this] { InitDb(); },
+                   .quit =
+                       [this] {
+                           if (CloseWnd())
+                               done(QDialog::Accepted);
+                       },
+                   .insertGroups = [this] { InsRows(0); },
+                   .deleteGroups = [this] { DelRows(0); },
+                   .checkGroups = [this] { ChkGroups(); },
+                   .check = [this] { ChkLink(); },
+                   .checkSelected = [this] { ChkSelected(); },
+                   .deleteDead = [this] { DelDead(); },
+                   .deleteLinks = [this] { DelRows(1); },
+                   .selectTwins = [this] { SelTwins(); },
+                   .moveToFinal = [this] { MoveToFinal(); },
+                   .showSaved = [this] { ShowSaved(); }});
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->setMenuBar(menuBar);
+    layout->setMenuBar(m_menus.menuBar);
     layout->addStretch();
 }
 
@@ -85,7 +105,7 @@ void fmData::resizeEvent(QResizeEvent *event)
 void fmData::arrange()
 {
     bBusy = true;
-    MaintenanceGrids::place(vSpr[0], vSpr[1], menuBar->sizeHint().height(), size());
+    MaintenanceGrids::place(vSpr[0], vSpr[1], m_menus.menuBar->sizeHint().height(), size());
     bBusy = false;
 }
 
@@ -105,20 +125,21 @@ void fmData::LoadData()
     twinRows.clear();
     Usr::sGrpList = c.groupList;
     MaintenanceGrids::fill(vSpr[0], std::move(c.groups));
-    vSpr[1]->TypeComboBoxList(4, c.names);
+    vSpr[1]->TypeComboBoxList(LinkColumn::Group, c.names);
     MaintenanceGrids::fill(vSpr[1], std::move(c.links));
+    MaintenanceGrids::fit(vSpr[0], vSpr[1], c.names.split(u'\t'));
     // Marks of earlier checks are back: their dead links can go without a new check.
     if (c.checked) {
-        mnURLItem[1]->setEnabled(true);
-        mnURLItem[6]->setEnabled(true);
+        m_menus.mnURLItem[DataURL::DeleteDead]->setEnabled(true);
+        m_menus.mnURLItem[DataURL::MoveToFinal]->setEnabled(true);
     }
 }
 
 void fmData::MarkRow(int index, int row)
 {
     bChg = true;
-    const QString code = vSpr[index]->GetText(1, row);
-    vSpr[index]->SetText(1, row, code.left(1) + u'2');
+    const QString code = vSpr[index]->GetText(GroupColumn::State, row);
+    vSpr[index]->SetText(GroupColumn::State, row, code.left(1) + u'2');
 }
 
 void fmData::SelRange(int index, int &start, int &count) const
@@ -141,8 +162,9 @@ void fmData::InsRows(int index)
     start = qBound(1, start, g->MaxRows() + 1);
     g->InsertRows(start, count);
     for (int r = start; r < start + count; ++r) {
-        g->SetText(1, r, QStringLiteral("00"));
-        g->SetText(index == 0 ? 4 : 5, r, QStringLiteral("100"));
+        g->SetText(GroupColumn::State, r, QStringLiteral("00"));
+        g->SetText(index == 0 ? int(GroupColumn::Sort) : int(LinkColumn::Sort), r,
+                   QStringLiteral("100"));
     }
 }
 
@@ -178,7 +200,8 @@ void fmData::ShowSaved()
     if (!savedPage)
         savedPage = new SavedPageWindow(this, browserFactory);
     const int r = vSpr[1]->ActiveRow();
-    savedPage->open(vSpr[1]->GetText(2, r), vSpr[1]->GetText(6, r));
+    savedPage->open(vSpr[1]->GetText(LinkColumn::Number, r),
+                    vSpr[1]->GetText(LinkColumn::Address, r));
 }
 
 bool fmData::removeRows(int index, const std::vector<int> &rows)
@@ -187,7 +210,7 @@ bool fmData::removeRows(int index, const std::vector<int> &rows)
     Grid *g = vSpr[index];
     const qsizetype before = sDel[index].size();
     for (const int r : rows) {
-        if (const QString number = g->GetText(2, r); !number.isEmpty())
+        if (const QString number = g->GetText(GroupColumn::Number, r); !number.isEmpty())
             sDel[index] += number + u',';
     }
     // From the last, so that the rows still to go keep their numbers.
@@ -224,7 +247,7 @@ void fmData::ChkGroups()
     QString error;
     for (const int r : selectedRows(0)) {
         bool ok = false;
-        const int nGrp = vSpr[0]->GetText(2, r).toInt(&ok);
+        const int nGrp = vSpr[0]->GetText(GroupColumn::Number, r).toInt(&ok);
         if (!ok)
             continue;
         if (!CheckRun::linksOfGroup(nGrp, links, &error)) {
@@ -236,7 +259,7 @@ void fmData::ChkGroups()
     }
     std::vector<int> rows;
     for (int r = 1; r <= vSpr[1]->MaxRows(); ++r) {
-        if (numbers.contains(vSpr[1]->GetText(2, r).toInt()))
+        if (numbers.contains(vSpr[1]->GetText(LinkColumn::Number, r).toInt()))
             rows.push_back(r);
     }
     checkRows(rows, false);
@@ -247,10 +270,10 @@ void fmData::checkRows(const std::vector<int> &rows, bool showing)
     // Nothing in the window can change under the check: every command waits for its end.
     checking = true;
     LinkCheckRun::run(this, vSpr[1], rows, showing, linkDeadlineMs, &linkProgress,
-                      {menuBar, vSpr[0], vSpr[1]});
+                      {m_menus.menuBar, vSpr[0], vSpr[1]});
     checking = false;
-    mnURLItem[1]->setEnabled(true);
-    mnURLItem[6]->setEnabled(true);
+    m_menus.mnURLItem[DataURL::DeleteDead]->setEnabled(true);
+    m_menus.mnURLItem[DataURL::MoveToFinal]->setEnabled(true);
 }
 
 void fmData::DelDead()
@@ -264,12 +287,15 @@ bool fmData::SaveData()
 {
     // Everything or nothing: a failure keeps every edit on screen for another try.
     MaintenanceSave save(Usr::sGrpList);
-    for (int r = 1; r <= vSpr[0]->MaxRows(); ++r)
-        save.groupRow(vSpr[0]->GetText(1, r), vSpr[0]->GetText(2, r), vSpr[0]->GetText(3, r),
-                      vSpr[0]->GetText(4, r));
-    for (int r = 1; r <= vSpr[1]->MaxRows(); ++r) {
-        save.linkRow(vSpr[1]->GetText(1, r), vSpr[1]->GetText(2, r), vSpr[1]->GetText(3, r),
-                     vSpr[1]->GetText(4, r), vSpr[1]->GetText(5, r), vSpr[1]->GetText(6, r));
+    const Grid *g = vSpr[0];
+    for (int r = 1; r <= g->MaxRows(); ++r)
+        save.groupRow(g->GetText(GroupColumn::State, r), g->GetText(GroupColumn::Number, r),
+                      g->GetText(GroupColumn::Name, r), g->GetText(GroupColumn::Sort, r));
+    g = vSpr[1];
+    for (int r = 1; r <= g->MaxRows(); ++r) {
+        save.linkRow(g->GetText(LinkColumn::State, r), g->GetText(LinkColumn::Number, r),
+                     g->GetText(LinkColumn::Title, r), g->GetText(LinkColumn::Group, r),
+                     g->GetText(LinkColumn::Sort, r), g->GetText(LinkColumn::Address, r));
     }
     save.deleted(sDel[0], sDel[1]);
     QString error;
@@ -307,8 +333,14 @@ bool fmData::CloseWnd()
 {
     if (checking)
         return false;
-    return !bChg
-        || Dialogs::message(tr("修正は未更新ですが終了して良いですか"), Dialogs::Buttons::OkCancel);
+    if (!bChg)
+        return true;
+    switch (Dialogs::ask(tr("修正は未更新です。保存しますか"))) {
+    case Dialogs::Choice::Save: return SaveData(); // a failed save keeps the window and edits
+    case Dialogs::Choice::Discard: return true;
+    case Dialogs::Choice::Cancel: break;
+    }
+    return false;
 }
 
 void fmData::closeEvent(QCloseEvent *event)
@@ -323,7 +355,7 @@ void fmData::closeEvent(QCloseEvent *event)
 
 void fmData::reject()
 {
-    // Escape asks like the close box.
-    if (CloseWnd())
+    // Escape never closes over edits not saved; the close box and "終了(&Q)" ask instead.
+    if (!bChg && CloseWnd())
         QDialog::reject();
 }

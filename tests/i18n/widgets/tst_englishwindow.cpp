@@ -86,24 +86,24 @@ private Q_SLOTS:
     {
         openWindow(Language::Choice::English);
         QVERIFY(m.w);
-        QCOMPARE(m.w->mnJob[0]->title(), "&File");
-        QCOMPARE(m.w->mnData[0]->text(), "&Add Link");
+        QCOMPARE(m.w->menus().mnJob[0]->title(), "&File");
+        QCOMPARE(m.w->menus().mnData[MnData::Register]->text(), "&Add Link");
         // The shown key follows the translated text.
-        QCOMPARE(m.w->mnDisp[1]->text(), "Go to &Search Page\tF11");
+        QCOMPARE(m.w->menus().mnDisp[MnDisp::Search]->text(), "Go to &Search Page\tF11");
         // Every item of the bar, the panel and the list is English.
-        for (QMenu *menu : m.w->mnJob) {
+        for (QMenu *menu : m.w->menus().mnJob) {
             QVERIFY2(!hasJapanese(menu->title()), qPrintable(menu->title()));
             for (const QAction *a : menu->actions())
                 QVERIFY2(!hasJapanese(a->text()), qPrintable(a->text()));
         }
-        const auto p = [this](const char *name) { return m.w->Frame1->findChild<QWidget *>(name); };
+        const auto p = [this](const char *name) { return m.panel()->findChild<QWidget *>(name); };
         const auto text = [&p](const char *name) { return p(name)->property("text").toString(); };
         for (const QString &text :
              {text("Label1_0"), text("Label1_1"), text("Label1_2"), text("lbFind"), text("cmSlc"),
-              text("cmWeb_0"), p("cmWeb_1")->toolTip(), header(m.w->vSpr, 3), header(m.w->vSpr, 4),
-              header(m.w->vSpr, 5)})
+              text("cmWeb_0"), p("cmWeb_1")->toolTip(), header(m.list(), int(LinkList::GroupName)),
+              header(m.list(), int(LinkList::Title)), header(m.list(), int(LinkList::Description))})
             QVERIFY2(!text.isEmpty() && !hasJapanese(text), qPrintable(text));
-        QCOMPARE(m.w->Label1[1]->text(), "Group");
+        QCOMPARE(text("Label1_1"), "Group");
         // Longer English captions get their room in the designed block.
         checkFits({p("Label1_1"), p("cbGrp"), p("lbFind"), p("txFind")});
         checkFits({p("cmSlc"), p("Label1_0"), p("txSrt"), p("lbSim")});

@@ -355,39 +355,6 @@ private Q_SLOTS:
         QCOMPARE(completed, 0);
         QCOMPARE(fetched, 0);
     }
-
-    void printDialogsCanBeCancelled()
-    {
-        QVERIFY(load(QStringLiteral("/page.htm")));
-        int asked = 0;
-        m_web->runDialog = [&](QDialog *) {
-            ++asked;
-            return false;
-        };
-        m_web->ExecWB(WebBrowser::Print);
-        m_web->ExecWB(WebBrowser::PageSetup);
-        m_web->ExecWB(WebBrowser::PrintPreview);
-        QCOMPARE(asked, 3);
-        QCOMPARE(m_web->LocationURL(), m_server.url(QStringLiteral("/page.htm")));
-    }
-
-    void paintedPictureShowsThePage()
-    {
-        // As the capture window does it: a view of its own, shown, for one page.
-        WebEngineBrowser web(nullptr);
-        web.widget()->resize(400, 300);
-        web.widget()->setAttribute(Qt::WA_DontShowOnScreen);
-        web.widget()->show();
-        QVERIFY(!after([&] { web.Navigate(m_server.url(QStringLiteral("/red.htm"))); }, &web)
-                     .isEmpty());
-        QImage picture;
-        web.grabWhenPainted([&](const QImage &img) { picture = img; });
-        QVERIFY(QTest::qWaitFor([&] { return !picture.isNull(); }, 20000));
-        QCOMPARE(picture.size(), QSize(400, 300) * web.widget()->devicePixelRatio());
-        const QColor centre = picture.pixelColor(picture.width() / 2, picture.height() / 2);
-        QVERIFY2(centre.red() > 240 && centre.green() < 20 && centre.blue() < 20,
-                 qPrintable(centre.name()));
-    }
 };
 
 int main(int argc, char *argv[])

@@ -5,7 +5,14 @@
 #include "settings/yIni.h"
 #include "store/Store.h"
 #include "support/FakeBrowser.h"
+#include "ui/main/LinkListView.h"
+#include "ui/main/RegistrationPanel.h"
 #include "ui/main/fmLink.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -55,6 +62,24 @@ struct MainWindowFixture
         auto other = std::make_unique<fmLink>([](QWidget *p) { return new FakeBrowser(p); });
         QString error;
         return other->Form_Load(&error) ? std::move(other) : nullptr;
+    }
+
+    // The window's controls, by their names.
+    template<typename T> T *find(const char *name) const
+    {
+        T *found = w->findChild<T *>(QLatin1String(name));
+        if (!found)
+            qFatal("no control %s", name);
+        return found;
+    }
+    LinkListView *list() const { return find<LinkListView>("vSpr"); }
+    RegistrationPanel *panel() const { return find<RegistrationPanel>("Frame1"); }
+    QComboBox *group() const { return find<QComboBox>("cbGrp"); }
+    QLineEdit *sort() const { return find<QLineEdit>("txSrt"); }
+    QPlainTextEdit *memo() const { return find<QPlainTextEdit>("txMem"); }
+    QPushButton *button(int i) const
+    {
+        return find<QPushButton>(QStringLiteral("cmWeb_%1").arg(i).toLatin1().constData());
     }
 
     void close()

@@ -10,8 +10,7 @@
 namespace ModalDriver {
 
 // Calls step(window) as soon as a visible top-level window of type T exists.
-template<typename T>
-void whenShown(std::function<void(T *)> step, int tries = 2000)
+template<typename T> void whenShown(std::function<void(T *)> step, int tries = 2000)
 {
     QTimer::singleShot(0, [step, tries] {
         for (QWidget *w : QApplication::topLevelWidgets()) {

@@ -1,3 +1,4 @@
+#include "pages/PageImage.h"
 #include "platform/Dialogs.h"
 #include "platform/Shell.h"
 #include "platform/widgets/Grid.h"
@@ -43,24 +44,31 @@ private:
             SqlSteps::exec(Sql::kInsertGroup, g);
         for (const QVariantList &l : links)
             SqlSteps::exec(Sql::kInsertLink, {l[0], l[1], l[2], l[3], QString(), l[4]});
+        window();
+    }
+    // The window over the database as it is, at a picture scale "PC_SIZE" when one is given.
+    void window(const QString &scale = {})
+    {
         m_captures.clear();
-        m.openWindow([this](fmLink &w) {
-            w.takePicture = [this](const QString &url) {
+        m.openWindow([this, scale](fmLink &w) {
+            w.setCapture([this](const QString &url) {
                 m_captures << url;
                 if (onCapture)
                     onCapture();
                 QImage img(300, 200, QImage::Format_RGB32);
                 img.fill(Qt::red);
                 return img;
-            };
+            });
+            if (!scale.isEmpty())
+                Usr::Ini->SetVal("PC_SIZE", scale);
         });
     }
 
-    QString cell(int col, int row) const { return m.w->vSpr->GetText(col, row); }
+    QString cell(int col, int row) const { return m.list()->GetText(col, row); }
     QStringList column(int col) const
     {
         QStringList texts;
-        for (int row = 1; row <= m.w->vSpr->MaxRows(); ++row)
+        for (int row = 1; row <= m.list()->MaxRows(); ++row)
             texts << cell(col, row);
         return texts;
     }
@@ -83,27 +91,27 @@ private Q_SLOTS:
               {103, "http://nogroup/", 9, "Lost", 1},
               {104, "http://d/", 0, "Delta", 1}},
              {{1, "News", 20}, {2, "Blogs", 10}});
-        QCOMPARE(m.w->cbGrp->count(), 3);
-        QCOMPARE(m.w->cbGrp->itemText(1), "Blogs");
-        QCOMPARE(m.w->cbGrp->currentText(), "*");
+        QCOMPARE(m.group()->count(), 3);
+        QCOMPARE(m.group()->itemText(1), "Blogs");
+        QCOMPARE(m.group()->currentText(), "*");
         QCOMPARE(Usr::GrpNoOf("BLOGS"), 2);
         // The list's order is the link list's own; the link without a group row is not listed.
         QCOMPARE(column(4), (QStringList {"Delta", "Beta", "Gamma", "Alpha"}));
         QCOMPARE(cell(3, 1), "未分類");
-        QVERIFY(m.w->vSpr->isColumnHidden(1)); // the address
+        QVERIFY(m.list()->isColumnHidden(1)); // the address
         QCOMPARE(m.web->calls.first(), "GoSearch");
         QCOMPARE(m.web->searchPage(), "http://127.0.0.1:9/search");
-        QCOMPARE(m.w->iPicSz, qint16(50));
-        QVERIFY(m.w->mnRet[1]->isEnabled());
-        QVERIFY(!m.w->mnData[0]->isEnabled());
+        QCOMPARE(m.ini->vGtVal("PC_SIZE", 0).toInt(), 50);
+        QVERIFY(m.w->menus().mnRet[MnRet::Document]->isEnabled());
+        QVERIFY(!m.w->menus().mnData[MnData::Register]->isEnabled());
 
         // One group, then an unknown name lists all groups.
-        m.w->cbGrp->setEditText("news");
-        m.w->mnSlc_Click(0);
-        QCOMPARE(m.w->vSpr->MaxRows(), 2);
-        m.w->cbGrp->setEditText("nothing");
-        m.w->cmSlc->click();
-        QCOMPARE(m.w->vSpr->MaxRows(), 4);
+        m.group()->setEditText("news");
+        m.w->mnSlc_Click(MnSlc::Extract);
+        QCOMPARE(m.list()->MaxRows(), 2);
+        m.group()->setEditText("nothing");
+        m.find<QPushButton>("cmSlc")->click();
+        QCOMPARE(m.list()->MaxRows(), 4);
     }
 
     // A new page shows in black as "追加"; F3 (arriving while the list has the focus) stores what
@@ -114,31 +122,35 @@ private Q_SLOTS:
         open({}, {{1, "News", 1}});
         const QString url = QStringLiteral("https://example.org/a?id=3&x='q'");
         m.web->complete(url, "A title", "l1\r\nl2");
-        QCOMPARE(m.w->mnData[0]->text() + m.w->cmWeb[0]->text(), "追加登録(&W)追加");
-        QVERIFY(m.w->mnData[0]->isEnabled() && m.w->txMem->isEnabled());
-        QCOMPARE(m.w->txSrt->text() + m.w->txMem->toPlainText(), "100A title\nl1 l2");
-        QCOMPARE(m.w->Label1[0]->palette().color(QPalette::WindowText), QColor(0, 0, 0));
-        m.w->cbGrp->setEditText("NEWS");
-        m.w->txSrt->setText("12.5");
-        m.w->vSpr->setFocus();
-        QTest::keyClick(m.w->vSpr, Qt::Key_F3);
+        QCOMPARE(m.w->menus().mnData[MnData::Register]->text() + m.button(0)->text(),
+                 "追加登録(&W)追加");
+        QVERIFY(m.w->menus().mnData[MnData::Register]->isEnabled() && m.memo()->isEnabled());
+        QCOMPARE(m.sort()->text() + m.memo()->toPlainText(), "100A title\nl1 l2");
+        QCOMPARE(m.find<QLabel>("Label1_0")->palette().color(QPalette::WindowText),
+                 QColor(0, 0, 0));
+        m.group()->setEditText("NEWS");
+        m.sort()->setText("12.5");
+        m.list()->setFocus();
+        QTest::keyClick(m.list(), Qt::Key_F3);
         QCOMPARE(SqlLines::of("Select nURL, sURL, nGrp, sNam, sMem, gSrt From tURL"),
                  QStringList {"100|" + url + "|1|A title|l1 l2|12.5"});
         QCOMPARE(QImage(path("Pic/100.jpg")).size(), QSize(140, 90));
         QTRY_VERIFY(QFile::exists(path("Arc/100.mhtml")));
         QCOMPARE(column(1) + column(3), (QStringList {"100", "NEWS"})); // the group as typed
-        QCOMPARE(m.w->cmWeb[0]->text(), "修正");
-        QCOMPARE(m.w->Label1[2]->palette().color(QPalette::WindowText), QColor(0, 0, 255));
-        m.w->txMem->setPlainText("Title 2");
-        QTest::keyClick(m.w->vSpr, Qt::Key_F3);
+        QCOMPARE(m.button(0)->text(), "修正");
+        QCOMPARE(m.find<QLabel>("Label1_2")->palette().color(QPalette::WindowText),
+                 QColor(0, 0, 255));
+        m.memo()->setPlainText("Title 2");
+        QTest::keyClick(m.list(), Qt::Key_F3);
         QCOMPARE(SqlLines::of("Select nURL, sNam From tURL"), QStringList {"100|Title 2"});
         QCOMPARE(column(4), QStringList {"Title 2"});
         QCOMPARE(m_captures, QStringList(2, url));
 
         m.web->complete(url, "Other", "x");
-        QCOMPARE(m.w->mnData[0]->text() + m.w->txSrt->text(), "修正登録(&W)12.5");
-        QCOMPARE(m.w->txMem->toPlainText(), "Title 2\nx");
-        QCOMPARE(m.w->Frame1->linkOnShow(), 100);
+        QCOMPARE(m.w->menus().mnData[MnData::Register]->text() + m.sort()->text(),
+                 "修正登録(&W)12.5");
+        QCOMPARE(m.memo()->toPlainText(), "Title 2\nx");
+        QCOMPARE(m.panel()->linkOnShow(), 100);
     }
 
     // A typed group that does not exist is made when the user agrees, and offered from then on;
@@ -147,18 +159,18 @@ private Q_SLOTS:
     {
         open();
         m.web->complete("http://a/", "A", QString());
-        m.w->cbGrp->setEditText("Tech");
+        m.group()->setEditText("Tech");
         Dialogs::setNextAnswer(false);
         m.w->RgstURL();
         QCOMPARE(Dialogs::shownTexts(), QStringList {"分類「Tech」はありません。作成しますか"});
         QVERIFY(m_captures.isEmpty());
-        QCOMPARE(m.w->cbGrp->currentText() + m.w->cmWeb[0]->text(), "Tech追加");
+        QCOMPARE(m.group()->currentText() + m.button(0)->text(), "Tech追加");
         m.w->RgstURL();
         QCOMPARE(
             SqlLines::of("Select u.nGrp, sGrp, g.gSrt From tURL u, mGrp g Where g.nGrp = u.nGrp"),
             QStringList {"1|Tech|100"});
-        QCOMPARE(m.w->cbGrp->findText("Tech"), 1);
-        QCOMPARE(m.w->cbGrp->currentText() + cell(3, 1), "TechTech");
+        QCOMPARE(m.group()->findText("Tech"), 1);
+        QCOMPARE(m.group()->currentText() + cell(3, 1), "TechTech");
     }
 
     // F3 never locks up: Enter on an empty list leaves registration on, a stored link that
@@ -168,15 +180,15 @@ private Q_SLOTS:
     {
         open();
         m.web->complete("http://a/", "A", QString());
-        m.w->vSpr->setFocus();
-        QTest::keyClick(m.w->vSpr, Qt::Key_Return);
-        QTest::keyClick(m.w->vSpr, Qt::Key_F3);
+        m.list()->setFocus();
+        QTest::keyClick(m.list(), Qt::Key_Return);
+        QTest::keyClick(m.list(), Qt::Key_F3);
         m.w->OpenRow(1);
-        QVERIFY(!m.w->cmWeb[0]->isEnabled());
+        QVERIFY(!m.button(0)->isEnabled());
         QTimer::singleShot(20, m.w.get(), [this] { m.web->complete("https://a/", "A", {}); });
         m.w->RgstURL();
         QCOMPARE(SqlLines::of("Select sURL From tURL"), (QStringList {"http://a/", "https://a/"}));
-        m.w->Frame1->setRegisterWait(300);
+        m.panel()->setRegisterWait(300);
         m.w->OpenRow(1);
         bool waitCursor = false;
         QTimer::singleShot(20, m.w.get(), [&] {
@@ -201,7 +213,7 @@ private Q_SLOTS:
              {{1, "News", 20}, {2, "Blogs", 10}});
         m.w->show();
         QVERIFY(QTest::qWaitForWindowActive(m.w.get()));
-        auto *find = m.w->Frame1->findChild<QLineEdit *>("txFind");
+        auto *find = m.panel()->findChild<QLineEdit *>("txFind");
         QTest::keyClick(m.w.get(), Qt::Key_F, Qt::ControlModifier);
         QTRY_VERIFY(find->hasFocus());
         for (const QChar c : QStringLiteral("ﾃｽﾄ")) // typed as a Japanese input method sends it
@@ -213,14 +225,14 @@ private Q_SLOTS:
         // A registration is found by the next key, and a deleted link is gone.
         m.web->complete("http://new/", "Tail", QString());
         m.w->RgstURL();
-        m.w->vSpr->SetActiveRow(2);
+        m.list()->SetActiveRow(2);
         m.w->DelURL();
         find->setFocus();
         QTest::keyClick(find, Qt::Key_A);
         QTRY_COMPARE(column(4), QStringList {"Tail"});
         QTest::keyClick(find, Qt::Key_Escape);
         QCOMPARE(find->text(), QString());
-        QCOMPARE(m.w->vSpr->MaxRows(), 3);
+        QCOMPARE(m.list()->MaxRows(), 3);
     }
 
     // A new page that is a registered one under another address says so, with the twin's number
@@ -230,7 +242,7 @@ private Q_SLOTS:
         const QString title = QString(60, u'長');
         open({{19701, "https://www.example.org/page/", 0, title, 1}});
         m.web->complete("http://example.org/page?utm_source=x", "P", QString());
-        const auto *note = m.w->Frame1->findChild<QLabel *>("lbSim");
+        const auto *note = m.panel()->findChild<QLabel *>("lbSim");
         QVERIFY2(note->text().startsWith("類似登録あり: 19701 "), qPrintable(note->text()));
         QVERIFY(note->fontMetrics().horizontalAdvance(note->text())
                 <= note->contentsRect().width());
@@ -248,15 +260,15 @@ private Q_SLOTS:
     {
         open();
         m.web->fail("http://nowhere.invalid/", "net::ERR_NAME_NOT_RESOLVED", "unreachable");
-        QVERIFY(!m.w->cmWeb[0]->isEnabled() && !m.w->mnData[0]->isEnabled()
-                && !m.w->txMem->isEnabled());
-        QCOMPARE(m.w->txMem->toPlainText(),
+        QVERIFY(!m.button(0)->isEnabled() && !m.w->menus().mnData[MnData::Register]->isEnabled()
+                && !m.memo()->isEnabled());
+        QCOMPARE(m.memo()->toPlainText(),
                  "ﾍﾟｰｼﾞを読み込めませんでした\nhttp://nowhere.invalid/\n"
                  "net::ERR_NAME_NOT_RESOLVED");
-        QTest::keyClick(m.w->vSpr, Qt::Key_F3);
+        QTest::keyClick(m.list(), Qt::Key_F3);
         QCOMPARE(SqlLines::of("Select count(*) From tURL"), QStringList {"0"});
         m.web->complete("http://a/404", "Not Found", "404");
-        QVERIFY(m.w->cmWeb[0]->isEnabled());
+        QVERIFY(m.button(0)->isEnabled());
     }
 
     // Arrow keys, Enter and clicks open rows; a header click opens the active row, not the row
@@ -267,29 +279,29 @@ private Q_SLOTS:
               {101, "http://b/", 0, "B", 2},
               {102, "http://c/", 0, "C", 3}});
         m.w->show();
-        m.w->vSpr->setFocus();
-        m.w->vSpr->SetActiveRow(1);
-        QTest::keyClick(m.w->vSpr, Qt::Key_Down);
+        m.list()->setFocus();
+        m.list()->SetActiveRow(1);
+        QTest::keyClick(m.list(), Qt::Key_Down);
         QCOMPARE(lastCall(), "Navigate http://b/");
-        QCOMPARE(m.w->vSpr->ActiveRow(), 2);
-        QTest::keyClick(m.w->vSpr, Qt::Key_Down);
-        QCOMPARE(m.w->vSpr->ActiveRow(), 3);
+        QCOMPARE(m.list()->ActiveRow(), 2);
+        QTest::keyClick(m.list(), Qt::Key_Down);
+        QCOMPARE(m.list()->ActiveRow(), 3);
         const int before = int(m.web->calls.size());
-        QTest::keyClick(m.w->vSpr, Qt::Key_Down); // past the last row: nothing opens
+        QTest::keyClick(m.list(), Qt::Key_Down); // past the last row: nothing opens
         QCOMPARE(int(m.web->calls.size()), before);
-        QTest::keyClick(m.w->vSpr, Qt::Key_Return);
+        QTest::keyClick(m.list(), Qt::Key_Return);
         QCOMPARE(lastCall(), "Navigate http://c/");
-        QHeaderView *header = m.w->vSpr->horizontalHeader();
+        QHeaderView *header = m.list()->horizontalHeader();
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
                           QPoint(header->sectionViewportPosition(3) + 5, header->height() / 2));
         QCOMPARE(lastCall(), "Navigate http://c/");
-        QCOMPARE(m.w->vSpr->ActiveRow(), 3);
-        m.w->vSpr->SetActiveRow(1);
-        QTest::keyClick(m.w->vSpr, Qt::Key_Up); // target 0 stands for the active row
+        QCOMPARE(m.list()->ActiveRow(), 3);
+        m.list()->SetActiveRow(1);
+        QTest::keyClick(m.list(), Qt::Key_Up); // target 0 stands for the active row
         QCOMPARE(lastCall(), "Navigate http://a/");
-        QCOMPARE(m.w->vSpr->ActiveRow(), 1);
-        const QRect r = m.w->vSpr->visualRect(m.w->vSpr->model()->index(1, 3));
-        QTest::mouseClick(m.w->vSpr->viewport(), Qt::LeftButton, {}, r.center());
+        QCOMPARE(m.list()->ActiveRow(), 1);
+        const QRect r = m.list()->visualRect(m.list()->model()->index(1, 3));
+        QTest::mouseClick(m.list()->viewport(), Qt::LeftButton, {}, r.center());
         QCOMPARE(lastCall(), "Navigate http://b/");
     }
 
@@ -309,27 +321,31 @@ private Q_SLOTS:
     }
 
     // The picture scale read from the settings is one the program can take: clamped, and a
-    // missing or zero value becomes 50 and is stored.
-    void pictureScaleFromSettings_data()
+    // missing or zero value becomes 50. A picture is taken only at a scale that has pictures.
+    void pictureScales_data()
     {
         QTest::addColumn<QString>("stored");
-        QTest::addColumn<int>("scale");
+        QTest::addColumn<int>("scale"); // 0: no picture
         QTest::newRow("75") << "75" << 75;
         QTest::newRow("too large") << "40000" << 100;
-        QTest::newRow("too small") << "-5" << -1;
+        QTest::newRow("too small") << "-5" << 0;
         QTest::newRow("not a number") << "abc" << 50;
+        QTest::newRow("9") << "9" << 0;
     }
-    void pictureScaleFromSettings()
+    void pictureScales()
     {
         QFETCH(QString, stored);
         QFETCH(int, scale);
-        open();
-        m.ini->SetVal("PC_SIZE", stored);
-        const std::unique_ptr<fmLink> w = MainWindowFixture::another();
-        QVERIFY(w);
-        QCOMPARE(int(w->iPicSz), scale);
-        QCOMPARE(w->mnRet[3]->isEnabled(), scale != -1);
-        w->close();
+        m.openDatabase();
+        window(stored);
+        QCOMPARE(m.w->menus().mnRet[MnRet::AllPictures]->isEnabled(), stored != "-5");
+        m.web->complete("http://a/", "A", QString());
+        m.w->RgstURL();
+        QCOMPARE(SqlLines::of("Select nURL From tURL"), QStringList {"100"});
+        QCOMPARE(m_captures.size(), scale ? 1 : 0); // no capture window without pictures
+        QImage taken(300, 200, QImage::Format_RGB32);
+        QCOMPARE(QImage(path("Pic/100.jpg")).size(),
+                 scale ? PageImage::process(taken, scale).size() : QSize(0, 0));
     }
 
     // All pictures anew in number order, a link without a group row too; cancel stops the run.
@@ -338,10 +354,17 @@ private Q_SLOTS:
         open({{105, "http://e/", 9, "E", 1},
               {100, "http://a/", 0, "A", 1},
               {101, "http://b/", 0, "B", 1}});
+        // The question comes first: how many links, about how long.
+        Dialogs::setNextAnswer(false);
+        m.w->PicAll();
+        QCOMPARE(Dialogs::shownTexts(),
+                 QStringList {"3 件のﾘﾝｸの画像を出力します（約1分）。よろしいですか"});
+        QVERIFY(m_captures.isEmpty());
         onCapture = [this] {
-            QVERIFY(m.w->progressDialog);
-            QVERIFY(m.w->progressDialog->labelText().contains("http://a/"));
-            m.w->progressDialog->cancel();
+            auto *progress = m.w->findChild<QProgressDialog *>();
+            QVERIFY(progress && progress->isVisible());
+            QVERIFY(progress->labelText().contains("http://a/"));
+            QTest::keyClick(progress, Qt::Key_Escape);
         };
         m.w->PicAll();
         onCapture = nullptr;
@@ -349,7 +372,7 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(path("Pic/100.jpg")));
         QVERIFY(!QFile::exists(path("Pic/101.jpg")));
         m_captures.clear();
-        m.w->mnRet_Click(3);
+        m.w->mnRet_Click(MnRet::AllPictures);
         QCOMPARE(m_captures, (QStringList {"http://a/", "http://b/", "http://e/"}));
         for (const char *name : {"Pic/101.jpg", "Pic/105.jpg"})
             QVERIFY(QFile::exists(path(name)));
@@ -359,12 +382,12 @@ private Q_SLOTS:
     // or a copy that cannot be written is told. The link is registered either way.
     void unwrittenFilesAreTold()
     {
-        open();
-        m.w->iPicSz = -1;
+        m.openDatabase();
+        window("-1");
         Usr::Ini->SetVal("ARC_SAVE", 0);
         m.web->complete("http://a/", "A", QString());
         m.w->RgstURL();
-        m.w->iPicSz = 50;
+        window("50");
         Usr::Ini->SetVal("ARC_SAVE", 1);
         QVERIFY(QDir(path("Pic")).removeRecursively());
         TestFiles::write(path("Pic"), "in the way");
@@ -383,22 +406,22 @@ private Q_SLOTS:
     void outputsTakeWhatTheListShows()
     {
         open({{100, "http://a/", 1, "A & B", 1}, {101, "http://b/", 1, "B", 2}}, {{1, "News", 1}});
-        m.w->cbGrp->setEditText("News");
+        m.group()->setEditText("News");
         // Cancelled: nothing written, the browser stays.
         m.web->calls.clear();
-        m.w->mnRet_Click(0);
+        m.w->mnRet_Click(MnRet::Portal);
         QCOMPARE(Dialogs::shown().size(), 1);
         QCOMPARE(Dialogs::shown().first().save.fileName, "News.htm");
         QVERIFY(m.web->calls.isEmpty());
         const QString page = path("Doc/mine");
         Dialogs::setNextFileName(page);
-        m.w->mnRet_Click(0);
+        m.w->mnRet_Click(MnRet::Portal);
         QVERIFY(TestFiles::read(page).contains("<a href='http://a/'>A &amp; B</a>"));
         QCOMPARE(lastCall(), "Navigate " + page);
 
         const QString doc = path("Doc/links.docx");
         Dialogs::setNextFileName(doc);
-        m.w->mnRet_Click(1);
+        m.w->mnRet_Click(MnRet::Document);
         QVERIFY(QFileInfo(doc).size() > 0);
         QCOMPARE(Shell::calls().last().target, doc);
     }
@@ -408,22 +431,22 @@ private Q_SLOTS:
     void deleteAsksForTheChosenRow()
     {
         open({{100, "http://a/", 0, "A", 1}, {101, "http://b/", 0, "", 2}, {102, "c", 0, "C", 3}});
-        m.w->vSpr->setFocus();
-        QTest::keyClick(m.w->vSpr, Qt::Key_Delete); // no row chosen since the list was filled
-        m.w->mnData_Click(1);
+        m.list()->setFocus();
+        QTest::keyClick(m.list(), Qt::Key_Delete); // no row chosen since the list was filled
+        m.w->mnData_Click(MnData::Delete);
         QVERIFY(Dialogs::shown().isEmpty());
-        m.w->vSpr->SetActiveRow(1);
+        m.list()->SetActiveRow(1);
         Dialogs::setNextAnswer(false);
-        QTest::keyClick(m.w->vSpr, Qt::Key_Delete);
-        QTest::keyClick(m.w->vSpr, Qt::Key_Delete);
+        QTest::keyClick(m.list(), Qt::Key_Delete);
+        QTest::keyClick(m.list(), Qt::Key_Delete);
         QCOMPARE(Dialogs::shownTexts(), QStringList(2, "「A」を削除します。よろしいですか"));
         QCOMPARE(column(1), (QStringList {"101", "102"}));
         QCOMPARE(lastCall(), "Navigate http://b/");
         Dialogs::clearShown();
-        m.w->mnData_Click(1); // no title: named by its address
+        m.w->mnData_Click(MnData::Delete); // no title: named by its address
         QCOMPARE(Dialogs::shownTexts(), QStringList {"「http://b/」を削除します。よろしいですか"});
         exec("Drop Table tURL");
-        m.w->mnData_Click(1);
+        m.w->mnData_Click(MnData::Delete);
         QCOMPARE(Dialogs::shown().size(), 3);
         QCOMPARE(column(1), QStringList {"102"});
     }
@@ -434,34 +457,26 @@ private Q_SLOTS:
     {
         open({{100, "http://a/", 0, "A", 1}});
         m.web->complete("http://new/", "New", QString());
-        const QString panel = m.w->txMem->toPlainText();
+        const QString panel = m.memo()->toPlainText();
         exec("Drop Table tURL");
         m.web->complete("http://other/", "Other", "x");
         m.w->RgstURL();
-        m.w->mnSlc_Click(0);
+        m.w->mnSlc_Click(MnSlc::Extract);
         QCOMPARE(Dialogs::shown().size(), 3);
-        QCOMPARE(m.w->txMem->toPlainText(), panel);
+        QCOMPARE(m.memo()->toPlainText(), panel);
         QCOMPARE(column(1), QStringList {"100"});
     }
 
     void browserCommands()
     {
         open();
+        // The window's keys reach it whichever control has the focus.
         m.web->calls.clear();
-        for (const int key : {Qt::Key_F8, Qt::Key_F9, Qt::Key_F11, Qt::Key_F5})
-            m.w->Form_KeyDown(key);
-        for (const int item : {0, 3, 4, 5, 8, 2}) // 2 is a separator: nothing
-            m.w->mnDisp_Click(item);
-        QCOMPARE(m.web->calls,
-                 (QStringList {"GoBack", "GoForward", "GoSearch", "ExecWB 22 0", "GoHome",
-                               "ExecWB 8 0", "ExecWB 7 0", "ExecWB 6 0", "ExecWB 4 0"}));
-        // The keys reach the window from the list as well.
-        m.web->calls.clear();
-        m.w->vSpr->setFocus();
-        QTest::keyClick(m.w->vSpr, Qt::Key_F8);
-        QTest::keyClick(m.w->txMem, Qt::Key_F11);
-        QCOMPARE(m.web->calls, (QStringList {"GoBack", "GoSearch"}));
-        QCOMPARE(m.w->mnDisp[1]->text(), "検索ﾍﾟｰｼﾞへ移動\tF11");
+        m.list()->setFocus();
+        QTest::keyClick(m.list(), Qt::Key_F8);
+        QTest::keyClick(m.memo(), Qt::Key_F11);
+        QTest::keyClick(m.memo(), Qt::Key_F5);
+        QCOMPARE(m.web->calls, (QStringList {"GoBack", "GoSearch", "ExecWB 22 0"}));
     }
 
     void clipboardCopies()
@@ -469,18 +484,18 @@ private Q_SLOTS:
         open();
         QClipboard *cb = QGuiApplication::clipboard();
         cb->setText("before");
-        m.w->mnDisp_Click(10); // nothing loaded: the clipboard stays
+        m.w->mnDisp_Click(MnDisp::CopyAddress); // nothing loaded: the clipboard stays
         QCOMPARE(cb->text(), "before");
         QVERIFY(Dialogs::shown().isEmpty());
         m.web->complete("http://127.0.0.1/page", "P", "at load");
         // The page's scripts changed it since: the copies take it as it is now.
         m.web->liveText = QString();
         m.web->liveHtml = "<p>x</p>";
-        m.w->mnDisp_Click(10);
+        m.w->mnDisp_Click(MnDisp::CopyAddress);
         QCOMPARE(cb->text(), "http://127.0.0.1/page");
-        m.w->mnDisp_Click(11);
+        m.w->mnDisp_Click(MnDisp::CopyText);
         QTRY_COMPARE(cb->text(), QString());
-        m.w->mnDisp_Click(12);
+        m.w->mnDisp_Click(MnDisp::CopyMarkup);
         QTRY_COMPARE(cb->text(), "<p>x</p>");
         QCOMPARE(Dialogs::shownTexts(), QStringList(3, "ｸﾘｯﾌﾟﾎﾞｰﾄﾞにｺﾋﾟｰしました"));
     }
@@ -494,21 +509,15 @@ private Q_SLOTS:
         QCOMPARE(m.w->frameGeometry(), area);
         m.w->resize(700, 500);
         m.w->move(30, 40);
-        m.w->Splitter->setSizes({m.w->Frame1->height(), 300, 200});
-        const QList<int> panes = m.w->Splitter->sizes();
+        m.find<QSplitter>("Splitter")->setSizes({m.panel()->height(), 300, 200});
+        const QList<int> panes = m.find<QSplitter>("Splitter")->sizes();
         m.w->close();
         QVERIFY(m.ini->groupText().contains("<WND_POS>30,40,700,500</WND_POS>"));
         std::unique_ptr<fmLink> again = MainWindowFixture::another();
         QVERIFY(again);
         QCOMPARE(again->frameGeometry().topLeft(), QPoint(30, 40));
         QCOMPARE(again->size(), QSize(700, 500));
-        QCOMPARE(again->Splitter->sizes(), panes);
-        again->close();
-        // A place on no screen any more: the work area again.
-        m.ini->SetVal("WND_POS", "-5000,-5000,900,600");
-        again = MainWindowFixture::another();
-        QVERIFY(again);
-        QCOMPARE(again->frameGeometry(), area);
+        QCOMPARE(again->findChild<QSplitter *>()->sizes(), panes);
         again->close();
         // Kept on a larger screen, or before the scale grew: pulled into the work area.
         m.ini->SetVal("WND_POS", "30,40,3000,2000");
@@ -525,17 +534,17 @@ private Q_SLOTS:
         open({{100, "http://a/", 0, "A", 1}, {101, "http://b/", 0, "B", 2}});
         const QString copy = path("Arc/101.mhtml");
         TestFiles::write(copy, "");
-        QVERIFY(m.w->mnJob[3]->actions().contains(m.w->mnData[5]));
-        QCOMPARE(m.w->mnData[5]->text(), "保存したﾍﾟｰｼﾞを表示");
-        m.w->vSpr->SetActiveRow(1);
+        QVERIFY(m.w->menus().mnJob[3]->actions().contains(m.w->menus().mnData[MnData::ShowSaved]));
+        QCOMPARE(m.w->menus().mnData[MnData::ShowSaved]->text(), "保存したﾍﾟｰｼﾞを表示");
+        m.list()->SetActiveRow(1);
         m.web->calls.clear();
-        m.w->mnData[5]->trigger();
+        m.w->menus().mnData[MnData::ShowSaved]->trigger();
         QCOMPARE(Dialogs::shownTexts(),
                  QStringList {"保存したﾍﾟｰｼﾞがありません: "
                               + QDir::toNativeSeparators(path("Arc/100.mhtml"))});
         QVERIFY(m.web->calls.isEmpty());
-        m.w->vSpr->SetActiveRow(2);
-        m.w->mnData[5]->trigger();
+        m.list()->SetActiveRow(2);
+        m.w->menus().mnData[MnData::ShowSaved]->trigger();
         QCOMPARE(m.web->calls, QStringList {"Navigate " + copy});
         QVERIFY(!m.web->scriptsEnabled());
         const auto savedCaption = [this] {
@@ -545,7 +554,7 @@ private Q_SLOTS:
         QVERIFY2(savedCaption(), qPrintable(m.w->windowTitle()));
         // The copy itself completes: nothing of it can be registered, the caption stays.
         m.web->complete(QUrl::fromLocalFile(copy).toString(), "B", QString());
-        QVERIFY(!m.w->cmWeb[0]->isEnabled());
+        QVERIFY(!m.button(0)->isEnabled());
         QVERIFY(savedCaption());
         m.web->complete("http://elsewhere/", "E", QString());
         QCOMPARE(m.w->windowTitle(), "http://elsewhere/");
@@ -558,12 +567,12 @@ private Q_SLOTS:
         const auto rightX = [this](int width) {
             m.w->resize(width, 700);
             QApplication::processEvents();
-            return m.w->cmWeb[3]->mapTo(m.w.get(), QPoint(0, 0)).x();
+            return m.button(3)->mapTo(m.w.get(), QPoint(0, 0)).x();
         };
         const int right = rightX(1200);
-        QVERIFY(right > m.w->cmWeb[0]->mapTo(m.w.get(), QPoint(0, 0)).x());
+        QVERIFY(right > m.button(0)->mapTo(m.w.get(), QPoint(0, 0)).x());
         QCOMPARE(rightX(1600) - right, 400); // anchored to the right edge
-        QVERIFY(m.w->txMem->width() > 600);
+        QVERIFY(m.memo()->width() > 600);
     }
 };
 

@@ -7,6 +7,7 @@
 #include "support/LoopbackServer.h"
 #include "support/SqlLines.h"
 #include "support/TestFiles.h"
+#include "ui/maintenance/MaintenanceGrids.h"
 #include "ui/maintenance/SavedPageWindow.h"
 #include "ui/maintenance/fmData.h"
 
@@ -60,16 +61,23 @@ private:
             exec(Sql::kInsertLink, {100 + i, urls[i], 1, "t", QString(), 1});
         m_w->LoadData();
     }
-    void userEdit(int grid, int col, int row, const QString &text)
+    Grid *grid(int index) const
     {
-        Grid *g = m_w->vSpr[grid];
+        return m_w->findChild<Grid *>(QStringLiteral("vSpr%1").arg(index));
+    }
+    // The user selects rows r1 to r2 of a grid as a block.
+    void block(int index, int r1, int r2) { Q_EMIT grid(index)->BlockSelected(1, r1, 3, r2); }
+    QAction *urlItem(DataURL::Item item) const { return m_w->menus().mnURLItem[item]; }
+    void userEdit(int index, int col, int row, const QString &text)
+    {
+        Grid *g = grid(index);
         QVERIFY(g->model()->setData(g->model()->index(row - 1, col - 1), text, Qt::EditRole));
     }
-    QString cell(int grid, int col, int row) const { return m_w->vSpr[grid]->GetText(col, row); }
+    QString cell(int index, int col, int row) const { return grid(index)->GetText(col, row); }
     QStringList linkColumn(int col) const
     {
         QStringList texts;
-        for (int row = 1; row <= m_w->vSpr[1]->MaxRows(); ++row)
+        for (int row = 1; row <= grid(1)->MaxRows(); ++row)
             texts << cell(1, col, row);
         return texts;
     }
@@ -85,71 +93,80 @@ private Q_SLOTS:
     void loading()
     {
         open({}, {});
-        QCOMPARE(m_w->windowTitle(), "ﾃﾞｰﾀｰの並順等の指定");
-        QCOMPARE(m_w->vSpr[0]->MaxRows(), 5);
-        QCOMPARE(m_w->vSpr[1]->MaxRows(), 5);
-        QCOMPARE(cell(0, 1, 3), "11");
-        QCOMPARE(cell(0, 2, 3), QString());
-        QVERIFY(m_w->vSpr[0]->isColumnHidden(0));
-        QVERIFY(!m_w->mnURLItem[1]->isEnabled());
+        QCOMPARE(grid(0)->MaxRows(), 5);
+        QCOMPARE(cell(0, GroupColumn::State, 3), "11");
+        QCOMPARE(cell(0, GroupColumn::Number, 3), QString());
+        QVERIFY(!urlItem(DataURL::DeleteDead)->isEnabled());
 
         open({{1, "News", 20}, {2, "Blogs", 10}},
              {{100, 1, "A", 1}, {101, 9, "Lost", 1}, {102, 0, "Ungrouped", 1}, {103, 2, "B", 2.5}});
-        QCOMPARE(m_w->vSpr[0]->MaxRows(), 2); // group 0 never listed
-        QCOMPARE(cell(0, 3, 1), "Blogs");
-        QCOMPARE(cell(0, 4, 1), "10.0");
+        QCOMPARE(grid(0)->MaxRows(), 2); // group 0 never listed
+        QCOMPARE(cell(0, GroupColumn::Name, 1), "Blogs");
+        QCOMPARE(cell(0, GroupColumn::Sort, 1), "10.0");
         QCOMPARE(Usr::GrpNoOf("blogs"), 2);
-        QCOMPARE(m_w->vSpr[1]->model()->column(4).items, (QStringList {"Blogs", "News"}));
+        QCOMPARE(grid(1)->model()->column(LinkColumn::Group).items,
+                 (QStringList {"Blogs", "News"}));
         // 101 has no group row; 102 is in group 0.
-        QCOMPARE(linkColumn(2), (QStringList {"100", "102", "103"}));
-        QCOMPARE((QStringList {cell(1, 4, 3), cell(1, 5, 3), cell(1, 6, 3)}),
+        QCOMPARE(linkColumn(LinkColumn::Number), (QStringList {"100", "102", "103"}));
+        QCOMPARE((QStringList {cell(1, LinkColumn::Group, 3), cell(1, LinkColumn::Sort, 3),
+                               cell(1, LinkColumn::Address, 3)}),
                  (QStringList {"Blogs", "2.5", "http://x/103"}));
-        QVERIFY(!m_w->bChg);
+        QVERIFY(!m_w->hasEdits());
     }
 
-    void insertWithAndWithoutBlock()
+    // Numbers are never cut, and a long group name shows whole in the link grid.
+    void columnsFitWhatTheyHold()
+    {
+        const QString name = "A group with a rather long name";
+        open({{19701, name, 1}}, {{19701, 19701, "A", 1}});
+        for (Grid *g : {grid(0), grid(1)}) {
+            const int width = g->columnWidth(GroupColumn::Number - 1);
+            QVERIFY2(width >= g->fontMetrics().horizontalAdvance("19701") + 6,
+                     qPrintable(QString::number(width)));
+        }
+        QVERIFY(grid(1)->columnWidth(LinkColumn::Group - 1)
+                >= grid(1)->fontMetrics().horizontalAdvance(name));
+    }
+
+    // Rows go in before a block or the active row; a block is forgotten once the selection
+    // changes. New rows have no number and are never taken for deleted stored ones.
+    void insertAndDelete()
     {
         open({{1, "a", 1}, {2, "b", 2}, {3, "c", 3}, {4, "d", 4}, {5, "e", 5}}, {});
-        m_w->nSel1[0] = 3;
-        m_w->nSel2[0] = 5;
+        block(0, 3, 5);
         m_w->InsRows(0);
-        QVERIFY(m_w->bChg);
-        QCOMPARE(m_w->vSpr[0]->MaxRows(), 8);
+        QVERIFY(m_w->hasEdits());
+        QCOMPARE(grid(0)->MaxRows(), 8);
         for (int r = 3; r <= 5; ++r)
-            QCOMPARE((QStringList {cell(0, 1, r), cell(0, 2, r), cell(0, 4, r)}),
+            QCOMPARE((QStringList {cell(0, GroupColumn::State, r), cell(0, GroupColumn::Number, r),
+                                   cell(0, GroupColumn::Sort, r)}),
                      (QStringList {"00", "", "100.0"}));
-        QCOMPARE(cell(0, 3, 6), "c");
-        m_w->DelRows(0); // rows 3..5: the new ones, no numbers
-        QCOMPARE(m_w->sDel[0], QString());
-        QCOMPARE(m_w->vSpr[0]->MaxRows(), 5);
-        // A block is forgotten as soon as the selection changes: then the active row.
-        m_w->nSel1[0] = 3;
-        m_w->nSel2[0] = 5;
-        m_w->vSpr[0]->SetActiveRow(1);
-        QCOMPARE(m_w->nSel1[0], 0);
-        // Without a block the active row.
-        m_w->LoadData();
-        m_w->vSpr[0]->SetActiveRow(2);
-        m_w->DelRows(0);
-        QCOMPARE(m_w->sDel[0], "2,");
+        QCOMPARE(cell(0, GroupColumn::Name, 6), "c");
+        m_w->DelRows(0); // rows 3..5: the new ones
+        QCOMPARE(grid(0)->MaxRows(), 5);
+        block(0, 3, 5);
+        grid(0)->SetActiveRow(2);
+        m_w->DelRows(0); // the active row only
+        QVERIFY(m_w->SaveData());
+        QCOMPARE(SqlLines::of("Select nGrp From mGrp Where nGrp > 0 Order By nGrp"),
+                 (QStringList {"1", "3", "4", "5"}));
     }
 
     void stateCodes()
     {
         open({{1, "a", 1}}, {{100, 1, "A", 1}});
-        m_w->vSpr[1]->SetText(3, 1, "program");
-        QCOMPARE(cell(1, 1, 1), "11");
-        QVERIFY(!m_w->bChg);
-        userEdit(1, 3, 1, "user");
-        QCOMPARE(cell(1, 1, 1), "12");
-        QVERIFY(m_w->bChg);
-        m_w->vSpr[0]->SetActiveRow(1);
+        grid(1)->SetText(LinkColumn::Title, 1, "program");
+        QCOMPARE(cell(1, LinkColumn::State, 1), "11");
+        QVERIFY(!m_w->hasEdits());
+        userEdit(1, LinkColumn::Title, 1, "user");
+        QCOMPARE(cell(1, LinkColumn::State, 1), "12");
+        QVERIFY(m_w->hasEdits());
+        grid(0)->SetActiveRow(1);
         m_w->InsRows(0);
-        QCOMPARE(cell(0, 1, 1), "00");
-        userEdit(0, 4, 1, "50");
-        QCOMPARE(cell(0, 1, 1), "02");
-        QVERIFY(!m_w->vSpr[1]->model()->setData(m_w->vSpr[1]->model()->index(0, 1), "7",
-                                                Qt::EditRole)); // "No" is locked
+        userEdit(0, GroupColumn::Sort, 1, "50");
+        QCOMPARE(cell(0, GroupColumn::State, 1), "02");
+        QVERIFY(!grid(1)->model()->setData(grid(1)->model()->index(0, LinkColumn::Number - 1), "7",
+                                           Qt::EditRole)); // "No" is locked
     }
 
     void savingGroups()
@@ -157,30 +174,30 @@ private Q_SLOTS:
         open({{5, "Five", 1}, {7, "Seven", 2}, {8, "Eight", 3}, {12, "Twelve", 4}},
              {{100, 5, "A", 1}, {101, 7, "B", 1}, {102, 12, "C", 1}, {103, 8, "D", 1}});
         // Rename group 5 with a new sort value.
-        userEdit(0, 3, 1, "Fünf");
-        userEdit(0, 4, 1, "10");
+        userEdit(0, GroupColumn::Name, 1, "Fünf");
+        userEdit(0, GroupColumn::Sort, 1, "10");
         // Two new groups and an untouched one.
-        m_w->vSpr[0]->SetActiveRow(4);
-        m_w->nSel1[0] = 5;
-        m_w->nSel2[0] = 7;
+        grid(0)->SetActiveRow(4);
+        block(0, 5, 7);
         m_w->InsRows(0);
-        userEdit(0, 3, 5, "New one");
-        userEdit(0, 4, 6, "20"); // only the sort value: stored with an empty name
+        userEdit(0, GroupColumn::Name, 5, "New one");
+        userEdit(0, GroupColumn::Sort, 6, "20"); // only the sort value: stored with an empty name
         // Delete groups 12 and 7 (rows 4 and 2).
-        m_w->nSel1[0] = 0;
-        m_w->vSpr[0]->SetActiveRow(4);
+        Q_EMIT grid(0)->SelectionChanged();
+        grid(0)->SetActiveRow(4);
         m_w->DelRows(0);
-        m_w->vSpr[0]->SetActiveRow(2);
+        grid(0)->SetActiveRow(2);
         m_w->DelRows(0);
-        QCOMPARE(m_w->sDel[0], "12,7,");
         QVERIFY(m_w->SaveData());
         QCOMPARE(SqlLines::of("Select nGrp, sGrp, gSrt From mGrp Where nGrp > 0 Order By nGrp"),
                  (QStringList {"5|Fünf|10", "8|Eight|3", "13|New one|100", "14||20"}));
         QCOMPARE(SqlLines::of("Select nURL, nGrp From tURL Order By nURL"),
                  (QStringList {"100|5", "101|0", "102|0", "103|8"}));
-        QVERIFY(!m_w->bChg);
-        QCOMPARE(m_w->sDel[0], QString());
-        QCOMPARE(cell(0, 1, 1), "11");
+        QVERIFY(!m_w->hasEdits());
+        QCOMPARE(cell(0, GroupColumn::State, 1), "11");
+        // The deletions were applied once: a second save deletes nothing more.
+        QVERIFY(m_w->SaveData());
+        QCOMPARE(SqlLines::of("Select count(*) From mGrp"), QStringList {"5"});
     }
 
     void failingSaveRollsBackAndKeepsEdits()
@@ -188,36 +205,54 @@ private Q_SLOTS:
         open({{1, "News", 1}}, {{100, 1, "A", 1}});
         exec("Create Trigger refuse Before Update On tURL Begin Select Raise(Abort, "
              "'refused here'); End");
-        userEdit(0, 3, 1, "Renamed");
-        userEdit(1, 3, 1, "Changed");
+        userEdit(0, GroupColumn::Name, 1, "Renamed");
+        userEdit(1, LinkColumn::Title, 1, "Changed");
         QVERIFY(!m_w->SaveData());
         QCOMPARE(Dialogs::shown().size(), 1);
         QVERIFY(Dialogs::shownTexts().first().contains("refused here"));
-        QVERIFY(Dialogs::shownTexts().first().contains("Update tURL"));
         QCOMPARE(SqlLines::of("Select sGrp From mGrp Where nGrp=1"), QStringList {"News"});
-        QCOMPARE((QStringList {cell(0, 3, 1), cell(1, 3, 1), cell(1, 1, 1)}),
+        QCOMPARE((QStringList {cell(0, GroupColumn::Name, 1), cell(1, LinkColumn::Title, 1),
+                               cell(1, LinkColumn::State, 1)}),
                  (QStringList {"Renamed", "Changed", "12"}));
-        QVERIFY(m_w->bChg);
+        QVERIFY(m_w->hasEdits());
         exec("Drop Trigger refuse");
         QVERIFY(m_w->SaveData());
         QCOMPARE(SqlLines::of("Select sNam From tURL"), QStringList {"Changed"});
     }
 
-    void closing()
+    // Edits pending: closing asks 保存 / 破棄 / ｷｬﾝｾﾙ, and Esc never closes the window.
+    void closingWithEdits_data()
     {
+        QTest::addColumn<int>("choice");
+        QTest::addColumn<bool>("closes");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("save") << int(Dialogs::Choice::Save) << true << "x";
+        QTest::newRow("discard") << int(Dialogs::Choice::Discard) << true << "News";
+        QTest::newRow("cancel") << int(Dialogs::Choice::Cancel) << false << "News";
+    }
+    void closingWithEdits()
+    {
+        QFETCH(int, choice);
+        QFETCH(bool, closes);
+        QFETCH(QString, stored);
         open({{1, "News", 1}}, {});
         QVERIFY(m_w->CloseWnd());
         QVERIFY(Dialogs::shown().isEmpty());
-        userEdit(0, 3, 1, "x");
-        Dialogs::setNextAnswer(false);
-        QVERIFY(!m_w->CloseWnd());
-        QCOMPARE(Dialogs::shownTexts(), QStringList {"修正は未更新ですが終了して良いですか"});
-        QCOMPARE(cell(0, 3, 1), "x");
-        QVERIFY(m_w->CloseWnd()); // OK
+        m_w->show();
+        userEdit(0, GroupColumn::Name, 1, "x");
+        QTest::keyClick(m_w.get(), Qt::Key_Escape);
+        QVERIFY(m_w->isVisible());
+        QVERIFY(Dialogs::shown().isEmpty());
+        Dialogs::setNextChoice(Dialogs::Choice(choice));
+        QCOMPARE(m_w->close(), closes);
+        QCOMPARE(Dialogs::shown().size(), 1);
+        QCOMPARE(Dialogs::shown().first().buttons, Dialogs::Buttons::SaveDiscardCancel);
+        QCOMPARE(Dialogs::shownTexts().first(), "修正は未更新です。保存しますか");
+        QCOMPARE(SqlLines::of("Select sGrp From mGrp Where nGrp=1"), QStringList {stored});
         // "再表示(&R)" drops edits without asking.
         Dialogs::clearShown();
-        m_w->mnFileItem[0]->trigger();
-        QCOMPARE(cell(0, 3, 1), "News");
+        m_w->menus().mnFileItem[DataFile::Reload]->trigger();
+        QCOMPARE(cell(0, GroupColumn::Name, 1), stored);
         QVERIFY(Dialogs::shown().isEmpty());
     }
 
@@ -238,11 +273,11 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(path("Pic/100.jpg")));
         // The copies belong to no link any more: they go whatever the answer on pictures.
         QVERIFY(!QFile::exists(path("Arc/100.mhtml")));
-        QCOMPARE(m_w->vSpr[0]->MaxRows(), 5);
+        QCOMPARE(grid(0)->MaxRows(), 5);
         // A link stored later in group 0 is listed again.
         exec(Sql::kInsertLink, {200, "http://n/", 0, "N", QString(), 1});
         m_w->LoadData();
-        QCOMPARE(cell(1, 2, 1), "200");
+        QCOMPARE(cell(1, LinkColumn::Number, 1), "200");
         Dialogs::setNextAnswer(true);
         Dialogs::setNextAnswer(true);
         m_w->InitDb();
@@ -275,45 +310,46 @@ private Q_SLOTS:
         m_w->ChkLink();
         QVERIFY(Dialogs::shown().isEmpty());
         const QStringList marks {"→", "××", "×", "△", "◎", "×"};
-        QCOMPARE(linkColumn(7), marks);
-        QCOMPARE(cell(1, 9, 1), ok);
-        QCOMPARE(linkColumn(1), QStringList(6, "11")); // not marked changed
-        QVERIFY(!m_w->bChg);
-        QVERIFY(m_w->mnURLItem[1]->isEnabled());
+        QCOMPARE(linkColumn(LinkColumn::Mark), marks);
+        QCOMPARE(cell(1, LinkColumn::MovedTo, 1), ok);
+        QCOMPARE(linkColumn(LinkColumn::State), QStringList(6, "11")); // not marked changed
+        QVERIFY(!m_w->hasEdits());
+        QVERIFY(urlItem(DataURL::DeleteDead)->isEnabled());
         const auto tip = [this](int col, int row) {
-            QAbstractItemModel *model = m_w->vSpr[1]->model();
+            QAbstractItemModel *model = grid(1)->model();
             return model->data(model->index(row - 1, col - 1), Qt::ToolTipRole).toString();
         };
-        QVERIFY2(tip(7, 2).contains("ﾘﾝｸ切れ: 2回連続"), qPrintable(tip(7, 2)));
-        QVERIFY2(tip(8, 1).contains("移転先: " + ok), qPrintable(tip(8, 1)));
-        QCOMPARE(tip(3, 2), QString()); // other columns: the picture, none here
+        QVERIFY2(tip(LinkColumn::Mark, 2).contains("ﾘﾝｸ切れ: 2回連続"),
+                 qPrintable(tip(LinkColumn::Mark, 2)));
+        QVERIFY2(tip(LinkColumn::Time, 1).contains("移転先: " + ok),
+                 qPrintable(tip(LinkColumn::Time, 1)));
+        QCOMPARE(tip(LinkColumn::Title, 2), QString()); // other columns: the picture, none here
         TestFiles::write(path("Pic/101.jpg"), "");
-        QVERIFY(tip(3, 2).startsWith("<img"));
+        QVERIFY(tip(LinkColumn::Title, 2).startsWith("<img"));
 
         // A reload, or a window opened anew, shows the marks again; times only of a new check.
         m_w->LoadData();
-        QCOMPARE(linkColumn(7), marks);
+        QCOMPARE(linkColumn(LinkColumn::Mark), marks);
         m_w = std::make_unique<fmData>();
         m_w->prepare(0, 15000, 0, 10000);
-        QCOMPARE(linkColumn(7), marks);
-        QCOMPARE(cell(1, 9, 1), ok);
-        QCOMPARE(linkColumn(8), QStringList(6, ""));
-        QVERIFY(m_w->mnURLItem[1]->isEnabled() && m_w->mnURLItem[6]->isEnabled());
+        QCOMPARE(linkColumn(LinkColumn::Mark), marks);
+        QCOMPARE(cell(1, LinkColumn::MovedTo, 1), ok);
+        QCOMPARE(linkColumn(LinkColumn::Time), QStringList(6, ""));
+        QVERIFY(urlItem(DataURL::DeleteDead)->isEnabled()
+                && urlItem(DataURL::MoveToFinal)->isEnabled());
         // The links of the selected group, then the selected rows, without boxes.
-        m_w->vSpr[0]->SetActiveRow(2);
-        m_w->mnGrpItem[3]->trigger();
-        m_w->nSel1[1] = 3;
-        m_w->nSel2[1] = 4;
-        m_w->mnURLItem[8]->trigger();
+        grid(0)->SetActiveRow(2);
+        m_w->menus().mnGrpItem[DataGrp::CheckGroups]->trigger();
+        block(1, 3, 4);
+        urlItem(DataURL::CheckSelected)->trigger();
         QVERIFY(Dialogs::shown().isEmpty());
         QString timed; // "x" where a row shows a time
-        for (const QString &t : linkColumn(8))
+        for (const QString &t : linkColumn(LinkColumn::Time))
             timed += t.isEmpty() ? u'.' : u'x';
         QCOMPARE(timed, "..xxx.");
 
         // A block: one row after the other, each answer's headers shown.
-        m_w->nSel1[1] = 3;
-        m_w->nSel2[1] = 6;
+        block(1, 3, 6);
         m_w->ChkLink();
         const QStringList texts = Dialogs::shownTexts();
         QCOMPARE(texts.size(), 4);
@@ -323,20 +359,18 @@ private Q_SLOTS:
         Dialogs::clearShown();
 
         // "移転先に更新" on rows without a move says so and changes nothing.
-        m_w->nSel1[1] = 0;
-        m_w->vSpr[1]->SetActiveRow(5);
-        m_w->mnURLItem[6]->trigger();
+        Q_EMIT grid(1)->SelectionChanged();
+        grid(1)->SetActiveRow(5);
+        urlItem(DataURL::MoveToFinal)->trigger();
         QCOMPARE(Dialogs::shownTexts(), QStringList {"選択した行に移転先はありません"});
-        QVERIFY(!m_w->bChg);
+        QVERIFY(!m_w->hasEdits());
         // On a block holding the moved row, that row takes its new address as an edit.
-        m_w->nSel1[1] = 1;
-        m_w->nSel2[1] = 2;
-        m_w->mnURLItem[6]->trigger();
-        QCOMPARE(cell(1, 6, 1), ok);
-        QCOMPARE(linkColumn(1).mid(0, 2), (QStringList {"12", "11"}));
+        block(1, 1, 2);
+        urlItem(DataURL::MoveToFinal)->trigger();
+        QCOMPARE(cell(1, LinkColumn::Address, 1), ok);
+        QCOMPARE(linkColumn(LinkColumn::State).mid(0, 2), (QStringList {"12", "11"}));
 
         m_w->DelDead();
-        QCOMPARE(m_w->sDel[1], "101,102,105,");
         QVERIFY(m_w->SaveData());
         QCOMPARE(SqlLines::of("Select nURL, sURL From tURL Order By nURL"),
                  (QStringList {"100|" + ok, "103|" + server.url("/locked"), "104|" + ok}));
@@ -350,7 +384,7 @@ private Q_SLOTS:
     void checkColumns()
     {
         open({}, {});
-        const Grid *g = m_w->vSpr[1];
+        const Grid *g = grid(1);
         QCOMPARE(g->model()->headerData(6, Qt::Horizontal, Qt::DisplayRole).toString(), "ﾁｪｯｸ");
         QCOMPARE(g->model()->headerData(7, Qt::Horizontal, Qt::DisplayRole).toString(), "秒");
         QVERIFY(g->columnWidth(6) >= g->fontMetrics().horizontalAdvance("ﾁｪｯｸ") + 8);
@@ -363,23 +397,24 @@ private Q_SLOTS:
     {
         open({{1, "News", 1}}, {{100, 1, "A", 1}, {101, 1, "B", 1}});
         FakeBrowser *viewer = nullptr;
-        m_w->browserFactory = [&viewer](QWidget *p) { return viewer = new FakeBrowser(p); };
+        m_w->setBrowserFactory([&viewer](QWidget *p) { return viewer = new FakeBrowser(p); });
         TestFiles::write(path("Arc/101.mhtml"), "");
-        m_w->vSpr[1]->SetActiveRow(1);
-        m_w->mnURLItem[7]->trigger();
+        grid(1)->SetActiveRow(1);
+        urlItem(DataURL::ShowSaved)->trigger();
         QCOMPARE(Dialogs::shownTexts(),
                  QStringList {"保存したﾍﾟｰｼﾞがありません: "
                               + QDir::toNativeSeparators(path("Arc/100.mhtml"))});
-        m_w->vSpr[1]->SetActiveRow(2);
-        m_w->mnURLItem[7]->trigger();
-        QVERIFY(viewer && m_w->savedPage);
+        grid(1)->SetActiveRow(2);
+        urlItem(DataURL::ShowSaved)->trigger();
+        auto *saved = m_w->findChild<SavedPageWindow *>();
+        QVERIFY(viewer && saved);
         QCOMPARE(viewer->calls, QStringList {"Navigate " + path("Arc/101.mhtml")});
         QVERIFY(!viewer->scriptsEnabled());
-        QVERIFY(m_w->savedPage->isVisible());
-        const QString title = m_w->savedPage->windowTitle();
+        QVERIFY(saved->isVisible());
+        const QString title = saved->windowTitle();
         QVERIFY2(title.startsWith("保存したﾍﾟｰｼﾞ (") && title.endsWith("): http://x/101"),
                  qPrintable(title));
-        QVERIFY(!m_w->bChg);
+        QVERIFY(!m_w->hasEdits());
     }
 
     // While a check runs nothing in the window takes a command, and every answer lands on the
@@ -393,14 +428,14 @@ private Q_SLOTS:
         openAddresses({server.url("/gone"), server.url("/ok")});
         bool held = false;
         QTimer::singleShot(100, m_w.get(), [&] {
-            held = !m_w->menuBar->isEnabled() && !m_w->vSpr[1]->isEnabled() && !m_w->CloseWnd();
-            m_w->vSpr[1]->InsertRows(1, 1); // what a command could have done
+            held = !m_w->menus().menuBar->isEnabled() && !grid(1)->isEnabled() && !m_w->CloseWnd();
+            grid(1)->InsertRows(1, 1); // what a command could have done
         });
         m_w->ChkLink();
         QVERIFY(held);
-        QVERIFY(m_w->menuBar->isEnabled() && m_w->vSpr[1]->isEnabled());
-        QCOMPARE(linkColumn(2), (QStringList {"", "100", "101"}));
-        QCOMPARE(linkColumn(7), (QStringList {"", "×", "◎"}));
+        QVERIFY(m_w->menus().menuBar->isEnabled() && grid(1)->isEnabled());
+        QCOMPARE(linkColumn(LinkColumn::Number), (QStringList {"", "100", "101"}));
+        QCOMPARE(linkColumn(LinkColumn::Mark), (QStringList {"", "×", "◎"}));
     }
 
     // "重複を選択" selects all but the lowest number of each set of twins, for "行削除".
@@ -408,9 +443,8 @@ private Q_SLOTS:
     {
         openAddresses({"https://example.org/a", "http://www.example.org/a/", "http://example.org/b",
                        "https://example.org/a#x", "http://example.org/b?utm_medium=m"});
-        m_w->mnURLItem[4]->trigger();
-        QCOMPARE(m_w->twinRows, (std::vector<int> {2, 4, 5}));
-        QCOMPARE(m_w->vSpr[1]->selectionModel()->selectedRows().size(), 3);
+        urlItem(DataURL::SelectTwins)->trigger();
+        QCOMPARE(grid(1)->selectionModel()->selectedRows().size(), 3);
         m_w->DelRows(1);
         QVERIFY(m_w->SaveData());
         QCOMPARE(SqlLines::of("Select nURL From tURL Order By nURL"), (QStringList {"100", "102"}));
@@ -424,8 +458,8 @@ private Q_SLOTS:
         m_w->LoadData();
         QCOMPARE(Dialogs::shown().size(), 1);
         QCOMPARE(Usr::GrpNoOf("News"), 1);
-        QCOMPARE(cell(0, 3, 1), "News");
-        QCOMPARE(cell(1, 2, 1), "100");
+        QCOMPARE(cell(0, GroupColumn::Name, 1), "News");
+        QCOMPARE(cell(1, LinkColumn::Number, 1), "100");
     }
 };
 
