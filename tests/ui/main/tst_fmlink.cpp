@@ -305,7 +305,8 @@ private Q_SLOTS:
         QCOMPARE(lastCall(), "Navigate http://b/");
     }
 
-    // Only web pages, files and FTP are opened from the list: a stored script never runs.
+    // Only web pages and files are opened from the list: a stored script never runs, and FTP,
+    // which the browser cannot show, is not opened either.
     void scriptAddressesAreNotOpened()
     {
         open({{100, "javascript:alert(1)", 0, "J", 1},
@@ -317,7 +318,7 @@ private Q_SLOTS:
         QVERIFY(m.web->calls.isEmpty());
         QCOMPARE(m.w->windowTitle(), " JavaScript:x");
         m.w->OpenRow(3);
-        QCOMPARE(m.web->calls, QStringList {"Navigate ftp://f/"});
+        QVERIFY(m.web->calls.isEmpty());
     }
 
     // The picture scale read from the settings is one the program can take: clamped, and a
