@@ -286,7 +286,7 @@ const Data &data()
                 return a.group < b.group;
             if (a.sort != b.sort)
                 return a.sort < b.sort;
-            return compareNoCase(a.title.toUtf8(), b.title.toUtf8()) < 0;
+            return NoCase::compareUtf8(a.title.toUtf8(), b.title.toUtf8()) < 0;
         });
         for (const Link &l : links) {
             const QByteArray n = QByteArray::number(l.number), a = l.address.toUtf8(),

@@ -1,5 +1,6 @@
 #include "LinkList.h"
 
+#include "platform/NoCase.h"
 #include "store/LinkStore.h"
 
 #include <QHash>
@@ -35,7 +36,7 @@ void rankGroups(QHash<qint64, Group> &groups)
     auto before = [](const Group *a, const Group *b) {
         if (a->sort != b->sort)
             return a->sort < b->sort;
-        return compareNoCase(a->name, b->name) < 0;
+        return NoCase::compareUtf8(a->name, b->name) < 0;
     };
     std::sort(order.begin(), order.end(), before);
     for (size_t i = 0; i < order.size(); ++i)
@@ -49,7 +50,7 @@ bool before(int rankA, double sortA, const PackedRow &a, int rankB, double sortB
         return rankA < rankB;
     if (sortA != sortB)
         return sortA < sortB;
-    return compareNoCase(cell(a, Title), cell(b, Title)) < 0;
+    return NoCase::compareUtf8(cell(a, Title), cell(b, Title)) < 0;
 }
 
 // The links of group nGrp (all for nGrp <= 0) that keep() chooses, in list order.

@@ -1,11 +1,14 @@
 #include "NoCase.h"
 
+#include <cstring>
+
 namespace NoCase {
 namespace {
 
-char16_t fold(char16_t c)
+// One fold for UTF-16 units and UTF-8 bytes: only A-Z change.
+template<typename Unit> Unit fold(Unit c)
 {
-    return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c;
+    return c >= Unit('A') && c <= Unit('Z') ? Unit(c + 32) : c;
 }
 
 // UTF-16 units in code point order: surrogates (U+10000 on) after U+E000–U+FFFF.
@@ -26,6 +29,30 @@ int compare(QStringView a, QStringView b)
         const char16_t y = fold(b[i].unicode());
         if (x != y)
             return rank(x) < rank(y) ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+int compareUtf8(QByteArrayView a, QByteArrayView b)
+{
+    const qsizetype n = qMin(a.size(), b.size());
+    const auto *x = reinterpret_cast<const unsigned char *>(a.data());
+    const auto *y = reinterpret_cast<const unsigned char *>(b.data());
+    qsizetype i = 0;
+    // Equal bytes fold alike, so a common start is passed over eight bytes at a time: the
+    // list sorts 100,000 titles with this.
+    for (; i + 8 <= n; i += 8) {
+        quint64 p, q;
+        std::memcpy(&p, x + i, 8);
+        std::memcpy(&q, y + i, 8);
+        if (p != q)
+            break;
+    }
+    for (; i < n; ++i) {
+        const unsigned char p = fold(x[i]);
+        const unsigned char q = fold(y[i]);
+        if (p != q)
+            return p < q ? -1 : 1;
     }
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }

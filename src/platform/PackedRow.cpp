@@ -17,11 +17,6 @@ void store(char *p, quint32 v)
     std::memcpy(p, &v, sizeof v);
 }
 
-unsigned char fold(unsigned char c)
-{
-    return c >= 'A' && c <= 'Z' ? c + 32 : c;
-}
-
 } // namespace
 
 PackedRow::PackedRow(std::span<const QByteArrayView> cells)
@@ -91,27 +86,4 @@ void PackedRow::truncate(int n)
     for (int c = 0; c < int(cells.size()); ++c)
         cells[size_t(c)] = cell(c);
     *this = PackedRow(cells);
-}
-
-int compareNoCase(QByteArrayView a, QByteArrayView b)
-{
-    const qsizetype n = qMin(a.size(), b.size());
-    const auto *x = reinterpret_cast<const unsigned char *>(a.data());
-    const auto *y = reinterpret_cast<const unsigned char *>(b.data());
-    qsizetype i = 0;
-    // Equal bytes fold alike, so a common start is passed over eight bytes at a time.
-    for (; i + 8 <= n; i += 8) {
-        quint64 p, q;
-        std::memcpy(&p, x + i, 8);
-        std::memcpy(&q, y + i, 8);
-        if (p != q)
-            break;
-    }
-    for (; i < n; ++i) {
-        const unsigned char p = fold(x[i]);
-        const unsigned char q = fold(y[i]);
-        if (p != q)
-            return p < q ? -1 : 1;
-    }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }

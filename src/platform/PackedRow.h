@@ -41,7 +41,3 @@ private:
 
     std::shared_ptr<const char[]> m_block; // quint32 count, quint32 end[count], then the texts
 };
-
-// The engine's NOCASE order: ASCII letters without case, every other byte as it is, a shorter
-// text before a longer one that starts with it. UTF-8 bytes in this order sort as code points.
-int compareNoCase(QByteArrayView a, QByteArrayView b);

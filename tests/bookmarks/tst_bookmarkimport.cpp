@@ -1,6 +1,5 @@
 #include "address/AddressSet.h"
 #include "bookmarks/BookmarkImport.h"
-#include "platform/NoCase.h"
 #include "support/BookmarkSamples.h"
 
 #include <QTest>
@@ -257,35 +256,6 @@ private slots:
         const ImportPlan fresh = BookmarkImport::plan(file, {}, {}, 100);
         QCOMPARE(fresh.duplicates, BookmarkSamples::generatedRepeats(n));
         QCOMPARE(fresh.links.size(), n - fresh.duplicates);
-    }
-
-    void noCase_data()
-    {
-        QTest::addColumn<QString>("a");
-        QTest::addColumn<QString>("b");
-        QTest::addColumn<int>("order");
-        const auto row = [](const char *name, const QString &a, const QString &b, int order) {
-            QTest::newRow(name) << a << b << order;
-        };
-        row("ASCII case", "Hello World", "hello world", 0);
-        row("folded before compared", "Zebra", "apple", 1);
-        row("underscore before letters of either case", "_x", "Ax", -1);
-        row("shorter first", "abc", "ABCD", -1);
-        row("accented letters keep their case", "é", "É", 1);
-        row("full-width letters keep their case", "ａ", "Ａ", 1);
-        row("code point order past U+FFFF", QString(QChar(0xFFFD)), "😀", -1);
-        row("kana", "あ", "ア", -1);
-    }
-    void noCase()
-    {
-        QFETCH(QString, a);
-        QFETCH(QString, b);
-        QFETCH(int, order);
-        QCOMPARE(NoCase::compare(a, b), order);
-        QCOMPARE(NoCase::compare(b, a), -order);
-        QCOMPARE(NoCase::equal(a, b), order == 0);
-        if (order == 0)
-            QCOMPARE(NoCase::hash(a), NoCase::hash(b));
     }
 };
 

@@ -134,31 +134,6 @@ private Q_SLOTS:
         QCOMPARE(m.MaxRows(), 0);
     }
 
-    void engineTextOrder_data()
-    {
-        QTest::addColumn<QString>("a");
-        QTest::addColumn<QString>("b");
-        QTest::addColumn<int>("order");
-        const auto row = [](const char *name, const char *a, const char *b, int order) {
-            QTest::newRow(name) << a << b << order;
-        };
-        row("case ignored", "News", "nEWS", 0);
-        row("prefix first", "News", "newsletter", -1);
-        row("capitals fold to small", "_x", "A", -1); // '_' lies between the two
-        row("only ASCII folded", "Ä", "ä", -1);
-        row("half-width after full-width", "ｱ", "ア", 1);
-        row("code points, not UTF-16 units", "\U0001F600", "\uFF21", 1);
-        row("empty first", "", "a", -1);
-    }
-    void engineTextOrder()
-    {
-        QFETCH(QString, a);
-        QFETCH(QString, b);
-        QFETCH(int, order);
-        QCOMPARE(compareNoCase(a.toUtf8(), b.toUtf8()), order);
-        QCOMPARE(compareNoCase(b.toUtf8(), a.toUtf8()), -order);
-    }
-
     void writesWhileUpdatesAreOffArriveAsOneReset()
     {
         GridModel m;
