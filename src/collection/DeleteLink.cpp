@@ -14,8 +14,13 @@ bool DeleteLink::run(int nURL, QString *error)
 {
     if (!LinkStore::deleteLink(nURL, error))
         return false;
+    rowGone(nURL);
+    return true;
+}
+
+void DeleteLink::rowGone(int nURL)
+{
     LinkFiles::remove(m_dataPh, nURL);
     if (m_index)
         m_index->deleted(nURL);
-    return true;
 }

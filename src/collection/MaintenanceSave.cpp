@@ -1,6 +1,7 @@
 #include "MaintenanceSave.h"
 
 #include "app/Usr.h"
+#include "collection/DeleteLink.h"
 #include "platform/NumberText.h"
 
 #include <cmath>
@@ -65,9 +66,16 @@ LinkStore::MaintenanceChanges MaintenanceSave::changes() const
     return c;
 }
 
-bool MaintenanceSave::apply(QString *error) const
+bool MaintenanceSave::apply(const QString &dataPh, QString *error) const
 {
-    return LinkStore::applyMaintenance(changes(), error);
+    const LinkStore::MaintenanceChanges c = changes();
+    if (!LinkStore::applyMaintenance(c, error))
+        return false;
+    // The window's search index is rebuilt when the main window reloads after this window.
+    DeleteLink gone(dataPh, nullptr);
+    for (const int nURL : c.deletedLinks)
+        gone.rowGone(nURL);
+    return true;
 }
 
 QList<int> MaintenanceSave::numbers(const QString &list)

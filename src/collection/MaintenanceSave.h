@@ -28,7 +28,10 @@ public:
     void deleted(const QString &groupNumbers, const QString &linkNumbers);
 
     LinkStore::MaintenanceChanges changes() const;
-    bool apply(QString *error = nullptr) const;
+    // Writes the changes in one transaction; the deleted links' files in dataPh then go with
+    // them, as DeleteLink takes them. False with *error when nothing was written; the files
+    // then stay too.
+    bool apply(const QString &dataPh, QString *error = nullptr) const;
 
     // "12,7," -> {12, 7}
     static QList<int> numbers(const QString &list);

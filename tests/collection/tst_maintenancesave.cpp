@@ -1,9 +1,14 @@
 #include "collection/MaintenanceSave.h"
+#include "pages/PageArchive.h"
+#include "pages/PageImage.h"
+#include "platform/DataFolder.h"
 #include "store/Statements.h"
 #include "store/Store.h"
 #include "support/SqlLines.h"
 #include "support/SqlSteps.h"
+#include "support/TestFiles.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -13,6 +18,26 @@ class TestMaintenanceSave : public QObject
     Q_OBJECT
 private:
     QTemporaryDir m_tmp;
+
+    QString dataPh() const { return m_tmp.path() + u'/'; }
+    // Links 100 and 101 each have a picture and a saved copy.
+    void writeFiles()
+    {
+        QDir().mkpath(DataFolder::pictures(dataPh()));
+        QDir().mkpath(PageArchive::folderFor(dataPh()));
+        for (const int n : {100, 101}) {
+            TestFiles::write(PageImage::fileFor(dataPh(), n), "jpg");
+            TestFiles::write(PageArchive::fileFor(dataPh(), n), "mhtml");
+        }
+    }
+    QList<bool> filesExist() const
+    {
+        QList<bool> out;
+        for (const int n : {100, 101})
+            out << QFile::exists(PageImage::fileFor(dataPh(), n))
+                << QFile::exists(PageArchive::fileFor(dataPh(), n));
+        return out;
+    }
 
 private Q_SLOTS:
     void init()
@@ -63,7 +88,7 @@ private Q_SLOTS:
         save.linkRow("11", "102", "ignored", "Five", "1");
         save.deleted("12,7,", "");
         QString error;
-        QVERIFY2(save.apply(&error), qPrintable(error));
+        QVERIFY2(save.apply(dataPh(), &error), qPrintable(error));
         QCOMPARE(SqlLines::of("Select nGrp, sGrp, gSrt From mGrp Order By nGrp"),
                  QStringList({"0|未分類|0", "5|Fünf|10", "8|Eight|3", "13|New one|100", "14||20"}));
         QCOMPARE(SqlLines::of("Select nURL, sNam, nGrp, gSrt, sMem From tURL Order By nURL"),
@@ -88,7 +113,7 @@ private Q_SLOTS:
         save.linkRow("12", "103", "D", "Five", "1", QString());
         save.linkRow("11", "104", "E", "Five", "1", "http://y/");
         QString error;
-        QVERIFY2(save.apply(&error), qPrintable(error));
+        QVERIFY2(save.apply(dataPh(), &error), qPrintable(error));
         QCOMPARE(SqlLines::of("Select nURL, sURL, sNam From tURL Order By nURL"),
                  (QStringList {"100|https://new.example/a?q='1'|A", "101|http://x/101|B",
                                "102|HTTP://X/102|C", "103|http://x/103|D"}));
@@ -96,8 +121,23 @@ private Q_SLOTS:
                  (QStringList {"100", "102"}));
     }
 
+    // A deleted link's picture and saved copy go with it, as the main window's delete takes
+    // them; the other links keep theirs.
+    void deletedLinksTakeTheirFiles()
+    {
+        writeFiles();
+        MaintenanceSave save(GroupList({{5, "Five", 0}}));
+        save.deleted("", "100,");
+        QString error;
+        QVERIFY2(save.apply(dataPh(), &error), qPrintable(error));
+        QCOMPARE(SqlLines::of("Select nURL From tURL Order By nURL"),
+                 (QStringList {"101", "102", "103"}));
+        QCOMPARE(filesExist(), (QList<bool> {false, false, true, true}));
+    }
+
     void failureWritesNothing()
     {
+        writeFiles();
         SqlSteps::exec(QStringLiteral("Create Trigger refuse Before Delete On tURL Begin Select "
                                       "Raise(Abort, 'refused'); End"));
         MaintenanceSave save(GroupList({{5, "Five", 0}}));
@@ -105,12 +145,13 @@ private Q_SLOTS:
         save.groupRow("02", "", "New", "1");
         save.deleted("", "100,");
         QString error;
-        QVERIFY(!save.apply(&error));
+        QVERIFY(!save.apply(dataPh(), &error));
         QVERIFY2(error.contains(QStringLiteral("refused"))
                      && error.contains(QStringLiteral("Delete From tURL")),
                  qPrintable(error));
         QCOMPARE(SqlLines::of("Select sGrp From mGrp Where nGrp=5"), QStringList {"Five"});
         QCOMPARE(SqlLines::of("Select count(*) From mGrp"), QStringList {"5"});
+        QCOMPARE(filesExist(), QList<bool>(4, true));
     }
 };
 

@@ -299,7 +299,7 @@ bool fmData::SaveData()
     }
     save.deleted(sDel[0], sDel[1]);
     QString error;
-    if (!save.apply(&error)) {
+    if (!save.apply(Usr::sDataPh, &error)) {
         Dialogs::message(tr("更新できませんでした: %1").arg(error));
         return false;
     }
