@@ -1,6 +1,7 @@
 // The search at the size a large collection reaches: 100,000 links with Japanese and English
 // titles, descriptions (four lines of page text) and addresses as the browser reports them.
 #include "address/UrlKey.h"
+#include "platform/NoCase.h"
 #include "platform/PackedRow.h"
 #include "search/LinkSearch.h"
 #include "search/SearchText.h"
