@@ -83,6 +83,11 @@ bool readLatest(QHash<int, Latest> &out, QString *error)
     return LinkStore::forEachCheck([&](const CheckRecord &c) { out[c.nURL].add(c); }, error);
 }
 
+bool readOf(int nURL, QList<CheckRecord> &newestFirst, QString *error)
+{
+    return LinkStore::lastChecks(nURL, newestFirst, error);
+}
+
 bool isDeadMark(const QString &mark)
 {
     return mark == u"×" || mark == u"××";

@@ -45,6 +45,8 @@ struct Latest
 };
 // The latest check of every checked link, by number, from the store.
 bool readLatest(QHash<int, Latest> &out, QString *error = nullptr);
+// The checks of one link from the store, newest first.
+bool readOf(int nURL, QList<CheckRecord> &newestFirst, QString *error = nullptr);
 
 // "×" and "××": the rows "ﾘﾝｸ切れを削除" takes.
 bool isDeadMark(const QString &mark);

@@ -1,3 +1,4 @@
+#include "collection/MaintenanceContents.h"
 #include "collection/MaintenanceSave.h"
 #include "pages/PageArchive.h"
 #include "pages/PageImage.h"
@@ -53,6 +54,43 @@ private Q_SLOTS:
                             QStringLiteral("memo"), 1});
     }
     void cleanup() { Store::CloseDb(); }
+
+    // What the window loads: rows in the grids' column order, group 0 and links without a group
+    // row left out, the drop-down's names, the group rule, and the marks of earlier checks.
+    void contents()
+    {
+        SqlSteps::exec(Sql::kInsertLink, {104, "http://x/", 9, "no group row", "", 1});
+        SqlSteps::exec(Sql::kInsertLink, {105, "http://x/", 0, "ungrouped", "", 1});
+        SqlSteps::exec(QStringLiteral("Insert Into tURLCheck (nURL, nAt, nVerdict, nStatus) "
+                                      "Values (101, 1, 1, 404)"));
+        MaintenanceContents c;
+        QString error;
+        QVERIFY2(MaintenanceContents::read(c, &error), qPrintable(error));
+        const auto cells = [](const PackedRow &r) {
+            QStringList out;
+            for (int i = 0; i < r.size(); ++i)
+                out << r.text(i);
+            return out.join(u'|');
+        };
+        QStringList rows;
+        for (const PackedRow &r : c.groups)
+            rows << cells(r);
+        QCOMPARE(rows,
+                 (QStringList {"11|5|Five|1.0", "11|7|Seven|2.0", "11|8|Eight|3.0",
+                               "11|12|Twelve|4.0"}));
+        QCOMPARE(c.names, "Five\tSeven\tEight\tTwelve");
+        QCOMPARE(c.groupList.numberOf("SEVEN"), 7);
+        QStringList numbers;
+        for (const PackedRow &r : c.links)
+            numbers << r.text(LinkColumn::Number - 1);
+        QCOMPARE(numbers, (QStringList {"100", "101", "102", "103", "105"}));
+        const PackedRow &checked = c.links[1];
+        QCOMPARE((QStringList {
+                     checked.text(LinkColumn::Title - 1), checked.text(LinkColumn::Group - 1),
+                     checked.text(LinkColumn::Address - 1), checked.text(LinkColumn::Mark - 1)}),
+                 (QStringList {"t", "Seven", "http://x/", "×"}));
+        QVERIFY(c.checked);
+    }
 
     void numberLists_data()
     {

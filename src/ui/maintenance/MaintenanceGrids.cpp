@@ -6,7 +6,6 @@
 #include "pages/PageImage.h"
 #include "platform/Twips.h"
 #include "platform/widgets/Grid.h"
-#include "store/LinkStore.h"
 
 #include <QCoreApplication>
 #include <QItemSelectionModel>
@@ -100,7 +99,7 @@ Grid *links(QWidget *parent)
     g->model()->setToolTip([g](int col, int row) {
         QList<CheckRecord> history;
         if ((col == LinkColumn::Mark || col == LinkColumn::Time)
-            && LinkStore::lastChecks(g->GetText(LinkColumn::Number, row).toInt(), history)) {
+            && CheckHistory::readOf(g->GetText(LinkColumn::Number, row).toInt(), history)) {
             const QString tip = CheckHistory::toolTip(history, g->GetText(LinkColumn::Address, row),
                                                       g->GetText(LinkColumn::MovedTo, row));
             if (!tip.isEmpty())
@@ -134,43 +133,6 @@ void place(Grid *groups, Grid *links, int top, const QSize &area)
     groups->setGeometry(0, top, gw, h);
     links->setGeometry(gw + Twips::toPixelsX(60), top,
                        qMax(0, area.width() - gw - Twips::toPixelsX(180)), h);
-}
-
-bool read(Contents &out, QString *error)
-{
-    const QByteArrayView fresh("11");
-    auto sortText
-        = [](bool has, double v) { return has ? QByteArray::number(v, 'f', 1) : QByteArray(); };
-    QList<GroupRecord> groups;
-    bool ok = LinkStore::forEachGridGroup(
-        [&](const LinkStore::GroupView &g) {
-            out.groups.push_back(
-                PackedRow {fresh, g.nGrpText, g.sGrp, sortText(g.hasSort, g.gSrt)});
-            const QString name = QString::fromUtf8(g.sGrp);
-            out.names += name + u'\t';
-            // A missing sort key comes first, as the engine orders it.
-            groups.append(
-                {int(g.nGrp), name, g.hasSort ? g.gSrt : -std::numeric_limits<double>::infinity()});
-        },
-        error);
-    // Each link shows the mark of its latest check, and where its page moved for good.
-    QHash<int, CheckHistory::Latest> checks;
-    ok = ok && CheckHistory::readLatest(checks, error);
-    out.checked = !checks.isEmpty();
-    ok = ok
-        && LinkStore::forEachGridLink(
-             [&](const LinkStore::LinkView &l) {
-                 const auto c = checks.constFind(int(l.nURL));
-                 const bool has = c != checks.cend();
-                 out.links.push_back(
-                     PackedRow {fresh, l.nURLText, l.sNam, l.sGrp, sortText(l.hasSort, l.gSrt),
-                                l.sURL, has ? c->mark().toUtf8() : QByteArray(), QByteArrayView(),
-                                has ? c->last.movedTo.toUtf8() : QByteArray()});
-             },
-             error);
-    Usr::CutEnd(out.names, QStringLiteral("\t"));
-    out.groupList = GroupList(groups);
-    return ok;
 }
 
 void fill(Grid *g, std::vector<PackedRow> &&rows)

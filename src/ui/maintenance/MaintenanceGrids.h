@@ -1,7 +1,7 @@
 #pragma once
 
+#include "collection/MaintenanceContents.h"
 #include "platform/PackedRow.h"
-#include "store/GroupList.h"
 
 #include <QString>
 #include <vector>
@@ -9,15 +9,6 @@
 class Grid;
 class QSize;
 class QWidget;
-
-// The columns of the two grids, counted as the grids count them (from 1). Column 1 of both
-// holds each row's state code and is hidden; column 2 the number.
-namespace GroupColumn {
-enum Column { State = 1, Number, Name, Sort };
-}
-namespace LinkColumn {
-enum Column { State = 1, Number, Title, Group, Sort, Address, Mark, Time, MovedTo };
-}
 
 // The two grids of the maintenance window as designed.
 namespace MaintenanceGrids {
@@ -35,17 +26,6 @@ void fit(Grid *groups, Grid *links, const QStringList &names);
 // Both grids side by side under the menu bar (top), filling the window's client area.
 void place(Grid *groups, Grid *links, int top, const QSize &area);
 
-// What a load shows: the rows of both grids (state "11"), the group names for the drop-down
-// (TAB-separated) and the group list text (name TAB number CR); the links with the marks of
-// their latest checks (checked: any link has one).
-struct Contents
-{
-    std::vector<PackedRow> groups, links;
-    QString names;
-    GroupList groupList;
-    bool checked = false;
-};
-bool read(Contents &out, QString *error);
 // Shows rows in a grid in one step; no rows show five placeholders without numbers.
 void fill(Grid *g, std::vector<PackedRow> &&rows);
 // Selects the link rows whose address is the same page as that of a row with a lower number

@@ -113,9 +113,9 @@ void fmData::LoadData()
 {
     // Both grids are read before either is shown: a failing read leaves the window, and the
     // group list every later save relies on, as they were.
-    MaintenanceGrids::Contents c;
+    MaintenanceContents c;
     QString error;
-    if (!MaintenanceGrids::read(c, &error)) {
+    if (!MaintenanceContents::read(c, &error)) {
         Dialogs::message(tr("ﾃﾞｰﾀｰの読み込みに失敗しました: %1").arg(error));
         return;
     }

@@ -385,10 +385,18 @@ private Q_SLOTS:
     {
         open({}, {});
         const Grid *g = grid(1);
-        QCOMPARE(g->model()->headerData(6, Qt::Horizontal, Qt::DisplayRole).toString(), "ﾁｪｯｸ");
-        QCOMPARE(g->model()->headerData(7, Qt::Horizontal, Qt::DisplayRole).toString(), "秒");
-        QVERIFY(g->columnWidth(6) >= g->fontMetrics().horizontalAdvance("ﾁｪｯｸ") + 8);
-        QVERIFY(g->columnWidth(7) >= g->fontMetrics().horizontalAdvance("999.99") + 8);
+        QCOMPARE(g->model()
+                     ->headerData(LinkColumn::Mark - 1, Qt::Horizontal, Qt::DisplayRole)
+                     .toString(),
+                 "ﾁｪｯｸ");
+        QCOMPARE(g->model()
+                     ->headerData(LinkColumn::Time - 1, Qt::Horizontal, Qt::DisplayRole)
+                     .toString(),
+                 "秒");
+        QVERIFY(g->columnWidth(LinkColumn::Mark - 1)
+                >= g->fontMetrics().horizontalAdvance("ﾁｪｯｸ") + 8);
+        QVERIFY(g->columnWidth(LinkColumn::Time - 1)
+                >= g->fontMetrics().horizontalAdvance("999.99") + 8);
     }
 
     // "保存したﾍﾟｰｼﾞを表示" shows the active row's copy in a viewer of its own, scripts off;
