@@ -236,10 +236,6 @@ Folders deeper than %1 levels, joined to the folder above: %2</translation>
 <context>
     <name>LinkCheckRun</name>
     <message>
-        <source>中止</source>
-        <translation>Cancel</translation>
-    </message>
-    <message>
         <source>%1 / %2&#x3000;ﾘﾝｸ切れ %3</source>
         <translation>%1 / %2   Dead links: %3</translation>
     </message>

@@ -1,12 +1,13 @@
 #include "LinkCheckRun.h"
 
 #include "check/CheckRun.h"
+#include "collection/MaintenanceContents.h"
 #include "platform/Dialogs.h"
 #include "platform/widgets/Grid.h"
+#include "platform/widgets/ProgressWindow.h"
 
 #include <QCoreApplication>
 #include <QHash>
-#include <QProgressDialog>
 
 #include <memory>
 
@@ -31,21 +32,21 @@ void run(QWidget *window, Grid *g, const std::vector<int> &rows, bool showing, i
     for (const int r : rows) {
         if (r < 1 || r > g->MaxRows())
             continue;
-        for (const int c : {7, 8, 9})
+        for (const int c : {LinkColumn::Mark, LinkColumn::Time, LinkColumn::MovedTo})
             g->SetText(c, r, QString());
         bool ok = false;
-        const int n = g->GetText(2, r).toInt(&ok);
+        const int n = g->GetText(LinkColumn::Number, r).toInt(&ok);
         if (!ok)
             continue;
-        links.append({n, g->GetText(6, r)});
+        links.append({n, g->GetText(LinkColumn::Address, r)});
         rowOf.insert(n, r);
     }
     auto rowFor = [&](int n) {
         int r = rowOf.value(n);
-        if (r >= 1 && r <= g->MaxRows() && g->GetText(2, r).toInt() == n)
+        if (r >= 1 && r <= g->MaxRows() && g->GetText(LinkColumn::Number, r).toInt() == n)
             return r;
         for (r = 1; r <= g->MaxRows(); ++r) {
-            if (g->GetText(2, r).toInt() == n)
+            if (g->GetText(LinkColumn::Number, r).toInt() == n)
                 return r;
         }
         return 0;
@@ -54,14 +55,9 @@ void run(QWidget *window, Grid *g, const std::vector<int> &rows, bool showing, i
     check.engine().setDeadlineMs(deadlineMs);
     // A block still runs concurrently; its answers are shown one after the other in row order.
     check.engine().setOrder(showing ? LinkCheck::Order::RowOrder : LinkCheck::Order::AsAnswered);
-    std::unique_ptr<QProgressDialog> progress;
+    std::unique_ptr<ProgressWindow> progress;
     if (!showing && !links.isEmpty()) {
-        progress = std::make_unique<QProgressDialog>(window);
-        progress->setWindowTitle(Dialogs::title());
-        progress->setCancelButtonText(Tr::tr("中止"));
-        progress->setRange(0, int(links.size()));
-        progress->setMinimumDuration(500);
-        progress->setWindowModality(Qt::WindowModal);
+        progress = std::make_unique<ProgressWindow>(QString(), window, int(links.size()));
         QObject::connect(progress.get(), &QProgressDialog::canceled, &check, &CheckRun::stop);
         QObject::connect(&check, &CheckRun::progress, progress.get(),
                          [&progress](int checked, int total, int dead) {
@@ -69,7 +65,7 @@ void run(QWidget *window, Grid *g, const std::vector<int> &rows, bool showing, i
                                                         .arg(QString::number(checked),
                                                              QString::number(total),
                                                              QString::number(dead)));
-                             progress->setValue(checked);
+                             progress->step(checked);
                          });
         *progressOut = progress.get();
     }
@@ -78,18 +74,21 @@ void run(QWidget *window, Grid *g, const std::vector<int> &rows, bool showing, i
         if (row == 0)
             return;
         // Marks and times are the program's writes: the row does not count as changed.
-        g->SetText(7, row, c.mark);
-        g->SetText(8, row, c.result.timeText());
-        g->SetText(9, row, c.result.movedTo);
+        g->SetText(LinkColumn::Mark, row, c.mark);
+        g->SetText(LinkColumn::Time, row, c.result.timeText());
+        g->SetText(LinkColumn::MovedTo, row, c.result.movedTo);
         if (showing)
             Dialogs::message(c.result.headers);
         if (row > 10)
             g->SetTopRow(row - 9);
     });
     QString error;
-    if (!check.run(links, &error))
-        Dialogs::message(error);
+    const bool recorded = check.run(links, &error);
+    if (progress)
+        progress->finish();
     *progressOut = nullptr;
+    if (!recorded)
+        Dialogs::message(error);
     g->SetTopRow(1);
     for (QWidget *w : hold)
         w->setEnabled(true);

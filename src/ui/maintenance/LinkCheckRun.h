@@ -8,11 +8,10 @@ class QProgressDialog;
 class QWidget;
 
 // The link check of rows of the maintenance window's link grid, shown in the grid: each row's
-// mark (column 7), seconds (column 8) and the address its page has moved to for good (column
-// 9, hidden). In the showing mode the rows' answers come one after the other, each with its
-// headers in a box; otherwise a progress window whose 中止 stops the run. Results find their row
-// by link number, never by a row index taken at the start. The widgets in hold are disabled
-// while the check runs.
+// mark, seconds and the address its page has moved to for good (hidden). In the showing mode the
+// rows' answers come one after the other, each with its headers in a box; otherwise a progress
+// window whose 中止 stops the run. Results find their row by link number, never by a row index
+// taken at the start. The widgets in hold are disabled while the check runs.
 namespace LinkCheckRun {
 
 void run(QWidget *window, Grid *links, const std::vector<int> &rows, bool showing, int deadlineMs,
