@@ -2,7 +2,6 @@
 
 #include "address/AddressSet.h"
 #include "bookmarks/BookmarkExport.h"
-#include "output/OutputFile.h"
 #include "platform/DataFolder.h"
 #include "platform/TextFile.h"
 #include "store/Store.h"
@@ -89,8 +88,8 @@ QString BookmarkTransfer::question() const
     return Tr::tr("ﾌﾞｯｸﾏｰｸ %1 を取り込みます\n\n%2\n\n取り込んで良いですか").arg(m_path, counts());
 }
 
-LinkStore::ImportResult BookmarkTransfer::write(const LinkStore::ProgressFn &progress,
-                                                QString *error)
+BookmarkTransfer::Result BookmarkTransfer::write(const LinkStore::ProgressFn &progress,
+                                                 QString *error)
 {
     QString why;
     const LinkStore::ImportResult result
@@ -143,7 +142,7 @@ bool BookmarkTransfer::exportTo(const QString &path, int *links, QString *error,
                                 const std::function<bool()> &keepGoing)
 {
     if (Store::isOpen() && DataFolder::owns(DataFolder::ofDatabase(Store::path()), path))
-        return report(error, OutputFile::writeFailedText(path, OutputFile::dataFolderText()));
+        return report(error, TextFile::writeFailedText(path, DataFolder::ownsText()));
     QByteArray bytes;
     if (!exportBytes(bytes, links, error, keepGoing))
         return false;
@@ -155,7 +154,7 @@ bool BookmarkTransfer::exportTo(const QString &path, int *links, QString *error,
     }
     QString why;
     if (!TextFile::writeAtomic(path, bytes, &why))
-        return report(error, OutputFile::writeFailedText(path, why));
+        return report(error, TextFile::writeFailedText(path, why));
     return true;
 }
 

@@ -13,6 +13,9 @@
 class BookmarkTransfer
 {
 public:
+    // Written, Cancelled or Failed.
+    using Result = LinkStore::ImportResult;
+
     // Reads the file at path and works out what importing it would write; nothing is written.
     // False, with the message in *error, for a file that is refused or a collection that
     // cannot be read.
@@ -27,8 +30,7 @@ public:
     QString question() const;
 
     // Writes the plan in one transaction; cancelled by progress or failed, nothing is written.
-    LinkStore::ImportResult write(const LinkStore::ProgressFn &progress = {},
-                                  QString *error = nullptr);
+    Result write(const LinkStore::ProgressFn &progress = {}, QString *error = nullptr);
 
     // The whole collection as a bookmark file, and how many links it holds.
     // keepGoing, when given, is asked now and then; false stops the export with nothing

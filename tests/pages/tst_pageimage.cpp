@@ -1,4 +1,8 @@
 #include "pages/PageImage.h"
+#include "pages/PictureRun.h"
+#include "store/Statements.h"
+#include "store/Store.h"
+#include "support/SqlSteps.h"
 #include "support/TestFiles.h"
 
 #include <QDir>
@@ -144,6 +148,30 @@ private Q_SLOTS:
         QVERIFY(QImage(path).pixelColor(95, 70).blue() > 200);
         QCOMPARE(QDir(m_tmp.filePath(QStringLiteral("Pic"))).entryList(QDir::Files),
                  QStringList {QStringLiteral("7.jpg")});
+    }
+
+    // Pictures of every link go in number order, about three seconds a link; a collection that
+    // cannot be read says why.
+    void everyLinksPicture()
+    {
+        QVERIFY(Store::OpenDb(m_tmp.filePath(QStringLiteral("dbLink.mdb"))));
+        for (int i = 0; i < 21; ++i)
+            SqlSteps::exec(Sql::kInsertLink,
+                           {120 - i, QStringLiteral("http://x/%1").arg(120 - i), 0, "t", "", 1});
+        PictureRun run;
+        QString error;
+        QVERIFY2(run.load(&error), qPrintable(error));
+        QCOMPARE(run.links().size(), 21);
+        QCOMPARE(run.links().first().nURL, 100);
+        QCOMPARE(run.links().last().address, "http://x/120");
+        QCOMPARE(run.minutes(), 2); // 63 seconds
+        SqlSteps::exec(QStringLiteral("Delete From tURL Where nURL > 100"));
+        QVERIFY(run.load(&error));
+        QCOMPARE(run.minutes(), 1);
+        SqlSteps::exec(QStringLiteral("Drop Table tURL"));
+        QVERIFY(!run.load(&error));
+        QVERIFY(!error.isEmpty());
+        Store::CloseDb();
     }
 };
 

@@ -65,12 +65,12 @@ bool importFile(QWidget *parent)
     // Left open by hand: its cancel must still be there when the last link is written.
     ProgressWindow dialog(Tr::tr("ﾌﾞｯｸﾏｰｸを取り込んでいます"), parent, qMax(total, 1), 0);
     dialog.step(0);
-    const LinkStore::ImportResult result = transfer.write(
+    const BookmarkTransfer::Result result = transfer.write(
         [&dialog](qsizetype done, qsizetype) { return dialog.step(int(done)); }, &error);
     dialog.finish();
-    if (result == LinkStore::ImportResult::Failed)
+    if (result == BookmarkTransfer::Result::Failed)
         Dialogs::message(error);
-    return result == LinkStore::ImportResult::Written;
+    return result == BookmarkTransfer::Result::Written;
 }
 
 void exportFile(QWidget *parent)

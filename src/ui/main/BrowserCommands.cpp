@@ -4,6 +4,7 @@
 #include "platform/Dialogs.h"
 #include "platform/WebBrowser.h"
 #include "settings/yIni.h"
+#include "ui/main/MainMenus.h"
 
 #include <QClipboard>
 #include <QCoreApplication>
@@ -27,16 +28,17 @@ void copyToClipboard(WebBrowser *web, int index)
         Dialogs::message(
             QCoreApplication::translate("BrowserCommands", "ｸﾘｯﾌﾟﾎﾞｰﾄﾞにｺﾋﾟｰしました"));
     };
-    if (index == 10) {
+    if (index == MnDisp::CopyAddress) {
         copy(web->LocationURL());
         return;
     }
     // The document as it is now, not as it was when it completed; nothing if the browser has
     // gone meanwhile.
-    web->fetchBody(index == 12, [copy, alive = QPointer<WebBrowser>(web)](const QString &text) {
-        if (alive)
-            copy(text);
-    });
+    web->fetchBody(index == MnDisp::CopyMarkup,
+                   [copy, alive = QPointer<WebBrowser>(web)](const QString &text) {
+                       if (alive)
+                           copy(text);
+                   });
 }
 
 } // namespace
@@ -44,16 +46,16 @@ void copyToClipboard(WebBrowser *web, int index)
 void run(WebBrowser *web, int index)
 {
     switch (index) {
-    case 0: web->GoHome(); break;
-    case 1: web->GoSearch(); break;
-    case 3: web->ExecWB(WebBrowser::PageSetup, 0); break;
-    case 4: web->ExecWB(WebBrowser::PrintPreview, 0); break;
-    case 5: web->ExecWB(WebBrowser::Print, 0); break;
-    case 7: web->ExecWB(WebBrowser::Refresh, 0); break;
-    case 8: web->ExecWB(WebBrowser::SaveAs, 0); break;
-    case 10:
-    case 11:
-    case 12: copyToClipboard(web, index); break;
+    case MnDisp::Home: web->GoHome(); break;
+    case MnDisp::Search: web->GoSearch(); break;
+    case MnDisp::PageSetup: web->ExecWB(WebBrowser::PageSetup, 0); break;
+    case MnDisp::PrintPreview: web->ExecWB(WebBrowser::PrintPreview, 0); break;
+    case MnDisp::Print: web->ExecWB(WebBrowser::Print, 0); break;
+    case MnDisp::Refresh: web->ExecWB(WebBrowser::Refresh, 0); break;
+    case MnDisp::Save: web->ExecWB(WebBrowser::SaveAs, 0); break;
+    case MnDisp::CopyAddress:
+    case MnDisp::CopyText:
+    case MnDisp::CopyMarkup: copyToClipboard(web, index); break;
     default: break;
     }
 }

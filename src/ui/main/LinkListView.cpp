@@ -30,8 +30,9 @@ LinkListView::LinkListView(QWidget *parent)
     // Whole rows: a header click then keeps the active row instead of selecting a column.
     setSelectionBehavior(QAbstractItemView::SelectRows);
     // Hovering a row shows its page picture.
-    model()->setToolTip(
-        [this](int, int row) { return PageImage::toolTipFor(Usr::sDataPh, GetText(1, row)); });
+    model()->setToolTip([this](int, int row) {
+        return PageImage::toolTipFor(Usr::sDataPh, GetText(int(LinkList::Number), row));
+    });
 }
 
 bool LinkListView::load(bool recent, int nGrp, const std::function<bool(qint64)> &keep)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "collection/LinkList.h"
 #include "collection/ListRow.h"
 #include "platform/widgets/Grid.h"
 
@@ -16,18 +17,21 @@ public:
     // Fills the list as LinkList::load orders it; a failure is shown and leaves it as it was.
     bool load(bool recent, int nGrp, const std::function<bool(qint64)> &keep = {});
     // Cell access where row 0 stands for the active row (the caller's row then names it).
-    QString GetCell(int col, int row) const { return GetText(col, row == 0 ? ActiveRow() : row); }
-    QString GetCell(int col, int &row)
+    QString GetCell(LinkList::Column col, int row) const
     {
-        if (row == 0)
-            row = ActiveRow();
-        return GetText(col, row);
+        return GetText(int(col), row == 0 ? ActiveRow() : row);
     }
-    void SetCell(int col, int &row, const QString &value)
+    QString GetCell(LinkList::Column col, int &row)
     {
         if (row == 0)
             row = ActiveRow();
-        SetText(col, row, value);
+        return GetText(int(col), row);
+    }
+    void SetCell(LinkList::Column col, int &row, const QString &value)
+    {
+        if (row == 0)
+            row = ActiveRow();
+        SetText(int(col), row, value);
     }
     // Shows the rows in one step, the columns fitted to them.
     void fill(std::vector<PackedRow> &&rows);

@@ -1,9 +1,9 @@
 #include "PagePictures.h"
 
 #include "pages/PageImage.h"
+#include "pages/PictureRun.h"
 #include "platform/Dialogs.h"
 #include "platform/widgets/ProgressWindow.h"
-#include "store/LinkStore.h"
 
 #include <QCoreApplication>
 
@@ -14,8 +14,6 @@ struct Tr
 {
     Q_DECLARE_TR_FUNCTIONS(PagePictures)
 };
-
-constexpr qint64 kSecondsPerLink = 3;
 
 } // namespace
 
@@ -41,35 +39,31 @@ int all(QWidget *parent, const RunCapture &capture, int iPicSz, const QString &d
 {
     if (PageImage::scaleFor(iPicSz) == 0.0f || !capture)
         return 0;
-    QList<QPair<int, QString>> links;
+    PictureRun run;
     QString error;
-    if (!LinkStore::forEachAddress(
-            [&](int n, const QString &url) {
-                links.append({n, url});
-            },
-            &error)) {
+    if (!run.load(&error)) {
         Dialogs::message(Tr::tr("ﾘﾝｸの読み込みに失敗しました: %1").arg(error));
         return 0;
     }
+    const QList<PictureRun::Link> &links = run.links();
     if (links.isEmpty())
         return 0;
-    // A page takes a few seconds to load and paint: the user knows what he starts.
-    const qint64 minutes = (links.size() * kSecondsPerLink + 59) / 60;
+    // The user knows what he starts.
     if (!Dialogs::message(Tr::tr("%1 件のﾘﾝｸの画像を出力します（約%2分）。よろしいですか")
                               .arg(links.size())
-                              .arg(minutes),
+                              .arg(run.minutes()),
                           Dialogs::Buttons::OkCancel))
         return 0;
     ProgressWindow dialog(QString(), parent, int(links.size()), 0);
     int written = 0;
     for (int i = 0; i < links.size() && dialog.step(i); ++i) {
         dialog.setLabelText(
-            QStringLiteral("%1 / %2\n%3").arg(i + 1).arg(links.size()).arg(links[i].second));
-        const QImage picture = capture(links[i].second, dialog);
+            QStringLiteral("%1 / %2\n%3").arg(i + 1).arg(links.size()).arg(links[i].address));
+        const QImage picture = capture(links[i].address, dialog);
         if (picture.isNull())
             continue;
         const QImage img = PageImage::process(picture, iPicSz);
-        if (!img.isNull() && write(img, dataPh, links[i].first))
+        if (!img.isNull() && write(img, dataPh, links[i].nURL))
             ++written;
     }
     dialog.finish();

@@ -13,7 +13,6 @@
 #include "platform/Twips.h"
 #include "platform/WebBrowser.h"
 #include "settings/yIni.h"
-#include "store/LinkStore.h"
 #include "ui/main/LinkListView.h"
 #include "ui/main/ListSearch.h"
 #include "ui/main/PagePictures.h"
@@ -287,7 +286,7 @@ void RegistrationPanel::DocumentComplete(const QString &url, const QString &page
     sCurURL = url;
     SetRgstEnab(panel.registrable);
     if (!panel.isNew) {
-        m_c.cbGrp->setEditText(m_list->GetCell(3, 0));
+        m_c.cbGrp->setEditText(m_list->GetCell(LinkList::GroupName, 0));
         nCurURL = panel.nURL;
     }
     showPage(panel);
@@ -304,7 +303,7 @@ void RegistrationPanel::DocumentComplete(const QString &url, const QString &page
 
 void RegistrationPanel::OpenRow(int nRow)
 {
-    const QString address = m_list->GetCell(2, nRow);
+    const QString address = m_list->GetCell(LinkList::Address, nRow);
     if (address.isEmpty())
         return;
     // A stored address that is no page, a file or FTP (a "javascript:" one) is never run.
@@ -314,7 +313,7 @@ void RegistrationPanel::OpenRow(int nRow)
     }
     SetRgstEnab(false);
     m_pageLoading = true;
-    nCurURL = m_list->GetCell(1, nRow).toInt();
+    nCurURL = m_list->GetCell(LinkList::Number, nRow).toInt();
     m_web->Navigate(address);
     window()->setWindowTitle(address);
     m_list->SetActiveRow(nRow);
@@ -396,8 +395,8 @@ void RegistrationPanel::RgstURL()
     }
     page.memo = m_c.txMem->toPlainText();
     page.sortText = m_c.txSrt->text();
-    const RegisterPage::ActiveRow row {m_list->MaxRows(), m_list->GetCell(1, 0),
-                                       m_list->GetCell(2, 0)};
+    const RegisterPage::ActiveRow row {m_list->MaxRows(), m_list->GetCell(LinkList::Number, 0),
+                                       m_list->GetCell(LinkList::Address, 0)};
 
     WindowPicture picture;
     if (m_picture)
@@ -435,11 +434,14 @@ void RegistrationPanel::RgstURL()
     }
     m_list->SetActiveRow(r);
     m_list->setFocus();
-    m_list->SetCell(1, r, QString::number(n));
-    const QString cells[] = {sCurURL, groupText, done.link.sNam, done.link.sMem};
-    for (int c = 2; c <= 5; ++c) {
+    m_list->SetCell(LinkList::Number, r, QString::number(n));
+    const std::pair<LinkList::Column, QString> cells[] = {{LinkList::Address, sCurURL},
+                                                          {LinkList::GroupName, groupText},
+                                                          {LinkList::Title, done.link.sNam},
+                                                          {LinkList::Description, done.link.sMem}};
+    for (const auto &[column, text] : cells) {
         int active = 0;
-        m_list->SetCell(c, active, cells[c - 2]);
+        m_list->SetCell(column, active, text);
     }
     // The page is registered now: a second F3 corrects it.
     if (page.isNew) {
@@ -457,13 +459,14 @@ void RegistrationPanel::DelURL()
     if (active == 0)
         return;
     bool ok = false;
-    const int n = m_list->GetCell(1, active).toInt(&ok);
+    const int n = m_list->GetCell(LinkList::Number, active).toInt(&ok);
     if (!ok || n == 0)
         return;
-    const QString title = m_list->GetCell(4, active);
-    if (!Dialogs::message(tr("「%1」を削除します。よろしいですか")
-                              .arg(title.isEmpty() ? m_list->GetCell(2, active) : title),
-                          Dialogs::Buttons::OkCancel))
+    const QString title = m_list->GetCell(LinkList::Title, active);
+    if (!Dialogs::message(
+            tr("「%1」を削除します。よろしいですか")
+                .arg(title.isEmpty() ? m_list->GetCell(LinkList::Address, active) : title),
+            Dialogs::Buttons::OkCancel))
         return;
     const int rows = m_list->MaxRows();
     SearchIndex index;
@@ -481,12 +484,13 @@ void RegistrationPanel::DelURL()
 void RegistrationPanel::ShowSaved()
 {
     bool ok = false;
-    const int n = m_list->GetCell(1, 0).toInt(&ok);
+    const int n = m_list->GetCell(LinkList::Number, 0).toInt(&ok);
     if (m_list->MaxRows() == 0 || !ok)
         return;
     QString caption, error;
     // Nothing of the copy may be registered: the panel waits for the next page.
-    if (!PageArchive::open(m_web, Usr::sDataPh, n, m_list->GetCell(2, 0), &caption, &error)) {
+    if (!PageArchive::open(m_web, Usr::sDataPh, n, m_list->GetCell(LinkList::Address, 0), &caption,
+                           &error)) {
         Dialogs::message(error);
         return;
     }

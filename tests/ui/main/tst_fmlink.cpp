@@ -64,8 +64,8 @@ private:
         });
     }
 
-    QString cell(int col, int row) const { return m.list()->GetText(col, row); }
-    QStringList column(int col) const
+    QString cell(LinkList::Column col, int row) const { return m.list()->GetText(int(col), row); }
+    QStringList column(LinkList::Column col) const
     {
         QStringList texts;
         for (int row = 1; row <= m.list()->MaxRows(); ++row)
@@ -96,9 +96,9 @@ private Q_SLOTS:
         QCOMPARE(m.group()->currentText(), "*");
         QCOMPARE(Usr::GrpNoOf("BLOGS"), 2);
         // The list's order is the link list's own; the link without a group row is not listed.
-        QCOMPARE(column(4), (QStringList {"Delta", "Beta", "Gamma", "Alpha"}));
-        QCOMPARE(cell(3, 1), "未分類");
-        QVERIFY(m.list()->isColumnHidden(1)); // the address
+        QCOMPARE(column(LinkList::Title), (QStringList {"Delta", "Beta", "Gamma", "Alpha"}));
+        QCOMPARE(cell(LinkList::GroupName, 1), "未分類");
+        QVERIFY(m.list()->isColumnHidden(int(LinkList::Address) - 1));
         QCOMPARE(m.web->calls.first(), "GoSearch");
         QCOMPARE(m.web->searchPage(), "http://127.0.0.1:9/search");
         QCOMPARE(m.ini->vGtVal("PC_SIZE", 0).toInt(), 50);
@@ -136,14 +136,15 @@ private Q_SLOTS:
                  QStringList {"100|" + url + "|1|A title|l1 l2|12.5"});
         QCOMPARE(QImage(path("Pic/100.jpg")).size(), QSize(140, 90));
         QTRY_VERIFY(QFile::exists(path("Arc/100.mhtml")));
-        QCOMPARE(column(1) + column(3), (QStringList {"100", "NEWS"})); // the group as typed
+        QCOMPARE(column(LinkList::Number) + column(LinkList::GroupName),
+                 (QStringList {"100", "NEWS"})); // the group as typed
         QCOMPARE(m.button(0)->text(), "修正");
         QCOMPARE(m.find<QLabel>("Label1_2")->palette().color(QPalette::WindowText),
                  QColor(0, 0, 255));
         m.memo()->setPlainText("Title 2");
         QTest::keyClick(m.list(), Qt::Key_F3);
         QCOMPARE(SqlLines::of("Select nURL, sNam From tURL"), QStringList {"100|Title 2"});
-        QCOMPARE(column(4), QStringList {"Title 2"});
+        QCOMPARE(column(LinkList::Title), QStringList {"Title 2"});
         QCOMPARE(m_captures, QStringList(2, url));
 
         m.web->complete(url, "Other", "x");
@@ -170,7 +171,7 @@ private Q_SLOTS:
             SqlLines::of("Select u.nGrp, sGrp, g.gSrt From tURL u, mGrp g Where g.nGrp = u.nGrp"),
             QStringList {"1|Tech|100"});
         QCOMPARE(m.group()->findText("Tech"), 1);
-        QCOMPARE(m.group()->currentText() + cell(3, 1), "TechTech");
+        QCOMPARE(m.group()->currentText() + cell(LinkList::GroupName, 1), "TechTech");
     }
 
     // F3 never locks up: Enter on an empty list leaves registration on, a stored link that
@@ -218,10 +219,11 @@ private Q_SLOTS:
         QTRY_VERIFY(find->hasFocus());
         for (const QChar c : QStringLiteral("ﾃｽﾄ")) // typed as a Japanese input method sends it
             QTest::sendKeyEvent(QTest::Click, find, Qt::Key_unknown, QString(c), {});
-        QTRY_COMPARE(column(1), QStringList {"101"});
+        QTRY_COMPARE(column(LinkList::Number), QStringList {"101"});
         find->clear();
         QTest::keyClicks(find, "t");
-        QTRY_COMPARE(column(1), (QStringList {"101", "102", "100"})); // Blogs before News
+        QTRY_COMPARE(column(LinkList::Number),
+                     (QStringList {"101", "102", "100"})); // Blogs before News
         // A registration is found by the next key, and a deleted link is gone.
         m.web->complete("http://new/", "Tail", QString());
         m.w->RgstURL();
@@ -229,7 +231,7 @@ private Q_SLOTS:
         m.w->DelURL();
         find->setFocus();
         QTest::keyClick(find, Qt::Key_A);
-        QTRY_COMPARE(column(4), QStringList {"Tail"});
+        QTRY_COMPARE(column(LinkList::Title), QStringList {"Tail"});
         QTest::keyClick(find, Qt::Key_Escape);
         QCOMPARE(find->text(), QString());
         QCOMPARE(m.list()->MaxRows(), 3);
@@ -293,14 +295,15 @@ private Q_SLOTS:
         QCOMPARE(lastCall(), "Navigate http://c/");
         QHeaderView *header = m.list()->horizontalHeader();
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
-                          QPoint(header->sectionViewportPosition(3) + 5, header->height() / 2));
+                          QPoint(header->sectionViewportPosition(int(LinkList::Title) - 1) + 5,
+                                 header->height() / 2));
         QCOMPARE(lastCall(), "Navigate http://c/");
         QCOMPARE(m.list()->ActiveRow(), 3);
         m.list()->SetActiveRow(1);
         QTest::keyClick(m.list(), Qt::Key_Up); // target 0 stands for the active row
         QCOMPARE(lastCall(), "Navigate http://a/");
         QCOMPARE(m.list()->ActiveRow(), 1);
-        const QRect r = m.list()->visualRect(m.list()->model()->index(1, 3));
+        const QRect r = m.list()->visualRect(m.list()->model()->index(1, int(LinkList::Title) - 1));
         QTest::mouseClick(m.list()->viewport(), Qt::LeftButton, {}, r.center());
         QCOMPARE(lastCall(), "Navigate http://b/");
     }
@@ -441,7 +444,7 @@ private Q_SLOTS:
         QTest::keyClick(m.list(), Qt::Key_Delete);
         QTest::keyClick(m.list(), Qt::Key_Delete);
         QCOMPARE(Dialogs::shownTexts(), QStringList(2, "「A」を削除します。よろしいですか"));
-        QCOMPARE(column(1), (QStringList {"101", "102"}));
+        QCOMPARE(column(LinkList::Number), (QStringList {"101", "102"}));
         QCOMPARE(lastCall(), "Navigate http://b/");
         Dialogs::clearShown();
         m.w->mnData_Click(MnData::Delete); // no title: named by its address
@@ -449,7 +452,7 @@ private Q_SLOTS:
         exec("Drop Table tURL");
         m.w->mnData_Click(MnData::Delete);
         QCOMPARE(Dialogs::shown().size(), 3);
-        QCOMPARE(column(1), QStringList {"102"});
+        QCOMPARE(column(LinkList::Number), QStringList {"102"});
     }
 
     // A page lookup, a registration or a list fill that fails is told and leaves the panel and
@@ -465,7 +468,7 @@ private Q_SLOTS:
         m.w->mnSlc_Click(MnSlc::Extract);
         QCOMPARE(Dialogs::shown().size(), 3);
         QCOMPARE(m.memo()->toPlainText(), panel);
-        QCOMPARE(column(1), QStringList {"100"});
+        QCOMPARE(column(LinkList::Number), QStringList {"100"});
     }
 
     void browserCommands()
