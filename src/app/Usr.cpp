@@ -6,9 +6,6 @@
 
 namespace Usr {
 
-QString sPgName;
-QString sDataPh;
-yIni *Ini = nullptr;
 GroupList sGrpList;
 
 QString programNameFrom(const QString &executablePath)

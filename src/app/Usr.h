@@ -1,21 +1,15 @@
 #pragma once
 
+#include "settings/ProgramState.h"
 #include "store/GroupList.h"
 
 #include <QString>
 #include <QVariantList>
 
-class yIni;
-
 // Program-wide state and the small routines the windows share.
 namespace Usr {
 
-// Program name: the executable's name without extension and without a trailing "_dv".
-extern QString sPgName;
-// The user data folder; always ends in "/".
-extern QString sDataPh;
-// The one settings object, alive from start-up to EndApp.
-extern yIni *Ini;
+// sPgName, sDataPh and Ini: settings/ProgramState.h.
 // The group list as last read from mGrp.
 extern GroupList sGrpList;
 

@@ -1,6 +1,5 @@
 #include "MaintenanceSave.h"
 
-#include "app/Usr.h"
 #include "collection/DeleteLink.h"
 #include "platform/NumberText.h"
 
@@ -80,10 +79,8 @@ bool MaintenanceSave::apply(const QString &dataPh, QString *error) const
 
 QList<int> MaintenanceSave::numbers(const QString &list)
 {
-    QString text = list;
-    Usr::CutEnd(text, QStringLiteral(","));
     QList<int> out;
-    for (const QString &part : text.split(u',', Qt::SkipEmptyParts))
+    for (const QString &part : list.split(u',', Qt::SkipEmptyParts))
         out.append(wholeNumber(part));
     return out;
 }

@@ -6,6 +6,7 @@
 #include "output/OutputFile.h"
 #include "platform/Dialogs.h"
 #include "platform/Shell.h"
+#include "platform/TextFile.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -477,7 +478,7 @@ bool make(const QList<ListRow> &rows, const QString &groupText, const QString &d
     QString reason;
     const QByteArray bytes = build(rows, dataPh, iPicSz, &reason);
     if (bytes.isEmpty()) {
-        Dialogs::message(OutputFile::writeFailedText(path, reason));
+        Dialogs::message(TextFile::writeFailedText(path, reason));
         return false;
     }
     if (!OutputFile::SaveBytes(path, bytes))

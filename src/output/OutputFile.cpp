@@ -48,25 +48,15 @@ QString AskFile(bool bHtm, const QString &groupText, const QString &dataPh)
     return Dialogs::saveFileName(req);
 }
 
-QString dataFolderText()
-{
-    return Tr::tr("ﾃﾞｰﾀｰﾌｫﾙﾀﾞのﾌｧｲﾙには書き出せません");
-}
-
-QString writeFailedText(const QString &path, const QString &reason)
-{
-    return Tr::tr("ﾌｧｲﾙ %1 に書き込めません: %2").arg(path, reason);
-}
-
 bool SaveBytes(const QString &sPath, const QByteArray &bytes)
 {
     if (sPath.isEmpty())
         return false;
     QString reason;
     if (Store::isOpen() && DataFolder::owns(DataFolder::ofDatabase(Store::path()), sPath))
-        reason = dataFolderText();
+        reason = DataFolder::ownsText();
     if (!reason.isEmpty() || !TextFile::writeAtomic(sPath, bytes, &reason)) {
-        Dialogs::message(writeFailedText(sPath, reason));
+        Dialogs::message(TextFile::writeFailedText(sPath, reason));
         return false;
     }
     return true;

@@ -19,9 +19,4 @@ QString proposedName(bool bHtm, const QString &groupText);
 // writes nothing and returns false.
 bool SaveBytes(const QString &sPath, const QByteArray &bytes);
 
-// The reason given for a file of the program's own data folder, which no output replaces.
-QString dataFolderText();
-// The text of the message shown when a file cannot be written.
-QString writeFailedText(const QString &path, const QString &reason);
-
 } // namespace OutputFile

@@ -1,5 +1,7 @@
 #include "DataFolder.h"
 
+#include <QCoreApplication>
+
 #include <QFileInfo>
 
 namespace DataFolder {
@@ -90,6 +92,11 @@ QString ofDatabase(const QString &databasePath)
 QStringList subFolders()
 {
     return {QStringLiteral("Doc"), QStringLiteral("Pic"), QStringLiteral("Arc")};
+}
+
+QString ownsText()
+{
+    return QCoreApplication::translate("OutputFile", "ﾃﾞｰﾀｰﾌｫﾙﾀﾞのﾌｧｲﾙには書き出せません");
 }
 
 } // namespace DataFolder

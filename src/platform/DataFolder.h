@@ -20,6 +20,8 @@ QString picture(const QString &dataPh, qint64 nURL);
 // journals, the settings, the lock, anything in Pic/ or Arc/), by canonical paths: an output
 // written there would destroy the collection.
 bool owns(const QString &dataPh, const QString &path);
+// The reason given for such a file, which no output replaces.
+QString ownsText();
 // The data folder of the database at databasePath.
 QString ofDatabase(const QString &databasePath);
 // The sub-folders a data folder gets when it is first used.

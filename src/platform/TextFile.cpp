@@ -179,4 +179,11 @@ ReadResult readRegular(const QString &path, qint64 maxBytes, QByteArray *bytes, 
     return ReadResult::Read;
 }
 
+QString writeFailedText(const QString &path, const QString &reason)
+{
+    // Said alike by the outputs and the bookmark export.
+    return QCoreApplication::translate("OutputFile", "ﾌｧｲﾙ %1 に書き込めません: %2")
+        .arg(path, reason);
+}
+
 } // namespace TextFile

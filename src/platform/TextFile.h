@@ -15,6 +15,8 @@ bool writeCp932(const QString &path, const QString &text, QString *error = nullp
 
 // The reason to show for an errno value; a full disk is said in words a user knows.
 QString reasonOf(int code);
+// The message when a file cannot be written: "ﾌｧｲﾙ <path> に書き込めません: <reason>".
+QString writeFailedText(const QString &path, const QString &reason);
 
 enum class ReadResult { Read, Missing, Failed };
 // Reads a whole regular file of at most maxBytes. Anything else (a folder, a FIFO, a device,

@@ -1,11 +1,11 @@
 #include "platform/DataFolder.h"
 #include "yIni.h"
 
-#include "app/Usr.h"
 #include "platform/Dialogs.h"
 #include "platform/Shell.h"
 #include "platform/SystemText.h"
 #include "platform/TextFile.h"
+#include "settings/ProgramState.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "sbUpc.h"
 
-#include "app/Usr.h"
 #include "platform/Twips.h"
+#include "settings/ProgramState.h"
 #include "settings/yIni.h"
 
 #include <QButtonGroup>
