@@ -26,14 +26,14 @@ void MainMenus::build(QMainWindow &w, const Handlers &click)
         }
     };
     constexpr const char *separator = nullptr;
-    menu(0, QT_TRANSLATE_NOOP("MainMenus", "ﾌｧｲﾙ(&F)"),
+    menu(MnJob::File, QT_TRANSLATE_NOOP("MainMenus", "ﾌｧｲﾙ(&F)"),
          {QT_TRANSLATE_NOOP("MainMenus", "ﾃﾞｰﾀｰﾌｫﾙﾀﾞを開く"),
           QT_TRANSLATE_NOOP("MainMenus", "ﾃﾞｰﾀｰﾍﾞｰｽの最適化"),
           QT_TRANSLATE_NOOP("MainMenus", "ﾌﾞｯｸﾏｰｸの取込(&I)..."),
           QT_TRANSLATE_NOOP("MainMenus", "ﾌﾞｯｸﾏｰｸの書出(&E)..."), separator,
           QT_TRANSLATE_NOOP("MainMenus", "終了(&Q)")},
          mnFile.data(), click.file);
-    menu(1, QT_TRANSLATE_NOOP("MainMenus", "ﾌﾞﾗｳｻﾞ(&L)"),
+    menu(MnJob::Disp, QT_TRANSLATE_NOOP("MainMenus", "ﾌﾞﾗｳｻﾞ(&L)"),
          {QT_TRANSLATE_NOOP("MainMenus", "ﾎｰﾑﾍﾟｰｼﾞへ移動"),
           QT_TRANSLATE_NOOP("MainMenus", "検索ﾍﾟｰｼﾞへ移動"), separator,
           QT_TRANSLATE_NOOP("MainMenus", "ﾍﾟｰｼﾞ設定(&U)"),
@@ -50,19 +50,19 @@ void MainMenus::build(QMainWindow &w, const Handlers &click)
     mnDisp[MnDisp::Print]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     mnDisp[MnDisp::Print]->setShortcutContext(Qt::WindowShortcut);
     w.addAction(mnDisp[MnDisp::Print]);
-    menu(2, QT_TRANSLATE_NOOP("MainMenus", "ﾘｽﾄ(&S)"),
+    menu(MnJob::Slc, QT_TRANSLATE_NOOP("MainMenus", "ﾘｽﾄ(&S)"),
          {QT_TRANSLATE_NOOP("MainMenus", "抽出"),
           QT_TRANSLATE_NOOP("MainMenus", "最近登録したﾍﾟｰｼﾞ"),
           QT_TRANSLATE_NOOP("MainMenus", "検索(&K)"), separator},
          mnSlc.data(), click.slc);
     mnSlc[MnSlc::Find]->setShortcut(QKeySequence::Find);
-    menu(2, nullptr,
+    menu(MnJob::Slc, nullptr,
          {QT_TRANSLATE_NOOP("MainMenus", "Htmに出力"),
           QT_TRANSLATE_NOOP("MainMenus", "Docに出力(画像付き)"), separator,
           QT_TRANSLATE_NOOP("MainMenus", "一括画像出力"),
           QT_TRANSLATE_NOOP("MainMenus", "画像出力の指定")},
          mnRet.data(), click.ret);
-    menu(3, QT_TRANSLATE_NOOP("MainMenus", "登録(&D)"),
+    menu(MnJob::Data, QT_TRANSLATE_NOOP("MainMenus", "登録(&D)"),
          {QT_TRANSLATE_NOOP("MainMenus", "追加登録(&W)"),
           QT_TRANSLATE_NOOP("MainMenus", "削除(&D)"), separator,
           QT_TRANSLATE_NOOP("MainMenus", "ﾃﾞｰﾀｰ"), separator,

@@ -8,6 +8,9 @@ class QMainWindow;
 class QMenu;
 
 // The items of the main window's control arrays, by index.
+namespace MnJob {
+enum Menu { File, Disp, Slc, Data, Count }; // the menus of the bar; Slc holds mnRet's items too
+}
 namespace MnFile {
 enum Item { OpenFolder, Compact, ImportBookmarks, ExportBookmarks, Separator, Quit, Count };
 }
@@ -54,7 +57,7 @@ struct MainMenus
 
     void build(QMainWindow &w, const Handlers &click);
 
-    std::array<QMenu *, 4> mnJob {};
+    std::array<QMenu *, MnJob::Count> mnJob {};
     std::array<QAction *, MnFile::Count> mnFile {};
     std::array<QAction *, MnDisp::Count> mnDisp {};
     std::array<QAction *, MnSlc::Count> mnSlc {};

@@ -15,6 +15,7 @@
 #include "settings/yIni.h"
 #include "ui/main/LinkListView.h"
 #include "ui/main/ListSearch.h"
+#include "ui/main/MainMenus.h"
 #include "ui/main/PagePictures.h"
 
 #include <QAction>
@@ -147,26 +148,36 @@ RegistrationPanel::RegistrationPanel(QWidget *parent)
     m_c.lbWeb = new QLabel(QStringLiteral("  F3   　  F8     F9   　F11"), right);
     place(m_c.lbWeb, 0, 200 - 30, 2085, 255);
     m_c.lbWeb->resize(right->width(), m_c.lbWeb->height());
-    m_c.cmWeb[0] = new QPushButton(tr("追加"), right);
-    place(m_c.cmWeb[0], 20, 390 - 30, 510, 420);
-    m_c.cmWeb[1] = iconButton(right, QStyle::SP_ArrowBack, tr("前のﾍﾟｰｼﾞに戻ります"));
-    place(m_c.cmWeb[1], 620, 390 - 30, 450, 420);
-    m_c.cmWeb[2] = iconButton(right, QStyle::SP_ArrowForward, tr("次のﾍﾟｰｼﾞに移動します"));
-    place(m_c.cmWeb[2], 1120, 390 - 30, 450, 420);
-    m_c.cmWeb[3]
+    m_c.cmWeb[CmWeb::Register] = new QPushButton(tr("追加"), right);
+    place(m_c.cmWeb[CmWeb::Register], 20, 390 - 30, 510, 420);
+    m_c.cmWeb[CmWeb::Back] = iconButton(right, QStyle::SP_ArrowBack, tr("前のﾍﾟｰｼﾞに戻ります"));
+    place(m_c.cmWeb[CmWeb::Back], 620, 390 - 30, 450, 420);
+    m_c.cmWeb[CmWeb::Forward]
+        = iconButton(right, QStyle::SP_ArrowForward, tr("次のﾍﾟｰｼﾞに移動します"));
+    place(m_c.cmWeb[CmWeb::Forward], 1120, 390 - 30, 450, 420);
+    m_c.cmWeb[CmWeb::Search]
         = iconButton(right, QStyle::SP_FileDialogContentsView, tr("検索ﾍﾟｰｼﾞに移動します"));
-    place(m_c.cmWeb[3], 1620, 390 - 30, 450, 420);
+    place(m_c.cmWeb[CmWeb::Search], 1620, 390 - 30, 450, 420);
     row->addWidget(right, 0, Qt::AlignTop);
 
     setFixedHeight(Twips::toPixelsY(855 + 60));
 
     // Tests and style sheets find the controls by the names they have in the design.
-    const std::pair<QWidget *, const char *> names[]
-        = {{m_c.Label1[0], "Label1_0"}, {m_c.Label1[1], "Label1_1"}, {m_c.Label1[2], "Label1_2"},
-           {m_c.cbGrp, "cbGrp"},        {m_c.cmSlc, "cmSlc"},        {m_c.txSrt, "txSrt"},
-           {m_c.txMem, "txMem"},        {m_c.lbWeb, "lbWeb"},        {m_c.cmWeb[0], "cmWeb_0"},
-           {m_c.cmWeb[1], "cmWeb_1"},   {m_c.cmWeb[2], "cmWeb_2"},   {m_c.cmWeb[3], "cmWeb_3"},
-           {lbFind, "lbFind"},          {m_c.txFind, "txFind"},      {lbSim, "lbSim"}};
+    const std::pair<QWidget *, const char *> names[] = {{m_c.Label1[0], "Label1_0"},
+                                                        {m_c.Label1[1], "Label1_1"},
+                                                        {m_c.Label1[2], "Label1_2"},
+                                                        {m_c.cbGrp, "cbGrp"},
+                                                        {m_c.cmSlc, "cmSlc"},
+                                                        {m_c.txSrt, "txSrt"},
+                                                        {m_c.txMem, "txMem"},
+                                                        {m_c.lbWeb, "lbWeb"},
+                                                        {m_c.cmWeb[CmWeb::Register], "cmWeb_0"},
+                                                        {m_c.cmWeb[CmWeb::Back], "cmWeb_1"},
+                                                        {m_c.cmWeb[CmWeb::Forward], "cmWeb_2"},
+                                                        {m_c.cmWeb[CmWeb::Search], "cmWeb_3"},
+                                                        {lbFind, "lbFind"},
+                                                        {m_c.txFind, "txFind"},
+                                                        {lbSim, "lbSim"}};
     for (const auto &[w, name] : names)
         w->setObjectName(QLatin1String(name));
 }
@@ -175,7 +186,7 @@ void RegistrationPanel::showState(bool isNew)
 {
     bNewURL = isNew;
     m_registerItem->setText(isNew ? tr("追加登録(&W)") : tr("修正登録(&W)"));
-    m_c.cmWeb[0]->setText(isNew ? tr("追加") : tr("修正"));
+    m_c.cmWeb[CmWeb::Register]->setText(isNew ? tr("追加") : tr("修正"));
     // Registered pages in blue.
     const QColor colour = isNew ? QColor(0, 0, 0) : QColor(0, 0, 255);
     for (QLabel *label : m_c.Label1) {
@@ -224,7 +235,7 @@ void RegistrationPanel::attach(WebBrowser *web, LinkListView *list, QAction *reg
 void RegistrationPanel::SetRgstEnab(bool bOn)
 {
     m_registerItem->setEnabled(bOn);
-    m_c.cmWeb[0]->setEnabled(bOn);
+    m_c.cmWeb[CmWeb::Register]->setEnabled(bOn);
 }
 
 void RegistrationPanel::ShowMem(const QString &sTitle, QString &sText)
@@ -373,7 +384,7 @@ void RegistrationPanel::RgstURL()
             return;
         }
     }
-    if (!m_c.cmWeb[0]->isEnabled() || !Registration::isRegistrable(sCurURL))
+    if (!m_c.cmWeb[CmWeb::Register]->isEnabled() || !Registration::isRegistrable(sCurURL))
         return;
     if (bNewURL && m_twin.nURL
         && !Dialogs::message(tr("「%1」(%2) と同じﾍﾟｰｼﾞのようです。追加しますか")

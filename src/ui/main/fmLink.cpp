@@ -149,7 +149,7 @@ void fmLink::buildList()
     connect(vSpr, &Grid::KeyDown, this,
             [this](int key, Qt::KeyboardModifiers) { listKeyDown(key); });
     connect(vSpr, &Grid::RightClick, this,
-            [this](int, int, const QPoint &pos) { m_menus.mnJob[3]->popup(pos); });
+            [this](int, int, const QPoint &pos) { m_menus.mnJob[MnJob::Data]->popup(pos); });
     Splitter->addWidget(vSpr);
 }
 

@@ -86,7 +86,7 @@ private Q_SLOTS:
     {
         openWindow(Language::Choice::English);
         QVERIFY(m.w);
-        QCOMPARE(m.w->menus().mnJob[0]->title(), "&File");
+        QCOMPARE(m.w->menus().mnJob[MnJob::File]->title(), "&File");
         QCOMPARE(m.w->menus().mnData[MnData::Register]->text(), "&Add Link");
         // The shown key follows the translated text.
         QCOMPARE(m.w->menus().mnDisp[MnDisp::Search]->text(), "Go to &Search Page\tF11");

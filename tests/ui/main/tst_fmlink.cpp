@@ -538,7 +538,8 @@ private Q_SLOTS:
         open({{100, "http://a/", 0, "A", 1}, {101, "http://b/", 0, "B", 2}});
         const QString copy = path("Arc/101.mhtml");
         TestFiles::write(copy, "");
-        QVERIFY(m.w->menus().mnJob[3]->actions().contains(m.w->menus().mnData[MnData::ShowSaved]));
+        QVERIFY(m.w->menus().mnJob[MnJob::Data]->actions().contains(
+            m.w->menus().mnData[MnData::ShowSaved]));
         QCOMPARE(m.w->menus().mnData[MnData::ShowSaved]->text(), "保存したﾍﾟｰｼﾞを表示");
         m.list()->SetActiveRow(1);
         m.web->calls.clear();
