@@ -4,10 +4,47 @@
 #include "store/GroupList.h"
 
 #include <QHash>
+#include <QSet>
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
+
+namespace {
+
+// The description of a link whose address the file names more than once.
+struct Merge
+{
+    QString memo;
+    QSet<QString> held; // the title and every text already in the description
+
+    Merge(const BookmarkLink &first)
+        : memo(first.description)
+    {
+        held.insert(first.title);
+        held.insert(first.description);
+    }
+
+    void add(const BookmarkLink &later)
+    {
+        QString block;
+        for (const QString *text : {&later.title, &later.description}) {
+            if (text->isEmpty() || held.contains(*text))
+                continue;
+            held.insert(*text);
+            if (!block.isEmpty())
+                block += QLatin1String("\r\n");
+            block += *text;
+        }
+        if (block.isEmpty())
+            return;
+        if (!memo.isEmpty())
+            memo += QLatin1String("\r\n\r\n");
+        memo += block;
+    }
+};
+
+} // namespace
 
 namespace BookmarkImport {
 
@@ -29,27 +66,33 @@ ImportPlan plan(const BookmarkFile &file, const QList<GroupRecord> &groups,
     std::vector<int> table(mask + 1, -1);
     std::vector<size_t> hashes(count);
     std::vector<QString> forms(count);
+    QHash<int, Merge> merges; // by the first entry of an address the file repeats
     for (const BookmarkLink &l : file.links) {
-        bool duplicate = inCollection && inCollection(l.address);
-        if (!duplicate) {
-            const QString &form = forms[size_t(l.order)] = Address::matchForm(l.address);
-            const size_t h = qHash(form);
-            hashes[size_t(l.order)] = h;
-            size_t slot = h & mask;
-            for (; table[slot] >= 0; slot = (slot + 1) & mask) {
-                const int other = table[slot];
-                if (hashes[size_t(other)] == h && forms[size_t(other)] == form) {
-                    duplicate = true;
-                    break;
-                }
-            }
-            if (!duplicate)
-                table[slot] = l.order;
-        }
-        if (duplicate) {
+        if (inCollection && inCollection(l.address)) {
             ++plan.duplicates;
             continue;
         }
+        const QString &form = forms[size_t(l.order)] = Address::matchForm(l.address);
+        const size_t h = qHash(form);
+        hashes[size_t(l.order)] = h;
+        size_t slot = h & mask;
+        int first = -1;
+        for (; table[slot] >= 0; slot = (slot + 1) & mask) {
+            const int other = table[slot];
+            if (hashes[size_t(other)] == h && forms[size_t(other)] == form) {
+                first = other;
+                break;
+            }
+        }
+        if (first >= 0) {
+            auto merge = merges.find(first);
+            if (merge == merges.end())
+                merge = merges.insert(first, Merge(file.links[first]));
+            merge->add(l);
+            ++plan.merged;
+            continue;
+        }
+        table[slot] = l.order;
         takes[size_t(l.order)] = true;
         if (l.folder >= 0)
             ++takenIn[size_t(l.folder)];
@@ -99,7 +142,7 @@ ImportPlan plan(const BookmarkFile &file, const QList<GroupRecord> &groups,
     std::vector<int> placed(size_t(counterOf.size()), 0);
     std::vector<int> place(count, 0);
     std::vector<int> chosen;
-    chosen.reserve(count - size_t(plan.duplicates));
+    chosen.reserve(count - size_t(plan.duplicates + plan.merged));
     for (const BookmarkLink &l : file.links) {
         const int counter = l.folder < 0 ? counterOf.value(0) : counterOfFolder[size_t(l.folder)];
         if (counter < 0)
@@ -121,7 +164,8 @@ ImportPlan plan(const BookmarkFile &file, const QList<GroupRecord> &groups,
         in.link.sURL = l.address;
         in.link.nGrp = l.folder < 0 ? 0 : groupOf[size_t(l.folder)];
         in.link.sNam = l.title;
-        in.link.sMem = l.description;
+        const auto merge = merges.constFind(i);
+        in.link.sMem = merge == merges.constEnd() ? l.description : merge->memo;
         in.link.gSrt = place[size_t(i)];
         in.added = l.added;
         plan.links.append(std::move(in));

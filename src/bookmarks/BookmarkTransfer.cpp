@@ -76,6 +76,9 @@ QString BookmarkTransfer::counts() const
                  "読めなかった行　%4 行")
               .arg(QString::number(m_plan.links.size()), QString::number(m_plan.newGroups.size()),
                    QString::number(m_plan.duplicates), QString::number(m_plan.skippedLines));
+    if (m_plan.merged > 0)
+        text += Tr::tr("\nﾌｧｲﾙ内の同じｱﾄﾞﾚｽをまとめたﾘﾝｸ　%1 件")
+                    .arg(QString::number(m_plan.merged));
     if (m_joined > 0)
         text += Tr::tr("\n%1 段より深く、上のﾌｫﾙﾀﾞにまとめたﾌｫﾙﾀﾞ　%2 件")
                     .arg(QString::number(BookmarkFile::kMaxDepth), QString::number(m_joined));
