@@ -96,6 +96,8 @@ Grid *links(QWidget *parent)
                      -99999999.99, 99999999.99},
                     {"", 0, Column::Text}});
     g->SetColAlignment(LinkColumn::Mark, Qt::AlignCenter);
+    // A link without a title shows its address there; editing starts from the empty title.
+    g->model()->column(LinkColumn::Title).shownWhenEmpty = LinkColumn::Address;
     // Hovering a row shows its page picture; the check's columns, the link's check history.
     g->model()->setToolTip([g](int col, int row) {
         QList<CheckRecord> history;
