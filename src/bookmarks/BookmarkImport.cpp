@@ -49,7 +49,7 @@ struct Merge
 namespace BookmarkImport {
 
 ImportPlan plan(const BookmarkFile &file, const QList<GroupRecord> &groups,
-                const InCollection &inCollection, int firstLinkNo)
+                const InCollection &inCollection, qint64 firstLinkNo)
 {
     ImportPlan plan;
     plan.linksRead = int(file.links.size());
@@ -101,21 +101,21 @@ ImportPlan plan(const BookmarkFile &file, const QList<GroupRecord> &groups,
     // Existing names found as the group list finds them; a folder named as group 0 goes there:
     // a new group of that name could never be told apart.
     GroupList byName(groups);
-    int nextGroup = 1;
+    qint64 nextGroup = 1;
     double highestSort = 0;
     for (const GroupRecord &g : groups) {
-        nextGroup = qMax(nextGroup, g.nGrp + 1);
+        nextGroup = qMax(nextGroup, g.nGrp < kMaxNumber ? g.nGrp + 1 : kMaxNumber);
         highestSort = qMax(highestSort, g.gSrt);
     }
 
     double nextSort = std::floor(highestSort) + 1;
-    std::vector<int> groupOf(size_t(file.folders.size()), -1);
+    std::vector<qint64> groupOf(size_t(file.folders.size()), -1);
     for (qsizetype f = 0; f < file.folders.size(); ++f) {
         const BookmarkFolder &folder = file.folders[f];
         const bool empty = folder.links == 0 && folder.folders == 0;
         if (takenIn[size_t(f)] == 0 && !empty)
             continue;
-        std::optional<int> group = byName.find(folder.path);
+        std::optional<qint64> group = byName.find(folder.path);
         if (!group) {
             plan.newGroups.append({nextGroup, folder.path, nextSort});
             byName.append(plan.newGroups.last());
@@ -127,7 +127,7 @@ ImportPlan plan(const BookmarkFile &file, const QList<GroupRecord> &groups,
 
     // Sort keys: the place among the file's links that go to the same group. Counters are
     // per group, found once per folder; the last counter is the root's (group 0).
-    QHash<int, int> counterOf;
+    QHash<qint64, int> counterOf;
     std::vector<int> counterOfFolder(size_t(file.folders.size()), -1);
     for (size_t f = 0; f < groupOf.size(); ++f) {
         if (groupOf[f] < 0)
@@ -160,7 +160,7 @@ ImportPlan plan(const BookmarkFile &file, const QList<GroupRecord> &groups,
     for (const int i : chosen) {
         const BookmarkLink &l = file.links[i];
         ImportLink in;
-        in.link.nURL = firstLinkNo + int(plan.links.size());
+        in.link.nURL = firstLinkNo + plan.links.size();
         in.link.sURL = l.address;
         in.link.nGrp = l.folder < 0 ? 0 : groupOf[size_t(l.folder)];
         in.link.sNam = l.title;

@@ -39,6 +39,6 @@ using InCollection = std::function<bool(const QString &address)>;
 // title); a later entry's title and description that the link does not hold yet are added to
 // its description, each entry's after a blank line. Links of the collection are not changed.
 ImportPlan plan(const BookmarkFile &file, const QList<GroupRecord> &groups,
-                const InCollection &inCollection, int firstLinkNo);
+                const InCollection &inCollection, qint64 firstLinkNo);
 
 } // namespace BookmarkImport

@@ -36,7 +36,7 @@ LinkListView::LinkListView(QWidget *parent)
         [this](int, int row) { return PageImage::toolTipFor(Usr::sDataPh, GetText(1, row)); });
 }
 
-bool LinkListView::load(bool recent, int nGrp, const std::function<bool(qint64)> &keep)
+bool LinkListView::load(bool recent, qint64 nGrp, const std::function<bool(qint64)> &keep)
 {
     std::vector<PackedRow> rows;
     QString error;
