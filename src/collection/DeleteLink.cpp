@@ -10,7 +10,7 @@ DeleteLink::DeleteLink(const QString &dataPh, LinkIndex *index)
 {
 }
 
-bool DeleteLink::run(int nURL, QString *error)
+bool DeleteLink::run(qint64 nURL, QString *error)
 {
     if (!LinkStore::deleteLink(nURL, error))
         return false;
@@ -18,7 +18,7 @@ bool DeleteLink::run(int nURL, QString *error)
     return true;
 }
 
-void DeleteLink::rowGone(int nURL)
+void DeleteLink::rowGone(qint64 nURL)
 {
     LinkFiles::remove(m_dataPh, nURL);
     if (m_index)

@@ -12,10 +12,10 @@ public:
     // index may be null.
     DeleteLink(const QString &dataPh, LinkIndex *index);
     // False with *error when the row stays; the files then stay too.
-    bool run(int nURL, QString *error = nullptr);
+    bool run(qint64 nURL, QString *error = nullptr);
     // What goes with a row deleted among other changes in one transaction (the maintenance
     // save), once that transaction is written: the link's files and its index entry.
-    void rowGone(int nURL);
+    void rowGone(qint64 nURL);
 
 private:
     QString m_dataPh;

@@ -22,17 +22,17 @@ bool MaintenanceContents::read(MaintenanceContents &out, QString *error)
             names.append(name);
             // A missing sort key comes first, as the engine orders it.
             groups.append(
-                {int(g.nGrp), name, g.hasSort ? g.gSrt : -std::numeric_limits<double>::infinity()});
+                {g.nGrp, name, g.hasSort ? g.gSrt : -std::numeric_limits<double>::infinity()});
         },
         error);
     // Each link shows the mark of its latest check, and where its page moved for good.
-    QHash<int, CheckHistory::Latest> checks;
+    QHash<qint64, CheckHistory::Latest> checks;
     ok = ok && CheckHistory::readLatest(checks, error);
     out.checked = !checks.isEmpty();
     ok = ok
         && LinkStore::forEachGridLink(
              [&](const LinkStore::LinkView &l) {
-                 const auto c = checks.constFind(int(l.nURL));
+                 const auto c = checks.constFind(l.nURL);
                  const bool has = c != checks.cend();
                  out.links.push_back(
                      PackedRow {fresh, l.nURLText, l.sNam, l.sGrp, sortText(l.hasSort, l.gSrt),

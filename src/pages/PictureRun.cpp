@@ -6,7 +6,7 @@ bool PictureRun::load(QString *error)
 {
     m_links.clear();
     return LinkStore::forEachAddress(
-        [this](int n, const QString &url) {
+        [this](qint64 n, const QString &url) {
             m_links.append({n, url});
         },
         error);

@@ -10,7 +10,7 @@ class PictureRun
 public:
     struct Link
     {
-        int nURL = 0;
+        qint64 nURL = 0;
         QString address;
     };
     // A page takes a few seconds to load and paint.

@@ -25,7 +25,7 @@ QImage take(const Capture &capture, const QString &sURL, int iPicSz)
     return picture.isNull() ? QImage() : PageImage::process(picture, iPicSz);
 }
 
-bool write(const QImage &img, const QString &dataPh, int nURL)
+bool write(const QImage &img, const QString &dataPh, qint64 nURL)
 {
     const QString path = PageImage::fileFor(dataPh, nURL);
     QString error;
