@@ -53,7 +53,7 @@ bool before(int rankA, double sortA, const PackedRow &a, int rankB, double sortB
 }
 
 // The links of group nGrp (all for nGrp <= 0) that keep() chooses, in list order.
-bool ordered(int nGrp, const std::function<bool(qint64)> &keep, Ordered &out, QString *error)
+bool ordered(int nGrp, const ChooseFn &keep, Ordered &out, QString *error)
 {
     QHash<qint64, Group> groups;
     if (!LinkStore::forEachGroup(
@@ -70,7 +70,7 @@ bool ordered(int nGrp, const std::function<bool(qint64)> &keep, Ordered &out, QS
         nGrp,
         [&](const LinkStore::LinkView &v) {
             const auto g = groups.constFind(v.nGrp);
-            if (g == groups.constEnd() || (keep && !keep(v.nURL)))
+            if (g == groups.constEnd() || (keep && !keep(v)))
                 return;
             entries.push_back(
                 {g->rank, v.gSrt, PackedRow {v.nURLText, v.sURL, g->name, v.sNam, v.sMem}});
@@ -110,7 +110,10 @@ bool load(bool recent, int nGrp, std::vector<PackedRow> &rows, QString *error,
 {
     if (!recent) {
         Ordered o;
-        if (!ordered(nGrp, keep, o, error))
+        ChooseFn choose;
+        if (keep)
+            choose = [&keep](const LinkStore::LinkView &v) { return keep(v.nURL); };
+        if (!ordered(nGrp, choose, o, error))
             return false;
         rows = std::move(o.rows);
         return true;
@@ -127,6 +130,15 @@ bool load(bool recent, int nGrp, std::vector<PackedRow> &rows, QString *error,
     if (!ok)
         return false;
     rows = std::move(newest);
+    return true;
+}
+
+bool loadChosen(int nGrp, const ChooseFn &choose, std::vector<PackedRow> &rows, QString *error)
+{
+    Ordered o;
+    if (!ordered(nGrp, choose, o, error))
+        return false;
+    rows = std::move(o.rows);
     return true;
 }
 

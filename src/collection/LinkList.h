@@ -10,6 +10,10 @@
 #include <functional>
 #include <vector>
 
+namespace LinkStore {
+struct LinkView;
+}
+
 // The rows of the main window's link list: number, address, group name, title, description,
 // in the list's order.
 namespace LinkList {
@@ -32,6 +36,12 @@ inline QString text(const PackedRow &row, Column c)
 // keep, when given, chooses the links by number. On failure the rows are untouched.
 bool load(bool recent, int nGrp, std::vector<PackedRow> &rows, QString *error = nullptr,
           const std::function<bool(qint64 nURL)> &keep = {});
+
+// The listed links of group nGrp (all for nGrp <= 0) that choose() takes, in list order: one
+// pass over the rows, only the chosen ones kept.
+using ChooseFn = std::function<bool(const LinkStore::LinkView &)>;
+bool loadChosen(int nGrp, const ChooseFn &choose, std::vector<PackedRow> &rows,
+                QString *error = nullptr);
 
 ListRow toListRow(const PackedRow &row);
 

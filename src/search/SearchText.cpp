@@ -1,6 +1,8 @@
 #include "search/SearchText.h"
 
 #include <cstring>
+#include <string>
+#include <string_view>
 
 namespace SearchText {
 
@@ -94,6 +96,70 @@ bool narrows(const QStringList &newer, const QStringList &older)
             }
         }
         if (!inside)
+            return false;
+    }
+    return true;
+}
+
+Matcher::Matcher(QStringView query)
+{
+    for (const QString &w : words(query)) {
+        bool ascii = true;
+        for (const QChar c : w)
+            ascii = ascii && c.unicode() < 0x80;
+        if (ascii)
+            m_ascii.push_back(w.toLatin1());
+        else
+            m_other.append(w);
+    }
+}
+
+bool Matcher::matches(QByteArrayView address, QByteArrayView title,
+                      QByteArrayView description) const
+{
+    // The ASCII fields lowered into one buffer, the others folded only when a word needs them.
+    thread_local std::string lowered;
+    lowered.clear();
+    QString folded;
+    bool foldedMade = false;
+    bool others = false;
+    for (const QByteArrayView f : {address, title, description}) {
+        if (!isAscii(f)) {
+            others = true;
+            continue;
+        }
+        for (const char c : f)
+            lowered.push_back(char(c >= 'A' && c <= 'Z' ? c + 32 : c));
+        lowered.push_back('\n');
+    }
+    auto makeFolded = [&] {
+        if (foldedMade)
+            return;
+        foldedMade = true;
+        for (const QByteArrayView f : {address, title, description}) {
+            if (!isAscii(f)) {
+                folded += fold(f);
+                folded += u'\n';
+            }
+        }
+    };
+    const std::string_view hay(lowered);
+    for (const QByteArray &w : m_ascii) {
+        if (hay.find(std::string_view(w.constData(), size_t(w.size()))) != std::string_view::npos)
+            continue;
+        if (!others)
+            return false;
+        makeFolded();
+        if (!folded.contains(QLatin1StringView(w)))
+            return false;
+    }
+    if (m_other.isEmpty())
+        return true;
+    if (!others)
+        return false;
+    makeFolded();
+    for (const QString &w : m_other) {
+        if (!folded.contains(w))
             return false;
     }
     return true;
