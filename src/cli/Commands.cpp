@@ -44,12 +44,14 @@ Status exportFile(const Invocation &in)
     const QString path = in.args.first();
     QString error;
     if (path == u"-") {
-        QByteArray bytes;
-        if (!BookmarkTransfer::exportBytes(bytes, nullptr, &error)) {
+        const auto out = [&in](QByteArrayView bytes) {
+            in.out(bytes);
+            return true;
+        };
+        if (!BookmarkTransfer::exportStream(out, nullptr, &error)) {
             in.err(error);
             return BadInput;
         }
-        in.out(bytes);
         return Success;
     }
     if (!BookmarkTransfer::exportTo(path, nullptr, &error)) {
