@@ -187,6 +187,13 @@ Folders deeper than %1 levels, joined to the folder above: %2</translation>
         <source>標準出力に書き込めません: %1</source>
         <translation>Cannot write to standard output: %1</translation>
     </message>
+    <message numerus="yes">
+        <source>%n 件見つかりました</source>
+        <translation>
+            <numerusform>Found %n link</numerusform>
+            <numerusform>Found %n links</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>Cp932</name>
