@@ -15,6 +15,7 @@ struct Entry
     int groupRank;
     double linkSort;
     PackedRow cells;
+    qint32 group;
 };
 
 struct Group
@@ -72,8 +73,9 @@ bool ordered(int nGrp, const ChooseFn &keep, Ordered &out, QString *error)
             const auto g = groups.constFind(v.nGrp);
             if (g == groups.constEnd() || (keep && !keep(v)))
                 return;
-            entries.push_back(
-                {g->rank, v.gSrt, PackedRow {v.nURLText, v.sURL, g->name, v.sNam, v.sMem}});
+            entries.push_back({g->rank, v.gSrt,
+                               PackedRow {v.nURLText, v.sURL, g->name, v.sNam, v.sMem},
+                               qint32(v.nGrp)});
             numbers.push_back(qint32(v.nURL));
         },
         error);
@@ -95,7 +97,7 @@ bool ordered(int nGrp, const ChooseFn &keep, Ordered &out, QString *error)
     for (const qint32 i : order) {
         Entry &e = entries[size_t(i)];
         out.rows.push_back(std::move(e.cells));
-        out.keys.push_back({e.groupRank, e.linkSort, numbers[size_t(i)]});
+        out.keys.push_back({e.groupRank, e.linkSort, numbers[size_t(i)], e.group});
     }
     out.groups.clear();
     for (auto g = groups.cbegin(); g != groups.cend(); ++g)
@@ -185,7 +187,7 @@ void Ordered::place(qint32 number, const QString &address, int nGrp, const QStri
             hi = mid;
     }
     const size_t at = lo;
-    keys.insert(keys.begin() + qsizetype(at), {g->rank, sort, number});
+    keys.insert(keys.begin() + qsizetype(at), {g->rank, sort, number, qint32(nGrp)});
     rows.insert(rows.begin() + qsizetype(at), std::move(row));
 }
 

@@ -54,6 +54,7 @@ struct Ordered
         int groupRank = 0;
         double sort = 0;
         qint32 number = 0;
+        qint32 group = 0;
     };
     struct Group
     {

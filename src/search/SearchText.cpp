@@ -1,5 +1,7 @@
 #include "search/SearchText.h"
 
+#include <QUrl>
+
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -36,6 +38,21 @@ bool isAscii(QByteArrayView utf8)
     return true;
 }
 
+namespace {
+
+// Hiragana as katakana, so that either finds the other ("にゅーす" and "ニュース").
+QString kanaFolded(QString text)
+{
+    for (QChar &c : text) {
+        const char16_t u = c.unicode();
+        if ((u >= 0x3041 && u <= 0x3096) || u == 0x309D || u == 0x309E)
+            c = QChar(char16_t(u + 0x60));
+    }
+    return text;
+}
+
+} // namespace
+
 QString fold(QStringView text)
 {
     bool ascii = true;
@@ -47,14 +64,15 @@ QString fold(QStringView text)
     }
     if (ascii)
         return text.toString().toLower();
-    return text.toString().normalized(QString::NormalizationForm_KC).toCaseFolded();
+    return kanaFolded(text.toString().normalized(QString::NormalizationForm_KC).toCaseFolded());
 }
 
 QString fold(QByteArrayView utf8)
 {
     if (isAscii(utf8))
         return foldAscii(utf8);
-    return QString::fromUtf8(utf8).normalized(QString::NormalizationForm_KC).toCaseFolded();
+    return kanaFolded(
+        QString::fromUtf8(utf8).normalized(QString::NormalizationForm_KC).toCaseFolded());
 }
 
 QStringList words(QStringView query)
@@ -123,6 +141,15 @@ bool Matcher::matches(QByteArrayView address, QByteArrayView title,
     QString folded;
     bool foldedMade = false;
     bool others = false;
+    // Addresses carry Japanese words percent-encoded; the index searches the decoded form too.
+    QString decoded;
+    if (address.contains('%')) {
+        decoded = QUrl::fromPercentEncoding(address.toByteArray());
+        if (isAscii(decoded.toUtf8()))
+            decoded.clear();
+        else
+            others = true;
+    }
     for (const QByteArrayView f : {address, title, description}) {
         if (!isAscii(f)) {
             others = true;
@@ -142,6 +169,8 @@ bool Matcher::matches(QByteArrayView address, QByteArrayView title,
                 folded += u'\n';
             }
         }
+        if (!decoded.isEmpty())
+            folded += fold(decoded);
     };
     const std::string_view hay(lowered);
     for (const QByteArray &w : m_ascii) {

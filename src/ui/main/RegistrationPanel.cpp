@@ -15,8 +15,8 @@
 #include "settings/yIni.h"
 #include "store/LinkStore.h"
 #include "ui/main/LinkListView.h"
-#include "ui/main/ListSearch.h"
 #include "ui/main/PagePictures.h"
+#include "ui/main/SearchBox.h"
 
 #include <QAction>
 #include <QApplication>
@@ -213,7 +213,7 @@ void RegistrationPanel::showTwin()
 }
 
 void RegistrationPanel::attach(WebBrowser *web, LinkListView *list, QAction *registerItem,
-                               std::function<QImage(const QString &)> picture, ListSearch *search)
+                               std::function<QImage(const QString &)> picture, SearchBox *search)
 {
     m_search = search;
     m_web = web;
@@ -351,7 +351,7 @@ struct BrowserCopy : RegisterPage::Copy
 
 struct SearchIndex : LinkIndex
 {
-    ListSearch *search = nullptr;
+    SearchBox *search = nullptr;
     void saved(const LinkRecord &link) override { search->saved(link); }
     void deleted(int nURL) override { search->deleted(nURL); }
 };

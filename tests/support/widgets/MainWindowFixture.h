@@ -7,6 +7,7 @@
 #include "support/FakeBrowser.h"
 #include "ui/main/LinkListView.h"
 #include "ui/main/RegistrationPanel.h"
+#include "ui/main/SearchBox.h"
 #include "ui/main/fmLink.h"
 
 #include <QComboBox>
@@ -53,7 +54,16 @@ struct MainWindowFixture
             before(*w);
         QString error;
         QVERIFY2(w->Form_Load(&error), qPrintable(error));
+        settle(*w);
         Dialogs::clearShown();
+    }
+
+    // Waits for what the window reads in the background after it shows (the list, the search).
+    static void settle(fmLink &window)
+    {
+        if (auto *search = window.findChild<SearchBox *>())
+            search->ensureBuilt();
+        QCoreApplication::sendPostedEvents();
     }
 
     // Another window over the same folder, as the next start opens it; null when it fails.
@@ -61,7 +71,10 @@ struct MainWindowFixture
     {
         auto other = std::make_unique<fmLink>([](QWidget *p) { return new FakeBrowser(p); });
         QString error;
-        return other->Form_Load(&error) ? std::move(other) : nullptr;
+        if (!other->Form_Load(&error))
+            return nullptr;
+        settle(*other);
+        return other;
     }
 
     // The window's controls, by their names.
