@@ -278,13 +278,6 @@ Folders deeper than %1 levels, joined to the folder above: %2</translation>
     </message>
 </context>
 <context>
-    <name>ListSearch</name>
-    <message>
-        <source>検索の準備に失敗しました: %1</source>
-        <translation>Could not prepare the search: %1</translation>
-    </message>
-</context>
-<context>
     <name>MainMenus</name>
     <message>
         <source>ﾌｧｲﾙ(&amp;F)</source>
@@ -697,6 +690,24 @@ Folders deeper than %1 levels, joined to the folder above: %2</translation>
     <message>
         <source>「%1」を削除します。よろしいですか</source>
         <translation>Delete “%1”?</translation>
+    </message>
+</context>
+<context>
+    <name>SearchBox</name>
+    <message>
+        <source>準備中</source>
+        <translation>Preparing</translation>
+    </message>
+    <message>
+        <source>検索の準備に失敗しました: %1</source>
+        <translation>Could not prepare the search: %1</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 件</source>
+        <translation>
+            <numerusform>%n link</numerusform>
+            <numerusform>%n links</numerusform>
+        </translation>
     </message>
 </context>
 <context>

@@ -40,8 +40,9 @@ struct MainWindowFixture
         QVERIFY(Store::OpenDb(Usr::sDataPh + QStringLiteral("dbLink.mdb")));
     }
 
-    // The window over the database as the test left it; before runs ahead of the load.
-    void openWindow(const std::function<void(fmLink &)> &before = {})
+    // The window over the database as the test left it; before runs ahead of the load. Unless
+    // told not to, it waits for what the window reads in the background.
+    void openWindow(const std::function<void(fmLink &)> &before = {}, bool wait = true)
     {
         Store::CloseDb();
         ini = std::make_unique<yIni>();
@@ -54,7 +55,8 @@ struct MainWindowFixture
             before(*w);
         QString error;
         QVERIFY2(w->Form_Load(&error), qPrintable(error));
-        settle(*w);
+        if (wait)
+            settle(*w);
         Dialogs::clearShown();
     }
 
