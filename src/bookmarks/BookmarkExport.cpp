@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 namespace BookmarkExport {
@@ -159,7 +160,7 @@ bool write(const QList<GroupRecord> &groups, const ReadFn &read, const SinkFn &s
     };
     out.append(kHead);
     auto indent = [&](int depth) { out.append(4 * depth, ' '); };
-    auto writeLinks = [&](std::optional<int> nGrp, int depth) {
+    auto writeLinks = [&](std::optional<qint64> nGrp, int depth) {
         return read(nGrp,
                     [&](const Link &l) {
                         if (!sinking)
@@ -229,10 +230,10 @@ bool write(const QList<GroupRecord> &groups, const ReadFn &read, const SinkFn &s
 }
 
 QByteArray bytes(const QList<GroupRecord> &groups, const QList<LinkRecord> &links,
-                 const QHash<int, qint64> &added)
+                 const QHash<qint64, qint64> &added)
 {
     // Each group's links in list order; links of group 0 or of no listed group go to the root.
-    QHash<int, std::vector<int>> byGroup;
+    QHash<qint64, std::vector<int>> byGroup;
     for (const GroupRecord &g : groups) {
         if (g.nGrp != 0)
             byGroup.insert(g.nGrp, {});
@@ -257,7 +258,7 @@ QByteArray bytes(const QList<GroupRecord> &groups, const QList<LinkRecord> &link
     QByteArray out;
     write(
         groups,
-        [&](std::optional<int> nGrp, const LinkFn &each) {
+        [&](std::optional<qint64> nGrp, const LinkFn &each) {
             const std::vector<int> &v = nGrp ? byGroup[*nGrp] : root;
             for (const int i : v) {
                 const LinkRecord &l = links[i];

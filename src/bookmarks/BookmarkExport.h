@@ -21,7 +21,7 @@ namespace BookmarkExport {
 // line breaks and the spaces at a value's ends as references, so reading the file back gives
 // each value exactly.
 QByteArray bytes(const QList<GroupRecord> &groups, const QList<LinkRecord> &links,
-                 const QHash<int, qint64> &added = {});
+                 const QHash<qint64, qint64> &added = {});
 
 // The same file written piece by piece as the links are read, so that a collection of any size
 // takes a bounded buffer: read(nGrp, each) hands each link of group nGrp (none: the root's links)
@@ -29,12 +29,12 @@ QByteArray bytes(const QList<GroupRecord> &groups, const QList<LinkRecord> &link
 // and returns false to stop. False when either stopped it.
 struct Link
 {
-    qint32 nURL = 0;
+    qint64 nURL = 0;
     QStringView sURL, sNam, sMem;
     qint64 added = 0; // 0: not known
 };
 using LinkFn = std::function<void(const Link &)>;
-using ReadFn = std::function<bool(std::optional<int> nGrp, const LinkFn &each)>;
+using ReadFn = std::function<bool(std::optional<qint64> nGrp, const LinkFn &each)>;
 using SinkFn = std::function<bool(QByteArrayView bytes)>;
 bool write(const QList<GroupRecord> &groups, const ReadFn &read, const SinkFn &sink);
 

@@ -15,7 +15,7 @@ struct Entry
     int groupRank;
     double linkSort;
     PackedRow cells;
-    qint32 group;
+    qint64 group;
 };
 
 struct Group
@@ -54,7 +54,7 @@ bool before(int rankA, double sortA, const PackedRow &a, int rankB, double sortB
 }
 
 // The links of group nGrp (all for nGrp <= 0) that keep() chooses, in list order.
-bool ordered(int nGrp, const ChooseFn &keep, Ordered &out, QString *error)
+bool ordered(qint64 nGrp, const ChooseFn &keep, Ordered &out, QString *error)
 {
     QHash<qint64, Group> groups;
     if (!LinkStore::forEachGroup(
@@ -73,9 +73,8 @@ bool ordered(int nGrp, const ChooseFn &keep, Ordered &out, QString *error)
             const auto g = groups.constFind(v.nGrp);
             if (g == groups.constEnd() || (keep && !keep(v)))
                 return;
-            entries.push_back({g->rank, v.gSrt,
-                               PackedRow {v.nURLText, v.sURL, g->name, v.sNam, v.sMem},
-                               qint32(v.nGrp)});
+            entries.push_back(
+                {g->rank, v.gSrt, PackedRow {v.nURLText, v.sURL, g->name, v.sNam, v.sMem}, v.nGrp});
             numbers.push_back(qint32(v.nURL));
         },
         error);
@@ -107,7 +106,7 @@ bool ordered(int nGrp, const ChooseFn &keep, Ordered &out, QString *error)
 
 } // namespace
 
-bool load(bool recent, int nGrp, std::vector<PackedRow> &rows, QString *error,
+bool load(bool recent, qint64 nGrp, std::vector<PackedRow> &rows, QString *error,
           const std::function<bool(qint64)> &keep)
 {
     if (!recent) {
@@ -135,7 +134,7 @@ bool load(bool recent, int nGrp, std::vector<PackedRow> &rows, QString *error,
     return true;
 }
 
-bool loadChosen(int nGrp, const ChooseFn &choose, std::vector<PackedRow> &rows, QString *error)
+bool loadChosen(qint64 nGrp, const ChooseFn &choose, std::vector<PackedRow> &rows, QString *error)
 {
     Ordered o;
     if (!ordered(nGrp, choose, o, error))
@@ -160,7 +159,7 @@ void Ordered::remove(qint32 number)
     }
 }
 
-void Ordered::place(qint32 number, const QString &address, int nGrp, const QString &title,
+void Ordered::place(qint32 number, const QString &address, qint64 nGrp, const QString &title,
                     const QString &description, double sort)
 {
     remove(number);
@@ -187,7 +186,7 @@ void Ordered::place(qint32 number, const QString &address, int nGrp, const QStri
             hi = mid;
     }
     const size_t at = lo;
-    keys.insert(keys.begin() + qsizetype(at), {g->rank, sort, number, qint32(nGrp)});
+    keys.insert(keys.begin() + qsizetype(at), {g->rank, sort, number, nGrp});
     rows.insert(rows.begin() + qsizetype(at), std::move(row));
 }
 

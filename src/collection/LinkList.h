@@ -34,13 +34,13 @@ inline QString text(const PackedRow &row, Column c)
 // The links of group nGrp (all groups for nGrp <= 0) whose group row exists, by group sort
 // key, group name, link sort key and title; or, when recent, the 50 highest numbers first.
 // keep, when given, chooses the links by number. On failure the rows are untouched.
-bool load(bool recent, int nGrp, std::vector<PackedRow> &rows, QString *error = nullptr,
+bool load(bool recent, qint64 nGrp, std::vector<PackedRow> &rows, QString *error = nullptr,
           const std::function<bool(qint64 nURL)> &keep = {});
 
 // The listed links of group nGrp (all for nGrp <= 0) that choose() takes, in list order: one
 // pass over the rows, only the chosen ones kept.
 using ChooseFn = std::function<bool(const LinkStore::LinkView &)>;
-bool loadChosen(int nGrp, const ChooseFn &choose, std::vector<PackedRow> &rows,
+bool loadChosen(qint64 nGrp, const ChooseFn &choose, std::vector<PackedRow> &rows,
                 QString *error = nullptr);
 
 ListRow toListRow(const PackedRow &row);
@@ -54,7 +54,7 @@ struct Ordered
         int groupRank = 0;
         double sort = 0;
         qint32 number = 0;
-        qint32 group = 0;
+        qint64 group = 0;
     };
     struct Group
     {
@@ -67,7 +67,7 @@ struct Ordered
 
     // Puts the link (number, address, group, title, description) in its place, or takes it
     // out when its group has no row; an earlier row of the same number goes.
-    void place(qint32 number, const QString &address, int nGrp, const QString &title,
+    void place(qint32 number, const QString &address, qint64 nGrp, const QString &title,
                const QString &description, double sort);
     void remove(qint32 number);
 };

@@ -27,7 +27,7 @@ public:
     SearchResult find(QStringView query, const SearchResult *previous = nullptr) const;
     // The list's rows of a result, in list order, of group nGrp only when nGrp > 0; copies
     // share the rows held here.
-    std::vector<PackedRow> rowsOf(const SearchResult &result, int nGrp = 0) const;
+    std::vector<PackedRow> rowsOf(const SearchResult &result, qint64 nGrp = 0) const;
     // Every listed row ("*"), sharing the rows held here.
     const std::vector<PackedRow> &allRows() const { return m_list.rows; }
 

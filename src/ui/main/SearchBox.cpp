@@ -107,7 +107,7 @@ bool SearchBox::ensureBuilt()
     return true;
 }
 
-void SearchBox::setGroup(int nGrp)
+void SearchBox::setGroup(qint64 nGrp)
 {
     if (m_group == nGrp)
         return;

@@ -37,7 +37,7 @@ public:
     CollectionIndex &index() { return m_index; }
     bool isActive() const { return m_driver.isActive(); }
     // The group the search keeps to (0: every group), as the group selector chooses it.
-    void setGroup(int nGrp);
+    void setGroup(qint64 nGrp);
 
     // A link was registered, corrected or deleted: the index follows. Anything larger changes
     // the collection: rebuild() reads it again in the background.
@@ -66,7 +66,7 @@ private:
     QLabel *m_count;
     CollectionIndex m_index;
     SearchDriver m_driver;
-    int m_group = 0;
+    qint64 m_group = 0;
     std::shared_ptr<Job> m_job;
     std::thread m_worker;
     // Changes made while the worker reads, applied to what it read.
