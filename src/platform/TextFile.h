@@ -10,8 +10,6 @@ namespace TextFile {
 // Writes the bytes; on failure returns false, leaves any old file as it was and puts a
 // readable reason into *error.
 bool writeAtomic(const QString &path, const QByteArray &bytes, QString *error = nullptr);
-// Code page 932 text. Without the platform's converter nothing is written.
-bool writeCp932(const QString &path, const QString &text, QString *error = nullptr);
 
 // The reason to show for an errno value; a full disk is said in words a user knows.
 QString reasonOf(int code);
