@@ -143,7 +143,7 @@ static void BM_Write(benchmark::State &state)
     }
     const int n = int(state.range(0));
     QList<LinkRecord> links;
-    QHash<int, qint64> added;
+    QHash<qint64, qint64> added;
     links.reserve(n);
     for (int i = 0; i < n; ++i) {
         links.append(

@@ -96,6 +96,12 @@ Import them?</translation>
         <translation>
 Folders deeper than %1 levels, joined to the folder above: %2</translation>
     </message>
+    <message>
+        <source>
+ﾌｧｲﾙ内の同じｱﾄﾞﾚｽをまとめたﾘﾝｸ&#x3000;%1 件</source>
+        <translation>
+Links merged with an earlier one of the same address: %1</translation>
+    </message>
 </context>
 <context>
     <name>BrowserCommands</name>

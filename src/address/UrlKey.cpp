@@ -69,7 +69,7 @@ QString of(QStringView address)
     return key;
 }
 
-std::vector<qint32> laterTwins(std::span<const Numbered> links)
+std::vector<qint64> laterTwins(std::span<const Numbered> links)
 {
     std::vector<QString> keys;
     keys.reserve(links.size());
@@ -81,7 +81,7 @@ std::vector<qint32> laterTwins(std::span<const Numbered> links)
         const int c = keys[a].compare(keys[b]);
         return c != 0 ? c < 0 : links[a].number < links[b].number;
     });
-    std::vector<qint32> out;
+    std::vector<qint64> out;
     for (size_t i = 1; i < order.size(); ++i) {
         const size_t a = order[i - 1];
         const size_t b = order[i];
@@ -129,7 +129,7 @@ void UrlTwins::rebuild(std::span<const UrlKey::Numbered> links)
                     m_entries.end());
 }
 
-void UrlTwins::insert(qint32 number, QStringView address)
+void UrlTwins::insert(qint64 number, QStringView address)
 {
     remove(number);
     const QString key = UrlKey::of(address);
@@ -139,23 +139,23 @@ void UrlTwins::insert(qint32 number, QStringView address)
     m_entries.insert(std::lower_bound(m_entries.begin(), m_entries.end(), e), e);
 }
 
-void UrlTwins::remove(qint32 number)
+void UrlTwins::remove(qint64 number)
 {
     std::erase_if(m_entries, [number](const Entry &e) { return e.number == number; });
 }
 
-void UrlTwins::remove(std::span<const qint32> numbers)
+void UrlTwins::remove(std::span<const qint64> numbers)
 {
-    std::vector<qint32> gone(numbers.begin(), numbers.end());
+    std::vector<qint64> gone(numbers.begin(), numbers.end());
     std::sort(gone.begin(), gone.end());
     std::erase_if(m_entries, [&](const Entry &e) {
         return std::binary_search(gone.begin(), gone.end(), e.number);
     });
 }
 
-std::vector<qint32> UrlTwins::sharing(QStringView address) const
+std::vector<qint64> UrlTwins::sharing(QStringView address) const
 {
-    std::vector<qint32> out;
+    std::vector<qint64> out;
     const QString key = UrlKey::of(address);
     if (key.isEmpty())
         return out;

@@ -19,13 +19,13 @@ QString of(QStringView address);
 // One link's address, for the duplicate searches.
 struct Numbered
 {
-    qint32 number = 0;
+    qint64 number = 0;
     QStringView address;
 };
 
 // The links whose key another link with a lower number shares: of each set of twins all but
 // the lowest number, ascending. Blank addresses have no twins.
-std::vector<qint32> laterTwins(std::span<const Numbered> links);
+std::vector<qint64> laterTwins(std::span<const Numbered> links);
 
 } // namespace UrlKey
 
@@ -38,13 +38,13 @@ class UrlTwins
 public:
     void rebuild(std::span<const UrlKey::Numbered> links);
     // Adds the link, or gives it a new address.
-    void insert(qint32 number, QStringView address);
-    void remove(qint32 number);
-    void remove(std::span<const qint32> numbers);
+    void insert(qint64 number, QStringView address);
+    void remove(qint64 number);
+    void remove(std::span<const qint64> numbers);
     void clear() { m_entries.clear(); }
 
     // The links whose address is the same page as address, ascending by number.
-    std::vector<qint32> sharing(QStringView address) const;
+    std::vector<qint64> sharing(QStringView address) const;
 
     qsizetype size() const { return qsizetype(m_entries.size()); }
     size_t memoryBytes() const { return m_entries.capacity() * sizeof(Entry); }
@@ -53,7 +53,7 @@ private:
     struct Entry
     {
         quint64 hash;
-        qint32 number;
+        qint64 number;
         bool operator<(const Entry &o) const
         {
             return hash != o.hash ? hash < o.hash : number < o.number;

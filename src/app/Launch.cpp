@@ -102,7 +102,7 @@ Launch::Status Launch::openDatabase()
 
 bool Launch::collectionIsEmpty()
 {
-    int next = 0;
+    qint64 next = 0;
     return LinkStore::nextLinkNumber(next) && next == 100;
 }
 

@@ -23,11 +23,11 @@ extern GroupList sGrpList;
 QString programNameFrom(const QString &executablePath);
 
 // The number for a new link: highest nURL + 1, 100 for an empty table.
-int NewURLNo(bool *ok = nullptr);
+qint64 NewURLNo(bool *ok = nullptr);
 // The number for a new group: highest nGrp + 1, 1 for an empty table.
-int NewGrpNo(bool *ok = nullptr);
+qint64 NewGrpNo(bool *ok = nullptr);
 // The number of the group of sGrpList named name (GroupList::numberOf); 0 when there is none.
-int GrpNoOf(const QString &name);
+qint64 GrpNoOf(const QString &name);
 
 // Removes suffix from the end of s when s ends in it exactly.
 void CutEnd(QString &s, const QString &suffix);

@@ -11,7 +11,7 @@
 namespace Usr {
 namespace {
 
-int reported(bool done, int n, const QString &error, bool *ok)
+qint64 reported(bool done, qint64 n, const QString &error, bool *ok)
 {
     if (!done)
         Dialogs::message(QCoreApplication::translate("Usr", "番号を決められません: %1").arg(error));
@@ -22,23 +22,23 @@ int reported(bool done, int n, const QString &error, bool *ok)
 
 } // namespace
 
-int NewURLNo(bool *ok)
+qint64 NewURLNo(bool *ok)
 {
-    int n = 0;
+    qint64 n = 0;
     QString error;
     const bool done = LinkStore::nextLinkNumber(n, &error);
     return reported(done, n, error, ok);
 }
 
-int NewGrpNo(bool *ok)
+qint64 NewGrpNo(bool *ok)
 {
-    int n = 0;
+    qint64 n = 0;
     QString error;
     const bool done = LinkStore::nextGroupNumber(n, &error);
     return reported(done, n, error, ok);
 }
 
-int GrpNoOf(const QString &name)
+qint64 GrpNoOf(const QString &name)
 {
     return sGrpList.numberOf(name);
 }

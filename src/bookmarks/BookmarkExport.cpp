@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 namespace BookmarkExport {
@@ -108,7 +109,7 @@ struct Node
 } // namespace
 
 QByteArray bytes(const QList<GroupRecord> &groups, const QList<LinkRecord> &links,
-                 const QHash<int, qint64> &added)
+                 const QHash<qint64, qint64> &added)
 {
     // Groups in list order.
     std::vector<int> order(size_t(groups.size()));
@@ -123,7 +124,7 @@ QByteArray bytes(const QList<GroupRecord> &groups, const QList<LinkRecord> &link
     });
 
     // Each group's links in list order; links of group 0 or of no listed group go to the root.
-    QHash<int, std::vector<int>> byGroup;
+    QHash<qint64, std::vector<int>> byGroup;
     for (const GroupRecord &g : groups)
         byGroup.insert(g.nGrp, {});
     std::vector<int> root;
@@ -172,20 +173,23 @@ QByteArray bytes(const QList<GroupRecord> &groups, const QList<LinkRecord> &link
     }
 
     // Dates by link number: a table when the numbers lie close together, as they do.
-    int lowest = INT_MAX, highest = INT_MIN;
+    qint64 lowest = std::numeric_limits<qint64>::max();
+    qint64 highest = std::numeric_limits<qint64>::min();
     for (auto it = added.cbegin(); it != added.cend(); ++it) {
         lowest = qMin(lowest, it.key());
         highest = qMax(highest, it.key());
     }
+    // Distances taken unsigned: numbers far apart would overflow a signed difference.
+    const auto distance = [&](qint64 n) { return quint64(n) - quint64(lowest); };
     std::vector<qint64> dates;
-    if (!added.isEmpty() && qint64(highest) - lowest < 4 * qint64(qMax(links.size(), added.size())))
-        dates.resize(size_t(qint64(highest) - lowest + 1), 0);
+    if (!added.isEmpty() && distance(highest) < 4 * quint64(qMax(links.size(), added.size())))
+        dates.resize(size_t(distance(highest) + 1), 0);
     for (auto it = added.cbegin(); it != added.cend() && !dates.empty(); ++it)
-        dates[size_t(it.key() - lowest)] = it.value();
-    auto dateOf = [&](int nURL) -> qint64 {
+        dates[size_t(distance(it.key()))] = it.value();
+    auto dateOf = [&](qint64 nURL) -> qint64 {
         if (dates.empty())
             return added.value(nURL);
-        return nURL >= lowest && nURL <= highest ? dates[size_t(nURL - lowest)] : 0;
+        return nURL >= lowest && nURL <= highest ? dates[size_t(distance(nURL))] : 0;
     };
 
     QByteArray out;

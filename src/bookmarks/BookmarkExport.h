@@ -17,6 +17,6 @@ namespace BookmarkExport {
 // line breaks and the spaces at a value's ends as references, so reading the file back gives
 // each value exactly.
 QByteArray bytes(const QList<GroupRecord> &groups, const QList<LinkRecord> &links,
-                 const QHash<int, qint64> &added = {});
+                 const QHash<qint64, qint64> &added = {});
 
 } // namespace BookmarkExport

@@ -4,15 +4,52 @@
 #include "store/GroupList.h"
 
 #include <QHash>
+#include <QSet>
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
+namespace {
+
+// The description of a link whose address the file names more than once.
+struct Merge
+{
+    QString memo;
+    QSet<QString> held; // the title and every text already in the description
+
+    Merge(const BookmarkLink &first)
+        : memo(first.description)
+    {
+        held.insert(first.title);
+        held.insert(first.description);
+    }
+
+    void add(const BookmarkLink &later)
+    {
+        QString block;
+        for (const QString *text : {&later.title, &later.description}) {
+            if (text->isEmpty() || held.contains(*text))
+                continue;
+            held.insert(*text);
+            if (!block.isEmpty())
+                block += QLatin1String("\r\n");
+            block += *text;
+        }
+        if (block.isEmpty())
+            return;
+        if (!memo.isEmpty())
+            memo += QLatin1String("\r\n\r\n");
+        memo += block;
+    }
+};
+
+} // namespace
+
 namespace BookmarkImport {
 
 ImportPlan plan(const BookmarkFile &file, const QList<GroupRecord> &groups,
-                const InCollection &inCollection, int firstLinkNo)
+                const InCollection &inCollection, qint64 firstLinkNo)
 {
     ImportPlan plan;
     plan.linksRead = int(file.links.size());
@@ -29,27 +66,33 @@ ImportPlan plan(const BookmarkFile &file, const QList<GroupRecord> &groups,
     std::vector<int> table(mask + 1, -1);
     std::vector<size_t> hashes(count);
     std::vector<QString> forms(count);
+    QHash<int, Merge> merges; // by the first entry of an address the file repeats
     for (const BookmarkLink &l : file.links) {
-        bool duplicate = inCollection && inCollection(l.address);
-        if (!duplicate) {
-            const QString &form = forms[size_t(l.order)] = Address::matchForm(l.address);
-            const size_t h = qHash(form);
-            hashes[size_t(l.order)] = h;
-            size_t slot = h & mask;
-            for (; table[slot] >= 0; slot = (slot + 1) & mask) {
-                const int other = table[slot];
-                if (hashes[size_t(other)] == h && forms[size_t(other)] == form) {
-                    duplicate = true;
-                    break;
-                }
-            }
-            if (!duplicate)
-                table[slot] = l.order;
-        }
-        if (duplicate) {
+        if (inCollection && inCollection(l.address)) {
             ++plan.duplicates;
             continue;
         }
+        const QString &form = forms[size_t(l.order)] = Address::matchForm(l.address);
+        const size_t h = qHash(form);
+        hashes[size_t(l.order)] = h;
+        size_t slot = h & mask;
+        int first = -1;
+        for (; table[slot] >= 0; slot = (slot + 1) & mask) {
+            const int other = table[slot];
+            if (hashes[size_t(other)] == h && forms[size_t(other)] == form) {
+                first = other;
+                break;
+            }
+        }
+        if (first >= 0) {
+            auto merge = merges.find(first);
+            if (merge == merges.end())
+                merge = merges.insert(first, Merge(file.links[first]));
+            merge->add(l);
+            ++plan.merged;
+            continue;
+        }
+        table[slot] = l.order;
         takes[size_t(l.order)] = true;
         if (l.folder >= 0)
             ++takenIn[size_t(l.folder)];
@@ -58,21 +101,21 @@ ImportPlan plan(const BookmarkFile &file, const QList<GroupRecord> &groups,
     // Existing names found as the group list finds them; a folder named as group 0 goes there:
     // a new group of that name could never be told apart.
     GroupList byName(groups);
-    int nextGroup = 1;
+    qint64 nextGroup = 1;
     double highestSort = 0;
     for (const GroupRecord &g : groups) {
-        nextGroup = qMax(nextGroup, g.nGrp + 1);
+        nextGroup = qMax(nextGroup, g.nGrp < kMaxNumber ? g.nGrp + 1 : kMaxNumber);
         highestSort = qMax(highestSort, g.gSrt);
     }
 
     double nextSort = std::floor(highestSort) + 1;
-    std::vector<int> groupOf(size_t(file.folders.size()), -1);
+    std::vector<qint64> groupOf(size_t(file.folders.size()), -1);
     for (qsizetype f = 0; f < file.folders.size(); ++f) {
         const BookmarkFolder &folder = file.folders[f];
         const bool empty = folder.links == 0 && folder.folders == 0;
         if (takenIn[size_t(f)] == 0 && !empty)
             continue;
-        std::optional<int> group = byName.find(folder.path);
+        std::optional<qint64> group = byName.find(folder.path);
         if (!group) {
             plan.newGroups.append({nextGroup, folder.path, nextSort});
             byName.append(plan.newGroups.last());
@@ -84,7 +127,7 @@ ImportPlan plan(const BookmarkFile &file, const QList<GroupRecord> &groups,
 
     // Sort keys: the place among the file's links that go to the same group. Counters are
     // per group, found once per folder; the last counter is the root's (group 0).
-    QHash<int, int> counterOf;
+    QHash<qint64, int> counterOf;
     std::vector<int> counterOfFolder(size_t(file.folders.size()), -1);
     for (size_t f = 0; f < groupOf.size(); ++f) {
         if (groupOf[f] < 0)
@@ -99,7 +142,7 @@ ImportPlan plan(const BookmarkFile &file, const QList<GroupRecord> &groups,
     std::vector<int> placed(size_t(counterOf.size()), 0);
     std::vector<int> place(count, 0);
     std::vector<int> chosen;
-    chosen.reserve(count - size_t(plan.duplicates));
+    chosen.reserve(count - size_t(plan.duplicates + plan.merged));
     for (const BookmarkLink &l : file.links) {
         const int counter = l.folder < 0 ? counterOf.value(0) : counterOfFolder[size_t(l.folder)];
         if (counter < 0)
@@ -117,11 +160,12 @@ ImportPlan plan(const BookmarkFile &file, const QList<GroupRecord> &groups,
     for (const int i : chosen) {
         const BookmarkLink &l = file.links[i];
         ImportLink in;
-        in.link.nURL = firstLinkNo + int(plan.links.size());
+        in.link.nURL = firstLinkNo + plan.links.size();
         in.link.sURL = l.address;
         in.link.nGrp = l.folder < 0 ? 0 : groupOf[size_t(l.folder)];
         in.link.sNam = l.title;
-        in.link.sMem = l.description;
+        const auto merge = merges.constFind(i);
+        in.link.sMem = merge == merges.constEnd() ? l.description : merge->memo;
         in.link.gSrt = place[size_t(i)];
         in.added = l.added;
         plan.links.append(std::move(in));

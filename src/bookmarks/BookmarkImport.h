@@ -17,7 +17,9 @@ struct ImportPlan
     QList<GroupRecord> newGroups; // to create, in the file's order
     QList<ImportLink> links; // to insert, in number order
     int linksRead = 0; // links the file holds
-    int duplicates = 0; // links skipped: in the collection, or earlier in the file
+    int duplicates = 0; // links skipped: in the collection already
+    // Links of an address earlier in the file: one link, their other texts in its description.
+    int merged = 0;
     int skippedLines = 0; // lines of the file that could not be read
 };
 
@@ -33,7 +35,10 @@ using InCollection = std::function<bool(const QString &address)>;
 // of their names. Links directly under the root go to group 0. firstLinkNo: the number of the
 // first new link (Usr::NewURLNo); links are numbered in ascending date order, undated first,
 // the file's order where dates are equal; each link's sort key is its place in its folder.
+// An address met again later in the file stays the first entry's link (its folder, its
+// title); a later entry's title and description that the link does not hold yet are added to
+// its description, each entry's after a blank line. Links of the collection are not changed.
 ImportPlan plan(const BookmarkFile &file, const QList<GroupRecord> &groups,
-                const InCollection &inCollection, int firstLinkNo);
+                const InCollection &inCollection, qint64 firstLinkNo);
 
 } // namespace BookmarkImport

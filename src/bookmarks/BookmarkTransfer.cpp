@@ -43,22 +43,23 @@ bool BookmarkTransfer::read(const QString &path, QString *error)
     QString why;
     QList<GroupRecord> groups;
     AddressSet known;
-    int first = 0;
+    qint64 first = 0;
     const bool readable = LinkStore::forEachGroup(
                               [&](const LinkStore::GroupView &g) {
-                                  groups.append({int(g.nGrp), QString::fromUtf8(g.sGrp), g.gSrt});
+                                  groups.append({g.nGrp, QString::fromUtf8(g.sGrp), g.gSrt});
                               },
                               &why)
-        && LinkStore::forEachAddress([&](int, const QString &a) { known.insert(a); }, &why)
+        && LinkStore::forEachAddress([&](qint64, const QString &a) { known.insert(a); }, &why)
         && LinkStore::nextLinkNumber(first, &why);
     if (!readable)
         return report(error, failed(why));
     // The numbers the import would give must not pass the highest one.
-    int lastGroup = 0;
+    qint64 lastGroup = 0;
     for (const GroupRecord &g : groups)
         lastGroup = qMax(lastGroup, g.nGrp);
-    if (first + qint64(file.links.size()) - 1 > kMaxNumber
-        || lastGroup + qint64(file.folders.size()) > kMaxNumber)
+    // Compared as room left, so that nothing is added past the highest number.
+    if (qint64(file.links.size()) - 1 > kMaxNumber - first
+        || qint64(file.folders.size()) > kMaxNumber - lastGroup)
         return report(error, failed(LinkStore::numberLimitText()));
     m_plan = BookmarkImport::plan(
         file, groups, [&](const QString &a) { return known.contains(a); }, first);
@@ -76,6 +77,9 @@ QString BookmarkTransfer::counts() const
                  "読めなかった行　%4 行")
               .arg(QString::number(m_plan.links.size()), QString::number(m_plan.newGroups.size()),
                    QString::number(m_plan.duplicates), QString::number(m_plan.skippedLines));
+    if (m_plan.merged > 0)
+        text += Tr::tr("\nﾌｧｲﾙ内の同じｱﾄﾞﾚｽをまとめたﾘﾝｸ　%1 件")
+                    .arg(QString::number(m_plan.merged));
     if (m_joined > 0)
         text += Tr::tr("\n%1 段より深く、上のﾌｫﾙﾀﾞにまとめたﾌｫﾙﾀﾞ　%2 件")
                     .arg(QString::number(BookmarkFile::kMaxDepth), QString::number(m_joined));
@@ -105,13 +109,13 @@ bool BookmarkTransfer::exportBytes(QByteArray &out, int *links, QString *error,
 {
     QList<GroupRecord> groups;
     QList<LinkRecord> all;
-    QHash<int, qint64> added;
+    QHash<qint64, qint64> added;
     QString why;
     bool stopped = false;
     const bool readable
         = LinkStore::forEachGroup(
               [&](const LinkStore::GroupView &g) {
-                  groups.append({int(g.nGrp), QString::fromUtf8(g.sGrp), g.gSrt});
+                  groups.append({g.nGrp, QString::fromUtf8(g.sGrp), g.gSrt});
               },
               &why)
         && LinkStore::forEachLink(
@@ -121,8 +125,8 @@ bool BookmarkTransfer::exportBytes(QByteArray &out, int *links, QString *error,
                       stopped = true;
                       return;
                   }
-                  all.append({int(v.nURL), QString::fromUtf8(v.sURL), int(v.nGrp),
-                              QString::fromUtf8(v.sNam), QString::fromUtf8(v.sMem), v.gSrt});
+                  all.append({v.nURL, QString::fromUtf8(v.sURL), v.nGrp, QString::fromUtf8(v.sNam),
+                              QString::fromUtf8(v.sMem), v.gSrt});
               },
               &why)
         && LinkStore::addedDates(added, &why);

@@ -21,7 +21,8 @@ public:
     const ImportPlan &plan() const { return m_plan; }
     // Whether the import writes anything at all.
     bool hasWork() const { return !m_plan.links.isEmpty() || !m_plan.newGroups.isEmpty(); }
-    // One line each: links to import, new groups, duplicates left out, lines not read.
+    // One line each: links to import, new groups, links already in the collection, lines not
+    // read; then, when there are any, links merged with an earlier one and folders joined.
     QString counts() const;
     // The question before the import, or the message when there is nothing to import.
     QString question() const;

@@ -23,7 +23,7 @@ LinkResult::Verdict verdictOf(int v)
 
 } // namespace
 
-CheckRecord record(int nURL, const LinkResult &r)
+CheckRecord record(qint64 nURL, const LinkResult &r)
 {
     CheckRecord c;
     c.nURL = nURL;
@@ -77,7 +77,7 @@ void Latest::add(const CheckRecord &c)
     last = c;
 }
 
-bool readLatest(QHash<int, Latest> &out, QString *error)
+bool readLatest(QHash<qint64, Latest> &out, QString *error)
 {
     out.clear();
     return LinkStore::forEachCheck([&](const CheckRecord &c) { out[c.nURL].add(c); }, error);

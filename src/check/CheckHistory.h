@@ -26,7 +26,7 @@ struct DeadRun
 };
 
 // The history's record of a result.
-CheckRecord record(int nURL, const LinkResult &result);
+CheckRecord record(qint64 nURL, const LinkResult &result);
 // The dead run at the head of a link's checks, newest first: any check that did not find the
 // link dead (alive or uncertain) ends it.
 DeadRun deadRun(const QList<CheckRecord> &newestFirst);
@@ -44,7 +44,7 @@ struct Latest
     QString mark() const { return CheckHistory::mark(last, run); }
 };
 // The latest check of every checked link, by number, from the store.
-bool readLatest(QHash<int, Latest> &out, QString *error = nullptr);
+bool readLatest(QHash<qint64, Latest> &out, QString *error = nullptr);
 
 // "×" and "××": the rows "ﾘﾝｸ切れを削除" takes.
 bool isDeadMark(const QString &mark);

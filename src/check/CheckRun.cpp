@@ -29,7 +29,7 @@ QString oneField(const QString &text)
     return out;
 }
 
-bool readLinks(int nGrp, bool all, QList<CheckRun::Link> &out, QString *error)
+bool readLinks(qint64 nGrp, bool all, QList<CheckRun::Link> &out, QString *error)
 {
     out.clear();
     QString why;
@@ -38,7 +38,7 @@ bool readLinks(int nGrp, bool all, QList<CheckRun::Link> &out, QString *error)
         all ? 0 : nGrp,
         [&](const LinkStore::LinkView &l) {
             if (all || l.nGrp == nGrp)
-                out.append({int(l.nURL), QString::fromUtf8(l.sURL)});
+                out.append({l.nURL, QString::fromUtf8(l.sURL)});
         },
         &why);
     if (!read && error)
@@ -66,7 +66,7 @@ bool CheckRun::allLinks(QList<Link> &out, QString *error)
     return readLinks(0, true, out, error);
 }
 
-bool CheckRun::linksOfGroup(int nGrp, QList<Link> &out, QString *error)
+bool CheckRun::linksOfGroup(qint64 nGrp, QList<Link> &out, QString *error)
 {
     return readLinks(nGrp, false, out, error);
 }
@@ -95,7 +95,7 @@ bool CheckRun::run(const QList<Link> &links, QString *error)
     QEventLoop wait;
     bool done = false;
     const auto c1
-        = connect(&m_check, &LinkCheck::rowChecked, &wait, [&](int n, const LinkResult &r) {
+        = connect(&m_check, &LinkCheck::rowChecked, &wait, [&](qint64 n, const LinkResult &r) {
               const CheckRecord record = CheckHistory::record(n, r);
               history.append(record);
               // A dead link's mark depends on the checks before this run.

@@ -16,12 +16,12 @@ class CheckRun : public QObject
 public:
     struct Link
     {
-        int nURL = 0;
+        qint64 nURL = 0;
         QString address;
     };
     struct Checked
     {
-        int nURL = 0;
+        qint64 nURL = 0;
         LinkResult result;
         QString mark; // "◎", "→", "△", "×" or "××"
         // number, verdict (alive, dead, uncertain), final status, final address, seconds (two
@@ -38,7 +38,7 @@ public:
 
     // The links to check: every link, or those of one group (0 included), in number order.
     static bool allLinks(QList<Link> &out, QString *error = nullptr);
-    static bool linksOfGroup(int nGrp, QList<Link> &out, QString *error = nullptr);
+    static bool linksOfGroup(qint64 nGrp, QList<Link> &out, QString *error = nullptr);
 
     // Checks the links and returns when every one is checked or the run is stopped; what was
     // checked is then recorded. False with *error when it could not be recorded (results()

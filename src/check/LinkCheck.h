@@ -47,7 +47,7 @@ class LinkCheck : public QObject
 public:
     struct Row
     {
-        int row = 0;
+        qint64 row = 0;
         QString address;
     };
 
@@ -98,7 +98,7 @@ public:
     static std::optional<qint64> retryAfterMs(const QByteArray &value, const QDateTime &nowUtc);
 
 Q_SIGNALS:
-    void rowChecked(int row, const LinkResult &result);
+    void rowChecked(qint64 row, const LinkResult &result);
     // After each rowChecked: rows reported so far, rows in the run, dead ("×") among those.
     void progress(int checked, int total, int dead);
     // Once per start(): all rows reported (false) or cancel() (true).

@@ -61,12 +61,13 @@ Status exportFile(const Invocation &in)
 
 // The group a name chooses as the window's selector chooses it; group 0 by its own name.
 // Returns false when no group has that name.
-bool groupNamed(const QString &name, int &nGrp, std::function<bool(qint64)> &keep, QString *error)
+bool groupNamed(const QString &name, qint64 &nGrp, std::function<bool(qint64)> &keep,
+                QString *error)
 {
     GroupList groups;
     if (!GroupList::load(groups, error))
         return false;
-    const std::optional<int> found = groups.find(name);
+    const std::optional<qint64> found = groups.find(name);
     if (!found) {
         if (error)
             *error = Tr::tr("分類 %1 がありません").arg(name);
@@ -151,7 +152,7 @@ Status checkLinks(const Invocation &in)
     QString error;
     bool read = false;
     if (in.options.contains(QStringLiteral("group"))) {
-        int nGrp = 0;
+        qint64 nGrp = 0;
         std::function<bool(qint64)> inGroupZero;
         if (!groupNamed(in.options.value(QStringLiteral("group")), nGrp, inGroupZero, &error)) {
             in.err(error);
@@ -198,7 +199,7 @@ Status list(const Invocation &in)
 {
     const bool recent = in.options.contains(QStringLiteral("recent"));
     const bool byGroup = in.options.contains(QStringLiteral("group"));
-    int nGrp = 0;
+    qint64 nGrp = 0;
     std::function<bool(qint64)> keep;
     QString error;
     if (byGroup && !groupNamed(in.options.value(QStringLiteral("group")), nGrp, keep, &error)) {

@@ -10,7 +10,7 @@ DeleteLink::DeleteLink(const QString &dataPh, LinkIndex *index)
 {
 }
 
-bool DeleteLink::run(int nURL, QString *error)
+bool DeleteLink::run(qint64 nURL, QString *error)
 {
     if (!LinkStore::deleteLink(nURL, error))
         return false;

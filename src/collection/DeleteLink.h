@@ -12,7 +12,7 @@ public:
     // index may be null.
     DeleteLink(const QString &dataPh, LinkIndex *index);
     // False with *error when the row stays; the files then stay too.
-    bool run(int nURL, QString *error = nullptr);
+    bool run(qint64 nURL, QString *error = nullptr);
 
 private:
     QString m_dataPh;

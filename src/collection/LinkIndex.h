@@ -9,5 +9,5 @@ class LinkIndex
 public:
     virtual ~LinkIndex() = default;
     virtual void saved(const LinkRecord &link) = 0;
-    virtual void deleted(int nURL) = 0;
+    virtual void deleted(qint64 nURL) = 0;
 };

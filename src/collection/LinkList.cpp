@@ -53,7 +53,7 @@ bool before(int rankA, double sortA, const PackedRow &a, int rankB, double sortB
 }
 
 // The links of group nGrp (all for nGrp <= 0) that keep() chooses, in list order.
-bool ordered(int nGrp, const std::function<bool(qint64)> &keep, Ordered &out, QString *error)
+bool ordered(qint64 nGrp, const std::function<bool(qint64)> &keep, Ordered &out, QString *error)
 {
     QHash<qint64, Group> groups;
     if (!LinkStore::forEachGroup(
@@ -105,7 +105,7 @@ bool ordered(int nGrp, const std::function<bool(qint64)> &keep, Ordered &out, QS
 
 } // namespace
 
-bool load(bool recent, int nGrp, std::vector<PackedRow> &rows, QString *error,
+bool load(bool recent, qint64 nGrp, std::vector<PackedRow> &rows, QString *error,
           const std::function<bool(qint64)> &keep)
 {
     if (!recent) {
@@ -146,7 +146,7 @@ void Ordered::remove(qint32 number)
     }
 }
 
-void Ordered::place(qint32 number, const QString &address, int nGrp, const QString &title,
+void Ordered::place(qint32 number, const QString &address, qint64 nGrp, const QString &title,
                     const QString &description, double sort)
 {
     remove(number);

@@ -30,7 +30,7 @@ inline QString text(const PackedRow &row, Column c)
 // The links of group nGrp (all groups for nGrp <= 0) whose group row exists, by group sort
 // key, group name, link sort key and title; or, when recent, the 50 highest numbers first.
 // keep, when given, chooses the links by number. On failure the rows are untouched.
-bool load(bool recent, int nGrp, std::vector<PackedRow> &rows, QString *error = nullptr,
+bool load(bool recent, qint64 nGrp, std::vector<PackedRow> &rows, QString *error = nullptr,
           const std::function<bool(qint64 nURL)> &keep = {});
 
 ListRow toListRow(const PackedRow &row);
@@ -56,7 +56,7 @@ struct Ordered
 
     // Puts the link (number, address, group, title, description) in its place, or takes it
     // out when its group has no row; an earlier row of the same number goes.
-    void place(qint32 number, const QString &address, int nGrp, const QString &title,
+    void place(qint32 number, const QString &address, qint64 nGrp, const QString &title,
                const QString &description, double sort);
     void remove(qint32 number);
 };

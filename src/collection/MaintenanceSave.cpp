@@ -11,9 +11,12 @@ double sortValue(const QString &text)
 {
     return NumberText::toSingle(NumberText::lenient(text));
 }
-int wholeNumber(const QString &text)
+// Numbers as the grids show them: whole numbers read exactly, all 64 bits of them.
+qint64 wholeNumber(const QString &text)
 {
-    return int(std::lround(NumberText::lenient(text)));
+    bool ok = false;
+    const qint64 n = text.trimmed().toLongLong(&ok);
+    return ok ? n : std::llround(NumberText::lenient(text));
 }
 
 } // namespace
@@ -50,7 +53,7 @@ LinkStore::MaintenanceChanges MaintenanceSave::changes() const
 {
     LinkStore::MaintenanceChanges c = m_changes;
     for (const LinkRow &l : m_links) {
-        int group = m_groupList.numberOf(l.group);
+        qint64 group = m_groupList.numberOf(l.group);
         // A group deleted in the same save leaves its links in group 0, where they stay visible.
         if (c.deletedGroups.contains(group))
             group = 0;
@@ -70,11 +73,11 @@ bool MaintenanceSave::apply(QString *error) const
     return LinkStore::applyMaintenance(changes(), error);
 }
 
-QList<int> MaintenanceSave::numbers(const QString &list)
+QList<qint64> MaintenanceSave::numbers(const QString &list)
 {
     QString text = list;
     Usr::CutEnd(text, QStringLiteral(","));
-    QList<int> out;
+    QList<qint64> out;
     for (const QString &part : text.split(u',', Qt::SkipEmptyParts))
         out.append(wholeNumber(part));
     return out;

@@ -31,12 +31,12 @@ public:
     bool apply(QString *error = nullptr) const;
 
     // "12,7," -> {12, 7}
-    static QList<int> numbers(const QString &list);
+    static QList<qint64> numbers(const QString &list);
 
 private:
     struct LinkRow
     {
-        int nURL;
+        qint64 nURL;
         QString title;
         QString group;
         double sort;

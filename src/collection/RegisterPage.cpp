@@ -16,7 +16,7 @@ RegisterPage::RegisterPage(Picture *picture, Copy *copy, LinkIndex *index)
 {
 }
 
-std::optional<int> RegisterPage::groupOf(const GroupList &groups, const QString &text)
+std::optional<qint64> RegisterPage::groupOf(const GroupList &groups, const QString &text)
 {
     if (text.isEmpty() || text == u'*')
         return 0;
@@ -26,7 +26,7 @@ std::optional<int> RegisterPage::groupOf(const GroupList &groups, const QString 
 RegisterPage::Outcome RegisterPage::run(const Page &page, const ActiveRow &row, qint64 addedSecs)
 {
     Outcome out;
-    int n = 0;
+    qint64 n = 0;
     if (page.isNew) {
         if (!LinkStore::nextLinkNumber(n, &out.error)) {
             out.result = Result::NoNumber;

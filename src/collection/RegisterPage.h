@@ -23,15 +23,15 @@ public:
         virtual ~Picture() = default;
         // The finished picture of the page the browser shows now; null when none is taken.
         virtual QImage take() = 0;
-        virtual void write(const QImage &picture, int nURL) = 0;
+        virtual void write(const QImage &picture, qint64 nURL) = 0;
     };
     // The page's saved copy; it tells its own failure, later.
     class Copy
     {
     public:
         virtual ~Copy() = default;
-        virtual bool has(int nURL) = 0;
-        virtual void save(const QString &address, int nURL) = 0;
+        virtual bool has(qint64 nURL) = 0;
+        virtual void save(const QString &address, qint64 nURL) = 0;
     };
 
     // What the panel holds when F3 is pressed.
@@ -39,8 +39,8 @@ public:
     {
         bool isNew = true;
         QString address; // the completed page's
-        int nCurURL = 0; // the registered link on show
-        int nGrp = 0;
+        qint64 nCurURL = 0; // the registered link on show
+        qint64 nGrp = 0;
         QString newGroup; // not empty: this group is made (next number, sort key 100) for the link
         QString memo;
         QString sortText;
@@ -66,7 +66,7 @@ public:
 
     // The group a typed name stands for: empty and "*" (every group) stand for group 0; none
     // when no group has that name (group 0's own name included).
-    static std::optional<int> groupOf(const GroupList &groups, const QString &text);
+    static std::optional<qint64> groupOf(const GroupList &groups, const QString &text);
 
     Outcome run(const Page &page, const ActiveRow &row, qint64 addedSecs);
 

@@ -93,19 +93,19 @@ void splitMemo(const QString &memo, QString &title, QString &desc)
         desc.chop(2);
 }
 
-bool rowMatches(int listRows, const QString &activeNumber, int nCurURL, int *n)
+bool rowMatches(int listRows, const QString &activeNumber, qint64 nCurURL, qint64 *n)
 {
     if (listRows == 0)
         return false;
     bool ok = false;
-    const int number = activeNumber.toInt(&ok);
+    const qint64 number = activeNumber.toLongLong(&ok);
     if (!ok || number != nCurURL)
         return false;
     *n = number;
     return true;
 }
 
-LinkRecord record(int nURL, const QString &url, int nGrp, const QString &memo,
+LinkRecord record(qint64 nURL, const QString &url, qint64 nGrp, const QString &memo,
                   const QString &sortText)
 {
     LinkRecord r;

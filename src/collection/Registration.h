@@ -22,7 +22,7 @@ struct Panel
 {
     bool registrable = false;
     bool isNew = true;
-    int nURL = 0; // the registered link's number
+    qint64 nURL = 0; // the registered link's number
     QString sortText; // "100" for a new page, the stored sort key with one decimal otherwise
     QString memo; // title and description
 };
@@ -36,9 +36,9 @@ bool lookup(const QString &url, const QString &title, const QString &text, Panel
 void splitMemo(const QString &memo, QString &title, QString &desc);
 // A correction is saved only when the list's active row holds the link on show; *n gets its
 // number.
-bool rowMatches(int listRows, const QString &activeNumber, int nCurURL, int *n);
+bool rowMatches(int listRows, const QString &activeNumber, qint64 nCurURL, qint64 *n);
 // The link the panel describes.
-LinkRecord record(int nURL, const QString &url, int nGrp, const QString &memo,
+LinkRecord record(qint64 nURL, const QString &url, qint64 nGrp, const QString &memo,
                   const QString &sortText);
 // Inserts a new link (with the time it was added) or corrects a registered one.
 bool save(bool isNew, const LinkRecord &link, qint64 addedSecs, QString *error = nullptr);

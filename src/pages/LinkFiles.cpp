@@ -8,7 +8,7 @@
 
 namespace LinkFiles {
 
-void remove(const QString &dataPh, int nURL)
+void remove(const QString &dataPh, qint64 nURL)
 {
     QFile::remove(PageImage::fileFor(dataPh, nURL));
     PageArchive::remove(dataPh, nURL);
@@ -16,7 +16,7 @@ void remove(const QString &dataPh, int nURL)
 
 void removeOrphans(const QString &dataPh)
 {
-    std::vector<int> numbers;
+    std::vector<qint64> numbers;
     // Without the numbers nothing can be told apart: delete nothing.
     if (!LinkStore::linkNumbers(numbers))
         return;

@@ -7,7 +7,7 @@
 // without them.
 namespace LinkFiles {
 
-void remove(const QString &dataPh, int nURL);
+void remove(const QString &dataPh, qint64 nURL);
 // Deletes the pictures and copies of links the collection no longer holds; nothing when the
 // link numbers cannot be read.
 void removeOrphans(const QString &dataPh);

@@ -57,17 +57,17 @@ QString folderFor(const QString &dataPh)
     return DataFolder::copies(dataPh);
 }
 
-QString fileFor(const QString &dataPh, int nURL)
+QString fileFor(const QString &dataPh, qint64 nURL)
 {
     return folderFor(dataPh) + QString::number(nURL) + QStringLiteral(".mhtml");
 }
 
-QString partFileFor(const QString &dataPh, int nURL)
+QString partFileFor(const QString &dataPh, qint64 nURL)
 {
     return folderFor(dataPh) + QString::number(nURL) + QStringLiteral(".part.mhtml");
 }
 
-bool hasCopy(const QString &dataPh, int nURL)
+bool hasCopy(const QString &dataPh, qint64 nURL)
 {
     return QFileInfo::exists(fileFor(dataPh, nURL))
         || inFlight().contains(partFileFor(dataPh, nURL));
@@ -132,7 +132,7 @@ void removeParts(const QString &dataPh)
         folder.remove(name);
 }
 
-void save(WebBrowser *web, const QString &address, const QString &dataPh, int nURL, Done done)
+void save(WebBrowser *web, const QString &address, const QString &dataPh, qint64 nURL, Done done)
 {
     const QString path = fileFor(dataPh, nURL);
     const QString part = partFileFor(dataPh, nURL);
@@ -176,13 +176,13 @@ void save(WebBrowser *web, const QString &address, const QString &dataPh, int nU
         });
 }
 
-bool remove(const QString &dataPh, int nURL)
+bool remove(const QString &dataPh, qint64 nURL)
 {
     const QString path = fileFor(dataPh, nURL);
     return QFile::remove(path) || !QFileInfo::exists(path);
 }
 
-void removeOrphans(const QString &dataPh, const std::vector<int> *numbers)
+void removeOrphans(const QString &dataPh, const std::vector<qint64> *numbers)
 {
     PageImage::removeOrphans(dataPh, numbers, QStringLiteral("arc"), QStringLiteral(".mhtml"));
 }
@@ -193,7 +193,7 @@ QString caption(const QDateTime &savedAt, const QString &address)
         .arg(savedAt.toLocalTime().toString(QStringLiteral("yyyy/MM/dd HH:mm")), address);
 }
 
-bool open(WebBrowser *web, const QString &dataPh, int nURL, const QString &address,
+bool open(WebBrowser *web, const QString &dataPh, qint64 nURL, const QString &address,
           QString *captionOut, QString *error)
 {
     const QString path = fileFor(dataPh, nURL);

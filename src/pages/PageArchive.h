@@ -19,11 +19,11 @@ inline constexpr qint64 kMaxBytes = 20 * 1024 * 1024;
 // dataPh + "Arc/"
 QString folderFor(const QString &dataPh);
 // dataPh + "Arc/" + number + ".mhtml"
-QString fileFor(const QString &dataPh, int nURL);
+QString fileFor(const QString &dataPh, qint64 nURL);
 // The name a copy is written under until it is complete; the orphan rule removes it.
-QString partFileFor(const QString &dataPh, int nURL);
+QString partFileFor(const QString &dataPh, qint64 nURL);
 // A copy of the link exists, or is being written.
-bool hasCopy(const QString &dataPh, int nURL);
+bool hasCopy(const QString &dataPh, qint64 nURL);
 
 // Puts the finished file part in place of path in one step, with the address it was made for
 // recorded at its head. A part larger than kMaxBytes, or empty, is removed instead and an
@@ -41,19 +41,19 @@ void removeParts(const QString &dataPh);
 // the time it is finished is discarded. done(ok, message) comes later; message, for a
 // failure, names the file and the reason.
 using Done = std::function<void(bool ok, const QString &message)>;
-void save(WebBrowser *web, const QString &address, const QString &dataPh, int nURL, Done done);
+void save(WebBrowser *web, const QString &address, const QString &dataPh, qint64 nURL, Done done);
 
 // Deletes the copy of a link; true when none is left.
-bool remove(const QString &dataPh, int nURL);
+bool remove(const QString &dataPh, qint64 nURL);
 // Deletes the copies in Arc whose number is not among numbers (sorted ascending), as
 // PageImage::removeOrphans does with pictures; every copy when numbers is null.
-void removeOrphans(const QString &dataPh, const std::vector<int> *numbers);
+void removeOrphans(const QString &dataPh, const std::vector<qint64> *numbers);
 
 // "保存したﾍﾟｰｼﾞ (2026/12/07 14:30): <address>"
 QString caption(const QDateTime &savedAt, const QString &address);
 // Shows the copy of link nURL in web, with scripts off. *caption gets the window caption;
 // false with *error (naming the file) when the link has no copy, or a copy of another address.
-bool open(WebBrowser *web, const QString &dataPh, int nURL, const QString &address,
+bool open(WebBrowser *web, const QString &dataPh, qint64 nURL, const QString &address,
           QString *caption, QString *error);
 
 } // namespace PageArchive

@@ -121,7 +121,7 @@ bool writeJpeg(const QImage &img, const QString &path, QString *error)
     return TextFile::writeAtomic(path, bytes, error);
 }
 
-QString fileFor(const QString &dataPh, int nURL)
+QString fileFor(const QString &dataPh, qint64 nURL)
 {
     return DataFolder::picture(dataPh, nURL);
 }
@@ -129,7 +129,7 @@ QString fileFor(const QString &dataPh, int nURL)
 QString toolTipFor(const QString &dataPh, const QString &number)
 {
     bool ok = false;
-    const int n = number.trimmed().toInt(&ok);
+    const qint64 n = number.trimmed().toLongLong(&ok);
     if (!ok)
         return {};
     const QString path = fileFor(dataPh, n);
@@ -139,12 +139,12 @@ QString toolTipFor(const QString &dataPh, const QString &number)
         .arg(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded).toHtmlEscaped());
 }
 
-void removeOrphans(const QString &dataPh, const std::vector<int> *numbers)
+void removeOrphans(const QString &dataPh, const std::vector<qint64> *numbers)
 {
     removeOrphans(dataPh, numbers, QStringLiteral("pic"), QStringLiteral(".jpg"));
 }
 
-void removeOrphans(const QString &dataPh, const std::vector<int> *numbers, const QString &folder,
+void removeOrphans(const QString &dataPh, const std::vector<qint64> *numbers, const QString &folder,
                    const QString &suffix)
 {
     QDir data(dataPh);
@@ -159,7 +159,7 @@ void removeOrphans(const QString &dataPh, const std::vector<int> *numbers, const
             // to link 12.
             const QString stem = file.left(file.size() - suffix.size());
             bool isNumber = false;
-            const int n = stem.toInt(&isNumber);
+            const qint64 n = stem.toLongLong(&isNumber);
             if (numbers && isNumber && stem == QString::number(n)
                 && std::binary_search(numbers->begin(), numbers->end(), n))
                 continue;

@@ -20,16 +20,16 @@ QImage process(const QImage &picture, int iPicSz, QString *error = nullptr);
 // The finished picture as a JPEG of quality 75, written over path atomically.
 bool writeJpeg(const QImage &img, const QString &path, QString *error = nullptr);
 // dataPh + "Pic/" + number + ".jpg"
-QString fileFor(const QString &dataPh, int nURL);
+QString fileFor(const QString &dataPh, qint64 nURL);
 // A tooltip showing the picture of link number (a decimal text) at its stored size; empty when
 // there is none.
 QString toolTipFor(const QString &dataPh, const QString &number);
 // Deletes the pictures in the data folder's "Pic" (any letter case) whose number is not among
 // numbers (sorted ascending); every picture when numbers is null. Files that will not go stay.
-void removeOrphans(const QString &dataPh, const std::vector<int> *numbers);
+void removeOrphans(const QString &dataPh, const std::vector<qint64> *numbers);
 // The same rule for the files "<number><suffix>" of another folder of the data folder (folder
 // in lower case, found in any letter case); other files of that suffix go too.
-void removeOrphans(const QString &dataPh, const std::vector<int> *numbers, const QString &folder,
+void removeOrphans(const QString &dataPh, const std::vector<qint64> *numbers, const QString &folder,
                    const QString &suffix);
 
 } // namespace PageImage

@@ -187,6 +187,10 @@ QVariant GridModel::data(const QModelIndex &index, int role) const
     const int row = index.row() + 1;
     switch (role) {
     case Qt::DisplayRole:
+        if (const int other = column(col).shownWhenEmpty;
+            other > 0 && valid(other, row) && m_data[size_t(row - 1)].cell(col - 1).isEmpty())
+            return cell(other, row);
+        return cell(col, row);
     case Qt::EditRole: return cell(col, row);
     case Qt::ForegroundRole:
         return column(col).foreground.isValid() ? QVariant(column(col).foreground) : QVariant();

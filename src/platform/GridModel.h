@@ -31,6 +31,9 @@ public:
         QStringList items;
         QColor foreground;
         Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter;
+        // The column whose text an empty cell of this one shows (0: none). Only shown: the
+        // cell, its editor and GetText stay empty.
+        int shownWhenEmpty = 0;
     };
 
     explicit GridModel(QObject *parent = nullptr);

@@ -66,7 +66,7 @@ void CollectionIndex::saved(const LinkRecord &l)
     m_list.place(l.nURL, l.sURL, l.nGrp, l.sNam, l.sMem, l.gSrt);
     const QByteArray address = l.sURL.toUtf8(), title = l.sNam.toUtf8(),
                      description = l.sMem.toUtf8();
-    m_search.upsert({l.nURL, address, title, description});
+    m_search.upsert({qint32(l.nURL), address, title, description});
     m_twins.insert(l.nURL, l.sURL);
     m_titles.insert(l.nURL, l.sNam);
     reorder();

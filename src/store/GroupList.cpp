@@ -39,7 +39,7 @@ bool GroupList::load(GroupList &out, QString *error)
     const bool read = LinkStore::forEachGroup(
         [&](const LinkStore::GroupView &g) {
             // A missing sort key comes first, as the engine orders it.
-            all.append({int(g.nGrp), QString::fromUtf8(g.sGrp),
+            all.append({g.nGrp, QString::fromUtf8(g.sGrp),
                         g.hasSort ? g.gSrt : -std::numeric_limits<double>::infinity()});
         },
         error);
@@ -48,12 +48,12 @@ bool GroupList::load(GroupList &out, QString *error)
     return read;
 }
 
-int GroupList::numberOf(const QString &name) const
+qint64 GroupList::numberOf(const QString &name) const
 {
     return m_byName.value(key(name), 0);
 }
 
-std::optional<int> GroupList::find(const QString &name) const
+std::optional<qint64> GroupList::find(const QString &name) const
 {
     const QString k = key(name);
     const auto it = m_byName.constFind(k);

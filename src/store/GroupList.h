@@ -23,9 +23,9 @@ public:
 
     const QList<GroupRecord> &listed() const { return m_listed; }
     // The number of the group named name; 0 when no listed group has that name.
-    int numberOf(const QString &name) const;
+    qint64 numberOf(const QString &name) const;
     // As numberOf, group 0 by its own name included; none when no group has that name.
-    std::optional<int> find(const QString &name) const;
+    std::optional<qint64> find(const QString &name) const;
     // A group after all listed ones (a new group of an import).
     void append(const GroupRecord &group);
 
@@ -35,6 +35,6 @@ private:
     void remember(const GroupRecord &g);
 
     QList<GroupRecord> m_listed;
-    QHash<QString, int> m_byName; // first listed group per key
+    QHash<QString, qint64> m_byName; // first listed group per key
     std::optional<GroupRecord> m_zero;
 };

@@ -25,7 +25,7 @@ bool exec(const char *sql, const QVariantList &values, QString *error)
 }
 
 // The engine binds one value per listed number, up to its own limit: long lists go in parts.
-bool execForNumbers(const char *sql, const QList<int> &numbers, QString *error)
+bool execForNumbers(const char *sql, const QList<qint64> &numbers, QString *error)
 {
     constexpr qsizetype kPart = 500;
     for (qsizetype i = 0; i < numbers.size(); i += kPart) {
@@ -36,7 +36,7 @@ bool execForNumbers(const char *sql, const QList<int> &numbers, QString *error)
     return true;
 }
 
-bool maxPlusOne(const char *sql, int first, int &n, QString *error)
+bool maxPlusOne(const char *sql, qint64 first, qint64 &n, QString *error)
 {
     QString why;
     const Sql::Rows rows = Sql::query(st(sql), &why);
@@ -45,15 +45,15 @@ bool maxPlusOne(const char *sql, int first, int &n, QString *error)
             *error = why;
         return false;
     }
-    const qint64 next = rows.isEmpty() || rows.first().value(0).isNull()
-        ? first
-        : rows.first().value(0).toLongLong() + 1;
-    if (next > kMaxNumber) {
+    const bool none = rows.isEmpty() || rows.first().value(0).isNull();
+    const qint64 highest = none ? 0 : rows.first().value(0).toLongLong();
+    // Compared before adding: past the highest number a 64-bit one would wrap.
+    if (!none && highest >= kMaxNumber) {
         if (error)
             *error = numberLimitText();
         return false;
     }
-    n = int(next);
+    n = none ? first : highest + 1;
     return true;
 }
 
@@ -99,14 +99,14 @@ bool lookup(const QString &address, QList<LinkRecord> &found, QString *error)
     }
     found.clear();
     for (const QVariantList &r : rows) { // gSrt, nURL, sNam, sMem, sURL
-        found.append(LinkRecord {r.value(1).toInt(), r.value(4).toString(), 0,
+        found.append(LinkRecord {r.value(1).toLongLong(), r.value(4).toString(), 0,
                                  r.value(2).toString(), r.value(3).toString(),
                                  r.value(0).toDouble()});
     }
     return true;
 }
 
-bool addressOf(int nURL, std::optional<QString> &address, QString *error)
+bool addressOf(qint64 nURL, std::optional<QString> &address, QString *error)
 {
     QString why;
     const Sql::Rows rows = Sql::query(st(Sql::kLinkAddress, {nURL}), &why);
@@ -121,11 +121,11 @@ bool addressOf(int nURL, std::optional<QString> &address, QString *error)
     return true;
 }
 
-bool nextLinkNumber(int &n, QString *error)
+bool nextLinkNumber(qint64 &n, QString *error)
 {
     return maxPlusOne(Sql::kMaxUrlNo, 100, n, error);
 }
-bool nextGroupNumber(int &n, QString *error)
+bool nextGroupNumber(qint64 &n, QString *error)
 {
     return maxPlusOne(Sql::kMaxGrpNo, 1, n, error);
 }
@@ -161,7 +161,7 @@ bool saveInNewGroup(const QString &groupName, double groupSort, LinkRecord &l, b
     return ok;
 }
 
-bool deleteLink(int nURL, QString *error)
+bool deleteLink(qint64 nURL, QString *error)
 {
     return inTransaction(error, [&](QString *why) {
         const QVariant number = QVariant::fromValue(Sql::NumberList {nURL});
@@ -181,7 +181,7 @@ bool groups(QList<GroupRecord> &out, QString *error)
     }
     out.clear();
     for (const QVariantList &g : rows)
-        out.append({g.value(0).toInt(), g.value(1).toString(), g.value(2).toDouble()});
+        out.append({g.value(0).toLongLong(), g.value(1).toString(), g.value(2).toDouble()});
     return true;
 }
 
@@ -193,7 +193,7 @@ bool readGroups(const char *sql, const GroupFn &each, QString *error)
     return Sql::forEachUtf8(
         st(sql),
         [&](const Sql::TextRow &r) { // nGrp, sGrp, gSrt
-            v.nGrp = qint64(r.number(0));
+            v.nGrp = r.integer(0);
             v.nGrpText = r.text(0);
             v.sGrp = r.text(1);
             v.gSrt = r.number(2);
@@ -214,17 +214,17 @@ bool forEachGridGroup(const GroupFn &each, QString *error)
     return readGroups(Sql::kGridGroups, each, error);
 }
 
-bool forEachLink(int nGrp, const LinkFn &each, QString *error)
+bool forEachLink(qint64 nGrp, const LinkFn &each, QString *error)
 {
     LinkView v;
     const Sql::Statement s = nGrp > 0 ? st(Sql::kListLinksOfGroup, {nGrp}) : st(Sql::kListLinks);
     return Sql::forEachUtf8(
         s,
         [&](const Sql::TextRow &r) { // nURL, sURL, nGrp, sNam, sMem, gSrt
-            v.nURL = qint64(r.number(0));
+            v.nURL = r.integer(0);
             v.nURLText = r.text(0);
             v.sURL = r.text(1);
-            v.nGrp = qint64(r.number(2));
+            v.nGrp = r.integer(2);
             v.sNam = r.text(3);
             v.sMem = r.text(4);
             v.gSrt = r.number(5);
@@ -243,7 +243,7 @@ bool forEachRecentLink(int limit, const LinkFn &each, QString *error)
     return Sql::forEachUtf8(
         Sql::SetPrm(sql, {}),
         [&](const Sql::TextRow &r) { // nURL, sURL, sGrp, sNam, sMem
-            v.nURL = qint64(r.number(0));
+            v.nURL = r.integer(0);
             v.nURLText = r.text(0);
             v.sURL = r.text(1);
             v.sGrp = r.text(2);
@@ -260,7 +260,7 @@ bool forEachGridLink(const LinkFn &each, QString *error)
     return Sql::forEachUtf8(
         st(Sql::kGridLinks),
         [&](const Sql::TextRow &r) { // nURL, sNam, sGrp, gSrt, sURL
-            v.nURL = qint64(r.number(0));
+            v.nURL = r.integer(0);
             v.nURLText = r.text(0);
             v.sNam = r.text(1);
             v.sGrp = r.text(2);
@@ -272,30 +272,28 @@ bool forEachGridLink(const LinkFn &each, QString *error)
         error);
 }
 
-bool forEachAddress(const std::function<void(int, const QString &)> &each, QString *error)
+bool forEachAddress(const std::function<void(qint64, const QString &)> &each, QString *error)
 {
     return Sql::forEachUtf8(
         st(Sql::kAllLinksForImages),
-        [&](const Sql::TextRow &r) { each(int(r.number(0)), QString::fromUtf8(r.text(1))); },
-        error);
+        [&](const Sql::TextRow &r) { each(r.integer(0), QString::fromUtf8(r.text(1))); }, error);
 }
 
-bool linkNumbers(std::vector<int> &out, QString *error)
+bool linkNumbers(std::vector<qint64> &out, QString *error)
 {
     out.clear();
     return Sql::forEachUtf8(
-        st(Sql::kLinkNumbers), [&](const Sql::TextRow &r) { out.push_back(int(r.number(0))); },
-        error);
+        st(Sql::kLinkNumbers), [&](const Sql::TextRow &r) { out.push_back(r.integer(0)); }, error);
 }
 
-bool addedDates(QHash<int, qint64> &out, QString *error)
+bool addedDates(QHash<qint64, qint64> &out, QString *error)
 {
     out.clear();
     return Sql::forEachUtf8(
         st(Sql::kLinkAddedDates),
         [&](const Sql::TextRow &r) {
             if (!r.text(1).isEmpty())
-                out.insert(int(r.number(0)), qint64(r.number(1)));
+                out.insert(r.integer(0), r.integer(1));
         },
         error);
 }
@@ -326,7 +324,7 @@ ImportResult importLinks(const QList<GroupRecord> &newGroups, const QList<DatedL
         if (links.isEmpty())
             return true;
         // A date left behind under one of the new numbers must not become an undated link's.
-        int lowest = links.first().link.nURL, highest = lowest;
+        qint64 lowest = links.first().link.nURL, highest = lowest;
         for (const DatedLink &d : links) {
             lowest = qMin(lowest, d.link.nURL);
             highest = qMax(highest, d.link.nURL);
@@ -377,13 +375,13 @@ bool recordChecks(const QList<CheckRecord> &checks, QString *error)
     });
 }
 
-bool lastChecks(int nURL, QList<CheckRecord> &out, QString *error)
+bool lastChecks(qint64 nURL, QList<CheckRecord> &out, QString *error)
 {
     out.clear();
     return Sql::forEachUtf8(
         st(Sql::kLastChecks, {nURL, nURL}),
         [&](const Sql::TextRow &r) { // nAt, nVerdict, nStatus, sFinal, sMoved
-            out.append({nURL, qint64(r.number(0)), int(r.number(1)), int(r.number(2)),
+            out.append({nURL, r.integer(0), int(r.number(1)), int(r.number(2)),
                         QString::fromUtf8(r.text(3)), QString::fromUtf8(r.text(4))});
         },
         error);
@@ -395,8 +393,8 @@ bool forEachCheck(const std::function<void(const CheckRecord &)> &each, QString 
     return Sql::forEachUtf8(
         st(Sql::kAllChecks, {}),
         [&](const Sql::TextRow &r) { // nURL, nAt, nVerdict, sMoved
-            c.nURL = int(r.number(0));
-            c.at = qint64(r.number(1));
+            c.nURL = r.integer(0);
+            c.at = r.integer(1);
             c.verdict = int(r.number(2));
             c.movedTo = r.text(3).isEmpty() ? QString() : QString::fromUtf8(r.text(3));
             each(c);
@@ -412,7 +410,7 @@ bool applyMaintenance(const MaintenanceChanges &c, QString *error)
                 return false;
         }
         for (const GroupRecord &g : c.newGroups) {
-            int n = 0;
+            qint64 n = 0;
             if (!nextGroupNumber(n, why) || !exec(Sql::kInsertGroup, {n, g.sGrp, g.gSrt}, why))
                 return false;
         }

@@ -51,11 +51,11 @@ QString numberLimitText();
 // index serves it), in number order: the caller picks the one the address rule makes equal.
 bool lookup(const QString &address, QList<LinkRecord> &found, QString *error = nullptr);
 // The address of link nURL; none when no such link exists.
-bool addressOf(int nURL, std::optional<QString> &address, QString *error = nullptr);
+bool addressOf(qint64 nURL, std::optional<QString> &address, QString *error = nullptr);
 // Highest number + 1: 100 for the first link, 1 for the first group (the group-0 row counts).
 // False, with numberLimitText(), when that would pass kMaxNumber: a number is never wrapped.
-bool nextLinkNumber(int &n, QString *error = nullptr);
-bool nextGroupNumber(int &n, QString *error = nullptr);
+bool nextLinkNumber(qint64 &n, QString *error = nullptr);
+bool nextGroupNumber(qint64 &n, QString *error = nullptr);
 // A new link with the time it was added (seconds since 1970).
 bool insertLink(const LinkRecord &link, qint64 addedSecs, QString *error = nullptr);
 // The group, title, description and sort key of link.nURL; its address stays.
@@ -66,14 +66,14 @@ bool updateLink(const LinkRecord &link, QString *error = nullptr);
 bool saveInNewGroup(const QString &groupName, double groupSort, LinkRecord &link, bool isNew,
                     qint64 addedSecs, QString *error = nullptr);
 // The link goes with its date and check history.
-bool deleteLink(int nURL, QString *error = nullptr);
+bool deleteLink(qint64 nURL, QString *error = nullptr);
 
 // Groups for the selector: every group but 0, by sort key then name.
 bool groups(QList<GroupRecord> &out, QString *error = nullptr);
 // Every group, 0 included, in no particular order.
 bool forEachGroup(const GroupFn &each, QString *error = nullptr);
 // The links of one group (nGrp > 0) or of all groups (nGrp <= 0) in number order, not joined.
-bool forEachLink(int nGrp, const LinkFn &each, QString *error = nullptr);
+bool forEachLink(qint64 nGrp, const LinkFn &each, QString *error = nullptr);
 // The most recent links (highest numbers first) whose group exists, joined with its name.
 bool forEachRecentLink(int limit, const LinkFn &each, QString *error = nullptr);
 // Every link in number order with the name of its group (links without a group row are left
@@ -82,11 +82,11 @@ bool forEachGridLink(const LinkFn &each, QString *error = nullptr);
 // The groups of the maintenance grid: as groups(), with the sort key possibly NULL.
 bool forEachGridGroup(const GroupFn &each, QString *error = nullptr);
 // Number and address of every link in number order.
-bool forEachAddress(const std::function<void(int nURL, const QString &sURL)> &each,
+bool forEachAddress(const std::function<void(qint64 nURL, const QString &sURL)> &each,
                     QString *error = nullptr);
-bool linkNumbers(std::vector<int> &out, QString *error = nullptr);
+bool linkNumbers(std::vector<qint64> &out, QString *error = nullptr);
 // When each link was added, for the links that have a date.
-bool addedDates(QHash<int, qint64> &out, QString *error = nullptr);
+bool addedDates(QHash<qint64, qint64> &out, QString *error = nullptr);
 
 // Bookmark import: the new groups (numbers given), then the links with the dates they were
 // added (0: not known, no date is stored), all in one transaction. progress, when given, is
@@ -103,7 +103,7 @@ bool recordChecks(const QList<CheckRecord> &checks, QString *error = nullptr);
 // The latest check of link nURL and, when it found the link dead, the dead checks before it
 // back to the last check that did not (that one included), newest first; empty when the link
 // was never checked.
-bool lastChecks(int nURL, QList<CheckRecord> &newestFirst, QString *error = nullptr);
+bool lastChecks(qint64 nURL, QList<CheckRecord> &newestFirst, QString *error = nullptr);
 // Every check of every link, oldest first, with number, time, verdict and moved-to address only
 // (status and final address stay empty).
 bool forEachCheck(const std::function<void(const CheckRecord &)> &each, QString *error = nullptr);
@@ -116,9 +116,9 @@ struct MaintenanceChanges
 {
     QList<GroupRecord> updatedGroups;
     QList<GroupRecord> newGroups; // nGrp is given at the save
-    QList<int> deletedGroups;
+    QList<qint64> deletedGroups;
     QList<LinkRecord> updatedLinks; // nURL, nGrp, sNam, gSrt; sURL unless empty
-    QList<int> deletedLinks;
+    QList<qint64> deletedLinks;
 };
 bool applyMaintenance(const MaintenanceChanges &changes, QString *error = nullptr);
 

@@ -2,15 +2,17 @@
 
 #include <QString>
 
+#include <limits>
+
 // One row of tURL and one row of mGrp; group 0 stands for no group.
 // The highest link or group number the program holds: a number is never wrapped past it.
-inline constexpr qint64 kMaxNumber = 2147483647;
+inline constexpr qint64 kMaxNumber = std::numeric_limits<qint64>::max();
 
 struct LinkRecord
 {
-    int nURL = 0;
+    qint64 nURL = 0;
     QString sURL;
-    int nGrp = 0;
+    qint64 nGrp = 0;
     QString sNam;
     QString sMem;
     double gSrt = 0;
@@ -18,7 +20,7 @@ struct LinkRecord
 
 struct GroupRecord
 {
-    int nGrp = 0;
+    qint64 nGrp = 0;
     QString sGrp;
     double gSrt = 0;
 };
@@ -36,7 +38,7 @@ struct CheckRecord
 {
     enum Verdict { Alive = 0, Dead = 1, Uncertain = 2 };
 
-    int nURL = 0;
+    qint64 nURL = 0;
     qint64 at = 0; // seconds since 1970
     int verdict = Dead;
     int status = 0; // HTTP status of the final answer; 0 without one

@@ -139,22 +139,6 @@ bool looksLikeLinkDatabase(QSqlDatabase &db, QString *why)
             *why = textColumn;
             return false;
         }
-        // Numbers are 32-bit in the program: a larger one would be read wrong.
-        if (!q.exec(QStringLiteral("Select Min(%1), Max(%1) From %2")
-                        .arg(QString::fromLatin1(t.key), QString::fromLatin1(t.table)))
-            || !q.next()) {
-            *why = engineError(q.lastError());
-            return false;
-        }
-        for (const int i : {0, 1}) {
-            const qint64 n = q.value(i).toLongLong();
-            if (n > kMaxNumber || n < -kMaxNumber - 1) {
-                *why = QStringLiteral("the number %1 in the column %2 is beyond %3")
-                           .arg(QString::number(n), QString::fromLatin1(t.key),
-                                QString::number(kMaxNumber));
-                return false;
-            }
-        }
     }
     return true;
 }

@@ -161,6 +161,18 @@ double TextRow::number(int col) const
     return m_values && col >= 0 && col < m_values->size() ? m_values->at(col).toDouble() : 0.0;
 }
 
+qint64 TextRow::integer(int col) const
+{
+    if (m_stmt) {
+        if (col < 0 || col >= m_count)
+            return 0;
+        const int type = m_types[col];
+        return type == SQLITE_INTEGER || type == SQLITE_FLOAT ? sqlite3_column_int64(m_stmt, col)
+                                                              : 0;
+    }
+    return m_values && col >= 0 && col < m_values->size() ? m_values->at(col).toLongLong() : 0;
+}
+
 bool forEachUtf8(const Statement &st, const std::function<void(const TextRow &)> &each,
                  QString *error)
 {

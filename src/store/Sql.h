@@ -21,7 +21,7 @@ struct Statement
 using Rows = QList<QVariantList>;
 
 // A list of numbers for an "in (?)" place.
-using NumberList = QList<int>;
+using NumberList = QList<qint64>;
 
 // Binds the values to the "?" places in order. An invalid QVariant binds as NULL, a null text
 // as an empty text; a NumberList expands its "?" into one place per number. Texts are stored
@@ -46,6 +46,8 @@ public:
     QByteArrayView text(int col) const;
     // The field as a number; 0 for a text or an empty field.
     double number(int col) const;
+    // The same as a whole number, exact over the whole 64-bit range.
+    qint64 integer(int col) const;
 
 private:
     friend bool forEachUtf8(const Statement &, const std::function<void(const TextRow &)> &,

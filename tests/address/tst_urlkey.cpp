@@ -117,7 +117,7 @@ void TestUrlKey::laterTwins()
     std::vector<UrlKey::Numbered> links;
     for (qsizetype i = 0; i < numbers.size(); ++i)
         links.push_back({numbers.at(i), addresses.at(i)});
-    const std::vector<qint32> got = UrlKey::laterTwins(links);
+    const std::vector<qint64> got = UrlKey::laterTwins(links);
     QCOMPARE(QList<int>(got.begin(), got.end()), later);
 }
 
@@ -131,7 +131,7 @@ void TestUrlKey::twinsInMemory()
     UrlTwins twins;
     twins.rebuild(links);
     QCOMPARE(twins.size(), 3); // the blank address is not held
-    using V = std::vector<qint32>;
+    using V = std::vector<qint64>;
     // A completed page: the http twin, the trailing-slash twin, the www twin
     QCOMPARE(twins.sharing(u"http://www.example.com/a#x"), V({9, 10}));
     QCOMPARE(twins.sharing(u"https://example.com/b/"), V({8}));
@@ -147,7 +147,7 @@ void TestUrlKey::twinsInMemory()
     QCOMPARE(twins.sharing(u"https://example.com/d"), V({3}));
     twins.remove(10);
     QCOMPARE(twins.sharing(u"https://example.com/a"), V({9}));
-    const std::vector<qint32> gone {9, 8, 77};
+    const std::vector<qint64> gone {9, 8, 77};
     twins.remove(gone);
     QCOMPARE(twins.sharing(u"https://example.com/a"), V());
     QCOMPARE(twins.sharing(u"https://example.com/b"), V());

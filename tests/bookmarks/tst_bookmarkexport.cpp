@@ -9,7 +9,7 @@ struct Collection
 {
     QList<GroupRecord> groups;
     QList<LinkRecord> links;
-    QHash<int, qint64> added;
+    QHash<qint64, qint64> added;
 };
 
 const GroupRecord kGroupZero {0, QStringLiteral("未分類"), 0};
@@ -71,7 +71,7 @@ Collection collection(const QStringList &groups, const QStringList &links)
 } // namespace
 
 Q_DECLARE_METATYPE(Collection)
-using Dates = QHash<int, qint64>;
+using Dates = QHash<qint64, qint64>;
 
 class TestBookmarkExport : public QObject
 {
@@ -120,7 +120,7 @@ private slots:
               "        <DD>&#32;前後 &#13;&#10;改行&#9;\n"
               "    </DL><p>\n"
               "</DL><p>\n";
-        QHash<int, qint64> added = c.added;
+        QHash<qint64, qint64> added = c.added;
         added.insert(105, 1);
         const QByteArray got = BookmarkExport::bytes(c.groups, links, added);
         QCOMPARE(QString::fromUtf8(got), QString::fromUtf8(expected));

@@ -223,7 +223,63 @@ private slots:
             got << l.link.sURL;
         QCOMPARE(got, inserted);
         QCOMPARE(plan.linksRead, int(addresses.size()));
-        QCOMPARE(plan.duplicates, int(addresses.size() - inserted.size()));
+        QCOMPARE(plan.duplicates + plan.merged, int(addresses.size() - inserted.size()));
+    }
+
+    // An address the file names again is one link: the first entry's folder and title, the
+    // later entries' other texts in its description. Links of the collection stay as they are.
+    void merges_data()
+    {
+        QTest::addColumn<QStringList>("known");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QStringList>("planned"); // "group|title|description"
+        QTest::addColumn<int>("merged");
+        QTest::addColumn<int>("duplicates");
+        const auto dt = [](const char *address, const char *title, const char *description) {
+            QByteArray e = "<DT><A HREF=\"" + QByteArray(address) + "\">" + title + "</A>\n";
+            return *description ? e + "<DD>" + description + "\n" : e;
+        };
+
+        QTest::newRow("two folders: texts of the second after a blank line")
+            << QStringList {}
+            << folder("X", dt("https://a.example/p", "A", "first"))
+                + folder("Y", dt("HTTPS://A.EXAMPLE/p", "A again", "second"))
+            << QStringList {"1|A|first\r\n\r\nA again\r\nsecond"} << 1 << 0;
+        QTest::newRow("texts already held are not repeated")
+            << QStringList {}
+            << dt("https://a.example/", "T", "d") + dt("https://a.example/", "T", "d")
+                + dt("https://a.example/", "d", "T") + dt("https://a.example/", "U", "T")
+                + dt("https://a.example/", "U", "")
+            << QStringList {"0|T|d\r\n\r\nU"} << 4 << 0;
+        QTest::newRow("no description: the later texts are the description")
+            << QStringList {}
+            << dt("https://a.example/", "", "") + dt("https://a.example/", "Named", "")
+                + dt("https://a.example/", "", "says") + dt("https://b.example/", "B", "")
+            << QStringList {"0||Named\r\n\r\nsays", "0|B|"} << 2 << 0;
+        QTest::newRow("another path is another link")
+            << QStringList {}
+            << dt("https://a.example/P", "A", "") + dt("https://a.example/p", "a", "")
+            << QStringList {"0|A|", "0|a|"} << 0 << 0;
+        QTest::newRow("in the collection: skipped, not merged")
+            << QStringList {"https://a.example/"}
+            << dt("https://a.example/", "A", "x") + dt("https://a.example/", "B", "y")
+                + dt("https://c.example/", "C", "")
+            << QStringList {"0|C|"} << 0 << 2;
+    }
+    void merges()
+    {
+        QFETCH(QStringList, known);
+        QFETCH(QByteArray, body);
+        QFETCH(QStringList, planned);
+        QFETCH(int, merged);
+        QFETCH(int, duplicates);
+        const ImportPlan plan = planOf(kHead + body, kFresh, known);
+        QStringList got;
+        for (const ImportLink &l : plan.links)
+            got << QStringLiteral("%1|%2|%3").arg(l.link.nGrp).arg(l.link.sNam, l.link.sMem);
+        QCOMPARE(got, planned);
+        QCOMPARE(plan.merged, merged);
+        QCOMPARE(plan.duplicates, duplicates);
     }
 
     void countsLargeFile()
@@ -243,7 +299,7 @@ private slots:
             expectedNew += !known.contains(l.address) && seen.insert(l.address);
         QCOMPARE(plan.linksRead, n);
         QCOMPARE(plan.links.size(), expectedNew);
-        QCOMPARE(plan.duplicates, n - expectedNew);
+        QCOMPARE(plan.duplicates + plan.merged, n - expectedNew);
         QVERIFY(plan.duplicates > n / 2);
         QCOMPARE(plan.newGroups.size(), 500); // the innermost folders; the others hold only folders
         QCOMPARE(plan.newGroups.first().sGrp, QStringLiteral("分野 1/話題 1/項目 1"));
@@ -255,8 +311,8 @@ private slots:
 
         // Without a collection, exactly the file's repeats are skipped.
         const ImportPlan fresh = BookmarkImport::plan(file, {}, {}, 100);
-        QCOMPARE(fresh.duplicates, BookmarkSamples::generatedRepeats(n));
-        QCOMPARE(fresh.links.size(), n - fresh.duplicates);
+        QCOMPARE(fresh.merged, BookmarkSamples::generatedRepeats(n));
+        QCOMPARE(fresh.links.size(), n - fresh.merged);
     }
 
     void noCase_data()

@@ -101,8 +101,8 @@ private Q_SLOTS:
         QVERIFY2(t.read(path, &error), qPrintable(error));
         QCOMPARE(TestFiles::read(db), before);
         QCOMPARE(t.counts(),
-                 QStringLiteral("ﾘﾝｸ　3 件\n新しい分類　1 件\n重複で省いたﾘﾝｸ　2 件\n"
-                                "読めなかった行　1 行"));
+                 QStringLiteral("ﾘﾝｸ　3 件\n新しい分類　1 件\n重複で省いたﾘﾝｸ　1 件\n"
+                                "読めなかった行　1 行\nﾌｧｲﾙ内の同じｱﾄﾞﾚｽをまとめたﾘﾝｸ　1 件"));
         QCOMPARE(t.question(),
                  QStringLiteral("ﾌﾞｯｸﾏｰｸ ") + path + QStringLiteral(" を取り込みます\n\n")
                      + t.counts() + QStringLiteral("\n\n取り込んで良いですか"));
@@ -116,7 +116,7 @@ private Q_SLOTS:
                          " Left Join tURLInfo I On I.nURL = U.nURL Order By U.nURL"),
             QStringList({"150|http://held.example/|4|Held||1|-1", "151|http://c.example/|5|C||1|-1",
                          "152|http://root.example/|0|R||1|1700000100",
-                         "153|http://b.example/|4|B|about B|2|1700000200"}));
+                         "153|http://b.example/|4|B|about B\r\n\r\nB twice|2|1700000200"}));
 
         // The same file again brings nothing new, and says so.
         QVERIFY(t.read(path, &error));

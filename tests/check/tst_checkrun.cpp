@@ -105,7 +105,7 @@ private Q_SLOTS:
                  (QStringList {"101|0|200|" + ok + "|" + ok, "102|2|503|" + base + "/busy|",
                                "103|1|0|not\tan address|", "104|0|200|" + ok + "|",
                                "105|1|404|" + base + "/gone|"}));
-        QHash<int, CheckHistory::Latest> latest;
+        QHash<qint64, CheckHistory::Latest> latest;
         QVERIFY(CheckHistory::readLatest(latest));
         QCOMPARE(latest.size(), 5);
         for (auto l = latest.cbegin(); l != latest.cend(); ++l)

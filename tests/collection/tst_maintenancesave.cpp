@@ -32,16 +32,18 @@ private Q_SLOTS:
     void numberLists_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QList<int>>("numbers");
-        QTest::newRow("two") << "12,7," << QList<int> {12, 7};
-        QTest::newRow("one") << "305," << QList<int> {305};
-        QTest::newRow("none") << "" << QList<int> {};
-        QTest::newRow("lenient") << " 1 2,x," << QList<int> {12, 0};
+        QTest::addColumn<QList<qint64>>("numbers");
+        QTest::newRow("two") << "12,7," << QList<qint64> {12, 7};
+        QTest::newRow("one") << "305," << QList<qint64> {305};
+        QTest::newRow("none") << "" << QList<qint64> {};
+        QTest::newRow("lenient") << " 1 2,x," << QList<qint64> {12, 0};
+        QTest::newRow("64-bit, exactly")
+            << "9223372036854775807,2147483648," << QList<qint64> {kMaxNumber, 2147483648};
     }
     void numberLists()
     {
         QFETCH(QString, text);
-        QFETCH(QList<int>, numbers);
+        QFETCH(QList<qint64>, numbers);
         QCOMPARE(MaintenanceSave::numbers(text), numbers);
     }
 

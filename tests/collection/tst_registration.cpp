@@ -18,20 +18,23 @@
 struct Doubles : RegisterPage::Picture, RegisterPage::Copy, LinkIndex
 {
     QStringList log;
-    QList<int> copies; // links that have a copy
+    QList<qint64> copies; // links that have a copy
     QImage take() override
     {
         log << "take";
         return QImage(4, 4, QImage::Format_RGB32);
     }
-    void write(const QImage &, int n) override { log << QStringLiteral("picture %1").arg(n); }
-    bool has(int n) override { return copies.contains(n); }
-    void save(const QString &a, int n) override { log << "copy " + QString::number(n) + ' ' + a; }
+    void write(const QImage &, qint64 n) override { log << QStringLiteral("picture %1").arg(n); }
+    bool has(qint64 n) override { return copies.contains(n); }
+    void save(const QString &a, qint64 n) override
+    {
+        log << "copy " + QString::number(n) + ' ' + a;
+    }
     void saved(const LinkRecord &l) override
     {
         log << QStringLiteral("index %1 %2 %3 %4").arg(l.nURL).arg(l.sURL, l.sNam).arg(l.nGrp);
     }
-    void deleted(int n) override { log << QStringLiteral("unindex %1").arg(n); }
+    void deleted(qint64 n) override { log << QStringLiteral("unindex %1").arg(n); }
 };
 
 // The registration rules and the use cases that register, delete and empty, on a real database
@@ -45,7 +48,7 @@ private:
 
     QString path(const QString &name) const { return m_data + name; }
     static RegisterPage::Page page(bool isNew, const char *address, const char *memo,
-                                   int nCurURL = 0, const QString &newGroup = {})
+                                   qint64 nCurURL = 0, const QString &newGroup = {})
     {
         return {isNew,    QString::fromUtf8(address), nCurURL, 0,
                 newGroup, QString::fromUtf8(memo),    {}};
@@ -158,7 +161,7 @@ private Q_SLOTS:
         QVERIFY(out.result == RegisterPage::Result::Saved && out.link.nURL == 100);
         QCOMPARE(d.log.join(u','),
                  "take,picture 100,copy 100 http://a/?q,index 100 http://a/?q A 0");
-        QHash<int, qint64> dates;
+        QHash<qint64, qint64> dates;
         QVERIFY(LinkStore::addedDates(dates) && dates.value(100) == 1754000000);
 
         // A correction needs the list's active row to hold the link on show; it keeps the
@@ -182,6 +185,30 @@ private Q_SLOTS:
         // No picture, no copy, no index: the link alone.
         QCOMPARE(RegisterPage(nullptr, nullptr, nullptr).run(page(true, "b", "B"), {}, 3).link.nURL,
                  101);
+    }
+
+    // Numbers go on past the 32-bit range, and a correction finds such a link; past the highest
+    // 64-bit number a new page is refused with the reason, nothing taken or written.
+    void numbersPast32Bits()
+    {
+        QVERIFY(LinkStore::insertLink({2147483647, "http://a/", 0, "A", {}, 1}, 1));
+        Doubles d;
+        RegisterPage use(&d, &d, &d);
+        QCOMPARE(use.run(page(true, "http://b/", "B"), {}, 2).link.nURL, 2147483648);
+        QVERIFY(
+            use.run(page(false, "http://b/", "B2", 2147483648), {2, "2147483648", "http://b/"}, 2)
+                .result
+            == RegisterPage::Result::Saved);
+        QCOMPARE(d.log.filter("picture"),
+                 (QStringList {"picture 2147483648", "picture 2147483648"}));
+        QVERIFY(LinkStore::insertLink({kMaxNumber, "http://z/", 0, "Z", {}, 1}, 1));
+        d.log.clear();
+        const RegisterPage::Outcome out = use.run(page(true, "http://c/", "C"), {}, 3);
+        QVERIFY(out.result == RegisterPage::Result::NoNumber);
+        QCOMPARE(out.error, "番号が上限の 9223372036854775807 に達しています");
+        QVERIFY(d.log.isEmpty());
+        QCOMPARE(SqlLines::of("Select nURL, sNam From tURL Order By nURL"),
+                 (QStringList {"2147483647|A", "2147483648|B2", "9223372036854775807|Z"}));
     }
 
     // A refused statement saves nothing: no picture written, no copy, no index, no new group.
@@ -216,7 +243,8 @@ private Q_SLOTS:
         SqlSteps::exec(Sql::kInsertGroup, {7, "Blogs", 10});
         GroupList groups;
         QVERIFY(GroupList::load(groups));
-        for (const auto &[text, n] : {std::pair {"", 0}, {"*", 0}, {"BLOGS", 7}, {"未分類", 0}})
+        for (const auto &[text, n] :
+             {std::pair {"", qint64(0)}, {"*", 0}, {"BLOGS", 7}, {"未分類", 0}})
             QCOMPARE(RegisterPage::groupOf(groups, QString::fromUtf8(text)), n);
         QVERIFY(!RegisterPage::groupOf(groups, "Tech"));
         Doubles d;

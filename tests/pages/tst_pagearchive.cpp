@@ -159,7 +159,7 @@ private Q_SLOTS:
             QFile f(PageArchive::folderFor(m_data) + QString::fromLatin1(name));
             QVERIFY(f.open(QIODevice::WriteOnly));
         }
-        const std::vector<int> numbers {12, 100};
+        const std::vector<qint64> numbers {12, 100};
         PageArchive::removeOrphans(m_data, &numbers);
         QCOMPARE(files(),
                  (QStringList {QStringLiteral("100.mhtml"), QStringLiteral("12.MHTML"),

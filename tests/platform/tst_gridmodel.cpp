@@ -99,6 +99,16 @@ private Q_SLOTS:
         QCOMPARE(m.GetText(1, 1), QStringLiteral("1"));
         QVERIFY(m.setData(m.index(0, 2), QStringLiteral("1234567"), Qt::EditRole));
         QCOMPARE(m.GetText(3, 1), QStringLiteral("12345"));
+
+        // An empty cell may show another column's text; only shows it.
+        m.column(2).shownWhenEmpty = 1;
+        m.SetText(2, 2, QString());
+        QCOMPARE(m.data(m.index(1, 1), Qt::DisplayRole).toString(), QStringLiteral("2"));
+        QCOMPARE(m.data(m.index(1, 1), Qt::EditRole).toString(), QString());
+        QCOMPARE(m.data(m.index(0, 1), Qt::DisplayRole).toString(), QStringLiteral("program"));
+        QVERIFY(m.setData(m.index(1, 1), QString(), Qt::EditRole));
+        QCOMPARE(changed.size(), 2);
+        QCOMPARE(m.GetText(2, 2), QString());
     }
 
     void oneStepFill()

@@ -42,8 +42,8 @@ private:
         return QDir(QFileInfo(path).path()).entryList(QDir::Files | QDir::Hidden);
     }
 
-    static void addLink(int n, const QString &url, int grp = 0, const QString &title = QString(),
-                        double srt = 100)
+    static void addLink(qint64 n, const QString &url, qint64 grp = 0,
+                        const QString &title = QString(), double srt = 100)
     {
         QString error;
         QVERIFY2(LinkStore::insertLink({n, url, grp, title, QString(), srt}, 1700000000, &error),
@@ -184,10 +184,6 @@ private Q_SLOTS:
                              "sGrp TEXT, gSrt VARCHAR(9))")},
              "column gSrt of mgrp is declared \"VARCHAR(9)\""},
             // A number the program cannot hold is never read wrapped.
-            {"number beyond 32 bits",
-             {v1Schema() << QStringLiteral(
-                  "Insert Into tURL (nURL, sURL) Values (2147483648, 'x')")},
-             "number 2147483648 in the column nurl is beyond 2147483647"},
             // One version ahead is already too new.
             {"newer version",
              v1Schema()
@@ -241,7 +237,7 @@ private Q_SLOTS:
         QCOMPARE(count("PRAGMA user_version"), Store::schemaVersion());
         QCOMPARE(count("Select count(*) From tURL"), 1);
         addLink(101, QStringLiteral("http://b/"));
-        QHash<int, qint64> dates;
+        QHash<qint64, qint64> dates;
         QVERIFY(LinkStore::addedDates(dates));
         QCOMPARE(dates.value(101), 1700000000);
         QCOMPARE(dates.size(), from == 2 ? 2 : 1);
@@ -349,7 +345,7 @@ private Q_SLOTS:
     void numbers()
     {
         const QString path = freshDb();
-        int n = 0;
+        qint64 n = 0;
         QVERIFY(LinkStore::nextLinkNumber(n) && n == 100);
         QVERIFY(LinkStore::nextGroupNumber(n) && n == 1); // the group-0 row counts: 0 + 1
         for (int u : {100, 101, 250})
@@ -357,11 +353,30 @@ private Q_SLOTS:
         Store::CloseDb();
         QVERIFY(Store::OpenDb(path));
         QVERIFY(LinkStore::nextLinkNumber(n) && n == 251);
-        // The highest number is never passed, nor wrapped to a negative one.
-        addLink(2147483647, QStringLiteral("http://x/last"));
+        // Numbers are 64-bit: past the 32-bit range they go on, read back exactly; the highest
+        // one is never passed, nor wrapped to a negative one.
+        addLink(2147483647, QStringLiteral("http://x/32"));
+        SqlSteps::exec(Sql::kInsertGroup, {2147483647, "G", 1});
+        QVERIFY(LinkStore::nextLinkNumber(n) && n == 2147483648);
+        QVERIFY(LinkStore::nextGroupNumber(n) && n == 2147483648);
+        addLink(n, QStringLiteral("http://x/past"));
+        QStringList read;
+        LinkStore::forEachLink(0, [&](const LinkStore::LinkView &v) {
+            read << QString::number(v.nURL) + u'|' + QString::fromUtf8(v.nURLText);
+        });
+        QCOMPARE(read.last(), "2147483648|2147483648");
+        addLink(kMaxNumber - 1, QStringLiteral("http://x/63"));
+        QVERIFY(LinkStore::nextLinkNumber(n) && n == kMaxNumber);
+        addLink(kMaxNumber, QStringLiteral("http://x/last"));
+        SqlSteps::exec(Sql::kInsertGroup, {kMaxNumber, "Last", 2});
+        // A file holding the highest number opens as any other.
+        Store::CloseDb();
+        QVERIFY(Store::OpenDb(path));
         QString error;
         QVERIFY(!LinkStore::nextLinkNumber(n, &error));
-        QCOMPARE(error, QStringLiteral("番号が上限の 2147483647 に達しています"));
+        QCOMPARE(error, QStringLiteral("番号が上限の 9223372036854775807 に達しています"));
+        QVERIFY(!LinkStore::nextGroupNumber(n, &error));
+        QCOMPARE(SqlLines::of("Select count(*) From tURL Where nURL < 0"), QStringList {"0"});
         // A closed database is reported, never a number.
         Store::CloseDb();
         QVERIFY(!LinkStore::nextLinkNumber(n, &error));
@@ -507,7 +522,7 @@ private Q_SLOTS:
                  QStringList {"301|0"});
         QCOMPARE(SqlLines::of("Select sURL, nGrp, sNam, sMem, gSrt From tURL Where nURL = 101"),
                  QStringList {"http://x/1?a='b'|1|題 1|説明|2"});
-        QHash<int, qint64> dates;
+        QHash<qint64, qint64> dates;
         QVERIFY(LinkStore::addedDates(dates));
         QCOMPARE(dates.size(), 1 + 225);
         QCOMPARE(dates.value(99), 1700000000);
@@ -621,7 +636,7 @@ private Q_SLOTS:
         QVERIFY(
             !LinkStore::insertLink({100, QStringLiteral("http://b/"), 0, {}, {}, 1}, 9, &error));
         QVERIFY2(error.contains(QStringLiteral("Insert Into tURL")), qPrintable(error));
-        QHash<int, qint64> dates;
+        QHash<qint64, qint64> dates;
         QVERIFY(LinkStore::addedDates(dates));
         QCOMPARE(dates.value(100), 1700000000);
         {

@@ -26,6 +26,8 @@ LinkListView::LinkListView(QWidget *parent)
     SetColWidth(int(LinkList::GroupName), kGroupWidth);
     SetColWidth(int(LinkList::Title), 28.75);
     SetColWidth(int(LinkList::Description), 93.62);
+    // A link without a title shows its address instead.
+    model()->column(int(LinkList::Title)).shownWhenEmpty = int(LinkList::Address);
     SetMaxRows(0);
     // Whole rows: a header click then keeps the active row instead of selecting a column.
     setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -34,7 +36,7 @@ LinkListView::LinkListView(QWidget *parent)
         [this](int, int row) { return PageImage::toolTipFor(Usr::sDataPh, GetText(1, row)); });
 }
 
-bool LinkListView::load(bool recent, int nGrp, const std::function<bool(qint64)> &keep)
+bool LinkListView::load(bool recent, qint64 nGrp, const std::function<bool(qint64)> &keep)
 {
     std::vector<PackedRow> rows;
     QString error;

@@ -14,7 +14,7 @@ public:
     explicit LinkListView(QWidget *parent = nullptr);
 
     // Fills the list as LinkList::load orders it; a failure is shown and leaves it as it was.
-    bool load(bool recent, int nGrp, const std::function<bool(qint64)> &keep = {});
+    bool load(bool recent, qint64 nGrp, const std::function<bool(qint64)> &keep = {});
     // Cell access where row 0 stands for the active row (the caller's row then names it).
     QString GetCell(int col, int row) const { return GetText(col, row == 0 ? ActiveRow() : row); }
     QString GetCell(int col, int &row)

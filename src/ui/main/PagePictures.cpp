@@ -27,7 +27,7 @@ QImage take(const Capture &capture, const QString &sURL, int iPicSz)
     return picture.isNull() ? QImage() : PageImage::process(picture, iPicSz);
 }
 
-bool write(const QImage &img, const QString &dataPh, int nURL)
+bool write(const QImage &img, const QString &dataPh, qint64 nURL)
 {
     const QString path = PageImage::fileFor(dataPh, nURL);
     QString error;
@@ -41,10 +41,10 @@ int all(QWidget *parent, const RunCapture &capture, int iPicSz, const QString &d
 {
     if (PageImage::scaleFor(iPicSz) == 0.0f || !capture)
         return 0;
-    QList<QPair<int, QString>> links;
+    QList<QPair<qint64, QString>> links;
     QString error;
     if (!LinkStore::forEachAddress(
-            [&](int n, const QString &url) {
+            [&](qint64 n, const QString &url) {
                 links.append({n, url});
             },
             &error)) {

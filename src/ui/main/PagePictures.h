@@ -19,7 +19,7 @@ using RunCapture = std::function<QImage(const QString &sURL, ProgressWindow &pro
 // The finished picture of the page, or a null image while pictures are off or none was taken.
 QImage take(const Capture &capture, const QString &sURL, int iPicSz);
 // Writes it for the link; a failure is shown and the earlier file stays.
-bool write(const QImage &img, const QString &dataPh, int nURL);
+bool write(const QImage &img, const QString &dataPh, qint64 nURL);
 // Pictures of every link anew, in number order, after a question that says how many links
 // and about how long; its progress window's 中止 (or Esc) ends the run at once. Returns the
 // number of pictures written.

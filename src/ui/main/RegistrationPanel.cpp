@@ -314,7 +314,7 @@ void RegistrationPanel::OpenRow(int nRow)
     }
     SetRgstEnab(false);
     m_pageLoading = true;
-    nCurURL = m_list->GetCell(1, nRow).toInt();
+    nCurURL = m_list->GetCell(1, nRow).toLongLong();
     m_web->Navigate(address);
     window()->setWindowTitle(address);
     m_list->SetActiveRow(nRow);
@@ -329,7 +329,7 @@ struct WindowPicture : RegisterPage::Picture
 {
     std::function<QImage()> takeFn;
     QImage take() override { return takeFn ? takeFn() : QImage(); }
-    void write(const QImage &picture, int nURL) override
+    void write(const QImage &picture, qint64 nURL) override
     {
         PagePictures::write(picture, Usr::sDataPh, nURL);
     }
@@ -338,8 +338,8 @@ struct WindowPicture : RegisterPage::Picture
 struct BrowserCopy : RegisterPage::Copy
 {
     WebBrowser *web = nullptr;
-    bool has(int nURL) override { return PageArchive::hasCopy(Usr::sDataPh, nURL); }
-    void save(const QString &address, int nURL) override
+    bool has(qint64 nURL) override { return PageArchive::hasCopy(Usr::sDataPh, nURL); }
+    void save(const QString &address, qint64 nURL) override
     {
         // A failure is told and changes nothing.
         PageArchive::save(web, address, Usr::sDataPh, nURL, [](bool ok, const QString &message) {
@@ -353,7 +353,7 @@ struct SearchIndex : LinkIndex
 {
     ListSearch *search = nullptr;
     void saved(const LinkRecord &link) override { search->saved(link); }
-    void deleted(int nURL) override { search->deleted(nURL); }
+    void deleted(qint64 nURL) override { search->deleted(qint32(nURL)); }
 };
 
 } // namespace
@@ -386,7 +386,7 @@ void RegistrationPanel::RgstURL()
     page.isNew = bNewURL;
     page.address = sCurURL;
     page.nCurURL = nCurURL;
-    const std::optional<int> group = RegisterPage::groupOf(Usr::sGrpList, groupText);
+    const std::optional<qint64> group = RegisterPage::groupOf(Usr::sGrpList, groupText);
     page.nGrp = group.value_or(0);
     if (!group) {
         if (!Dialogs::message(tr("分類「%1」はありません。作成しますか").arg(groupText),
@@ -421,7 +421,7 @@ void RegistrationPanel::RgstURL()
         Dialogs::message(tr("ﾘﾝｸの登録に失敗しました: %1").arg(done.error));
         return;
     }
-    const int n = done.link.nURL;
+    const qint64 n = done.link.nURL;
     if (!page.newGroup.isEmpty()) {
         // The selector offers the new group from now on, and still shows it.
         LoadGrp();
@@ -457,7 +457,7 @@ void RegistrationPanel::DelURL()
     if (active == 0)
         return;
     bool ok = false;
-    const int n = m_list->GetCell(1, active).toInt(&ok);
+    const qint64 n = m_list->GetCell(1, active).toLongLong(&ok);
     if (!ok || n == 0)
         return;
     const QString title = m_list->GetCell(4, active);
@@ -481,7 +481,7 @@ void RegistrationPanel::DelURL()
 void RegistrationPanel::ShowSaved()
 {
     bool ok = false;
-    const int n = m_list->GetCell(1, 0).toInt(&ok);
+    const qint64 n = m_list->GetCell(1, 0).toLongLong(&ok);
     if (m_list->MaxRows() == 0 || !ok)
         return;
     QString caption, error;

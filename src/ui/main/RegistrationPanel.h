@@ -63,7 +63,7 @@ public:
     void ShowSaved();
 
     // The link number of the registered page on show.
-    int linkOnShow() const { return nCurURL; }
+    qint64 linkOnShow() const { return nCurURL; }
     // How long F3 waits for the page opened last before giving up.
     void setRegisterWait(int ms) { registerWaitMs = ms; }
 
@@ -76,7 +76,7 @@ private:
     void showTwin();
 
     QString sCurURL;
-    int nCurURL = 0;
+    qint64 nCurURL = 0;
     bool bNewURL = false;
     int registerWaitMs = 10000;
 

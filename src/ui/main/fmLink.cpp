@@ -366,7 +366,7 @@ void fmLink::mnData_Click(int index)
 
 void fmLink::openData()
 {
-    const int nGrp = Usr::GrpNoOf(Frame1->controls().cbGrp->currentText());
+    const qint64 nGrp = Usr::GrpNoOf(Frame1->controls().cbGrp->currentText());
     fmData::Act(nX1, nX2, nY1, nY2, this);
     // The window may have changed anything: the selector offers the groups as they are now,
     // the chosen one under its new name (all links when it is gone), and the list follows.

@@ -27,25 +27,25 @@ void run(QWidget *window, Grid *g, const std::vector<int> &rows, bool showing, i
         w->setEnabled(false);
     // Rows are keyed by their link number; rows without one were never stored and have no address.
     QList<CheckRun::Link> links;
-    QHash<int, int> rowOf;
+    QHash<qint64, int> rowOf;
     for (const int r : rows) {
         if (r < 1 || r > g->MaxRows())
             continue;
         for (const int c : {7, 8, 9})
             g->SetText(c, r, QString());
         bool ok = false;
-        const int n = g->GetText(2, r).toInt(&ok);
+        const qint64 n = g->GetText(2, r).toLongLong(&ok);
         if (!ok)
             continue;
         links.append({n, g->GetText(6, r)});
         rowOf.insert(n, r);
     }
-    auto rowFor = [&](int n) {
+    auto rowFor = [&](qint64 n) {
         int r = rowOf.value(n);
-        if (r >= 1 && r <= g->MaxRows() && g->GetText(2, r).toInt() == n)
+        if (r >= 1 && r <= g->MaxRows() && g->GetText(2, r).toLongLong() == n)
             return r;
         for (r = 1; r <= g->MaxRows(); ++r) {
-            if (g->GetText(2, r).toInt() == n)
+            if (g->GetText(2, r).toLongLong() == n)
                 return r;
         }
         return 0;

@@ -96,11 +96,13 @@ Grid *links(QWidget *parent)
                      -99999999.99, 99999999.99},
                     {"", 0, Column::Text}});
     g->SetColAlignment(LinkColumn::Mark, Qt::AlignCenter);
+    // A link without a title shows its address there; editing starts from the empty title.
+    g->model()->column(LinkColumn::Title).shownWhenEmpty = LinkColumn::Address;
     // Hovering a row shows its page picture; the check's columns, the link's check history.
     g->model()->setToolTip([g](int col, int row) {
         QList<CheckRecord> history;
         if ((col == LinkColumn::Mark || col == LinkColumn::Time)
-            && LinkStore::lastChecks(g->GetText(LinkColumn::Number, row).toInt(), history)) {
+            && LinkStore::lastChecks(g->GetText(LinkColumn::Number, row).toLongLong(), history)) {
             const QString tip = CheckHistory::toolTip(history, g->GetText(LinkColumn::Address, row),
                                                       g->GetText(LinkColumn::MovedTo, row));
             if (!tip.isEmpty())
@@ -150,17 +152,17 @@ bool read(Contents &out, QString *error)
             out.names += name + u'\t';
             // A missing sort key comes first, as the engine orders it.
             groups.append(
-                {int(g.nGrp), name, g.hasSort ? g.gSrt : -std::numeric_limits<double>::infinity()});
+                {g.nGrp, name, g.hasSort ? g.gSrt : -std::numeric_limits<double>::infinity()});
         },
         error);
     // Each link shows the mark of its latest check, and where its page moved for good.
-    QHash<int, CheckHistory::Latest> checks;
+    QHash<qint64, CheckHistory::Latest> checks;
     ok = ok && CheckHistory::readLatest(checks, error);
     out.checked = !checks.isEmpty();
     ok = ok
         && LinkStore::forEachGridLink(
              [&](const LinkStore::LinkView &l) {
-                 const auto c = checks.constFind(int(l.nURL));
+                 const auto c = checks.constFind(l.nURL);
                  const bool has = c != checks.cend();
                  out.links.push_back(
                      PackedRow {fresh, l.nURLText, l.sNam, l.sGrp, sortText(l.hasSort, l.gSrt),
@@ -189,10 +191,10 @@ std::vector<int> selectLaterTwins(Grid *g)
 {
     std::vector<QString> addresses(size_t(g->MaxRows()));
     std::vector<UrlKey::Numbered> links;
-    QHash<qint32, int> rowOf;
+    QHash<qint64, int> rowOf;
     for (int r = 1; r <= g->MaxRows(); ++r) {
         bool ok = false;
-        const qint32 n = g->GetText(LinkColumn::Number, r).toInt(&ok);
+        const qint64 n = g->GetText(LinkColumn::Number, r).toLongLong(&ok);
         if (!ok)
             continue;
         addresses[size_t(r - 1)] = g->GetText(LinkColumn::Address, r);
@@ -200,7 +202,7 @@ std::vector<int> selectLaterTwins(Grid *g)
         rowOf.insert(n, r);
     }
     std::vector<int> rows;
-    for (const qint32 n : UrlKey::laterTwins(links))
+    for (const qint64 n : UrlKey::laterTwins(links))
         rows.push_back(rowOf.value(n));
     std::sort(rows.begin(), rows.end());
     QItemSelection selection;

@@ -28,7 +28,7 @@ SavedPageWindow::SavedPageWindow(QWidget *parent, const BrowserFactory &browserF
 bool SavedPageWindow::open(const QString &number, const QString &address)
 {
     bool ok = false;
-    const int n = number.toInt(&ok);
+    const qint64 n = number.toLongLong(&ok);
     if (!ok)
         return false;
     QString caption, error;

@@ -242,12 +242,12 @@ void fmData::ChkSelected()
 void fmData::ChkGroups()
 {
     // The links stored in the selected groups, found in the grid by their numbers.
-    QSet<int> numbers;
+    QSet<qint64> numbers;
     QList<CheckRun::Link> links;
     QString error;
     for (const int r : selectedRows(0)) {
         bool ok = false;
-        const int nGrp = vSpr[0]->GetText(GroupColumn::Number, r).toInt(&ok);
+        const qint64 nGrp = vSpr[0]->GetText(GroupColumn::Number, r).toLongLong(&ok);
         if (!ok)
             continue;
         if (!CheckRun::linksOfGroup(nGrp, links, &error)) {
@@ -259,7 +259,7 @@ void fmData::ChkGroups()
     }
     std::vector<int> rows;
     for (int r = 1; r <= vSpr[1]->MaxRows(); ++r) {
-        if (numbers.contains(vSpr[1]->GetText(LinkColumn::Number, r).toInt()))
+        if (numbers.contains(vSpr[1]->GetText(LinkColumn::Number, r).toLongLong()))
             rows.push_back(r);
     }
     checkRows(rows, false);

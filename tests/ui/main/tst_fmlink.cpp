@@ -89,14 +89,17 @@ private Q_SLOTS:
               {101, "http://b/", 2, "Beta", 1},
               {102, "http://c/", 1, "Gamma", 1},
               {103, "http://nogroup/", 9, "Lost", 1},
-              {104, "http://d/", 0, "Delta", 1}},
+              {104, "http://d/", 0, "Delta", 1},
+              {105, "http://e/", 2, "", 2}},
              {{1, "News", 20}, {2, "Blogs", 10}});
         QCOMPARE(m.group()->count(), 3);
         QCOMPARE(m.group()->itemText(1), "Blogs");
         QCOMPARE(m.group()->currentText(), "*");
         QCOMPARE(Usr::GrpNoOf("BLOGS"), 2);
         // The list's order is the link list's own; the link without a group row is not listed.
-        QCOMPARE(column(4), (QStringList {"Delta", "Beta", "Gamma", "Alpha"}));
+        QCOMPARE(column(4), (QStringList {"Delta", "Beta", "", "Gamma", "Alpha"}));
+        // A link without a title shows its address there; the cell itself stays empty.
+        QCOMPARE(m.list()->model()->index(2, 3).data().toString(), "http://e/");
         QCOMPARE(cell(3, 1), "未分類");
         QVERIFY(m.list()->isColumnHidden(1)); // the address
         QCOMPARE(m.web->calls.first(), "GoSearch");
@@ -111,7 +114,7 @@ private Q_SLOTS:
         QCOMPARE(m.list()->MaxRows(), 2);
         m.group()->setEditText("nothing");
         m.find<QPushButton>("cmSlc")->click();
-        QCOMPARE(m.list()->MaxRows(), 4);
+        QCOMPARE(m.list()->MaxRows(), 5);
     }
 
     // A new page shows in black as "追加"; F3 (arriving while the list has the focus) stores what

@@ -99,7 +99,11 @@ private Q_SLOTS:
         QVERIFY(!urlItem(DataURL::DeleteDead)->isEnabled());
 
         open({{1, "News", 20}, {2, "Blogs", 10}},
-             {{100, 1, "A", 1}, {101, 9, "Lost", 1}, {102, 0, "Ungrouped", 1}, {103, 2, "B", 2.5}});
+             {{100, 1, "A", 1},
+              {101, 9, "Lost", 1},
+              {102, 0, "Ungrouped", 1},
+              {103, 2, "B", 2.5},
+              {104, 2, "", 1}});
         QCOMPARE(grid(0)->MaxRows(), 2); // group 0 never listed
         QCOMPARE(cell(0, GroupColumn::Name, 1), "Blogs");
         QCOMPARE(cell(0, GroupColumn::Sort, 1), "10.0");
@@ -107,10 +111,20 @@ private Q_SLOTS:
         QCOMPARE(grid(1)->model()->column(LinkColumn::Group).items,
                  (QStringList {"Blogs", "News"}));
         // 101 has no group row; 102 is in group 0.
-        QCOMPARE(linkColumn(LinkColumn::Number), (QStringList {"100", "102", "103"}));
+        QCOMPARE(linkColumn(LinkColumn::Number), (QStringList {"100", "102", "103", "104"}));
         QCOMPARE((QStringList {cell(1, LinkColumn::Group, 3), cell(1, LinkColumn::Sort, 3),
                                cell(1, LinkColumn::Address, 3)}),
                  (QStringList {"Blogs", "2.5", "http://x/103"}));
+        // A link without a title shows its address; its editor starts from the empty title,
+        // so leaving it changes nothing.
+        Grid *g = grid(1);
+        const QModelIndex untitled = g->model()->index(3, LinkColumn::Title - 1);
+        QCOMPARE(untitled.data().toString(), "http://x/104");
+        QWidget *editor = g->itemDelegate()->createEditor(g->viewport(), {}, untitled);
+        g->itemDelegate()->setEditorData(editor, untitled);
+        g->itemDelegate()->setModelData(editor, g->model(), untitled);
+        delete editor;
+        QCOMPARE(cell(1, LinkColumn::Title, 4), QString());
         QVERIFY(!m_w->hasEdits());
     }
 
