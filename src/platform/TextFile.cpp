@@ -1,7 +1,5 @@
 #include "TextFile.h"
 
-#include "Cp932.h"
-
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -132,16 +130,6 @@ bool writeAtomicStream(const QString &path, const std::function<bool(const Write
         return failedWrite(error, errno);
     cleanUp.dismiss();
     return true;
-}
-
-bool writeCp932(const QString &path, const QString &text, QString *error)
-{
-    if (!Cp932::isAvailable()) {
-        if (error)
-            *error = Cp932::unavailableText();
-        return false;
-    }
-    return writeAtomic(path, Cp932::encode(text), error);
 }
 
 ReadResult readRegular(const QString &path, qint64 maxBytes, QByteArray *bytes, QString *error)

@@ -18,8 +18,6 @@ bool writeAtomic(const QString &path, const QByteArray &bytes, QString *error = 
 using WriteFn = std::function<bool(QByteArrayView bytes)>;
 bool writeAtomicStream(const QString &path, const std::function<bool(const WriteFn &)> &produce,
                        QString *error = nullptr);
-// Code page 932 text. Without the platform's converter nothing is written.
-bool writeCp932(const QString &path, const QString &text, QString *error = nullptr);
 
 // The reason to show for an errno value; a full disk is said in words a user knows.
 QString reasonOf(int code);
