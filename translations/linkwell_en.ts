@@ -193,6 +193,13 @@ Links merged with an earlier one of the same address: %1</translation>
         <source>標準出力に書き込めません: %1</source>
         <translation>Cannot write to standard output: %1</translation>
     </message>
+    <message numerus="yes">
+        <source>%n 件見つかりました</source>
+        <translation>
+            <numerusform>Found %n link</numerusform>
+            <numerusform>Found %n links</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>Cp932</name>
@@ -270,13 +277,6 @@ Links merged with an earlier one of the same address: %1</translation>
     <message>
         <source>番号が上限の %1 に達しています</source>
         <translation>The numbers have reached their limit of %1</translation>
-    </message>
-</context>
-<context>
-    <name>ListSearch</name>
-    <message>
-        <source>検索の準備に失敗しました: %1</source>
-        <translation>Could not prepare the search: %1</translation>
     </message>
 </context>
 <context>
@@ -692,6 +692,24 @@ Links merged with an earlier one of the same address: %1</translation>
     <message>
         <source>「%1」を削除します。よろしいですか</source>
         <translation>Delete “%1”?</translation>
+    </message>
+</context>
+<context>
+    <name>SearchBox</name>
+    <message>
+        <source>準備中</source>
+        <translation>Preparing</translation>
+    </message>
+    <message>
+        <source>検索の準備に失敗しました: %1</source>
+        <translation>Could not prepare the search: %1</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 件</source>
+        <translation>
+            <numerusform>%n link</numerusform>
+            <numerusform>%n links</numerusform>
+        </translation>
     </message>
 </context>
 <context>

@@ -3,7 +3,6 @@
 #include "platform/NoCase.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstring>
 #include <limits>
 #include <vector>
@@ -108,8 +107,7 @@ struct Node
 
 } // namespace
 
-QByteArray bytes(const QList<GroupRecord> &groups, const QList<LinkRecord> &links,
-                 const QHash<qint64, qint64> &added)
+bool write(const QList<GroupRecord> &groups, const ReadFn &read, const SinkFn &sink)
 {
     // Groups in list order.
     std::vector<int> order(size_t(groups.size()));
@@ -122,28 +120,6 @@ QByteArray bytes(const QList<GroupRecord> &groups, const QList<LinkRecord> &link
         const int c = NoCase::compare(x.sGrp, y.sGrp);
         return c != 0 ? c < 0 : x.nGrp < y.nGrp;
     });
-
-    // Each group's links in list order; links of group 0 or of no listed group go to the root.
-    QHash<qint64, std::vector<int>> byGroup;
-    for (const GroupRecord &g : groups)
-        byGroup.insert(g.nGrp, {});
-    std::vector<int> root;
-    for (qsizetype i = 0; i < links.size(); ++i) {
-        const auto it = links[i].nGrp != 0 ? byGroup.find(links[i].nGrp) : byGroup.end();
-        (it != byGroup.end() ? *it : root).push_back(int(i));
-    }
-    auto inListOrder = [&](std::vector<int> &v) {
-        std::sort(v.begin(), v.end(), [&](int a, int b) {
-            const LinkRecord &x = links[a], &y = links[b];
-            if (x.gSrt != y.gSrt)
-                return x.gSrt < y.gSrt;
-            const int c = NoCase::compare(x.sNam, y.sNam);
-            return c != 0 ? c < 0 : x.nURL < y.nURL;
-        });
-    };
-    inListOrder(root);
-    for (std::vector<int> &v : byGroup)
-        inListOrder(v);
 
     // The folder tree: node 0 is the root, a node per distinct "/"-separated prefix.
     std::vector<Node> nodes(1);
@@ -172,51 +148,43 @@ QByteArray bytes(const QList<GroupRecord> &groups, const QList<LinkRecord> &link
         nodes[size_t(node)].groups.push_back(g);
     }
 
-    // Dates by link number: a table when the numbers lie close together, as they do.
-    qint64 lowest = std::numeric_limits<qint64>::max();
-    qint64 highest = std::numeric_limits<qint64>::min();
-    for (auto it = added.cbegin(); it != added.cend(); ++it) {
-        lowest = qMin(lowest, it.key());
-        highest = qMax(highest, it.key());
-    }
-    // Distances taken unsigned: numbers far apart would overflow a signed difference.
-    const auto distance = [&](qint64 n) { return quint64(n) - quint64(lowest); };
-    std::vector<qint64> dates;
-    if (!added.isEmpty() && distance(highest) < 4 * quint64(qMax(links.size(), added.size())))
-        dates.resize(size_t(distance(highest) + 1), 0);
-    for (auto it = added.cbegin(); it != added.cend() && !dates.empty(); ++it)
-        dates[size_t(distance(it.key()))] = it.value();
-    auto dateOf = [&](qint64 nURL) -> qint64 {
-        if (dates.empty())
-            return added.value(nURL);
-        return nURL >= lowest && nURL <= highest ? dates[size_t(distance(nURL))] : 0;
-    };
-
+    constexpr qsizetype kFlushAt = 1 << 20;
     QByteArray out;
-    out.reserve(qsizetype(sizeof kHead) + links.size() * 160);
+    out.reserve(kFlushAt + 4096);
+    bool sinking = true;
+    auto flush = [&] {
+        if (sinking && !out.isEmpty())
+            sinking = sink(out);
+        out.clear();
+        return sinking;
+    };
     out.append(kHead);
     auto indent = [&](int depth) { out.append(4 * depth, ' '); };
-    auto writeLinks = [&](const std::vector<int> &v, int depth) {
-        for (const int i : v) {
-            const LinkRecord &l = links[i];
-            indent(depth);
-            out.append("<DT><A HREF=\"");
-            appendEscaped(out, l.sURL);
-            const qint64 date = dateOf(l.nURL);
-            if (date > 0) {
-                out.append("\" ADD_DATE=\"");
-                out.append(QByteArray::number(date));
-            }
-            out.append("\">");
-            appendEscaped(out, l.sNam);
-            out.append("</A>\n");
-            if (!l.sMem.isEmpty()) {
-                indent(depth);
-                out.append("<DD>");
-                appendEscaped(out, l.sMem);
-                out.append('\n');
-            }
-        }
+    auto writeLinks = [&](std::optional<qint64> nGrp, int depth) {
+        return read(nGrp,
+                    [&](const Link &l) {
+                        if (!sinking)
+                            return;
+                        indent(depth);
+                        out.append("<DT><A HREF=\"");
+                        appendEscaped(out, l.sURL);
+                        if (l.added > 0) {
+                            out.append("\" ADD_DATE=\"");
+                            out.append(QByteArray::number(l.added));
+                        }
+                        out.append("\">");
+                        appendEscaped(out, l.sNam);
+                        out.append("</A>\n");
+                        if (!l.sMem.isEmpty()) {
+                            indent(depth);
+                            out.append("<DD>");
+                            appendEscaped(out, l.sMem);
+                            out.append('\n');
+                        }
+                        if (out.size() >= kFlushAt)
+                            flush();
+                    })
+            && sinking;
     };
 
     // Depth first without recursion, so that a name of many "/" cannot exhaust the stack.
@@ -225,25 +193,30 @@ QByteArray bytes(const QList<GroupRecord> &groups, const QList<LinkRecord> &link
         int node;
         size_t child; // the next child to write
     };
-    writeLinks(root, 1);
+    if (!writeLinks(std::nullopt, 1))
+        return false;
     std::vector<Step> stack {{0, 0}};
     while (!stack.empty()) {
         Step &step = stack.back();
-        const Node &node = nodes[size_t(step.node)];
+        const int at = step.node;
         const int depth = int(stack.size());
         if (step.child == 0) {
-            for (const int g : node.groups)
-                writeLinks(byGroup[groups[g].nGrp], depth);
+            for (const int g : nodes[size_t(at)].groups) {
+                if (!writeLinks(groups[g].nGrp, depth))
+                    return false;
+            }
         }
-        if (step.child > 0) {
+        Step &now = stack.back();
+        const Node &node = nodes[size_t(now.node)];
+        if (now.child > 0) {
             indent(depth);
             out.append("</DL><p>\n");
         }
-        if (step.child == node.children.size()) {
+        if (now.child == node.children.size()) {
             stack.pop_back();
             continue;
         }
-        const int child = node.children[step.child++];
+        const int child = node.children[now.child++];
         indent(depth);
         out.append("<DT><H3>");
         appendEscaped(out, nodes[size_t(child)].name);
@@ -253,6 +226,50 @@ QByteArray bytes(const QList<GroupRecord> &groups, const QList<LinkRecord> &link
         stack.push_back({child, 0});
     }
     out.append(kTail);
+    return flush();
+}
+
+QByteArray bytes(const QList<GroupRecord> &groups, const QList<LinkRecord> &links,
+                 const QHash<qint64, qint64> &added)
+{
+    // Each group's links in list order; links of group 0 or of no listed group go to the root.
+    QHash<qint64, std::vector<int>> byGroup;
+    for (const GroupRecord &g : groups) {
+        if (g.nGrp != 0)
+            byGroup.insert(g.nGrp, {});
+    }
+    std::vector<int> root;
+    for (qsizetype i = 0; i < links.size(); ++i) {
+        const auto it = links[i].nGrp != 0 ? byGroup.find(links[i].nGrp) : byGroup.end();
+        (it != byGroup.end() ? *it : root).push_back(int(i));
+    }
+    auto inListOrder = [&](std::vector<int> &v) {
+        std::sort(v.begin(), v.end(), [&](int a, int b) {
+            const LinkRecord &x = links[a], &y = links[b];
+            if (x.gSrt != y.gSrt)
+                return x.gSrt < y.gSrt;
+            const int c = NoCase::compare(x.sNam, y.sNam);
+            return c != 0 ? c < 0 : x.nURL < y.nURL;
+        });
+    };
+    inListOrder(root);
+    for (std::vector<int> &v : byGroup)
+        inListOrder(v);
+    QByteArray out;
+    write(
+        groups,
+        [&](std::optional<qint64> nGrp, const LinkFn &each) {
+            const std::vector<int> &v = nGrp ? byGroup[*nGrp] : root;
+            for (const int i : v) {
+                const LinkRecord &l = links[i];
+                each({l.nURL, l.sURL, l.sNam, l.sMem, added.value(l.nURL)});
+            }
+            return true;
+        },
+        [&](QByteArrayView b) {
+            out.append(b);
+            return true;
+        });
     return out;
 }
 

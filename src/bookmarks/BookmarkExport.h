@@ -6,6 +6,10 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <QStringView>
+
+#include <functional>
+#include <optional>
 
 // The collection as a Netscape bookmark file in UTF-8, as browsers import it.
 namespace BookmarkExport {
@@ -18,5 +22,20 @@ namespace BookmarkExport {
 // each value exactly.
 QByteArray bytes(const QList<GroupRecord> &groups, const QList<LinkRecord> &links,
                  const QHash<qint64, qint64> &added = {});
+
+// The same file written piece by piece as the links are read, so that a collection of any size
+// takes a bounded buffer: read(nGrp, each) hands each link of group nGrp (none: the root's links)
+// in list order and returns false when the reading failed; sink takes the file's bytes in order
+// and returns false to stop. False when either stopped it.
+struct Link
+{
+    qint64 nURL = 0;
+    QStringView sURL, sNam, sMem;
+    qint64 added = 0; // 0: not known
+};
+using LinkFn = std::function<void(const Link &)>;
+using ReadFn = std::function<bool(std::optional<qint64> nGrp, const LinkFn &each)>;
+using SinkFn = std::function<bool(QByteArrayView bytes)>;
+bool write(const QList<GroupRecord> &groups, const ReadFn &read, const SinkFn &sink);
 
 } // namespace BookmarkExport

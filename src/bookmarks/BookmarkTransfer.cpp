@@ -103,32 +103,41 @@ BookmarkTransfer::Result BookmarkTransfer::write(const LinkStore::ProgressFn &pr
     return result;
 }
 
-bool BookmarkTransfer::exportBytes(QByteArray &out, int *links, QString *error,
-                                   const std::function<bool()> &keepGoing)
+bool BookmarkTransfer::exportStream(const std::function<bool(QByteArrayView)> &sink, int *links,
+                                    QString *error, const std::function<bool()> &keepGoing)
 {
     QList<GroupRecord> groups;
-    QList<LinkRecord> all;
-    QHash<qint64, qint64> added;
     QString why;
+    if (!LinkStore::forEachGroup(
+            [&](const LinkStore::GroupView &g) {
+                groups.append({g.nGrp, QString::fromUtf8(g.sGrp), g.gSrt});
+            },
+            &why))
+        return report(error, Tr::tr("ﾘﾝｸの読み込みに失敗しました: %1").arg(why));
+    int count = 0;
     bool stopped = false;
-    const bool readable
-        = LinkStore::forEachGroup(
-              [&](const LinkStore::GroupView &g) {
-                  groups.append({g.nGrp, QString::fromUtf8(g.sGrp), g.gSrt});
-              },
-              &why)
-        && LinkStore::forEachLink(
-              0,
-              [&](const LinkStore::LinkView &v) {
-                  if (stopped || (keepGoing && all.size() % 1000 == 999 && !keepGoing())) {
-                      stopped = true;
-                      return;
-                  }
-                  all.append({v.nURL, QString::fromUtf8(v.sURL), v.nGrp, QString::fromUtf8(v.sNam),
-                              QString::fromUtf8(v.sMem), v.gSrt});
-              },
-              &why)
-        && LinkStore::addedDates(added, &why);
+    bool readable = true;
+    QString url, title, memo;
+    const bool written = BookmarkExport::write(
+        groups,
+        [&](std::optional<qint64> nGrp, const BookmarkExport::LinkFn &each) {
+            readable = LinkStore::forEachLinkToExport(
+                nGrp,
+                [&](const LinkStore::LinkView &v) {
+                    if (stopped || (keepGoing && count % 1000 == 999 && !keepGoing())) {
+                        stopped = true;
+                        return;
+                    }
+                    ++count;
+                    url = QString::fromUtf8(v.sURL);
+                    title = QString::fromUtf8(v.sNam);
+                    memo = QString::fromUtf8(v.sMem);
+                    each({v.nURL, url, title, memo, v.added});
+                },
+                &why);
+            return readable && !stopped;
+        },
+        sink);
     if (!readable)
         return report(error, Tr::tr("ﾘﾝｸの読み込みに失敗しました: %1").arg(why));
     if (stopped || (keepGoing && !keepGoing())) {
@@ -136,9 +145,25 @@ bool BookmarkTransfer::exportBytes(QByteArray &out, int *links, QString *error,
             error->clear();
         return false;
     }
-    out = BookmarkExport::bytes(groups, all, added);
+    if (!written) // the sink said why
+        return false;
     if (links)
-        *links = int(all.size());
+        *links = count;
+    return true;
+}
+
+bool BookmarkTransfer::exportBytes(QByteArray &out, int *links, QString *error,
+                                   const std::function<bool()> &keepGoing)
+{
+    QByteArray bytes;
+    if (!exportStream(
+            [&bytes](QByteArrayView b) {
+                bytes.append(b);
+                return true;
+            },
+            links, error, keepGoing))
+        return false;
+    out = std::move(bytes);
     return true;
 }
 
@@ -147,19 +172,21 @@ bool BookmarkTransfer::exportTo(const QString &path, int *links, QString *error,
 {
     if (Store::isOpen() && DataFolder::owns(DataFolder::ofDatabase(Store::path()), path))
         return report(error, TextFile::writeFailedText(path, DataFolder::ownsText()));
-    QByteArray bytes;
-    if (!exportBytes(bytes, links, error, keepGoing))
-        return false;
-    // Stopped at the last moment: nothing is written either.
-    if (keepGoing && !keepGoing()) {
-        if (error)
-            error->clear();
-        return false;
-    }
-    QString why;
-    if (!TextFile::writeAtomic(path, bytes, &why))
+    // Rows go to the file as they are read; the old file is replaced only when all is written.
+    QString why, readError;
+    const bool written = TextFile::writeAtomicStream(
+        path,
+        [&](const TextFile::WriteFn &write) {
+            return exportStream(write, links, &readError, keepGoing);
+        },
+        &why);
+    if (written)
+        return true;
+    if (!why.isEmpty())
         return report(error, TextFile::writeFailedText(path, why));
-    return true;
+    if (error)
+        *error = readError; // empty when stopped
+    return false;
 }
 
 QString BookmarkTransfer::exportedText(const QString &path, int links)

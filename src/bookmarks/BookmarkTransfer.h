@@ -36,6 +36,10 @@ public:
     // The whole collection as a bookmark file, and how many links it holds.
     // keepGoing, when given, is asked now and then; false stops the export with nothing
     // written and *error empty.
+    // The same handed to sink piece by piece as the rows are read; false from sink stops it
+    // with *error untouched.
+    static bool exportStream(const std::function<bool(QByteArrayView)> &sink, int *links = nullptr,
+                             QString *error = nullptr, const std::function<bool()> &keepGoing = {});
     static bool exportBytes(QByteArray &out, int *links = nullptr, QString *error = nullptr,
                             const std::function<bool()> &keepGoing = {});
     // The same written to path in one piece.

@@ -5,7 +5,7 @@
 #include "check/CheckRun.h"
 #include "cli/StopSignals.h"
 #include "collection/LinkList.h"
-#include "search/CollectionIndex.h"
+#include "search/SearchText.h"
 #include "store/GroupList.h"
 #include "store/LinkStore.h"
 
@@ -44,12 +44,14 @@ Status exportFile(const Invocation &in)
     const QString path = in.args.first();
     QString error;
     if (path == u"-") {
-        QByteArray bytes;
-        if (!BookmarkTransfer::exportBytes(bytes, nullptr, &error)) {
+        const auto out = [&in](QByteArrayView bytes) {
+            in.out(bytes);
+            return true;
+        };
+        if (!BookmarkTransfer::exportStream(out, nullptr, &error)) {
             in.err(error);
             return BadInput;
         }
-        in.out(bytes);
         return Success;
     }
     if (!BookmarkTransfer::exportTo(path, nullptr, &error)) {
@@ -127,16 +129,31 @@ void printRows(const Invocation &in, const std::vector<PackedRow> &rows)
     in.out(text);
 }
 
-// The links holding every word, as the window's search box finds them.
+// The links holding every word, as the window's search box finds them: one pass over the
+// rows, no index. The count goes to standard error, so the lines stay the list's.
 Status findWords(const Invocation &in)
 {
-    CollectionIndex index;
+    qint64 nGrp = 0;
+    std::function<bool(qint64)> keep;
     QString error;
-    if (!index.build(&error)) {
+    const QString group = in.options.value(QStringLiteral("group"));
+    if (!group.isEmpty() && group != u"*" && !groupNamed(group, nGrp, keep, &error)) {
+        in.err(error);
+        return BadInput;
+    }
+    const SearchText::Matcher matcher(in.args.join(u' '));
+    std::vector<PackedRow> rows;
+    if (!LinkList::loadChosen(
+            nGrp,
+            [&](const LinkStore::LinkView &v) {
+                return (!keep || keep(v.nURL)) && matcher.matches(v.sURL, v.sNam, v.sMem);
+            },
+            rows, &error)) {
         in.err(Tr::tr("ﾘｽﾄの読み込みに失敗しました: %1").arg(error));
         return BadInput;
     }
-    printRows(in, index.rowsOf(index.find(in.args.join(u' '))));
+    printRows(in, rows);
+    in.err(Tr::tr("%n 件見つかりました", nullptr, int(rows.size())));
     return Success;
 }
 
@@ -245,11 +262,14 @@ const QList<Command> &commands()
          .exclusive = {QStringLiteral("recent"), QStringLiteral("group")},
          .run = list},
         {.name = QStringLiteral("find"),
-         .synopsis = QStringLiteral("find WORDS..."),
+         .synopsis = QStringLiteral("find [--group NAME] WORDS..."),
          .description = QStringLiteral("Print the links whose title, description or address hold "
-                                       "every word (letter case and width ignored), as list does."),
+                                       "every word (letter case, width and hiragana/katakana "
+                                       "ignored), as list does; the count on standard error."),
          .minArgs = 1,
          .maxArgs = -1,
+         .options = {{QStringLiteral("group"), QStringLiteral("NAME"),
+                      QStringLiteral("Only the links of this group (\"*\": all groups).")}},
          .run = findWords},
         {.name = QStringLiteral("check"),
          .synopsis = QStringLiteral("check [--group NAME]"),

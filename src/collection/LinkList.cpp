@@ -16,6 +16,7 @@ struct Entry
     int groupRank;
     double linkSort;
     PackedRow cells;
+    qint64 group;
 };
 
 struct Group
@@ -54,7 +55,7 @@ bool before(int rankA, double sortA, const PackedRow &a, int rankB, double sortB
 }
 
 // The links of group nGrp (all for nGrp <= 0) that keep() chooses, in list order.
-bool ordered(qint64 nGrp, const std::function<bool(qint64)> &keep, Ordered &out, QString *error)
+bool ordered(qint64 nGrp, const ChooseFn &keep, Ordered &out, QString *error)
 {
     QHash<qint64, Group> groups;
     if (!LinkStore::forEachGroup(
@@ -71,10 +72,10 @@ bool ordered(qint64 nGrp, const std::function<bool(qint64)> &keep, Ordered &out,
         nGrp,
         [&](const LinkStore::LinkView &v) {
             const auto g = groups.constFind(v.nGrp);
-            if (g == groups.constEnd() || (keep && !keep(v.nURL)))
+            if (g == groups.constEnd() || (keep && !keep(v)))
                 return;
             entries.push_back(
-                {g->rank, v.gSrt, PackedRow {v.nURLText, v.sURL, g->name, v.sNam, v.sMem}});
+                {g->rank, v.gSrt, PackedRow {v.nURLText, v.sURL, g->name, v.sNam, v.sMem}, v.nGrp});
             numbers.push_back(qint32(v.nURL));
         },
         error);
@@ -96,7 +97,7 @@ bool ordered(qint64 nGrp, const std::function<bool(qint64)> &keep, Ordered &out,
     for (const qint32 i : order) {
         Entry &e = entries[size_t(i)];
         out.rows.push_back(std::move(e.cells));
-        out.keys.push_back({e.groupRank, e.linkSort, numbers[size_t(i)]});
+        out.keys.push_back({e.groupRank, e.linkSort, numbers[size_t(i)], e.group});
     }
     out.groups.clear();
     for (auto g = groups.cbegin(); g != groups.cend(); ++g)
@@ -111,7 +112,10 @@ bool load(bool recent, qint64 nGrp, std::vector<PackedRow> &rows, QString *error
 {
     if (!recent) {
         Ordered o;
-        if (!ordered(nGrp, keep, o, error))
+        ChooseFn choose;
+        if (keep)
+            choose = [&keep](const LinkStore::LinkView &v) { return keep(v.nURL); };
+        if (!ordered(nGrp, choose, o, error))
             return false;
         rows = std::move(o.rows);
         return true;
@@ -128,6 +132,15 @@ bool load(bool recent, qint64 nGrp, std::vector<PackedRow> &rows, QString *error
     if (!ok)
         return false;
     rows = std::move(newest);
+    return true;
+}
+
+bool loadChosen(qint64 nGrp, const ChooseFn &choose, std::vector<PackedRow> &rows, QString *error)
+{
+    Ordered o;
+    if (!ordered(nGrp, choose, o, error))
+        return false;
+    rows = std::move(o.rows);
     return true;
 }
 
@@ -174,7 +187,7 @@ void Ordered::place(qint32 number, const QString &address, qint64 nGrp, const QS
             hi = mid;
     }
     const size_t at = lo;
-    keys.insert(keys.begin() + qsizetype(at), {g->rank, sort, number});
+    keys.insert(keys.begin() + qsizetype(at), {g->rank, sort, number, nGrp});
     rows.insert(rows.begin() + qsizetype(at), std::move(row));
 }
 

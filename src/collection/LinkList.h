@@ -10,6 +10,10 @@
 #include <functional>
 #include <vector>
 
+namespace LinkStore {
+struct LinkView;
+}
+
 // The rows of the main window's link list: number, address, group name, title, description,
 // in the list's order.
 namespace LinkList {
@@ -33,6 +37,12 @@ inline QString text(const PackedRow &row, Column c)
 bool load(bool recent, qint64 nGrp, std::vector<PackedRow> &rows, QString *error = nullptr,
           const std::function<bool(qint64 nURL)> &keep = {});
 
+// The listed links of group nGrp (all for nGrp <= 0) that choose() takes, in list order: one
+// pass over the rows, only the chosen ones kept.
+using ChooseFn = std::function<bool(const LinkStore::LinkView &)>;
+bool loadChosen(qint64 nGrp, const ChooseFn &choose, std::vector<PackedRow> &rows,
+                QString *error = nullptr);
+
 ListRow toListRow(const PackedRow &row);
 
 // Every listed link in list order, with what places a link in that order, so that a link
@@ -44,6 +54,7 @@ struct Ordered
         int groupRank = 0;
         double sort = 0;
         qint32 number = 0;
+        qint64 group = 0;
     };
     struct Group
     {

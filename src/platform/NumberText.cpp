@@ -70,23 +70,6 @@ double lenient(const QString &text)
     return std::isfinite(v) ? v : 0.0;
 }
 
-QString shortFloat(double value)
-{
-    const float f = float(value);
-    QString t = QString::number(double(f), 'g', 7);
-    if (t.contains(u'e')) // keep plain decimals for ordinary magnitudes
-        t = QString::number(double(f), 'f', 7);
-    if (t.contains(u'.')) {
-        while (t.endsWith(u'0'))
-            t.chop(1);
-        if (t.endsWith(u'.'))
-            t.chop(1);
-    }
-    if (t == u"-0")
-        t = QStringLiteral("0");
-    return t;
-}
-
 double toSingle(double value)
 {
     const float f = float(value);

@@ -10,10 +10,6 @@ namespace NumberText {
 // text without digits gives 0.
 double lenient(const QString &text);
 
-// Shortest decimal text of a single-precision value (at most seven significant digits, "."
-// as decimal point, no trailing zeros): 100 -> "100", 12.5 -> "12.5".
-QString shortFloat(double value);
-
 // A value rounded to the nearest single-precision number of seven significant digits, as the
 // sort keys are held.
 double toSingle(double value);

@@ -1,7 +1,5 @@
 #include "TextFile.h"
 
-#include "Cp932.h"
-
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -68,6 +66,13 @@ QString reasonOf(int code)
 
 bool writeAtomic(const QString &path, const QByteArray &bytes, QString *error)
 {
+    return writeAtomicStream(
+        path, [&bytes](const WriteFn &write) { return write(bytes); }, error);
+}
+
+bool writeAtomicStream(const QString &path, const std::function<bool(const WriteFn &)> &produce,
+                       QString *error)
+{
     // Written by hand: QSaveFile buffers a small file and renames it into place even when the
     // buffered bytes never reached the disk.
     QFileInfo info(path);
@@ -98,14 +103,24 @@ bool writeAtomic(const QString &path, const QByteArray &bytes, QString *error)
     }
     if (::fchmod(fd, mode) != 0)
         return failedWrite(error, errno);
-    for (qsizetype done = 0; done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return failedWrite(error, n < 0 ? errno : EIO);
-        done += n;
-    }
+    int writeError = 0;
+    const WriteFn write = [&](QByteArrayView bytes) {
+        for (qsizetype done = 0; done < bytes.size() && writeError == 0;) {
+            const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                writeError = n < 0 ? errno : EIO;
+            else
+                done += n;
+        }
+        return writeError == 0;
+    };
+    const bool produced = produce(write);
+    if (writeError != 0)
+        return failedWrite(error, writeError);
+    if (!produced)
+        return false;
     if (::fdatasync(fd) != 0)
         return failedWrite(error, errno);
     open = false;
@@ -115,16 +130,6 @@ bool writeAtomic(const QString &path, const QByteArray &bytes, QString *error)
         return failedWrite(error, errno);
     cleanUp.dismiss();
     return true;
-}
-
-bool writeCp932(const QString &path, const QString &text, QString *error)
-{
-    if (!Cp932::isAvailable()) {
-        if (error)
-            *error = Cp932::unavailableText();
-        return false;
-    }
-    return writeAtomic(path, Cp932::encode(text), error);
 }
 
 ReadResult readRegular(const QString &path, qint64 maxBytes, QByteArray *bytes, QString *error)

@@ -2,12 +2,15 @@
 
 #include "store/LinkStore.h"
 
-bool CollectionIndex::build(QString *error)
+bool CollectionIndex::build(QString *error,
+                            const std::function<void(const std::vector<PackedRow> &)> &listRead)
 {
     invalidate();
     LinkList::Ordered list;
     if (!LinkList::loadAll(list, error))
         return false;
+    if (listRead)
+        listRead(list.rows);
     // The address keys cover every link, also those no list shows.
     std::vector<QString> addresses;
     std::vector<UrlKey::Numbered> keyed;
@@ -88,12 +91,13 @@ SearchResult CollectionIndex::find(QStringView query, const SearchResult *previo
     return m_search.find(query, previous);
 }
 
-std::vector<PackedRow> CollectionIndex::rowsOf(const SearchResult &result) const
+std::vector<PackedRow> CollectionIndex::rowsOf(const SearchResult &result, qint64 nGrp) const
 {
     std::vector<PackedRow> rows;
     rows.reserve(result.positions.size());
     for (const qint32 p : result.positions) {
-        if (p >= 0 && size_t(p) < m_list.rows.size())
+        if (p >= 0 && size_t(p) < m_list.rows.size()
+            && (nGrp <= 0 || m_list.keys[size_t(p)].group == nGrp))
             rows.push_back(m_list.rows[size_t(p)]);
     }
     return rows;

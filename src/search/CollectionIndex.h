@@ -12,7 +12,10 @@
 class CollectionIndex
 {
 public:
-    bool build(QString *error = nullptr);
+    // listRead, when given, gets every listed row in list order as soon as they are read, before
+    // the search index and the address keys are made.
+    bool build(QString *error = nullptr,
+               const std::function<void(const std::vector<PackedRow> &)> &listRead = {});
     bool isBuilt() const { return m_built; }
     void invalidate();
 
@@ -22,8 +25,9 @@ public:
     void deleted(qint32 nURL);
 
     SearchResult find(QStringView query, const SearchResult *previous = nullptr) const;
-    // The list's rows of a result, in list order; copies share the rows held here.
-    std::vector<PackedRow> rowsOf(const SearchResult &result) const;
+    // The list's rows of a result, in list order, of group nGrp only when nGrp > 0; copies
+    // share the rows held here.
+    std::vector<PackedRow> rowsOf(const SearchResult &result, qint64 nGrp = 0) const;
     // Every listed row ("*"), sharing the rows held here.
     const std::vector<PackedRow> &allRows() const { return m_list.rows; }
 

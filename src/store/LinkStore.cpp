@@ -234,6 +234,25 @@ bool forEachLink(qint64 nGrp, const LinkFn &each, QString *error)
         error);
 }
 
+bool forEachLinkToExport(std::optional<qint64> nGrp, const LinkFn &each, QString *error)
+{
+    LinkView v;
+    const Sql::Statement s
+        = nGrp ? st(Sql::kExportLinksOfGroup, {*nGrp}) : st(Sql::kExportRootLinks);
+    return Sql::forEachUtf8(
+        s,
+        [&](const Sql::TextRow &r) { // nURL, sURL, sNam, sMem, nAdded
+            v.nURL = qint64(r.number(0));
+            v.nURLText = r.text(0);
+            v.sURL = r.text(1);
+            v.sNam = r.text(2);
+            v.sMem = r.text(3);
+            v.added = r.text(4).isEmpty() ? 0 : qint64(r.number(4));
+            each(v);
+        },
+        error);
+}
+
 bool forEachRecentLink(int limit, const LinkFn &each, QString *error)
 {
     LinkView v;

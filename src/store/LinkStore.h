@@ -30,6 +30,7 @@ struct LinkView
     QByteArrayView sMem;
     double gSrt = 0;
     bool hasSort = false; // the sort key is not NULL
+    qint64 added = 0; // seconds since 1970 when known; export reads only
 };
 
 struct GroupView
@@ -74,6 +75,10 @@ bool groups(QList<GroupRecord> &out, QString *error = nullptr);
 bool forEachGroup(const GroupFn &each, QString *error = nullptr);
 // The links of one group (nGrp > 0) or of all groups (nGrp <= 0) in number order, not joined.
 bool forEachLink(qint64 nGrp, const LinkFn &each, QString *error = nullptr);
+// The links of group nGrp (without one: group 0's and those of no group row) in the list's order
+// (sort key, title without ASCII case, number), with the date each was added: nURL, sURL, sNam,
+// sMem, added.
+bool forEachLinkToExport(std::optional<qint64> nGrp, const LinkFn &each, QString *error = nullptr);
 // The most recent links (highest numbers first) whose group exists, joined with its name.
 bool forEachRecentLink(int limit, const LinkFn &each, QString *error = nullptr);
 // Every link in number order with the name of its group (links without a group row are left

@@ -42,6 +42,18 @@ inline constexpr char kListLinksOfGroup[] = "Select U.nURL, U.sURL, U.nGrp, U.sN
                                             " From tURL U Where U.nGrp= ? Order By U.nURL";
 inline constexpr char kListGroups[] = "Select nGrp, sGrp, gSrt From mGrp";
 
+// The bookmark file: one group's links (or those of group 0 and of groups without a row) in the
+// list's order, with the date each was added, so that the file is written as they are read.
+inline constexpr char kExportLinksOfGroup[]
+    = "Select U.nURL, U.sURL, U.sNam, U.sMem, I.nAdded From tURL U"
+      " Left Join tURLInfo I On I.nURL = U.nURL Where U.nGrp = ?"
+      " Order By IfNull(U.gSrt, 0), IfNull(U.sNam, '') Collate NoCase, U.nURL";
+inline constexpr char kExportRootLinks[]
+    = "Select U.nURL, U.sURL, U.sNam, U.sMem, I.nAdded From tURL U"
+      " Left Join tURLInfo I On I.nURL = U.nURL"
+      " Where U.nGrp = 0 Or U.nGrp Not In (Select nGrp From mGrp)"
+      " Order By IfNull(U.gSrt, 0), IfNull(U.sNam, '') Collate NoCase, U.nURL";
+
 // Batch pictures.
 inline constexpr char kAllLinksForImages[] = "Select nURL, sURL From tURL Order By nURL";
 

@@ -14,6 +14,8 @@
 
 #include <sqlite3.h>
 
+#include <atomic>
+
 namespace Store {
 namespace {
 
@@ -149,9 +151,40 @@ int schemaVersion()
     return Schema::kVersion;
 }
 
+namespace {
+thread_local QString t_reader; // the connection of this thread's Reader, if any
+}
+
 QString connectionName()
 {
-    return QStringLiteral("linkwell");
+    return t_reader.isEmpty() ? QStringLiteral("linkwell") : t_reader;
+}
+
+Reader::Reader(const QString &file)
+{
+    static std::atomic<int> made {0};
+    m_name = QStringLiteral("linkwell-reader-%1").arg(++made);
+    {
+        QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+        d.setDatabaseName(file);
+        d.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        m_open = !file.isEmpty() && d.open();
+        if (!m_open)
+            m_error = file.isEmpty() ? QStringLiteral("the link database is not open")
+                                     : engineError(d.lastError());
+    }
+    if (m_open)
+        t_reader = m_name;
+    else
+        QSqlDatabase::removeDatabase(m_name);
+}
+
+Reader::~Reader()
+{
+    if (!m_open)
+        return;
+    t_reader.clear();
+    removeConnection(m_name);
 }
 
 QSqlDatabase db()

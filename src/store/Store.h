@@ -31,4 +31,23 @@ void CloseDb();
 bool CompactDb(const std::function<bool()> &keepGoing = {},
                const std::function<void()> &workEnded = {});
 
+// A read-only connection of its own to the open database for the thread that makes it: while it
+// lives, every read on that thread goes through it, so that a worker can read the collection
+// while the window's thread keeps the main connection. Made on the thread that uses it.
+class Reader
+{
+public:
+    explicit Reader(const QString &file); // Store::path() of the open database
+    ~Reader();
+    Reader(const Reader &) = delete;
+    Reader &operator=(const Reader &) = delete;
+    bool isOpen() const { return m_open; }
+    QString error() const { return m_error; }
+
+private:
+    QString m_name;
+    bool m_open = false;
+    QString m_error;
+};
+
 } // namespace Store

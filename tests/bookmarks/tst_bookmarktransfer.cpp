@@ -1,3 +1,4 @@
+#include "bookmarks/BookmarkExport.h"
 #include "bookmarks/BookmarkTransfer.h"
 #include "collection/LinkList.h"
 #include "store/Statements.h"
@@ -9,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -234,6 +236,55 @@ private Q_SLOTS:
         QByteArray second;
         QVERIFY(BookmarkTransfer::exportBytes(second, &links, &error));
         QCOMPARE(second, first);
+    }
+
+    // The file is written as the rows are read, in pieces of bounded size, and holds what the
+    // writer makes of the same collection held whole in memory: the database's order (sort
+    // key, title without ASCII case, number; root links first) is the writer's.
+    void exportStreamsInListOrder()
+    {
+        freshDb();
+        QRandomGenerator rng(5);
+        const QStringList names {"b", "B/x", "a", "日本/語", "a/b/c", "Zz", "é"};
+        QList<GroupRecord> groups {{0, SqlLines::of("Select sGrp From mGrp").value(0), 0}};
+        SqlSteps::exec(QStringLiteral("Begin"));
+        for (int g = 1; g <= names.size(); ++g) {
+            groups.append({g, names[g - 1], double(rng.bounded(3))});
+            SqlSteps::exec(Sql::kInsertGroup, {g, names[g - 1], groups.last().gSrt});
+        }
+        const QStringList titles {"abc",  "ABC", "Abd", "ä",  "Ä",
+                                  "日本", "",    "_",   "[x", "\U0001F600"};
+        QList<LinkRecord> links;
+        QHash<qint64, qint64> added;
+        const QString pad(120, u'p');
+        for (int n = 100; n < 9100; ++n) {
+            const LinkRecord l {n,
+                                QStringLiteral("http://h/%1/").arg(n) + pad,
+                                int(rng.bounded(names.size() + 3)),
+                                titles[int(rng.bounded(10))],
+                                n % 3 ? QString() : QStringLiteral("memo"),
+                                double(rng.bounded(3))};
+            links.append(l);
+            const qint64 date = n % 2 ? 1700000000 + n : 0;
+            if (date)
+                added.insert(n, date);
+            link(n, l.sURL.toUtf8().constData(), l.nGrp, l.sNam, l.sMem, l.gSrt, date);
+        }
+        SqlSteps::exec(QStringLiteral("Commit"));
+        QByteArray streamed;
+        qsizetype largest = 0;
+        int pieces = 0, count = 0;
+        QVERIFY(BookmarkTransfer::exportStream(
+            [&](QByteArrayView b) {
+                streamed.append(b);
+                largest = qMax(largest, b.size());
+                ++pieces;
+                return true;
+            },
+            &count));
+        QCOMPARE(count, int(links.size()));
+        QVERIFY2(pieces > 1 && largest < (1 << 20) + 8192, qPrintable(QString::number(largest)));
+        QCOMPARE(streamed, BookmarkExport::bytes(groups, links, added));
     }
 
     // The file is written whole or not at all, and a failure names it.

@@ -41,12 +41,7 @@ class TestCli : public QObject
 private:
     QTemporaryDir m_tmp;
 
-    struct Result
-    {
-        int code = -1;
-        QByteArray out;
-        QString err;
-    };
+    using Result = ProgramRun::Result;
 
     QString dir(const QString &name) const { return m_tmp.filePath(name) + u'/'; }
 
@@ -59,23 +54,9 @@ private:
         return env;
     }
 
-    // With the test's event loop running meanwhile, for its own servers; code -1 when the
-    // program hung, -2 when it crashed.
-    // noRoot: without root's way past file permissions.
     static Result run(const QStringList &args, bool noRoot = false)
     {
-        QProcess p;
-        p.setProcessEnvironment(headless());
-        if (noRoot)
-            p.setChildProcessModifier(&WithoutRootAccess::dropForChild);
-        p.start(QStringLiteral(LINKWELL_EXE), args);
-        Result r;
-        if (!QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 120000))
-            return r;
-        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-        r.out = p.readAllStandardOutput();
-        r.err = QString::fromUtf8(p.readAllStandardError());
-        return r;
+        return ProgramRun::run(args, headless(), noRoot);
     }
     static Result run(const QString &dataDir, const QStringList &args, bool noRoot = false)
     {

@@ -56,8 +56,9 @@ private Q_SLOTS:
                                   "Zed"};
         for (int g = 0; g < groupNames.size(); ++g)
             group(g + 1, groupNames[g], g % 2 ? 5 : 7);
+        // Several titles in each group and sort key, so that the titles' own order shows.
         for (int i = 0; i < 150; ++i)
-            link(100 + i, i % 9, titles[i % titles.size()], (i / 9) % 3);
+            link(100 + i, i % 9, titles[(i + i / 27) % titles.size()], (i / 9) % 3);
         link(999, 42, QStringLiteral("no group row"), 0);
         const Sql::Rows expected
             = SqlSteps::rows(QString::fromUtf8(Sql::kLinksByGroup) + QStringLiteral(", U.nURL"));

@@ -177,6 +177,11 @@ private Q_SLOTS:
         QCOMPARE(d.log.join(u','), "take,picture 100,index 100 http://a/?q A2 0");
         QCOMPARE(SqlLines::of("Select nURL, sURL, sNam, sMem From tURL"),
                  QStringList {"100|http://a/?q|A2|"});
+        // Without a copy yet, the correction keeps one.
+        d.log.clear();
+        d.copies.clear();
+        QVERIFY(use.run(fix, {2, "100", "http://a/?q"}, 2).result == RegisterPage::Result::Saved);
+        QCOMPARE(d.log.filter("copy 100 ").size(), 1);
         // No picture, no copy, no index: the link alone.
         QCOMPARE(RegisterPage(nullptr, nullptr, nullptr).run(page(true, "b", "B"), {}, 3).link.nURL,
                  101);

@@ -1,9 +1,9 @@
 #include "platform/Cp932.h"
+#include "support/ProgramRun.h"
 #include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -15,38 +15,15 @@ class TestProgramLanguage : public QObject
 private:
     QTemporaryDir m_tmp;
 
-    struct Result
+    static ProgramRun::Result run(const QStringList &args, const QMap<QString, QString> &vars)
     {
-        int code = -1;
-        QString err;
-    };
-
-    static Result run(const QStringList &args, const QMap<QString, QString> &vars)
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        QProcessEnvironment env = ProgramRun::windowEnvironment();
         for (const QString &name : {QStringLiteral("LANG"), QStringLiteral("LANGUAGE"),
                                     QStringLiteral("LC_ALL"), QStringLiteral("LC_MESSAGES")})
             env.remove(name);
         for (auto it = vars.cbegin(); it != vars.cend(); ++it)
             env.insert(it.key(), it.value());
-        env.insert(QStringLiteral("LINKWELL_NONINTERACTIVE"), QStringLiteral("1"));
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("LINKWELL_SEARCH_URL"), QStringLiteral("about:blank"));
-        env.insert(QStringLiteral("ASAN_OPTIONS"),
-                   QStringLiteral("new_delete_type_mismatch=0:detect_leaks=0"));
-        QProcess p;
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(LINKWELL_EXE), args);
-        Result r;
-        if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit) {
-            qWarning() << "crashed or hung:" << args << p.readAllStandardError();
-            p.kill();
-            p.waitForFinished();
-            return r;
-        }
-        r.code = p.exitCode();
-        r.err = QString::fromUtf8(p.readAllStandardError());
-        return r;
+        return ProgramRun::run(args, env);
     }
 
     // A data folder whose settings file holds the language setting (none when empty).
@@ -127,7 +104,7 @@ private Q_SLOTS:
         QMap<QString, QString> vars;
         if (!lang.isEmpty())
             vars.insert(QStringLiteral("LANG"), lang);
-        const Result r = run(args, vars);
+        const ProgramRun::Result r = run(args, vars);
         QCOMPARE(r.code, code);
         expected.replace(QStringLiteral("FILE"), file).replace(QStringLiteral("DIR"), dir);
         QVERIFY2(r.err.contains(expected), qPrintable(r.err));

@@ -2,6 +2,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Shell.h"
 #include "support/TestFiles.h"
+#include "support/Zip.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,37 +13,12 @@
 #include <QTest>
 #include <QXmlStreamReader>
 
-#include <zip.h>
-
 namespace {
 
 const QString W = "http://schemas.openxmlformats.org/wordprocessingml/2006/main";
 const QString R = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
 const QString WP = "http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing";
 const QString A = "http://schemas.openxmlformats.org/drawingml/2006/main";
-
-// The entries of a zip file held in memory; empty when it is no zip.
-QHash<QString, QByteArray> unzip(const QByteArray &bytes)
-{
-    QHash<QString, QByteArray> out;
-    zip_source_t *src = zip_source_buffer_create(bytes.constData(), bytes.size(), 0, nullptr);
-    zip_t *za = zip_open_from_source(src, ZIP_RDONLY | ZIP_CHECKCONS, nullptr);
-    for (zip_int64_t i = 0; za && i < zip_get_num_entries(za, 0); ++i) {
-        zip_stat_t st;
-        zip_stat_index(za, zip_uint64_t(i), 0, &st);
-        QByteArray data(qsizetype(st.size), Qt::Uninitialized);
-        if (zip_file_t *f = zip_fopen_index(za, zip_uint64_t(i), 0)) {
-            zip_fread(f, data.data(), st.size);
-            zip_fclose(f);
-        }
-        out.insert(QString::fromUtf8(st.name), data);
-    }
-    if (za)
-        zip_close(za);
-    else
-        zip_source_free(src);
-    return out;
-}
 
 // A table cell, or the rest of the body: element counts ("w:tc"), attribute values in order
 // ("w:tcW@w:w"; "link w:u@w:val" in a hyperlink), text per paragraph (w:br "\n", w:tab "\t").

@@ -1,4 +1,5 @@
 #include "search/CollectionIndex.h"
+#include "search/SearchText.h"
 #include "store/LinkStore.h"
 #include "store/Statements.h"
 #include "store/Store.h"
@@ -101,6 +102,44 @@ private Q_SLOTS:
                                    QStringLiteral("h/c"), QString()};
         for (const QString &q : queries)
             QCOMPARE(found(kept, q), found(fresh, q));
+    }
+
+    // The one-pass search the command line uses finds what the index finds, in the same order,
+    // on random collections of mixed scripts, widths and letter cases.
+    void onePassMatchesIndex()
+    {
+        QRandomGenerator rng(11);
+        const QStringList pieces {"Qt", "ｶﾞﾝﾏ", "ニュース", "にゅーす", "ＡＢＣ", "abc", "Straße",
+                                  "①",  "技術", " ",        "\n",       "x/y",    "NEWS"};
+        auto text = [&] {
+            QString t;
+            for (int i = int(rng.bounded(4)); i > 0; --i)
+                t += pieces[int(rng.bounded(pieces.size()))];
+            return t;
+        };
+        for (int n = 100; n < 400; ++n) {
+            const QString url = QStringLiteral("http://h%1/").arg(n) + text();
+            QVERIFY(LinkStore::insertLink(
+                {n, url, int(rng.bounded(4)), text(), text(), double(rng.bounded(3))}, 1));
+        }
+        CollectionIndex index;
+        QVERIFY(index.build());
+        QStringList queries = pieces;
+        queries << "qt ｶﾞ"
+                << "ss"
+                << "1"
+                << "ab ュー"
+                << "h1"
+                << ""
+                << "Ｑt　技";
+        for (const QString &q : queries) {
+            const SearchText::Matcher m(q);
+            std::vector<PackedRow> rows;
+            QVERIFY(LinkList::loadChosen(
+                0, [&](const LinkStore::LinkView &v) { return m.matches(v.sURL, v.sNam, v.sMem); },
+                rows));
+            QCOMPARE(numbersOf(rows), found(index, q));
+        }
     }
 
     void twins()

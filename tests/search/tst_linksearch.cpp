@@ -49,7 +49,7 @@ const QList<Link> &sample()
          "技術（ぎじゅつ）とは"},
         {1, "http://example.jp/test", "ﾃｽﾄ用のﾍﾟｰｼﾞ", "ＱＴ入門 第①回"},
         {12, "https://news.example.com/a?id=5", "ガイド一覧", "初心者向けガイド 😀"},
-        {5, "https://blog.example.net/foo", "foo", "bar baz"},
+        {5, "https://blog.example.net/foo", "foo", "bar BAZ"},
     };
     return links;
 }
@@ -75,7 +75,7 @@ private Q_SLOTS:
 
         QTest::newRow("title, any case") << "QT" << v({3, 1});
         QTest::newRow("one kanji") << "技" << v({7});
-        QTest::newRow("one letter") << "z" << v({5});
+        QTest::newRow("one letter, of a capital") << "z" << v({5});
         QTest::newRow("address") << "news.example" << v({12});
         QTest::newRow("decoded address") << "wiki/技術" << v({7});
         QTest::newRow("encoded address as shown") << "%E6%8A%80" << v({7});

@@ -28,7 +28,11 @@ private Q_SLOTS:
         // Compatibility characters
         row("circled digit", "手順①", "手順1", true);
         row("era ligature", "㍻元年", "平成", true);
-        row("hiragana is not katakana", "テスト", "てすと", false);
+        // Kana
+        row("hiragana finds katakana", "ニュース速報", "にゅーす", true);
+        row("katakana finds hiragana", "ひらがなのにゅーす", "ニュース", true);
+        row("half-width kana finds hiragana", "がいど", "ｶﾞｲﾄﾞ", true);
+        row("iteration marks", "こゝろ", "コヽロ", true);
         row("emoji", "笑顔😀です", "😀", true);
         // Words
         row("one kanji", "技術評論", "技", true);

@@ -1,6 +1,5 @@
 #include "platform/Cp932.h"
 #include "platform/Dialogs.h"
-#include "platform/TextFile.h"
 #include "settings/yIni.h"
 #include "support/TestFiles.h"
 
@@ -496,7 +495,6 @@ private Q_SLOTS:
                      qPrintable(error));
             ini.GetGtx(QStringLiteral("画面"));
             QVERIFY(!store(ini));
-            QVERIFY(!TextFile::writeCp932(path, QStringLiteral("x"), &error));
             QCOMPARE(QFileInfo::exists(path), exists);
             if (exists)
                 QCOMPARE(TestFiles::read(path), old);

@@ -536,24 +536,22 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<double>("sort");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("question marks") << "What? page?id=3&x=?" << 100.0 << "100";
-        QTest::newRow("apostrophes") << "Tom's 'quoted' page" << 12.5 << "12.5";
-        QTest::newRow("line ends") << "line1\r\nline2\r\n" << 999.9 << "999.9";
-        QTest::newRow("long") << QString(10000, QChar(0x3042)) << 1.0 / 3.0 << "0.3333333";
-        QTest::newRow("sql") << "'); Drop Table tURL; --" << 1.5 << "1.5";
+        QTest::newRow("question marks") << "What? page?id=3&x=?" << 100.0;
+        QTest::newRow("apostrophes") << "Tom's 'quoted' page" << 12.5;
+        QTest::newRow("line ends") << "line1\r\nline2\r\n" << 999.9;
+        QTest::newRow("long") << QString(10000, QChar(0x3042)) << 1.0 / 3.0;
+        QTest::newRow("sql") << "'); Drop Table tURL; --" << 1.5;
     }
     void linksStoredExactly()
     {
         QFETCH(QString, text);
         QFETCH(double, sort);
-        QFETCH(QString, shown);
         freshDb();
         QVERIFY(LinkStore::insertLink({100, text, 0, text, text, NumberText::toSingle(sort)}, 5));
         QList<LinkRecord> found;
         QVERIFY(LinkStore::lookup(text, found));
         QCOMPARE(found.size(), 1);
-        QCOMPARE(NumberText::shortFloat(found[0].gSrt), shown);
+        QCOMPARE(found[0].gSrt, NumberText::toSingle(sort));
         QCOMPARE(found[0].sNam, text);
         QCOMPARE(found[0].sMem, text);
         QVERIFY(LinkStore::updateLink({100, QString(), 0, text + u'!', QString(), 2}));

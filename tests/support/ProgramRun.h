@@ -1,7 +1,9 @@
 #pragma once
 
+#include "support/WithoutRootAccess.h"
+
 #include <QFile>
-#include <QProcessEnvironment>
+#include <QProcess>
 #include <QTest>
 
 // The real program started as a person would start its window: offscreen, unattended (boxes
@@ -29,6 +31,31 @@ inline bool waitReady(const QString &dataDir)
                 && QFile::exists(dataDir + QStringLiteral("dbLink.mdb"));
         },
         60000);
+}
+
+struct Result
+{
+    int code = -1; // -1: hung, -2: crashed
+    QByteArray out;
+    QString err;
+};
+
+// One run to its end, with the test's event loop running meanwhile for the test's own servers;
+// noRoot: without root's way past file permissions.
+inline Result run(const QStringList &args, const QProcessEnvironment &env, bool noRoot = false)
+{
+    QProcess p;
+    p.setProcessEnvironment(env);
+    if (noRoot)
+        p.setChildProcessModifier(&WithoutRootAccess::dropForChild);
+    p.start(QStringLiteral(LINKWELL_EXE), args);
+    Result r;
+    if (!QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 120000))
+        return r;
+    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+    r.out = p.readAllStandardOutput();
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
 }
 
 } // namespace ProgramRun

@@ -14,9 +14,9 @@
 #include "platform/WebBrowser.h"
 #include "settings/yIni.h"
 #include "ui/main/LinkListView.h"
-#include "ui/main/ListSearch.h"
 #include "ui/main/MainMenus.h"
 #include "ui/main/PagePictures.h"
+#include "ui/main/SearchBox.h"
 
 #include <QAction>
 #include <QApplication>
@@ -223,7 +223,7 @@ void RegistrationPanel::showTwin()
 }
 
 void RegistrationPanel::attach(WebBrowser *web, LinkListView *list, QAction *registerItem,
-                               std::function<QImage(const QString &)> picture, ListSearch *search)
+                               std::function<QImage(const QString &)> picture, SearchBox *search)
 {
     m_search = search;
     m_web = web;
@@ -361,7 +361,7 @@ struct BrowserCopy : RegisterPage::Copy
 
 struct SearchIndex : LinkIndex
 {
-    ListSearch *search = nullptr;
+    SearchBox *search = nullptr;
     void saved(const LinkRecord &link) override { search->saved(link); }
     void deleted(qint64 nURL) override { search->deleted(qint32(nURL)); }
 };

@@ -8,7 +8,7 @@
 #include <functional>
 
 class LinkListView;
-class ListSearch;
+class SearchBox;
 class QAction;
 class QComboBox;
 class QLabel;
@@ -34,7 +34,7 @@ public:
     // The panel works with the window's browser, list and register menu item. picture gives
     // the finished page picture for an address (null while pictures are off).
     void attach(WebBrowser *web, LinkListView *list, QAction *registerItem,
-                std::function<QImage(const QString &)> picture, ListSearch *search = nullptr);
+                std::function<QImage(const QString &)> picture, SearchBox *search = nullptr);
 
     // The controls the window places in its own menus and handlers.
     struct Controls
@@ -88,7 +88,7 @@ private:
     LinkListView *m_list = nullptr;
     QAction *m_registerItem = nullptr;
     std::function<QImage(const QString &)> m_picture;
-    ListSearch *m_search = nullptr;
+    SearchBox *m_search = nullptr;
     CollectionIndex::Twin m_twin;
     QString m_failure; // the reason of the load that failed, until its completion
     bool m_pageLoading = false; // a list row's page was opened and has not completed yet

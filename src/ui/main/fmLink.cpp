@@ -18,9 +18,9 @@
 #include "ui/main/BookmarkCommands.h"
 #include "ui/main/BrowserCommands.h"
 #include "ui/main/LinkListView.h"
-#include "ui/main/ListSearch.h"
 #include "ui/main/PagePictures.h"
 #include "ui/main/RegistrationPanel.h"
+#include "ui/main/SearchBox.h"
 #include "ui/main/WindowPlace.h"
 #include "ui/main/sbBrw.h"
 #include "ui/maintenance/fmData.h"
@@ -30,11 +30,13 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
 
@@ -72,9 +74,23 @@ fmLink::fmLink(BrowserFactory browserFactory, QWidget *parent)
     Splitter->setStretchFactor(2, 3);
     Splitter->setSizes({Frame1->height(), 250, 600});
     buildMenus();
-    search = new ListSearch(Frame1->controls().txFind, vSpr, this);
-    connect(search, &ListSearch::cleared, this,
+    // How many links the search found, at the foot of the window.
+    auto *count = new QLabel(this);
+    count->setObjectName(QStringLiteral("lbCount"));
+    statusBar()->addPermanentWidget(count);
+    statusBar()->setSizeGripEnabled(false);
+    search = new SearchBox(Frame1->controls().txFind, vSpr, count, this);
+    connect(search, &SearchBox::cleared, this,
             [this] { vSpr->load(false, Usr::GrpNoOf(Frame1->controls().cbGrp->currentText())); });
+    // The list of every group arrives from the search's background reading.
+    connect(search, &SearchBox::listRead, this, [this](const std::vector<PackedRow> &rows) {
+        if (m_listPending && !search->isActive()
+            && Usr::GrpNoOf(Frame1->controls().cbGrp->currentText()) == 0)
+            vSpr->fill(std::vector<PackedRow>(rows));
+        m_listPending = false;
+    });
+    connect(Frame1->controls().cbGrp, &QComboBox::currentTextChanged, search,
+            [this](const QString &name) { search->setGroup(Usr::GrpNoOf(name)); });
     connect(WebBrow, &WebBrowser::LoadFailed, Frame1, &RegistrationPanel::LoadFailed);
     connect(WebBrow, &WebBrowser::DocumentComplete, Frame1, &RegistrationPanel::DocumentComplete);
     connect(WebBrow, &WebBrowser::LocationChanged, txURL, [this](const QString &url) {
@@ -173,7 +189,13 @@ bool fmLink::Form_Load(QString *error)
     if (Usr::Ini)
         BrowserCommands::setPages(WebBrow, *Usr::Ini, Usr::sDataPh);
     LoadGrp();
-    LoadList(false);
+    // Every group's list is read with the search index after the window shows; one group's
+    // list is read now.
+    if (Usr::GrpNoOf(Frame1->controls().cbGrp->currentText()) == 0)
+        m_listPending = true;
+    else
+        LoadList(false);
+    search->setGroup(Usr::GrpNoOf(Frame1->controls().cbGrp->currentText()));
     Usr::GetWkArea(nX1, nX2, nY1, nY2, true);
     if (m_startAddress.isEmpty())
         WebBrow->GoSearch();
@@ -192,13 +214,8 @@ bool fmLink::Form_Load(QString *error)
     else
         WindowPlace::keepInside(*this);
     ArrCtl();
-    // The search index is read once the window shows; the list on show then shares its rows.
-    QTimer::singleShot(0, this, [this] {
-        if (search->ensureBuilt() && !search->isActive()
-            && Usr::GrpNoOf(Frame1->controls().cbGrp->currentText()) == 0
-            && vSpr->MaxRows() == int(search->index().allRows().size()))
-            vSpr->fill(std::vector<PackedRow>(search->index().allRows()));
-    });
+    // The list and the search index are read on a worker thread once the window shows.
+    search->prepare();
     return true;
 }
 
@@ -439,6 +456,7 @@ void fmLink::LoadGrp()
 
 void fmLink::LoadList(bool bRecent)
 {
+    m_listPending = false;
     vSpr->load(bRecent, Usr::GrpNoOf(Frame1->controls().cbGrp->currentText()));
 }
 

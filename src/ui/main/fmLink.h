@@ -8,7 +8,7 @@
 #include <functional>
 
 class LinkListView;
-class ListSearch;
+class SearchBox;
 class QLineEdit;
 class QSplitter;
 class RegistrationPanel;
@@ -97,7 +97,8 @@ private:
     RegistrationPanel *Frame1 = nullptr;
     LinkListView *vSpr = nullptr;
     WebBrowser *WebBrow = nullptr;
-    ListSearch *search = nullptr;
+    SearchBox *search = nullptr;
+    bool m_listPending = false; // the list waits for the background reading
     MainMenus m_menus;
 
     Capture m_capture;

@@ -7,6 +7,7 @@
 #include "support/FakeBrowser.h"
 #include "ui/main/LinkListView.h"
 #include "ui/main/RegistrationPanel.h"
+#include "ui/main/SearchBox.h"
 #include "ui/main/fmLink.h"
 
 #include <QComboBox>
@@ -39,8 +40,9 @@ struct MainWindowFixture
         QVERIFY(Store::OpenDb(Usr::sDataPh + QStringLiteral("dbLink.mdb")));
     }
 
-    // The window over the database as the test left it; before runs ahead of the load.
-    void openWindow(const std::function<void(fmLink &)> &before = {})
+    // The window over the database as the test left it; before runs ahead of the load. Unless
+    // told not to, it waits for what the window reads in the background.
+    void openWindow(const std::function<void(fmLink &)> &before = {}, bool wait = true)
     {
         Store::CloseDb();
         ini = std::make_unique<yIni>();
@@ -53,7 +55,17 @@ struct MainWindowFixture
             before(*w);
         QString error;
         QVERIFY2(w->Form_Load(&error), qPrintable(error));
+        if (wait)
+            settle(*w);
         Dialogs::clearShown();
+    }
+
+    // Waits for what the window reads in the background after it shows (the list, the search).
+    static void settle(fmLink &window)
+    {
+        if (auto *search = window.findChild<SearchBox *>())
+            search->ensureBuilt();
+        QCoreApplication::sendPostedEvents();
     }
 
     // Another window over the same folder, as the next start opens it; null when it fails.
@@ -61,7 +73,10 @@ struct MainWindowFixture
     {
         auto other = std::make_unique<fmLink>([](QWidget *p) { return new FakeBrowser(p); });
         QString error;
-        return other->Form_Load(&error) ? std::move(other) : nullptr;
+        if (!other->Form_Load(&error))
+            return nullptr;
+        settle(*other);
+        return other;
     }
 
     // The window's controls, by their names.

@@ -5,7 +5,7 @@
 #include "support/TestFiles.h"
 #include "support/widgets/MainWindowFixture.h"
 #include "support/widgets/ModalDriver.h"
-#include "ui/main/ListSearch.h"
+#include "ui/main/SearchBox.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -110,7 +110,7 @@ private Q_SLOTS:
         };
         if (cancelProgress)
             ModalDriver::whenShown<QProgressDialog>(cancel);
-        QVERIFY(m.w->findChild<ListSearch *>()->ensureBuilt());
+        QVERIFY(m.w->findChild<SearchBox *>()->ensureBuilt());
         m.w->menus().mnFile[MnFile::ImportBookmarks]->trigger();
 
         const QList<Dialogs::Shown> shown = Dialogs::shown();
@@ -127,8 +127,8 @@ private Q_SLOTS:
                  written ? (QStringList {"*", "Held", "Imported"}) : (QStringList {"*", "Held"}));
         QCOMPARE(m.list()->MaxRows(), written ? 31 : 1);
         // The search knows what the collection holds now.
-        QVERIFY(m.w->findChild<ListSearch *>()->ensureBuilt());
-        QCOMPARE(int(m.w->findChild<ListSearch *>()->index().allRows().size()), written ? 31 : 1);
+        QVERIFY(m.w->findChild<SearchBox *>()->ensureBuilt());
+        QCOMPARE(int(m.w->findChild<SearchBox *>()->index().allRows().size()), written ? 31 : 1);
     }
 
     // A file that is refused is named with the reason; nothing is asked or written.

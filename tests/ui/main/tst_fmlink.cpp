@@ -8,6 +8,7 @@
 #include "support/widgets/MainWindowFixture.h"
 #include "ui/main/LinkListView.h"
 #include "ui/main/RegistrationPanel.h"
+#include "ui/main/SearchBox.h"
 
 #include <QAction>
 #include <QApplication>
@@ -239,6 +240,41 @@ private Q_SLOTS:
         QTest::keyClick(find, Qt::Key_Escape);
         QCOMPARE(find->text(), QString());
         QCOMPARE(m.list()->MaxRows(), 3);
+    }
+
+    // The window shows before the list and the search are read: the box says 準備中 and what is
+    // typed meanwhile is answered once ready. The search keeps to the chosen group ("*": all),
+    // counts what it found and finds katakana by hiragana.
+    void searchGetsReadyAfterShow()
+    {
+        m.openDatabase();
+        SqlSteps::exec(Sql::kInsertGroup, {1, "News", 20});
+        SqlSteps::exec(Sql::kInsertGroup, {2, "Blogs", 10});
+        for (const QVariantList &l : QList<QVariantList> {{100, "http://a/", 1, "ニュース速報"},
+                                                          {101, "http://b/", 2, "今日のニュース"},
+                                                          {102, "http://c/", 1, "Other"}})
+            SqlSteps::exec(Sql::kInsertLink, {l[0], l[1], l[2], l[3], QString(), 1});
+        m.openWindow({}, false);
+        auto *find = m.panel()->findChild<QLineEdit *>("txFind");
+        auto *search = m.w->findChild<SearchBox *>();
+        QVERIFY(!search->isReady());
+        QCOMPARE(find->placeholderText(), QStringLiteral("準備中"));
+        QCOMPARE(m.list()->MaxRows(), 0); // nothing read on the window's thread
+        for (const QChar c : QStringLiteral("にゅーす"))
+            QTest::sendKeyEvent(QTest::Click, find, Qt::Key_unknown, QString(c), {});
+        QTRY_VERIFY(search->isReady());
+        QCOMPARE(find->placeholderText(), QString());
+        QTRY_COMPARE(column(1), (QStringList {"101", "100"}));
+        const auto *count = m.w->findChild<QLabel *>("lbCount");
+        QCOMPARE(count->text(), QStringLiteral("2 件"));
+        m.group()->setCurrentIndex(m.group()->findText("News"));
+        QTRY_COMPARE(column(1), QStringList {"100"});
+        QCOMPARE(count->text(), QStringLiteral("1 件"));
+        m.group()->setCurrentIndex(m.group()->findText("*"));
+        QTRY_COMPARE(column(1), (QStringList {"101", "100"}));
+        QTest::keyClick(find, Qt::Key_Escape);
+        QTRY_COMPARE(column(1), (QStringList {"101", "102", "100"}));
+        QCOMPARE(count->text(), QString());
     }
 
     // A new page that is a registered one under another address says so, with the twin's number

@@ -161,6 +161,7 @@ private Q_SLOTS:
         grid(0)->SetActiveRow(2);
         m_w->DelRows(0); // the active row only
         QVERIFY(m_w->SaveData());
+        QVERIFY(!m_w->hasEdits());
         QCOMPARE(SqlLines::of("Select nGrp From mGrp Where nGrp > 0 Order By nGrp"),
                  (QStringList {"1", "3", "4", "5"}));
     }
@@ -180,37 +181,6 @@ private Q_SLOTS:
         QCOMPARE(cell(0, GroupColumn::State, 1), "02");
         QVERIFY(!grid(1)->model()->setData(grid(1)->model()->index(0, LinkColumn::Number - 1), "7",
                                            Qt::EditRole)); // "No" is locked
-    }
-
-    void savingGroups()
-    {
-        open({{5, "Five", 1}, {7, "Seven", 2}, {8, "Eight", 3}, {12, "Twelve", 4}},
-             {{100, 5, "A", 1}, {101, 7, "B", 1}, {102, 12, "C", 1}, {103, 8, "D", 1}});
-        // Rename group 5 with a new sort value.
-        userEdit(0, GroupColumn::Name, 1, "Fünf");
-        userEdit(0, GroupColumn::Sort, 1, "10");
-        // Two new groups and an untouched one.
-        grid(0)->SetActiveRow(4);
-        block(0, 5, 7);
-        m_w->InsRows(0);
-        userEdit(0, GroupColumn::Name, 5, "New one");
-        userEdit(0, GroupColumn::Sort, 6, "20"); // only the sort value: stored with an empty name
-        // Delete groups 12 and 7 (rows 4 and 2).
-        Q_EMIT grid(0)->SelectionChanged();
-        grid(0)->SetActiveRow(4);
-        m_w->DelRows(0);
-        grid(0)->SetActiveRow(2);
-        m_w->DelRows(0);
-        QVERIFY(m_w->SaveData());
-        QCOMPARE(SqlLines::of("Select nGrp, sGrp, gSrt From mGrp Where nGrp > 0 Order By nGrp"),
-                 (QStringList {"5|Fünf|10", "8|Eight|3", "13|New one|100", "14||20"}));
-        QCOMPARE(SqlLines::of("Select nURL, nGrp From tURL Order By nURL"),
-                 (QStringList {"100|5", "101|0", "102|0", "103|8"}));
-        QVERIFY(!m_w->hasEdits());
-        QCOMPARE(cell(0, GroupColumn::State, 1), "11");
-        // The deletions were applied once: a second save deletes nothing more.
-        QVERIFY(m_w->SaveData());
-        QCOMPARE(SqlLines::of("Select count(*) From mGrp"), QStringList {"5"});
     }
 
     void failingSaveRollsBackAndKeepsEdits()

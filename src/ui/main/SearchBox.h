@@ -1,0 +1,74 @@
+#pragma once
+
+#include "search/CollectionIndex.h"
+#include "search/SearchDriver.h"
+
+#include <QObject>
+
+#include <memory>
+#include <thread>
+#include <variant>
+#include <vector>
+
+class LinkListView;
+class QLabel;
+class QLineEdit;
+
+// The search box of the main window: typing filters the list to the links that hold every
+// word, in the list's usual order, without a button; an empty box or Escape gives the list
+// back to the group selector. The index over the whole collection is read on a worker thread
+// once the window shows (the box says "準備中" meanwhile and answers what was typed when it is
+// ready), then kept correct as links are registered and deleted.
+class SearchBox : public QObject
+{
+    Q_OBJECT
+public:
+    // count, when given, shows how many links the search found.
+    SearchBox(QLineEdit *box, LinkListView *list, QLabel *count = nullptr,
+              QObject *parent = nullptr);
+    ~SearchBox() override;
+
+    // Starts reading the index in the background, unless it is read or being read.
+    void prepare();
+    bool isReady() const { return m_index.isBuilt(); }
+    // The index now, waiting for the background reading or reading it here; a failure is shown.
+    // True when it is ready.
+    bool ensureBuilt();
+    CollectionIndex &index() { return m_index; }
+    bool isActive() const { return m_driver.isActive(); }
+    // The group the search keeps to (0: every group), as the group selector chooses it.
+    void setGroup(qint64 nGrp);
+
+    // A link was registered, corrected or deleted: the index follows. Anything larger changes
+    // the collection: rebuild() reads it again in the background.
+    void saved(const LinkRecord &link);
+    void deleted(qint32 nURL);
+    void rebuild();
+    // Empties the box without touching the list (the list is being filled otherwise).
+    void clearBox();
+
+Q_SIGNALS:
+    // The box was emptied: the list shows what the group selector says.
+    void cleared();
+    // The background reading has every listed link in list order, before the index is ready.
+    void listRead(const std::vector<PackedRow> &rows);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    struct Job;
+    void adopt();
+    void showFound(const SearchResult &result);
+
+    QLineEdit *m_box;
+    LinkListView *m_list;
+    QLabel *m_count;
+    CollectionIndex m_index;
+    SearchDriver m_driver;
+    qint64 m_group = 0;
+    std::shared_ptr<Job> m_job;
+    std::thread m_worker;
+    // Changes made while the worker reads, applied to what it read.
+    std::vector<std::variant<LinkRecord, qint32>> m_pending;
+};
