@@ -264,16 +264,16 @@ private Q_SLOTS:
             QTest::sendKeyEvent(QTest::Click, find, Qt::Key_unknown, QString(c), {});
         QTRY_VERIFY(search->isReady());
         QCOMPARE(find->placeholderText(), QString());
-        QTRY_COMPARE(column(1), (QStringList {"101", "100"}));
+        QTRY_COMPARE(column(LinkList::Number), (QStringList {"101", "100"}));
         const auto *count = m.w->findChild<QLabel *>("lbCount");
         QCOMPARE(count->text(), QStringLiteral("2 件"));
         m.group()->setCurrentIndex(m.group()->findText("News"));
-        QTRY_COMPARE(column(1), QStringList {"100"});
+        QTRY_COMPARE(column(LinkList::Number), QStringList {"100"});
         QCOMPARE(count->text(), QStringLiteral("1 件"));
         m.group()->setCurrentIndex(m.group()->findText("*"));
-        QTRY_COMPARE(column(1), (QStringList {"101", "100"}));
+        QTRY_COMPARE(column(LinkList::Number), (QStringList {"101", "100"}));
         QTest::keyClick(find, Qt::Key_Escape);
-        QTRY_COMPARE(column(1), (QStringList {"101", "102", "100"}));
+        QTRY_COMPARE(column(LinkList::Number), (QStringList {"101", "102", "100"}));
         QCOMPARE(count->text(), QString());
     }
 
