@@ -147,11 +147,25 @@ Status findWords(const Invocation &in)
         return BadInput;
     }
     const SearchText::Matcher matcher(in.args.join(u' '));
+    // Tags are searched as part of the description they follow.
+    QHash<qint64, QByteArray> tags;
+    if (!LinkStore::forEachTags(
+            [&](qint64 n, QByteArrayView t) { tags.insert(n, ' ' + t.toByteArray()); }, &error)) {
+        in.err(Tr::tr("ﾘｽﾄの読み込みに失敗しました: %1").arg(error));
+        return BadInput;
+    }
     std::vector<PackedRow> rows;
+    QByteArray described;
     if (!LinkList::loadChosen(
             nGrp,
             [&](const LinkStore::LinkView &v) {
-                return (!keep || keep(v.nURL)) && matcher.matches(v.sURL, v.sNam, v.sMem);
+                if (keep && !keep(v.nURL))
+                    return false;
+                const auto t = tags.constFind(v.nURL);
+                if (t == tags.constEnd())
+                    return matcher.matches(v.sURL, v.sNam, v.sMem);
+                described = v.sMem.toByteArray() + *t;
+                return matcher.matches(v.sURL, v.sNam, described);
             },
             rows, &error)) {
         in.err(Tr::tr("ﾘｽﾄの読み込みに失敗しました: %1").arg(error));

@@ -455,7 +455,18 @@ bool applyMaintenance(const MaintenanceChanges &c, QString *error)
             if (!nextGroupNumber(n, why) || !exec(Sql::kInsertGroup, {n, g.sGrp, g.gSrt}, why))
                 return false;
         }
-        if (!execForNumbers(Sql::kMoveLinksOfGroups, c.deletedGroups, why)
+        for (const GroupRecord &g : c.movedGroups) {
+            if (!exec(Sql::kRenameGroup, {g.sGrp, g.nGrp}, why))
+                return false;
+        }
+        QList<qint64> joined;
+        for (const auto &[from, into] : c.joinedGroups) {
+            if (!exec(Sql::kJoinGroup, {into, from}, why))
+                return false;
+            joined.append(from);
+        }
+        if (!execForNumbers(Sql::kDeleteGroups, joined, why)
+            || !execForNumbers(Sql::kMoveLinksOfGroups, c.deletedGroups, why)
             || !execForNumbers(Sql::kDeleteGroups, c.deletedGroups, why))
             return false;
         for (const LinkRecord &l : c.updatedLinks) {

@@ -128,6 +128,10 @@ struct MaintenanceChanges
     QList<GroupRecord> updatedGroups;
     QList<GroupRecord> newGroups; // nGrp is given at the save
     QList<qint64> deletedGroups;
+    // Groups renamed with the folder above them (name only), and groups whose links go to
+    // another group before they are deleted: after the group changes, before the deletions.
+    QList<GroupRecord> movedGroups;
+    QList<QPair<qint64, qint64>> joinedGroups; // from, into
     QList<LinkRecord> updatedLinks; // nURL, nGrp, sNam, gSrt; sURL unless empty
     QList<qint64> deletedLinks;
 };

@@ -96,6 +96,8 @@ inline constexpr char kGridLinks[] = "Select U.nURL, U.sNam, G.sGrp, U.gSrt, U.s
                                      " Where U.nGrp = G.nGrp Order By U.nURL";
 inline constexpr char kUpdateGroup[] = "Update mGrp Set sGrp=?, gSrt=?  Where nGrp=? ";
 inline constexpr char kInsertGroup[] = "Insert Into mGrp (nGrp, sGrp, gSrt) Values (?,?,? ) ";
+inline constexpr char kRenameGroup[] = "Update mGrp Set sGrp=? Where nGrp=?";
+inline constexpr char kJoinGroup[] = "Update tURL Set nGrp=? Where nGrp=?";
 inline constexpr char kMoveLinksOfGroups[] = "Update tURL Set nGrp=0  Where nGrp in (?)";
 inline constexpr char kDeleteGroups[] = "Delete From mGrp Where nGrp in (?)";
 inline constexpr char kUpdateGridLink[] = " Update tURL Set sNam=?, nGrp=?, gSrt=? Where nURL=? ";

@@ -1,6 +1,8 @@
 #include "bookmarks/BookmarkTransfer.h"
 #include "collection/GroupFolders.h"
 #include "collection/LinkList.h"
+#include "collection/MaintenanceSave.h"
+#include "search/CollectionIndex.h"
 #include "store/Store.h"
 #include "support/TestFiles.h"
 
@@ -100,6 +102,11 @@ private Q_SLOTS:
             QCOMPARE(got, below ? want : want.mid(0, 1));
         }
 
+        // Tags are searched as the description is.
+        CollectionIndex index;
+        QVERIFY(index.build(nullptr));
+        QCOMPARE(index.rowsOf(index.find(u"MISC"), 0).size(), size_t(1));
+
         const QString first = path("1") + name, second = path("2") + name;
         QString error;
         QVERIFY2(BookmarkTransfer::exportTo(first, nullptr, &error), qPrintable(error));
@@ -117,6 +124,71 @@ private Q_SLOTS:
             true);
         QCOMPARE(BookmarkTransfer::formatOf(first),
                  xbel ? BookmarkTransfer::Format::Xbel : BookmarkTransfer::Format::Netscape);
+    }
+
+    // A folder renamed takes its subtree along; onto a path held already it joins that group;
+    // a deleted folder takes its subfolders only when asked to.
+    void renameSubtree_data()
+    {
+        QTest::addColumn<QString>("rows"); // number=name, ...
+        QTest::addColumn<bool>("deleteBelow");
+        QTest::addColumn<int>("carried");
+        QTest::addColumn<QString>("groups"); // path links below, after the save
+        QTest::newRow("parent renamed")
+            << "1=Bar" << false << 3
+            << "Bar 1 3|Bar/Empty 0 0|Bar/TCP∕IP 2 1|Bar/TCP∕IP/Deep 1 0|"
+               "Other Bookmarks 1 0";
+        QTest::newRow("onto a path held: joined")
+            << "5=bookmarks toolbar/tcp∕ip" << false << 0
+            << "Bookmarks Toolbar 1 4|Bookmarks Toolbar/Empty 0 0|Bookmarks Toolbar/TCP∕IP 3 1|"
+               "Bookmarks Toolbar/TCP∕IP/Deep 1 0";
+        QTest::newRow("subtree onto another")
+            << "3=Other Bookmarks/X" << false << 1
+            << "Bookmarks Toolbar 1 0|Bookmarks Toolbar/Empty 0 0|"
+               "Other Bookmarks 1 3|Other Bookmarks/X 2 1|"
+               "Other Bookmarks/X/Deep 1 0";
+        QTest::newRow("deleted with subfolders")
+            << "-3" << true << 0
+            << "Bookmarks Toolbar 1 0|Bookmarks Toolbar/Empty 0 0|"
+               "Other Bookmarks 1 0";
+        QTest::newRow("deleted, subfolders kept")
+            << "-3" << false << 0
+            << "Bookmarks Toolbar 1 1|Bookmarks Toolbar/Empty 0 0|Bookmarks Toolbar/TCP∕IP 0 1|"
+               "Bookmarks Toolbar/TCP∕IP/Deep 1 0|Other Bookmarks 1 0";
+    }
+    void renameSubtree()
+    {
+        QFETCH(QString, rows);
+        QFETCH(bool, deleteBelow);
+        QFETCH(int, carried);
+        QFETCH(QString, groups);
+        freshDb();
+        TestFiles::write(path("ff.html"), kFirefox);
+        import(path("ff.html"));
+        GroupList list;
+        QVERIFY(GroupList::load(list));
+        MaintenanceSave save(list);
+        for (const QString &row : rows.split(u',')) {
+            if (row.startsWith(u'-'))
+                save.deleted(row.mid(1) + u',', QString());
+            else
+                save.groupRow("12", row.section(u'=', 0, 0), row.section(u'=', 1), "1");
+        }
+        QCOMPARE(save.carried(), carried);
+        if (deleteBelow)
+            save.deleteBelow();
+        QString error;
+        QVERIFY2(save.apply(m_tmp.path(), &error), qPrintable(error));
+        GroupTree tree;
+        std::vector<GroupFolders::Count> counts;
+        QVERIFY(GroupFolders::load(tree, nullptr) && GroupFolders::count(tree, counts, nullptr));
+        QStringList shown;
+        for (size_t i = 0; i < counts.size(); ++i)
+            shown << QStringLiteral("%1 %2 %3")
+                         .arg(tree.nodes()[i].path)
+                         .arg(counts[i].links)
+                         .arg(counts[i].below);
+        QCOMPARE(shown.join(u'|'), groups);
     }
 };
 
