@@ -14,20 +14,19 @@ bool CollectionIndex::build(QString *error,
     // The address keys cover every link, also those no list shows.
     std::vector<QString> addresses;
     std::vector<UrlKey::Numbered> keyed;
-    QHash<qint32, QString> titles;
+    QHash<qint64, QString> titles;
     const bool ok = LinkStore::forEachLink(
         0,
         [&](const LinkStore::LinkView &v) {
             addresses.push_back(QString::fromUtf8(v.sURL));
-            keyed.push_back({qint32(v.nURL), {}});
-            titles.insert(qint32(v.nURL), QString::fromUtf8(v.sNam));
+            keyed.push_back({v.nURL, {}});
+            titles.insert(v.nURL, QString::fromUtf8(v.sNam));
         },
         error);
-    QHash<qint32, QByteArray> tags;
+    QHash<qint64, QByteArray> tags;
     if (!ok
         || !LinkStore::forEachTags(
-            [&](qint64 n, QByteArrayView t) { tags.insert(qint32(n), ' ' + t.toByteArray()); },
-            error))
+            [&](qint64 n, QByteArrayView t) { tags.insert(n, ' ' + t.toByteArray()); }, error))
         return false;
     for (size_t i = 0; i < keyed.size(); ++i)
         keyed[i].address = addresses[i];
@@ -68,7 +67,7 @@ void CollectionIndex::invalidate()
 
 void CollectionIndex::reorder()
 {
-    std::vector<qint32> numbers;
+    std::vector<qint64> numbers;
     numbers.reserve(m_list.keys.size());
     for (const LinkList::Ordered::Key &k : m_list.keys)
         numbers.push_back(k.number);
@@ -81,14 +80,14 @@ void CollectionIndex::saved(const LinkRecord &l)
         return;
     m_list.place(l.nURL, l.sURL, l.nGrp, l.sNam, l.sMem, l.gSrt);
     const QByteArray address = l.sURL.toUtf8(), title = l.sNam.toUtf8(),
-                     description = l.sMem.toUtf8() + m_tags.value(qint32(l.nURL));
-    m_search.upsert({qint32(l.nURL), address, title, description});
+                     description = l.sMem.toUtf8() + m_tags.value(l.nURL);
+    m_search.upsert({l.nURL, address, title, description});
     m_twins.insert(l.nURL, l.sURL);
     m_titles.insert(l.nURL, l.sNam);
     reorder();
 }
 
-void CollectionIndex::deleted(qint32 nURL)
+void CollectionIndex::deleted(qint64 nURL)
 {
     if (!m_built)
         return;
@@ -119,7 +118,7 @@ std::vector<PackedRow> CollectionIndex::rowsOf(const SearchResult &result, qint6
 std::vector<CollectionIndex::Twin> CollectionIndex::twinsOf(const QString &address) const
 {
     std::vector<Twin> out;
-    for (const qint32 n : m_twins.sharing(address)) {
+    for (const qint64 n : m_twins.sharing(address)) {
         QString title = m_titles.value(n);
         for (size_t i = 0; title.isNull() && i < m_list.keys.size(); ++i) {
             if (m_list.keys[i].number == n)
