@@ -21,7 +21,7 @@
     </message>
     <message>
         <source>ﾌﾞｯｸﾏｰｸ ﾌｧｲﾙ (*.html;*.htm;*.xbel)</source>
-        <translation type="unfinished"></translation>
+        <translation>Bookmark files (*.html;*.htm;*.xbel)</translation>
     </message>
 </context>
 <context>
@@ -44,15 +44,15 @@
     </message>
     <message>
         <source>XBEL のﾌｧｲﾙではありません (%1 行目)</source>
-        <translation type="unfinished"></translation>
+        <translation>Not an XBEL file (line %1)</translation>
     </message>
     <message>
         <source>独自の実体を宣言した XBEL は読みません (%1 行目)</source>
-        <translation type="unfinished"></translation>
+        <translation>An XBEL file that declares entities of its own is not read (line %1)</translation>
     </message>
     <message>
         <source>XBEL として読めません (%1 行目): %2</source>
-        <translation type="unfinished"></translation>
+        <translation>Cannot be read as XBEL (line %1): %2</translation>
     </message>
 </context>
 <context>
@@ -117,7 +117,8 @@ Links merged with an earlier one of the same address: %1</translation>
     <message>
         <source>
 大文字小文字だけ違う名前でまとめたﾌｫﾙﾀﾞ&#x3000;%1 件</source>
-        <translation type="unfinished"></translation>
+        <translation>
+Folders joined with one whose name differs only in letter case&#x3000;%1</translation>
     </message>
 </context>
 <context>
@@ -219,7 +220,7 @@ Links merged with an earlier one of the same address: %1</translation>
     </message>
     <message>
         <source>--below は --group と共に指定してください</source>
-        <translation type="unfinished"></translation>
+        <translation>--below needs --group</translation>
     </message>
 </context>
 <context>
@@ -716,7 +717,7 @@ Links merged with an earlier one of the same address: %1</translation>
     </message>
     <message>
         <source>下位の分類も表示</source>
-        <translation type="unfinished"></translation>
+        <translation>Show subgroups too</translation>
     </message>
 </context>
 <context>
@@ -967,15 +968,15 @@ Links merged with an earlier one of the same address: %1</translation>
     </message>
     <message>
         <source>下位の分類 %1 件も名前が変わります。保存して良いですか</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 groups below are renamed too. Save?</translation>
     </message>
     <message>
         <source>既にある分類 %1 にまとめます。保存して良いですか</source>
-        <translation type="unfinished"></translation>
+        <translation>Joined with the existing group %1. Save?</translation>
     </message>
     <message>
         <source>削除する分類の下位の分類 %1 件も削除しますか</source>
-        <translation type="unfinished"></translation>
+        <translation>Delete the %1 groups below the deleted groups too?</translation>
     </message>
 </context>
 <context>
@@ -990,7 +991,7 @@ Links merged with an earlier one of the same address: %1</translation>
     </message>
     <message>
         <source>ﾘｽﾄの読み込みに失敗しました: %1</source>
-        <translation type="unfinished">Could not read the list: %1</translation>
+        <translation>Could not read the list: %1</translation>
     </message>
 </context>
 <context>
