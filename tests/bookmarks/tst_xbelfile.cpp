@@ -51,10 +51,10 @@ private Q_SLOTS:
         QFETCH(QByteArray, bytes);
         QFETCH(QString, result);
         QVERIFY(XbelFile::looksLikeXml(bytes));
+        QVERIFY(!XbelFile::looksLikeXml("<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<?xml"));
         const BookmarkFile file = XbelFile::parse(bytes);
         if (!file.ok()) {
             QVERIFY2(file.error.startsWith(result), qPrintable(file.error));
-            QVERIFY(file.links.isEmpty());
             return;
         }
         QStringList folders, links;
@@ -69,12 +69,6 @@ private Q_SLOTS:
             skipped << QString::number(line);
         QCOMPARE(QStringList({folders.join(u'|'), links.join(u','), skipped.join(u' ')}).join(u';'),
                  result);
-    }
-
-    void netscapeIsNoXml()
-    {
-        QVERIFY(!XbelFile::looksLikeXml("<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<DL><p>"));
-        QVERIFY(XbelFile::looksLikeXml("\n<!doctype XBEL>"));
     }
 };
 
