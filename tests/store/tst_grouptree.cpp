@@ -53,9 +53,6 @@ private Q_SLOTS:
                                                       << "a"
                                                       << "T"
                                                       << "";
-        << "a/b"
-        << "T"
-        << "";
     }
     void moved()
     {
