@@ -118,7 +118,7 @@ Links merged with an earlier one of the same address: %1</translation>
         <source>
 大文字小文字だけ違う名前でまとめたﾌｫﾙﾀﾞ&#x3000;%1 件</source>
         <translation>
-Folders joined with one whose name differs only in letter case&#x3000;%1</translation>
+Folders joined with one whose name differs only in letter case: %1</translation>
     </message>
 </context>
 <context>
