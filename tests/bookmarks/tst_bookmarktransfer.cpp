@@ -1,6 +1,5 @@
 #include "bookmarks/BookmarkExport.h"
 #include "bookmarks/BookmarkTransfer.h"
-#include "collection/LinkList.h"
 #include "store/Statements.h"
 #include "store/Store.h"
 #include "support/BookmarkSamples.h"
@@ -19,24 +18,6 @@
 namespace {
 
 using BookmarkSamples::kHead;
-
-// Every link of the open collection in the list's order: address|group|title|description.
-QStringList listed()
-{
-    std::vector<PackedRow> rows;
-    QString error;
-    if (!LinkList::load(false, 0, rows, &error))
-        qWarning() << error;
-    QStringList out;
-    for (const PackedRow &r : rows) {
-        out << QStringList {LinkList::text(r, LinkList::Address),
-                            LinkList::text(r, LinkList::GroupName),
-                            LinkList::text(r, LinkList::Title),
-                            LinkList::text(r, LinkList::Description)}
-                   .join(u'|');
-    }
-    return out;
-}
 
 } // namespace
 
@@ -197,45 +178,6 @@ private Q_SLOTS:
         QVERIFY(t.read(path));
         QVERIFY2(t.counts().endsWith("\n1000 段より深く、上のﾌｫﾙﾀﾞにまとめたﾌｫﾙﾀﾞ　5 件"),
                  qPrintable(t.counts()));
-    }
-
-    // Export, then import into an empty collection: the same links in the same groups and
-    // order, with their titles, descriptions and dates; the second export is the first.
-    void roundTripGivesTheCollectionBack()
-    {
-        freshDb();
-        SqlSteps::exec(Sql::kInsertGroup, {1, QStringLiteral("技術/Qt"), 2});
-        SqlSteps::exec(Sql::kInsertGroup, {2, QStringLiteral("技術"), 1});
-        SqlSteps::exec(Sql::kInsertGroup, {3, QStringLiteral("A & <B> \"C\" 'D'"), 3});
-        SqlSteps::exec(Sql::kInsertGroup, {4, QStringLiteral("空"), 4});
-        link(100, "https://doc.qt.io/?a=1&b='2'", 1, QStringLiteral("QString & \"Co\" <x>"),
-             QStringLiteral("一行目\r\n二行目\t終わり"), 2, 1700000100);
-        link(101, "https://qt.io/", 1, QStringLiteral("  spaced  "), QString(), 1, 1700000000);
-        link(102, "http://日本.example/パス", 2, QStringLiteral("日本語の題"),
-             QStringLiteral("説明"), 1);
-        link(103, "http://root.example/", 0, QStringLiteral("root"), QString(), 5, 1600000000);
-        link(104, "http://other.example/", 3, QStringLiteral("other"), QStringLiteral(" x "), 1,
-             1800000000);
-        const QStringList original = listed();
-        QByteArray first;
-        int links = 0;
-        QString error;
-        QVERIFY2(BookmarkTransfer::exportBytes(first, &links, &error), qPrintable(error));
-        QCOMPARE(links, 5);
-        const QString path = fileWith(first);
-
-        freshDb();
-        BookmarkTransfer t;
-        QVERIFY2(t.read(path, &error), qPrintable(error));
-        QCOMPARE(t.plan().duplicates, 0);
-        QCOMPARE(int(t.write({}, &error)), int(LinkStore::ImportResult::Written));
-        QCOMPARE(listed(), original);
-        QCOMPARE(SqlLines::of("Select sGrp From mGrp Where nGrp <> 0 Order By gSrt"),
-                 QStringList({"技術", "技術/Qt", "A & <B> \"C\" 'D'", "空"}));
-        QCOMPARE(SqlLines::of("Select Count(*) From tURLInfo"), QStringList {"4"});
-        QByteArray second;
-        QVERIFY(BookmarkTransfer::exportBytes(second, &links, &error));
-        QCOMPARE(second, first);
     }
 
     // The file is written as the rows are read, in pieces of bounded size, and holds what the

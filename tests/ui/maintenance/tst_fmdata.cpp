@@ -127,7 +127,8 @@ private Q_SLOTS:
         QVERIFY(!m_w->hasEdits());
     }
 
-    // Numbers are never cut, and a long group name shows whole in the link grid.
+    // Numbers are never cut, a long group name shows whole in the link grid, and the check
+    // columns show their headers.
     void columnsFitWhatTheyHold()
     {
         const QString name = "A group with a rather long name";
@@ -139,6 +140,16 @@ private Q_SLOTS:
         }
         QVERIFY(grid(1)->columnWidth(LinkColumn::Group - 1)
                 >= grid(1)->fontMetrics().horizontalAdvance(name));
+        // The check columns: their headers, and every time a check can take.
+        const Grid *g = grid(1);
+        const auto header = [g](int c) {
+            return g->model()->headerData(c - 1, Qt::Horizontal, Qt::DisplayRole).toString();
+        };
+        QCOMPARE(header(LinkColumn::Mark) + header(LinkColumn::Time), "ﾁｪｯｸ秒");
+        QVERIFY(g->columnWidth(LinkColumn::Mark - 1)
+                >= g->fontMetrics().horizontalAdvance("ﾁｪｯｸ") + 8);
+        QVERIFY(g->columnWidth(LinkColumn::Time - 1)
+                >= g->fontMetrics().horizontalAdvance("999.99") + 8);
     }
 
     // Rows go in before a block or the active row; a block is forgotten once the selection
@@ -361,25 +372,6 @@ private Q_SLOTS:
         QCOMPARE(SqlLines::of("Select count(*) From tURLCheck Where nURL In (101, 102, 105)"),
                  QStringList {"0"});
         QVERIFY(!QFile::exists(path("Pic/101.jpg")));
-    }
-
-    // Both check columns have headers, and the time column holds every time a check can take.
-    void checkColumns()
-    {
-        open({}, {});
-        const Grid *g = grid(1);
-        QCOMPARE(g->model()
-                     ->headerData(LinkColumn::Mark - 1, Qt::Horizontal, Qt::DisplayRole)
-                     .toString(),
-                 "ﾁｪｯｸ");
-        QCOMPARE(g->model()
-                     ->headerData(LinkColumn::Time - 1, Qt::Horizontal, Qt::DisplayRole)
-                     .toString(),
-                 "秒");
-        QVERIFY(g->columnWidth(LinkColumn::Mark - 1)
-                >= g->fontMetrics().horizontalAdvance("ﾁｪｯｸ") + 8);
-        QVERIFY(g->columnWidth(LinkColumn::Time - 1)
-                >= g->fontMetrics().horizontalAdvance("999.99") + 8);
     }
 
     // "保存したﾍﾟｰｼﾞを表示" shows the active row's copy in a viewer of its own, scripts off;
