@@ -54,10 +54,8 @@ bool before(int rankA, double sortA, const PackedRow &a, int rankB, double sortB
     return NoCase::compareUtf8(cell(a, Title), cell(b, Title)) < 0;
 }
 
-// The links of group nGrp (all for nGrp <= 0) that keep() chooses, in list order.
-bool ordered(qint64 nGrp, const ChooseFn &keep, Ordered &out, QString *error)
+bool readGroups(QHash<qint64, Group> &groups, QString *error)
 {
-    QHash<qint64, Group> groups;
     if (!LinkStore::forEachGroup(
             [&](const LinkStore::GroupView &g) {
                 groups.insert(g.nGrp, {g.sGrp.toByteArray(), g.gSrt, 0});
@@ -65,6 +63,15 @@ bool ordered(qint64 nGrp, const ChooseFn &keep, Ordered &out, QString *error)
             error))
         return false;
     rankGroups(groups);
+    return true;
+}
+
+// The links of group nGrp (all for nGrp <= 0) that keep() chooses, in list order.
+bool ordered(qint64 nGrp, const ChooseFn &keep, Ordered &out, QString *error)
+{
+    QHash<qint64, Group> groups;
+    if (!readGroups(groups, error))
+        return false;
     std::vector<Entry> entries;
     std::vector<qint32> numbers;
     // Only links whose group row exists are listed, as a joined listing would.
@@ -132,6 +139,54 @@ bool load(bool recent, qint64 nGrp, std::vector<PackedRow> &rows, QString *error
     if (!ok)
         return false;
     rows = std::move(newest);
+    return true;
+}
+
+bool loadFirst(int count, std::vector<PackedRow> &rows, QString *error)
+{
+    QHash<qint64, Group> groups;
+    if (!readGroups(groups, error))
+        return false;
+    std::vector<std::pair<int, qint64>> byRank; // rank, group
+    byRank.reserve(size_t(groups.size()));
+    for (auto g = groups.cbegin(); g != groups.cend(); ++g)
+        byRank.emplace_back(g->rank, g.key());
+    std::sort(byRank.begin(), byRank.end());
+    struct First
+    {
+        int rank;
+        double sort;
+        qint64 number;
+        PackedRow cells;
+    };
+    std::vector<First> first;
+    // Whole ranks, as the links of groups sharing a rank mix; each group gives at most count.
+    for (size_t i = 0; i < byRank.size() && first.size() < size_t(count);) {
+        const int rank = byRank[i].first;
+        for (; i < byRank.size() && byRank[i].first == rank; ++i) {
+            const Group &g = groups[byRank[i].second];
+            const bool ok = LinkStore::forEachFirstLink(
+                byRank[i].second, count,
+                [&](const LinkStore::LinkView &v) {
+                    first.push_back({rank, v.gSrt, v.nURL,
+                                     PackedRow {v.nURLText, v.sURL, g.name, v.sNam, v.sMem}});
+                },
+                error);
+            if (!ok)
+                return false;
+        }
+    }
+    std::sort(first.begin(), first.end(), [](const First &a, const First &b) {
+        if (before(a.rank, a.sort, a.cells, b.rank, b.sort, b.cells))
+            return true;
+        if (before(b.rank, b.sort, b.cells, a.rank, a.sort, a.cells))
+            return false;
+        return a.number < b.number;
+    });
+    rows.clear();
+    rows.reserve(qMin(first.size(), size_t(count)));
+    for (size_t i = 0; i < first.size() && i < size_t(count); ++i)
+        rows.push_back(std::move(first[i].cells));
     return true;
 }
 
