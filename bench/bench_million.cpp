@@ -1,15 +1,21 @@
+#include "address/UrlKey.h"
+#include "collection/LinkList.h"
+#include "search/LinkSearch.h"
 #include "store/LinkStore.h"
 #include "store/Store.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QHash>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <fcntl.h>
+#include <malloc.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -53,7 +59,8 @@ QString folderOf(int links)
                      double(i % 7)},
                     1700000000 + i});
     }
-    if (LinkStore::importLinks(groups, all, {}, &error) != LinkStore::ImportResult::Written)
+    if (links > 0
+        && LinkStore::importLinks(groups, all, {}, &error) != LinkStore::ImportResult::Written)
         qFatal("%s", qPrintable(error));
     Store::CloseDb();
     made.insert(links, dir);
@@ -66,8 +73,17 @@ struct Run
     double seconds = 0;
     double peakMb = 0;
 };
-Run run(const QStringList &args, const QString &out)
+Run run(const QStringList &args, const QString &out, const QStringList &env = {})
 {
+    std::vector<QByteArray> envBytes;
+    for (char **e = environ; *e; ++e)
+        envBytes.emplace_back(*e);
+    for (const QString &e : env)
+        envBytes.push_back(e.toLocal8Bit());
+    std::vector<char *> envp;
+    for (QByteArray &b : envBytes)
+        envp.push_back(b.data());
+    envp.push_back(nullptr);
     std::vector<QByteArray> bytes;
     for (const QString &a : args)
         bytes.push_back(a.toLocal8Bit());
@@ -83,7 +99,7 @@ Run run(const QStringList &args, const QString &out)
     QElapsedTimer t;
     t.start();
     pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], &files, nullptr, argv.data(), environ) != 0)
+    if (posix_spawnp(&pid, argv[0], &files, nullptr, argv.data(), envp.data()) != 0)
         qFatal("cannot run %s", argv[0]);
     int status = 0;
     rusage usage {};
@@ -112,6 +128,8 @@ void BM_CommandLine(benchmark::State &state)
         dump = run({"sqlite3", dir + "/dbLink.mdb", "Select * From tURL"}, "/dev/null");
         state.SetIterationTime(find.seconds);
     }
+    state.counters["grep_s"] = grep.seconds;
+    state.counters["dump_s"] = dump.seconds;
     state.counters["find_s"] = find.seconds;
     state.counters["find_MB"] = find.peakMb;
     state.counters["find_to_grep"] = find.seconds / grep.seconds;
@@ -125,6 +143,147 @@ BENCHMARK(BM_CommandLine)
     ->Arg(1000000)
     ->Iterations(1)
     ->UseManualTime()
+    ->Unit(benchmark::kSecond);
+
+// The window as a user starts it (release build, offscreen): seconds from the start to the
+// first paint of the list with its rows, and to the ready search, beside the same for the
+// empty collection (the floor); the memory then (from the program's /proc/self/status). Each
+// the median of three starts.
+struct Start
+{
+    double seconds = 0;
+    double rssMb = 0;
+    double hwmMb = 0;
+    int rows = 0;
+};
+Start startWindow(const QString &dir, const char *until)
+{
+    const QString out = dir + QStringLiteral("/../probe.txt");
+    std::vector<Start> starts;
+    for (int i = 0; i < 3; ++i) {
+        const Run r = run({program(), "--data-dir", dir}, out,
+                          {QStringLiteral("LINKWELL_START_PROBE=") + QLatin1String(until),
+                           "LINKWELL_NONINTERACTIVE=1", "LINKWELL_SEARCH_URL=about:blank",
+                           "LINKWELL_HOME_URL=about:blank"});
+        QFile f(out);
+        Start s {r.seconds, 0, 0, -1};
+        if (f.open(QIODevice::ReadOnly)) {
+            for (const QByteArray &field : f.readAll().trimmed().split(' ')) {
+                const QList<QByteArray> kv = field.split('=');
+                const double v = kv.value(1).toDouble();
+                if (kv[0] == "rows")
+                    s.rows = int(v);
+                else if (kv[0] == "rss_kb")
+                    s.rssMb = v / 1024.0;
+                else if (kv[0] == "hwm_kb")
+                    s.hwmMb = v / 1024.0;
+            }
+        }
+        starts.push_back(s);
+    }
+    std::sort(starts.begin(), starts.end(),
+              [](const Start &a, const Start &b) { return a.seconds < b.seconds; });
+    return starts[1];
+}
+
+void BM_WindowStart(benchmark::State &state)
+{
+    const int links = int(state.range(0));
+    const QString dir = folderOf(links);
+    static const Start emptyList = startWindow(folderOf(0), "list");
+    static const Start emptyReady = startWindow(folderOf(0), "ready");
+    Start list, ready;
+    for (auto _ : state) {
+        list = startWindow(dir, "list");
+        ready = startWindow(dir, "ready");
+        state.SetIterationTime(list.seconds);
+    }
+    if (list.rows <= 0 || ready.rows != links)
+        state.SkipWithError("the window did not show the list");
+    state.counters["empty_s"] = emptyList.seconds;
+    state.counters["painted_s"] = list.seconds;
+    state.counters["painted_to_empty"] = list.seconds / emptyList.seconds;
+    state.counters["painted_MB"] = list.rssMb;
+    state.counters["ready_s"] = ready.seconds;
+    state.counters["ready_to_empty"] = ready.seconds / emptyReady.seconds;
+    state.counters["ready_MB"] = ready.rssMb;
+    state.counters["peak_MB"] = ready.hwmMb;
+}
+BENCHMARK(BM_WindowStart)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kSecond);
+
+// Heap in use (freed memory is not always given back to the system, so not the resident size).
+double heapBytes()
+{
+    return double(mallinfo2().uordblks);
+}
+
+// Bytes per link the window's structures hold beside the text they hold (UTF-8 of the number,
+// address, group name, title and description; the twin keys hold none): the list's rows with
+// their order keys, the search index over them, the twin keys of every address.
+void BM_MemoryPerLink(benchmark::State &state)
+{
+    const int links = int(state.range(0));
+    QString error;
+    if (!Store::OpenDb(folderOf(links) + QStringLiteral("/dbLink.mdb"), &error))
+        qFatal("%s", qPrintable(error));
+    double list = 0, index = 0, twins = 0, text = 0, indexText = 0;
+    for (auto _ : state) {
+        const double start = heapBytes();
+        LinkList::Ordered rows;
+        LinkList::loadAll(rows, &error);
+        const double listed = heapBytes();
+        std::vector<LinkSearch::Fields> fields;
+        fields.reserve(rows.rows.size());
+        text = indexText = 0;
+        for (size_t i = 0; i < rows.rows.size(); ++i) {
+            const PackedRow &r = rows.rows[i];
+            for (int c = 0; c < 5; ++c)
+                text += double(r.cell(c).size());
+            for (const auto c : {LinkList::Address, LinkList::Title, LinkList::Description})
+                indexText += double(LinkList::cell(r, c).size());
+            fields.push_back({rows.keys[i].number, LinkList::cell(r, LinkList::Address),
+                              LinkList::cell(r, LinkList::Title),
+                              LinkList::cell(r, LinkList::Description)});
+        }
+        const double withFields = heapBytes();
+        LinkSearch search;
+        search.rebuild(fields);
+        const double indexed = heapBytes();
+        std::vector<QString> addresses;
+        addresses.reserve(rows.rows.size());
+        for (const PackedRow &r : rows.rows)
+            addresses.push_back(LinkList::text(r, LinkList::Address));
+        std::vector<UrlKey::Numbered> numbered;
+        numbered.reserve(addresses.size());
+        for (size_t i = 0; i < addresses.size(); ++i)
+            numbered.push_back({rows.keys[i].number, addresses[i]});
+        const double beforeTwins = heapBytes();
+        UrlTwins keys;
+        keys.rebuild(numbered);
+        list = listed - start;
+        index = indexed - withFields;
+        twins = heapBytes() - beforeTwins;
+    }
+    Store::CloseDb();
+    state.counters["text_B"] = text / links;
+    state.counters["list_B"] = list / links;
+    state.counters["list_to_text"] = list / text;
+    state.counters["index_B"] = index / links;
+    state.counters["index_text_B"] = indexText / links;
+    state.counters["index_to_text"] = index / indexText;
+    state.counters["twins_B"] = twins / links;
+}
+BENCHMARK(BM_MemoryPerLink)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Iterations(1)
     ->Unit(benchmark::kSecond);
 
 } // namespace
