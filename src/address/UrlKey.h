@@ -15,6 +15,8 @@
 namespace UrlKey {
 
 QString of(QStringView address);
+// The same key, always through QUrl's reading of the address (of() reads plain addresses itself).
+QString parsed(QStringView address);
 
 // One link's address, for the duplicate searches.
 struct Numbered
