@@ -93,8 +93,7 @@ QString plainKey(QStringView text)
     const qsizetype q = text.indexOf(u'?', at);
     const QStringView beforeQuery = q < 0 ? text : text.left(q);
     const qsizetype slash = beforeQuery.indexOf(u'/', at);
-    const QStringView authority
-        = slash < 0 ? beforeQuery.mid(at) : beforeQuery.mid(at, slash - at);
+    const QStringView authority = slash < 0 ? beforeQuery.mid(at) : beforeQuery.mid(at, slash - at);
     QStringView path = slash < 0 ? QStringView() : beforeQuery.mid(slash);
     const qsizetype colon = authority.indexOf(u':');
     QStringView host = colon < 0 ? authority : authority.left(colon);
@@ -113,8 +112,7 @@ QString plainKey(QStringView text)
     }
     if (host.endsWith(u'.'))
         host.chop(1);
-    if (!isPlainHost(host) || !isPlainPath(path)
-        || (q >= 0 && !isPlainQuery(text.mid(q + 1))))
+    if (!isPlainHost(host) || !isPlainPath(path) || (q >= 0 && !isPlainQuery(text.mid(q + 1))))
         return {};
     QString key = QStringLiteral("//");
     key.reserve(text.size() + 2);
@@ -248,11 +246,20 @@ void UrlTwins::rebuild(std::span<const UrlKey::Numbered> links)
 {
     m_entries.clear();
     m_entries.reserve(links.size());
-    for (const UrlKey::Numbered &l : links) {
-        const QString key = UrlKey::of(l.address);
-        if (!key.isEmpty())
-            m_entries.push_back({hashOf(key), l.number});
-    }
+    for (const UrlKey::Numbered &l : links)
+        add(l.number, l.address);
+    finish();
+}
+
+void UrlTwins::add(qint64 number, QStringView address)
+{
+    const QString key = UrlKey::of(address);
+    if (!key.isEmpty())
+        m_entries.push_back({hashOf(key), number});
+}
+
+void UrlTwins::finish()
+{
     std::sort(m_entries.begin(), m_entries.end());
     // The same link given twice counts once.
     m_entries.erase(std::unique(m_entries.begin(), m_entries.end(),
