@@ -74,6 +74,7 @@ bool ordered(qint64 nGrp, const ChooseFn &keep, Ordered &out, QString *error)
         return false;
     std::vector<Entry> entries;
     std::vector<qint32> numbers;
+    PackedRow::Packer packer;
     // Only links whose group row exists are listed, as a joined listing would.
     const bool ok = LinkStore::forEachLink(
         nGrp,
@@ -81,8 +82,8 @@ bool ordered(qint64 nGrp, const ChooseFn &keep, Ordered &out, QString *error)
             const auto g = groups.constFind(v.nGrp);
             if (g == groups.constEnd() || (keep && !keep(v)))
                 return;
-            entries.push_back(
-                {g->rank, v.gSrt, PackedRow {v.nURLText, v.sURL, g->name, v.sNam, v.sMem}, v.nGrp});
+            entries.push_back({g->rank, v.gSrt,
+                               packer.make({v.nURLText, v.sURL, g->name, v.sNam, v.sMem}), v.nGrp});
             numbers.push_back(qint32(v.nURL));
         },
         error);
@@ -104,7 +105,7 @@ bool ordered(qint64 nGrp, const ChooseFn &keep, Ordered &out, QString *error)
     for (const qint32 i : order) {
         Entry &e = entries[size_t(i)];
         out.rows.push_back(std::move(e.cells));
-        out.keys.push_back({e.groupRank, e.linkSort, numbers[size_t(i)], e.group});
+        out.keys.push_back({e.linkSort, e.group, e.groupRank, numbers[size_t(i)]});
     }
     out.groups.clear();
     for (auto g = groups.cbegin(); g != groups.cend(); ++g)
@@ -242,7 +243,7 @@ void Ordered::place(qint32 number, const QString &address, qint64 nGrp, const QS
             hi = mid;
     }
     const size_t at = lo;
-    keys.insert(keys.begin() + qsizetype(at), {g->rank, sort, number, nGrp});
+    keys.insert(keys.begin() + qsizetype(at), {sort, nGrp, g->rank, number});
     rows.insert(rows.begin() + qsizetype(at), std::move(row));
 }
 

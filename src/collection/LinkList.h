@@ -53,12 +53,12 @@ ListRow toListRow(const PackedRow &row);
 // registered or corrected later can be put in its place without reading everything again.
 struct Ordered
 {
-    struct Key
+    struct Key // 24 bytes
     {
-        int groupRank = 0;
         double sort = 0;
-        qint32 number = 0;
         qint64 group = 0;
+        int groupRank = 0;
+        qint32 number = 0;
     };
     struct Group
     {
