@@ -73,7 +73,7 @@ bool ordered(qint64 nGrp, const ChooseFn &keep, Ordered &out, QString *error)
     if (!readGroups(groups, error))
         return false;
     std::vector<Entry> entries;
-    std::vector<qint32> numbers;
+    std::vector<qint64> numbers;
     PackedRow::Packer packer;
     // Only links whose group row exists are listed, as a joined listing would.
     const bool ok = LinkStore::forEachLink(
@@ -84,7 +84,7 @@ bool ordered(qint64 nGrp, const ChooseFn &keep, Ordered &out, QString *error)
                 return;
             entries.push_back({g->rank, v.gSrt,
                                packer.make({v.nURLText, v.sURL, g->name, v.sNam, v.sMem}), v.nGrp});
-            numbers.push_back(qint32(v.nURL));
+            numbers.push_back(v.nURL);
         },
         error);
     if (!ok)
@@ -126,7 +126,7 @@ bool ordered(qint64 nGrp, const ChooseFn &keep, Ordered &out, QString *error)
         const size_t i = s.entry;
         Entry &e = entries[i];
         out.rows.push_back(std::move(e.cells));
-        out.keys.push_back({e.linkSort, e.group, e.groupRank, numbers[size_t(i)]});
+        out.keys.push_back({e.linkSort, numbers[size_t(i)], e.group, e.groupRank});
     }
     out.groups.clear();
     for (auto g = groups.cbegin(); g != groups.cend(); ++g)
@@ -226,7 +226,7 @@ bool loadAll(Ordered &out, QString *error)
     return ordered(0, {}, out, error);
 }
 
-void Ordered::remove(qint32 number)
+void Ordered::remove(qint64 number)
 {
     for (size_t i = 0; i < keys.size(); ++i) {
         if (keys[i].number == number) {
@@ -237,7 +237,7 @@ void Ordered::remove(qint32 number)
     }
 }
 
-void Ordered::place(qint32 number, const QString &address, qint64 nGrp, const QString &title,
+void Ordered::place(qint64 number, const QString &address, qint64 nGrp, const QString &title,
                     const QString &description, double sort)
 {
     remove(number);
@@ -264,7 +264,7 @@ void Ordered::place(qint32 number, const QString &address, qint64 nGrp, const QS
             hi = mid;
     }
     const size_t at = lo;
-    keys.insert(keys.begin() + qsizetype(at), {sort, nGrp, g->rank, number});
+    keys.insert(keys.begin() + qsizetype(at), {sort, number, nGrp, g->rank});
     rows.insert(rows.begin() + qsizetype(at), std::move(row));
 }
 

@@ -53,12 +53,12 @@ ListRow toListRow(const PackedRow &row);
 // registered or corrected later can be put in its place without reading everything again.
 struct Ordered
 {
-    struct Key // 24 bytes
+    struct Key // 32 bytes
     {
         double sort = 0;
+        qint64 number = 0;
         qint64 group = 0;
         int groupRank = 0;
-        qint32 number = 0;
     };
     struct Group
     {
@@ -71,9 +71,9 @@ struct Ordered
 
     // Puts the link (number, address, group, title, description) in its place, or takes it
     // out when its group has no row; an earlier row of the same number goes.
-    void place(qint32 number, const QString &address, qint64 nGrp, const QString &title,
+    void place(qint64 number, const QString &address, qint64 nGrp, const QString &title,
                const QString &description, double sort);
-    void remove(qint32 number);
+    void remove(qint64 number);
 };
 bool loadAll(Ordered &out, QString *error = nullptr);
 
