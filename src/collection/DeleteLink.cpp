@@ -2,6 +2,7 @@
 
 #include "collection/LinkIndex.h"
 #include "pages/LinkFiles.h"
+#include "search/TextIndex.h"
 #include "store/LinkStore.h"
 
 DeleteLink::DeleteLink(const QString &dataPh, LinkIndex *index)
@@ -9,6 +10,8 @@ DeleteLink::DeleteLink(const QString &dataPh, LinkIndex *index)
     , m_index(index)
 {
 }
+
+DeleteLink::~DeleteLink() = default;
 
 bool DeleteLink::run(qint64 nURL, QString *error)
 {
@@ -23,4 +26,9 @@ void DeleteLink::rowGone(qint64 nURL)
     LinkFiles::remove(m_dataPh, nURL);
     if (m_index)
         m_index->deleted(nURL);
+    if (m_dataPh.isEmpty())
+        return;
+    if (!m_text)
+        m_text = std::make_unique<TextIndex>(m_dataPh);
+    m_text->store().remove(nURL);
 }

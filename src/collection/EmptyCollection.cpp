@@ -2,6 +2,7 @@
 
 #include "pages/PageArchive.h"
 #include "pages/PageImage.h"
+#include "search/TextIndex.h"
 #include "store/LinkStore.h"
 
 EmptyCollection::EmptyCollection(const QString &dataPh)
@@ -16,6 +17,7 @@ bool EmptyCollection::run(QString *error)
         return false;
     // The numbers start again: a copy left behind would be taken for a new link's.
     PageArchive::removeOrphans(m_dataPh, nullptr);
+    TextIndex(m_dataPh).store().removeAll();
     return true;
 }
 

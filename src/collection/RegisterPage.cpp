@@ -2,6 +2,7 @@
 
 #include "collection/LinkIndex.h"
 #include "collection/Registration.h"
+#include "search/TextIndex.h"
 #include "store/GroupList.h"
 #include "store/LinkStore.h"
 
@@ -57,6 +58,11 @@ RegisterPage::Outcome RegisterPage::run(const Page &page, const ActiveRow &row, 
         link.sURL = row.address; // a correction keeps the stored address
     if (m_index)
         m_index->saved(link);
+    // Derived data: a text that cannot be stored now is read from the copy at the next start.
+    if (!m_textPh.isEmpty()) {
+        TextIndex text(m_textPh);
+        text.store().put(n, page.text);
+    }
     out.result = Result::Saved;
     out.link = link;
     return out;
