@@ -23,6 +23,7 @@
 #include <QDateTime>
 #include <QUrl>
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -33,7 +34,8 @@
 
 namespace {
 
-constexpr int kFindWidth = 2400; // twips: the search box and its label
+constexpr int kTextChoiceWidth = 1400; // twips: "本文も検索" right of the search box
+constexpr int kFindWidth = 2400 + kTextChoiceWidth; // twips: the search box and its label
 
 void place(QWidget *w, int left, int top, int width, int height)
 {
@@ -117,8 +119,11 @@ RegistrationPanel::RegistrationPanel(QWidget *parent)
     m_c.txFind = new QLineEdit(left);
     m_c.txFind->setFont(m_c.cbGrp->font());
     m_c.txFind->setClearButtonEnabled(true);
-    place(m_c.txFind, 3420, 15, kFindWidth - 525, 300);
+    place(m_c.txFind, 3420, 15, kFindWidth - 525 - kTextChoiceWidth, 300);
     m_c.txFind->setFixedHeight(m_c.cbGrp->height());
+    m_c.chText = new QCheckBox(tr("本文も検索"), left);
+    place(m_c.chText, 3420 + kFindWidth - 525 - kTextChoiceWidth + 60, 15, kTextChoiceWidth - 60,
+          300);
     lbSim = new QLabel(left);
     lbSim->setStyleSheet(QStringLiteral("color: #a00000"));
     place(lbSim, 2985, 375, kFindWidth - 90, 255);
@@ -128,6 +133,7 @@ RegistrationPanel::RegistrationPanel(QWidget *parent)
     for (QWidget *w : {static_cast<QWidget *>(m_c.Label1[1]), static_cast<QWidget *>(m_c.cmSlc),
                        static_cast<QWidget *>(m_c.Label1[0]), static_cast<QWidget *>(lbFind)})
         fitCaption(left, w);
+    fitCaption(left, m_c.chText);
     // The twin note never cuts its number: the caption and the widest number get their room.
     lbSim->setText(tr("類似登録あり: %1 %2").arg(QStringLiteral("99999999"), QString()).trimmed());
     fitCaption(left, lbSim);
@@ -177,6 +183,7 @@ RegistrationPanel::RegistrationPanel(QWidget *parent)
                                                         {m_c.cmWeb[CmWeb::Search], "cmWeb_3"},
                                                         {lbFind, "lbFind"},
                                                         {m_c.txFind, "txFind"},
+                                                        {m_c.chText, "chText"},
                                                         {lbSim, "lbSim"}};
     for (const auto &[w, name] : names)
         w->setObjectName(QLatin1String(name));
@@ -295,6 +302,7 @@ void RegistrationPanel::DocumentComplete(const QString &url, const QString &page
         return;
     }
     sCurURL = url;
+    m_pageText = pageText;
     SetRgstEnab(panel.registrable);
     if (!panel.isNew) {
         m_c.cbGrp->setEditText(m_list->GetCell(LinkList::GroupName, 0));
@@ -406,6 +414,7 @@ void RegistrationPanel::RgstURL()
     }
     page.memo = m_c.txMem->toPlainText();
     page.sortText = m_c.txSrt->text();
+    page.text = m_pageText;
     const RegisterPage::ActiveRow row {m_list->MaxRows(), m_list->GetCell(LinkList::Number, 0),
                                        m_list->GetCell(LinkList::Address, 0)};
 
@@ -420,6 +429,7 @@ void RegistrationPanel::RgstURL()
     index.search = m_search;
     RegisterPage use(m_picture ? &picture : nullptr, copies ? &copy : nullptr,
                      m_search ? &index : nullptr);
+    use.keepText(Usr::sDataPh);
     const RegisterPage::Outcome done = use.run(page, row, QDateTime::currentSecsSinceEpoch());
     switch (done.result) {
     case RegisterPage::Result::Saved: break;

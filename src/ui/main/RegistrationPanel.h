@@ -10,6 +10,7 @@
 class LinkListView;
 class SearchBox;
 class QAction;
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -47,6 +48,7 @@ public:
         QLabel *lbWeb = nullptr;
         QPushButton *cmWeb[4] = {nullptr, nullptr, nullptr, nullptr};
         QLineEdit *txFind = nullptr;
+        QCheckBox *chText = nullptr; // "本文も検索"
     };
     const Controls &controls() const { return m_c; }
 
@@ -91,6 +93,7 @@ private:
     SearchBox *m_search = nullptr;
     CollectionIndex::Twin m_twin;
     QString m_failure; // the reason of the load that failed, until its completion
+    QString m_pageText; // the body text of the page sCurURL names, for the full-text search
     bool m_pageLoading = false; // a list row's page was opened and has not completed yet
     bool m_waiting = false; // F3 is waiting for that page
     QString m_copyCaption; // the caption while a saved copy is on show

@@ -21,6 +21,7 @@
 #include "ui/main/PagePictures.h"
 #include "ui/main/RegistrationPanel.h"
 #include "ui/main/SearchBox.h"
+#include "ui/main/TextSearch.h"
 #include "ui/main/WindowPlace.h"
 #include "ui/main/sbBrw.h"
 #include "ui/maintenance/fmData.h"
@@ -89,6 +90,9 @@ fmLink::fmLink(BrowserFactory browserFactory, QWidget *parent)
             vSpr->fill(std::vector<PackedRow>(rows));
         m_listPending = false;
     });
+    text = new TextSearch(
+        Frame1->controls().chText, Frame1->controls().txFind, vSpr, search, count,
+        [this] { vSpr->load(false, Usr::GrpNoOf(Frame1->controls().cbGrp->currentText())); }, this);
     connect(Frame1->controls().cbGrp, &QComboBox::currentTextChanged, search,
             [this](const QString &name) { search->setGroup(Usr::GrpNoOf(name)); });
     connect(WebBrow, &WebBrowser::LoadFailed, Frame1, &RegistrationPanel::LoadFailed);
@@ -216,6 +220,8 @@ bool fmLink::Form_Load(QString *error)
     ArrCtl();
     // The list and the search index are read on a worker thread once the window shows.
     search->prepare();
+    // The copies not yet in the page-text index are read at low priority meanwhile.
+    text->backfill(statusBar());
     return true;
 }
 
@@ -319,6 +325,7 @@ void fmLink::mnFile_Click(int index)
     case MnFile::Compact: compact(); break;
     case MnFile::ImportBookmarks: importBookmarks(); break;
     case MnFile::ExportBookmarks: BookmarkCommands::exportFile(this); break;
+    case MnFile::Reindex: text->reindex(); break;
     case MnFile::Quit: close(); break;
     default: break;
     }
