@@ -200,6 +200,26 @@ Links merged with an earlier one of the same address: %1</translation>
             <numerusform>Found %n links</numerusform>
         </translation>
     </message>
+    <message>
+        <source>件数 %1 は正の整数ではありません</source>
+        <translation>The count %1 is not a positive whole number</translation>
+    </message>
+    <message>
+        <source>本文を検索できません: %1</source>
+        <translation>Cannot search the page text: %1</translation>
+    </message>
+    <message>
+        <source>検索用の索引を削除できません: %1</source>
+        <translation>Cannot delete the search index: %1</translation>
+    </message>
+    <message>
+        <source>読めない保存ﾍﾟｰｼﾞ: %1</source>
+        <translation>Unreadable saved page: %1</translation>
+    </message>
+    <message>
+        <source>%1 件の保存ﾍﾟｰｼﾞを索引に入れました</source>
+        <translation>Indexed %1 saved pages</translation>
+    </message>
 </context>
 <context>
     <name>Cp932</name>
@@ -401,6 +421,10 @@ Links merged with an earlier one of the same address: %1</translation>
         <source>保存したﾍﾟｰｼﾞを表示</source>
         <translation>Show &amp;Saved Page</translation>
     </message>
+    <message>
+        <source>検索用の索引を作り直す</source>
+        <translation>Rebuild the search index</translation>
+    </message>
 </context>
 <context>
     <name>MaintenanceGrids</name>
@@ -578,6 +602,21 @@ Links merged with an earlier one of the same address: %1</translation>
     </message>
 </context>
 <context>
+    <name>PageText</name>
+    <message>
+        <source>%1 が読めません: %2</source>
+        <translation>Cannot read %1: %2</translation>
+    </message>
+    <message>
+        <source>ﾌｧｲﾙが大きすぎます</source>
+        <translation>The file is too large</translation>
+    </message>
+    <message>
+        <source>ﾍﾟｰｼﾞがありません</source>
+        <translation>It holds no page</translation>
+    </message>
+</context>
+<context>
     <name>ProgressWindow</name>
     <message>
         <source>中止</source>
@@ -692,6 +731,10 @@ Links merged with an earlier one of the same address: %1</translation>
     <message>
         <source>「%1」を削除します。よろしいですか</source>
         <translation>Delete “%1”?</translation>
+    </message>
+    <message>
+        <source>本文も検索</source>
+        <translation>Search page text too</translation>
     </message>
 </context>
 <context>
@@ -870,6 +913,39 @@ Links merged with an earlier one of the same address: %1</translation>
     <message>
         <source>大きすぎます(上限 %1)</source>
         <translation>Too large (at most %1)</translation>
+    </message>
+</context>
+<context>
+    <name>TextSearch</name>
+    <message>
+        <source>本文を検索できません: %1</source>
+        <translation>Cannot search the page text: %1</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 件</source>
+        <translation>
+            <numerusform>%n link</numerusform>
+            <numerusform>%n links</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>本文の索引を作成中 %1 / %2</source>
+        <translation>Indexing page text %1 / %2</translation>
+    </message>
+    <message>
+        <source>本文の索引を作成できませんでした: %1</source>
+        <translation>Could not index the page text: %1</translation>
+    </message>
+    <message numerus="yes">
+        <source>読めない保存ﾍﾟｰｼﾞが %n 件あります</source>
+        <translation>
+            <numerusform>%n saved page cannot be read</numerusform>
+            <numerusform>%n saved pages cannot be read</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>検索用の索引を削除できません: %1</source>
+        <translation>Cannot delete the search index: %1</translation>
     </message>
 </context>
 <context>
