@@ -16,6 +16,7 @@ namespace TextBackfill {
 namespace {
 // Pages per transaction: a crash loses little, a writer on the window's thread waits little.
 constexpr int kBatch = 64;
+constexpr int kOptimizeAfter = 1000;
 } // namespace
 
 Result run(const QString &dataPh, const std::function<bool()> &keepGoing,
@@ -122,6 +123,9 @@ Result run(const QString &dataPh, const std::function<bool()> &keepGoing,
     }
     if (inBatch > 0 && !store.commit())
         r.error = store.error();
+    // A large backfill leaves many small segments behind.
+    if (r.error.isEmpty() && !r.stopped && r.indexed >= kOptimizeAfter)
+        store.optimize();
     return r;
 }
 

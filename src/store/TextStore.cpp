@@ -56,9 +56,9 @@ TextStore::TextStore(const QString &path, fts5_tokenizer *tokenizer)
         int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db,
                                  SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
         fts5_api *api = rc == SQLITE_OK ? fts5Of(db) : nullptr;
-        if (api)
+        if (api && tokenizer)
             rc = api->xCreateTokenizer(api, "linkwell", nullptr, tokenizer, nullptr);
-        else
+        else if (!api)
             rc = SQLITE_ERROR;
         sqlite3_busy_timeout(db, 30000);
         int version = -1;
@@ -71,8 +71,9 @@ TextStore::TextStore(const QString &path, fts5_tokenizer *tokenizer)
         }
         bool usable = version == Sql::kTextIndexVersion;
         if (version == 0) {
-            const QByteArray make = QByteArray("PRAGMA journal_mode = WAL;") + Sql::kTextCreate
-                + ';' + Sql::kTextCopyCreate
+            const QByteArray make = QByteArray("PRAGMA journal_mode = WAL;")
+                + (tokenizer ? Sql::kTextCreate : Sql::kTextCreatePlain) + ';'
+                + Sql::kTextCopyCreate
                 + "; PRAGMA user_version = " + QByteArray::number(Sql::kTextIndexVersion);
             usable = sqlite3_exec(db, make.constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
         }
@@ -188,6 +189,11 @@ bool TextStore::remove(qint64 nURL)
 bool TextStore::removeAll()
 {
     return run(Sql::kTextDeleteAll) && run(Sql::kTextCopyDeleteAll);
+}
+
+bool TextStore::optimize()
+{
+    return run(Sql::kTextOptimize);
 }
 
 bool TextStore::copies(QHash<qint64, Copy> &out)

@@ -34,7 +34,8 @@ public:
         QString snippet;
     };
 
-    // tokenizer is registered as "linkwell", the tokenizer the table names.
+    // tokenizer is registered as "linkwell", the tokenizer the table names; without one the
+    // table uses FTS5's default tokenizer (for comparisons only).
     TextStore(const QString &path, fts5_tokenizer *tokenizer);
     ~TextStore();
     TextStore(const TextStore &) = delete;
@@ -53,6 +54,8 @@ public:
     bool putCopy(qint64 nURL, const Copy &copy);
     bool remove(qint64 nURL);
     bool removeAll();
+    // After many changes: the index merged and written back into its file.
+    bool optimize();
     bool copies(QHash<qint64, Copy> &out);
     bool numbers(std::vector<qint64> &out);
     // The links whose text matches the FTS5 query.
