@@ -61,7 +61,7 @@ RegisterPage::Outcome RegisterPage::run(const Page &page, const ActiveRow &row, 
     // Derived data: a text that cannot be stored now is read from the copy at the next start.
     if (!m_textPh.isEmpty()) {
         TextIndex text(m_textPh);
-        text.store().put(n, page.text);
+        text.store().put(n, m_text);
     }
     out.result = Result::Saved;
     out.link = link;

@@ -44,7 +44,6 @@ public:
         QString newGroup; // not empty: this group is made (next number, sort key 100) for the link
         QString memo;
         QString sortText;
-        QString text; // the page's body text, for the full-text search
     };
     // The list's active row: a correction is saved only when it holds the link on show.
     struct ActiveRow
@@ -69,8 +68,12 @@ public:
     // when no group has that name (group 0's own name included).
     static std::optional<qint64> groupOf(const GroupList &groups, const QString &text);
 
-    // The page's text goes into the full-text index of the data folder dataPh as well.
-    void keepText(const QString &dataPh) { m_textPh = dataPh; }
+    // The page's body text goes into the full-text index of the data folder dataPh as well.
+    void keepText(const QString &dataPh, const QString &text)
+    {
+        m_textPh = dataPh;
+        m_text = text;
+    }
 
     Outcome run(const Page &page, const ActiveRow &row, qint64 addedSecs);
 
@@ -79,4 +82,5 @@ private:
     Copy *m_copy;
     LinkIndex *m_index;
     QString m_textPh;
+    QString m_text;
 };

@@ -150,20 +150,26 @@ void cut(QByteArrayView utf8, bool query, const std::function<bool(const Piece &
             if (j - i == 1) {
                 piece.clear();
                 appendUtf8(piece, c);
-                if (!each({piece, chars[i].start, chars[i].end, false, true, true}))
+                if (!each({piece, chars[i].start, chars[i].end, true, true}))
                     return;
             } else {
                 for (size_t k = i; k + 1 < j; ++k) {
                     piece.clear();
                     appendUtf8(piece, chars[k].c);
                     appendUtf8(piece, chars[k + 1].c);
-                    if (!each({piece, chars[k].start, chars[k + 1].end, false, true, false}))
+                    if (!each({piece, chars[k].start, chars[k + 1].end, true, false}))
                         return;
                 }
-                if (!query) {
+                // The run's last character alone, at a place of its own: a one-character query
+                // finds it as a prefix, and a phrase never runs on into the next run. A query
+                // ends its last run without it, so that a word inside a longer run is found.
+                bool more = !query;
+                for (size_t k = j; k < n && !more; ++k)
+                    more = isCjk(chars[k].c) || isWord(chars[k].c);
+                if (more) {
                     piece.clear();
                     appendUtf8(piece, chars[j - 1].c);
-                    if (!each({piece, chars[j - 1].start, chars[j - 1].end, true, true, true}))
+                    if (!each({piece, chars[j - 1].start, chars[j - 1].end, true, true}))
                         return;
                 }
             }
@@ -173,7 +179,7 @@ void cut(QByteArrayView utf8, bool query, const std::function<bool(const Piece &
             piece.clear();
             while (j < n && !isCjk(chars[j].c) && isWord(chars[j].c))
                 appendUtf8(piece, chars[j++].c);
-            if (!each({piece, chars[i].start, chars[j - 1].end, false, false, false}))
+            if (!each({piece, chars[i].start, chars[j - 1].end, false, false}))
                 return;
             i = j;
         } else {
@@ -199,8 +205,7 @@ int tokenize(Fts5Tokenizer *, void *ctx, int flags, const char *text, int size,
     int rc = SQLITE_OK;
     const bool query = (flags & FTS5_TOKENIZE_QUERY) != 0;
     cut(QByteArrayView(text, size), query, [&](const Piece &p) {
-        rc = token(ctx, p.colocated ? FTS5_TOKEN_COLOCATED : 0, p.utf8.data(), int(p.utf8.size()),
-                   p.start, p.end);
+        rc = token(ctx, 0, p.utf8.data(), int(p.utf8.size()), p.start, p.end);
         return rc == SQLITE_OK;
     });
     return rc;

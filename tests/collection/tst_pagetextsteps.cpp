@@ -36,11 +36,10 @@ class TestPageTextSteps : public QObject
     qint64 registered(const char *address, const char *memo, const char *text)
     {
         RegisterPage use(nullptr, nullptr, nullptr);
-        use.keepText(m_data);
+        use.keepText(m_data, QString::fromUtf8(text));
         RegisterPage::Page p;
         p.address = QString::fromUtf8(address);
         p.memo = QString::fromUtf8(memo);
-        p.text = QString::fromUtf8(text);
         return use.run(p, {}, 1754000000).link.nURL;
     }
     static bool sql(const QString &statement)

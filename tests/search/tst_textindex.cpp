@@ -35,9 +35,10 @@ private Q_SLOTS:
         row("half-width kana", "ﾃｽﾄ", {1});
         row("hiragana finds katakana", "てすと", {1});
         row("full-width Latin", "ＡＢＣ", {2});
-        row("one kanji, last of its run", "京", {1, 3});
+        row("one kanji, last of its run", "京", {1, 3, 5});
         row("one kanji, alone", "駅", {3});
-        row("word inside a run", "京都", {3});
+        row("word inside a run", "京都", {3, 5});
+        row("not across two runs", "東京都", {});
         row("across a punctuation mark", "都、駅", {3});
         row("not across a space", "京の", {});
         row("Latin prefix", "abcd", {2});
@@ -57,6 +58,7 @@ private Q_SLOTS:
         QVERIFY(store.put(2, QStringLiteral("ABCDEF と Qt入門 のガイド")));
         QVERIFY(store.put(3, QStringLiteral("京都、駅 東京")));
         QVERIFY(store.put(4, QStringLiteral("消える")));
+        QVERIFY(store.put(5, QStringLiteral("東京 京都")));
         QVERIFY(store.remove(4));
         QCOMPARE(found(store, query), expected);
         QVERIFY(found(store, QStringLiteral("消")).isEmpty());

@@ -414,7 +414,6 @@ void RegistrationPanel::RgstURL()
     }
     page.memo = m_c.txMem->toPlainText();
     page.sortText = m_c.txSrt->text();
-    page.text = m_pageText;
     const RegisterPage::ActiveRow row {m_list->MaxRows(), m_list->GetCell(LinkList::Number, 0),
                                        m_list->GetCell(LinkList::Address, 0)};
 
@@ -429,7 +428,7 @@ void RegistrationPanel::RgstURL()
     index.search = m_search;
     RegisterPage use(m_picture ? &picture : nullptr, copies ? &copy : nullptr,
                      m_search ? &index : nullptr);
-    use.keepText(Usr::sDataPh);
+    use.keepText(Usr::sDataPh, m_pageText);
     const RegisterPage::Outcome done = use.run(page, row, QDateTime::currentSecsSinceEpoch());
     switch (done.result) {
     case RegisterPage::Result::Saved: break;
