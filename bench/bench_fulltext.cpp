@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -220,6 +221,21 @@ void BM_FullText(benchmark::State &state)
         std::vector<double> sorted = ms;
         std::sort(sorted.begin(), sorted.end());
         const auto pct = [&](double f) { return sorted[size_t(f * double(sorted.size() - 1))]; };
+        // By kind: one CJK character (a prefix), 2-6 CJK characters (a phrase), Latin (a prefix).
+        const auto p95Of = [&](const std::function<bool(const Query &)> &kind) {
+            std::vector<double> v;
+            for (size_t i = 0; i < queries.size(); ++i) {
+                if (kind(queries[i]))
+                    v.push_back(ms[i]);
+            }
+            std::sort(v.begin(), v.end());
+            return v.empty() ? 0.0 : v[size_t(0.95 * double(v.size() - 1))];
+        };
+        std::printf("p95 by kind: one CJK character %.2f ms, 2-6 CJK characters %.2f ms, Latin "
+                    "%.2f ms\n",
+                    p95Of([](const Query &q) { return !q.latin && q.text.size() == 1; }),
+                    p95Of([](const Query &q) { return !q.latin && q.text.size() > 1; }),
+                    p95Of([](const Query &q) { return q.latin; }));
         std::printf("pages %d: indexing %.0f pages/s from MHTML; index %.1f MB per 1,000 pages "
                     "(floor: 200 pages/s, 10 MB)\n",
                     g_pages, g_pages / indexSecs, mb * 1000.0 / g_pages);
