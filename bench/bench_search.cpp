@@ -200,7 +200,7 @@ struct Data
 {
     std::vector<PackedRow> rows; // number, address, group, title, description; in list order
     std::vector<LinkSearch::Fields> fields;
-    std::vector<qint32> numbers;
+    std::vector<qint64> numbers;
     std::vector<QString> addresses;
     size_t utf8Bytes = 0;
 };
@@ -329,7 +329,7 @@ std::vector<const PackedRow *> rowsOf(const SearchResult &r)
 {
     std::vector<const PackedRow *> out;
     out.reserve(r.positions.size());
-    for (const qint32 p : r.positions)
+    for (const qint64 p : r.positions)
         out.push_back(&data().rows[size_t(p)]);
     return out;
 }
@@ -338,7 +338,7 @@ std::vector<PackedRow> rowCopiesOf(const SearchResult &r)
 {
     std::vector<PackedRow> out;
     out.reserve(r.positions.size());
-    for (const qint32 p : r.positions)
+    for (const qint64 p : r.positions)
         out.push_back(data().rows[size_t(p)]);
     return out;
 }

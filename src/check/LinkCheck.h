@@ -22,8 +22,10 @@
 //
 // Requests: HEAD first. An answer other than 2xx/3xx, or a HEAD that fails after its connection
 // was made, is asked again with GET (headers only: the connection is closed as soon as they are
-// in). Redirects are followed, ten at most, each step a request of its own; cookies set on the
-// way go back to their host, as a browser would send them.
+// in). A HEAD's connection serves the next requests to its host (the client's keep-alive): the
+// per-host limit bounds the connections to a host as it bounds the requests. Redirects are
+// followed, ten at most, each step a request of its own; cookies set on the way go back to their
+// host, as a browser would send them.
 //
 // Retries: a time-out, a broken connection, 408, 429 and 5xx are tried again up to maxRetries
 // times after waits of backoffBase x 1, 2, 4; a Retry-After (seconds or a date) longer than the

@@ -66,7 +66,7 @@ bool ordered(qint64 nGrp, const ChooseFn &keep, Ordered &out, QString *error)
         return false;
     rankGroups(groups);
     std::vector<Entry> entries;
-    std::vector<qint32> numbers;
+    std::vector<qint64> numbers;
     // Only links whose group row exists are listed, as a joined listing would.
     const bool ok = LinkStore::forEachLink(
         nGrp,
@@ -76,7 +76,7 @@ bool ordered(qint64 nGrp, const ChooseFn &keep, Ordered &out, QString *error)
                 return;
             entries.push_back(
                 {g->rank, v.gSrt, PackedRow {v.nURLText, v.sURL, g->name, v.sNam, v.sMem}, v.nGrp});
-            numbers.push_back(qint32(v.nURL));
+            numbers.push_back(v.nURL);
         },
         error);
     if (!ok)
@@ -149,7 +149,7 @@ bool loadAll(Ordered &out, QString *error)
     return ordered(0, {}, out, error);
 }
 
-void Ordered::remove(qint32 number)
+void Ordered::remove(qint64 number)
 {
     for (size_t i = 0; i < keys.size(); ++i) {
         if (keys[i].number == number) {
@@ -160,7 +160,7 @@ void Ordered::remove(qint32 number)
     }
 }
 
-void Ordered::place(qint32 number, const QString &address, qint64 nGrp, const QString &title,
+void Ordered::place(qint64 number, const QString &address, qint64 nGrp, const QString &title,
                     const QString &description, double sort)
 {
     remove(number);

@@ -53,7 +53,7 @@ struct Ordered
     {
         int groupRank = 0;
         double sort = 0;
-        qint32 number = 0;
+        qint64 number = 0;
         qint64 group = 0;
     };
     struct Group
@@ -67,9 +67,9 @@ struct Ordered
 
     // Puts the link (number, address, group, title, description) in its place, or takes it
     // out when its group has no row; an earlier row of the same number goes.
-    void place(qint32 number, const QString &address, qint64 nGrp, const QString &title,
+    void place(qint64 number, const QString &address, qint64 nGrp, const QString &title,
                const QString &description, double sort);
-    void remove(qint32 number);
+    void remove(qint64 number);
 };
 bool loadAll(Ordered &out, QString *error = nullptr);
 

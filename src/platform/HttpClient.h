@@ -6,8 +6,11 @@
 #include <QList>
 #include <QObject>
 #include <QPair>
+#include <QSslCertificate>
 #include <QString>
 #include <QUrl>
+
+#include <memory>
 
 using HttpHeaders = QList<QPair<QByteArray, QByteArray>>;
 
@@ -81,6 +84,11 @@ public:
     State state() const { return m_state; }
     int status() const { return m_status; }
     const HttpHeaders &headers() const { return m_headers; }
+    // Bytes taken in up to the end of the head.
+    int taken() const { return m_taken; }
+    // Whether the server keeps the connection open after this answer: HTTP/1.1 unless it says
+    // "Connection: close", HTTP/1.0 only when it says "keep-alive".
+    bool keepsConnection() const;
 
 private:
     void takeLine(QByteArray line);
@@ -89,6 +97,7 @@ private:
     int m_taken = 0;
     State m_state = State::NeedMore;
     bool m_haveStatus = false;
+    bool m_http10 = false;
     int m_status = 0;
     QByteArray m_line; // the line being read
     HttpHeaders m_headers;
@@ -99,9 +108,12 @@ private:
 // request. It can go once the oldest Qt the program supports caps the response headers it reads,
 // provided the check keeps its per-host limits and exact deadlines on top of that stack.
 //
-// The real client: HTTP/1.1 over a socket of its own per request (TLS for https), on the
-// caller's thread. A request costs one connection, closed as soon as the headers are in, so a
-// body is never downloaded, and a head longer than maxHeaderBytes ends the request at once
+// The real client: HTTP/1.1 over sockets of its own (TLS for https), on the caller's thread.
+// A HEAD answer has no body, so its connection goes back to a pool and the next request to the
+// same host uses it again (one TLS handshake for many requests); a GET's connection is closed as
+// soon as the headers are in, so a body is never downloaded. The pool never holds more
+// connections to a host than there were requests to it at once, so the caller's per-host limit
+// bounds the connections too. A head longer than maxHeaderBytes ends the request at once
 // (BadAnswer): no server can hold the thread for longer than it takes to read that much.
 class NetworkHttpClient : public HttpClient
 {
@@ -115,18 +127,28 @@ public:
         // Names looked up here before the system is asked (lower case); an empty list is a name
         // that does not exist. Tests map their names to loopback addresses with it.
         QHash<QString, QList<QHostAddress>> hosts;
+        // Off, every request has a connection of its own.
+        bool keepAlive = true;
+        // Trusted besides the system's certificates. The program never sets any: a benchmark's
+        // self-signed loopback server does.
+        QList<QSslCertificate> extraCaCertificates;
     };
 
-    NetworkHttpClient() = default;
+    NetworkHttpClient();
     explicit NetworkHttpClient(Options options);
+    ~NetworkHttpClient() override;
 
     Options &options() { return m_options; }
 
     HttpReply *send(const HttpRequest &request, QObject *parent) override;
 
-    // The bytes sent for a request.
-    static QByteArray requestText(const HttpRequest &request, const QByteArray &userAgent);
+    // The bytes sent for a request; keepAlive asks the server to leave the connection open.
+    static QByteArray requestText(const HttpRequest &request, const QByteArray &userAgent,
+                                  bool keepAlive = false);
+
+    class Pool;
 
 private:
     Options m_options;
+    std::unique_ptr<Pool> m_pool;
 };

@@ -14,13 +14,13 @@ bool CollectionIndex::build(QString *error,
     // The address keys cover every link, also those no list shows.
     std::vector<QString> addresses;
     std::vector<UrlKey::Numbered> keyed;
-    QHash<qint32, QString> titles;
+    QHash<qint64, QString> titles;
     const bool ok = LinkStore::forEachLink(
         0,
         [&](const LinkStore::LinkView &v) {
             addresses.push_back(QString::fromUtf8(v.sURL));
-            keyed.push_back({qint32(v.nURL), {}});
-            titles.insert(qint32(v.nURL), QString::fromUtf8(v.sNam));
+            keyed.push_back({v.nURL, {}});
+            titles.insert(v.nURL, QString::fromUtf8(v.sNam));
         },
         error);
     if (!ok)
@@ -55,7 +55,7 @@ void CollectionIndex::invalidate()
 
 void CollectionIndex::reorder()
 {
-    std::vector<qint32> numbers;
+    std::vector<qint64> numbers;
     numbers.reserve(m_list.keys.size());
     for (const LinkList::Ordered::Key &k : m_list.keys)
         numbers.push_back(k.number);
@@ -69,13 +69,13 @@ void CollectionIndex::saved(const LinkRecord &l)
     m_list.place(l.nURL, l.sURL, l.nGrp, l.sNam, l.sMem, l.gSrt);
     const QByteArray address = l.sURL.toUtf8(), title = l.sNam.toUtf8(),
                      description = l.sMem.toUtf8();
-    m_search.upsert({qint32(l.nURL), address, title, description});
+    m_search.upsert({l.nURL, address, title, description});
     m_twins.insert(l.nURL, l.sURL);
     m_titles.insert(l.nURL, l.sNam);
     reorder();
 }
 
-void CollectionIndex::deleted(qint32 nURL)
+void CollectionIndex::deleted(qint64 nURL)
 {
     if (!m_built)
         return;
@@ -106,7 +106,7 @@ std::vector<PackedRow> CollectionIndex::rowsOf(const SearchResult &result, qint6
 std::vector<CollectionIndex::Twin> CollectionIndex::twinsOf(const QString &address) const
 {
     std::vector<Twin> out;
-    for (const qint32 n : m_twins.sharing(address)) {
+    for (const qint64 n : m_twins.sharing(address)) {
         QString title = m_titles.value(n);
         for (size_t i = 0; title.isNull() && i < m_list.keys.size(); ++i) {
             if (m_list.keys[i].number == n)

@@ -22,7 +22,7 @@ public:
     // A link was registered or corrected; groupName is the name of its group (the list shows
     // it only when that group has a row).
     void saved(const LinkRecord &link);
-    void deleted(qint32 nURL);
+    void deleted(qint64 nURL);
 
     SearchResult find(QStringView query, const SearchResult *previous = nullptr) const;
     // The list's rows of a result, in list order, of group nGrp only when nGrp > 0; copies
@@ -35,7 +35,7 @@ public:
     // number first, with their titles.
     struct Twin
     {
-        qint32 nURL = 0;
+        qint64 nURL = 0;
         QString title;
     };
     std::vector<Twin> twinsOf(const QString &address) const;
@@ -48,6 +48,6 @@ private:
     LinkList::Ordered m_list;
     LinkSearch m_search;
     UrlTwins m_twins;
-    QHash<qint32, QString> m_titles; // of links without a listed row (no group row)
+    QHash<qint64, QString> m_titles; // of links without a listed row (no group row)
     bool m_built = false;
 };

@@ -222,7 +222,7 @@ void LinkSearch::upsert(const Fields &link)
     ++m_generation;
 }
 
-bool LinkSearch::remove(qint32 number)
+bool LinkSearch::remove(qint64 number)
 {
     const auto it = m_slotOf.constFind(number);
     if (it == m_slotOf.constEnd())
@@ -234,9 +234,9 @@ bool LinkSearch::remove(qint32 number)
     return true;
 }
 
-void LinkSearch::remove(std::span<const qint32> numbers)
+void LinkSearch::remove(std::span<const qint64> numbers)
 {
-    for (const qint32 n : numbers) {
+    for (const qint64 n : numbers) {
         const auto it = m_slotOf.constFind(n);
         if (it == m_slotOf.constEnd())
             continue;
@@ -256,7 +256,8 @@ void LinkSearch::compactIfWasteful()
     text.reserve(m_used - m_garbage + kPad);
     text.push_back(' ');
     std::vector<quint32> start;
-    std::vector<qint32> number, position;
+    std::vector<qint64> number;
+    std::vector<qint32> position;
     start.reserve(m_slotOf.size() + 1);
     number.reserve(m_slotOf.size());
     position.reserve(m_slotOf.size());
@@ -279,12 +280,12 @@ void LinkSearch::compactIfWasteful()
     m_garbage = 0;
 }
 
-void LinkSearch::setListOrder(std::span<const qint32> numbers)
+void LinkSearch::setListOrder(std::span<const qint64> numbers)
 {
     std::fill(m_position.begin(), m_position.end(), -1);
     m_numberAt.clear();
     m_numberAt.reserve(numbers.size());
-    for (const qint32 n : numbers) {
+    for (const qint64 n : numbers) {
         const auto it = m_slotOf.constFind(n);
         if (it == m_slotOf.constEnd() || m_position[*it] >= 0)
             continue;
@@ -297,7 +298,8 @@ void LinkSearch::setListOrder(std::span<const qint32> numbers)
 size_t LinkSearch::memoryBytes() const
 {
     return m_text.capacity() + m_start.capacity() * sizeof(quint32)
-        + (m_number.capacity() + m_position.capacity() + m_numberAt.capacity()) * sizeof(qint32)
+        + (m_number.capacity() + m_numberAt.capacity()) * sizeof(qint64)
+        + m_position.capacity() * sizeof(qint32)
         + m_code.capacity() * sizeof(quint16)
         // QHash: one byte of offset per bucket, one 8-byte node per entry
         + size_t(m_slotOf.capacity()) + size_t(m_slotOf.size()) * 8;
@@ -462,7 +464,7 @@ SearchResult LinkSearch::find(const QStringList &foldedWords, const SearchResult
     // The list's order: positions ascending (a bit per position when there are many), then
     // links without a position by number.
     std::vector<qint32> ranked;
-    std::vector<qint32> unranked;
+    std::vector<qint64> unranked;
     ranked.reserve(matched.size());
     for (const quint32 s : matched) {
         if (m_position[s] >= 0)
@@ -491,7 +493,7 @@ SearchResult LinkSearch::find(const QStringList &foldedWords, const SearchResult
         result.numbers.push_back(m_numberAt[size_t(p)]);
         result.positions.push_back(p);
     }
-    for (const qint32 n : unranked) {
+    for (const qint64 n : unranked) {
         result.numbers.push_back(n);
         result.positions.push_back(-1);
     }

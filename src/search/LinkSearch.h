@@ -17,7 +17,7 @@ class SearchResult
 {
 public:
     // Link numbers in list order; links without a list position come last, by number.
-    std::vector<qint32> numbers;
+    std::vector<qint64> numbers;
     // The list position of each of them (see LinkSearch::setListOrder), -1 for none.
     std::vector<qint32> positions;
     // The folded words searched for.
@@ -46,7 +46,7 @@ public:
     // One link's texts as UTF-8, as the engine and the list's rows hold them.
     struct Fields
     {
-        qint32 number = 0;
+        qint64 number = 0;
         QByteArrayView address;
         QByteArrayView title;
         QByteArrayView description;
@@ -61,13 +61,13 @@ public:
     // has none until the next setListOrder.
     void upsert(const Fields &link);
     // False when the number was not there.
-    bool remove(qint32 number);
-    void remove(std::span<const qint32> numbers);
+    bool remove(qint64 number);
+    void remove(std::span<const qint64> numbers);
     void clear();
 
     // The list's order: numbers[i] is shown at position i. Numbers the index does not hold are
     // skipped; links not named get no position.
-    void setListOrder(std::span<const qint32> numbers);
+    void setListOrder(std::span<const qint64> numbers);
 
     // Links matching every word of the query (an empty query matches every link). previous,
     // when it came from this index unchanged since and its words are implied by the query's
@@ -76,7 +76,7 @@ public:
     SearchResult find(const QStringList &foldedWords, const SearchResult *previous = nullptr) const;
 
     qsizetype size() const { return m_slotOf.size(); }
-    bool contains(qint32 number) const { return m_slotOf.contains(number); }
+    bool contains(qint64 number) const { return m_slotOf.contains(number); }
     // Changes with every change of texts or order; a result of another generation is stale.
     quint64 generation() const { return m_generation; }
     // Bytes held, for the benchmark's figures.
@@ -107,10 +107,10 @@ private:
     size_t m_used = 0;
     size_t m_garbage = 0; // bytes of removed or shrunk links
     std::vector<quint32> m_start; // per slot; m_start[slots] is m_used
-    std::vector<qint32> m_number; // per slot, -1 once removed
+    std::vector<qint64> m_number; // per slot, -1 once removed
     std::vector<qint32> m_position;
-    std::vector<qint32> m_numberAt; // per list position
-    QHash<qint32, quint32> m_slotOf;
+    std::vector<qint64> m_numberAt; // per list position
+    QHash<qint64, quint32> m_slotOf;
 
     std::vector<quint16> m_code; // per UTF-16 unit
     std::array<quint64, 256> m_bytes {};

@@ -479,6 +479,45 @@ private Q_SLOTS:
         QCOMPARE(dead, 2);
         QCOMPARE(run.finished, QList<bool> {false});
     }
+
+    // Many links on one host: a HEAD's connection serves the next ones, so there are no more
+    // connections than the per-host limit (and the GET's own, closed after its headers), and a
+    // server that closes a kept connection unannounced costs neither a verdict nor a retry.
+    void keepAlive_data()
+    {
+        QTest::addColumn<int>("answersPerConnection");
+        QTest::newRow("kept open") << 1000;
+        QTest::newRow("closed after two answers") << 2;
+    }
+    void keepAlive()
+    {
+        QFETCH(int, answersPerConnection);
+        LoopbackServer server;
+        QVERIFY(server.start(QHostAddress(QStringLiteral("127.0.0.4"))));
+        server.setKeepAlive(answersPerConnection);
+        server.setFallback({.delayMs = 20});
+        server.setRoute("/head-refused", {.status = 405}, "HEAD");
+        server.setRedirect("/moved", "/page0");
+        Run run;
+        constexpr int perHost = 3;
+        run.check.setMaxPerHost(perHost);
+        run.check.setMinSpacingMs(0);
+        QStringList addresses {server.url("/head-refused"), server.url("/moved")};
+        for (int i = 0; i < 30; ++i)
+            addresses << server.url(QStringLiteral("/page%1").arg(i));
+        QVERIFY(run.check.start(rowsFor(addresses)));
+        QVERIFY(run.wait());
+        for (int row = 1; row <= addresses.size(); ++row) {
+            const LinkResult r = run.results.value(row);
+            QVERIFY2(verdictOf(r) == "◎ 200" && r.retries == 0 && r.requests == (row <= 2 ? 2 : 1),
+                     qPrintable(addresses[row - 1] + ' ' + verdictOf(r)));
+        }
+        QCOMPARE(server.requests().size(), 34);
+        QVERIFY(server.maxInFlight(server.hostHeader()) <= perHost);
+        if (answersPerConnection > 34)
+            QVERIFY2(server.connections() <= perHost + 1,
+                     qPrintable(QString::number(server.connections())));
+    }
 };
 
 QTEST_GUILESS_MAIN(TstLinkCheck)

@@ -28,7 +28,7 @@ private:
     {
         return numbersOf(index.rowsOf(index.find(query)));
     }
-    static void add(int n, const char *url, int grp, const char *title, const char *memo = "")
+    static void add(qint64 n, const char *url, int grp, const char *title, const char *memo = "")
     {
         QVERIFY(LinkStore::insertLink({n, url, grp, title, memo, 1}, 1));
     }
@@ -157,6 +157,15 @@ private Q_SLOTS:
         QVERIFY(index.twinsOf(QStringLiteral("http://example.org/page2")).empty());
         index.deleted(100);
         QVERIFY(index.twinsOf(QStringLiteral("http://example.org/page")).empty());
+
+        // A number past 32 bits is found, listed and deleted as itself.
+        const qint64 big = qint64(1) << 33;
+        add(big, "http://example.org/big", 1, "Big");
+        QVERIFY(index.build());
+        QCOMPARE(found(index, QStringLiteral("big")), QStringList {QString::number(big)});
+        QCOMPARE(index.twinsOf(QStringLiteral("http://example.org/big/")).front().nURL, big);
+        index.deleted(big);
+        QCOMPARE(found(index, QStringLiteral("big")), QStringList {});
     }
 };
 

@@ -11,16 +11,16 @@ namespace {
 
 struct Link
 {
-    qint32 number;
+    qint64 number;
     QString address, title, description;
 };
 
 // Keeps the UTF-8 texts alive while the index reads them.
 struct Collection
 {
-    std::map<qint32, std::array<QByteArray, 3>> texts;
+    std::map<qint64, std::array<QByteArray, 3>> texts;
 
-    LinkSearch::Fields fields(qint32 n) const
+    LinkSearch::Fields fields(qint64 n) const
     {
         const auto &t = texts.at(n);
         return {n, t[0], t[1], t[2]};
@@ -54,7 +54,12 @@ const QList<Link> &sample()
     return links;
 }
 
-std::vector<qint32> v(std::initializer_list<qint32> l)
+std::vector<qint64> v(std::initializer_list<qint64> l)
+{
+    return l;
+}
+
+std::vector<qint32> at(std::initializer_list<qint32> l)
 {
     return l;
 }
@@ -69,7 +74,7 @@ private Q_SLOTS:
     void find_data()
     {
         QTest::addColumn<QString>("query");
-        QTest::addColumn<std::vector<qint32>>("numbers"); // in list order (as given to rebuild)
+        QTest::addColumn<std::vector<qint64>>("numbers"); // in list order (as given to rebuild)
         // Width and case folding are the folded text's own rows; here the index must find what the
         // fold gives, in any field, every word, in the list's order.
 
@@ -92,7 +97,7 @@ private Q_SLOTS:
     void find()
     {
         QFETCH(QString, query);
-        QFETCH(std::vector<qint32>, numbers);
+        QFETCH(std::vector<qint64>, numbers);
 
         LinkSearch index;
         Collection c;
@@ -100,10 +105,10 @@ private Q_SLOTS:
         const SearchResult r = index.find(query);
         QCOMPARE(r.numbers, numbers);
         std::vector<qint32> positions;
-        for (const qint32 n : numbers) {
-            const auto at = std::find_if(sample().begin(), sample().end(),
+        for (const qint64 n : numbers) {
+            const auto it = std::find_if(sample().begin(), sample().end(),
                                          [n](const Link &l) { return l.number == n; });
-            positions.push_back(qint32(at - sample().begin()));
+            positions.push_back(qint32(it - sample().begin()));
         }
         QCOMPARE(r.positions, positions);
     }
@@ -113,17 +118,17 @@ private Q_SLOTS:
         LinkSearch index;
         Collection c;
         rebuild(index, c, sample());
-        const std::vector<qint32> order {12, 5, 1, 7, 3};
+        const std::vector<qint64> order {12, 5, 1, 7, 3};
         index.setListOrder(order);
         SearchResult r = index.find(u"e");
         QCOMPARE(r.numbers, order);
-        QCOMPARE(r.positions, v({0, 1, 2, 3, 4}));
+        QCOMPARE(r.positions, at({0, 1, 2, 3, 4}));
 
         // A new link has no place in the list yet: it comes last until the list is ordered again.
         index.upsert(c.put({2, "http://e.jp/", "new", ""}));
         r = index.find(u"e");
         QCOMPARE(r.numbers, v({12, 5, 1, 7, 3, 2}));
-        QCOMPARE(r.positions, v({0, 1, 2, 3, 4, -1}));
+        QCOMPARE(r.positions, at({0, 1, 2, 3, 4, -1}));
         index.setListOrder(v({2, 12, 5, 1, 7, 3}));
         QCOMPARE(index.find(u"e").numbers, v({2, 12, 5, 1, 7, 3}));
 
@@ -134,7 +139,17 @@ private Q_SLOTS:
         index.setListOrder(v({3, 99, 7}));
         r = index.find(u"e");
         QCOMPARE(r.numbers, v({3, 7, 1, 2, 5, 12}));
-        QCOMPARE(r.positions, v({0, 1, -1, -1, -1, -1}));
+        QCOMPARE(r.positions, at({0, 1, -1, -1, -1, -1}));
+
+        // Numbers past 32 bits are links like any other (a database may hold them).
+        const qint64 big = qint64(1) << 33;
+        index.upsert(c.put({big, "http://e.jp/big", "big", ""}));
+        index.setListOrder(v({big, 3}));
+        QCOMPARE(index.find(u"big").numbers, v({big}));
+        QCOMPARE(index.find(u"e").numbers.front(), big);
+        QVERIFY(index.remove(big));
+        QVERIFY(!index.contains(big));
+        QVERIFY(index.find(u"big").isEmpty());
     }
 
     void manyUpdatesKeepResults()
@@ -164,7 +179,7 @@ private Q_SLOTS:
         const SearchResult r = index.find(u"site");
         QCOMPARE(r.numbers.size(), size_t(400));
         for (size_t i = 0; i < r.numbers.size(); ++i) {
-            QCOMPARE(r.numbers[i], qint32(i));
+            QCOMPARE(r.numbers[i], qint64(i));
             QCOMPARE(r.positions[i], qint32(i));
         }
     }
@@ -214,15 +229,15 @@ private Q_SLOTS:
         };
         LinkSearch index;
         Collection c;
-        std::map<qint32, Link> live;
-        std::map<qint32, QStringList> folded;
+        std::map<qint64, Link> live;
+        std::map<qint64, QStringList> folded;
         auto keep = [&](const Link &l) {
             live[l.number] = l;
             folded[l.number] = {SearchText::fold(l.address), SearchText::fold(l.title),
                                 SearchText::fold(l.description)};
         };
         auto ruleFinds = [&](const QStringList &words) {
-            std::vector<qint32> out;
+            std::vector<qint64> out;
             for (const auto &[n, fields] : folded) {
                 const bool all = std::all_of(words.begin(), words.end(), [&](const QString &w) {
                     return std::any_of(fields.begin(), fields.end(),
@@ -243,7 +258,7 @@ private Q_SLOTS:
         int checked = 0;
         for (int round = 0; round < 1500; ++round) {
             const int op = int(rng.bounded(10));
-            const qint32 n = qint32(rng.bounded(1, 400));
+            const qint64 n = qint64(rng.bounded(1, 400));
             if (op < 3) {
                 const Link l {n, randomText(8), randomText(12), randomText(30)};
                 keep(l);
@@ -252,8 +267,8 @@ private Q_SLOTS:
                 folded.erase(n);
                 QCOMPARE(index.remove(n), live.erase(n) == 1);
             } else if (op < 5) {
-                const std::vector<qint32> gone {n, n + 1, 999}; // 999 was never there
-                for (const qint32 g : gone) {
+                const std::vector<qint64> gone {n, n + 1, 999}; // 999 was never there
+                for (const qint64 g : gone) {
                     folded.erase(g);
                     live.erase(g);
                 }
@@ -277,9 +292,9 @@ private Q_SLOTS:
             if (query.size() && query.front().isLowSurrogate())
                 query.remove(0, 1);
             const QStringList words = SearchText::words(query);
-            std::vector<qint32> got = index.find(words).numbers;
+            std::vector<qint64> got = index.find(words).numbers;
             std::sort(got.begin(), got.end());
-            const std::vector<qint32> expected = ruleFinds(words);
+            const std::vector<qint64> expected = ruleFinds(words);
             if (got != expected)
                 QFAIL(qPrintable(QStringLiteral("round %1, query \"%2\": %3 links instead of %4")
                                      .arg(round)

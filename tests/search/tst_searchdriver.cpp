@@ -7,7 +7,7 @@ namespace {
 
 struct Texts
 {
-    qint32 number;
+    qint64 number;
     QByteArray address, title, description;
 };
 
@@ -16,12 +16,12 @@ void put(LinkSearch &index, const Texts &t)
     index.upsert({t.number, t.address, t.title, t.description});
 }
 
-std::vector<qint32> numbersOf(const QSignalSpy &spy, int i)
+std::vector<qint64> numbersOf(const QSignalSpy &spy, int i)
 {
     return spy.at(i).at(0).value<SearchResult>().numbers;
 }
 
-using V = std::vector<qint32>;
+using V = std::vector<qint64>;
 
 } // namespace
 

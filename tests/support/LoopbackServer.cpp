@@ -92,6 +92,7 @@ void LoopbackServer::resetCounts()
     m_maxTotal = 0;
     m_bytesSent = 0;
     m_sequenceTaken.clear();
+    m_connections = 0;
 }
 
 quint16 LoopbackServer::refusingPort()
@@ -106,6 +107,7 @@ void LoopbackServer::onNewConnection()
 {
     while (QTcpSocket *socket = m_server.nextPendingConnection()) {
         socket->setProperty("connectedMs", m_clock.elapsed());
+        ++m_connections;
         if (!m_greeting.isEmpty())
             socket->write(m_greeting);
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
@@ -219,7 +221,12 @@ void LoopbackServer::answer(QTcpSocket *socket, const Request &request, const Re
     for (const auto &h : r.headers)
         head += h.first + ": " + h.second + "\r\n";
     const qint64 length = r.bodyBytes > 0 ? r.bodyBytes : r.body.size();
-    head += "Content-Length: " + QByteArray::number(length) + "\r\nConnection: close\r\n\r\n";
+    const int answered = socket->property("answered").toInt() + 1;
+    socket->setProperty("answered", answered);
+    // The last answer says keep-alive too: the client learns of the close from the socket.
+    const bool keep = m_keepFor > 0 && r.dripMs == 0 && r.bodyBytes == 0;
+    head += "Content-Length: " + QByteArray::number(length)
+        + (keep ? "\r\nConnection: keep-alive\r\n\r\n" : "\r\nConnection: close\r\n\r\n");
     const bool withBody = request.method != "HEAD";
     if (r.dripMs > 0) {
         // In flight until the last byte is out and the connection closes.
@@ -250,5 +257,11 @@ void LoopbackServer::answer(QTcpSocket *socket, const Request &request, const Re
     }
     if (withBody)
         socket->write(r.body);
+    if (keep && answered < m_keepFor) {
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
+        if (socket->bytesAvailable() > 0)
+            onReadyRead(socket);
+        return;
+    }
     socket->disconnectFromHost();
 }

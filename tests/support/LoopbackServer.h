@@ -104,6 +104,13 @@ public:
     // speak TLS to a client that does, say.
     void setGreeting(const QByteArray &bytes) { m_greeting = bytes; }
 
+    // Keeps a connection open for this many answers (0: closes it after each), answering
+    // "keep-alive" and then closing it unannounced, as a server ends an idle one. Plain answers
+    // only (not dripped, flooded or endless).
+    void setKeepAlive(int answers) { m_keepFor = answers; }
+    // Connections taken since the start or the last resetCounts().
+    int connections() const { return m_connections; }
+
     // A port on 127.0.0.1 that nobody listens on: connections to it are refused.
     static quint16 refusingPort();
 
@@ -143,4 +150,6 @@ private:
     int m_maxTotal = 0;
     qint64 m_bytesSent = 0;
     QHash<QTcpSocket *, QByteArray> m_buffers;
+    int m_keepFor = 0;
+    int m_connections = 0;
 };

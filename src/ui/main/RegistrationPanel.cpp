@@ -371,7 +371,7 @@ struct SearchIndex : LinkIndex
 {
     SearchBox *search = nullptr;
     void saved(const LinkRecord &link) override { search->saved(link); }
-    void deleted(qint64 nURL) override { search->deleted(qint32(nURL)); }
+    void deleted(qint64 nURL) override { search->deleted(nURL); }
 };
 
 } // namespace

@@ -87,7 +87,7 @@ void SearchBox::adopt()
         if (const auto *link = std::get_if<LinkRecord>(&change))
             m_index.saved(*link);
         else
-            m_index.deleted(std::get<qint32>(change));
+            m_index.deleted(std::get<qint64>(change));
     }
     if (m_textSearch && m_textSearch(m_box->text()))
         return;
@@ -149,7 +149,7 @@ void SearchBox::saved(const LinkRecord &link)
         m_pending.emplace_back(link);
     m_index.saved(link);
 }
-void SearchBox::deleted(qint32 nURL)
+void SearchBox::deleted(qint64 nURL)
 {
     if (m_worker.joinable())
         m_pending.emplace_back(nURL);

@@ -44,7 +44,7 @@ public:
     // A link was registered, corrected or deleted: the index follows. Anything larger changes
     // the collection: rebuild() reads it again in the background.
     void saved(const LinkRecord &link);
-    void deleted(qint32 nURL);
+    void deleted(qint64 nURL);
     void rebuild();
     // Empties the box without touching the list (the list is being filled otherwise).
     void clearBox();
@@ -76,6 +76,6 @@ private:
     std::shared_ptr<Job> m_job;
     std::thread m_worker;
     // Changes made while the worker reads, applied to what it read.
-    std::vector<std::variant<LinkRecord, qint32>> m_pending;
+    std::vector<std::variant<LinkRecord, qint64>> m_pending;
     std::function<bool(const QString &)> m_textSearch;
 };
