@@ -732,10 +732,6 @@ Links merged with an earlier one of the same address: %1</translation>
         <source>「%1」を削除します。よろしいですか</source>
         <translation>Delete “%1”?</translation>
     </message>
-    <message>
-        <source>本文も検索</source>
-        <translation>Search page text too</translation>
-    </message>
 </context>
 <context>
     <name>SearchBox</name>
@@ -1026,6 +1022,10 @@ Links merged with an earlier one of the same address: %1</translation>
     <message>
         <source>ｱﾄﾞﾚｽ</source>
         <translation>Address</translation>
+    </message>
+    <message>
+        <source>本文も検索</source>
+        <translation>Search page text too</translation>
     </message>
 </context>
 <context>

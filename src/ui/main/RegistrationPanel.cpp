@@ -23,7 +23,6 @@
 #include <QDateTime>
 #include <QUrl>
 
-#include <QCheckBox>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -34,8 +33,7 @@
 
 namespace {
 
-constexpr int kTextChoiceWidth = 1400; // twips: "本文も検索" right of the search box
-constexpr int kFindWidth = 2400 + kTextChoiceWidth; // twips: the search box and its label
+constexpr int kFindWidth = 2400; // twips: the search box and its label
 
 void place(QWidget *w, int left, int top, int width, int height)
 {
@@ -119,11 +117,8 @@ RegistrationPanel::RegistrationPanel(QWidget *parent)
     m_c.txFind = new QLineEdit(left);
     m_c.txFind->setFont(m_c.cbGrp->font());
     m_c.txFind->setClearButtonEnabled(true);
-    place(m_c.txFind, 3420, 15, kFindWidth - 525 - kTextChoiceWidth, 300);
+    place(m_c.txFind, 3420, 15, kFindWidth - 525, 300);
     m_c.txFind->setFixedHeight(m_c.cbGrp->height());
-    m_c.chText = new QCheckBox(tr("本文も検索"), left);
-    place(m_c.chText, 3420 + kFindWidth - 525 - kTextChoiceWidth + 60, 15, kTextChoiceWidth - 60,
-          300);
     lbSim = new QLabel(left);
     lbSim->setStyleSheet(QStringLiteral("color: #a00000"));
     place(lbSim, 2985, 375, kFindWidth - 90, 255);
@@ -133,7 +128,6 @@ RegistrationPanel::RegistrationPanel(QWidget *parent)
     for (QWidget *w : {static_cast<QWidget *>(m_c.Label1[1]), static_cast<QWidget *>(m_c.cmSlc),
                        static_cast<QWidget *>(m_c.Label1[0]), static_cast<QWidget *>(lbFind)})
         fitCaption(left, w);
-    fitCaption(left, m_c.chText);
     // The twin note never cuts its number: the caption and the widest number get their room.
     lbSim->setText(tr("類似登録あり: %1 %2").arg(QStringLiteral("99999999"), QString()).trimmed());
     fitCaption(left, lbSim);
@@ -183,7 +177,6 @@ RegistrationPanel::RegistrationPanel(QWidget *parent)
                                                         {m_c.cmWeb[CmWeb::Search], "cmWeb_3"},
                                                         {lbFind, "lbFind"},
                                                         {m_c.txFind, "txFind"},
-                                                        {m_c.chText, "chText"},
                                                         {lbSim, "lbSim"}};
     for (const auto &[w, name] : names)
         w->setObjectName(QLatin1String(name));

@@ -10,7 +10,6 @@
 class LinkListView;
 class SearchBox;
 class QAction;
-class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -48,7 +47,6 @@ public:
         QLabel *lbWeb = nullptr;
         QPushButton *cmWeb[4] = {nullptr, nullptr, nullptr, nullptr};
         QLineEdit *txFind = nullptr;
-        QCheckBox *chText = nullptr; // "本文も検索"
     };
     const Controls &controls() const { return m_c; }
 

@@ -28,6 +28,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QKeyEvent>
@@ -78,6 +79,10 @@ fmLink::fmLink(BrowserFactory browserFactory, QWidget *parent)
     // How many links the search found, at the foot of the window.
     auto *count = new QLabel(this);
     count->setObjectName(QStringLiteral("lbCount"));
+    // The page-text choice of the search beside its count: the panel has no room left.
+    auto *choice = new QCheckBox(tr("本文も検索"), this);
+    choice->setObjectName(QStringLiteral("chText"));
+    statusBar()->addPermanentWidget(choice);
     statusBar()->addPermanentWidget(count);
     statusBar()->setSizeGripEnabled(false);
     search = new SearchBox(Frame1->controls().txFind, vSpr, count, this);
@@ -91,7 +96,7 @@ fmLink::fmLink(BrowserFactory browserFactory, QWidget *parent)
         m_listPending = false;
     });
     text = new TextSearch(
-        Frame1->controls().chText, Frame1->controls().txFind, vSpr, search, count,
+        choice, Frame1->controls().txFind, vSpr, search, count,
         [this] { vSpr->load(false, Usr::GrpNoOf(Frame1->controls().cbGrp->currentText())); }, this);
     connect(Frame1->controls().cbGrp, &QComboBox::currentTextChanged, search,
             [this](const QString &name) { search->setGroup(Usr::GrpNoOf(name)); });
