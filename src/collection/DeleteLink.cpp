@@ -2,8 +2,9 @@
 
 #include "collection/LinkIndex.h"
 #include "pages/LinkFiles.h"
-#include "search/TextIndex.h"
+#include "platform/DataFolder.h"
 #include "store/LinkStore.h"
+#include "store/TextStore.h"
 
 DeleteLink::DeleteLink(const QString &dataPh, LinkIndex *index)
     : m_dataPh(dataPh)
@@ -29,6 +30,6 @@ void DeleteLink::rowGone(qint64 nURL)
     if (m_dataPh.isEmpty())
         return;
     if (!m_text)
-        m_text = std::make_unique<TextIndex>(m_dataPh);
-    m_text->store().remove(nURL);
+        m_text = std::make_unique<TextStore>(DataFolder::textIndex(m_dataPh));
+    m_text->remove(nURL);
 }

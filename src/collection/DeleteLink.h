@@ -4,7 +4,7 @@
 
 #include <memory>
 
-class TextIndex;
+class TextStore;
 
 class LinkIndex;
 
@@ -25,5 +25,5 @@ public:
 private:
     QString m_dataPh;
     LinkIndex *m_index;
-    std::unique_ptr<TextIndex> m_text; // opened at the first row gone
+    std::unique_ptr<TextStore> m_text; // opened at the first row gone
 };

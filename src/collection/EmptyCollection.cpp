@@ -2,8 +2,9 @@
 
 #include "pages/PageArchive.h"
 #include "pages/PageImage.h"
-#include "search/TextIndex.h"
+#include "platform/DataFolder.h"
 #include "store/LinkStore.h"
+#include "store/TextStore.h"
 
 EmptyCollection::EmptyCollection(const QString &dataPh)
     : m_dataPh(dataPh)
@@ -17,7 +18,7 @@ bool EmptyCollection::run(QString *error)
         return false;
     // The numbers start again: a copy left behind would be taken for a new link's.
     PageArchive::removeOrphans(m_dataPh, nullptr);
-    TextIndex(m_dataPh).store().removeAll();
+    TextStore(DataFolder::textIndex(m_dataPh)).removeAll();
     return true;
 }
 

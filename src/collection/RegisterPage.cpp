@@ -2,9 +2,10 @@
 
 #include "collection/LinkIndex.h"
 #include "collection/Registration.h"
-#include "search/TextIndex.h"
+#include "platform/DataFolder.h"
 #include "store/GroupList.h"
 #include "store/LinkStore.h"
+#include "store/TextStore.h"
 
 namespace {
 constexpr double kNewGroupSort = 100;
@@ -60,8 +61,8 @@ RegisterPage::Outcome RegisterPage::run(const Page &page, const ActiveRow &row, 
         m_index->saved(link);
     // Derived data: a text that cannot be stored now is read from the copy at the next start.
     if (!m_textPh.isEmpty()) {
-        TextIndex text(m_textPh);
-        text.store().put(n, m_text);
+        TextStore text(DataFolder::textIndex(m_textPh));
+        text.put(n, m_text);
     }
     out.result = Result::Saved;
     out.link = link;

@@ -2,8 +2,9 @@
 
 #include "pages/PageArchive.h"
 #include "pages/PageText.h"
-#include "search/TextIndex.h"
+#include "platform/DataFolder.h"
 #include "store/LinkStore.h"
+#include "store/TextStore.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -30,8 +31,7 @@ Result run(const QString &dataPh, const std::function<bool()> &keepGoing,
     std::sort(links.begin(), links.end());
     const auto isLink = [&](qint64 n) { return std::binary_search(links.begin(), links.end(), n); };
 
-    TextIndex index(dataPh);
-    TextStore &store = index.store();
+    TextStore store(DataFolder::textIndex(dataPh));
     QHash<qint64, TextStore::Copy> read;
     std::vector<qint64> indexed;
     if (!store.isOpen() || !store.copies(read) || !store.numbers(indexed)) {

@@ -9,7 +9,7 @@
 // yet, or changed since it was read, is read and indexed; the text of links no longer in the
 // collection goes. A copy that cannot be read is recorded as such and read again only once it
 // changes. The link numbers are read through the calling thread's connection (a worker's
-// Store::Reader), the index through a connection of its own.
+// Store::Reader), the index through a connection of its own (with the tokenizer set at start-up).
 namespace TextBackfill {
 
 struct Result

@@ -16,7 +16,7 @@ constexpr int kSnippetTokens = 16;
 }
 
 TextIndex::TextIndex(const QString &dataPh)
-    : m_store(DataFolder::textIndex(dataPh), TextPieces::tokenizer())
+    : m_store((TextPieces::useEverywhere(), DataFolder::textIndex(dataPh)))
 {
 }
 

@@ -1,6 +1,7 @@
 #include "TextPieces.h"
 
 #include "search/SearchText.h"
+#include "store/TextStore.h"
 
 #include <sqlite3.h>
 
@@ -217,6 +218,11 @@ fts5_tokenizer *tokenizer()
 {
     static fts5_tokenizer t {create, destroy, tokenize};
     return &t;
+}
+
+void useEverywhere()
+{
+    TextStore::useTokenizer(tokenizer());
 }
 
 QString matchOf(const QString &word)

@@ -33,6 +33,8 @@ void cut(QByteArrayView utf8, bool query, const std::function<bool(const Piece &
 // The tokenizer for SQLite's FTS5, registered on the index's connection under kName.
 inline constexpr char kName[] = "linkwell";
 fts5_tokenizer *tokenizer();
+// Makes it the tokenizer of every TextStore opened by path.
+void useEverywhere();
 
 // The FTS5 query for one folded word: a phrase of its pieces, a prefix when it ends in a Latin
 // word or is one CJK character. Empty when the word gives no piece (punctuation only).

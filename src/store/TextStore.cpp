@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <atomic>
+
 #include <sqlite3.h>
 
 namespace {
@@ -91,6 +93,26 @@ TextStore::TextStore(const QString &path, fts5_tokenizer *tokenizer)
             break; // no FTS5 here: a new file would fare no better
         for (const char *end : {"", "-wal", "-shm", "-journal"})
             QFile::remove(path + QLatin1StringView(end));
+    }
+}
+
+namespace {
+std::atomic<fts5_tokenizer *> g_tokenizer {nullptr};
+}
+
+void TextStore::useTokenizer(fts5_tokenizer *tokenizer)
+{
+    g_tokenizer = tokenizer;
+}
+
+TextStore::TextStore(const QString &path)
+    : TextStore(path, g_tokenizer.load())
+{
+    if (!g_tokenizer.load()) {
+        m_error = path + QStringLiteral(": no tokenizer");
+        if (m_db)
+            sqlite3_close_v2(m_db);
+        m_db = nullptr;
     }
 }
 

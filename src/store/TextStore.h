@@ -37,6 +37,10 @@ public:
     // tokenizer is registered as "linkwell", the tokenizer the table names; without one the
     // table uses FTS5's default tokenizer (for comparisons only).
     TextStore(const QString &path, fts5_tokenizer *tokenizer);
+    // With the tokenizer the program uses (useTokenizer); fails to open when none was given.
+    explicit TextStore(const QString &path);
+    // The tokenizer every later TextStore(path) registers (the search's; set at start-up).
+    static void useTokenizer(fts5_tokenizer *tokenizer);
     ~TextStore();
     TextStore(const TextStore &) = delete;
     TextStore &operator=(const TextStore &) = delete;

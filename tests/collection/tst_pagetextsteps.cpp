@@ -4,6 +4,7 @@
 #include "pages/PageArchive.h"
 #include "pages/TextBackfill.h"
 #include "search/TextIndex.h"
+#include "search/TextPieces.h"
 #include "store/Store.h"
 #include "support/TestFiles.h"
 
@@ -56,6 +57,7 @@ class TestPageTextSteps : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
+        TextPieces::useEverywhere();
         m_data = m_tmp.path() + u'/';
         QVERIFY(QDir().mkpath(m_data + QStringLiteral("Arc")));
         QVERIFY(Store::OpenDb(m_data + QStringLiteral("dbLink.mdb")));

@@ -5,6 +5,7 @@
 #include "platform/DataFolder.h"
 #include "platform/Dialogs.h"
 #include "search/TextIndex.h"
+#include "search/TextPieces.h"
 #include "settings/yIni.h"
 #include "store/Store.h"
 #include "ui/main/LinkListView.h"
@@ -44,6 +45,7 @@ TextSearch::TextSearch(QCheckBox *choice, QLineEdit *box, LinkListView *list, Se
     , m_count(count)
     , m_restore(std::move(restore))
 {
+    TextPieces::useEverywhere();
     if (Usr::Ini)
         m_choice->setChecked(Usr::Ini->vGtVal(kSetting, 0).toInt() != 0);
     connect(m_choice, &QCheckBox::toggled, this, [this](bool on) {
