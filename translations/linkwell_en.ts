@@ -4,10 +4,6 @@
 <context>
     <name>BookmarkCommands</name>
     <message>
-        <source>ﾌﾞｯｸﾏｰｸ ﾌｧｲﾙ (*.html;*.htm)</source>
-        <translation>Bookmark files (*.html;*.htm)</translation>
-    </message>
-    <message>
         <source>ﾌﾞｯｸﾏｰｸの取込</source>
         <translation>Import Bookmarks</translation>
     </message>
@@ -22,6 +18,10 @@
     <message>
         <source>ﾌﾞｯｸﾏｰｸを書き出しています</source>
         <translation>Exporting bookmarks...</translation>
+    </message>
+    <message>
+        <source>ﾌﾞｯｸﾏｰｸ ﾌｧｲﾙ (*.html;*.htm;*.xbel)</source>
+        <translation>Bookmark files (*.html;*.htm;*.xbel)</translation>
     </message>
 </context>
 <context>
@@ -41,6 +41,18 @@
     <message>
         <source>%1 として読めないﾊﾞｲﾄがあります</source>
         <translation>Holds bytes that are not valid %1</translation>
+    </message>
+    <message>
+        <source>XBEL のﾌｧｲﾙではありません (%1 行目)</source>
+        <translation>Not an XBEL file (line %1)</translation>
+    </message>
+    <message>
+        <source>独自の実体を宣言した XBEL は読みません (%1 行目)</source>
+        <translation>An XBEL file that declares entities of its own is not read (line %1)</translation>
+    </message>
+    <message>
+        <source>XBEL として読めません (%1 行目): %2</source>
+        <translation>Cannot be read as XBEL (line %1): %2</translation>
     </message>
 </context>
 <context>
@@ -101,6 +113,12 @@ Folders deeper than %1 levels, joined to the folder above: %2</translation>
 ﾌｧｲﾙ内の同じｱﾄﾞﾚｽをまとめたﾘﾝｸ&#x3000;%1 件</source>
         <translation>
 Links merged with an earlier one of the same address: %1</translation>
+    </message>
+    <message>
+        <source>
+大文字小文字だけ違う名前でまとめたﾌｫﾙﾀﾞ&#x3000;%1 件</source>
+        <translation>
+Folders joined with one whose name differs only in letter case: %1</translation>
     </message>
 </context>
 <context>
@@ -219,6 +237,10 @@ Links merged with an earlier one of the same address: %1</translation>
     <message>
         <source>%1 件の保存ﾍﾟｰｼﾞを索引に入れました</source>
         <translation>Indexed %1 saved pages</translation>
+    </message>
+    <message>
+        <source>--below は --group と共に指定してください</source>
+        <translation>--below needs --group</translation>
     </message>
 </context>
 <context>
@@ -732,6 +754,10 @@ Links merged with an earlier one of the same address: %1</translation>
         <source>「%1」を削除します。よろしいですか</source>
         <translation>Delete “%1”?</translation>
     </message>
+    <message>
+        <source>下位の分類も表示</source>
+        <translation>Show subgroups too</translation>
+    </message>
 </context>
 <context>
     <name>SearchBox</name>
@@ -1012,6 +1038,18 @@ Links merged with an earlier one of the same address: %1</translation>
         <source>修正は未更新です。保存しますか</source>
         <translation>Your changes are not saved. Save them?</translation>
     </message>
+    <message>
+        <source>下位の分類 %1 件も名前が変わります。保存して良いですか</source>
+        <translation>%1 groups below are renamed too. Save?</translation>
+    </message>
+    <message>
+        <source>既にある分類 %1 にまとめます。保存して良いですか</source>
+        <translation>Joined with the existing group %1. Save?</translation>
+    </message>
+    <message>
+        <source>削除する分類の下位の分類 %1 件も削除しますか</source>
+        <translation>Delete the %1 groups below the deleted groups too?</translation>
+    </message>
 </context>
 <context>
     <name>fmLink</name>
@@ -1026,6 +1064,10 @@ Links merged with an earlier one of the same address: %1</translation>
     <message>
         <source>本文も検索</source>
         <translation>Search page text too</translation>
+    </message>
+    <message>
+        <source>ﾘｽﾄの読み込みに失敗しました: %1</source>
+        <translation>Could not read the list: %1</translation>
     </message>
 </context>
 <context>

@@ -1,6 +1,11 @@
 #include "BookmarkExport.h"
 
 #include "platform/NoCase.h"
+#include "store/GroupTree.h"
+
+#include <QDateTime>
+#include <QIODevice>
+#include <QXmlStreamWriter>
 
 #include <algorithm>
 #include <cstring>
@@ -19,6 +24,9 @@ const char kHead[] = "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n"
                      "<H1>Bookmarks</H1>\n"
                      "<DL><p>\n";
 const char kTail[] = "</DL><p>\n";
+const char kXbelDoctype[] = "<!DOCTYPE xbel PUBLIC \"+//IDN python.org//DTD XML Bookmark Exchange "
+                            "Language 1.0//EN//XML\" "
+                            "\"http://pyxml.sourceforge.net/topics/dtds/xbel.dtd\">";
 
 // The white space a reader trims from a value's ends.
 bool isTrimmed(char16_t c)
@@ -97,56 +105,57 @@ void appendEscaped(QByteArray &out, QStringView v)
     out.resize(q - out.constData());
 }
 
-// A folder of the file: a part of some group names between their "/".
-struct Node
+// Chars XML 1.0 cannot hold (controls but TAB and line breaks, lone surrogates, U+FFFE and
+// U+FFFF) as U+FFFD, so that the file stays well-formed.
+QString xmlSafe(QStringView v)
 {
-    QString name;
-    std::vector<int> groups; // the groups whose links stand here, in list order
-    std::vector<int> children; // in the order of their first group
+    QString out;
+    for (qsizetype i = 0; i < v.size(); ++i) {
+        const char16_t c = v[i].unicode();
+        bool bad = (c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0xFFFE || c == 0xFFFF;
+        if (QChar::isHighSurrogate(c) && i + 1 < v.size() && v[i + 1].isLowSurrogate()) {
+            if (!out.isNull())
+                out.append(v.sliced(i, 2));
+            ++i;
+            continue;
+        }
+        bad = bad || QChar::isSurrogate(c);
+        if (bad && out.isNull())
+            out = v.first(i).toString();
+        if (!out.isNull())
+            out.append(bad ? QChar(0xFFFD) : QChar(c));
+    }
+    return out.isNull() ? v.toString() : out;
+}
+
+// Hands what the XML writer writes to the file's buffer.
+class Appender : public QIODevice
+{
+public:
+    explicit Appender(QByteArray &out)
+        : m_out(out)
+    {
+        open(QIODevice::WriteOnly);
+    }
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *data, qint64 len) override
+    {
+        m_out.append(data, len);
+        return len;
+    }
+
+private:
+    QByteArray &m_out;
 };
 
 } // namespace
 
-bool write(const QList<GroupRecord> &groups, const ReadFn &read, const SinkFn &sink)
+bool write(const QList<GroupRecord> &groups, const ReadFn &read, const SinkFn &sink, Format format)
 {
-    // Groups in list order.
-    std::vector<int> order(size_t(groups.size()));
-    for (size_t i = 0; i < order.size(); ++i)
-        order[i] = int(i);
-    std::sort(order.begin(), order.end(), [&](int a, int b) {
-        const GroupRecord &x = groups[a], &y = groups[b];
-        if (x.gSrt != y.gSrt)
-            return x.gSrt < y.gSrt;
-        const int c = NoCase::compare(x.sGrp, y.sGrp);
-        return c != 0 ? c < 0 : x.nGrp < y.nGrp;
-    });
-
-    // The folder tree: node 0 is the root, a node per distinct "/"-separated prefix.
-    std::vector<Node> nodes(1);
-    QHash<QString, int> nodeOf;
-    for (const int g : order) {
-        const GroupRecord &group = groups[g];
-        if (group.nGrp == 0)
-            continue;
-        int node = 0;
-        qsizetype start = 0;
-        for (;;) {
-            qsizetype slash = group.sGrp.indexOf(u'/', start);
-            const qsizetype end = slash < 0 ? group.sGrp.size() : slash;
-            const QString prefix = group.sGrp.left(end);
-            auto it = nodeOf.constFind(prefix);
-            if (it == nodeOf.constEnd()) {
-                nodes.push_back({group.sGrp.mid(start, end - start), {}, {}});
-                nodes[size_t(node)].children.push_back(int(nodes.size() - 1));
-                it = nodeOf.insert(prefix, int(nodes.size() - 1));
-            }
-            node = *it;
-            if (slash < 0)
-                break;
-            start = slash + 1;
-        }
-        nodes[size_t(node)].groups.push_back(g);
-    }
+    const GroupTree tree(groups);
+    const std::vector<GroupTree::Node> &nodes = tree.nodes();
 
     constexpr qsizetype kFlushAt = 1 << 20;
     QByteArray out;
@@ -158,79 +167,122 @@ bool write(const QList<GroupRecord> &groups, const ReadFn &read, const SinkFn &s
         out.clear();
         return sinking;
     };
-    out.append(kHead);
+    const bool xbel = format == Format::Xbel;
+    Appender device(out);
+    QXmlStreamWriter xml(&device);
+    xml.setAutoFormatting(true);
+    xml.setAutoFormattingIndent(2);
+    if (xbel) {
+        xml.writeStartDocument();
+        xml.writeDTD(QLatin1String(kXbelDoctype));
+        xml.writeStartElement(QLatin1String("xbel"));
+        xml.writeAttribute(QLatin1String("version"), QLatin1String("1.0"));
+    } else {
+        out.append(kHead);
+    }
     auto indent = [&](int depth) { out.append(4 * depth, ' '); };
+    auto netscapeLink = [&](const Link &l, int depth) {
+        indent(depth);
+        out.append("<DT><A HREF=\"");
+        appendEscaped(out, l.sURL);
+        if (l.added > 0) {
+            out.append("\" ADD_DATE=\"");
+            out.append(QByteArray::number(l.added));
+        }
+        if (!l.tags.isEmpty()) {
+            out.append("\" TAGS=\"");
+            appendEscaped(out, l.tags);
+        }
+        out.append("\">");
+        appendEscaped(out, l.sNam);
+        out.append("</A>\n");
+        if (!l.sMem.isEmpty()) {
+            indent(depth);
+            out.append("<DD>");
+            appendEscaped(out, l.sMem);
+            out.append('\n');
+        }
+    };
+    auto xbelLink = [&](const Link &l) {
+        xml.writeStartElement(QLatin1String("bookmark"));
+        xml.writeAttribute(QLatin1String("href"), xmlSafe(l.sURL));
+        if (l.added > 0)
+            xml.writeAttribute(
+                QLatin1String("added"),
+                QDateTime::fromSecsSinceEpoch(l.added, Qt::UTC).toString(Qt::ISODate));
+        xml.writeTextElement(QLatin1String("title"), xmlSafe(l.sNam));
+        if (!l.sMem.isEmpty())
+            xml.writeTextElement(QLatin1String("desc"), xmlSafe(l.sMem));
+        xml.writeEndElement();
+    };
     auto writeLinks = [&](std::optional<qint64> nGrp, int depth) {
         return read(nGrp,
                     [&](const Link &l) {
                         if (!sinking)
                             return;
-                        indent(depth);
-                        out.append("<DT><A HREF=\"");
-                        appendEscaped(out, l.sURL);
-                        if (l.added > 0) {
-                            out.append("\" ADD_DATE=\"");
-                            out.append(QByteArray::number(l.added));
-                        }
-                        out.append("\">");
-                        appendEscaped(out, l.sNam);
-                        out.append("</A>\n");
-                        if (!l.sMem.isEmpty()) {
-                            indent(depth);
-                            out.append("<DD>");
-                            appendEscaped(out, l.sMem);
-                            out.append('\n');
-                        }
+                        if (xbel)
+                            xbelLink(l);
+                        else
+                            netscapeLink(l, depth);
                         if (out.size() >= kFlushAt)
                             flush();
                     })
             && sinking;
     };
-
-    // Depth first without recursion, so that a name of many "/" cannot exhaust the stack.
-    struct Step
-    {
-        int node;
-        size_t child; // the next child to write
-    };
-    if (!writeLinks(std::nullopt, 1))
-        return false;
-    std::vector<Step> stack {{0, 0}};
-    while (!stack.empty()) {
-        Step &step = stack.back();
-        const int at = step.node;
-        const int depth = int(stack.size());
-        if (step.child == 0) {
-            for (const int g : nodes[size_t(at)].groups) {
-                if (!writeLinks(groups[g].nGrp, depth))
-                    return false;
-            }
+    auto openFolder = [&](const QString &part, int depth) {
+        const QString name = GroupTree::split(part).constFirst();
+        if (xbel) {
+            xml.writeStartElement(QLatin1String("folder"));
+            xml.writeTextElement(QLatin1String("title"), xmlSafe(name));
+            return;
         }
-        Step &now = stack.back();
-        const Node &node = nodes[size_t(now.node)];
-        if (now.child > 0) {
-            indent(depth);
-            out.append("</DL><p>\n");
-        }
-        if (now.child == node.children.size()) {
-            stack.pop_back();
-            continue;
-        }
-        const int child = node.children[now.child++];
         indent(depth);
         out.append("<DT><H3>");
-        appendEscaped(out, nodes[size_t(child)].name);
+        appendEscaped(out, name);
         out.append("</H3>\n");
         indent(depth);
         out.append("<DL><p>\n");
-        stack.push_back({child, 0});
+    };
+    auto closeFolder = [&](int depth) {
+        if (xbel) {
+            xml.writeEndElement();
+            return;
+        }
+        indent(depth);
+        out.append("</DL><p>\n");
+    };
+
+    // The folders in tree order: each one's links before the folders below it.
+    if (!writeLinks(std::nullopt, 1))
+        return false;
+    std::vector<int> open;
+    for (size_t i = 0; i < nodes.size(); ++i) {
+        while (!open.empty() && int(i) >= nodes[size_t(open.back())].end) {
+            open.pop_back();
+            closeFolder(int(open.size()) + 1);
+        }
+        const int depth = int(open.size()) + 1;
+        openFolder(nodes[i].name, depth);
+        for (const qint64 g : nodes[i].groups) {
+            if (!writeLinks(g, depth + 1))
+                return false;
+        }
+        open.push_back(int(i));
     }
-    out.append(kTail);
+    while (!open.empty()) {
+        open.pop_back();
+        closeFolder(int(open.size()) + 1);
+    }
+    if (xbel) {
+        xml.writeEndDocument();
+    } else {
+        out.append(kTail);
+    }
     return flush();
 }
 
 QByteArray bytes(const QList<GroupRecord> &groups, const QList<LinkRecord> &links,
-                 const QHash<qint64, qint64> &added)
+                 const QHash<qint64, qint64> &added, Format format)
 {
     // Each group's links in list order; links of group 0 or of no listed group go to the root.
     QHash<qint64, std::vector<int>> byGroup;
@@ -262,14 +314,15 @@ QByteArray bytes(const QList<GroupRecord> &groups, const QList<LinkRecord> &link
             const std::vector<int> &v = nGrp ? byGroup[*nGrp] : root;
             for (const int i : v) {
                 const LinkRecord &l = links[i];
-                each({l.nURL, l.sURL, l.sNam, l.sMem, added.value(l.nURL)});
+                each({l.nURL, l.sURL, l.sNam, l.sMem, added.value(l.nURL), {}});
             }
             return true;
         },
         [&](QByteArrayView b) {
             out.append(b);
             return true;
-        });
+        },
+        format);
     return out;
 }
 

@@ -11,17 +11,19 @@
 #include <functional>
 #include <optional>
 
-// The collection as a Netscape bookmark file in UTF-8, as browsers import it.
+// The collection as a Netscape bookmark file in UTF-8, as browsers import it, or as XBEL.
 namespace BookmarkExport {
 
-// One folder per group, nested by the "/" in its name; folders in the list's group order (sort
-// key, then name), each holding its group's links in list order (sort key, then title) before
-// its sub-folders. Group 0's links, and links whose group is missing, stand at the root. added:
-// link number to seconds since 1970, written as ADD_DATE where known. Every value is escaped,
-// line breaks and the spaces at a value's ends as references, so reading the file back gives
-// each value exactly.
+enum class Format { Netscape, Xbel };
+
+// One folder per group, nested by the "/" in its name (GroupTree: a "∕" in a name is written as
+// "/", folders in tree order, a folder only paths below it name written too), each holding its
+// group's links in list order (sort key, then title) before its sub-folders. Group 0's links, and
+// links whose group is missing, stand at the root. added: link number to seconds since 1970,
+// written as ADD_DATE where known. Every value is escaped, line breaks and the spaces at a value's
+// ends as references, so reading the file back gives each value exactly.
 QByteArray bytes(const QList<GroupRecord> &groups, const QList<LinkRecord> &links,
-                 const QHash<qint64, qint64> &added = {});
+                 const QHash<qint64, qint64> &added = {}, Format format = Format::Netscape);
 
 // The same file written piece by piece as the links are read, so that a collection of any size
 // takes a bounded buffer: read(nGrp, each) hands each link of group nGrp (none: the root's links)
@@ -32,10 +34,12 @@ struct Link
     qint64 nURL = 0;
     QStringView sURL, sNam, sMem;
     qint64 added = 0; // 0: not known
+    QStringView tags; // written as TAGS (Netscape only)
 };
 using LinkFn = std::function<void(const Link &)>;
 using ReadFn = std::function<bool(std::optional<qint64> nGrp, const LinkFn &each)>;
 using SinkFn = std::function<bool(QByteArrayView bytes)>;
-bool write(const QList<GroupRecord> &groups, const ReadFn &read, const SinkFn &sink);
+bool write(const QList<GroupRecord> &groups, const ReadFn &read, const SinkFn &sink,
+           Format format = Format::Netscape);
 
 } // namespace BookmarkExport

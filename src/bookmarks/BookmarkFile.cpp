@@ -2,6 +2,7 @@
 
 #include "address/Address.h"
 #include "platform/TextFile.h"
+#include "store/GroupTree.h"
 
 #include <QCoreApplication>
 #include <QHash>
@@ -753,8 +754,8 @@ private:
 
     qsizetype anchor(qsizetype lt, qsizetype i)
     {
-        View<Char> href, date;
-        bool hasHref = false, hasDate = false;
+        View<Char> href, date, tags;
+        bool hasHref = false, hasDate = false, hasTags = false;
         const TagEnd end = attributes(i, [&](View<Char> name, View<Char> value) {
             if (!hasHref && equalsNoCase(name, "href")) {
                 hasHref = true;
@@ -762,6 +763,9 @@ private:
             } else if (!hasDate && equalsNoCase(name, "add_date")) {
                 hasDate = true;
                 date = value;
+            } else if (!hasTags && equalsNoCase(name, "tags")) {
+                hasTags = true;
+                tags = value;
             }
         });
         m_pending = -1;
@@ -782,6 +786,7 @@ private:
         link.position = ++(link.folder < 0 ? m_rootLinks : m_out.folders[link.folder].links);
         link.title = withoutControls(textOf(title));
         link.added = BookmarkFile::secondsOf(numberOf(date));
+        link.tags = withoutControls(textOf(tags));
         link.order = int(m_out.links.size());
         m_lastLink = link.order;
         m_out.links.append(std::move(link));
@@ -874,7 +879,7 @@ QString BookmarkFile::pathOf(int folder) const
 {
     QStringList names;
     for (; folder >= 0 && folder < folders.size(); folder = folders[folder].parent)
-        names.prepend(folders[folder].name);
+        names.prepend(GroupTree::nameToPart(folders[folder].name));
     return names.join(u'/');
 }
 

@@ -7,7 +7,8 @@
 // A folder of a bookmark file. Folders with the same path are one folder, wherever they stand.
 struct BookmarkFolder
 {
-    // The names below the file's root joined with "/", e.g. "技術/Qt"; filled only for a
+    // The names below the file's root joined with "/", e.g. "技術/Qt", a "/" inside a name held
+    // as GroupTree holds it; filled only for a
     // folder that can become a group (one with links, or empty), so that deep nesting costs
     // no path per level. BookmarkFile::pathOf gives any folder's.
     QString path;
@@ -25,6 +26,7 @@ struct BookmarkLink
     QString title;
     QString description; // one line: the file's line breaks become spaces
     qint64 added = 0; // seconds since 1970; 0 when the file gives none
+    QString tags; // TAGS as the file gives it, e.g. "qt,c++"
     int order = 0; // 0, 1, 2 … in the file
 };
 Q_DECLARE_TYPEINFO(BookmarkFolder, Q_RELOCATABLE_TYPE);

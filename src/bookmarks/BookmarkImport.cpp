@@ -109,6 +109,7 @@ ImportPlan plan(const BookmarkFile &file, const QList<GroupRecord> &groups,
     }
 
     double nextSort = std::floor(highestSort) + 1;
+    const qint64 firstNewGroup = nextGroup;
     std::vector<qint64> groupOf(size_t(file.folders.size()), -1);
     for (qsizetype f = 0; f < file.folders.size(); ++f) {
         const BookmarkFolder &folder = file.folders[f];
@@ -121,6 +122,10 @@ ImportPlan plan(const BookmarkFile &file, const QList<GroupRecord> &groups,
             byName.append(plan.newGroups.last());
             group = nextGroup++;
             nextSort += 1;
+        } else if (*group >= firstNewGroup) {
+            // The file's folders are told apart by exact names, so another folder of the
+            // file made this group: their paths differ in letter case only.
+            ++plan.caseTwins;
         }
         groupOf[size_t(f)] = *group;
     }
@@ -168,6 +173,8 @@ ImportPlan plan(const BookmarkFile &file, const QList<GroupRecord> &groups,
         in.link.sMem = merge == merges.constEnd() ? l.description : merge->memo;
         in.link.gSrt = place[size_t(i)];
         in.added = l.added;
+        if (!l.tags.isEmpty())
+            plan.tags.insert(in.link.nURL, l.tags);
         plan.links.append(std::move(in));
     }
     return plan;

@@ -3,6 +3,7 @@
 #include "bookmarks/BookmarkFile.h"
 #include "store/Records.h"
 
+#include <QHash>
 #include <QList>
 #include <QStringView>
 
@@ -16,11 +17,14 @@ struct ImportPlan
 {
     QList<GroupRecord> newGroups; // to create, in the file's order
     QList<ImportLink> links; // to insert, in number order
+    QHash<qint64, QString> tags; // of the links to insert that the file gave tags, by number
     int linksRead = 0; // links the file holds
     int duplicates = 0; // links skipped: in the collection already
     // Links of an address earlier in the file: one link, their other texts in its description.
     int merged = 0;
     int skippedLines = 0; // lines of the file that could not be read
+    // Folders of the file joined with another whose path differs only in letter case.
+    int caseTwins = 0;
 };
 
 namespace BookmarkImport {

@@ -2,6 +2,7 @@
 
 #include "address/AddressSet.h"
 #include "bookmarks/BookmarkExport.h"
+#include "bookmarks/XbelFile.h"
 #include "platform/DataFolder.h"
 #include "platform/TextFile.h"
 #include "store/Store.h"
@@ -34,7 +35,7 @@ bool BookmarkTransfer::read(const QString &path, QString *error)
     m_path = path;
     m_plan = {};
     m_joined = 0;
-    const BookmarkFile file = BookmarkFile::read(path);
+    const BookmarkFile file = XbelFile::read(path);
     if (!file.ok())
         return report(error, failed(file.error));
 
@@ -79,6 +80,9 @@ QString BookmarkTransfer::counts() const
     if (m_plan.merged > 0)
         text += Tr::tr("\nﾌｧｲﾙ内の同じｱﾄﾞﾚｽをまとめたﾘﾝｸ　%1 件")
                     .arg(QString::number(m_plan.merged));
+    if (m_plan.caseTwins > 0)
+        text += Tr::tr("\n大文字小文字だけ違う名前でまとめたﾌｫﾙﾀﾞ　%1 件")
+                    .arg(QString::number(m_plan.caseTwins));
     if (m_joined > 0)
         text += Tr::tr("\n%1 段より深く、上のﾌｫﾙﾀﾞにまとめたﾌｫﾙﾀﾞ　%2 件")
                     .arg(QString::number(BookmarkFile::kMaxDepth), QString::number(m_joined));
@@ -97,14 +101,21 @@ BookmarkTransfer::Result BookmarkTransfer::write(const LinkStore::ProgressFn &pr
 {
     QString why;
     const LinkStore::ImportResult result
-        = LinkStore::importLinks(m_plan.newGroups, m_plan.links, progress, &why);
+        = LinkStore::importLinks(m_plan.newGroups, m_plan.links, progress, &why, m_plan.tags);
     if (result == LinkStore::ImportResult::Failed)
         report(error, failed(why));
     return result;
 }
 
+BookmarkTransfer::Format BookmarkTransfer::formatOf(const QString &path)
+{
+    return path.endsWith(QLatin1String(".xbel"), Qt::CaseInsensitive) ? Format::Xbel
+                                                                      : Format::Netscape;
+}
+
 bool BookmarkTransfer::exportStream(const std::function<bool(QByteArrayView)> &sink, int *links,
-                                    QString *error, const std::function<bool()> &keepGoing)
+                                    QString *error, const std::function<bool()> &keepGoing,
+                                    Format format)
 {
     QList<GroupRecord> groups;
     QString why;
@@ -117,7 +128,7 @@ bool BookmarkTransfer::exportStream(const std::function<bool(QByteArrayView)> &s
     int count = 0;
     bool stopped = false;
     bool readable = true;
-    QString url, title, memo;
+    QString url, title, memo, tags;
     const bool written = BookmarkExport::write(
         groups,
         [&](std::optional<qint64> nGrp, const BookmarkExport::LinkFn &each) {
@@ -132,12 +143,13 @@ bool BookmarkTransfer::exportStream(const std::function<bool(QByteArrayView)> &s
                     url = QString::fromUtf8(v.sURL);
                     title = QString::fromUtf8(v.sNam);
                     memo = QString::fromUtf8(v.sMem);
-                    each({v.nURL, url, title, memo, v.added});
+                    tags = QString::fromUtf8(v.sTags);
+                    each({v.nURL, url, title, memo, v.added, tags});
                 },
                 &why);
             return readable && !stopped;
         },
-        sink);
+        sink, format);
     if (!readable)
         return report(error, Tr::tr("ﾘﾝｸの読み込みに失敗しました: %1").arg(why));
     if (stopped || (keepGoing && !keepGoing())) {
@@ -153,7 +165,7 @@ bool BookmarkTransfer::exportStream(const std::function<bool(QByteArrayView)> &s
 }
 
 bool BookmarkTransfer::exportBytes(QByteArray &out, int *links, QString *error,
-                                   const std::function<bool()> &keepGoing)
+                                   const std::function<bool()> &keepGoing, Format format)
 {
     QByteArray bytes;
     if (!exportStream(
@@ -161,14 +173,15 @@ bool BookmarkTransfer::exportBytes(QByteArray &out, int *links, QString *error,
                 bytes.append(b);
                 return true;
             },
-            links, error, keepGoing))
+            links, error, keepGoing, format))
         return false;
     out = std::move(bytes);
     return true;
 }
 
 bool BookmarkTransfer::exportTo(const QString &path, int *links, QString *error,
-                                const std::function<bool()> &keepGoing)
+                                const std::function<bool()> &keepGoing,
+                                std::optional<Format> format)
 {
     if (Store::isOpen() && DataFolder::owns(DataFolder::ofDatabase(Store::path()), path))
         return report(error, TextFile::writeFailedText(path, DataFolder::ownsText()));
@@ -177,7 +190,8 @@ bool BookmarkTransfer::exportTo(const QString &path, int *links, QString *error,
     const bool written = TextFile::writeAtomicStream(
         path,
         [&](const TextFile::WriteFn &write) {
-            return exportStream(write, links, &readError, keepGoing);
+            return exportStream(write, links, &readError, keepGoing,
+                                format.value_or(formatOf(path)));
         },
         &why);
     if (written)

@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include "bookmarks/BookmarkExport.h"
 #include "bookmarks/BookmarkImport.h"
 #include "store/LinkStore.h"
 
@@ -16,9 +17,9 @@ public:
     // Written, Cancelled or Failed.
     using Result = LinkStore::ImportResult;
 
-    // Reads the file at path and works out what importing it would write; nothing is written.
-    // False, with the message in *error, for a file that is refused or a collection that
-    // cannot be read.
+    // Reads the file at path (XBEL or a Netscape bookmark file, as its content shows) and works out
+    // what importing it would write; nothing is written. False, with the message in *error, for a
+    // file that is refused or a collection that cannot be read.
     bool read(const QString &path, QString *error = nullptr);
 
     const ImportPlan &plan() const { return m_plan; }
@@ -38,13 +39,19 @@ public:
     // written and *error empty.
     // The same handed to sink piece by piece as the rows are read; false from sink stops it
     // with *error untouched.
+    using Format = BookmarkExport::Format;
     static bool exportStream(const std::function<bool(QByteArrayView)> &sink, int *links = nullptr,
-                             QString *error = nullptr, const std::function<bool()> &keepGoing = {});
+                             QString *error = nullptr, const std::function<bool()> &keepGoing = {},
+                             Format format = Format::Netscape);
     static bool exportBytes(QByteArray &out, int *links = nullptr, QString *error = nullptr,
-                            const std::function<bool()> &keepGoing = {});
-    // The same written to path in one piece.
+                            const std::function<bool()> &keepGoing = {},
+                            Format format = Format::Netscape);
+    // The format a file name asks for: XBEL for ".xbel", else Netscape.
+    static Format formatOf(const QString &path);
+    // The same written to path in one piece, in the format its name asks for unless given.
     static bool exportTo(const QString &path, int *links = nullptr, QString *error = nullptr,
-                         const std::function<bool()> &keepGoing = {});
+                         const std::function<bool()> &keepGoing = {},
+                         std::optional<Format> format = std::nullopt);
     static QString exportedText(const QString &path, int links);
 
 private:

@@ -4,6 +4,7 @@
 #include "bookmarks/BookmarkTransfer.h"
 #include "check/CheckRun.h"
 #include "cli/StopSignals.h"
+#include "collection/GroupFolders.h"
 #include "collection/LinkList.h"
 #include "pages/TextBackfill.h"
 #include "platform/DataFolder.h"
@@ -46,18 +47,22 @@ Status exportFile(const Invocation &in)
 {
     const QString path = in.args.first();
     QString error;
+    // XBEL when asked for, else as the file's name asks.
+    const bool xbel = in.options.contains(QStringLiteral("xbel"));
+    const BookmarkTransfer::Format format
+        = xbel ? BookmarkTransfer::Format::Xbel : BookmarkTransfer::formatOf(path);
     if (path == u"-") {
         const auto out = [&in](QByteArrayView bytes) {
             in.out(bytes);
             return true;
         };
-        if (!BookmarkTransfer::exportStream(out, nullptr, &error)) {
+        if (!BookmarkTransfer::exportStream(out, nullptr, &error, {}, format)) {
             in.err(error);
             return BadInput;
         }
         return Success;
     }
-    if (!BookmarkTransfer::exportTo(path, nullptr, &error)) {
+    if (!BookmarkTransfer::exportTo(path, nullptr, &error, {}, format)) {
         in.err(error);
         return BadInput;
     }
@@ -219,11 +224,25 @@ Status findWords(const Invocation &in)
     if (in.options.contains(QStringLiteral("text")))
         return findText(in, nGrp, keep);
     const SearchText::Matcher matcher(in.args.join(u' '));
+    // Tags are searched as part of the description they follow.
+    QHash<qint64, QByteArray> tags;
+    if (!LinkStore::forEachTags(
+            [&](qint64 n, QByteArrayView t) { tags.insert(n, ' ' + t.toByteArray()); }, &error)) {
+        in.err(Tr::tr("ﾘｽﾄの読み込みに失敗しました: %1").arg(error));
+        return BadInput;
+    }
     std::vector<PackedRow> rows;
+    QByteArray described;
     if (!LinkList::loadChosen(
             nGrp,
             [&](const LinkStore::LinkView &v) {
-                return (!keep || keep(v.nURL)) && matcher.matches(v.sURL, v.sNam, v.sMem);
+                if (keep && !keep(v.nURL))
+                    return false;
+                const auto t = tags.constFind(v.nURL);
+                if (t == tags.constEnd())
+                    return matcher.matches(v.sURL, v.sNam, v.sMem);
+                described = v.sMem.toByteArray() + *t;
+                return matcher.matches(v.sURL, v.sNam, described);
             },
             rows, &error)) {
         in.err(Tr::tr("ﾘｽﾄの読み込みに失敗しました: %1").arg(error));
@@ -311,19 +330,61 @@ Status list(const Invocation &in)
 {
     const bool recent = in.options.contains(QStringLiteral("recent"));
     const bool byGroup = in.options.contains(QStringLiteral("group"));
+    const bool below = in.options.contains(QStringLiteral("below"));
     qint64 nGrp = 0;
     std::function<bool(qint64)> keep;
     QString error;
+    if (below && !byGroup) {
+        in.err(Tr::tr("--below は --group と共に指定してください"));
+        return UsageError;
+    }
+    std::vector<PackedRow> rows;
+    if (byGroup) {
+        // A folder of the tree: its subtree, or a folder that only the paths below it name.
+        GroupTree tree;
+        if (!GroupFolders::load(tree, &error)) {
+            in.err(Tr::tr("ﾘｽﾄの読み込みに失敗しました: %1").arg(error));
+            return BadInput;
+        }
+        const int node = tree.indexOf(in.options.value(QStringLiteral("group")));
+        if (node >= 0 && (below || tree.nodes()[size_t(node)].groups.isEmpty())) {
+            if (!GroupFolders::loadFolder(tree, node, below, rows, &error)) {
+                in.err(Tr::tr("ﾘｽﾄの読み込みに失敗しました: %1").arg(error));
+                return BadInput;
+            }
+            printRows(in, rows);
+            return Success;
+        }
+    }
     if (byGroup && !groupNamed(in.options.value(QStringLiteral("group")), nGrp, keep, &error)) {
         in.err(error);
         return BadInput;
     }
-    std::vector<PackedRow> rows;
     if (!LinkList::load(recent, nGrp, rows, &error, keep)) {
         in.err(Tr::tr("ﾘｽﾄの読み込みに失敗しました: %1").arg(error));
         return BadInput;
     }
     printRows(in, rows);
+    return Success;
+}
+
+// The folder tree: path, links in it, links in the folders below it, TAB-separated.
+Status groups(const Invocation &in)
+{
+    GroupTree tree;
+    std::vector<GroupFolders::Count> counts;
+    QString error;
+    if (!GroupFolders::load(tree, &error) || !GroupFolders::count(tree, counts, &error)) {
+        in.err(Tr::tr("ﾘｽﾄの読み込みに失敗しました: %1").arg(error));
+        return BadInput;
+    }
+    QByteArray text;
+    for (size_t i = 0; i < counts.size(); ++i) {
+        appendField(text, tree.nodes()[i].path.toUtf8());
+        text += '\t' + QByteArray::number(counts[i].links) + '\t'
+            + QByteArray::number(counts[i].below) + '\n';
+    }
+    in.out(text);
     return Success;
 }
 
@@ -341,18 +402,23 @@ const QList<Command> &commands()
          .maxArgs = 1,
          .run = importFile},
         {.name = QStringLiteral("export"),
-         .synopsis = QStringLiteral("export FILE"),
+         .synopsis = QStringLiteral("export [--xbel] FILE"),
          .description = QStringLiteral("Write the whole collection as a bookmark file for "
-                                       "browsers (\"-\": standard output)."),
+                                       "browsers (\"-\": standard output); XBEL for a name "
+                                       "ending in .xbel."),
          .minArgs = 1,
          .maxArgs = 1,
+         .options = {{QStringLiteral("xbel"), QString(), QStringLiteral("Write XBEL.")}},
          .run = exportFile},
         {.name = QStringLiteral("list"),
-         .synopsis = QStringLiteral("list [--group NAME | --recent]"),
+         .synopsis = QStringLiteral("list [--group PATH [--below] | --recent]"),
          .description = QStringLiteral("Print the links in the list's order, one a line: number, "
                                        "address, group, title, TAB-separated."),
          .options = {{QStringLiteral("group"), QStringLiteral("NAME"),
-                      QStringLiteral("Only the links of this group.")},
+                      QStringLiteral("Only the links of this group or folder.")},
+                     {QStringLiteral("below"), QString(),
+                      QStringLiteral("With --group: also the links of every folder below it, "
+                                     "folder by folder.")},
                      {QStringLiteral("recent"), QString(), QStringLiteral("The 50 newest links.")}},
          .exclusive = {QStringLiteral("recent"), QStringLiteral("group")},
          .run = list},
@@ -389,6 +455,12 @@ const QList<Command> &commands()
          .options = {{QStringLiteral("group"), QStringLiteral("NAME"),
                       QStringLiteral("Only the links of this group.")}},
          .run = checkLinks},
+        {.name = QStringLiteral("groups"),
+         .synopsis = QStringLiteral("groups"),
+         .description = QStringLiteral("Print the groups as a folder tree, one folder a line in "
+                                       "tree order: path, its links, the links of the folders "
+                                       "below it, TAB-separated."),
+         .run = groups},
     };
     return all;
 }

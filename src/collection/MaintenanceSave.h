@@ -27,7 +27,16 @@ public:
     // The deleted stored rows, each number followed by "," ("12,7,").
     void deleted(const QString &groupNumbers, const QString &linkNumbers);
 
+    // A folder renamed takes the groups below it along ("技術" → "Tech": "技術/Qt" → "Tech/Qt");
+    // a group renamed onto another's path (letter case ignored) joins it, its links going there.
     LinkStore::MaintenanceChanges changes() const;
+    // For the window's questions before the save: how many groups a folder's rename carries
+    // along, the paths where two groups become one, and the groups below a deleted folder
+    // that are kept unless deleteBelow() takes them too (their links then go to group 0).
+    int carried() const { return int(changes().movedGroups.size()); }
+    QStringList joins() const;
+    QList<qint64> belowDeleted() const;
+    void deleteBelow() { m_changes.deletedGroups += belowDeleted(); }
     // Writes the changes in one transaction; the deleted links' files in dataPh then go with
     // them, as DeleteLink takes them. False with *error when nothing was written; the files
     // then stay too.

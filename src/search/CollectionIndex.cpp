@@ -23,7 +23,10 @@ bool CollectionIndex::build(QString *error,
             titles.insert(v.nURL, QString::fromUtf8(v.sNam));
         },
         error);
-    if (!ok)
+    QHash<qint64, QByteArray> tags;
+    if (!ok
+        || !LinkStore::forEachTags(
+            [&](qint64 n, QByteArrayView t) { tags.insert(n, ' ' + t.toByteArray()); }, error))
         return false;
     for (size_t i = 0; i < keyed.size(); ++i)
         keyed[i].address = addresses[i];
@@ -31,15 +34,23 @@ bool CollectionIndex::build(QString *error,
     m_list = std::move(list);
     std::vector<LinkSearch::Fields> fields;
     fields.reserve(m_list.rows.size());
+    std::vector<QByteArray> tagged; // descriptions with their tags, held while the index is made
+    tagged.reserve(size_t(tags.size()));
     for (size_t i = 0; i < m_list.rows.size(); ++i) {
         const PackedRow &r = m_list.rows[i];
+        QByteArrayView description = LinkList::cell(r, LinkList::Description);
+        const auto t = tags.constFind(m_list.keys[i].number);
+        if (t != tags.constEnd() && tagged.size() < tagged.capacity()) {
+            tagged.push_back(description.toByteArray() + *t);
+            description = tagged.back();
+        }
         fields.push_back({m_list.keys[i].number, LinkList::cell(r, LinkList::Address),
-                          LinkList::cell(r, LinkList::Title),
-                          LinkList::cell(r, LinkList::Description)});
+                          LinkList::cell(r, LinkList::Title), description});
         titles.remove(m_list.keys[i].number);
     }
     m_search.rebuild(fields);
     m_titles = std::move(titles);
+    m_tags = std::move(tags);
     m_built = true;
     return true;
 }
@@ -51,6 +62,7 @@ void CollectionIndex::invalidate()
     m_search.clear();
     m_twins.clear();
     m_titles.clear();
+    m_tags.clear();
 }
 
 void CollectionIndex::reorder()
@@ -68,7 +80,7 @@ void CollectionIndex::saved(const LinkRecord &l)
         return;
     m_list.place(l.nURL, l.sURL, l.nGrp, l.sNam, l.sMem, l.gSrt);
     const QByteArray address = l.sURL.toUtf8(), title = l.sNam.toUtf8(),
-                     description = l.sMem.toUtf8();
+                     description = l.sMem.toUtf8() + m_tags.value(l.nURL);
     m_search.upsert({l.nURL, address, title, description});
     m_twins.insert(l.nURL, l.sURL);
     m_titles.insert(l.nURL, l.sNam);

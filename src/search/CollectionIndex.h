@@ -49,5 +49,6 @@ private:
     LinkSearch m_search;
     UrlTwins m_twins;
     QHash<qint64, QString> m_titles; // of links without a listed row (no group row)
+    QHash<qint64, QByteArray> m_tags; // searched with the description they follow
     bool m_built = false;
 };

@@ -166,7 +166,7 @@ bool deleteLink(qint64 nURL, QString *error)
     return inTransaction(error, [&](QString *why) {
         const QVariant number = QVariant::fromValue(Sql::NumberList {nURL});
         return exec(Sql::kDeleteLink, {nURL}, why) && exec(Sql::kDeleteLinkInfo, {number}, why)
-            && exec(Sql::kDeleteChecks, {number}, why);
+            && exec(Sql::kDeleteChecks, {number}, why) && exec(Sql::kDeleteLinkTags, {number}, why);
     });
 }
 
@@ -241,13 +241,14 @@ bool forEachLinkToExport(std::optional<qint64> nGrp, const LinkFn &each, QString
         = nGrp ? st(Sql::kExportLinksOfGroup, {*nGrp}) : st(Sql::kExportRootLinks);
     return Sql::forEachUtf8(
         s,
-        [&](const Sql::TextRow &r) { // nURL, sURL, sNam, sMem, nAdded
+        [&](const Sql::TextRow &r) { // nURL, sURL, sNam, sMem, nAdded, sTags
             v.nURL = qint64(r.number(0));
             v.nURLText = r.text(0);
             v.sURL = r.text(1);
             v.sNam = r.text(2);
             v.sMem = r.text(3);
             v.added = r.text(4).isEmpty() ? 0 : qint64(r.number(4));
+            v.sTags = r.text(5);
             each(v);
         },
         error);
@@ -317,8 +318,20 @@ bool addedDates(QHash<qint64, qint64> &out, QString *error)
         error);
 }
 
+bool forEachTags(const std::function<void(qint64 nURL, QByteArrayView tags)> &each, QString *error)
+{
+    return Sql::forEachUtf8(
+        st(Sql::kLinkTags),
+        [&](const Sql::TextRow &r) {
+            if (!r.text(1).isEmpty())
+                each(r.integer(0), r.text(1));
+        },
+        error);
+}
+
 ImportResult importLinks(const QList<GroupRecord> &newGroups, const QList<DatedLink> &links,
-                         const ProgressFn &progress, QString *error)
+                         const ProgressFn &progress, QString *error,
+                         const QHash<qint64, QString> &tagsOf)
 {
     bool cancelled = false;
     // The address index grows in no particular order: with the engine's small default page
@@ -332,7 +345,8 @@ ImportResult importLinks(const QList<GroupRecord> &newGroups, const QList<DatedL
     });
     const bool written = inTransaction(error, [&](QString *why) {
         // One parse per statement for the whole import.
-        Sql::Prepared group(Sql::kInsertGroup), link(Sql::kInsertLink), date(Sql::kSetLinkAdded);
+        Sql::Prepared group(Sql::kInsertGroup), link(Sql::kInsertLink), date(Sql::kSetLinkAdded),
+            tags(Sql::kSetLinkTags);
         for (const GroupRecord &g : newGroups) {
             group.bindInt(0, g.nGrp);
             group.bindText(1, g.sGrp);
@@ -348,7 +362,8 @@ ImportResult importLinks(const QList<GroupRecord> &newGroups, const QList<DatedL
             lowest = qMin(lowest, d.link.nURL);
             highest = qMax(highest, d.link.nURL);
         }
-        if (!exec(Sql::kDeleteLinkInfoBetween, {lowest, highest}, why))
+        if (!exec(Sql::kDeleteLinkInfoBetween, {lowest, highest}, why)
+            || !exec(Sql::kDeleteLinkTagsBetween, {lowest, highest}, why))
             return false;
         const qsizetype total = links.size();
         const qsizetype step = qMax<qsizetype>(1, total / 200);
@@ -366,6 +381,13 @@ ImportResult importLinks(const QList<GroupRecord> &newGroups, const QList<DatedL
                 date.bindInt(0, l.nURL);
                 date.bindInt(1, links[i].added);
                 if (!date.run(why))
+                    return false;
+            }
+            const auto t = tagsOf.constFind(l.nURL);
+            if (t != tagsOf.constEnd()) {
+                tags.bindInt(0, l.nURL);
+                tags.bindText(1, *t);
+                if (!tags.run(why))
                     return false;
             }
             if (progress && ((i + 1) % step == 0 || i + 1 == total) && !progress(i + 1, total)) {
@@ -433,7 +455,18 @@ bool applyMaintenance(const MaintenanceChanges &c, QString *error)
             if (!nextGroupNumber(n, why) || !exec(Sql::kInsertGroup, {n, g.sGrp, g.gSrt}, why))
                 return false;
         }
-        if (!execForNumbers(Sql::kMoveLinksOfGroups, c.deletedGroups, why)
+        for (const GroupRecord &g : c.movedGroups) {
+            if (!exec(Sql::kRenameGroup, {g.sGrp, g.nGrp}, why))
+                return false;
+        }
+        QList<qint64> joined;
+        for (const auto &[from, into] : c.joinedGroups) {
+            if (!exec(Sql::kJoinGroup, {into, from}, why))
+                return false;
+            joined.append(from);
+        }
+        if (!execForNumbers(Sql::kDeleteGroups, joined, why)
+            || !execForNumbers(Sql::kMoveLinksOfGroups, c.deletedGroups, why)
             || !execForNumbers(Sql::kDeleteGroups, c.deletedGroups, why))
             return false;
         for (const LinkRecord &l : c.updatedLinks) {
@@ -444,7 +477,8 @@ bool applyMaintenance(const MaintenanceChanges &c, QString *error)
         }
         return execForNumbers(Sql::kDeleteLinks, c.deletedLinks, why)
             && execForNumbers(Sql::kDeleteLinkInfo, c.deletedLinks, why)
-            && execForNumbers(Sql::kDeleteChecks, c.deletedLinks, why);
+            && execForNumbers(Sql::kDeleteChecks, c.deletedLinks, why)
+            && execForNumbers(Sql::kDeleteLinkTags, c.deletedLinks, why);
     });
 }
 
@@ -453,6 +487,7 @@ bool reset(const QString &groupZeroName, QString *error)
     return inTransaction(error, [&](QString *why) {
         return exec(Sql::kDeleteAllGroups, {}, why) && exec(Sql::kDeleteAllLinks, {}, why)
             && exec(Sql::kDeleteAllLinkInfo, {}, why) && exec(Sql::kDeleteAllChecks, {}, why)
+            && exec(Sql::kDeleteAllLinkTags, {}, why)
             && exec(Sql::kInsertGroupZero, {groupZeroName}, why);
     });
 }

@@ -31,6 +31,7 @@ struct LinkView
     double gSrt = 0;
     bool hasSort = false; // the sort key is not NULL
     qint64 added = 0; // seconds since 1970 when known; export reads only
+    QByteArrayView sTags; // export reads only
 };
 
 struct GroupView
@@ -77,7 +78,7 @@ bool forEachGroup(const GroupFn &each, QString *error = nullptr);
 bool forEachLink(qint64 nGrp, const LinkFn &each, QString *error = nullptr);
 // The links of group nGrp (without one: group 0's and those of no group row) in the list's order
 // (sort key, title without ASCII case, number), with the date each was added: nURL, sURL, sNam,
-// sMem, added.
+// sMem, added, sTags.
 bool forEachLinkToExport(std::optional<qint64> nGrp, const LinkFn &each, QString *error = nullptr);
 // The most recent links (highest numbers first) whose group exists, joined with its name.
 bool forEachRecentLink(int limit, const LinkFn &each, QString *error = nullptr);
@@ -90,6 +91,9 @@ bool forEachGridGroup(const GroupFn &each, QString *error = nullptr);
 bool forEachAddress(const std::function<void(qint64 nURL, const QString &sURL)> &each,
                     QString *error = nullptr);
 bool linkNumbers(std::vector<qint64> &out, QString *error = nullptr);
+// The tags of the links that have any.
+bool forEachTags(const std::function<void(qint64 nURL, QByteArrayView tags)> &each,
+                 QString *error = nullptr);
 // When each link was added, for the links that have a date.
 bool addedDates(QHash<qint64, qint64> &out, QString *error = nullptr);
 
@@ -100,8 +104,10 @@ bool addedDates(QHash<qint64, qint64> &out, QString *error = nullptr);
 // Written whole, or (failed or cancelled) not at all.
 enum class ImportResult { Written, Cancelled, Failed };
 using ProgressFn = std::function<bool(qsizetype done, qsizetype total)>;
+// tags: of some of the links, by number.
 ImportResult importLinks(const QList<GroupRecord> &newGroups, const QList<DatedLink> &links,
-                         const ProgressFn &progress = {}, QString *error = nullptr);
+                         const ProgressFn &progress = {}, QString *error = nullptr,
+                         const QHash<qint64, QString> &tags = {});
 
 // The link check's history. Writes a run's results in one transaction.
 bool recordChecks(const QList<CheckRecord> &checks, QString *error = nullptr);
@@ -122,6 +128,10 @@ struct MaintenanceChanges
     QList<GroupRecord> updatedGroups;
     QList<GroupRecord> newGroups; // nGrp is given at the save
     QList<qint64> deletedGroups;
+    // Groups renamed with the folder above them (name only), and groups whose links go to
+    // another group before they are deleted: after the group changes, before the deletions.
+    QList<GroupRecord> movedGroups;
+    QList<QPair<qint64, qint64>> joinedGroups; // from, into
     QList<LinkRecord> updatedLinks; // nURL, nGrp, sNam, gSrt; sURL unless empty
     QList<qint64> deletedLinks;
 };

@@ -36,8 +36,12 @@ const QStringList &steps(int version)
                            "INTEGER NOT NULL DEFAULT 0, sFinal TEXT, sMoved TEXT)"),
             QStringLiteral("Create Index ixURLCheck On tURLCheck (nURL)"),
         },
+        {
+            // 4: a link's tags as its bookmark file wrote them (TAGS), to be written back
+            QStringLiteral("Create Table tURLTag (nURL INTEGER PRIMARY KEY, sTags TEXT)"),
+        },
     };
-    static_assert(kVersion == 3);
+    static_assert(kVersion == 4);
     return all.at(version);
 }
 

@@ -8,8 +8,9 @@
 // tables keyed by nURL.
 namespace Schema {
 
-// 1: tURL, mGrp. 2: tURLInfo (date added). 3: tURLCheck (link check history).
-inline constexpr int kVersion = 3;
+// 1: tURL, mGrp. 2: tURLInfo (date added). 3: tURLCheck (link check history). 4: tURLTag (the
+// tags a bookmark file gave a link).
+inline constexpr int kVersion = 4;
 
 // Everything a new database gets, its version included.
 QStringList freshStatements();

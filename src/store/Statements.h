@@ -45,12 +45,13 @@ inline constexpr char kListGroups[] = "Select nGrp, sGrp, gSrt From mGrp";
 // The bookmark file: one group's links (or those of group 0 and of groups without a row) in the
 // list's order, with the date each was added, so that the file is written as they are read.
 inline constexpr char kExportLinksOfGroup[]
-    = "Select U.nURL, U.sURL, U.sNam, U.sMem, I.nAdded From tURL U"
-      " Left Join tURLInfo I On I.nURL = U.nURL Where U.nGrp = ?"
+    = "Select U.nURL, U.sURL, U.sNam, U.sMem, I.nAdded, T.sTags From tURL U"
+      " Left Join tURLInfo I On I.nURL = U.nURL Left Join tURLTag T On T.nURL = U.nURL"
+      " Where U.nGrp = ?"
       " Order By IfNull(U.gSrt, 0), IfNull(U.sNam, '') Collate NoCase, U.nURL";
 inline constexpr char kExportRootLinks[]
-    = "Select U.nURL, U.sURL, U.sNam, U.sMem, I.nAdded From tURL U"
-      " Left Join tURLInfo I On I.nURL = U.nURL"
+    = "Select U.nURL, U.sURL, U.sNam, U.sMem, I.nAdded, T.sTags From tURL U"
+      " Left Join tURLInfo I On I.nURL = U.nURL Left Join tURLTag T On T.nURL = U.nURL"
       " Where U.nGrp = 0 Or U.nGrp Not In (Select nGrp From mGrp)"
       " Order By IfNull(U.gSrt, 0), IfNull(U.sNam, '') Collate NoCase, U.nURL";
 
@@ -64,6 +65,13 @@ inline constexpr char kLinkAddedDates[] = "Select nURL, nAdded From tURLInfo";
 inline constexpr char kDeleteLinkInfo[] = "Delete From tURLInfo Where nURL in (?)";
 inline constexpr char kDeleteAllLinkInfo[] = "Delete From tURLInfo";
 inline constexpr char kDeleteLinkInfoBetween[] = "Delete From tURLInfo Where nURL Between ? And ?";
+
+// The tags a bookmark file gave each link (tURLTag).
+inline constexpr char kSetLinkTags[] = "Insert Or Replace Into tURLTag (nURL, sTags) Values (?, ?)";
+inline constexpr char kLinkTags[] = "Select nURL, sTags From tURLTag";
+inline constexpr char kDeleteLinkTags[] = "Delete From tURLTag Where nURL in (?)";
+inline constexpr char kDeleteAllLinkTags[] = "Delete From tURLTag";
+inline constexpr char kDeleteLinkTagsBetween[] = "Delete From tURLTag Where nURL Between ? And ?";
 
 // The link check's history (tURLCheck).
 inline constexpr char kAddCheck[] = "Insert Into tURLCheck (nURL, nAt, nVerdict, nStatus, sFinal,"
@@ -88,6 +96,8 @@ inline constexpr char kGridLinks[] = "Select U.nURL, U.sNam, G.sGrp, U.gSrt, U.s
                                      " Where U.nGrp = G.nGrp Order By U.nURL";
 inline constexpr char kUpdateGroup[] = "Update mGrp Set sGrp=?, gSrt=?  Where nGrp=? ";
 inline constexpr char kInsertGroup[] = "Insert Into mGrp (nGrp, sGrp, gSrt) Values (?,?,? ) ";
+inline constexpr char kRenameGroup[] = "Update mGrp Set sGrp=? Where nGrp=?";
+inline constexpr char kJoinGroup[] = "Update tURL Set nGrp=? Where nGrp=?";
 inline constexpr char kMoveLinksOfGroups[] = "Update tURL Set nGrp=0  Where nGrp in (?)";
 inline constexpr char kDeleteGroups[] = "Delete From mGrp Where nGrp in (?)";
 inline constexpr char kUpdateGridLink[] = " Update tURL Set sNam=?, nGrp=?, gSrt=? Where nURL=? ";

@@ -168,7 +168,7 @@ Mozilla Firefox|2|https://www.mozilla.org/ja/about/|Mozilla について|Mozilla
 </DL><p>
 </DL><p>
 <DT><A HREF="https://s.example/after">after the list</A>
-)") << lines("Empty without list\nA\nA/B   b\nA/\na\nC/D")
+)") << lines("Empty without list\nA\nA/B   b\nA/\na\nC∕D")
                                       << lines(R"(|1|https://s.example/before|before the list||0
 |2|https://s.example/root|root||0
 A|1|https://s.example/a1|a1||0
@@ -177,7 +177,7 @@ A/B   b|1|https://s.example/ab|ab||0
 A/|1|https://s.example/a-|nameless||0
 A|3|https://s.example/a3|A again||0
 a|1|https://s.example/lower|other case||0
-C/D|1|https://s.example/cd|slash||0
+C∕D|1|https://s.example/cd|slash||0
 |3|https://s.example/after|after the list||0)");
 
     QTest::newRow("bare links without DOCTYPE") << QByteArray(

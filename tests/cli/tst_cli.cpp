@@ -84,14 +84,14 @@ private Q_SLOTS:
                             const char *err) {
             QTest::newRow(name) << args << code << QString::fromUtf8(out) << QString::fromUtf8(err);
         };
-        const char *help = "list [--group NAME | --recent]";
+        const char *help = "list [--group PATH [--below] | --recent]";
         row("--help names the address", {"--help"}, 0, "[ADDRESS]", "");
         row("--help", {"--help"}, 0, help, "");
         row("-h after a command", {"import", "-h"}, 0, help, "");
         row("--version", {"--version"}, 0, "linkwell 0.", "");
         row("unknown command", {"frobnicate"}, 2, "", "ｺﾏﾝﾄﾞ 'frobnicate' はありません");
         row("file missing", {"import"}, 2, "", "使い方: linkwell import FILE");
-        row("two files", {"export", "a", "b"}, 2, "", "使い方: linkwell export FILE");
+        row("two files", {"export", "a", "b"}, 2, "", "使い方: linkwell export [--xbel] FILE");
         row("list extra", {"list", "extra"}, 2, "", "使い方: linkwell list");
         row("check extra", {"check", "extra"}, 2, "", "使い方: linkwell check");
         row("option of another command", {"import", "x.html", "--recent"}, 2, "",

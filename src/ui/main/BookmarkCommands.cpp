@@ -26,8 +26,9 @@ Dialogs::SaveRequest request(const QString &title, const QString &folder, const 
     return {title,
             folder,
             fileName,
-            QCoreApplication::translate("BookmarkCommands", "ﾌﾞｯｸﾏｰｸ ﾌｧｲﾙ (*.html;*.htm)"),
-            {QStringLiteral("*.html"), QStringLiteral("*.htm")}};
+            // XBEL by its name: the export writes what the chosen name asks for.
+            QCoreApplication::translate("BookmarkCommands", "ﾌﾞｯｸﾏｰｸ ﾌｧｲﾙ (*.html;*.htm;*.xbel)"),
+            {QStringLiteral("*.html"), QStringLiteral("*.htm"), QStringLiteral("*.xbel")}};
 }
 
 // Browsers save their bookmark files among the downloads.

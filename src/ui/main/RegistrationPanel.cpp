@@ -13,6 +13,7 @@
 #include "platform/Twips.h"
 #include "platform/WebBrowser.h"
 #include "settings/yIni.h"
+#include "store/GroupTree.h"
 #include "ui/main/LinkListView.h"
 #include "ui/main/MainMenus.h"
 #include "ui/main/PagePictures.h"
@@ -23,6 +24,7 @@
 #include <QDateTime>
 #include <QUrl>
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -30,8 +32,26 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStyle>
+#include <QStyledItemDelegate>
 
 namespace {
+
+// A folder of the selector's list: its last name, indented by its depth.
+class FolderDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const int depth = index.data(Qt::UserRole).toInt();
+        if (depth > 1)
+            option->text = QString(4 * (depth - 1), u' ')
+                + option->text.section(GroupTree::kSlash, depth - 1, depth - 1);
+    }
+};
 
 constexpr int kFindWidth = 2400; // twips: the search box and its label
 
@@ -133,6 +153,11 @@ RegistrationPanel::RegistrationPanel(QWidget *parent)
     fitCaption(left, lbSim);
     lbSim->clear();
     row->addWidget(left);
+    m_c.chkBelow = new QCheckBox(tr("下位の分類も表示"), this);
+    // It gives way before the window's smallest width grows.
+    m_c.chkBelow->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
+    m_c.chkBelow->setMinimumWidth(1);
+    row->addWidget(m_c.chkBelow, 0, Qt::AlignTop);
 
     // The title and description box takes what the fixed parts leave.
     m_c.txMem = new QPlainTextEdit(this);
@@ -167,6 +192,7 @@ RegistrationPanel::RegistrationPanel(QWidget *parent)
                                                         {m_c.Label1[1], "Label1_1"},
                                                         {m_c.Label1[2], "Label1_2"},
                                                         {m_c.cbGrp, "cbGrp"},
+                                                        {m_c.chkBelow, "chkBelow"},
                                                         {m_c.cmSlc, "cmSlc"},
                                                         {m_c.txSrt, "txSrt"},
                                                         {m_c.txMem, "txMem"},
@@ -253,8 +279,15 @@ bool RegistrationPanel::LoadGrp()
     }
     m_c.cbGrp->clear();
     m_c.cbGrp->addItem(QStringLiteral("*"));
-    for (const GroupRecord &g : groups.listed())
-        m_c.cbGrp->addItem(g.sGrp);
+    // The folder tree: each item holds the whole path, which the selector shows when chosen
+    // and a typed path matches; the list shows the last name indented by depth.
+    const GroupTree tree(groups.listed());
+    for (const GroupTree::Node &n : tree.nodes()) {
+        m_c.cbGrp->addItem(n.path);
+        m_c.cbGrp->setItemData(m_c.cbGrp->count() - 1, n.depth, Qt::UserRole);
+    }
+    if (!dynamic_cast<FolderDelegate *>(m_c.cbGrp->itemDelegate()))
+        m_c.cbGrp->setItemDelegate(new FolderDelegate(m_c.cbGrp));
     Usr::sGrpList = groups;
     m_c.cbGrp->setCurrentIndex(0);
     return true;

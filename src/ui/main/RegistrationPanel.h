@@ -10,6 +10,7 @@
 class LinkListView;
 class SearchBox;
 class QAction;
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -41,6 +42,7 @@ public:
     {
         QLabel *Label1[3] = {nullptr, nullptr, nullptr}; // "並順", "分類", "表題と説明"
         QComboBox *cbGrp = nullptr;
+        QCheckBox *chkBelow = nullptr; // "下位の分類も表示": a folder lists its subtree too
         QPushButton *cmSlc = nullptr;
         QLineEdit *txSrt = nullptr;
         QPlainTextEdit *txMem = nullptr;

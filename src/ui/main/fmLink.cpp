@@ -2,6 +2,7 @@
 #include "platform/DataFolder.h"
 
 #include "app/Usr.h"
+#include "collection/GroupFolders.h"
 #include "collection/LinkList.h"
 #include "output/Document.h"
 #include "output/Portal.h"
@@ -86,8 +87,16 @@ fmLink::fmLink(BrowserFactory browserFactory, QWidget *parent)
     statusBar()->addPermanentWidget(count);
     statusBar()->setSizeGripEnabled(false);
     search = new SearchBox(Frame1->controls().txFind, vSpr, count, this);
-    connect(search, &SearchBox::cleared, this,
-            [this] { vSpr->load(false, Usr::GrpNoOf(Frame1->controls().cbGrp->currentText())); });
+    connect(search, &SearchBox::cleared, this, [this] {
+        if (!loadFolder())
+            vSpr->load(false, Usr::GrpNoOf(Frame1->controls().cbGrp->currentText()));
+    });
+    connect(Frame1->controls().chkBelow, &QCheckBox::toggled, this, [this](bool on) {
+        if (Usr::Ini)
+            Usr::Ini->SetVal(QStringLiteral("GRP_BELOW"), on ? 1 : 0);
+        if (!bLoading)
+            LoadList(false);
+    });
     // The list of every group arrives from the search's background reading.
     connect(search, &SearchBox::listRead, this, [this](const std::vector<PackedRow> &rows) {
         if (m_listPending && !search->isActive()
@@ -198,6 +207,9 @@ bool fmLink::Form_Load(QString *error)
     if (Usr::Ini)
         BrowserCommands::setPages(WebBrow, *Usr::Ini, Usr::sDataPh);
     LoadGrp();
+    if (Usr::Ini)
+        Frame1->controls().chkBelow->setChecked(
+            Usr::Ini->vGtVal(QStringLiteral("GRP_BELOW"), 0).toInt() == 1);
     // Every group's list is read with the search index after the window shows; one group's
     // list is read now.
     if (Usr::GrpNoOf(Frame1->controls().cbGrp->currentText()) == 0)
@@ -469,7 +481,25 @@ void fmLink::LoadGrp()
 void fmLink::LoadList(bool bRecent)
 {
     m_listPending = false;
-    vSpr->load(bRecent, Usr::GrpNoOf(Frame1->controls().cbGrp->currentText()));
+    if (bRecent || !loadFolder())
+        vSpr->load(bRecent, Usr::GrpNoOf(Frame1->controls().cbGrp->currentText()));
+}
+
+bool fmLink::loadFolder()
+{
+    const bool below = Frame1->controls().chkBelow->isChecked();
+    const GroupTree tree(Usr::sGrpList.listed());
+    const int node = tree.indexOf(Frame1->controls().cbGrp->currentText());
+    // A group alone is listed as it always was; a folder without a group has only its subtree.
+    if (node < 0 || (!below && !tree.nodes()[size_t(node)].groups.isEmpty()))
+        return false;
+    std::vector<PackedRow> rows;
+    QString error;
+    if (GroupFolders::loadFolder(tree, node, below, rows, &error))
+        vSpr->fill(std::move(rows));
+    else
+        Dialogs::message(tr("ﾘｽﾄの読み込みに失敗しました: %1").arg(error));
+    return true;
 }
 
 void fmLink::listKeyDown(int key)

@@ -48,6 +48,9 @@ public:
     void OpenRow(int nRow);
     void LoadGrp();
     void LoadList(bool bRecent);
+    // Fills the list with the chosen folder's links and, with 下位の分類も表示, its subtree's;
+    // false when the selector names no folder of the tree, which LoadList then handles.
+    bool loadFolder();
 
     // Pictures of every link anew, in number order.
     void PicAll();

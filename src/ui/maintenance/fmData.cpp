@@ -298,6 +298,24 @@ bool fmData::SaveData()
                      g->GetText(LinkColumn::Sort, r), g->GetText(LinkColumn::Address, r));
     }
     save.deleted(sDel[0], sDel[1]);
+    // A folder's rename moves what lies below it; a path held already joins that group.
+    const int carried = save.carried();
+    if (carried > 0
+        && !Dialogs::message(
+            tr("下位の分類 %1 件も名前が変わります。保存して良いですか").arg(carried),
+            Dialogs::Buttons::OkCancel))
+        return false;
+    const QStringList joins = save.joins();
+    if (!joins.isEmpty()
+        && !Dialogs::message(tr("既にある分類 %1 にまとめます。保存して良いですか")
+                                 .arg(joins.join(QStringLiteral("、"))),
+                             Dialogs::Buttons::OkCancel))
+        return false;
+    const int below = int(save.belowDeleted().size());
+    if (below > 0
+        && Dialogs::message(tr("削除する分類の下位の分類 %1 件も削除しますか").arg(below),
+                            Dialogs::Buttons::OkCancel))
+        save.deleteBelow();
     QString error;
     if (!save.apply(Usr::sDataPh, &error)) {
         Dialogs::message(tr("更新できませんでした: %1").arg(error));

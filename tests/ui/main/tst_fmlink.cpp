@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QHeaderView>
@@ -618,6 +619,32 @@ private Q_SLOTS:
         QVERIFY(right > m.button(0)->mapTo(m.w.get(), QPoint(0, 0)).x());
         QCOMPARE(rightX(1600) - right, 400); // anchored to the right edge
         QVERIFY(m.memo()->width() > 600);
+    }
+
+    // The selector shows the folder tree, a folder without a group of its own included; with
+    // 下位の分類も表示 (remembered) a folder lists its subtree, folder by folder.
+    void selectorShowsTheTree()
+    {
+        open({{100, "http://a/", 1, "A", 1},
+              {101, "http://q/", 2, "Q", 1},
+              {102, "http://x/", 3, "X", 1}},
+             {{1, "技術", 1}, {2, "技術/Qt", 2}, {3, "趣味/旅", 3}});
+        QStringList items;
+        for (int i = 0; i < m.group()->count(); ++i)
+            items << m.group()->itemText(i) + u' '
+                    + m.group()->itemData(i, Qt::UserRole).toString();
+        QCOMPARE(items, (QStringList {"* ", "技術 1", "技術/Qt 2", "趣味 1", "趣味/旅 2"}));
+        for (const bool below : {false, true}) {
+            m.find<QCheckBox>("chkBelow")->setChecked(below);
+            QCOMPARE(m.ini->vGtVal("GRP_BELOW", 0).toInt(), int(below));
+            m.group()->setEditText("技術");
+            m.w->mnSlc_Click(MnSlc::Extract);
+            QCOMPARE(column(LinkList::GroupName),
+                     below ? QStringList({"技術", "技術/Qt"}) : QStringList({"技術"}));
+            m.group()->setEditText("趣味");
+            m.w->mnSlc_Click(MnSlc::Extract);
+            QCOMPARE(column(LinkList::Title), below ? QStringList({"X"}) : QStringList());
+        }
     }
 };
 
