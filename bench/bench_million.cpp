@@ -1,15 +1,21 @@
+#include "address/UrlKey.h"
+#include "collection/LinkList.h"
+#include "search/LinkSearch.h"
 #include "store/LinkStore.h"
 #include "store/Store.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QHash>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <fcntl.h>
+#include <malloc.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -53,7 +59,8 @@ QString folderOf(int links)
                      double(i % 7)},
                     1700000000 + i});
     }
-    if (LinkStore::importLinks(groups, all, {}, &error) != LinkStore::ImportResult::Written)
+    if (links > 0
+        && LinkStore::importLinks(groups, all, {}, &error) != LinkStore::ImportResult::Written)
         qFatal("%s", qPrintable(error));
     Store::CloseDb();
     made.insert(links, dir);
@@ -66,9 +73,21 @@ struct Run
     double seconds = 0;
     double peakMb = 0;
 };
-Run run(const QStringList &args, const QString &out)
+Run run(const QStringList &args, const QString &out, const QStringList &env = {})
 {
-    std::vector<QByteArray> bytes;
+    std::vector<QByteArray> envBytes;
+    for (char **e = environ; *e; ++e)
+        envBytes.emplace_back(*e);
+    for (const QString &e : env)
+        envBytes.push_back(e.toLocal8Bit());
+    std::vector<char *> envp;
+    for (QByteArray &b : envBytes)
+        envp.push_back(b.data());
+    envp.push_back(nullptr);
+    // The peak from time(1), which forks the command itself: the maximum a spawned child reports
+    // to wait4 starts from this process's own.
+    const QString peakFile = g_dir->filePath(QStringLiteral("peak.txt"));
+    std::vector<QByteArray> bytes {"/usr/bin/time", "-f", "%M", "-o", peakFile.toLocal8Bit()};
     for (const QString &a : args)
         bytes.push_back(a.toLocal8Bit());
     std::vector<char *> argv;
@@ -79,17 +98,28 @@ Run run(const QStringList &args, const QString &out)
     posix_spawn_file_actions_init(&files);
     posix_spawn_file_actions_addopen(&files, 1, out.toLocal8Bit().constData(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&files, 2, "/dev/null", O_WRONLY, 0);
+    const QByteArray errors = g_dir->filePath(QStringLiteral("errors.txt")).toLocal8Bit();
+    posix_spawn_file_actions_addopen(&files, 2, errors.constData(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
     QElapsedTimer t;
     t.start();
     pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], &files, nullptr, argv.data(), environ) != 0)
+    if (posix_spawnp(&pid, argv[0], &files, nullptr, argv.data(), envp.data()) != 0)
         qFatal("cannot run %s", argv[0]);
     int status = 0;
-    rusage usage {};
-    wait4(pid, &status, 0, &usage);
+    waitpid(pid, &status, 0);
+    const double seconds = double(t.nsecsElapsed()) / 1e9;
     posix_spawn_file_actions_destroy(&files);
-    return {double(t.nsecsElapsed()) / 1e9, double(usage.ru_maxrss) / 1024.0};
+    QFile peak(peakFile);
+    const QByteArray kib
+        = peak.open(QIODevice::ReadOnly) ? peak.readAll().trimmed().split('\n').constLast() : "";
+    // A failed command makes no figure.
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        QFile why(QString::fromLocal8Bit(errors));
+        qFatal("%s failed: %s", qPrintable(args.join(u' ')),
+               why.open(QIODevice::ReadOnly) ? why.readAll().constData() : "");
+    }
+    return {seconds, kib.toDouble() / 1024.0};
 }
 
 QString program()
@@ -112,6 +142,8 @@ void BM_CommandLine(benchmark::State &state)
         dump = run({"sqlite3", dir + "/dbLink.mdb", "Select * From tURL"}, "/dev/null");
         state.SetIterationTime(find.seconds);
     }
+    state.counters["grep_s"] = grep.seconds;
+    state.counters["dump_s"] = dump.seconds;
     state.counters["find_s"] = find.seconds;
     state.counters["find_MB"] = find.peakMb;
     state.counters["find_to_grep"] = find.seconds / grep.seconds;
@@ -125,6 +157,159 @@ BENCHMARK(BM_CommandLine)
     ->Arg(1000000)
     ->Iterations(1)
     ->UseManualTime()
+    ->Unit(benchmark::kSecond);
+
+// The window as a user starts it (release build, offscreen): seconds from the start to the
+// first paint of the list with its rows, and to the ready search, beside the same for the
+// empty collection (the floor); the memory then (from the program's /proc/self/status). Each
+// the median of three starts.
+struct Start
+{
+    double seconds = 0;
+    double rssMb = 0;
+    double hwmMb = 0;
+    int rows = 0;
+};
+Start startWindow(const QString &dir, const char *until)
+{
+    const QString out = dir + QStringLiteral("/../probe.txt");
+    std::vector<Start> starts;
+    for (int i = 0; i < 3; ++i) {
+        const Run r = run({program(), "--data-dir", dir}, out,
+                          {QStringLiteral("LINKWELL_START_PROBE=") + QLatin1String(until),
+                           "LINKWELL_NONINTERACTIVE=1", "LINKWELL_SEARCH_URL=about:blank",
+                           "LINKWELL_HOME_URL=about:blank"});
+        QFile f(out);
+        Start s {r.seconds, 0, 0, -1};
+        if (f.open(QIODevice::ReadOnly)) {
+            for (const QByteArray &field : f.readAll().trimmed().split(' ')) {
+                const QList<QByteArray> kv = field.split('=');
+                const double v = kv.value(1).toDouble();
+                if (kv[0] == "rows")
+                    s.rows = int(v);
+                else if (kv[0] == "rss_kb")
+                    s.rssMb = v / 1024.0;
+                else if (kv[0] == "hwm_kb")
+                    s.hwmMb = v / 1024.0;
+            }
+        }
+        starts.push_back(s);
+    }
+    std::sort(starts.begin(), starts.end(),
+              [](const Start &a, const Start &b) { return a.seconds < b.seconds; });
+    return starts[1];
+}
+
+void BM_WindowStart(benchmark::State &state)
+{
+    const int links = int(state.range(0));
+    const QString dir = folderOf(links);
+    static const Start emptyList = startWindow(folderOf(0), "list");
+    static const Start emptyReady = startWindow(folderOf(0), "ready");
+    Start list, ready;
+    for (auto _ : state) {
+        list = startWindow(dir, "list");
+        ready = startWindow(dir, "ready");
+        state.SetIterationTime(list.seconds);
+    }
+    if (list.rows <= 0 || ready.rows != links)
+        state.SkipWithError("the window did not show the list");
+    state.counters["empty_s"] = emptyList.seconds;
+    state.counters["painted_s"] = list.seconds;
+    state.counters["painted_to_empty"] = list.seconds / emptyList.seconds;
+    state.counters["painted_MB"] = list.rssMb;
+    state.counters["ready_s"] = ready.seconds;
+    state.counters["ready_to_empty"] = ready.seconds / emptyReady.seconds;
+    state.counters["ready_MB"] = ready.rssMb;
+    state.counters["peak_MB"] = ready.hwmMb;
+}
+BENCHMARK(BM_WindowStart)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kSecond);
+
+// Heap in use (freed memory is not always given back to the system, so not the resident size).
+double heapBytes()
+{
+    const struct mallinfo2 m = mallinfo2();
+    return double(m.uordblks + m.hblkhd); // large blocks are mapped apart
+}
+
+// Bytes per link the window's structures hold beside the text they hold (UTF-8 of the number,
+// address, group name, title and description; the twin keys hold none): the list's rows with
+// their order keys, the search index over them, the twin keys of every address.
+void BM_MemoryPerLink(benchmark::State &state)
+{
+    const int links = int(state.range(0));
+    QString error;
+    if (!Store::OpenDb(folderOf(links) + QStringLiteral("/dbLink.mdb"), &error))
+        qFatal("%s", qPrintable(error));
+    double list = 0, index = 0, twins = 0, text = 0, indexText = 0;
+    double listS = 0, indexS = 0, twinsS = 0;
+    QElapsedTimer t;
+    for (auto _ : state) {
+        const double start = heapBytes();
+        t.start();
+        LinkList::Ordered rows;
+        LinkList::loadAll(rows, &error);
+        listS = double(t.nsecsElapsed()) / 1e9;
+        const double listed = heapBytes();
+        std::vector<LinkSearch::Fields> fields;
+        fields.reserve(rows.rows.size());
+        text = indexText = 0;
+        for (size_t i = 0; i < rows.rows.size(); ++i) {
+            const PackedRow &r = rows.rows[i];
+            for (int c = 0; c < 5; ++c)
+                text += double(r.cell(c).size());
+            for (const auto c : {LinkList::Address, LinkList::Title, LinkList::Description})
+                indexText += double(LinkList::cell(r, c).size());
+            fields.push_back({rows.keys[i].number, LinkList::cell(r, LinkList::Address),
+                              LinkList::cell(r, LinkList::Title),
+                              LinkList::cell(r, LinkList::Description)});
+        }
+        const double withFields = heapBytes();
+        t.start();
+        LinkSearch search;
+        search.rebuild(fields);
+        indexS = double(t.nsecsElapsed()) / 1e9;
+        const double indexed = heapBytes();
+        std::vector<QString> addresses;
+        addresses.reserve(rows.rows.size());
+        for (const PackedRow &r : rows.rows)
+            addresses.push_back(LinkList::text(r, LinkList::Address));
+        std::vector<UrlKey::Numbered> numbered;
+        numbered.reserve(addresses.size());
+        for (size_t i = 0; i < addresses.size(); ++i)
+            numbered.push_back({rows.keys[i].number, addresses[i]});
+        const double beforeTwins = heapBytes();
+        t.start();
+        UrlTwins keys;
+        keys.rebuild(numbered);
+        twinsS = double(t.nsecsElapsed()) / 1e9;
+        list = listed - start;
+        index = indexed - withFields;
+        twins = heapBytes() - beforeTwins;
+    }
+    Store::CloseDb();
+    state.counters["text_B"] = text / links;
+    state.counters["list_B"] = list / links;
+    state.counters["list_to_text"] = list / text;
+    state.counters["index_B"] = index / links;
+    state.counters["index_text_B"] = indexText / links;
+    state.counters["index_to_text"] = index / indexText;
+    state.counters["twins_B"] = twins / links;
+    state.counters["list_s"] = listS;
+    state.counters["index_s"] = indexS;
+    state.counters["twins_s"] = twinsS;
+}
+BENCHMARK(BM_MemoryPerLink)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Iterations(1)
     ->Unit(benchmark::kSecond);
 
 } // namespace

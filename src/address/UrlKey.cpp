@@ -19,9 +19,140 @@ bool isTracking(QStringView parameter)
         || name.compare(u"gclid", Qt::CaseInsensitive) == 0;
 }
 
+bool isAlnum(QChar c)
+{
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9');
+}
+
+// A host name of ASCII labels ending in a name (no address of numbers, no international name):
+// written as it is, but for its letter case.
+bool isPlainHost(QStringView host)
+{
+    if (host.isEmpty() || host.size() > 253)
+        return false;
+    qsizetype start = 0;
+    while (start < host.size()) {
+        qsizetype end = host.indexOf(u'.', start);
+        if (end < 0)
+            end = host.size();
+        const QStringView label = host.mid(start, end - start);
+        if (label.isEmpty() || label.size() > 63 || label.front() == u'-' || label.back() == u'-'
+            || label.contains(u"--"))
+            return false;
+        for (const QChar c : label) {
+            if (!isAlnum(c) && c != u'-')
+                return false;
+        }
+        if (end == host.size()) {
+            const QChar first = label.front();
+            return (first >= u'a' && first <= u'z') || (first >= u'A' && first <= u'Z');
+        }
+        start = end + 1;
+    }
+    return false;
+}
+
+bool isPlainPath(QStringView path)
+{
+    for (const QChar c : path) {
+        if (!isAlnum(c) && c != u'/' && c != u'-' && c != u'.' && c != u'_' && c != u'~')
+            return false;
+    }
+    // No dot steps and no empty steps, which QUrl would have a say in.
+    for (const QStringView step : path.split(u'/')) {
+        if (step == u"." || step == u"..")
+            return false;
+    }
+    return !path.contains(u"//");
+}
+
+bool isPlainQuery(QStringView query)
+{
+    for (const QChar c : query) {
+        if (!isAlnum(c) && c != u'-' && c != u'.' && c != u'_' && c != u'~' && c != u'='
+            && c != u'&')
+            return false;
+    }
+    return true;
+}
+
+// The key of a plain http(s) address (lower-case scheme, plain host, optional port, a path and
+// query of letters, digits and a few marks) made straight from its text, as the key of a large
+// collection's addresses would otherwise cost a QUrl each. Null for any other address.
+QString plainKey(QStringView text)
+{
+    qsizetype at = 0;
+    if (text.startsWith(u"http://"))
+        at = 7;
+    else if (text.startsWith(u"https://"))
+        at = 8;
+    else
+        return {};
+    if (const qsizetype fragment = text.indexOf(u'#'); fragment >= 0)
+        text = text.left(fragment);
+    const qsizetype q = text.indexOf(u'?', at);
+    const QStringView beforeQuery = q < 0 ? text : text.left(q);
+    const qsizetype slash = beforeQuery.indexOf(u'/', at);
+    const QStringView authority = slash < 0 ? beforeQuery.mid(at) : beforeQuery.mid(at, slash - at);
+    QStringView path = slash < 0 ? QStringView() : beforeQuery.mid(slash);
+    const qsizetype colon = authority.indexOf(u':');
+    QStringView host = colon < 0 ? authority : authority.left(colon);
+    int port = -1;
+    if (colon >= 0) {
+        const QStringView digits = authority.mid(colon + 1);
+        if (digits.isEmpty() || digits.size() > 5 || digits.front() == u'0')
+            return {};
+        for (const QChar c : digits) {
+            if (c < u'0' || c > u'9')
+                return {};
+        }
+        port = digits.toInt();
+        if (port > 65535)
+            return {};
+    }
+    if (host.endsWith(u'.'))
+        host.chop(1);
+    if (!isPlainHost(host) || !isPlainPath(path) || (q >= 0 && !isPlainQuery(text.mid(q + 1))))
+        return {};
+    QString key = QStringLiteral("//");
+    key.reserve(text.size() + 2);
+    const QString lower = host.toString().toLower();
+    key += lower.startsWith(u"www.") ? QStringView(lower).mid(4) : QStringView(lower);
+    if (port >= 0 && port != 80 && port != 443)
+        key += u':' + QString::number(port);
+    if (path.endsWith(u'/'))
+        path.chop(1);
+    key += path;
+    if (q >= 0) {
+        QString rest;
+        bool any = false;
+        for (const QStringView piece : text.mid(q + 1).split(u'&')) {
+            if (isTracking(piece))
+                continue;
+            if (any)
+                rest += u'&';
+            rest += piece;
+            any = true;
+        }
+        if (!rest.isEmpty())
+            key += u'?' + rest;
+    }
+    return key;
+}
+
 } // namespace
 
 QString of(QStringView address)
+{
+    const QStringView trimmed = address.trimmed();
+    if (trimmed.isEmpty())
+        return {};
+    if (QString key = plainKey(trimmed); !key.isNull())
+        return key;
+    return parsed(trimmed);
+}
+
+QString parsed(QStringView address)
 {
     const QString text = address.trimmed().toString();
     if (text.isEmpty())
@@ -115,11 +246,20 @@ void UrlTwins::rebuild(std::span<const UrlKey::Numbered> links)
 {
     m_entries.clear();
     m_entries.reserve(links.size());
-    for (const UrlKey::Numbered &l : links) {
-        const QString key = UrlKey::of(l.address);
-        if (!key.isEmpty())
-            m_entries.push_back({hashOf(key), l.number});
-    }
+    for (const UrlKey::Numbered &l : links)
+        add(l.number, l.address);
+    finish();
+}
+
+void UrlTwins::add(qint64 number, QStringView address)
+{
+    const QString key = UrlKey::of(address);
+    if (!key.isEmpty())
+        m_entries.push_back({hashOf(key), number});
+}
+
+void UrlTwins::finish()
+{
     std::sort(m_entries.begin(), m_entries.end());
     // The same link given twice counts once.
     m_entries.erase(std::unique(m_entries.begin(), m_entries.end(),

@@ -15,6 +15,8 @@
 namespace UrlKey {
 
 QString of(QStringView address);
+// The same key, always through QUrl's reading of the address (of() reads plain addresses itself).
+QString parsed(QStringView address);
 
 // One link's address, for the duplicate searches.
 struct Numbered
@@ -37,6 +39,9 @@ class UrlTwins
 {
 public:
     void rebuild(std::span<const UrlKey::Numbered> links);
+    // The same one link at a time: add() every link, then finish() before any other call.
+    void add(qint64 number, QStringView address);
+    void finish();
     // Adds the link, or gives it a new address.
     void insert(qint64 number, QStringView address);
     void remove(qint64 number);

@@ -54,10 +54,8 @@ bool before(int rankA, double sortA, const PackedRow &a, int rankB, double sortB
     return NoCase::compareUtf8(cell(a, Title), cell(b, Title)) < 0;
 }
 
-// The links of group nGrp (all for nGrp <= 0) that keep() chooses, in list order.
-bool ordered(qint64 nGrp, const ChooseFn &keep, Ordered &out, QString *error)
+bool readGroups(QHash<qint64, Group> &groups, QString *error)
 {
-    QHash<qint64, Group> groups;
     if (!LinkStore::forEachGroup(
             [&](const LinkStore::GroupView &g) {
                 groups.insert(g.nGrp, {g.sGrp.toByteArray(), g.gSrt, 0});
@@ -65,8 +63,18 @@ bool ordered(qint64 nGrp, const ChooseFn &keep, Ordered &out, QString *error)
             error))
         return false;
     rankGroups(groups);
+    return true;
+}
+
+// The links of group nGrp (all for nGrp <= 0) that keep() chooses, in list order.
+bool ordered(qint64 nGrp, const ChooseFn &keep, Ordered &out, QString *error)
+{
+    QHash<qint64, Group> groups;
+    if (!readGroups(groups, error))
+        return false;
     std::vector<Entry> entries;
     std::vector<qint64> numbers;
+    PackedRow::Packer packer;
     // Only links whose group row exists are listed, as a joined listing would.
     const bool ok = LinkStore::forEachLink(
         nGrp,
@@ -74,30 +82,51 @@ bool ordered(qint64 nGrp, const ChooseFn &keep, Ordered &out, QString *error)
             const auto g = groups.constFind(v.nGrp);
             if (g == groups.constEnd() || (keep && !keep(v)))
                 return;
-            entries.push_back(
-                {g->rank, v.gSrt, PackedRow {v.nURLText, v.sURL, g->name, v.sNam, v.sMem}, v.nGrp});
+            entries.push_back({g->rank, v.gSrt,
+                               packer.make({v.nURLText, v.sURL, g->name, v.sNam, v.sMem}), v.nGrp});
             numbers.push_back(v.nURL);
         },
         error);
     if (!ok)
         return false;
-    // Equal keys stay in number order, as the engine's listing by number breaks ties.
-    std::vector<qint32> order(entries.size());
-    for (size_t i = 0; i < order.size(); ++i)
-        order[i] = qint32(i);
-    std::stable_sort(order.begin(), order.end(), [&](qint32 x, qint32 y) {
-        const Entry &a = entries[size_t(x)];
-        const Entry &b = entries[size_t(y)];
-        return before(a.groupRank, a.linkSort, a.cells, b.groupRank, b.linkSort, b.cells);
+    // Sorted side by side with each title's first bytes, so that most comparisons read no row.
+    // Equal keys stay in number order (the entries'), as the engine's listing by number breaks
+    // ties.
+    struct Sorted
+    {
+        double sort;
+        quint64 prefix;
+        int rank;
+        quint32 entry;
+    };
+    std::vector<Sorted> order;
+    order.reserve(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const Entry &e = entries[i];
+        order.push_back(
+            {e.linkSort, NoCase::prefixUtf8(cell(e.cells, Title)), e.groupRank, quint32(i)});
+    }
+    std::sort(order.begin(), order.end(), [&](const Sorted &a, const Sorted &b) {
+        if (a.rank != b.rank)
+            return a.rank < b.rank;
+        if (a.sort != b.sort)
+            return a.sort < b.sort;
+        if (a.prefix != b.prefix)
+            return a.prefix < b.prefix;
+        if (const int c = NoCase::compareUtf8(cell(entries[a.entry].cells, Title),
+                                              cell(entries[b.entry].cells, Title)))
+            return c < 0;
+        return a.entry < b.entry;
     });
     out.rows.clear();
     out.keys.clear();
     out.rows.reserve(order.size());
     out.keys.reserve(order.size());
-    for (const qint32 i : order) {
-        Entry &e = entries[size_t(i)];
+    for (const Sorted &s : order) {
+        const size_t i = s.entry;
+        Entry &e = entries[i];
         out.rows.push_back(std::move(e.cells));
-        out.keys.push_back({e.groupRank, e.linkSort, numbers[size_t(i)], e.group});
+        out.keys.push_back({e.linkSort, numbers[size_t(i)], e.group, e.groupRank});
     }
     out.groups.clear();
     for (auto g = groups.cbegin(); g != groups.cend(); ++g)
@@ -132,6 +161,54 @@ bool load(bool recent, qint64 nGrp, std::vector<PackedRow> &rows, QString *error
     if (!ok)
         return false;
     rows = std::move(newest);
+    return true;
+}
+
+bool loadFirst(int count, std::vector<PackedRow> &rows, QString *error)
+{
+    QHash<qint64, Group> groups;
+    if (!readGroups(groups, error))
+        return false;
+    std::vector<std::pair<int, qint64>> byRank; // rank, group
+    byRank.reserve(size_t(groups.size()));
+    for (auto g = groups.cbegin(); g != groups.cend(); ++g)
+        byRank.emplace_back(g->rank, g.key());
+    std::sort(byRank.begin(), byRank.end());
+    struct First
+    {
+        int rank;
+        double sort;
+        qint64 number;
+        PackedRow cells;
+    };
+    std::vector<First> first;
+    // Whole ranks, as the links of groups sharing a rank mix; each group gives at most count.
+    for (size_t i = 0; i < byRank.size() && first.size() < size_t(count);) {
+        const int rank = byRank[i].first;
+        for (; i < byRank.size() && byRank[i].first == rank; ++i) {
+            const Group &g = groups[byRank[i].second];
+            const bool ok = LinkStore::forEachFirstLink(
+                byRank[i].second, count,
+                [&](const LinkStore::LinkView &v) {
+                    first.push_back({rank, v.gSrt, v.nURL,
+                                     PackedRow {v.nURLText, v.sURL, g.name, v.sNam, v.sMem}});
+                },
+                error);
+            if (!ok)
+                return false;
+        }
+    }
+    std::sort(first.begin(), first.end(), [](const First &a, const First &b) {
+        if (before(a.rank, a.sort, a.cells, b.rank, b.sort, b.cells))
+            return true;
+        if (before(b.rank, b.sort, b.cells, a.rank, a.sort, a.cells))
+            return false;
+        return a.number < b.number;
+    });
+    rows.clear();
+    rows.reserve(qMin(first.size(), size_t(count)));
+    for (size_t i = 0; i < first.size() && i < size_t(count); ++i)
+        rows.push_back(std::move(first[i].cells));
     return true;
 }
 
@@ -187,7 +264,7 @@ void Ordered::place(qint64 number, const QString &address, qint64 nGrp, const QS
             hi = mid;
     }
     const size_t at = lo;
-    keys.insert(keys.begin() + qsizetype(at), {g->rank, sort, number, nGrp});
+    keys.insert(keys.begin() + qsizetype(at), {sort, number, nGrp, g->rank});
     rows.insert(rows.begin() + qsizetype(at), std::move(row));
 }
 

@@ -37,6 +37,10 @@ inline QString text(const PackedRow &row, Column c)
 bool load(bool recent, qint64 nGrp, std::vector<PackedRow> &rows, QString *error = nullptr,
           const std::function<bool(qint64 nURL)> &keep = {});
 
+// The first count rows of the whole list (every group), as load(false, 0) begins: only the
+// groups that come first are read, so that a window can show them before the rest is read.
+bool loadFirst(int count, std::vector<PackedRow> &rows, QString *error = nullptr);
+
 // The listed links of group nGrp (all for nGrp <= 0) that choose() takes, in list order: one
 // pass over the rows, only the chosen ones kept.
 using ChooseFn = std::function<bool(const LinkStore::LinkView &)>;
@@ -49,12 +53,12 @@ ListRow toListRow(const PackedRow &row);
 // registered or corrected later can be put in its place without reading everything again.
 struct Ordered
 {
-    struct Key
+    struct Key // 32 bytes
     {
-        int groupRank = 0;
         double sort = 0;
         qint64 number = 0;
         qint64 group = 0;
+        int groupRank = 0;
     };
     struct Group
     {

@@ -124,6 +124,25 @@ void GridModel::fillRows(std::vector<PackedRow> &&rows)
     endResetModel();
 }
 
+void GridModel::appendRows(std::vector<PackedRow> &&rows)
+{
+    if (rows.empty())
+        return;
+    const int first = m_rows;
+    if (m_updates)
+        beginInsertRows({}, first, first + int(rows.size()) - 1);
+    m_data.reserve(m_data.size() + rows.size());
+    for (PackedRow &row : rows) {
+        row.truncate(m_cols);
+        m_data.push_back(std::move(row));
+    }
+    m_rows = int(m_data.size());
+    if (m_updates)
+        endInsertRows();
+    else
+        m_dirty = true;
+}
+
 void GridModel::ClearAll()
 {
     for (PackedRow &row : m_data)

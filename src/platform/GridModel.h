@@ -52,8 +52,11 @@ public:
     // Replaces every row in one step; each row gives the cells of the first columns. Cells
     // past the grid's columns are dropped.
     void fillRows(std::vector<PackedRow> &&rows);
+    // Adds rows at the end, as fillRows takes them.
+    void appendRows(std::vector<PackedRow> &&rows);
     // Row r's cells as held, without decoding them (1 <= r <= MaxRows()).
     const PackedRow &row(int r) const { return m_data[size_t(r - 1)]; }
+    const std::vector<PackedRow> &rows() const { return m_data; }
 
     // The tooltip of a cell, asked for only when one is about to show; empty for none.
     void setToolTip(std::function<QString(int col, int row)> toolTip)

@@ -57,6 +57,14 @@ int compareUtf8(QByteArrayView a, QByteArrayView b)
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
+quint64 prefixUtf8(QByteArrayView a)
+{
+    quint64 key = 0;
+    for (qsizetype i = 0; i < 8; ++i)
+        key = (key << 8) | (i < a.size() ? fold(quint8(a[i])) : 0u);
+    return key;
+}
+
 bool equal(QStringView a, QStringView b)
 {
     if (a.size() != b.size())

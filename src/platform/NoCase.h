@@ -13,6 +13,10 @@ namespace NoCase {
 int compare(QStringView a, QStringView b);
 // The same order over UTF-8: its bytes in byte order sort as code points.
 int compareUtf8(QByteArrayView a, QByteArrayView b);
+// The first eight bytes folded, as a number (zeros past the end): texts whose prefixes differ
+// compare as their prefixes do; equal prefixes say nothing. Sorts many texts without reading
+// them again and again.
+quint64 prefixUtf8(QByteArrayView a);
 bool equal(QStringView a, QStringView b);
 size_t hash(QStringView s);
 

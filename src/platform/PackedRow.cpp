@@ -19,19 +19,21 @@ void store(char *p, quint32 v)
 
 } // namespace
 
-PackedRow::PackedRow(std::span<const QByteArrayView> cells)
+namespace {
+
+size_t bytesFor(std::span<const QByteArrayView> cells)
 {
-    const auto n = quint32(cells.size());
-    if (n == 0)
-        return;
-    size_t total = 0;
+    size_t total = sizeof(quint32) * (cells.size() + 1);
     for (const QByteArrayView &c : cells)
         total += size_t(c.size());
-    const size_t head = sizeof(quint32) * (size_t(n) + 1);
-    auto block = std::make_shared_for_overwrite<char[]>(head + total);
-    char *p = block.get();
+    return total;
+}
+
+void write(char *p, std::span<const QByteArrayView> cells)
+{
+    const auto n = quint32(cells.size());
     store(p, n);
-    char *text = p + head;
+    char *text = p + sizeof(quint32) * (size_t(n) + 1);
     quint32 at = 0;
     for (quint32 i = 0; i < n; ++i) {
         const QByteArrayView c = cells[i];
@@ -40,7 +42,36 @@ PackedRow::PackedRow(std::span<const QByteArrayView> cells)
         at += quint32(c.size());
         store(p + sizeof(quint32) * (i + 1), at);
     }
+}
+
+constexpr size_t kPackBlock = 256 * 1024;
+
+} // namespace
+
+PackedRow::PackedRow(std::span<const QByteArrayView> cells)
+{
+    if (cells.empty())
+        return;
+    auto block = std::make_shared_for_overwrite<char[]>(bytesFor(cells));
+    write(block.get(), cells);
     m_block = std::move(block);
+}
+
+PackedRow PackedRow::Packer::make(std::span<const QByteArrayView> cells)
+{
+    const size_t need = bytesFor(cells);
+    if (cells.empty() || need > kPackBlock / 8)
+        return PackedRow(cells);
+    if (!m_block || m_used + need > kPackBlock) {
+        m_block = std::make_shared_for_overwrite<char[]>(kPackBlock);
+        m_used = 0;
+    }
+    char *p = m_block.get() + m_used;
+    write(p, cells);
+    m_used += need;
+    PackedRow row;
+    row.m_block = std::shared_ptr<const char[]>(m_block, p); // owned by the shared block
+    return row;
 }
 
 int PackedRow::size() const

@@ -26,6 +26,22 @@ public:
     PackedRow(PackedRow &&) noexcept = default;
     PackedRow &operator=(PackedRow &&) noexcept = default;
 
+    // Rows made one after the other into shared blocks of memory, for a list read at once: no
+    // allocation and no count of owners per row. A block goes with the last of its rows.
+    class Packer
+    {
+    public:
+        PackedRow make(std::span<const QByteArrayView> cells);
+        PackedRow make(std::initializer_list<QByteArrayView> cells)
+        {
+            return make(std::span<const QByteArrayView>(cells.begin(), cells.size()));
+        }
+
+    private:
+        std::shared_ptr<char[]> m_block;
+        size_t m_used = 0;
+    };
+
     // Cells held; cells past them read as empty.
     int size() const;
     QByteArrayView cell(int i) const;

@@ -11,26 +11,27 @@ bool CollectionIndex::build(QString *error,
         return false;
     if (listRead)
         listRead(list.rows);
-    // The address keys cover every link, also those no list shows.
-    std::vector<QString> addresses;
-    std::vector<UrlKey::Numbered> keyed;
+    // The address keys cover every link: those listed from their rows, the others (without a
+    // group row) read apart, with their titles.
+    for (size_t i = 0; i < list.rows.size(); ++i)
+        m_twins.add(list.keys[i].number,
+                    QString::fromUtf8(LinkList::cell(list.rows[i], LinkList::Address)));
     QHash<qint64, QString> titles;
-    const bool ok = LinkStore::forEachLink(
-        0,
+    const bool ok = LinkStore::forEachLinkToExport(
+        std::nullopt,
         [&](const LinkStore::LinkView &v) {
-            addresses.push_back(QString::fromUtf8(v.sURL));
-            keyed.push_back({v.nURL, {}});
+            m_twins.add(v.nURL, QString::fromUtf8(v.sURL));
             titles.insert(v.nURL, QString::fromUtf8(v.sNam));
         },
         error);
+    m_twins.finish();
     QHash<qint64, QByteArray> tags;
     if (!ok
         || !LinkStore::forEachTags(
-            [&](qint64 n, QByteArrayView t) { tags.insert(n, ' ' + t.toByteArray()); }, error))
+            [&](qint64 n, QByteArrayView t) { tags.insert(n, ' ' + t.toByteArray()); }, error)) {
+        m_twins.clear();
         return false;
-    for (size_t i = 0; i < keyed.size(); ++i)
-        keyed[i].address = addresses[i];
-    m_twins.rebuild(keyed);
+    }
     m_list = std::move(list);
     std::vector<LinkSearch::Fields> fields;
     fields.reserve(m_list.rows.size());
@@ -46,7 +47,6 @@ bool CollectionIndex::build(QString *error,
         }
         fields.push_back({m_list.keys[i].number, LinkList::cell(r, LinkList::Address),
                           LinkList::cell(r, LinkList::Title), description});
-        titles.remove(m_list.keys[i].number);
     }
     m_search.rebuild(fields);
     m_titles = std::move(titles);

@@ -214,10 +214,11 @@ bool forEachGridGroup(const GroupFn &each, QString *error)
     return readGroups(Sql::kGridGroups, each, error);
 }
 
-bool forEachLink(qint64 nGrp, const LinkFn &each, QString *error)
+namespace {
+
+bool readLinks(const Sql::Statement &s, const LinkFn &each, QString *error)
 {
     LinkView v;
-    const Sql::Statement s = nGrp > 0 ? st(Sql::kListLinksOfGroup, {nGrp}) : st(Sql::kListLinks);
     return Sql::forEachUtf8(
         s,
         [&](const Sql::TextRow &r) { // nURL, sURL, nGrp, sNam, sMem, gSrt
@@ -232,6 +233,19 @@ bool forEachLink(qint64 nGrp, const LinkFn &each, QString *error)
             each(v);
         },
         error);
+}
+
+} // namespace
+
+bool forEachLink(qint64 nGrp, const LinkFn &each, QString *error)
+{
+    return readLinks(nGrp > 0 ? st(Sql::kListLinksOfGroup, {nGrp}) : st(Sql::kListLinks), each,
+                     error);
+}
+
+bool forEachFirstLink(qint64 nGrp, int limit, const LinkFn &each, QString *error)
+{
+    return readLinks(st(Sql::kFirstLinksOfGroup, {nGrp, limit}), each, error);
 }
 
 bool forEachLinkToExport(std::optional<qint64> nGrp, const LinkFn &each, QString *error)

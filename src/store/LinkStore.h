@@ -76,6 +76,8 @@ bool groups(QList<GroupRecord> &out, QString *error = nullptr);
 bool forEachGroup(const GroupFn &each, QString *error = nullptr);
 // The links of one group (nGrp > 0) or of all groups (nGrp <= 0) in number order, not joined.
 bool forEachLink(qint64 nGrp, const LinkFn &each, QString *error = nullptr);
+// The first limit links of group nGrp (> 0) by sort key, title without ASCII case and number.
+bool forEachFirstLink(qint64 nGrp, int limit, const LinkFn &each, QString *error = nullptr);
 // The links of group nGrp (without one: group 0's and those of no group row) in the list's order
 // (sort key, title without ASCII case, number), with the date each was added: nURL, sURL, sNam,
 // sMem, added, sTags.

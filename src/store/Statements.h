@@ -41,6 +41,11 @@ inline constexpr char kListLinks[] = "Select U.nURL, U.sURL, U.nGrp, U.sNam, U.s
 inline constexpr char kListLinksOfGroup[] = "Select U.nURL, U.sURL, U.nGrp, U.sNam, U.sMem, U.gSrt"
                                             " From tURL U Where U.nGrp= ? Order By U.nURL";
 inline constexpr char kListGroups[] = "Select nGrp, sGrp, gSrt From mGrp";
+// The first links of one group in the list's order within it, for the window's first screen:
+// the engine keeps only the limit's rows while it walks the group.
+inline constexpr char kFirstLinksOfGroup[]
+    = "Select U.nURL, U.sURL, U.nGrp, U.sNam, U.sMem, U.gSrt From tURL U Where U.nGrp = ?"
+      " Order By IfNull(U.gSrt, 0), IfNull(U.sNam, '') Collate NoCase, U.nURL Limit ?";
 
 // The bookmark file: one group's links (or those of group 0 and of groups without a row) in the
 // list's order, with the date each was added, so that the file is written as they are read.

@@ -10,6 +10,7 @@
 #include "platform/widgets/QtDialogs.h"
 #include "settings/Language.h"
 #include "settings/yIni.h"
+#include "ui/StartProbe.h"
 #include "ui/main/fmLink.h"
 
 #include <QApplication>
@@ -202,6 +203,7 @@ int Main(int argc, char *argv[])
     QObject::connect(main.get(), &fmLink::unloaded, &app, [] { EndApp(); });
     if (!address.isEmpty())
         main->setStartAddress(address);
+    StartProbe::watch(*main);
     if (!main->Form_Load(&error))
         return fail(error);
 

@@ -2,6 +2,8 @@
 
 #include <QTest>
 
+#include <random>
+
 class TestUrlKey : public QObject
 {
     Q_OBJECT
@@ -12,6 +14,7 @@ private Q_SLOTS:
     void laterTwins_data();
     void laterTwins();
     void twinsInMemory();
+    void plainReadingIsQUrls();
 };
 
 void TestUrlKey::samePage_data()
@@ -152,6 +155,43 @@ void TestUrlKey::twinsInMemory()
     QCOMPARE(twins.sharing(u"https://example.com/a"), V());
     QCOMPARE(twins.sharing(u"https://example.com/b"), V());
     QCOMPARE(twins.size(), 1);
+}
+
+// Plain addresses get their key without QUrl: the same key as QUrl's reading, whatever the
+// address is made of (the random ones mix plain pieces with those QUrl reads its own way).
+void TestUrlKey::plainReadingIsQUrls()
+{
+    const QList<QStringList> pieces {
+        {"http://", "https://", "HTTP://", "ftp://", "", "http:/"},
+        {"", "", "", "u@", "u:p@"},
+        {"example.com", "Example.COM", "www.example.com",
+         "WWW.x.org",   "a-b.c",       "-a.com",
+         "a-.com",      "a--b.com",    "xn--r8jz45g.jp",
+         "127.0.0.1",   "127.1",       "0x7f.1",
+         "a.0x1",       "site.123",    "example.com.",
+         "a..b",        ".a.com",      "localhost",
+         "例え.jp",     "a_b.com",     "",
+         "[::1]",       "ab.c9",       "www.",
+         "ｅｘ.com",    "a.com..",     "www.www.a.com"},
+        {"", "", ":80", ":443", ":8080", ":0", ":080", ":", ":65535", ":65536", ":12a"},
+        {"",      "/",      "/a",        "/a/",  "/A/b.html", "/a//b", "/./a",
+         "/a/..", "/a/./b", "/~u/x_y-z", "/%41", "/%7e",      "/a b",  "/技術",
+         "/a;b",  "/a:b",   "/.",        "/..",  "/a/.b",     "/..a",  "//"},
+        {"", "", "?", "?x=1", "?utm_source=a&x=1", "?a=1&&b=2", "?&", "?utm_x", "?x=1&fbclid=2",
+         "?X=%20", "?a+b", "?a=b=c", "?=", "?gclid", "?a/b", "?a~b.c_d", "?&utm_a=1&"},
+        {"", "", "#", "#top", "#a?b", "#a#b"},
+        {"", "", " ", "\t"}};
+    std::mt19937 random(23);
+    for (int i = 0; i < 20000; ++i) {
+        QString address;
+        for (const QStringList &choice : pieces)
+            address += choice[int(random() % choice.size())];
+        if (i % 7 == 0)
+            address.prepend(u' ');
+        QVERIFY2(
+            UrlKey::of(address) == UrlKey::parsed(address),
+            qPrintable(address + u" -> " + UrlKey::of(address) + u" / " + UrlKey::parsed(address)));
+    }
 }
 
 QTEST_APPLESS_MAIN(TestUrlKey)

@@ -100,6 +100,36 @@ private Q_SLOTS:
         QVERIFY(error.contains(QStringLiteral("mGrp")));
         QCOMPARE(int(rows.size()), 1);
     }
+
+    // The window's first screen is the whole list's beginning, whatever the count: groups tied
+    // in sort key and name mix, titles tie without case, links without a title.
+    void firstScreenBeginsTheList_data()
+    {
+        QTest::addColumn<int>("count");
+        for (const int count : {1, 7, 40, 149, 1000})
+            QTest::addRow("%d", count) << count;
+    }
+    void firstScreenBeginsTheList()
+    {
+        QFETCH(int, count);
+        const QStringList groupNames {"beta", "Alpha", "ALPHA", "alpha", "ｶﾞﾙ"};
+        for (int g = 0; g < groupNames.size(); ++g)
+            group(g + 1, groupNames[g], g < 4 ? 5 : 1);
+        const QStringList titles {"b", "A", "a", "", "ア", "B"};
+        for (int i = 0; i < 140; ++i)
+            link(100 + i, 1 + i % 6, titles[(i / 6) % titles.size()], (i / 7) % 3 - 1);
+        for (int i = 0; i < 10; ++i) // no title
+            SqlSteps::exec(Sql::kInsertLink,
+                           {300 + i, QStringLiteral("http://y/%1").arg(i), 1 + i % 5, QVariant(),
+                            QVariant(), 0});
+        std::vector<PackedRow> all, first;
+        QVERIFY(LinkList::load(false, 0, all));
+        QVERIFY(LinkList::loadFirst(count, first));
+        QCOMPARE(int(first.size()), qMin(count, int(all.size())));
+        all.resize(first.size());
+        for (const auto c : {LinkList::Number, LinkList::GroupName, LinkList::Title})
+            QCOMPARE(column(first, c), column(all, c));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestLinkList)

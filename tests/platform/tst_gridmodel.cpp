@@ -160,6 +160,33 @@ private Q_SLOTS:
         QCOMPARE(m.rowCount(), 100);
         QCOMPARE(m.GetText(1, 3), QStringLiteral("3"));
     }
+
+    // Rows packed side by side (over several blocks, a large one apart) outlive their packer
+    // and join the rows on show as one insertion.
+    void packedRowsAppended()
+    {
+        GridModel m;
+        fill(m, 2);
+        QSignalSpy inserted(&m, &QAbstractItemModel::rowsInserted);
+        const QByteArray large(100000, 'x');
+        std::vector<PackedRow> rows;
+        {
+            PackedRow::Packer packer;
+            for (int i = 0; i < 20000; ++i)
+                rows.push_back(packer.make({QByteArray::number(i), i == 7 ? large : "ｸﾞﾙｰﾌﾟ"}));
+            rows.push_back(packer.make({}));
+        }
+        m.appendRows(std::vector<PackedRow>(rows));
+        rows.clear();
+        QCOMPARE(inserted.size(), 1);
+        QCOMPARE(m.MaxRows(), 20003);
+        QCOMPARE(m.GetText(1, 2), QStringLiteral("2"));
+        QCOMPARE(m.GetText(1, 3), QStringLiteral("0"));
+        QCOMPARE(m.GetText(2, 10), QString::fromLatin1(large));
+        QCOMPARE(m.GetText(1, 20002), QStringLiteral("19999"));
+        QCOMPARE(m.GetText(2, 20002), QStringLiteral("ｸﾞﾙｰﾌﾟ"));
+        QCOMPARE(m.GetText(1, 20003), QString());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestGridModel)

@@ -55,6 +55,22 @@ void LinkListView::fill(std::vector<PackedRow> &&rows)
     model()->fillRows(std::move(rows));
 }
 
+void LinkListView::fillOnward(std::vector<PackedRow> &&rows)
+{
+    const auto shown = size_t(MaxRows());
+    bool begins = shown > 0 && shown <= rows.size();
+    for (size_t i = 0; begins && i < shown; ++i) {
+        for (int c = int(LinkList::Number); begins && c <= int(LinkList::Description); ++c)
+            begins = LinkList::cell(model()->row(int(i) + 1), LinkList::Column(c))
+                == LinkList::cell(rows[i], LinkList::Column(c));
+    }
+    if (!begins)
+        return fill(std::move(rows));
+    rows.erase(rows.begin(), rows.begin() + qsizetype(shown));
+    model()->appendRows(std::move(rows));
+    fitColumns(model()->rows());
+}
+
 void LinkListView::fitColumns(const std::vector<PackedRow> &rows)
 {
     // The longest number and every group name once: rows of a group stand together, so a

@@ -35,6 +35,9 @@ public:
     }
     // Shows the rows in one step, the columns fitted to them.
     void fill(std::vector<PackedRow> &&rows);
+    // The same when the rows on show do not begin rows; when they do (the first screen shown
+    // while the rest was read), only the rest is added, and the view and the chosen row stay.
+    void fillOnward(std::vector<PackedRow> &&rows);
     // The active row when the user chose it (it is highlighted); 0 when no row is chosen, as
     // after the list was filled.
     int selectedRow() const;

@@ -45,6 +45,9 @@
 
 namespace {
 
+// Rows read before the window shows: more than a screen holds.
+constexpr int kFirstScreen = 300;
+
 bool isWindowKey(int key)
 {
     return key == Qt::Key_F3 || key == Qt::Key_F5 || key == Qt::Key_F8 || key == Qt::Key_F9
@@ -101,7 +104,7 @@ fmLink::fmLink(BrowserFactory browserFactory, QWidget *parent)
     connect(search, &SearchBox::listRead, this, [this](const std::vector<PackedRow> &rows) {
         if (m_listPending && !search->isActive()
             && Usr::GrpNoOf(Frame1->controls().cbGrp->currentText()) == 0)
-            vSpr->fill(std::vector<PackedRow>(rows));
+            vSpr->fillOnward(std::vector<PackedRow>(rows));
         m_listPending = false;
     });
     text = new TextSearch(
@@ -210,12 +213,16 @@ bool fmLink::Form_Load(QString *error)
     if (Usr::Ini)
         Frame1->controls().chkBelow->setChecked(
             Usr::Ini->vGtVal(QStringLiteral("GRP_BELOW"), 0).toInt() == 1);
-    // Every group's list is read with the search index after the window shows; one group's
-    // list is read now.
-    if (Usr::GrpNoOf(Frame1->controls().cbGrp->currentText()) == 0)
+    // Every group's list is read with the search index after the window shows, its first
+    // screen now (the groups that come first only); one group's list is read now.
+    if (Usr::GrpNoOf(Frame1->controls().cbGrp->currentText()) == 0) {
+        std::vector<PackedRow> first;
+        if (LinkList::loadFirst(kFirstScreen, first))
+            vSpr->fill(std::move(first));
         m_listPending = true;
-    else
+    } else {
         LoadList(false);
+    }
     search->setGroup(Usr::GrpNoOf(Frame1->controls().cbGrp->currentText()));
     Usr::GetWkArea(nX1, nX2, nY1, nY2, true);
     if (m_startAddress.isEmpty())

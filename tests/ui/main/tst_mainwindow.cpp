@@ -130,6 +130,29 @@ private Q_SLOTS:
         QVERIFY(list->columnWidth(int(LinkList::GroupName) - 1)
                 >= list->fontMetrics().horizontalAdvance(name));
     }
+
+    // The first screen of every group's list shows with the window; the rest joins it when read
+    // and the row the user chose meanwhile stays chosen.
+    void firstScreenAtOnce()
+    {
+        m.openDatabase();
+        SqlSteps::exec(Sql::kInsertGroup, {1, "B", 2});
+        SqlSteps::exec(Sql::kInsertGroup, {2, "A", 2});
+        for (int i = 0; i < 700; ++i)
+            SqlSteps::exec(Sql::kInsertLink,
+                           {100 + i, QStringLiteral("http://a/%1").arg(i), 1 + i % 2,
+                            QStringLiteral("t%1").arg(i), "", 1});
+        m.openWindow({}, false);
+        QCOMPARE(m.list()->MaxRows(), 300);
+        QCOMPARE(m.list()->GetText(int(LinkList::GroupName), 1), "A");
+        m.list()->selectRow(4);
+        const QString chosen = m.list()->GetText(int(LinkList::Number), 5);
+        MainWindowFixture::settle(*m.w);
+        QCOMPARE(m.list()->MaxRows(), 700);
+        QCOMPARE(m.list()->selectedRow(), 5);
+        QCOMPARE(m.list()->GetText(int(LinkList::Number), 5), chosen);
+        QCOMPARE(m.list()->GetText(int(LinkList::GroupName), 700), "B");
+    }
 };
 
 QTEST_MAIN(TestMainWindow)
