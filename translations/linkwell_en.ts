@@ -219,6 +219,26 @@ Folders joined with one whose name differs only in letter case: %1</translation>
         </translation>
     </message>
     <message>
+        <source>件数 %1 は正の整数ではありません</source>
+        <translation>The count %1 is not a positive whole number</translation>
+    </message>
+    <message>
+        <source>本文を検索できません: %1</source>
+        <translation>Cannot search the page text: %1</translation>
+    </message>
+    <message>
+        <source>検索用の索引を削除できません: %1</source>
+        <translation>Cannot delete the search index: %1</translation>
+    </message>
+    <message>
+        <source>読めない保存ﾍﾟｰｼﾞ: %1</source>
+        <translation>Unreadable saved page: %1</translation>
+    </message>
+    <message>
+        <source>%1 件の保存ﾍﾟｰｼﾞを索引に入れました</source>
+        <translation>Indexed %1 saved pages</translation>
+    </message>
+    <message>
         <source>--below は --group と共に指定してください</source>
         <translation>--below needs --group</translation>
     </message>
@@ -423,6 +443,10 @@ Folders joined with one whose name differs only in letter case: %1</translation>
         <source>保存したﾍﾟｰｼﾞを表示</source>
         <translation>Show &amp;Saved Page</translation>
     </message>
+    <message>
+        <source>検索用の索引を作り直す</source>
+        <translation>Rebuild the search index</translation>
+    </message>
 </context>
 <context>
     <name>MaintenanceGrids</name>
@@ -597,6 +621,21 @@ Folders joined with one whose name differs only in letter case: %1</translation>
     <message>
         <source>%1 件のﾘﾝｸの画像を出力します（約%2分）。よろしいですか</source>
         <translation>Make the pictures of %1 links (about %2 min)?</translation>
+    </message>
+</context>
+<context>
+    <name>PageText</name>
+    <message>
+        <source>%1 が読めません: %2</source>
+        <translation>Cannot read %1: %2</translation>
+    </message>
+    <message>
+        <source>ﾌｧｲﾙが大きすぎます</source>
+        <translation>The file is too large</translation>
+    </message>
+    <message>
+        <source>ﾍﾟｰｼﾞがありません</source>
+        <translation>It holds no page</translation>
     </message>
 </context>
 <context>
@@ -899,6 +938,39 @@ Folders joined with one whose name differs only in letter case: %1</translation>
     </message>
 </context>
 <context>
+    <name>TextSearch</name>
+    <message>
+        <source>本文を検索できません: %1</source>
+        <translation>Cannot search the page text: %1</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 件</source>
+        <translation>
+            <numerusform>%n link</numerusform>
+            <numerusform>%n links</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>本文の索引を作成中 %1 / %2</source>
+        <translation>Indexing page text %1 / %2</translation>
+    </message>
+    <message>
+        <source>本文の索引を作成できませんでした: %1</source>
+        <translation>Could not index the page text: %1</translation>
+    </message>
+    <message numerus="yes">
+        <source>読めない保存ﾍﾟｰｼﾞが %n 件あります</source>
+        <translation>
+            <numerusform>%n saved page cannot be read</numerusform>
+            <numerusform>%n saved pages cannot be read</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>検索用の索引を削除できません: %1</source>
+        <translation>Cannot delete the search index: %1</translation>
+    </message>
+</context>
+<context>
     <name>Usr</name>
     <message>
         <source>番号を決められません: %1</source>
@@ -988,6 +1060,10 @@ Folders joined with one whose name differs only in letter case: %1</translation>
     <message>
         <source>ｱﾄﾞﾚｽ</source>
         <translation>Address</translation>
+    </message>
+    <message>
+        <source>本文も検索</source>
+        <translation>Search page text too</translation>
     </message>
     <message>
         <source>ﾘｽﾄの読み込みに失敗しました: %1</source>

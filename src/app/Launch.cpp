@@ -4,6 +4,7 @@
 #include "platform/DataFolder.h"
 #include "platform/Dialogs.h"
 #include "platform/SystemText.h"
+#include "search/TextPieces.h"
 #include "settings/Language.h"
 #include "settings/yIni.h"
 #include "store/LinkStore.h"
@@ -97,6 +98,8 @@ Launch::Status Launch::openFolder(const QString &dataDir, Access access, bool se
 Launch::Status Launch::openDatabase()
 {
     m_error.clear();
+    // The page-text index is opened by the rule folders too, with the search's tokenizer.
+    TextPieces::useEverywhere();
     return Store::OpenDb(DataFolder::database(Usr::sDataPh), &m_error) ? Ok : Failed;
 }
 

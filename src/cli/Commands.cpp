@@ -6,7 +6,10 @@
 #include "cli/StopSignals.h"
 #include "collection/GroupFolders.h"
 #include "collection/LinkList.h"
+#include "pages/TextBackfill.h"
+#include "platform/DataFolder.h"
 #include "search/SearchText.h"
+#include "search/TextIndex.h"
 #include "store/GroupList.h"
 #include "store/LinkStore.h"
 
@@ -134,6 +137,78 @@ void printRows(const Invocation &in, const std::vector<PackedRow> &rows)
     in.out(text);
 }
 
+// The links whose fields or page text hold every word, best first: number, address, group,
+// title and the text around the first hit on one line.
+Status findText(const Invocation &in, qint64 nGrp, const std::function<bool(qint64)> &keep)
+{
+    int limit = 0;
+    if (in.options.contains(QStringLiteral("limit"))) {
+        bool ok = false;
+        limit = in.options.value(QStringLiteral("limit")).toInt(&ok);
+        if (!ok || limit <= 0) {
+            in.err(Tr::tr("件数 %1 は正の整数ではありません")
+                       .arg(in.options.value(QStringLiteral("limit"))));
+            return UsageError;
+        }
+    }
+    QString error;
+    TextIndex index(Usr::sDataPh);
+    std::vector<TextIndex::Found> found;
+    if (!index.isOpen() || !index.find(in.args.join(u' '), 0, 0, found, &error)) {
+        in.err(Tr::tr("本文を検索できません: %1").arg(index.isOpen() ? error : index.error()));
+        return BadInput;
+    }
+    struct Row
+    {
+        QByteArray address, title;
+        qint64 nGrp = 0;
+    };
+    QHash<qint64, Row> rows;
+    QSet<qint64> wanted;
+    for (const TextIndex::Found &f : found)
+        wanted.insert(f.nURL);
+    QHash<qint64, QByteArray> groups;
+    if (!LinkStore::forEachLink(
+            nGrp,
+            [&](const LinkStore::LinkView &v) {
+                if (wanted.contains(v.nURL) && (!keep || keep(v.nURL)))
+                    rows.insert(v.nURL, {v.sURL.toByteArray(), v.sNam.toByteArray(), v.nGrp});
+            },
+            &error)
+        || !LinkStore::forEachGroup(
+            [&](const LinkStore::GroupView &g) { groups.insert(g.nGrp, g.sGrp.toByteArray()); },
+            &error)) {
+        in.err(Tr::tr("ﾘｽﾄの読み込みに失敗しました: %1").arg(error));
+        return BadInput;
+    }
+    QByteArray text;
+    int printed = 0;
+    for (const TextIndex::Found &f : found) {
+        const auto row = rows.constFind(f.nURL);
+        if (row == rows.cend())
+            continue;
+        if (limit > 0 && printed == limit)
+            break;
+        ++printed;
+        QString snippet = f.rank != 0 ? index.snippet(in.args.join(u' '), f.nURL) : QString();
+        snippet.remove(QChar(TextStore::kMarkOpen));
+        snippet.remove(QChar(TextStore::kMarkClose));
+        appendField(text, QByteArray::number(f.nURL));
+        text.append('\t');
+        appendField(text, row->address);
+        text.append('\t');
+        appendField(text, groups.value(row->nGrp));
+        text.append('\t');
+        appendField(text, row->title);
+        text.append('\t');
+        appendField(text, snippet.simplified().toUtf8());
+        text.append('\n');
+    }
+    in.out(text);
+    in.err(Tr::tr("%n 件見つかりました", nullptr, printed));
+    return Success;
+}
+
 // The links holding every word, as the window's search box finds them: one pass over the
 // rows, no index. The count goes to standard error, so the lines stay the list's.
 Status findWords(const Invocation &in)
@@ -146,6 +221,8 @@ Status findWords(const Invocation &in)
         in.err(error);
         return BadInput;
     }
+    if (in.options.contains(QStringLiteral("text")))
+        return findText(in, nGrp, keep);
     const SearchText::Matcher matcher(in.args.join(u' '));
     // Tags are searched as part of the description they follow.
     QHash<qint64, QByteArray> tags;
@@ -229,6 +306,24 @@ Status checkLinks(const Invocation &in)
         return Status(Stopped + stop.received());
     }
     return run.deadCount() > 0 ? DeadLinks : Success;
+}
+
+// The full-text index made anew from the saved copies.
+Status reindex(const Invocation &in)
+{
+    if (!TextIndex::removeFile(Usr::sDataPh)) {
+        in.err(Tr::tr("検索用の索引を削除できません: %1").arg(DataFolder::textIndex(Usr::sDataPh)));
+        return BadInput;
+    }
+    const TextBackfill::Result r = TextBackfill::run(Usr::sDataPh);
+    for (const QString &file : r.unreadable)
+        in.err(Tr::tr("読めない保存ﾍﾟｰｼﾞ: %1").arg(file));
+    if (!r.error.isEmpty()) {
+        in.err(r.error);
+        return BadInput;
+    }
+    in.err(Tr::tr("%1 件の保存ﾍﾟｰｼﾞを索引に入れました").arg(r.indexed));
+    return Success;
 }
 
 Status list(const Invocation &in)
@@ -328,15 +423,26 @@ const QList<Command> &commands()
          .exclusive = {QStringLiteral("recent"), QStringLiteral("group")},
          .run = list},
         {.name = QStringLiteral("find"),
-         .synopsis = QStringLiteral("find [--group NAME] WORDS..."),
+         .synopsis = QStringLiteral("find [--group NAME] [--text [--limit N]] WORDS..."),
          .description = QStringLiteral("Print the links whose title, description or address hold "
                                        "every word (letter case, width and hiragana/katakana "
                                        "ignored), as list does; the count on standard error."),
          .minArgs = 1,
          .maxArgs = -1,
          .options = {{QStringLiteral("group"), QStringLiteral("NAME"),
-                      QStringLiteral("Only the links of this group (\"*\": all groups).")}},
+                      QStringLiteral("Only the links of this group (\"*\": all groups).")},
+                     {QStringLiteral("text"), QString(),
+                      QStringLiteral("Search the saved pages' text too; best first, with the "
+                                     "text around the first hit as a fifth field.")},
+                     {QStringLiteral("limit"), QStringLiteral("N"),
+                      QStringLiteral("With --text: at most N links.")}},
          .run = findWords},
+        {.name = QStringLiteral("reindex"),
+         .synopsis = QStringLiteral("reindex"),
+         .description = QStringLiteral("Make the search index of the saved pages' text anew "
+                                       "from the copies."),
+         .changes = true,
+         .run = reindex},
         {.name = QStringLiteral("check"),
          .synopsis = QStringLiteral("check [--group NAME]"),
          .description = QStringLiteral("Check every link (or one group's) for dead links and "

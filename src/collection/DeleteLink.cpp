@@ -2,13 +2,17 @@
 
 #include "collection/LinkIndex.h"
 #include "pages/LinkFiles.h"
+#include "platform/DataFolder.h"
 #include "store/LinkStore.h"
+#include "store/TextStore.h"
 
 DeleteLink::DeleteLink(const QString &dataPh, LinkIndex *index)
     : m_dataPh(dataPh)
     , m_index(index)
 {
 }
+
+DeleteLink::~DeleteLink() = default;
 
 bool DeleteLink::run(qint64 nURL, QString *error)
 {
@@ -23,4 +27,9 @@ void DeleteLink::rowGone(qint64 nURL)
     LinkFiles::remove(m_dataPh, nURL);
     if (m_index)
         m_index->deleted(nURL);
+    if (m_dataPh.isEmpty())
+        return;
+    if (!m_text)
+        m_text = std::make_unique<TextStore>(DataFolder::textIndex(m_dataPh));
+    m_text->remove(nURL);
 }

@@ -2,7 +2,9 @@
 
 #include "pages/PageArchive.h"
 #include "pages/PageImage.h"
+#include "platform/DataFolder.h"
 #include "store/LinkStore.h"
+#include "store/TextStore.h"
 
 EmptyCollection::EmptyCollection(const QString &dataPh)
     : m_dataPh(dataPh)
@@ -16,6 +18,7 @@ bool EmptyCollection::run(QString *error)
         return false;
     // The numbers start again: a copy left behind would be taken for a new link's.
     PageArchive::removeOrphans(m_dataPh, nullptr);
+    TextStore(DataFolder::textIndex(m_dataPh)).removeAll();
     return true;
 }
 

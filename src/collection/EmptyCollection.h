@@ -3,7 +3,8 @@
 #include <QString>
 
 // Emptying the collection: every group and link goes (the group-0 row comes back at once) with
-// the saved copies, which belong to no link any more; the pictures go only when asked for.
+// the saved copies and their text, which belong to no link any more; the pictures go only when
+// asked for.
 class EmptyCollection
 {
 public:

@@ -2,8 +2,10 @@
 
 #include "collection/LinkIndex.h"
 #include "collection/Registration.h"
+#include "platform/DataFolder.h"
 #include "store/GroupList.h"
 #include "store/LinkStore.h"
+#include "store/TextStore.h"
 
 namespace {
 constexpr double kNewGroupSort = 100;
@@ -57,6 +59,11 @@ RegisterPage::Outcome RegisterPage::run(const Page &page, const ActiveRow &row, 
         link.sURL = row.address; // a correction keeps the stored address
     if (m_index)
         m_index->saved(link);
+    // Derived data: a text that cannot be stored now is read from the copy at the next start.
+    if (!m_textPh.isEmpty()) {
+        TextStore text(DataFolder::textIndex(m_textPh));
+        text.put(n, m_text);
+    }
     out.result = Result::Saved;
     out.link = link;
     return out;

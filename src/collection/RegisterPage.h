@@ -68,10 +68,19 @@ public:
     // when no group has that name (group 0's own name included).
     static std::optional<qint64> groupOf(const GroupList &groups, const QString &text);
 
+    // The page's body text goes into the full-text index of the data folder dataPh as well.
+    void keepText(const QString &dataPh, const QString &text)
+    {
+        m_textPh = dataPh;
+        m_text = text;
+    }
+
     Outcome run(const Page &page, const ActiveRow &row, qint64 addedSecs);
 
 private:
     Picture *m_picture;
     Copy *m_copy;
     LinkIndex *m_index;
+    QString m_textPh;
+    QString m_text;
 };

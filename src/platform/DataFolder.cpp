@@ -36,6 +36,16 @@ QString documents(const QString &dataPh)
     return dataPh + QStringLiteral("Doc");
 }
 
+QString indexes(const QString &dataPh)
+{
+    return dataPh + QStringLiteral("Idx/");
+}
+
+QString textIndex(const QString &dataPh)
+{
+    return indexes(dataPh) + QStringLiteral("text.db");
+}
+
 QString picture(const QString &dataPh, const QString &number)
 {
     return pictures(dataPh) + number.trimmed() + QStringLiteral(".jpg");
@@ -75,7 +85,7 @@ bool owns(const QString &dataPh, const QString &path)
         if (target == canonical(file))
             return true;
     }
-    const QString folders[] = {pictures(dataPh), copies(dataPh)};
+    const QString folders[] = {pictures(dataPh), copies(dataPh), indexes(dataPh)};
     for (const QString &folder : folders) {
         const QString inside = canonical(folder.chopped(1));
         if (target == inside || target.startsWith(inside + u'/'))

@@ -116,4 +116,35 @@ inline constexpr char kDeleteAllGroups[] = "Delete From mGrp";
 inline constexpr char kDeleteAllLinks[] = "Delete From tURL";
 inline constexpr char kInsertGroupZero[] = "Insert Into mGrp (nGrp, sGrp, gSrt) Values (0, ?, 0)";
 
+// The full-text index (Idx/text.db, a file of its own): the pages' text under the link's number,
+// and which copy each was read from (size and time; nOk 0: it could not be read).
+inline constexpr int kTextIndexVersion = 1;
+inline constexpr char kTextFts5Api[] = "Select fts5(?1)";
+inline constexpr char kTextCreate[]
+    = "Create Virtual Table If Not Exists tText Using fts5(sText, tokenize='linkwell')";
+// The same table over FTS5's own tokenizer, as the benchmark compares them.
+inline constexpr char kTextCreatePlain[]
+    = "Create Virtual Table If Not Exists tText Using fts5(sText)";
+inline constexpr char kTextCopyCreate[]
+    = "Create Table If Not Exists tTextCopy (nURL Integer"
+      " Primary Key, nSize Integer, nTime Integer, nOk Integer)";
+// Merges the index's segments into one and folds the log into the file: smaller, faster reads.
+inline constexpr char kTextOptimize[]
+    = "Insert Into tText (tText) Values ('optimize'); PRAGMA wal_checkpoint(TRUNCATE)";
+inline constexpr char kTextPut[] = "Insert Into tText (rowid, sText) Values (?, ?)";
+inline constexpr char kTextDelete[] = "Delete From tText Where rowid = ?";
+inline constexpr char kTextCopyPut[]
+    = "Insert Or Replace Into tTextCopy (nURL, nSize, nTime, nOk) Values (?, ?, ?, ?)";
+inline constexpr char kTextCopyDelete[] = "Delete From tTextCopy Where nURL = ?";
+inline constexpr char kTextDeleteAll[] = "Delete From tText";
+inline constexpr char kTextCopyDeleteAll[] = "Delete From tTextCopy";
+inline constexpr char kTextCopies[] = "Select nURL, nSize, nTime, nOk From tTextCopy";
+inline constexpr char kTextNumbers[] = "Select rowid From tText";
+inline constexpr char kTextMatching[] = "Select rowid From tText Where tText Match ?";
+inline constexpr char kTextRanked[] = "Select rowid, rank, snippet(tText, 0, ?, ?, ?, ?) From tText"
+                                      " Where tText Match ? Order By rank Limit ?";
+inline constexpr char kTextRanks[] = "Select rowid, rank From tText Where tText Match ?";
+inline constexpr char kTextSnippet[]
+    = "Select snippet(tText, 0, ?, ?, ?, ?) From tText Where tText Match ? And rowid = ?";
+
 } // namespace Sql

@@ -374,6 +374,37 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(data + QStringLiteral("linkwell.lock")));
         QCOMPARE(withoutNumbers(run(data, {"list"}).out).size(), 7);
     }
+
+    // find --text looks in the copies' text as reindex made it from them, best first, with the
+    // text around the hit as a fifth field.
+    void findText()
+    {
+        const QString data = dir(QStringLiteral("text"));
+        QCOMPARE(run(data, {"import", sample("chromium.html")}).code, 0);
+        const QStringList lines
+            = QString::fromUtf8(run(data, {"list"}).out).split(u'\n', Qt::SkipEmptyParts);
+        QVERIFY(lines.size() >= 2);
+        const QString a = lines.at(0).section(u'\t', 0, 0), b = lines.at(1).section(u'\t', 0, 0);
+        const QByteArray head = "Content-Type: text/html; charset=utf-8\r\n\r\n";
+        TestFiles::write(
+            data + QStringLiteral("Arc/") + a + QStringLiteral(".mhtml"),
+            head + "<p>\xe6\x9d\xb1\xe4\xba\xac\xe3\x81\xae\xe5\xa4\xa9\xe6\xb0\x97 weather</p>");
+        TestFiles::write(data + QStringLiteral("Arc/") + b + QStringLiteral(".mhtml"),
+                         head + "<p>weather weather report</p>");
+        Result r = run(data, {"reindex"});
+        QVERIFY2(r.code == 0 && r.err.contains(QStringLiteral("2 件")), qPrintable(r.err));
+        r = run(data, {"find", "--text", "天"});
+        QCOMPARE(r.code, 0);
+        QStringList found = QString::fromUtf8(r.out).split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(found.size(), 1);
+        QCOMPARE(found.at(0).section(u'\t', 0, 0), a);
+        QCOMPARE(found.at(0).section(u'\t', 4), QStringLiteral("東京の天気 weather"));
+        r = run(data, {"find", "--text", "--limit", "1", "WEATH"});
+        found = QString::fromUtf8(r.out).split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(found.size(), 1);
+        QCOMPARE(found.at(0).section(u'\t', 0, 0), b); // the page that says it twice
+        QCOMPARE(run(data, {"find", "--text", "--limit", "0", "x"}).code, 2);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCli)

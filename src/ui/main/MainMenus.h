@@ -12,7 +12,16 @@ namespace MnJob {
 enum Menu { File, Disp, Slc, Data, Count }; // the menus of the bar; Slc holds mnRet's items too
 }
 namespace MnFile {
-enum Item { OpenFolder, Compact, ImportBookmarks, ExportBookmarks, Separator, Quit, Count };
+enum Item {
+    OpenFolder,
+    Compact,
+    ImportBookmarks,
+    ExportBookmarks,
+    Reindex,
+    Separator,
+    Quit,
+    Count
+};
 }
 namespace MnDisp {
 enum Item {

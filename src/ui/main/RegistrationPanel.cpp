@@ -328,6 +328,7 @@ void RegistrationPanel::DocumentComplete(const QString &url, const QString &page
         return;
     }
     sCurURL = url;
+    m_pageText = pageText;
     SetRgstEnab(panel.registrable);
     if (!panel.isNew) {
         m_c.cbGrp->setEditText(m_list->GetCell(LinkList::GroupName, 0));
@@ -453,6 +454,7 @@ void RegistrationPanel::RgstURL()
     index.search = m_search;
     RegisterPage use(m_picture ? &picture : nullptr, copies ? &copy : nullptr,
                      m_search ? &index : nullptr);
+    use.keepText(Usr::sDataPh, m_pageText);
     const RegisterPage::Outcome done = use.run(page, row, QDateTime::currentSecsSinceEpoch());
     switch (done.result) {
     case RegisterPage::Result::Saved: break;

@@ -93,6 +93,7 @@ private:
     SearchBox *m_search = nullptr;
     CollectionIndex::Twin m_twin;
     QString m_failure; // the reason of the load that failed, until its completion
+    QString m_pageText; // the body text of the page sCurURL names, for the full-text search
     bool m_pageLoading = false; // a list row's page was opened and has not completed yet
     bool m_waiting = false; // F3 is waiting for that page
     QString m_copyCaption; // the caption while a saved copy is on show

@@ -23,6 +23,10 @@ SearchBox::SearchBox(QLineEdit *box, LinkListView *list, QLabel *count, QObject 
     , m_driver(m_index.search())
 {
     connect(m_box, &QLineEdit::textEdited, this, [this](const QString &text) {
+        if (m_textSearch && m_textSearch(text)) {
+            m_driver.setText({}, false);
+            return;
+        }
         // Typed while the index is read: answered once it is ready.
         if (m_worker.joinable())
             return;
@@ -85,6 +89,8 @@ void SearchBox::adopt()
         else
             m_index.deleted(std::get<qint64>(change));
     }
+    if (m_textSearch && m_textSearch(m_box->text()))
+        return;
     if (!m_box->text().trimmed().isEmpty())
         m_driver.setText(m_box->text());
     else if (m_driver.isActive())
@@ -156,6 +162,13 @@ void SearchBox::clearBox()
     m_driver.setText({}, false);
     if (m_count)
         m_count->clear();
+}
+
+void SearchBox::research()
+{
+    if (m_worker.joinable() || !ensureBuilt())
+        return;
+    m_driver.setText(m_box->text());
 }
 
 void SearchBox::rebuild()

@@ -5,6 +5,8 @@
 
 #include <QObject>
 
+#include <functional>
+
 #include <memory>
 #include <thread>
 #include <variant>
@@ -46,6 +48,10 @@ public:
     void rebuild();
     // Empties the box without touching the list (the list is being filled otherwise).
     void clearBox();
+    // The box's text is searched again (the page-text search was turned off).
+    void research();
+    // run(text) true: another search answers the text typed (the page-text search).
+    void setTextSearch(std::function<bool(const QString &)> run) { m_textSearch = std::move(run); }
 
 Q_SIGNALS:
     // The box was emptied: the list shows what the group selector says.
@@ -71,4 +77,5 @@ private:
     std::thread m_worker;
     // Changes made while the worker reads, applied to what it read.
     std::vector<std::variant<LinkRecord, qint64>> m_pending;
+    std::function<bool(const QString &)> m_textSearch;
 };

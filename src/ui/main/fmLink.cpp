@@ -22,6 +22,7 @@
 #include "ui/main/PagePictures.h"
 #include "ui/main/RegistrationPanel.h"
 #include "ui/main/SearchBox.h"
+#include "ui/main/TextSearch.h"
 #include "ui/main/WindowPlace.h"
 #include "ui/main/sbBrw.h"
 #include "ui/maintenance/fmData.h"
@@ -82,6 +83,10 @@ fmLink::fmLink(BrowserFactory browserFactory, QWidget *parent)
     // How many links the search found, at the foot of the window.
     auto *count = new QLabel(this);
     count->setObjectName(QStringLiteral("lbCount"));
+    // The page-text choice of the search beside its count: the panel has no room left.
+    auto *choice = new QCheckBox(tr("本文も検索"), this);
+    choice->setObjectName(QStringLiteral("chText"));
+    statusBar()->addPermanentWidget(choice);
     statusBar()->addPermanentWidget(count);
     statusBar()->setSizeGripEnabled(false);
     search = new SearchBox(Frame1->controls().txFind, vSpr, count, this);
@@ -102,6 +107,9 @@ fmLink::fmLink(BrowserFactory browserFactory, QWidget *parent)
             vSpr->fillOnward(std::vector<PackedRow>(rows));
         m_listPending = false;
     });
+    text = new TextSearch(
+        choice, Frame1->controls().txFind, vSpr, search, count,
+        [this] { vSpr->load(false, Usr::GrpNoOf(Frame1->controls().cbGrp->currentText())); }, this);
     connect(Frame1->controls().cbGrp, &QComboBox::currentTextChanged, search,
             [this](const QString &name) { search->setGroup(Usr::GrpNoOf(name)); });
     connect(WebBrow, &WebBrowser::LoadFailed, Frame1, &RegistrationPanel::LoadFailed);
@@ -236,6 +244,8 @@ bool fmLink::Form_Load(QString *error)
     ArrCtl();
     // The list and the search index are read on a worker thread once the window shows.
     search->prepare();
+    // The copies not yet in the page-text index are read at low priority meanwhile.
+    text->backfill(statusBar());
     return true;
 }
 
@@ -339,6 +349,7 @@ void fmLink::mnFile_Click(int index)
     case MnFile::Compact: compact(); break;
     case MnFile::ImportBookmarks: importBookmarks(); break;
     case MnFile::ExportBookmarks: BookmarkCommands::exportFile(this); break;
+    case MnFile::Reindex: text->reindex(); break;
     case MnFile::Quit: close(); break;
     default: break;
     }

@@ -9,6 +9,7 @@
 
 class LinkListView;
 class SearchBox;
+class TextSearch;
 class QLineEdit;
 class QSplitter;
 class RegistrationPanel;
@@ -101,6 +102,7 @@ private:
     LinkListView *vSpr = nullptr;
     WebBrowser *WebBrow = nullptr;
     SearchBox *search = nullptr;
+    TextSearch *text = nullptr; // "本文も検索"
     bool m_listPending = false; // the list waits for the background reading
     MainMenus m_menus;
 

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "store/TextStore.h"
+
+#include <QString>
+
+#include <vector>
+
+// The full-text index of the data folder (Idx/text.db) on this thread's own connection, cut by
+// TextPieces, and the search over it together with the links' titles, descriptions and
+// addresses.
+class TextIndex
+{
+public:
+    explicit TextIndex(const QString &dataPh);
+    bool isOpen() const { return m_store.isOpen(); }
+    QString error() const { return m_store.error(); }
+    TextStore &store() { return m_store; }
+
+    // Deletes the index file; the next TextIndex starts empty.
+    static bool removeFile(const QString &dataPh);
+
+    struct Found
+    {
+        qint64 nURL = 0;
+        double rank = 0; // FTS5's rank of the page text; 0 when only the fields hold the words
+        QString snippet; // marked with TextStore::kMarkOpen / kMarkClose
+    };
+    // The links whose title, description, address or page text hold every word of the query,
+    // best first; at most limit (0: all), the first `snippets` of them with a snippet.
+    bool find(const QString &query, int limit, int snippets, std::vector<Found> &out,
+              QString *error);
+    // A snippet of link nURL's page text around the query's first hit.
+    QString snippet(const QString &query, qint64 nURL);
+
+private:
+    TextStore m_store;
+};
