@@ -310,9 +310,6 @@ void TestBookmarkFile::refuses_data()
         << notBookmarks;
     QTest::newRow("plain text") << QByteArray("https://example.com/\nhttps://example.org/\n")
                                 << notBookmarks;
-    QTest::newRow("a picture") << QByteArray::fromHex(
-        "89504e470d0a1a0a0000000d49484452000000010000")
-                               << notBookmarks;
     // Bytes not in the encoding, with the line they stand on; kHead has five lines.
     const auto bad = [](const char *name, const char *charset, const QByteArray &body, int line) {
         QTest::newRow(name) << QByteArray(kHead).replace("UTF-8", charset) + body
@@ -325,7 +322,6 @@ void TestBookmarkFile::refuses_data()
     bad("Shift_JIS bytes declared EUC-JP", "EUC-JP", "<DT><A>\x82\xa0</A>\n", 6);
     bad("overlong form", "UTF-8", "<DT><A>\xC0\xAF</A>\n", 6);
     bad("surrogate", "UTF-8", "<DT><A HREF=\"https://x.example/\">ok</A>\n\n<DT>\xED\xA0\x80\n", 8);
-    bad("past U+10FFFF", "UTF-8", "<DT><A>\xF4\x90\x80\x80</A>\n", 6);
     bad("continuation byte alone, in an attribute nobody reads", "UTF-8",
         "<DT><A HREF=\"https://x.example/\" ICON=\"\x80\">a</A>\n", 6);
     bad("cut in the middle of a character", "UTF-8", "<DT><A>\xe3\x81\x82\xe3\x81", 6);
@@ -414,10 +410,7 @@ void TestBookmarkFile::entries_data()
     date("smallest milliseconds", "\"1000000000000\"", 1000000000);
     date("microseconds", "\"1700000000123456\"", 1700000000);
     date("too large for microseconds", "\"1000000000000000000\"", 0);
-    date("more digits than fit", "\"99999999999999999999999\"", 0);
     date("fraction", "\"1700000000.75\"", 1700000000);
-    date("unquoted, spaced", "' 1700000001 '", 1700000001);
-    date("negative", "\"-5\"", 0);
     date("not a number", "\"yesterday\"", 0);
 }
 

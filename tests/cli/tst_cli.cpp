@@ -66,14 +66,6 @@ private:
 private Q_SLOTS:
     void initTestCase() { QVERIFY(m_tmp.isValid()); }
 
-    // The environment the commands run in really has no display: the window cannot start.
-    void theWindowCannotStartHere()
-    {
-        const int code = run(dir("window"), {}).code;
-        QVERIFY(code != 0 && code != -1);
-        QVERIFY(!QFile::exists(dir("window") + QStringLiteral("dbLink.mdb")));
-    }
-
     void usage_data()
     {
         QTest::addColumn<QStringList>("args");
@@ -91,9 +83,7 @@ private Q_SLOTS:
         row("--version", {"--version"}, 0, "linkwell 0.", "");
         row("unknown command", {"frobnicate"}, 2, "", "ｺﾏﾝﾄﾞ 'frobnicate' はありません");
         row("file missing", {"import"}, 2, "", "使い方: linkwell import FILE");
-        row("two files", {"export", "a", "b"}, 2, "", "使い方: linkwell export [--xbel] FILE");
         row("list extra", {"list", "extra"}, 2, "", "使い方: linkwell list");
-        row("check extra", {"check", "extra"}, 2, "", "使い方: linkwell check");
         row("option of another command", {"import", "x.html", "--recent"}, 2, "",
             "import: ｵﾌﾟｼｮﾝ '--recent' はありません");
         row("options that exclude each other", {"list", "--recent", "--group", "x"}, 2, "",
@@ -296,7 +286,7 @@ private Q_SLOTS:
         Store::CloseDb();
     }
 
-    // Reading needs no folder it may write; a change says why it cannot take the lock.
+    // Reading needs no folder it may write; a change says why it cannot write there.
     void readOnlyFolder()
     {
         const QString data = dir(QStringLiteral("read-only"));
@@ -310,12 +300,6 @@ private Q_SLOTS:
         QFile::setPermissions(data, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QCOMPARE(r.code, 1);
         QVERIFY2(r.err.contains(QStringLiteral("ｱｸｾｽが許可されていません")), qPrintable(r.err));
-        QVERIFY(QDir().mkdir(data + QStringLiteral("linkwell.lock")));
-        const Result lock = run(data, {"import", sample("chromium.html")});
-        QCOMPARE(lock.code, 1);
-        QVERIFY2(lock.err.contains(data + QStringLiteral("linkwell.lock"))
-                     && lock.err.contains(QStringLiteral("ﾌｧｲﾙ以外")),
-                 qPrintable(lock.err));
     }
 
     // list --group and check --group find a group by one rule: the first in the list's order

@@ -107,7 +107,6 @@ private Q_SLOTS:
         row("empty file", "User.xml", "User.xml", true);
         row("CR LF first", "User.xml", "User.xml", true,
             "\r\n<?xml version='1.0' encoding='Shift-JIS' ?>\r\n<x>\r\n</x>");
-        row("LF first", "User.xml", "User.xml", true, "\n   <\x89\xe6\x96\xca>\r\n");
         row("User_DV.xml", "User_DV.xml", "User.xml", false);
         row("user_dv.XML", "user_dv.XML", "user.xml", false);
         row("_DV without point", "User_DVxml", "User_DVxml", false);
@@ -157,12 +156,9 @@ private Q_SLOTS:
             QTest::newRow(name) << raw << tail;
         };
         row("81 20, no second byte", "\x81\x20");
-        row("FF", "\xFF");
         row("85 40, unassigned", "\x85\x40");
         row("lone final 82", "", "\x82");
-        row("lead byte before a tag", "\x82");
         row("EE EF, also FA 40", "\xEE\xEF");
-        row("FA 54, also 81 CA", "\xFA\x54");
         row("user-defined F0 40", "\xF0\x40");
         row("UTF-8", QStringLiteral("画面 ü ™ 〜").toUtf8());
         row("control bytes", QByteArray("\x01\x1a\x1c\x7f\t", 5));
@@ -254,22 +250,16 @@ private Q_SLOTS:
             QTest::newRow(name) << QString::fromUtf8(text) << def << expected << written;
         };
         row("int", "50", 0, 50.0, 50);
-        row("negative", "-1", 50, -1.0, -1);
         row("double", "0.1", 0, 0.1, 0.1);
         row("75abc", "75abc", 0, 75.0);
         row("abc", "abc", 0, 0.0);
         row("empty", "", 0, 0);
-        row("spaced", " 7 5", 0, 75.0);
         row("True", "True", false, true, true);
         row("False", "False", true, false, false);
-        row("tRuE", "tRuE", false, true);
         row("zero", "0", true, false);
-        row("minus one as boolean", "-1", false, true);
         row("empty keeps true", "", true, true);
         row("unconvertible keeps true", "yes", true, true);
-        row("number with text", "1x", false, false);
         row("text", " 画 ", QStringLiteral("x"), QStringLiteral(" 画 "), QStringLiteral(" 画 "));
-        row("empty text", "", QStringLiteral("x"), QStringLiteral("x"));
         const QDate def(2000, 1, 1), day(2024, 3, 5);
         const QDateTime moment(day, QTime(13, 45, 30));
         row("US date", "3/5/2024", def, day, day);

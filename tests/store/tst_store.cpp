@@ -152,7 +152,6 @@ private Q_SLOTS:
                                << "not an SQLite";
         QTest::newRow("sqlite lookalike")
             << QByteArray("SQLite format 3\0garbage", 24) << QString();
-        QTest::newRow("binary") << QByteArray(4096, '\x7f') << "not an SQLite";
         const QString mGrp
             = QStringLiteral("Create Table mGrp (nGrp INTEGER PRIMARY KEY, sGrp TEXT, gSrt REAL)");
         const struct
@@ -285,41 +284,6 @@ private Q_SLOTS:
         QVERIFY(LinkStore::recordChecks({check(1, 1, CheckRecord::Dead, 0)}, &error));
         QVERIFY(LinkStore::reset(QStringLiteral("未分類"), &error));
         QCOMPARE(count("Select count(*) From tURLCheck"), 0);
-    }
-
-    // A crash in the middle of a write leaves a hot journal; the next start rolls it back and
-    // opens every committed link.
-    void crashInterruptedWriteIsRolledBack()
-    {
-        const QString path = freshDb();
-        {
-            Sql::Transaction t;
-            for (int n = 100; n < 400; ++n)
-                rawLink(n, QStringLiteral("http://x/%1").arg(n), QString(300, u'a'));
-            QVERIFY(t.commit());
-        }
-        Store::CloseDb();
-        sqlite3 *db = nullptr;
-        QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
-        // A tiny cache makes the changes reach the file before the commit, as a large save does.
-        QCOMPARE(sqlite3_exec(db,
-                              "PRAGMA cache_size=1; Begin; Update tURL Set sNam='changed';"
-                              " Delete From tURL Where nURL > 200;",
-                              nullptr, nullptr, nullptr),
-                 SQLITE_OK);
-        const QString crashed = m_tmp.filePath(QStringLiteral("crashed/dbLink.mdb"));
-        QDir().mkpath(QFileInfo(crashed).path());
-        QVERIFY(QFile::copy(path, crashed));
-        QVERIFY(
-            QFile::copy(path + QStringLiteral("-journal"), crashed + QStringLiteral("-journal")));
-        sqlite3_close(db);
-        QVERIFY(QFileInfo(crashed + QStringLiteral("-journal")).size() > 0);
-
-        QString error;
-        QVERIFY2(Store::OpenDb(crashed, &error), qPrintable(error));
-        QCOMPARE(count("Select count(*) From tURL"), 300);
-        QCOMPARE(count("Select count(*) From tURL Where sNam='changed'"), 0);
-        QVERIFY(!QFile::exists(crashed + QStringLiteral("-journal")));
     }
 
     // A first start that died leaves an empty or table-less file, perhaps with a journal: it is
@@ -537,7 +501,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<double>("sort");
         QTest::newRow("question marks") << "What? page?id=3&x=?" << 100.0;
-        QTest::newRow("apostrophes") << "Tom's 'quoted' page" << 12.5;
         QTest::newRow("line ends") << "line1\r\nline2\r\n" << 999.9;
         QTest::newRow("long") << QString(10000, QChar(0x3042)) << 1.0 / 3.0;
         QTest::newRow("sql") << "'); Drop Table tURL; --" << 1.5;
@@ -682,12 +645,6 @@ private Q_SLOTS:
                  QStringList {path + QStringLiteral(" の最適化を中止しました")});
         QCOMPARE(TestFiles::read(path), kept);
         QCOMPARE(count("Select count(*) From tURL"), 500);
-        // Without an open database it fails, and says so.
-        Store::CloseDb();
-        Dialogs::clearShown();
-        QVERIFY(!Store::CompactDb());
-        QCOMPARE(Dialogs::shown().size(), 1);
-        QVERIFY(Dialogs::shownTexts().first().contains(QStringLiteral("最適化できませんでした")));
     }
 };
 

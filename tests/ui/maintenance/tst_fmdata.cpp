@@ -106,7 +106,6 @@ private Q_SLOTS:
               {104, 2, "", 1}});
         QCOMPARE(grid(0)->MaxRows(), 2); // group 0 never listed
         QCOMPARE(cell(0, GroupColumn::Name, 1), "Blogs");
-        QCOMPARE(Usr::GrpNoOf("blogs"), 2);
         QCOMPARE(grid(1)->model()->column(LinkColumn::Group).items,
                  (QStringList {"Blogs", "News"}));
         // 101 has no group row; 102 is in group 0.
