@@ -153,11 +153,9 @@ RegistrationPanel::RegistrationPanel(QWidget *parent)
     fitCaption(left, lbSim);
     lbSim->clear();
     row->addWidget(left);
+    // The window shows it at its foot: beside the fixed block it covered the caption of the
+    // title box.
     m_c.chkBelow = new QCheckBox(tr("下位の分類も表示"), this);
-    // It gives way before the window's smallest width grows.
-    m_c.chkBelow->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
-    m_c.chkBelow->setMinimumWidth(1);
-    row->addWidget(m_c.chkBelow, 0, Qt::AlignTop);
 
     // The title and description box takes what the fixed parts leave.
     m_c.txMem = new QPlainTextEdit(this);

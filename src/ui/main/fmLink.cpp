@@ -86,6 +86,7 @@ fmLink::fmLink(BrowserFactory browserFactory, QWidget *parent)
     // The page-text choice of the search beside its count: the panel has no room left.
     auto *choice = new QCheckBox(tr("本文も検索"), this);
     choice->setObjectName(QStringLiteral("chText"));
+    statusBar()->addPermanentWidget(Frame1->controls().chkBelow);
     statusBar()->addPermanentWidget(choice);
     statusBar()->addPermanentWidget(count);
     statusBar()->setSizeGripEnabled(false);

@@ -1,9 +1,12 @@
+#include "pages/PageArchive.h"
 #include "pages/PageImage.h"
 #include "platform/Dialogs.h"
 #include "platform/Shell.h"
 #include "platform/widgets/Grid.h"
+#include "search/TextIndex.h"
 #include "store/Statements.h"
 #include "support/SqlLines.h"
+#include "support/SqlSteps.h"
 #include "support/TestFiles.h"
 #include "support/widgets/MainWindowFixture.h"
 #include "ui/main/LinkListView.h"
@@ -16,6 +19,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -24,7 +28,9 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTimer>
+#include <QToolTip>
 
 // The main window over a real database in a temporary folder and a fake browser.
 class TestFmLink : public QObject
@@ -117,6 +123,30 @@ private Q_SLOTS:
         m.group()->setEditText("nothing");
         m.find<QPushButton>("cmSlc")->click();
         QCOMPARE(m.list()->MaxRows(), 5);
+    }
+
+    // The selector shows the folders as a tree, a folder without a group of its own too; with
+    // "下位の分類も表示" (at the window's foot, remembered) a folder lists its subtree.
+    void folderTree()
+    {
+        open({{100, "http://a/", 1, "A", 1},
+              {101, "http://q/", 2, "Q", 1},
+              {102, "http://x/", 3, "X", 1}},
+             {{1, "技術", 1}, {2, "技術/Qt", 2}, {3, "趣味/旅", 3}});
+        QCOMPARE(m.group()->count(), 5); // *, 技術, 技術/Qt, 趣味, 趣味/旅
+        m.group()->setEditText("技術");
+        m.w->mnSlc_Click(MnSlc::Extract);
+        QCOMPARE(column(LinkList::Number), QStringList {"100"});
+        auto *below = m.w->statusBar()->findChild<QCheckBox *>("chkBelow");
+        below->setChecked(true);
+        QCOMPARE(column(LinkList::Number) + column(LinkList::GroupName),
+                 (QStringList {"100", "101", "技術", "技術/Qt"}));
+        QCOMPARE(m.ini->vGtVal("GRP_BELOW", 0).toInt(), 1);
+        m.group()->setEditText("趣味");
+        m.w->mnSlc_Click(MnSlc::Extract);
+        QCOMPARE(column(LinkList::Number), QStringList {"102"});
+        below->setChecked(false);
+        QCOMPARE(m.list()->MaxRows(), 0);
     }
 
     // A new page shows in black as "追加"; F3 (arriving while the list has the focus) stores what
@@ -580,6 +610,45 @@ private Q_SLOTS:
         m.web->complete("http://elsewhere/", "E", QString());
         QCOMPARE(m.w->windowTitle(), "http://elsewhere/");
         QVERIFY(m.web->scriptsEnabled());
+    }
+
+    // "本文も検索": the copies are indexed after the window shows, the words are found in the
+    // page text, the tooltip shows where, Escape gives the list back.
+    void findsThePageText()
+    {
+        m.openDatabase();
+        SqlSteps::exec(Sql::kInsertLink, {100, "http://a/", 0, "Alpha", QString(), 1});
+        SqlSteps::exec(Sql::kInsertLink, {101, "http://b/", 0, "Beta", QString(), 1});
+        SqlSteps::exec(Sql::kInsertLink, {102, "http://c/", 0, "東京案内", QString(), 1});
+        for (const auto &[n, html] : {std::pair {100, "<p>東京の天気は晴れ</p>"},
+                                      std::pair {101, "<p>大阪の天気 sunny</p>"}})
+            TestFiles::write(PageArchive::fileFor(Usr::sDataPh, n),
+                             QByteArray("Content-Type: text/html; charset=utf-8\r\n\r\n") + html);
+        m.openWindow();
+        // The backfill made the index from the copies.
+        QTRY_VERIFY(QFile::exists(Usr::sDataPh + QStringLiteral("Idx/text.db")));
+        QTRY_VERIFY(TextIndex(Usr::sDataPh).snippet(QStringLiteral("sun"), 101).contains(u"sunny"));
+        auto *choice = m.find<QCheckBox>("chText");
+        auto *box = m.find<QLineEdit>("txFind");
+        QVERIFY(!choice->isChecked());
+        choice->setChecked(true);
+        QCOMPARE(Usr::Ini->vGtVal(QStringLiteral("FIND_TEXT"), 0).toInt(), 1);
+        QTest::keyClicks(box, "sun");
+        QTRY_COMPARE(column(LinkList::Number), QStringList {"101"});
+        box->clear();
+        for (const QChar c : QStringLiteral("京"))
+            QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QString(c), {});
+        // Page text and title alike; the page text's best first.
+        QTRY_COMPARE(column(LinkList::Number), (QStringList {"100", "102"}));
+        QCOMPARE(m.w->findChild<QLabel *>("lbCount")->text(), QStringLiteral("2 件"));
+        QWidget *viewport = m.list()->viewport();
+        const QPoint at = m.list()->visualRect(m.list()->model()->index(0, 3)).center();
+        QHelpEvent help(QEvent::ToolTip, at, viewport->mapToGlobal(at));
+        QApplication::sendEvent(viewport, &help);
+        QVERIFY2(QToolTip::text().contains(u"<b>") && QToolTip::text().contains(u"天気"),
+                 qPrintable(QToolTip::text()));
+        QTest::keyClick(box, Qt::Key_Escape);
+        QTRY_COMPARE(m.list()->MaxRows(), 3);
     }
 };
 
