@@ -69,38 +69,9 @@ bool loadFolder(const GroupTree &tree, int index, bool below, std::vector<Packed
         rows.clear();
         return true;
     }
-    const bool many = end > index + 1;
-    QHash<qint64, int> folderOfLink;
     std::vector<PackedRow> read;
-    if (!LinkList::loadChosen(
-            place.size() == 1 ? place.constBegin().key() : 0,
-            [&](const LinkStore::LinkView &v) {
-                const auto it = place.constFind(v.nGrp);
-                if (it == place.constEnd())
-                    return false;
-                if (many)
-                    folderOfLink.insert(v.nURL, *it);
-                return true;
-            },
-            read, error))
+    if (!LinkList::loadPlaced(place, read, error))
         return false;
-    if (many) {
-        // The list orders groups by sort key and name; the tree puts each folder's own links
-        // before those of the folders below it.
-        std::vector<int> at(read.size());
-        for (size_t r = 0; r < read.size(); ++r)
-            at[r] = folderOfLink.value(LinkList::cell(read[r], LinkList::Number).toLongLong());
-        std::vector<size_t> order(read.size());
-        for (size_t r = 0; r < order.size(); ++r)
-            order[r] = r;
-        std::stable_sort(order.begin(), order.end(),
-                         [&](size_t a, size_t b) { return at[a] < at[b]; });
-        std::vector<PackedRow> sorted;
-        sorted.reserve(read.size());
-        for (const size_t r : order)
-            sorted.push_back(std::move(read[r]));
-        read = std::move(sorted);
-    }
     rows = std::move(read);
     return true;
 }

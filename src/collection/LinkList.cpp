@@ -5,6 +5,7 @@
 
 #include <QHash>
 #include <algorithm>
+#include <tuple>
 
 namespace LinkList {
 namespace {
@@ -66,12 +67,40 @@ bool readGroups(QHash<qint64, Group> &groups, QString *error)
     return true;
 }
 
-// The links of group nGrp (all for nGrp <= 0) that keep() chooses, in list order.
-bool ordered(qint64 nGrp, const ChooseFn &keep, Ordered &out, QString *error)
+// Only the groups placed are kept, ranked by place first, then as they rank.
+void placeGroups(QHash<qint64, Group> &groups, const QHash<qint64, int> &place)
+{
+    std::vector<std::tuple<int, int, qint64>> order; // place, rank, group
+    order.reserve(size_t(place.size()));
+    for (auto g = groups.begin(); g != groups.end();) {
+        const auto p = place.constFind(g.key());
+        if (p == place.constEnd()) {
+            g = groups.erase(g);
+            continue;
+        }
+        order.emplace_back(*p, g->rank, g.key());
+        ++g;
+    }
+    std::sort(order.begin(), order.end());
+    int rank = -1;
+    for (size_t i = 0; i < order.size(); ++i) {
+        const auto &[p, r, g] = order[i];
+        if (i == 0 || p != std::get<0>(order[i - 1]) || r != std::get<1>(order[i - 1]))
+            ++rank;
+        groups[g].rank = rank;
+    }
+}
+
+// The links of group nGrp (all for nGrp <= 0) that keep() chooses, in list order; with place,
+// of the groups placed only, by place first.
+bool ordered(qint64 nGrp, const ChooseFn &keep, Ordered &out, QString *error,
+             const QHash<qint64, int> *place = nullptr)
 {
     QHash<qint64, Group> groups;
     if (!readGroups(groups, error))
         return false;
+    if (place)
+        placeGroups(groups, *place);
     std::vector<Entry> entries;
     std::vector<qint64> numbers;
     PackedRow::Packer packer;
@@ -216,6 +245,15 @@ bool loadChosen(qint64 nGrp, const ChooseFn &choose, std::vector<PackedRow> &row
 {
     Ordered o;
     if (!ordered(nGrp, choose, o, error))
+        return false;
+    rows = std::move(o.rows);
+    return true;
+}
+
+bool loadPlaced(const QHash<qint64, int> &place, std::vector<PackedRow> &rows, QString *error)
+{
+    Ordered o;
+    if (!ordered(place.size() == 1 ? place.constBegin().key() : 0, {}, o, error, &place))
         return false;
     rows = std::move(o.rows);
     return true;

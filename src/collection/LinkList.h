@@ -47,6 +47,11 @@ using ChooseFn = std::function<bool(const LinkStore::LinkView &)>;
 bool loadChosen(qint64 nGrp, const ChooseFn &choose, std::vector<PackedRow> &rows,
                 QString *error = nullptr);
 
+// The listed links of the groups placed, by place first (a group's place: its folder's in a
+// tree's order), then in list order; one pass over the rows and one sort.
+bool loadPlaced(const QHash<qint64, int> &place, std::vector<PackedRow> &rows,
+                QString *error = nullptr);
+
 ListRow toListRow(const PackedRow &row);
 
 // Every listed link in list order, with what places a link in that order, so that a link

@@ -2,6 +2,8 @@
 
 #include "store/LinkStore.h"
 
+#include <optional>
+
 bool CollectionIndex::build(QString *error,
                             const std::function<void(const std::vector<PackedRow> &)> &listRead)
 {
@@ -103,14 +105,36 @@ SearchResult CollectionIndex::find(QStringView query, const SearchResult *previo
     return m_search.find(query, previous);
 }
 
-std::vector<PackedRow> CollectionIndex::rowsOf(const SearchResult &result, qint64 nGrp) const
+std::vector<PackedRow> CollectionIndex::rowsOf(const SearchResult &result,
+                                               const GroupTree::Scope &scope) const
 {
     std::vector<PackedRow> rows;
     rows.reserve(result.positions.size());
     for (const qint32 p : result.positions) {
-        if (p >= 0 && size_t(p) < m_list.rows.size()
-            && (nGrp <= 0 || m_list.keys[size_t(p)].group == nGrp))
+        if (p >= 0 && size_t(p) < m_list.rows.size() && scope.holds(m_list.keys[size_t(p)].group))
             rows.push_back(m_list.rows[size_t(p)]);
+    }
+    return rows;
+}
+
+std::vector<PackedRow> CollectionIndex::rowsOfLinks(const std::vector<qint64> &numbers,
+                                                    const GroupTree::Scope &scope) const
+{
+    QHash<qint64, size_t> at;
+    at.reserve(qsizetype(numbers.size()));
+    for (size_t i = 0; i < numbers.size(); ++i)
+        at.insert(numbers[i], i);
+    std::vector<std::optional<PackedRow>> placed(numbers.size());
+    for (size_t p = 0; p < m_list.keys.size(); ++p) {
+        const LinkList::Ordered::Key &k = m_list.keys[p];
+        if (const auto i = at.constFind(k.number); i != at.cend() && scope.holds(k.group))
+            placed[*i] = m_list.rows[p];
+    }
+    std::vector<PackedRow> rows;
+    rows.reserve(numbers.size());
+    for (std::optional<PackedRow> &r : placed) {
+        if (r)
+            rows.push_back(std::move(*r));
     }
     return rows;
 }

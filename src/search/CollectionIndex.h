@@ -3,6 +3,7 @@
 #include "address/UrlKey.h"
 #include "collection/LinkList.h"
 #include "search/LinkSearch.h"
+#include "store/GroupTree.h"
 #include "store/Records.h"
 
 // The whole collection held for finding links: every listed link in list order, the search
@@ -25,9 +26,13 @@ public:
     void deleted(qint64 nURL);
 
     SearchResult find(QStringView query, const SearchResult *previous = nullptr) const;
-    // The list's rows of a result, in list order, of group nGrp only when nGrp > 0; copies
-    // share the rows held here.
-    std::vector<PackedRow> rowsOf(const SearchResult &result, qint64 nGrp = 0) const;
+    // The list's rows of a result in list order, of the groups scope holds; copies share the
+    // rows held here.
+    std::vector<PackedRow> rowsOf(const SearchResult &result,
+                                  const GroupTree::Scope &scope = {}) const;
+    // The listed rows of links numbers, in that order, of the groups scope holds.
+    std::vector<PackedRow> rowsOfLinks(const std::vector<qint64> &numbers,
+                                       const GroupTree::Scope &scope) const;
     // Every listed row ("*"), sharing the rows held here.
     const std::vector<PackedRow> &allRows() const { return m_list.rows; }
 

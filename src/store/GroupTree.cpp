@@ -122,3 +122,20 @@ QList<qint64> GroupTree::groupsWithin(int index) const
         out += m_nodes[size_t(i)].groups;
     return out;
 }
+
+GroupTree::Scope GroupTree::scopeOf(const QString &chosen, qint64 nGrp, bool below) const
+{
+    const int node = indexOf(chosen);
+    Scope out;
+    if (node >= 0 && below) {
+        out.all = false;
+        const QList<qint64> within = groupsWithin(node);
+        out.groups = QSet<qint64>(within.cbegin(), within.cend());
+    } else if (nGrp > 0) {
+        out.all = false;
+        out.groups.insert(nGrp);
+    } else if (node >= 0) {
+        out.all = false;
+    }
+    return out;
+}

@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -50,6 +51,19 @@ public:
     int indexOf(const QString &path) const;
     // The groups of the folder at index and of every folder below it.
     QList<qint64> groupsWithin(int index) const;
+
+    // The groups the list and the search keep to.
+    struct Scope
+    {
+        bool all = true; // every group
+        QSet<qint64> groups;
+        bool holds(qint64 nGrp) const { return all || groups.contains(nGrp); }
+        bool operator==(const Scope &) const = default;
+    };
+    // What the selector's text chosen shows: nGrp is the group it names (0: none, or "*"). A
+    // folder with below is its subtree; a folder without a group of its own holds nothing by
+    // itself; a text that is no folder and no group is every group.
+    Scope scopeOf(const QString &chosen, qint64 nGrp, bool below) const;
 
 private:
     std::vector<Node> m_nodes;

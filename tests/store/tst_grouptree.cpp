@@ -2,6 +2,8 @@
 
 #include <QTest>
 
+#include <algorithm>
+
 // The folder tree the group names make.
 class TestGroupTree : public QObject
 {
@@ -93,6 +95,46 @@ private Q_SLOTS:
         QCOMPARE(t.indexOf("a/x/DEEP"), 2);
         QCOMPARE(t.groupsWithin(t.indexOf("a")), (QList<qint64> {4, 6, 2, 5}));
         QCOMPARE(t.groupsWithin(t.indexOf("B")), (QList<qint64> {3, 1}));
+    }
+
+    // What the list and the search keep to for the selector's text: a folder alone, a folder
+    // with its subtree, case twins, a folder without a group, a name that is no folder.
+    void scopeOf_data()
+    {
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<qint64>("nGrp");
+        QTest::addColumn<bool>("below");
+        QTest::addColumn<QList<qint64>>("groups"); // sorted; {-1}: every group
+        QTest::newRow("group alone") << "技術" << 1LL << false << QList<qint64> {1};
+        QTest::newRow("subtree") << "技術" << 1LL << true << QList<qint64> {1, 2, 3, 4};
+        QTest::newRow("case twins below") << "Tech" << 8LL << true << QList<qint64> {8, 9, 10};
+        QTest::newRow("folder without group") << "趣味" << 0LL << false << QList<qint64> {};
+        QTest::newRow("its subtree") << "趣味" << 0LL << true << QList<qint64> {5, 6};
+        QTest::newRow("unknown name") << "趣味/山" << 0LL << true << QList<qint64> {-1};
+        QTest::newRow("deeper subtree") << "技術/qt" << 2LL << true << QList<qint64> {2, 3};
+        QTest::newRow("starts alike only") << "技術/Q" << 0LL << true << QList<qint64> {-1};
+        QTest::newRow("every group") << "*" << 0LL << true << QList<qint64> {-1};
+    }
+    void scopeOf()
+    {
+        QFETCH(QString, chosen);
+        QFETCH(qint64, nGrp);
+        QFETCH(bool, below);
+        QFETCH(QList<qint64>, groups);
+        const GroupTree tree({{1, "技術", 1},
+                              {2, "技術/Qt", 2},
+                              {3, "技術/Qt/6", 3},
+                              {4, "技術/C++", 4},
+                              {5, "趣味/旅", 5},
+                              {6, "趣味/旅/国内", 6},
+                              {7, "技術書", 7},
+                              {8, "tech", 8},
+                              {9, "TECH", 9},
+                              {10, "Tech/x", 10}});
+        const GroupTree::Scope scope = tree.scopeOf(chosen, nGrp, below);
+        QList<qint64> got(scope.groups.cbegin(), scope.groups.cend());
+        std::sort(got.begin(), got.end());
+        QCOMPARE(scope.all ? QList<qint64> {-1} : got, groups);
     }
 };
 

@@ -279,8 +279,8 @@ bool RegistrationPanel::LoadGrp()
     m_c.cbGrp->addItem(QStringLiteral("*"));
     // The folder tree: each item holds the whole path, which the selector shows when chosen
     // and a typed path matches; the list shows the last name indented by depth.
-    const GroupTree tree(groups.listed());
-    for (const GroupTree::Node &n : tree.nodes()) {
+    m_tree = GroupTree(groups.listed());
+    for (const GroupTree::Node &n : m_tree.nodes()) {
         m_c.cbGrp->addItem(n.path);
         m_c.cbGrp->setItemData(m_c.cbGrp->count() - 1, n.depth, Qt::UserRole);
     }

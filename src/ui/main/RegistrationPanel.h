@@ -53,6 +53,8 @@ public:
     const Controls &controls() const { return m_c; }
 
     bool LoadGrp();
+    // The folder tree of the groups LoadGrp read.
+    const GroupTree &tree() const { return m_tree; }
     void SetRgstEnab(bool bOn);
     void ShowMem(const QString &sTitle, QString &sText);
     void DocumentComplete(const QString &url, const QString &title, const QString &text,
@@ -83,6 +85,7 @@ private:
     int registerWaitMs = 10000;
 
     Controls m_c;
+    GroupTree m_tree;
     QLabel *lbFind = nullptr;
     QLabel *lbSim = nullptr; // a registered twin of the new page on show
 

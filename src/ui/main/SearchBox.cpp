@@ -113,18 +113,19 @@ bool SearchBox::ensureBuilt()
     return true;
 }
 
-void SearchBox::setGroup(qint64 nGrp)
+void SearchBox::setScope(const GroupTree::Scope &scope)
 {
-    if (m_group == nGrp)
+    if (m_scope == scope)
         return;
-    m_group = nGrp;
+    m_scope = scope;
     if (m_driver.isActive() && m_index.isBuilt())
         showFound(m_driver.result());
+    Q_EMIT scopeChanged();
 }
 
 void SearchBox::showFound(const SearchResult &result)
 {
-    std::vector<PackedRow> rows = m_index.rowsOf(result, m_group);
+    std::vector<PackedRow> rows = m_index.rowsOf(result, m_scope);
     if (m_count)
         m_count->setText(tr("%n 件", nullptr, int(rows.size())));
     m_list->fill(std::move(rows));

@@ -38,8 +38,9 @@ public:
     bool ensureBuilt();
     CollectionIndex &index() { return m_index; }
     bool isActive() const { return m_driver.isActive(); }
-    // The group the search keeps to (0: every group), as the group selector chooses it.
-    void setGroup(qint64 nGrp);
+    // The groups the search keeps to, as the group selector chooses them.
+    void setScope(const GroupTree::Scope &scope);
+    const GroupTree::Scope &scope() const { return m_scope; }
 
     // A link was registered, corrected or deleted: the index follows. Anything larger changes
     // the collection: rebuild() reads it again in the background.
@@ -56,6 +57,8 @@ public:
 Q_SIGNALS:
     // The box was emptied: the list shows what the group selector says.
     void cleared();
+    // The groups searched changed.
+    void scopeChanged();
     // The background reading has every listed link in list order, before the index is ready.
     void listRead(const std::vector<PackedRow> &rows);
 
@@ -72,7 +75,7 @@ private:
     QLabel *m_count;
     CollectionIndex m_index;
     SearchDriver m_driver;
-    qint64 m_group = 0;
+    GroupTree::Scope m_scope;
     std::shared_ptr<Job> m_job;
     std::thread m_worker;
     // Changes made while the worker reads, applied to what it read.

@@ -61,6 +61,10 @@ TextSearch::TextSearch(QCheckBox *choice, QLineEdit *box, LinkListView *list, Se
         }
     });
     m_search->setTextSearch([this](const QString &text) { return run(text); });
+    connect(m_search, &SearchBox::scopeChanged, this, [this] {
+        if (m_active && isOn() && m_search->isReady())
+            showRows();
+    });
     m_box->installEventFilter(this);
     m_viewport = m_list->viewport();
     m_viewport->installEventFilter(this);
@@ -139,20 +143,19 @@ void TextSearch::show(const std::shared_ptr<Query> &q)
     }
     if (!m_search->ensureBuilt())
         return;
-    const std::vector<PackedRow> &all = m_search->index().allRows();
-    QHash<qint64, size_t> at;
-    at.reserve(qsizetype(all.size()));
-    for (size_t i = 0; i < all.size(); ++i)
-        at.insert(LinkList::cell(all[i], LinkList::Number).toLongLong(), i);
-    std::vector<PackedRow> rows;
-    rows.reserve(q->found.size());
-    for (const TextIndex::Found &f : q->found) {
-        const auto i = at.constFind(f.nURL);
-        if (i != at.cend())
-            rows.push_back(all[*i]);
-    }
+    m_found.clear();
+    m_found.reserve(q->found.size());
+    for (const TextIndex::Found &f : q->found)
+        m_found.push_back(f.nURL);
     m_active = true;
     m_shown = q->text;
+    showRows();
+}
+
+// The links found, of the groups the selector chooses.
+void TextSearch::showRows()
+{
+    std::vector<PackedRow> rows = m_search->index().rowsOfLinks(m_found, m_search->scope());
     if (m_count)
         m_count->setText(tr("%n 件", nullptr, int(rows.size())));
     m_list->fill(std::move(rows));

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class LinkListView;
 class QCheckBox;
@@ -32,6 +33,8 @@ public:
     ~TextSearch() override;
 
     bool isOn() const;
+    // The list shows what the page-text search found.
+    bool isShowing() const { return m_active; }
     // Reads the copies not yet indexed, progress in status.
     void backfill(QStatusBar *status);
     // Deletes the index and reads every copy again.
@@ -45,6 +48,7 @@ private:
     bool run(const QString &text);
     void start();
     void show(const std::shared_ptr<Query> &q);
+    void showRows();
     void stopBackfill();
 
     QCheckBox *m_choice;
@@ -59,6 +63,7 @@ private:
     bool m_running = false;
     QString m_text; // the latest text asked for
     QString m_shown; // the text whose result the list shows
+    std::vector<qint64> m_found; // its links, best first, of every group
     QThread *m_backfill = nullptr;
     int m_runs = 0;
     std::shared_ptr<std::atomic<bool>> m_keepGoing;

@@ -98,7 +98,9 @@ fmLink::fmLink(BrowserFactory browserFactory, QWidget *parent)
     connect(Frame1->controls().chkBelow, &QCheckBox::toggled, this, [this](bool on) {
         if (Usr::Ini)
             Usr::Ini->SetVal(QStringLiteral("GRP_BELOW"), on ? 1 : 0);
-        if (!bLoading)
+        scopeSearch();
+        // A search on show keeps showing, kept to the new choice.
+        if (!bLoading && !search->isActive() && !text->isShowing())
             LoadList(false);
     });
     // The list of every group arrives from the search's background reading.
@@ -112,7 +114,7 @@ fmLink::fmLink(BrowserFactory browserFactory, QWidget *parent)
         choice, Frame1->controls().txFind, vSpr, search, count,
         [this] { vSpr->load(false, Usr::GrpNoOf(Frame1->controls().cbGrp->currentText())); }, this);
     connect(Frame1->controls().cbGrp, &QComboBox::currentTextChanged, search,
-            [this](const QString &name) { search->setGroup(Usr::GrpNoOf(name)); });
+            [this] { scopeSearch(); });
     connect(WebBrow, &WebBrowser::LoadFailed, Frame1, &RegistrationPanel::LoadFailed);
     connect(WebBrow, &WebBrowser::DocumentComplete, Frame1, &RegistrationPanel::DocumentComplete);
     connect(WebBrow, &WebBrowser::LocationChanged, txURL, [this](const QString &url) {
@@ -224,7 +226,7 @@ bool fmLink::Form_Load(QString *error)
     } else {
         LoadList(false);
     }
-    search->setGroup(Usr::GrpNoOf(Frame1->controls().cbGrp->currentText()));
+    scopeSearch();
     Usr::GetWkArea(nX1, nX2, nY1, nY2, true);
     if (m_startAddress.isEmpty())
         WebBrow->GoSearch();
@@ -496,7 +498,7 @@ void fmLink::LoadList(bool bRecent)
 bool fmLink::loadFolder()
 {
     const bool below = Frame1->controls().chkBelow->isChecked();
-    const GroupTree tree(Usr::sGrpList.listed());
+    const GroupTree &tree = Frame1->tree();
     const int node = tree.indexOf(Frame1->controls().cbGrp->currentText());
     // A group alone is listed as it always was; a folder without a group has only its subtree.
     if (node < 0 || (!below && !tree.nodes()[size_t(node)].groups.isEmpty()))
@@ -508,6 +510,13 @@ bool fmLink::loadFolder()
     else
         Dialogs::message(tr("ﾘｽﾄの読み込みに失敗しました: %1").arg(error));
     return true;
+}
+
+void fmLink::scopeSearch()
+{
+    const QString chosen = Frame1->controls().cbGrp->currentText();
+    search->setScope(Frame1->tree().scopeOf(chosen, Usr::GrpNoOf(chosen),
+                                            Frame1->controls().chkBelow->isChecked()));
 }
 
 void fmLink::listKeyDown(int key)

@@ -51,6 +51,8 @@ public:
     // Fills the list with the chosen folder's links and, with 下位の分類も表示, its subtree's;
     // false when the selector names no folder of the tree, which LoadList then handles.
     bool loadFolder();
+    // The search keeps to what the selector and "下位の分類も表示" choose.
+    void scopeSearch();
 
     // Pictures of every link anew, in number order.
     void PicAll();

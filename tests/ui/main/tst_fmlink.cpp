@@ -142,6 +142,15 @@ private Q_SLOTS:
         QCOMPARE(column(LinkList::Number) + column(LinkList::GroupName),
                  (QStringList {"100", "101", "技術", "技術/Qt"}));
         QCOMPARE(m.ini->vGtVal("GRP_BELOW", 0).toInt(), 1);
+        // The search keeps to the subtree, and to the folder alone when the choice is undone.
+        auto *find = m.panel()->findChild<QLineEdit *>("txFind");
+        QTest::keyClicks(find, "http");
+        QTRY_COMPARE(m.w->findChild<QLabel *>("lbCount")->text(), QStringLiteral("2 件"));
+        QCOMPARE(column(LinkList::Number), (QStringList {"100", "101"}));
+        below->setChecked(false);
+        QCOMPARE(column(LinkList::Number), QStringList {"100"});
+        below->setChecked(true);
+        QTest::keyClick(find, Qt::Key_Escape);
         m.group()->setEditText("趣味");
         m.w->mnSlc_Click(MnSlc::Extract);
         QCOMPARE(column(LinkList::Number), QStringList {"102"});
@@ -617,7 +626,8 @@ private Q_SLOTS:
     void findsThePageText()
     {
         m.openDatabase();
-        SqlSteps::exec(Sql::kInsertLink, {100, "http://a/", 0, "Alpha", QString(), 1});
+        SqlSteps::exec(Sql::kInsertGroup, {1, "技術/Qt", 1});
+        SqlSteps::exec(Sql::kInsertLink, {100, "http://a/", 1, "Alpha", QString(), 1});
         SqlSteps::exec(Sql::kInsertLink, {101, "http://b/", 0, "Beta", QString(), 1});
         SqlSteps::exec(Sql::kInsertLink, {102, "http://c/", 0, "東京案内", QString(), 1});
         for (const auto &[n, html] : {std::pair {100, "<p>東京の天気は晴れ</p>"},
@@ -647,6 +657,12 @@ private Q_SLOTS:
         QApplication::sendEvent(viewport, &help);
         QVERIFY2(QToolTip::text().contains(u"<b>") && QToolTip::text().contains(u"天気"),
                  qPrintable(QToolTip::text()));
+        // Kept to the chosen folder's subtree, as the title search is.
+        m.group()->setEditText("技術");
+        QCOMPARE(m.list()->MaxRows(), 0); // a folder without links of its own
+        m.w->statusBar()->findChild<QCheckBox *>("chkBelow")->setChecked(true);
+        QCOMPARE(column(LinkList::Number), QStringList {"100"});
+        m.group()->setEditText("*");
         QTest::keyClick(box, Qt::Key_Escape);
         QTRY_COMPARE(m.list()->MaxRows(), 3);
     }
