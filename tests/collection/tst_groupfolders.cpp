@@ -3,10 +3,15 @@
 #include "collection/LinkList.h"
 #include "collection/MaintenanceSave.h"
 #include "search/CollectionIndex.h"
+#include "store/Sql.h"
+#include "store/Statements.h"
 #include "store/Store.h"
+#include "support/SqlLines.h"
+#include "support/SqlSteps.h"
 #include "support/TestFiles.h"
 
 #include <QDir>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -180,6 +185,58 @@ private Q_SLOTS:
         QVERIFY2(save.apply(m_tmp.path(), &error), qPrintable(error));
         GroupTree tree;
         QCOMPARE(folders(tree), groups);
+    }
+
+    // Every folder with its subtree lists what the whole list holds of its groups, folder by
+    // folder in tree order and in the list's order within: case twins, shared sort keys, equal
+    // titles and groups without links included.
+    void subtreeIsTheListByFolder()
+    {
+        freshDb();
+        QRandomGenerator rng(25);
+        Sql::Transaction t;
+        const QStringList parts {"a", "A", "b", "技術", "ｶﾅ", "カナ"};
+        for (int g = 1; g <= 40; ++g) {
+            QStringList path;
+            for (int d = int(rng.bounded(3)); d >= 0; --d)
+                path << parts[int(rng.bounded(parts.size()))];
+            SqlSteps::exec(Sql::kInsertGroup, {g, path.join(u'/'), int(rng.bounded(4))});
+        }
+        for (int n = 100; n < 700; ++n)
+            SqlSteps::exec(Sql::kInsertLink,
+                           {n, QStringLiteral("http://h/%1").arg(n), int(rng.bounded(42)),
+                            parts[int(rng.bounded(6))], QString(), int(rng.bounded(3))});
+        QVERIFY(t.commit());
+        GroupTree tree;
+        std::vector<PackedRow> all;
+        QVERIFY(GroupFolders::load(tree) && LinkList::load(false, 0, all));
+        QHash<QByteArray, QByteArray> groupOf; // link to group, from the database
+        for (const QString &line : SqlLines::of("Select nURL, nGrp From tURL"))
+            groupOf.insert(line.section(u'|', 0, 0).toUtf8(), line.section(u'|', 1).toUtf8());
+        const auto &nodes = tree.nodes();
+        for (int index = 0; index < int(nodes.size()); ++index) {
+            QHash<QByteArray, int> place;
+            for (int i = index; i < nodes[size_t(index)].end; ++i) {
+                for (const qint64 g : nodes[size_t(i)].groups)
+                    place.insert(QByteArray::number(g), i);
+            }
+            std::vector<std::pair<int, QString>> want;
+            for (const PackedRow &r : all) {
+                const QByteArray n = LinkList::cell(r, LinkList::Number).toByteArray();
+                if (const auto p = place.constFind(groupOf.value(n)); p != place.cend())
+                    want.emplace_back(*p, QString::fromUtf8(n));
+            }
+            std::stable_sort(want.begin(), want.end(),
+                             [](const auto &a, const auto &b) { return a.first < b.first; });
+            QStringList expected, got;
+            for (const auto &w : want)
+                expected << w.second;
+            std::vector<PackedRow> rows;
+            QVERIFY(GroupFolders::loadFolder(tree, index, true, rows));
+            for (const PackedRow &r : rows)
+                got << LinkList::text(r, LinkList::Number);
+            QCOMPARE(got, expected);
+        }
     }
 };
 
