@@ -46,12 +46,17 @@ QString GroupTree::moved(const QString &path, const QString &folder, const QStri
 }
 
 GroupTree::GroupTree(const QList<GroupRecord> &groups)
+    : GroupTree(GroupList(groups))
+{
+}
+
+GroupTree::GroupTree(const GroupList &list)
 {
     // The list's order decides where each folder first appears.
-    const GroupList list(groups);
     struct Building
     {
         Node node;
+        QString key;
         std::vector<int> children;
     };
     std::vector<Building> all;
@@ -59,15 +64,21 @@ GroupTree::GroupTree(const QList<GroupRecord> &groups)
     std::vector<int> top;
     for (const GroupRecord &g : list.listed()) {
         int parent = -1;
-        qsizetype start = 0;
+        qsizetype start = 0, keyStart = 0;
+        // Folding goes letter by letter: a prefix's key is the folded name's prefix, though
+        // not always of the same length.
+        const QString folded = GroupList::key(g.sGrp);
         for (int depth = 1;; ++depth) {
             const qsizetype slash = g.sGrp.indexOf(kSlash, start);
             const qsizetype end = slash < 0 ? g.sGrp.size() : slash;
-            const QString prefix = g.sGrp.left(end);
-            const QString key = GroupList::key(prefix);
+            const qsizetype keySlash = folded.indexOf(kSlash, keyStart);
+            const QString key = folded.left(keySlash < 0 ? folded.size() : keySlash);
             auto it = byKey.constFind(key);
             if (it == byKey.constEnd()) {
-                all.push_back({{prefix, g.sGrp.mid(start, end - start), depth, parent, {}, 0}, {}});
+                all.push_back(
+                    {{g.sGrp.left(end), g.sGrp.mid(start, end - start), depth, parent, {}, 0},
+                     key,
+                     {}});
                 const int made = int(all.size() - 1);
                 (parent < 0 ? top : all[size_t(parent)].children).push_back(made);
                 it = byKey.insert(key, made);
@@ -76,6 +87,7 @@ GroupTree::GroupTree(const QList<GroupRecord> &groups)
             if (slash < 0)
                 break;
             start = slash + 1;
+            keyStart = keySlash + 1;
         }
         all[size_t(parent)].node.groups.append(g.nGrp);
     }
@@ -102,7 +114,7 @@ GroupTree::GroupTree(const QList<GroupRecord> &groups)
         Node n = std::move(all[size_t(old)].node);
         n.parent = n.parent < 0 ? -1 : newIndex[size_t(n.parent)];
         newIndex[size_t(old)] = int(m_nodes.size());
-        m_byKey.insert(GroupList::key(n.path), int(m_nodes.size()));
+        m_byKey.insert(all[size_t(old)].key, int(m_nodes.size()));
         m_nodes.push_back(std::move(n));
         stack.push_back({&all[size_t(old)].children, 0, int(m_nodes.size() - 1)});
     }

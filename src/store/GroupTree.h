@@ -45,6 +45,8 @@ public:
     // groups in any order; group 0 is left out. Folders stand in depth-first order, siblings in
     // the order of the first group of their subtree in the list's order (sort key, then name).
     explicit GroupTree(const QList<GroupRecord> &groups);
+    // The groups of list, in its order.
+    explicit GroupTree(const class GroupList &list);
 
     const std::vector<Node> &nodes() const { return m_nodes; }
     // The index of the folder whose path is path (letter case ignored), or -1.

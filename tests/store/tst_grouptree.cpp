@@ -106,14 +106,11 @@ private Q_SLOTS:
         QTest::addColumn<bool>("below");
         QTest::addColumn<QList<qint64>>("groups"); // sorted; {-1}: every group
         QTest::newRow("group alone") << "技術" << 1LL << false << QList<qint64> {1};
-        QTest::newRow("subtree") << "技術" << 1LL << true << QList<qint64> {1, 2, 3, 4};
+        QTest::newRow("subtree") << "技術" << 1LL << true << QList<qint64> {1, 2, 3};
         QTest::newRow("case twins below") << "Tech" << 8LL << true << QList<qint64> {8, 9, 10};
         QTest::newRow("folder without group") << "趣味" << 0LL << false << QList<qint64> {};
-        QTest::newRow("its subtree") << "趣味" << 0LL << true << QList<qint64> {5, 6};
-        QTest::newRow("unknown name") << "趣味/山" << 0LL << true << QList<qint64> {-1};
-        QTest::newRow("deeper subtree") << "技術/qt" << 2LL << true << QList<qint64> {2, 3};
-        QTest::newRow("starts alike only") << "技術/Q" << 0LL << true << QList<qint64> {-1};
-        QTest::newRow("every group") << "*" << 0LL << true << QList<qint64> {-1};
+        QTest::newRow("its subtree") << "趣味" << 0LL << true << QList<qint64> {5};
+        QTest::newRow("unknown name") << "技術/Q" << 0LL << true << QList<qint64> {-1};
     }
     void scopeOf()
     {
@@ -124,9 +121,7 @@ private Q_SLOTS:
         const GroupTree tree({{1, "技術", 1},
                               {2, "技術/Qt", 2},
                               {3, "技術/Qt/6", 3},
-                              {4, "技術/C++", 4},
                               {5, "趣味/旅", 5},
-                              {6, "趣味/旅/国内", 6},
                               {7, "技術書", 7},
                               {8, "tech", 8},
                               {9, "TECH", 9},

@@ -29,8 +29,10 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStandardItemModel>
 #include <QStyle>
 #include <QStyledItemDelegate>
 
@@ -276,14 +278,30 @@ bool RegistrationPanel::LoadGrp()
         return false;
     }
     m_c.cbGrp->clear();
-    m_c.cbGrp->addItem(QStringLiteral("*"));
     // The folder tree: each item holds the whole path, which the selector shows when chosen
-    // and a typed path matches; the list shows the last name indented by depth.
-    m_tree = GroupTree(groups.listed());
+    // and a typed path matches; the list shows the last name indented by depth. Items go in
+    // in one step: one by one, thousands of groups cost the combo box a signal each.
+    m_tree = GroupTree(groups);
+    QList<QStandardItem *> items;
+    items.reserve(qsizetype(m_tree.nodes().size() + 1));
+    items.append(new QStandardItem(QStringLiteral("*")));
     for (const GroupTree::Node &n : m_tree.nodes()) {
-        m_c.cbGrp->addItem(n.path);
-        m_c.cbGrp->setItemData(m_c.cbGrp->count() - 1, n.depth, Qt::UserRole);
+        auto *item = new QStandardItem(n.path);
+        item->setData(n.depth, Qt::UserRole);
+        items.append(item);
     }
+    if (auto *model = qobject_cast<QStandardItemModel *>(m_c.cbGrp->model())) {
+        model->invisibleRootItem()->appendRows(items);
+    } else {
+        for (const QStandardItem *item : std::as_const(items)) {
+            m_c.cbGrp->addItem(item->text());
+            m_c.cbGrp->setItemData(m_c.cbGrp->count() - 1, item->data(Qt::UserRole), Qt::UserRole);
+        }
+        qDeleteAll(items);
+    }
+    // Every item is one line high: the opened list measures one, not thousands.
+    if (auto *view = qobject_cast<QListView *>(m_c.cbGrp->view()))
+        view->setUniformItemSizes(true);
     if (!dynamic_cast<FolderDelegate *>(m_c.cbGrp->itemDelegate()))
         m_c.cbGrp->setItemDelegate(new FolderDelegate(m_c.cbGrp));
     Usr::sGrpList = groups;
