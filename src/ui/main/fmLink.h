@@ -12,6 +12,7 @@ class SearchBox;
 class TextSearch;
 class QLineEdit;
 class QSplitter;
+class Receiver;
 class RegistrationPanel;
 class WebBrowser;
 
@@ -53,6 +54,11 @@ public:
     bool loadFolder();
     // The search keeps to what the selector and "下位の分類も表示" choose.
     void scopeSearch();
+
+    // Starts the receiver of pages from the user's browser, as the settings say (the program
+    // does after Form_Load; tests that want it call it).
+    void startReceiver();
+    Receiver *receiver() const { return m_receiver; }
 
     // Pictures of every link anew, in number order.
     void PicAll();
@@ -107,6 +113,7 @@ private:
     TextSearch *text = nullptr; // "本文も検索"
     bool m_listPending = false; // the list waits for the background reading
     MainMenus m_menus;
+    Receiver *m_receiver = nullptr;
 
     Capture m_capture;
     bool m_usesCaptureWindow = true;
