@@ -167,24 +167,6 @@ private Q_SLOTS:
         index.deleted(big);
         QCOMPARE(found(index, QStringLiteral("big")), QStringList {});
     }
-
-    // Found links kept to the chosen groups: the search's in list order, the page text's in the
-    // order given; links without a listed row and groups outside the choice left out.
-    void keepsToGroups()
-    {
-        add(100, "http://a/", 1, "qt a");
-        add(101, "http://b/", 2, "qt b");
-        add(102, "http://c/", 1, "qt c");
-        add(103, "http://d/", 9, "qt d");
-        CollectionIndex index;
-        QVERIFY(index.build());
-        GroupTree::Scope one {false, {1}}, none {false, {}};
-        QCOMPARE(numbersOf(index.rowsOf(index.find(u"qt"), one)), (QStringList {"100", "102"}));
-        QCOMPARE(numbersOf(index.rowsOf(index.find(u"qt"), none)), QStringList {});
-        const std::vector<qint64> best {102, 103, 101, 7, 100};
-        QCOMPARE(numbersOf(index.rowsOfLinks(best, {})), (QStringList {"102", "101", "100"}));
-        QCOMPARE(numbersOf(index.rowsOfLinks(best, one)), (QStringList {"102", "100"}));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestCollectionIndex)

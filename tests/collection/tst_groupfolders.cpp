@@ -6,7 +6,6 @@
 #include "store/Sql.h"
 #include "store/Statements.h"
 #include "store/Store.h"
-#include "support/SqlLines.h"
 #include "support/SqlSteps.h"
 #include "support/TestFiles.h"
 
@@ -210,21 +209,13 @@ private Q_SLOTS:
         GroupTree tree;
         std::vector<PackedRow> all;
         QVERIFY(GroupFolders::load(tree) && LinkList::load(false, 0, all));
-        QHash<QByteArray, QByteArray> groupOf; // link to group, from the database
-        for (const QString &line : SqlLines::of("Select nURL, nGrp From tURL"))
-            groupOf.insert(line.section(u'|', 0, 0).toUtf8(), line.section(u'|', 1).toUtf8());
         const auto &nodes = tree.nodes();
         for (int index = 0; index < int(nodes.size()); ++index) {
-            QHash<QByteArray, int> place;
-            for (int i = index; i < nodes[size_t(index)].end; ++i) {
-                for (const qint64 g : nodes[size_t(i)].groups)
-                    place.insert(QByteArray::number(g), i);
-            }
-            std::vector<std::pair<int, QString>> want;
+            std::vector<std::pair<int, QString>> want; // each link's folder, from its path
             for (const PackedRow &r : all) {
-                const QByteArray n = LinkList::cell(r, LinkList::Number).toByteArray();
-                if (const auto p = place.constFind(groupOf.value(n)); p != place.cend())
-                    want.emplace_back(*p, QString::fromUtf8(n));
+                const int at = tree.indexOf(LinkList::text(r, LinkList::GroupName));
+                if (at >= index && at < nodes[size_t(index)].end)
+                    want.emplace_back(at, LinkList::text(r, LinkList::Number));
             }
             std::stable_sort(want.begin(), want.end(),
                              [](const auto &a, const auto &b) { return a.first < b.first; });
