@@ -146,11 +146,19 @@ bool updateLink(const LinkRecord &l, QString *error)
 bool saveInNewGroup(const QString &groupName, double groupSort, LinkRecord &l, bool isNew,
                     qint64 addedSecs, QString *error)
 {
+    return saveInNewGroups({groupName}, groupSort, l, isNew, addedSecs, error);
+}
+
+bool saveInNewGroups(const QStringList &groupNames, double groupSort, LinkRecord &l, bool isNew,
+                     qint64 addedSecs, QString *error)
+{
     LinkRecord saved = l;
     const bool ok = inTransaction(error, [&](QString *why) {
-        if (!nextGroupNumber(saved.nGrp, why)
-            || !exec(Sql::kInsertGroup, {saved.nGrp, groupName, groupSort}, why))
-            return false;
+        for (const QString &name : groupNames) {
+            if (!nextGroupNumber(saved.nGrp, why)
+                || !exec(Sql::kInsertGroup, {saved.nGrp, name, groupSort}, why))
+                return false;
+        }
         if (!isNew)
             return exec(Sql::kUpdateLink, {saved.nGrp, l.sNam, l.sMem, l.gSrt, l.nURL}, why);
         return exec(Sql::kInsertLink, {l.nURL, l.sURL, saved.nGrp, l.sNam, l.sMem, l.gSrt}, why)

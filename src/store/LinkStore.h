@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -67,6 +68,10 @@ bool updateLink(const LinkRecord &link, QString *error = nullptr);
 // number. Neither is kept when either fails.
 bool saveInNewGroup(const QString &groupName, double groupSort, LinkRecord &link, bool isNew,
                     qint64 addedSecs, QString *error = nullptr);
+// The same with several groups made in the order given (folders before the folders in them);
+// the link goes into the last one.
+bool saveInNewGroups(const QStringList &groupNames, double groupSort, LinkRecord &link, bool isNew,
+                     qint64 addedSecs, QString *error = nullptr);
 // The link goes with its date and check history.
 bool deleteLink(qint64 nURL, QString *error = nullptr);
 
