@@ -98,10 +98,10 @@ bool lookup(const QString &address, QList<LinkRecord> &found, QString *error)
         return false;
     }
     found.clear();
-    for (const QVariantList &r : rows) { // gSrt, nURL, sNam, sMem, sURL
-        found.append(LinkRecord {r.value(1).toLongLong(), r.value(4).toString(), 0,
-                                 r.value(2).toString(), r.value(3).toString(),
-                                 r.value(0).toDouble()});
+    for (const QVariantList &r : rows) { // gSrt, nURL, sNam, sMem, sURL, nGrp
+        found.append(LinkRecord {r.value(1).toLongLong(), r.value(4).toString(),
+                                 r.value(5).toLongLong(), r.value(2).toString(),
+                                 r.value(3).toString(), r.value(0).toDouble()});
     }
     return true;
 }

@@ -50,8 +50,9 @@ using GroupFn = std::function<void(const GroupView &)>;
 // Registration.
 // Why no number past kMaxNumber is given.
 QString numberLimitText();
-// The links whose address equals address with the letter case of ASCII ignored (the address
-// index serves it), in number order: the caller picks the one the address rule makes equal.
+// The links (group included) whose address equals address with the letter case of ASCII
+// ignored (the address index serves it), in number order: the caller picks the one the address
+// rule makes equal.
 bool lookup(const QString &address, QList<LinkRecord> &found, QString *error = nullptr);
 // The address of link nURL; none when no such link exists.
 bool addressOf(qint64 nURL, std::optional<QString> &address, QString *error = nullptr);
