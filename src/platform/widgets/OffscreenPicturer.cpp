@@ -89,14 +89,14 @@ OffscreenPicturer::OffscreenPicturer(QObject *parent)
         QMetaObject::Connection counted;
         if (auto *quick = qobject_cast<QQuickWidget *>(m_view->focusProxy());
             quick && quick->quickWindow()) {
-            counted = connect(quick->quickWindow(), &QQuickWindow::afterRendering, this, [=] {
+            counted = connect(quick->quickWindow(), &QQuickWindow::afterRendering, this, [=, this] {
                 ++*renders;
                 quiet->restart();
             });
             quick->update();
         }
         auto *poll = new QTimer(this);
-        connect(poll, &QTimer::timeout, this, [=] {
+        connect(poll, &QTimer::timeout, this, [=, this] {
             const bool painted = *renders > 0 && quiet->elapsed() >= kQuietMs;
             if (serial == m_serial && m_busy && !painted && since->elapsed() < kMaxPaintMs)
                 return;

@@ -1,0 +1,54 @@
+#include "platform/widgets/OffscreenPicturer.h"
+#include "support/LoopbackServer.h"
+#include "support/TestFiles.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QTest>
+
+// A page sent from another browser is pictured with nothing of it run or fetched: its script,
+// its remote picture, its style sheet and frame never reach the server.
+class TestOffscreenPicturer : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void nothingRunOrFetched()
+    {
+        LoopbackServer server;
+        QVERIFY(server.start(QHostAddress(QStringLiteral("127.0.0.7"))));
+        const QByteArray base = server.url({}).toUtf8();
+        QTemporaryDir tmp;
+        const QString path = tmp.filePath(QStringLiteral("100.html"));
+        TestFiles::write(path,
+                         "<html><head><link rel=stylesheet href='" + base
+                             + "/s.css'>"
+                               "<script src='"
+                             + base
+                             + "/s.js'></script></head>"
+                               "<body style='background:rgb(0,0,255)'><img src='"
+                             + base
+                             + "/i.png'>"
+                               "<iframe src='"
+                             + base
+                             + "/f'></iframe>"
+                               "<script>document.body.style.background='rgb(255,0,0)';"
+                               "fetch('"
+                             + base + "/fetch');</script></body></html>");
+        OffscreenPicturer picturer;
+        QImage picture;
+        bool done = false;
+        picturer.take(path, [&](const QImage &img) {
+            picture = img;
+            done = true;
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(done, 30000);
+        QVERIFY(!picture.isNull());
+        // The page's own colour, not the one its script would set.
+        QCOMPARE(picture.pixelColor(picture.width() - 5, picture.height() - 5), QColor(0, 0, 255));
+        QTest::qWait(200);
+        QCOMPARE(server.requests().size(), 0);
+    }
+};
+
+QTEST_MAIN(TestOffscreenPicturer)
+#include "tst_offscreenpicturer.moc"
