@@ -48,6 +48,13 @@ OffscreenPicturer::OffscreenPicturer(QObject *parent)
     : QObject(parent)
     , m_interceptor(std::make_unique<FileOnlyInterceptor>())
 {
+    m_timeout = new QTimer(this);
+    m_timeout->setSingleShot(true);
+    connect(m_timeout, &QTimer::timeout, this, [this] { finish({}); });
+}
+
+void OffscreenPicturer::makeView()
+{
     // Off the record: nothing of these pages stays in the browser's caches or cookies.
     m_profile = new QWebEngineProfile(this);
     m_profile->setUrlRequestInterceptor(m_interceptor.get());
@@ -68,10 +75,6 @@ OffscreenPicturer::OffscreenPicturer(QObject *parent)
     // The capture window's client area: pictures as F3 takes them.
     m_view->resize(Twips::toPixelsX(9885), Twips::toPixelsY(6990));
     m_view->show();
-
-    m_timeout = new QTimer(this);
-    m_timeout->setSingleShot(true);
-    connect(m_timeout, &QTimer::timeout, this, [this] { finish({}); });
     connect(m_view, &QWebEngineView::loadFinished, this, [this](bool ok) {
         if (!m_busy)
             return;
@@ -129,6 +132,9 @@ void OffscreenPicturer::startNext()
         return;
     m_busy = true;
     ++m_serial;
+    // The browser only once a page comes: most sessions never get one.
+    if (!m_view)
+        makeView();
     const QUrl url = m_jobs.head().url;
     m_interceptor->allow(url);
     m_timeout->start(timeoutMs);

@@ -34,6 +34,7 @@ private:
         QUrl url;
         Done done;
     };
+    void makeView();
     void startNext();
     void finish(const QImage &picture);
 
