@@ -25,12 +25,12 @@ struct Tr
     Q_DECLARE_TR_FUNCTIONS(CaptureApi)
 };
 
-HttpAnswer json(int status, const QJsonObject &body)
+Local::HttpAnswer json(int status, const QJsonObject &body)
 {
     return {status, QJsonDocument(body).toJson(QJsonDocument::Compact)};
 }
 
-HttpAnswer failure(int status, const QString &message)
+Local::HttpAnswer failure(int status, const QString &message)
 {
     return json(status, {{QStringLiteral("error"), message}});
 }
@@ -62,7 +62,7 @@ CaptureApi::CaptureApi(Hooks hooks)
 {
 }
 
-void CaptureApi::handle(const HttpRequest &request, Reply reply)
+void CaptureApi::handle(const Local::HttpRequest &request, Reply reply)
 {
     const QByteArray &path = request.path;
     const QByteArray &method = request.method;
@@ -87,7 +87,7 @@ void CaptureApi::handle(const HttpRequest &request, Reply reply)
     }
 }
 
-HttpAnswer CaptureApi::getLink(const HttpRequest &request)
+Local::HttpAnswer CaptureApi::getLink(const Local::HttpRequest &request)
 {
     const QUrlQuery query(QString::fromUtf8(request.query));
     const QString url = query.queryItemValue(QStringLiteral("url"), QUrl::FullyDecoded).trimmed();
@@ -114,7 +114,7 @@ HttpAnswer CaptureApi::getLink(const HttpRequest &request)
                   twins.empty() ? QJsonValue(QJsonValue::Null) : twinJson(twins.front())}});
 }
 
-HttpAnswer CaptureApi::getGroups()
+Local::HttpAnswer CaptureApi::getGroups()
 {
     GroupTree tree;
     QString error;
@@ -126,7 +126,7 @@ HttpAnswer CaptureApi::getGroups()
     return json(200, {{QStringLiteral("groups"), paths}});
 }
 
-HttpAnswer CaptureApi::postLink(const HttpRequest &request)
+Local::HttpAnswer CaptureApi::postLink(const Local::HttpRequest &request)
 {
     QJsonParseError parsed;
     const QJsonDocument doc = QJsonDocument::fromJson(request.body, &parsed);
@@ -166,7 +166,7 @@ HttpAnswer CaptureApi::postLink(const HttpRequest &request)
     return answerOf(add.run(r, QDateTime::currentSecsSinceEpoch()));
 }
 
-HttpAnswer CaptureApi::answerOf(const AddLink::Outcome &out)
+Local::HttpAnswer CaptureApi::answerOf(const AddLink::Outcome &out)
 {
     using S = AddLink::Status;
     const auto status = [&](int code, const char *word) {
@@ -229,7 +229,7 @@ QString CaptureApi::addressInPage(const QByteArray &html)
     return {};
 }
 
-void CaptureApi::postPage(const HttpRequest &request, Reply reply)
+void CaptureApi::postPage(const Local::HttpRequest &request, Reply reply)
 {
     MultipartForm form;
     const QByteArray boundary = MultipartForm::boundaryOf(request.header("content-type"));
@@ -263,7 +263,7 @@ void CaptureApi::postPage(const HttpRequest &request, Reply reply)
 
     AddLink add(m_hooks.dataPh, m_hooks.index, m_hooks.twins);
     const AddLink::Outcome out = add.run(r, QDateTime::currentSecsSinceEpoch());
-    const HttpAnswer answer = answerOf(out);
+    const Local::HttpAnswer answer = answerOf(out);
     const bool saved
         = out.status == AddLink::Status::New || out.status == AddLink::Status::Corrected;
     const int size = m_hooks.pictureSize ? m_hooks.pictureSize() : -1;

@@ -17,7 +17,7 @@ class PagePicturer;
 //   POST /api/pages         multipart form: a page as one HTML file, with its copy, picture
 //                           and text
 // Every answer is JSON; the status says what happened.
-class CaptureApi : public HttpHandler
+class CaptureApi : public Local::HttpHandler
 {
 public:
     struct Hooks
@@ -33,19 +33,19 @@ public:
 
     explicit CaptureApi(Hooks hooks);
 
-    void handle(const HttpRequest &request, Reply reply) override;
+    void handle(const Local::HttpRequest &request, Reply reply) override;
 
     // The address a page names for itself: the one it was saved from (SingleFile's header
     // comment, "saved from url="), else its canonical link; empty when it names none.
     static QString addressInPage(const QByteArray &html);
 
 private:
-    HttpAnswer getLink(const HttpRequest &request);
-    HttpAnswer getGroups();
-    HttpAnswer postLink(const HttpRequest &request);
-    void postPage(const HttpRequest &request, Reply reply);
+    Local::HttpAnswer getLink(const Local::HttpRequest &request);
+    Local::HttpAnswer getGroups();
+    Local::HttpAnswer postLink(const Local::HttpRequest &request);
+    void postPage(const Local::HttpRequest &request, Reply reply);
     // The answer to a finished registration; the window told.
-    HttpAnswer answerOf(const AddLink::Outcome &outcome);
+    Local::HttpAnswer answerOf(const AddLink::Outcome &outcome);
 
     Hooks m_hooks;
 };

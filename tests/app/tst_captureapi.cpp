@@ -39,15 +39,15 @@ class TestCaptureApi : public QObject
     LaterPicture m_picture;
     QList<qint64> m_shown;
 
-    HttpAnswer ask(const QByteArray &method, const QByteArray &target, const QByteArray &body = {},
-                   const QByteArray &type = {})
+    Local::HttpAnswer ask(const QByteArray &method, const QByteArray &target,
+                          const QByteArray &body = {}, const QByteArray &type = {})
     {
         const qsizetype q = target.indexOf('?');
-        HttpRequest r {method,
-                       q < 0 ? target : target.left(q),
-                       q < 0 ? QByteArray() : target.mid(q + 1),
-                       {},
-                       body};
+        Local::HttpRequest r {method,
+                              q < 0 ? target : target.left(q),
+                              q < 0 ? QByteArray() : target.mid(q + 1),
+                              {},
+                              body};
         if (!type.isEmpty())
             r.headers.append({"content-type", type});
         CaptureApi api({m_data,
@@ -56,10 +56,10 @@ class TestCaptureApi : public QObject
                         [this](const LinkRecord &l, bool, bool) { m_shown << l.nURL; },
                         &m_picture,
                         [] { return 50; }});
-        std::optional<HttpAnswer> answer;
-        api.handle(r, [&](const HttpAnswer &a) { answer = a; });
+        std::optional<Local::HttpAnswer> answer;
+        api.handle(r, [&](const Local::HttpAnswer &a) { answer = a; });
         [&] { QTRY_VERIFY(answer.has_value()); }();
-        return answer.value_or(HttpAnswer {0, {}});
+        return answer.value_or(Local::HttpAnswer {0, {}});
     }
     static QByteArray form(const QList<QPair<QByteArray, QByteArray>> &fields)
     {
@@ -124,7 +124,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, method);
         QFETCH(QByteArray, target);
         QFETCH(QByteArray, body);
-        const HttpAnswer a = ask(method, target, body);
+        const Local::HttpAnswer a = ask(method, target, body);
         QTEST(QByteArray::number(a.status), "status");
         QFETCH(QByteArray, answer);
         QVERIFY2(a.body.contains(answer), a.body.constData());
@@ -162,7 +162,7 @@ private Q_SLOTS:
         for (const QByteArray &f : fields.split('&'))
             if (!f.isEmpty())
                 parts.append({f.left(f.indexOf('=')), f.mid(f.indexOf('=') + 1)});
-        const HttpAnswer a
+        const Local::HttpAnswer a
             = ask("POST", "/api/pages", form(parts), "multipart/form-data; boundary=\"b-1\"");
         QFETCH(QByteArray, answer);
         QVERIFY2(a.body.contains(answer.replace('\'', '"')), a.body.constData());

@@ -1,8 +1,11 @@
 #include "fmLink.h"
 #include "platform/DataFolder.h"
 
+#include "app/CaptureApi.h"
 #include "app/Usr.h"
+#include "collection/CollectionIndex.h"
 #include "collection/GroupFolders.h"
+#include "collection/LinkIndex.h"
 #include "collection/LinkList.h"
 #include "output/Document.h"
 #include "output/Portal.h"
@@ -10,16 +13,20 @@
 #include "platform/EventWait.h"
 #include "platform/Twips.h"
 #include "platform/WebBrowser.h"
+#include "platform/widgets/OffscreenPicturer.h"
 #include "platform/widgets/ProgressWindow.h"
 #include "platform/widgets/WebEngineBrowser.h"
 #include "settings/widgets/sbUpc.h"
 #include "settings/yIni.h"
+#include "store/LinkStore.h"
 #include "store/Store.h"
 #include "ui/main/AddressBar.h"
 #include "ui/main/BookmarkCommands.h"
 #include "ui/main/BrowserCommands.h"
 #include "ui/main/LinkListView.h"
 #include "ui/main/PagePictures.h"
+#include "ui/main/Receiver.h"
+#include "ui/main/ReceiverDialog.h"
 #include "ui/main/RegistrationPanel.h"
 #include "ui/main/SearchBox.h"
 #include "ui/main/TextSearch.h"
@@ -197,6 +204,61 @@ void fmLink::buildMenus()
                   {[this](int i) { mnFile_Click(i); }, [this](int i) { mnDisp_Click(i); },
                    [this](int i) { mnSlc_Click(i); }, [this](int i) { mnRet_Click(i); },
                    [this](int i) { mnData_Click(i); }});
+    m_receiver = new Receiver(captureApi(), this);
+}
+
+namespace {
+
+// The search box's index, told of the links the receiver saves.
+struct WindowIndex : QObject, LinkIndex
+{
+    using QObject::QObject;
+    std::function<SearchBox *()> search;
+    void saved(const LinkRecord &link) override { search()->saved(link); }
+    void deleted(qint64 nURL) override { search()->deleted(nURL); }
+};
+
+} // namespace
+
+std::unique_ptr<Local::HttpHandler> fmLink::captureApi()
+{
+    // Requests come only once the window is built: the hooks read its parts when called.
+    auto *index = new WindowIndex(this);
+    index->search = [this] { return search; };
+    CaptureApi::Hooks hooks;
+    hooks.dataPh = Usr::sDataPh;
+    hooks.index = index;
+    hooks.twins = [this](const QString &url) {
+        std::vector<AddLink::Twin> twins;
+        if (!search->ensureBuilt())
+            return twins;
+        for (const CollectionIndex::Twin &t : search->index().twinsOf(url)) {
+            std::optional<QString> address;
+            LinkStore::addressOf(t.nURL, address);
+            twins.push_back({t.nURL, address.value_or(QString()), t.title});
+        }
+        return twins;
+    };
+    hooks.changed = [this](const LinkRecord &, bool, bool groupsMade) {
+        QComboBox *groups = Frame1->controls().cbGrp;
+        if (groupsMade) {
+            const QString shown = groups->currentText();
+            LoadGrp();
+            groups->setEditText(shown);
+        }
+        // The list shows the link at once, unless a search holds it.
+        if (!search->isActive())
+            LoadList(false);
+    };
+    hooks.picturer = new OffscreenPicturer(this);
+    hooks.pictureSize = [this] { return int(iPicSz); };
+    return std::make_unique<CaptureApi>(std::move(hooks));
+}
+
+void fmLink::startReceiver()
+{
+    if (Usr::Ini && !m_unloaded)
+        m_receiver->start(*Usr::Ini);
 }
 
 bool fmLink::Form_Load(QString *error)
@@ -301,6 +363,7 @@ void fmLink::closeEvent(QCloseEvent *event)
     if (m_unloaded)
         return event->accept();
     m_unloaded = true;
+    m_receiver->stop();
     if (Usr::Ini && isVisible())
         WindowPlace::store(*this, *Splitter, *Usr::Ini);
     Store::CloseDb();
@@ -351,6 +414,10 @@ void fmLink::mnFile_Click(int index)
     case MnFile::ImportBookmarks: importBookmarks(); break;
     case MnFile::ExportBookmarks: BookmarkCommands::exportFile(this); break;
     case MnFile::Reindex: text->reindex(); break;
+    case MnFile::Receiver:
+        if (Usr::Ini)
+            ReceiverDialog::Act(*m_receiver, *Usr::Ini, this);
+        break;
     case MnFile::Quit: close(); break;
     default: break;
     }

@@ -6,12 +6,18 @@
 #include <QImage>
 #include <QMainWindow>
 #include <functional>
+#include <memory>
+
+namespace Local {
+class HttpHandler;
+}
 
 class LinkListView;
 class SearchBox;
 class TextSearch;
 class QLineEdit;
 class QSplitter;
+class Receiver;
 class RegistrationPanel;
 class WebBrowser;
 
@@ -52,6 +58,11 @@ public:
     // false when the selector names no folder of the tree, which LoadList then handles.
     bool loadFolder();
 
+    // Starts the receiver of pages from the user's browser, as the settings say (the program
+    // does after Form_Load; tests that want it call it).
+    void startReceiver();
+    Receiver *receiver() const { return m_receiver; }
+
     // Pictures of every link anew, in number order.
     void PicAll();
 
@@ -80,6 +91,8 @@ private:
     void buildPanel();
     void buildList();
     void buildMenus();
+    // The receiver's handler: links and pages from the user's browser, shown here at once.
+    std::unique_ptr<Local::HttpHandler> captureApi();
     void SetPicMenu();
     void ArrCtl();
     void coverWorkArea();
@@ -105,6 +118,7 @@ private:
     TextSearch *text = nullptr; // "本文も検索"
     bool m_listPending = false; // the list waits for the background reading
     MainMenus m_menus;
+    Receiver *m_receiver = nullptr;
 
     Capture m_capture;
     bool m_usesCaptureWindow = true;
