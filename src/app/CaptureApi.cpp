@@ -16,6 +16,7 @@
 #include <QJsonObject>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QTextDocumentFragment>
 #include <QUrlQuery>
 
 namespace {
@@ -53,6 +54,15 @@ QString groupName(qint64 nGrp)
             name = QString::fromUtf8(g.sGrp);
     });
     return name;
+}
+
+// The text of the page's <title>, its entities decoded.
+QString titleOf(const QByteArray &html)
+{
+    static const QRegularExpression title(QStringLiteral("<title[^>]*>([^<]*)</title>"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = title.match(QString::fromUtf8(html.left(256 * 1024)));
+    return m.hasMatch() ? QTextDocumentFragment::fromHtml(m.captured(1)).toPlainText() : QString();
 }
 
 } // namespace
@@ -260,6 +270,7 @@ void CaptureApi::postPage(const Local::HttpRequest &request, Reply reply)
             failure(400, Tr::tr("%1 の値 %2 は使えません").arg(QStringLiteral("twin"), twin)));
     r.addTwin = twin == u"add";
     r.page = file->data;
+    r.pageTitle = titleOf(file->data);
 
     AddLink add(m_hooks.dataPh, m_hooks.index, m_hooks.twins);
     const AddLink::Outcome out = add.run(r, QDateTime::currentSecsSinceEpoch());

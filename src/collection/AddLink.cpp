@@ -153,7 +153,7 @@ AddLink::Outcome AddLink::run(const Request &r, qint64 addedSecs)
         if (!LinkStore::nextLinkNumber(link.nURL, &out.error))
             return out;
         link.sURL = url;
-        link.sNam = title;
+        link.sNam = title.isEmpty() ? Registration::pageTitle(r.pageTitle.simplified()) : title;
         link.sMem = description;
         link.gSrt = NumberText::toSingle(r.sort.value_or(kNewSort));
     }

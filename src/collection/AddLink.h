@@ -38,6 +38,7 @@ public:
         bool skipRegistered = false; // a registered address is left as it is
         bool addTwin = false; // registered even when a twin is
         std::optional<QByteArray> page; // the page sent whole: its copy and its text
+        QString pageTitle; // the page's own title: a new link's when title is empty
     };
 
     enum class Status { New, Corrected, Skipped, Twin, BadInput, Failed };
