@@ -60,13 +60,10 @@ private Q_SLOTS:
     void run()
     {
         QFETCH(QString, flags);
-        AddLink::Request r;
-        QFETCH(QString, url);
-        r.url = url;
-        QFETCH(QString, title);
-        r.title = title;
-        QFETCH(QString, group);
-        r.group = group;
+        const auto text = [](const char *c) {
+            return *static_cast<QString *>(QTest::qData(c, qMetaTypeId<QString>()));
+        };
+        AddLink::Request r {text("url"), text("title"), {}, text("group")};
         r.skipRegistered = flags == u"skip";
         r.addTwin = flags == u"add";
         if (flags.startsWith(u"sort="))

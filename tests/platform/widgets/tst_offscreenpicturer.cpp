@@ -19,21 +19,13 @@ private Q_SLOTS:
         const QByteArray base = server.url({}).toUtf8();
         QTemporaryDir tmp;
         const QString path = tmp.filePath(QStringLiteral("100.html"));
-        TestFiles::write(path,
-                         "<html><head><link rel=stylesheet href='" + base
-                             + "/s.css'>"
-                               "<script src='"
-                             + base
-                             + "/s.js'></script></head>"
-                               "<body style='background:rgb(0,0,255)'><img src='"
-                             + base
-                             + "/i.png'>"
-                               "<iframe src='"
-                             + base
-                             + "/f'></iframe>"
-                               "<script>document.body.style.background='rgb(255,0,0)';"
-                               "fetch('"
-                             + base + "/fetch');</script></body></html>");
+        // Every address of the server is written as @.
+        QByteArray page
+            = "<html><head><link rel=stylesheet href='@/s.css'><script src='@/s.js'>"
+              "</script></head><body style='background:rgb(0,0,255)'><img src='@/i.png'>"
+              "<iframe src='@/f'></iframe><script>fetch('@/fetch');"
+              "document.body.style.background='rgb(255,0,0)';</script></body></html>";
+        TestFiles::write(path, page.replace("@", base));
         OffscreenPicturer picturer;
         QImage picture;
         bool done = false;
