@@ -87,8 +87,6 @@ private Q_SLOTS:
             "example.com/a'}");
         row("twin", "GET", "/api/links?url=http://www.example.com/a/", "", "200",
             "{'registered':false,'twin':{'number':100,'title':'A','url':'https://example.com/a'}}");
-        row("unknown", "GET", "/api/links?url=https://b/", "", "200",
-            "{'registered':false,'twin':null}");
         row("no url", "GET", "/api/links", "", "400", "url");
         row("groups", "GET", "/api/groups", "", "200", "{'groups':['技術','技術/Qt']}");
         row("new", "POST", "/api/links", "{'url':'https://b/','group':'新/下','sort':3}", "201",
@@ -100,7 +98,6 @@ private Q_SLOTS:
         row("twin add", "POST", "/api/links", "{'url':'https://www.example.com/a','twin':'add'}",
             "201", "{'number':101,'status':'new'}");
         row("bad json", "POST", "/api/links", "{url:", "400", "JSON");
-        row("no url field", "POST", "/api/links", "{'title':'x'}", "400", "url");
         row("other path", "GET", "/api/nope", "", "404", "/api/nope");
         row("method", "DELETE", "/api/links", "", "405", "DELETE");
     }
@@ -137,7 +134,6 @@ private Q_SLOTS:
         row("50 MB", page + QByteArray(50 << 20, 'x'), "url=https://n/",
             "{'number':101,'status':'new'}");
         row("no url", "<p>x", "", "url");
-        row("ifexists", page, "url=https://n/&ifexists=keep", "ifexists");
     }
     void pages()
     {
@@ -153,18 +149,15 @@ private Q_SLOTS:
         QVERIFY2(a.body.contains(answer.replace('\'', '"')), a.body.constData());
         const qint64 n = a.body.contains("101") ? 101 : 100;
         const bool saved = a.status == 201 || a.body.contains("corrected");
-        const QByteArray copy = TestFiles::read(PageArchive::htmlFileFor(m_data, n));
-        QCOMPARE(copy.endsWith(page), saved);
+        QCOMPARE(TestFiles::read(PageArchive::htmlFileFor(m_data, n)).endsWith(page), saved);
         QCOMPARE(QFile::exists(PageImage::fileFor(m_data, n)), saved);
         if (QTest::currentDataTag() == QByteArray("canonical"))
             QCOMPARE(PageArchive::addressOf(PageArchive::htmlFileFor(m_data, n)),
                      "https://c/p?a=1&b=2");
         // A new link takes the page's title; a corrected one keeps its own.
         QString title;
-        LinkStore::forEachLink(0, [&](const LinkStore::LinkView &v) {
-            if (v.nURL == n)
-                title = QString::fromUtf8(v.sNam);
-        });
+        LinkStore::forEachLink(
+            0, [&](const auto &v) { title += v.nURL == n ? v.sNam.toByteArray() : QByteArray(); });
         QCOMPARE(title, QString::fromUtf8(n == 101 ? "Page & more" : "A"));
         std::vector<qint64> texts;
         QVERIFY(TextStore(DataFolder::textIndex(m_data)).numbers(texts));
