@@ -37,7 +37,6 @@ private Q_SLOTS:
         QVERIFY(!picture.isNull());
         // The page's own colour, not the one its script would set.
         QCOMPARE(picture.pixelColor(picture.width() - 5, picture.height() - 5), QColor(0, 0, 255));
-        QTest::qWait(200);
         QCOMPARE(server.requests().size(), 0);
     }
 };
