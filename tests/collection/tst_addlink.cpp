@@ -63,7 +63,8 @@ private Q_SLOTS:
         const auto text = [](const char *c) {
             return *static_cast<QString *>(QTest::qData(c, qMetaTypeId<QString>()));
         };
-        AddLink::Request r {text("url"), text("title"), {}, text("group")};
+        AddLink::Request r;
+        r.url = text("url"), r.title = text("title"), r.group = text("group");
         r.skipRegistered = flags == u"skip";
         r.addTwin = flags == u"add";
         if (flags.startsWith(u"sort="))
