@@ -64,7 +64,9 @@ async function call(path, { method = 'GET', json, form } = {}) {
   if (res.status === 401) throw new LinkwellError('token', msg('errToken'));
   if (res.status === 403) throw new LinkwellError('refused', msg('errRefused', said));
   if (res.status === 413) throw new LinkwellError('toolarge', msg('errTooLarge'));
-  if (data === null || res.status >= 500 || (res.status >= 300 && ![400, 409].includes(res.status)))
+  // A 500 with a number: registered, but its copy could not be kept.
+  const partly = res.status === 500 && Number.isInteger(data?.number);
+  if (data === null || (res.status >= 300 && ![400, 409].includes(res.status) && !partly))
     throw new LinkwellError('failed', msg('errFailed', said));
   return { status: res.status, data };
 }

@@ -74,6 +74,7 @@ async function send(twin) {
 }
 
 function report({ status, data }) {
+  if (status === 500) return show(msg('donePartly', data.number, data.error), 'error');
   if (status === 201) return show(msg('doneNew', data.number), 'ok');
   if (status === 200 && data.status === 'skipped') return show(msg('doneSkipped', data.number), 'ok');
   if (status === 200) return show(msg('doneCorrected', data.number), 'ok');
@@ -91,9 +92,10 @@ async function register(twin) {
   try {
     const answer = await send(twin);
     report(answer);
-    if (answer.status < 300) {
+    if (answer.status < 300 || answer.status === 500) {
       await ext.storage.local.set({ lastGroup: $('group').value.trim() });
       await updateBadge(tab.id, tab.url);
+      showState((await lookUp(tab.url)).data);
     }
   } catch (e) {
     show(e.message, 'error');

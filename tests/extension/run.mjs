@@ -36,6 +36,7 @@ async function until(what, probe, ms = 20000) {
       if (last) return last;
     } catch (e) {
       last = e;
+      if (e.message === 'ended') throw new Error(`${what}: Linkwell ended`);
     }
     if (Date.now() > end) throw new Error(`timed out: ${what} (last: ${last})`);
     await new Promise((r) => setTimeout(r, 200));
@@ -153,8 +154,10 @@ async function main() {
   const pageUrl = `${site}/article.html`;
   const linkwell = startLinkwell();
   linkwell.on('exit', (code, signal) => console.log(`Linkwell ended: ${code ?? signal}`));
-  await until('the receiver answers', async () => (await api(port, '/api/groups')).status === 200,
-    90000);
+  await until('the receiver answers', async () => {
+    if (linkwell.exitCode !== null || linkwell.signalCode) return Promise.reject(new Error('ended'));
+    return (await api(port, '/api/groups')).status === 200;
+  }, 90000);
 
   const browser = await puppeteer.launch({
     executablePath: chromium,
@@ -243,11 +246,8 @@ async function main() {
     { timeout: 30000 });
   check(await text(popup, 'answer') === await m('doneCorrected', number),
     'pressed again, the link is corrected', await text(popup, 'answer'));
+  if (shots) spawnSync('import', ['-window', 'root', path.join(shots, 'browser.png')]);
   await popup.close().catch(() => {});
-  if (shots) {
-    await page.bringToFront();
-    spawnSync('import', ['-window', 'root', path.join(shots, 'browser.png')]);
-  }
 
   // What the user reads when the token is wrong or Linkwell is not there.
   const closed = await freePort('127.0.0.1');
