@@ -184,6 +184,7 @@ async function main() {
   // The options page, filled in as the user would after copying the token.
   const options = await browser.newPage();
   await options.goto(`chrome-extension://${extensionId}/options.html`);
+  await options.waitForFunction(() => document.getElementById('port').value !== '');
   await options.$eval('#port', (e) => { e.value = ''; });
   await options.type('#port', String(port));
   await options.type('#token', token);
