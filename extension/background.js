@@ -15,4 +15,6 @@ async function updateAllBadges() {
 ext.runtime.onStartup.addListener(updateAllBadges);
 ext.runtime.onInstalled.addListener(updateAllBadges);
 // New port or token: what the badges said may be wrong now.
-ext.storage.onChanged.addListener(updateAllBadges);
+ext.storage.onChanged.addListener((changes) => {
+  if (changes.port || changes.token) updateAllBadges();
+});
