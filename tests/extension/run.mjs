@@ -227,7 +227,7 @@ async function main() {
   check(listed.includes(pageUrl) && listed.includes(pageTitle), 'linkwell list shows it', listed);
   const copy = path.join(dataDir, 'Arc', `${number}.html`);
   const copyText = fs.existsSync(copy) ? fs.readFileSync(copy, 'utf8') : '';
-  check(/^<!DOCTYPE html>/i.test(copyText) && copyText.includes('本文の日本語です。')
+  check(/^(<!--[^]*?-->\s*)?<!DOCTYPE html>/i.test(copyText) && copyText.includes('本文の日本語です。')
     && copyText.includes('ｽｸﾘﾌﾟﾄで追加') && /<meta charset="utf-8">/i.test(copyText)
     && !/Shift_JIS/i.test(copyText),
   'the copy is the page as the browser held it, in UTF-8', copyText.slice(0, 300));
