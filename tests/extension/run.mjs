@@ -20,6 +20,7 @@ const dataDir = path.join(work, 'usData');
 const shots = process.env.SCREENSHOTS; // a folder: screenshots of what the user sees
 const cleanups = [];
 let failures = 0;
+let browser;
 
 function check(ok, what, detail = '') {
   console.log(`${ok ? 'PASS' : 'FAIL'}: ${what}${ok || !detail ? '' : `\n      ${detail}`}`);
@@ -159,7 +160,7 @@ async function main() {
     return (await api(port, '/api/groups')).status === 200;
   }, 90000);
 
-  const browser = await puppeteer.launch({
+  browser = await puppeteer.launch({
     executablePath: chromium,
     headless: process.env.DISPLAY ? false : 'new',
     pipe: true,
@@ -247,7 +248,9 @@ async function main() {
     { timeout: 30000 });
   check(await text(popup, 'answer') === await m('doneCorrected', number),
     'pressed again, the link is corrected', await text(popup, 'answer'));
-  if (shots) spawnSync('import', ['-window', 'root', path.join(shots, 'browser.png')]);
+  if (shots) {
+    spawnSync('import', ['-window', 'root', path.join(shots, 'browser.png')]);
+  }
   await popup.close().catch(() => {});
 
   // What the user reads when the token is wrong or Linkwell is not there.
@@ -296,6 +299,11 @@ async function main() {
   const after = await api(port, `/api/links?url=${encodeURIComponent(pageUrl)}`);
   check(after.data.title === pageTitle && after.data.group === group,
     'the upload keeps the title and group', JSON.stringify(after.data));
+  if (shots) { // Linkwell's window once the browser is gone
+    await browser.close();
+    await new Promise((r) => setTimeout(r, 1500));
+    spawnSync('import', ['-window', 'root', path.join(shots, 'linkwell.png')]);
+  }
   return failures;
 }
 
