@@ -5,6 +5,7 @@
 #include "store/Store.h"
 #include "support/BookmarkSamples.h"
 
+#include "BenchSupport.h"
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -15,11 +16,10 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+
 #include <benchmark/benchmark.h>
 
 namespace {
-
-QTemporaryDir *g_dir = nullptr;
 
 // A generated file of n links (about 170 bytes each), written once.
 QString fileOf(int links)
@@ -297,11 +297,5 @@ BENCHMARK(BM_BukuImport)->Arg(10000)->Iterations(1)->UseManualTime()->Unit(bench
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
-    QTemporaryDir dir;
-    g_dir = &dir;
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }

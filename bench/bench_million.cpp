@@ -4,6 +4,7 @@
 #include "store/LinkStore.h"
 #include "store/Store.h"
 
+#include "BenchSupport.h"
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -11,6 +12,7 @@
 #include <QHash>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -23,8 +25,6 @@
 extern char **environ;
 
 namespace {
-
-QTemporaryDir *g_dir = nullptr;
 
 // A data folder holding n links in 200 groups as a browser export gives them, written through
 // the store in one transaction, made once.
@@ -318,11 +318,5 @@ BENCHMARK(BM_MemoryPerLink)
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
-    QTemporaryDir dir;
-    g_dir = &dir;
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }

@@ -4,13 +4,13 @@
 #include "store/Statements.h"
 #include "store/Store.h"
 
+#include "BenchSupport.h"
 #include <QCoreApplication>
 #include <QTemporaryDir>
+
 #include <benchmark/benchmark.h>
 
 namespace {
-
-QTemporaryDir *g_dir = nullptr;
 
 // A database of n links in 200 groups, made once per size.
 void ensureDatabase(int n)
@@ -115,11 +115,5 @@ BENCHMARK(BM_LastChecks)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
-    QTemporaryDir dir;
-    g_dir = &dir;
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    Store::CloseDb();
-    return 0;
+    return runBenchmarks(argc, argv, [] { Store::CloseDb(); });
 }

@@ -4,16 +4,16 @@
 #include "store/Statements.h"
 #include "store/Store.h"
 
+#include "BenchSupport.h"
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+
 #include <benchmark/benchmark.h>
 
 namespace {
-
-QTemporaryDir *g_dir = nullptr;
 
 void freshDatabase()
 {
@@ -132,12 +132,5 @@ BENCHMARK(BM_FolderBelow)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
-    QTemporaryDir dir;
-    g_dir = &dir;
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    Store::CloseDb();
-    return 0;
+    return runBenchmarks(argc, argv, [] { Store::CloseDb(); });
 }

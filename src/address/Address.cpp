@@ -98,4 +98,15 @@ bool hasControl(QStringView text, bool tabAllowed)
     return false;
 }
 
+QString withoutControls(QString text)
+{
+    if (!hasControl(text, true))
+        return text;
+    for (QChar &c : text) {
+        if (hasControl(QStringView(&c, 1), true))
+            c = u' ';
+    }
+    return text.trimmed();
+}
+
 } // namespace Address

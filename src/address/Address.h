@@ -21,5 +21,8 @@ bool same(const QString &a, const QString &b);
 
 // A text holds a control character (C0, DEL or C1); TAB counts unless tabAllowed.
 bool hasControl(QStringView text, bool tabAllowed = false);
+// A name or title as it is kept: each control character but TAB a space (an escape sequence
+// would reach a terminal that lists it), then trimmed.
+QString withoutControls(QString text);
 
 } // namespace Address

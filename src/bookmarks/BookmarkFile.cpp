@@ -368,19 +368,6 @@ QString toQString(View<char16_t> s)
     return QString(reinterpret_cast<const QChar *>(s.data()), qsizetype(s.size()));
 }
 
-// A name or title without control characters (an escape sequence would reach a terminal that
-// lists it): each becomes a space; TAB stays, shown as a space.
-QString withoutControls(QString text)
-{
-    if (!Address::hasControl(text, true))
-        return text;
-    for (QChar &c : text) {
-        if (Address::hasControl(QStringView(&c, 1), true))
-            c = u' ';
-    }
-    return text.trimmed();
-}
-
 // A value or text of the file as the collection keeps it: trimmed, each line break one space,
 // references decoded. A line break written as a reference stays a line break.
 template<class Char> QString textOf(View<Char> raw)
@@ -784,9 +771,9 @@ private:
         }
         link.folder = current();
         link.position = ++(link.folder < 0 ? m_rootLinks : m_out.folders[link.folder].links);
-        link.title = withoutControls(textOf(title));
+        link.title = Address::withoutControls(textOf(title));
         link.added = BookmarkFile::secondsOf(numberOf(date));
-        link.tags = withoutControls(textOf(tags));
+        link.tags = Address::withoutControls(textOf(tags));
         link.order = int(m_out.links.size());
         m_lastLink = link.order;
         m_out.links.append(std::move(link));
@@ -811,7 +798,7 @@ private:
             return next;
         }
         // Keyed by the parent and the name: a path per level would cost the square of the depth.
-        const QPair<int, QString> key(parent, withoutControls(textOf(text)));
+        const QPair<int, QString> key(parent, Address::withoutControls(textOf(text)));
         const auto known = m_byName.constFind(key);
         if (known != m_byName.constEnd()) {
             m_pending = *known;

@@ -17,18 +17,6 @@ struct Tr
     Q_DECLARE_TR_FUNCTIONS(BookmarkFile)
 };
 
-// A title without control characters: each becomes a space (TAB included, as in a list).
-QString withoutControls(QString text)
-{
-    if (!Address::hasControl(text, true))
-        return text;
-    for (QChar &c : text) {
-        if (Address::hasControl(QStringView(&c, 1), true))
-            c = u' ';
-    }
-    return text.trimmed();
-}
-
 // "added" as XBEL writes it (ISO 8601), or as seconds or milliseconds since 1970.
 qint64 secondsOf(const QString &value)
 {
@@ -124,7 +112,7 @@ BookmarkFile parse(QByteArrayView bytes)
                 link = l.order;
                 file.links.append(std::move(l));
             } else if (name == u"title") {
-                const QString text = withoutControls(xml.readElementText());
+                const QString text = Address::withoutControls(xml.readElementText());
                 if (xml.hasError())
                     break;
                 if (link >= 0)

@@ -1,8 +1,8 @@
 #include "bookmarks/BookmarkTransfer.h"
+#include "collection/CollectionIndex.h"
 #include "collection/GroupFolders.h"
 #include "collection/LinkList.h"
 #include "collection/MaintenanceSave.h"
-#include "search/CollectionIndex.h"
 #include "store/Store.h"
 #include "support/TestFiles.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "search/CollectionIndex.h"
+#include "collection/CollectionIndex.h"
 
 #include <QImage>
 #include <QWidget>

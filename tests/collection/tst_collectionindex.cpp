@@ -1,4 +1,4 @@
-#include "search/CollectionIndex.h"
+#include "collection/CollectionIndex.h"
 #include "search/SearchText.h"
 #include "store/LinkStore.h"
 #include "store/Statements.h"
