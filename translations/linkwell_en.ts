@@ -322,6 +322,17 @@ Folders joined with one whose name differs only in letter case: %1</translation>
     </message>
 </context>
 <context>
+    <name>LocalServer</name>
+    <message>
+        <source>ﾎﾟｰﾄ %1 は他のﾌﾟﾛｸﾞﾗﾑが使用中です</source>
+        <translation>Port %1 is in use by another program</translation>
+    </message>
+    <message>
+        <source>ﾎﾟｰﾄ %1 で待ち受けできません: %2</source>
+        <translation>Cannot listen on port %1: %2</translation>
+    </message>
+</context>
+<context>
     <name>MainMenus</name>
     <message>
         <source>ﾌｧｲﾙ(&amp;F)</source>
@@ -446,6 +457,10 @@ Folders joined with one whose name differs only in letter case: %1</translation>
     <message>
         <source>検索用の索引を作り直す</source>
         <translation>Rebuild the search index</translation>
+    </message>
+    <message>
+        <source>ﾌﾞﾗｳｻﾞから登録の設定</source>
+        <translation>Registering from your browser</translation>
     </message>
 </context>
 <context>
@@ -658,6 +673,80 @@ Folders joined with one whose name differs only in letter case: %1</translation>
     <message>
         <source>ｷｬﾝｾﾙ</source>
         <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>Receiver</name>
+    <message>
+        <source>ﾌﾞﾗｳｻﾞから登録のﾄｰｸﾝを保存できません: %1</source>
+        <translation>Cannot save the token for registering from your browser: %1</translation>
+    </message>
+    <message>
+        <source>ﾌﾞﾗｳｻﾞからの登録を受け付けられません。%1</source>
+        <translation>Cannot take registrations from your browser. %1</translation>
+    </message>
+</context>
+<context>
+    <name>ReceiverDialog</name>
+    <message>
+        <source>ﾌﾞﾗｳｻﾞから登録の設定</source>
+        <translation>Registering from your browser</translation>
+    </message>
+    <message>
+        <source>ﾌﾞﾗｳｻﾞからの登録を受け付ける</source>
+        <translation>Take registrations from your browser</translation>
+    </message>
+    <message>
+        <source>ﾌﾞﾗｳｻﾞから登録のﾄｰｸﾝを保存できません: %1</source>
+        <translation>Cannot save the token for registering from your browser: %1</translation>
+    </message>
+    <message>
+        <source>ｺﾋﾟｰ</source>
+        <translation>Copy</translation>
+    </message>
+    <message>
+        <source>新しいﾄｰｸﾝ</source>
+        <translation>New token</translation>
+    </message>
+    <message>
+        <source>ﾎﾟｰﾄ</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>ｱﾄﾞﾚｽ</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>ﾄｰｸﾝ</source>
+        <translation>Token</translation>
+    </message>
+    <message>
+        <source>Ok(&amp;O)</source>
+        <translation>&amp;OK</translation>
+    </message>
+    <message>
+        <source>Cancel(&amp;C)</source>
+        <translation>&amp;Cancel</translation>
+    </message>
+    <message>
+        <source>受付中: %1</source>
+        <translation>Listening: %1</translation>
+    </message>
+    <message>
+        <source>停止中: %1</source>
+        <translation>Stopped: %1</translation>
+    </message>
+    <message>
+        <source>停止中</source>
+        <translation>Stopped</translation>
+    </message>
+    <message>
+        <source>新しいﾄｰｸﾝにすると、今のﾄｰｸﾝを設定したﾌﾞﾗｳｻﾞからは登録できなくなります。よろしいですか?</source>
+        <translation>With a new token, browsers set up with the current one can no longer register. Go on?</translation>
+    </message>
+    <message>
+        <source>ﾕｰｻﾞｰ環境ﾌｧｲﾙを保存できません: %1</source>
+        <translation>Cannot save the settings file: %1</translation>
     </message>
 </context>
 <context>

@@ -6,6 +6,11 @@
 
 #include <functional>
 
+// The link check's client (HttpClient.h) has an HttpRequest and an HttpAnswer of its own at
+// global scope; these are the receiver's, so the two can meet in one file (the generated moc
+// files hold every header with a QObject).
+namespace Local {
+
 // A request the local receiver has read whole (checked for its host, origin, token and size),
 // and the answer to it.
 struct HttpRequest
@@ -42,3 +47,5 @@ public:
     virtual ~HttpHandler() = default;
     virtual void handle(const HttpRequest &request, Reply reply) = 0;
 };
+
+} // namespace Local

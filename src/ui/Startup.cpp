@@ -206,6 +206,7 @@ int Main(int argc, char *argv[])
     StartProbe::watch(*main);
     if (!main->Form_Load(&error))
         return fail(error);
+    main->startReceiver();
 
     const int status = app.exec();
     g_main = nullptr;

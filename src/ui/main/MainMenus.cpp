@@ -31,7 +31,8 @@ void MainMenus::build(QMainWindow &w, const Handlers &click)
           QT_TRANSLATE_NOOP("MainMenus", "ﾃﾞｰﾀｰﾍﾞｰｽの最適化"),
           QT_TRANSLATE_NOOP("MainMenus", "ﾌﾞｯｸﾏｰｸの取込(&I)..."),
           QT_TRANSLATE_NOOP("MainMenus", "ﾌﾞｯｸﾏｰｸの書出(&E)..."),
-          QT_TRANSLATE_NOOP("MainMenus", "検索用の索引を作り直す"), separator,
+          QT_TRANSLATE_NOOP("MainMenus", "検索用の索引を作り直す"),
+          QT_TRANSLATE_NOOP("MainMenus", "ﾌﾞﾗｳｻﾞから登録の設定"), separator,
           QT_TRANSLATE_NOOP("MainMenus", "終了(&Q)")},
          mnFile.data(), click.file);
     menu(MnJob::Disp, QT_TRANSLATE_NOOP("MainMenus", "ﾌﾞﾗｳｻﾞ(&L)"),

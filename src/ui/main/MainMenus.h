@@ -18,6 +18,7 @@ enum Item {
     ImportBookmarks,
     ExportBookmarks,
     Reindex,
+    Receiver,
     Separator,
     Quit,
     Count

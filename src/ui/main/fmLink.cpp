@@ -20,6 +20,8 @@
 #include "ui/main/BrowserCommands.h"
 #include "ui/main/LinkListView.h"
 #include "ui/main/PagePictures.h"
+#include "ui/main/Receiver.h"
+#include "ui/main/ReceiverDialog.h"
 #include "ui/main/RegistrationPanel.h"
 #include "ui/main/SearchBox.h"
 #include "ui/main/TextSearch.h"
@@ -197,6 +199,13 @@ void fmLink::buildMenus()
                   {[this](int i) { mnFile_Click(i); }, [this](int i) { mnDisp_Click(i); },
                    [this](int i) { mnSlc_Click(i); }, [this](int i) { mnRet_Click(i); },
                    [this](int i) { mnData_Click(i); }});
+    m_receiver = new Receiver({}, this);
+}
+
+void fmLink::startReceiver()
+{
+    if (Usr::Ini && !m_unloaded)
+        m_receiver->start(*Usr::Ini);
 }
 
 bool fmLink::Form_Load(QString *error)
@@ -301,6 +310,7 @@ void fmLink::closeEvent(QCloseEvent *event)
     if (m_unloaded)
         return event->accept();
     m_unloaded = true;
+    m_receiver->stop();
     if (Usr::Ini && isVisible())
         WindowPlace::store(*this, *Splitter, *Usr::Ini);
     Store::CloseDb();
@@ -351,6 +361,10 @@ void fmLink::mnFile_Click(int index)
     case MnFile::ImportBookmarks: importBookmarks(); break;
     case MnFile::ExportBookmarks: BookmarkCommands::exportFile(this); break;
     case MnFile::Reindex: text->reindex(); break;
+    case MnFile::Receiver:
+        if (Usr::Ini)
+            ReceiverDialog::Act(*m_receiver, *Usr::Ini, this);
+        break;
     case MnFile::Quit: close(); break;
     default: break;
     }

@@ -12,6 +12,7 @@ class SearchBox;
 class TextSearch;
 class QLineEdit;
 class QSplitter;
+class Receiver;
 class RegistrationPanel;
 class WebBrowser;
 
@@ -51,6 +52,11 @@ public:
     // Fills the list with the chosen folder's links and, with 下位の分類も表示, its subtree's;
     // false when the selector names no folder of the tree, which LoadList then handles.
     bool loadFolder();
+
+    // Starts the receiver of pages from the user's browser, as the settings say (the program
+    // does after Form_Load; tests that want it call it).
+    void startReceiver();
+    Receiver *receiver() const { return m_receiver; }
 
     // Pictures of every link anew, in number order.
     void PicAll();
@@ -105,6 +111,7 @@ private:
     TextSearch *text = nullptr; // "本文も検索"
     bool m_listPending = false; // the list waits for the background reading
     MainMenus m_menus;
+    Receiver *m_receiver = nullptr;
 
     Capture m_capture;
     bool m_usesCaptureWindow = true;
