@@ -258,6 +258,57 @@ Folders joined with one whose name differs only in letter case: %1</translation>
     </message>
 </context>
 <context>
+    <name>HttpReader</name>
+    <message>
+        <source>ﾍｯﾀﾞｰが大きすぎます</source>
+        <translation>The headers are too large</translation>
+    </message>
+    <message>
+        <source>要求行が正しくありません</source>
+        <translation>The request line is malformed</translation>
+    </message>
+    <message>
+        <source>HTTP/1.1 で送ってください</source>
+        <translation>Send the request as HTTP/1.1</translation>
+    </message>
+    <message>
+        <source>ﾍｯﾀﾞｰ行が正しくありません</source>
+        <translation>A header line is malformed</translation>
+    </message>
+    <message>
+        <source>このﾎｽﾄ名では受け付けません</source>
+        <translation>Requests for this host name are refused</translation>
+    </message>
+    <message>
+        <source>Webﾍﾟｰｼﾞからの要求は受け付けません</source>
+        <translation>Requests from web pages are refused</translation>
+    </message>
+    <message>
+        <source>ﾄｰｸﾝがないか、違います</source>
+        <translation>The token is missing or wrong</translation>
+    </message>
+    <message>
+        <source>Content-Length で長さを示してください</source>
+        <translation>Give the body&apos;s length with Content-Length</translation>
+    </message>
+    <message>
+        <source>Content-Length が正しくありません</source>
+        <translation>The Content-Length is malformed</translation>
+    </message>
+    <message>
+        <source>%1 ﾊﾞｲﾄを超える要求は受け付けません</source>
+        <translation>Requests larger than %1 bytes are refused</translation>
+    </message>
+    <message>
+        <source>%1 はありません</source>
+        <translation>There is no %1</translation>
+    </message>
+    <message>
+        <source>%1 は使えません</source>
+        <translation>%1 cannot be used here</translation>
+    </message>
+</context>
+<context>
     <name>Launch</name>
     <message>
         <source>原因不明のｴﾗｰです</source>
@@ -330,6 +381,14 @@ Folders joined with one whose name differs only in letter case: %1</translation>
     <message>
         <source>ﾎﾟｰﾄ %1 で待ち受けできません: %2</source>
         <translation>Cannot listen on port %1: %2</translation>
+    </message>
+    <message>
+        <source>同時に受け付けられる要求の数を超えています</source>
+        <translation>Too many requests at once</translation>
+    </message>
+    <message>
+        <source>要求が時間内に届きませんでした</source>
+        <translation>The request did not arrive in time</translation>
     </message>
 </context>
 <context>
@@ -684,6 +743,10 @@ Folders joined with one whose name differs only in letter case: %1</translation>
     <message>
         <source>ﾌﾞﾗｳｻﾞからの登録を受け付けられません。%1</source>
         <translation>Cannot take registrations from your browser. %1</translation>
+    </message>
+    <message>
+        <source>まだ受け付けられません</source>
+        <translation>Linkwell cannot take requests yet</translation>
     </message>
 </context>
 <context>

@@ -52,6 +52,11 @@ bool isWeb(QStringView address)
     return hasScheme(text, "http") || hasScheme(text, "https");
 }
 
+bool isShown(QStringView address)
+{
+    return !hasScheme(trimmedStart(address), "data");
+}
+
 QString matchForm(const QString &address)
 {
     const qsizetype scheme = schemeLength(address);

@@ -13,6 +13,9 @@ namespace Address {
 bool isOpenable(QStringView address);
 // Only web pages (http, https) are registered and checked.
 bool isWeb(QStringView address);
+// The address box shows every address but the program's own pages ("data:"): their text is
+// the page itself, long and meaningless to the user.
+bool isShown(QStringView address);
 
 // An address as addresses are compared: scheme and host in lower case (ASCII letters), the
 // path, query and fragment as they are, since servers tell their letter case apart.

@@ -1,10 +1,16 @@
 #include "HttpReader.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 namespace {
+
+struct Tr
+{
+    Q_DECLARE_TR_FUNCTIONS(HttpReader)
+};
 
 const QByteArray kEnd = QByteArrayLiteral("\r\n\r\n");
 
@@ -14,6 +20,7 @@ QByteArray reason(int status)
     case 100: return "Continue";
     case 200: return "OK";
     case 201: return "Created";
+    case 204: return "No Content";
     case 400: return "Bad Request";
     case 401: return "Unauthorized";
     case 403: return "Forbidden";
@@ -68,10 +75,15 @@ Local::HttpAnswer HttpReader::error(int status, const QString &message)
     return a;
 }
 
-QByteArray HttpReader::wire(const Local::HttpAnswer &answer)
+QByteArray HttpReader::wire(const Local::HttpAnswer &answer, const QByteArray &corsOrigin)
 {
-    QByteArray out = "HTTP/1.1 " + QByteArray::number(answer.status) + ' ' + reason(answer.status)
-        + "\r\nContent-Type: " + answer.contentType
+    QByteArray out = "HTTP/1.1 " + QByteArray::number(answer.status) + ' ' + reason(answer.status);
+    if (!corsOrigin.isEmpty())
+        out += "\r\nAccess-Control-Allow-Origin: " + corsOrigin
+            + "\r\nAccess-Control-Allow-Methods: GET, POST"
+              "\r\nAccess-Control-Allow-Headers: Authorization, Content-Type"
+              "\r\nAccess-Control-Max-Age: 600\r\nVary: Origin";
+    out += "\r\nContent-Type: " + answer.contentType
         + "\r\nContent-Length: " + QByteArray::number(answer.body.size())
         + "\r\nCache-Control: no-store\r\nX-Content-Type-Options: nosniff\r\nConnection: "
           "close\r\n\r\n";
@@ -116,10 +128,10 @@ HttpReader::State HttpReader::feed(const QByteArray &bytes)
     m_head += bytes.left(m_rules.maxHead + kEnd.size() - before);
     const qsizetype end = m_head.indexOf(kEnd, qMax<qsizetype>(0, before - 3));
     if (end < 0)
-        return m_head.size() > m_rules.maxHead ? refuse(431, QStringLiteral("headers too large"))
+        return m_head.size() > m_rules.maxHead ? refuse(431, Tr::tr("ﾍｯﾀﾞｰが大きすぎます"))
                                                : m_state;
     if (end > m_rules.maxHead)
-        return refuse(431, QStringLiteral("headers too large"));
+        return refuse(431, Tr::tr("ﾍｯﾀﾞｰが大きすぎます"));
     const QByteArray rest = bytes.mid(end + kEnd.size() - before);
     m_head.truncate(end);
     if (readHead() != State::More)
@@ -138,9 +150,9 @@ HttpReader::State HttpReader::readHead()
     const QList<QByteArray> lines = m_head.split('\n');
     const QList<QByteArray> first = lines.first().trimmed().split(' ');
     if (first.size() != 3 || first[0].isEmpty() || !first[1].startsWith('/'))
-        return refuse(400, QStringLiteral("malformed request line"));
+        return refuse(400, Tr::tr("要求行が正しくありません"));
     if (first[2] != "HTTP/1.1" && first[2] != "HTTP/1.0")
-        return refuse(505, QStringLiteral("only HTTP/1.1 is served"));
+        return refuse(505, Tr::tr("HTTP/1.1 で送ってください"));
     m_request.method = first[0];
     const qsizetype q = first[1].indexOf('?');
     m_request.path = q < 0 ? first[1] : first[1].left(q);
@@ -152,7 +164,7 @@ HttpReader::State HttpReader::readHead()
         const qsizetype colon = line.indexOf(':');
         // A folded line or a name with spaces could smuggle a header past the checks.
         if (colon <= 0 || line.left(colon).contains(' ') || line.left(colon).contains('\t'))
-            return refuse(400, QStringLiteral("malformed header line"));
+            return refuse(400, Tr::tr("ﾍｯﾀﾞｰ行が正しくありません"));
         m_request.headers.append({line.left(colon).toLower(), line.mid(colon + 1).trimmed()});
     }
     m_head.clear();
@@ -170,30 +182,37 @@ HttpReader::State HttpReader::checkHead()
     }
     const QByteArray port = ':' + QByteArray::number(m_rules.port);
     if (hosts.size() != 1 || (hosts[0] != "127.0.0.1" + port && hosts[0] != "localhost" + port))
-        return refuse(403, QStringLiteral("foreign host"));
+        return refuse(403, Tr::tr("このﾎｽﾄ名では受け付けません"));
     const QByteArray origin = m_request.header("origin");
     if (!origin.isNull() && !isExtensionOrigin(origin))
-        return refuse(403, QStringLiteral("requests from web pages are refused"));
+        return refuse(403, Tr::tr("Webﾍﾟｰｼﾞからの要求は受け付けません"));
+    m_corsOrigin = origin;
+    // An extension's preflight carries no token: it only asks what the real request may send.
+    if (m_request.method == "OPTIONS" && !m_corsOrigin.isEmpty()) {
+        m_refusal = {204, {}};
+        return m_state = State::Refused;
+    }
     if (!carriesToken(m_request.header("authorization"), m_rules.token))
-        return refuse(401, QStringLiteral("missing or wrong token"));
+        return refuse(401, Tr::tr("ﾄｰｸﾝがないか、違います"));
     if (!m_request.header("transfer-encoding").isNull())
-        return refuse(411, QStringLiteral("send the body with a Content-Length"));
+        return refuse(411, Tr::tr("Content-Length で長さを示してください"));
     for (const QByteArray &l : std::as_const(lengths))
         if (!isDigits(l) || l != lengths.first())
-            return refuse(400, QStringLiteral("malformed Content-Length"));
+            return refuse(400, Tr::tr("Content-Length が正しくありません"));
     if (lengths.isEmpty() && m_request.method == "POST")
-        return refuse(411, QStringLiteral("send the body with a Content-Length"));
+        return refuse(411, Tr::tr("Content-Length で長さを示してください"));
     m_length = lengths.isEmpty() ? 0 : lengths.first().toLongLong();
     if (m_length > m_rules.maxBody)
-        return refuse(413, QStringLiteral("body larger than %1 bytes").arg(m_rules.maxBody));
+        return refuse(413, Tr::tr("%1 ﾊﾞｲﾄを超える要求は受け付けません").arg(m_rules.maxBody));
     if (!m_rules.routes.isEmpty()) {
         const auto route
             = std::find_if(m_rules.routes.cbegin(), m_rules.routes.cend(),
                            [this](const Route &r) { return r.path == m_request.path; });
         if (route == m_rules.routes.cend())
-            return refuse(404, QStringLiteral("no such path"));
+            return refuse(404, Tr::tr("%1 はありません").arg(QString::fromLatin1(m_request.path)));
         if (!route->methods.contains(m_request.method))
-            return refuse(405, QStringLiteral("method not allowed here"));
+            return refuse(405,
+                          Tr::tr("%1 は使えません").arg(QString::fromLatin1(m_request.method)));
     }
     m_continue = m_length > 0 && m_request.header("expect").toLower() == "100-continue";
     return m_state;

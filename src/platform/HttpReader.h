@@ -30,7 +30,8 @@ public:
     enum class State {
         More, // waiting for more bytes
         Ready, // request() holds the whole request
-        Refused, // refusal() is the answer; the connection ends after it
+        Refused, // refusal() is the answer (to an extension's preflight too); the connection
+                 // ends after it
     };
 
     explicit HttpReader(Rules rules);
@@ -42,13 +43,17 @@ public:
     // before it sends it.
     bool wantsContinue() const { return m_continue; }
 
+    // The extension's Origin once the head is in, else empty: its answers allow that origin,
+    // so an extension without the host permission can read them.
+    QByteArray corsOrigin() const { return m_corsOrigin; }
+
     const Local::HttpRequest &request() const { return m_request; }
     const Local::HttpAnswer &refusal() const { return m_refusal; }
 
     // An answer {"error": message}.
     static Local::HttpAnswer error(int status, const QString &message);
-    // The answer as it goes on the wire, with Connection: close.
-    static QByteArray wire(const Local::HttpAnswer &answer);
+    // The answer as it goes on the wire, with Connection: close; corsOrigin as corsOrigin().
+    static QByteArray wire(const Local::HttpAnswer &answer, const QByteArray &corsOrigin = {});
     // Whether the Authorization header carries the token; takes the same time whatever differs.
     static bool carriesToken(const QByteArray &authorization, const QByteArray &token);
 
@@ -63,6 +68,7 @@ private:
     qint64 m_length = 0;
     bool m_continue = false;
     bool m_inBody = false;
+    QByteArray m_corsOrigin;
     Local::HttpRequest m_request;
     Local::HttpAnswer m_refusal;
 };

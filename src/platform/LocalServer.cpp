@@ -41,7 +41,7 @@ public:
         connect(&m_timer, &QTimer::timeout, this, &Connection::timedOut);
         m_timer.start(counted ? server.m_timeoutMs : kLingerMs);
         if (!counted)
-            answer(HttpReader::error(503, QStringLiteral("too many requests at once")));
+            answer(HttpReader::error(503, Tr::tr("同時に受け付けられる要求の数を超えています")));
         else
             read();
     }
@@ -82,7 +82,7 @@ private:
         if (m_answered)
             return;
         m_answered = true;
-        m_socket->write(HttpReader::wire(a));
+        m_socket->write(HttpReader::wire(a, m_reader.corsOrigin()));
         // The connection ends when the client hangs up, or after a while.
         m_timer.start(kLingerMs);
         written();
@@ -105,7 +105,7 @@ private:
                 m_socket->abort();
             return;
         }
-        answer(HttpReader::error(408, QStringLiteral("request not complete in time")));
+        answer(HttpReader::error(408, Tr::tr("要求が時間内に届きませんでした")));
     }
 
     LocalServer &m_server;

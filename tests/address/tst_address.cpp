@@ -12,23 +12,28 @@ private Q_SLOTS:
         QTest::addColumn<QString>("address");
         QTest::addColumn<bool>("openable");
         QTest::addColumn<bool>("web");
-        QTest::newRow("http") << "http://a/" << true << true;
-        QTest::newRow("HTTPS") << " HTTPS://a/" << true << true;
-        QTest::newRow("file") << "file:///tmp/x" << true << false;
-        QTest::newRow("absolute path") << "/tmp/x" << true << false;
-        QTest::newRow("network path") << "//host/path" << false << false;
-        QTest::newRow("ftp") << "ftp://a/" << false << false;
-        QTest::newRow("script") << "javascript:alert(1)" << false << false;
-        QTest::newRow("http later in the text") << "x?http://a/" << false << false;
-        QTest::newRow("no scheme") << "a.example/x" << false << false;
+        QTest::addColumn<bool>("shown"); // in the address box
+        QTest::newRow("http") << "http://a/" << true << true << true;
+        QTest::newRow("HTTPS") << " HTTPS://a/" << true << true << true;
+        QTest::newRow("file") << "file:///tmp/x" << true << false << true;
+        QTest::newRow("absolute path") << "/tmp/x" << true << false << true;
+        QTest::newRow("network path") << "//host/path" << false << false << true;
+        QTest::newRow("ftp") << "ftp://a/" << false << false << true;
+        QTest::newRow("script") << "javascript:alert(1)" << false << false << true;
+        QTest::newRow("http later in the text") << "x?http://a/" << false << false << true;
+        QTest::newRow("no scheme") << "a.example/x" << false << false << true;
+        QTest::newRow("the program's page")
+            << " Data:text/html;base64,PGgxPg==" << false << false << false;
     }
     void kinds()
     {
         QFETCH(QString, address);
         QFETCH(bool, openable);
         QFETCH(bool, web);
+        QFETCH(bool, shown);
         QCOMPARE(Address::isOpenable(address), openable);
         QCOMPARE(Address::isWeb(address), web);
+        QCOMPARE(Address::isShown(address), shown);
     }
 
     void matchForm_data()

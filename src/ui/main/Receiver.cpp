@@ -11,7 +11,7 @@ class Unready : public Local::HttpHandler
 public:
     void handle(const Local::HttpRequest &, Reply reply) override
     {
-        reply(HttpReader::error(503, QStringLiteral("Linkwell cannot take requests yet")));
+        reply(HttpReader::error(503, Receiver::tr("まだ受け付けられません")));
     }
 };
 

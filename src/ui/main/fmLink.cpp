@@ -1,6 +1,7 @@
 #include "fmLink.h"
 #include "platform/DataFolder.h"
 
+#include "address/Address.h"
 #include "app/Usr.h"
 #include "collection/GroupFolders.h"
 #include "collection/LinkList.h"
@@ -119,11 +120,11 @@ fmLink::fmLink(BrowserFactory browserFactory, QWidget *parent)
     connect(WebBrow, &WebBrowser::DocumentComplete, Frame1, &RegistrationPanel::DocumentComplete);
     connect(WebBrow, &WebBrowser::LocationChanged, txURL, [this](const QString &url) {
         if (!txURL->hasFocus() || !txURL->isModified())
-            txURL->setText(url);
+            txURL->setText(Address::isShown(url) ? url : QString());
     });
     connect(WebBrow, &WebBrowser::DocumentComplete, txURL, [this](const QString &url) {
         if (!txURL->hasFocus() || !txURL->isModified())
-            txURL->setText(url);
+            txURL->setText(Address::isShown(url) ? url : QString());
     });
     Frame1->attach(
         WebBrow, vSpr, m_menus.mnData[MnData::Register],
