@@ -110,7 +110,11 @@ private Q_SLOTS:
         QByteArray saved = TestFiles::read(dir + QStringLiteral("User.xml"));
         static const QRegularExpression place(
             QStringLiteral("      <WND_[A-Z]+>[^<]*</WND_[A-Z]+>\r\n"));
-        saved = Cp932::encode(Cp932::decode(saved).remove(place));
+        // The receiver's token is made by the first run that finds none.
+        static const QRegularExpression token(
+            QStringLiteral("      <CAPTURE_TOKEN>[A-Za-z0-9_-]{43}</CAPTURE_TOKEN>\r\n"));
+        QVERIFY(Cp932::decode(saved).contains(token));
+        saved = Cp932::encode(Cp932::decode(saved).remove(place).remove(token));
         QCOMPARE(saved, expected);
         QVERIFY(!QFile::exists(dir + QStringLiteral("linkwell.lock")));
     }
