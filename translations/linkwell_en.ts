@@ -2,6 +2,13 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="ja">
 <context>
+    <name>AddLink</name>
+    <message>
+        <source>登録できないｱﾄﾞﾚｽです: %1</source>
+        <translation>This address cannot be registered: %1</translation>
+    </message>
+</context>
+<context>
     <name>BookmarkCommands</name>
     <message>
         <source>ﾌﾞｯｸﾏｰｸの取込</source>
@@ -129,6 +136,49 @@ Folders joined with one whose name differs only in letter case: %1</translation>
     </message>
 </context>
 <context>
+    <name>CaptureApi</name>
+    <message>
+        <source>%1 は使えません</source>
+        <translation>%1 is not allowed</translation>
+    </message>
+    <message>
+        <source>%1 はありません</source>
+        <translation>There is no %1</translation>
+    </message>
+    <message>
+        <source>%1 がありません</source>
+        <translation>%1 is missing</translation>
+    </message>
+    <message>
+        <source>JSON が読めません: %1</source>
+        <translation>Cannot read the JSON: %1</translation>
+    </message>
+    <message>
+        <source>ｵﾌﾞｼﾞｪｸﾄではありません</source>
+        <translation>not an object</translation>
+    </message>
+    <message>
+        <source>%1 は文字列で指定してください</source>
+        <translation>Give %1 as a string</translation>
+    </message>
+    <message>
+        <source>%1 は数値で指定してください</source>
+        <translation>Give %1 as a number</translation>
+    </message>
+    <message>
+        <source>%1 の値 %2 は使えません</source>
+        <translation>%2 is not a value of %1</translation>
+    </message>
+    <message>
+        <source>「%1」(%2) と同じﾍﾟｰｼﾞのようです</source>
+        <translation>This seems to be the same page as &quot;%1&quot; (%2)</translation>
+    </message>
+    <message>
+        <source>multipart/form-data で送ってください</source>
+        <translation>Send it as multipart/form-data</translation>
+    </message>
+</context>
+<context>
     <name>CheckHistory</name>
     <message>
         <source>応答なし</source>
@@ -241,6 +291,10 @@ Folders joined with one whose name differs only in letter case: %1</translation>
     <message>
         <source>--below は --group と共に指定してください</source>
         <translation>--below needs --group</translation>
+    </message>
+    <message>
+        <source>「%1」(%2) と同じﾍﾟｰｼﾞのようです</source>
+        <translation>This seems to be the same page as &quot;%1&quot; (%2)</translation>
     </message>
 </context>
 <context>
@@ -610,6 +664,17 @@ Folders joined with one whose name differs only in letter case: %1</translation>
     <message>
         <source>選択行のﾘﾝｸ切れのﾁｪｯｸ</source>
         <translation>Check Se&amp;lected Rows</translation>
+    </message>
+</context>
+<context>
+    <name>MultipartForm</name>
+    <message>
+        <source>ﾌｫｰﾑの区切りがありません</source>
+        <translation>The form has no boundary</translation>
+    </message>
+    <message>
+        <source>ﾌｫｰﾑが途中で終わっています</source>
+        <translation>The form ends before it is complete</translation>
     </message>
 </context>
 <context>

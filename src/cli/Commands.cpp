@@ -4,6 +4,7 @@
 #include "bookmarks/BookmarkTransfer.h"
 #include "check/CheckRun.h"
 #include "cli/StopSignals.h"
+#include "collection/AddLink.h"
 #include "collection/GroupFolders.h"
 #include "collection/LinkList.h"
 #include "pages/TextBackfill.h"
@@ -14,6 +15,7 @@
 #include "store/LinkStore.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QSet>
 
 #include <algorithm>
@@ -388,6 +390,35 @@ Status groups(const Invocation &in)
     return Success;
 }
 
+// One link registered or corrected, as the browser's button does: number and new/corrected.
+Status addLink(const Invocation &in)
+{
+    AddLink::Request r;
+    r.url = in.args.first();
+    r.group = in.options.value(QStringLiteral("group"));
+    r.title = in.options.value(QStringLiteral("title"));
+    r.description = in.options.value(QStringLiteral("description"));
+    r.addTwin = in.options.contains(QStringLiteral("twin"));
+    const AddLink::Outcome out
+        = AddLink(Usr::sDataPh, nullptr).run(r, QDateTime::currentSecsSinceEpoch());
+    switch (out.status) {
+    case AddLink::Status::New:
+    case AddLink::Status::Corrected:
+        in.out(QByteArray(QByteArray::number(out.link.nURL)
+                          + (out.status == AddLink::Status::New ? "\tnew\n" : "\tcorrected\n")));
+        return Success;
+    case AddLink::Status::Twin:
+        in.err(Tr::tr("「%1」(%2) と同じﾍﾟｰｼﾞのようです")
+                   .arg(out.twin.title, QString::number(out.twin.nURL)));
+        return BadInput;
+    case AddLink::Status::Skipped:
+    case AddLink::Status::BadInput:
+    case AddLink::Status::Failed: break;
+    }
+    in.err(out.error);
+    return BadInput;
+}
+
 } // namespace
 
 const QList<Command> &commands()
@@ -461,6 +492,25 @@ const QList<Command> &commands()
                                        "tree order: path, its links, the links of the folders "
                                        "below it, TAB-separated."),
          .run = groups},
+        {.name = QStringLiteral("add"),
+         .synopsis
+         = QStringLiteral("add [--group PATH] [--title T] [--description D] [--twin] URL"),
+         .description = QStringLiteral("Register a link, or correct the registered one of that "
+                                       "address (what is not given stays); print its number and "
+                                       "\"new\" or \"corrected\", TAB-separated. A group path "
+                                       "that does not exist is made."),
+         .changes = true,
+         .minArgs = 1,
+         .maxArgs = 1,
+         .options = {{QStringLiteral("group"), QStringLiteral("PATH"),
+                      QStringLiteral("The group, a path as groups prints it.")},
+                     {QStringLiteral("title"), QStringLiteral("T"), QStringLiteral("The title.")},
+                     {QStringLiteral("description"), QStringLiteral("D"),
+                      QStringLiteral("The description.")},
+                     {QStringLiteral("twin"), QString(),
+                      QStringLiteral("Register it even when the same page is registered under "
+                                     "another address.")}},
+         .run = addLink},
     };
     return all;
 }

@@ -43,6 +43,9 @@ QString megabytes(qint64 bytes)
 }
 
 const QByteArray kAddressHeader = QByteArrayLiteral("X-Link-Address: ");
+// The same line in an HTML copy, where it must be markup that shows nothing.
+const QByteArray kHtmlHeadOpen = QByteArrayLiteral("<!-- ");
+const QByteArray kHtmlHeadClose = QByteArrayLiteral(" -->");
 
 // A page and its anchors are one page.
 QUrl pageOf(const QString &address)
@@ -62,6 +65,49 @@ QString fileFor(const QString &dataPh, qint64 nURL)
     return folderFor(dataPh) + QString::number(nURL) + QStringLiteral(".mhtml");
 }
 
+QString htmlFileFor(const QString &dataPh, qint64 nURL)
+{
+    return folderFor(dataPh) + QString::number(nURL) + QStringLiteral(".html");
+}
+
+QString copyOf(const QString &dataPh, qint64 nURL)
+{
+    for (const QString &path : {fileFor(dataPh, nURL), htmlFileFor(dataPh, nURL)}) {
+        if (QFileInfo(path).isFile())
+            return path;
+    }
+    return {};
+}
+
+bool keepHtml(const QString &dataPh, qint64 nURL, const QString &address, const QByteArray &html,
+              QString *error)
+{
+    if (html.isEmpty()) {
+        setError(error, Tr::tr("ﾍﾟｰｼﾞが空です"));
+        return false;
+    }
+    if (html.size() > kMaxHtmlBytes) {
+        setError(error,
+                 Tr::tr("%1 MB を超えるため残しません (%2 MB)")
+                     .arg(QString::number(kMaxHtmlBytes / (1024 * 1024)), megabytes(html.size())));
+        return false;
+    }
+    if (!QDir().mkpath(folderFor(dataPh))) {
+        setError(
+            error,
+            Tr::tr("ﾌｫﾙﾀﾞ %1 を作成できません").arg(QDir::toNativeSeparators(folderFor(dataPh))));
+        return false;
+    }
+    const QByteArray head
+        = kHtmlHeadOpen + kAddressHeader + QUrl(address).toEncoded() + kHtmlHeadClose + "\r\n";
+    const bool ok = TextFile::writeAtomicStream(
+        htmlFileFor(dataPh, nURL),
+        [&](const TextFile::WriteFn &write) { return write(head) && write(html); }, error);
+    if (ok)
+        QFile::remove(fileFor(dataPh, nURL));
+    return ok;
+}
+
 QString partFileFor(const QString &dataPh, qint64 nURL)
 {
     return folderFor(dataPh) + QString::number(nURL) + QStringLiteral(".part.mhtml");
@@ -69,8 +115,7 @@ QString partFileFor(const QString &dataPh, qint64 nURL)
 
 bool hasCopy(const QString &dataPh, qint64 nURL)
 {
-    return QFileInfo::exists(fileFor(dataPh, nURL))
-        || inFlight().contains(partFileFor(dataPh, nURL));
+    return !copyOf(dataPh, nURL).isEmpty() || inFlight().contains(partFileFor(dataPh, nURL));
 }
 
 bool commit(const QString &part, const QString &path, const QString &address, QString *error)
@@ -99,8 +144,13 @@ bool commit(const QString &part, const QString &path, const QString &address, QS
     }
     // A header line of its own: the copy says which address it shows, so a number used again
     // by another link never shows this page.
-    return TextFile::writeAtomic(path, kAddressHeader + QUrl(address).toEncoded() + "\r\n" + bytes,
-                                 error);
+    if (!TextFile::writeAtomic(path, kAddressHeader + QUrl(address).toEncoded() + "\r\n" + bytes,
+                               error))
+        return false;
+    // One copy a link: a page sent earlier goes.
+    if (path.endsWith(QStringLiteral(".mhtml")))
+        QFile::remove(path.chopped(6) + QStringLiteral(".html"));
+    return true;
 }
 
 QString addressOf(const QString &path)
@@ -112,9 +162,12 @@ QString addressOf(const QString &path)
     // before the address was recorded.
     QString browsers;
     for (int i = 0; i < 64 && !f.atEnd(); ++i) {
-        const QByteArray line = f.readLine(8192).trimmed();
+        QByteArray line = f.readLine(8192).trimmed();
         if (line.isEmpty())
             break;
+        if (i == 0 && line.startsWith(QByteArray(kHtmlHeadOpen + kAddressHeader))
+            && line.endsWith(kHtmlHeadClose))
+            line = line.sliced(kHtmlHeadOpen.size()).chopped(kHtmlHeadClose.size());
         if (line.startsWith(kAddressHeader))
             return QString::fromUtf8(
                 QUrl::fromEncoded(line.mid(kAddressHeader.size())).toEncoded());
@@ -178,13 +231,16 @@ void save(WebBrowser *web, const QString &address, const QString &dataPh, qint64
 
 bool remove(const QString &dataPh, qint64 nURL)
 {
-    const QString path = fileFor(dataPh, nURL);
-    return QFile::remove(path) || !QFileInfo::exists(path);
+    bool gone = true;
+    for (const QString &path : {fileFor(dataPh, nURL), htmlFileFor(dataPh, nURL)})
+        gone = (QFile::remove(path) || !QFileInfo::exists(path)) && gone;
+    return gone;
 }
 
 void removeOrphans(const QString &dataPh, const std::vector<qint64> *numbers)
 {
     PageImage::removeOrphans(dataPh, numbers, QStringLiteral("arc"), QStringLiteral(".mhtml"));
+    PageImage::removeOrphans(dataPh, numbers, QStringLiteral("arc"), QStringLiteral(".html"));
 }
 
 QString caption(const QDateTime &savedAt, const QString &address)
@@ -196,7 +252,8 @@ QString caption(const QDateTime &savedAt, const QString &address)
 bool open(WebBrowser *web, const QString &dataPh, qint64 nURL, const QString &address,
           QString *captionOut, QString *error)
 {
-    const QString path = fileFor(dataPh, nURL);
+    const QString copy = copyOf(dataPh, nURL);
+    const QString path = copy.isEmpty() ? fileFor(dataPh, nURL) : copy;
     const QFileInfo info(path);
     if (!info.isFile()) {
         setError(error,

@@ -8,18 +8,31 @@
 
 class WebBrowser;
 
-// The saved copy of each registered page: one MHTML file per link, Arc/<number>.mhtml in the
-// data folder, written under another name in the same folder and renamed into place once
-// complete, so a copy is either whole or absent.
+// The saved copy of each registered page: one file per link in the data folder, an MHTML file
+// Arc/<number>.mhtml (the embedded browser's) or a page sent from another browser,
+// Arc/<number>.html; written under another name in the same folder and renamed into place once
+// complete, so a copy is either whole or absent. A link keeps one copy: writing either kind
+// removes the other.
 namespace PageArchive {
 
 // A copy larger than this is not kept: the data folder stays bounded.
 inline constexpr qint64 kMaxBytes = 20 * 1024 * 1024;
 
+// A page sent whole (one HTML file) may be as large as a request may be.
+inline constexpr qint64 kMaxHtmlBytes = 64 * 1024 * 1024;
+
 // dataPh + "Arc/"
 QString folderFor(const QString &dataPh);
 // dataPh + "Arc/" + number + ".mhtml"
 QString fileFor(const QString &dataPh, qint64 nURL);
+// dataPh + "Arc/" + number + ".html"
+QString htmlFileFor(const QString &dataPh, qint64 nURL);
+// The copy the link has, of either kind; empty when it has none.
+QString copyOf(const QString &dataPh, qint64 nURL);
+// The page sent for link nURL becomes its copy, the address recorded in a comment at its head;
+// an MHTML copy of the link goes.
+bool keepHtml(const QString &dataPh, qint64 nURL, const QString &address, const QByteArray &html,
+              QString *error = nullptr);
 // The name a copy is written under until it is complete; the orphan rule removes it.
 QString partFileFor(const QString &dataPh, qint64 nURL);
 // A copy of the link exists, or is being written.
@@ -43,7 +56,7 @@ void removeParts(const QString &dataPh);
 using Done = std::function<void(bool ok, const QString &message)>;
 void save(WebBrowser *web, const QString &address, const QString &dataPh, qint64 nURL, Done done);
 
-// Deletes the copy of a link; true when none is left.
+// Deletes the copies of a link; true when none is left.
 bool remove(const QString &dataPh, qint64 nURL);
 // Deletes the copies in Arc whose number is not among numbers (sorted ascending), as
 // PageImage::removeOrphans does with pictures; every copy when numbers is null.

@@ -372,9 +372,15 @@ bool ofFile(const QString &path, QString *text, QString *error)
         *error = Tr::tr("%1 が読めません: %2").arg(path, f.errorString());
         return false;
     }
-    if (f.size() > PageArchive::kMaxBytes) {
+    // A page sent from another browser is one HTML file.
+    const bool html = path.endsWith(QStringLiteral(".html"), Qt::CaseInsensitive);
+    if (f.size() > (html ? PageArchive::kMaxHtmlBytes : PageArchive::kMaxBytes)) {
         *error = Tr::tr("%1 が読めません: %2").arg(path, Tr::tr("ﾌｧｲﾙが大きすぎます"));
         return false;
+    }
+    if (html) {
+        *text = ofHtml(f.readAll());
+        return true;
     }
     bool ok = false;
     *text = ofMhtml(f.readAll(), &ok);

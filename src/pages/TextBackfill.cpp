@@ -65,10 +65,12 @@ Result run(const QString &dataPh, const std::function<bool()> &keepGoing,
     {
         qint64 nURL;
         TextStore::Copy copy;
+        QString path;
     };
     std::vector<Todo> todo;
     const QDir folder(PageArchive::folderFor(dataPh));
-    const QFileInfoList files = folder.entryInfoList({QStringLiteral("*.mhtml")}, QDir::Files);
+    const QFileInfoList files
+        = folder.entryInfoList({QStringLiteral("*.mhtml"), QStringLiteral("*.html")}, QDir::Files);
     for (const QFileInfo &f : files) {
         const QString stem = f.completeBaseName();
         bool isNumber = false;
@@ -79,7 +81,7 @@ Result run(const QString &dataPh, const std::function<bool()> &keepGoing,
         const auto was = read.constFind(n);
         if (was != read.cend() && was->size == copy.size && was->time == copy.time)
             continue;
-        todo.push_back({n, copy});
+        todo.push_back({n, copy, f.absoluteFilePath()});
     }
     // Newest links first: the ones a person most likely looks for.
     std::sort(todo.begin(), todo.end(),
@@ -96,7 +98,7 @@ Result run(const QString &dataPh, const std::function<bool()> &keepGoing,
             return r;
         }
         Todo &t = todo[size_t(i)];
-        const QString path = PageArchive::fileFor(dataPh, t.nURL);
+        const QString &path = t.path;
         QString text, why;
         bool stored;
         if (PageText::ofFile(path, &text, &why)) {

@@ -98,10 +98,10 @@ bool lookup(const QString &address, QList<LinkRecord> &found, QString *error)
         return false;
     }
     found.clear();
-    for (const QVariantList &r : rows) { // gSrt, nURL, sNam, sMem, sURL
-        found.append(LinkRecord {r.value(1).toLongLong(), r.value(4).toString(), 0,
-                                 r.value(2).toString(), r.value(3).toString(),
-                                 r.value(0).toDouble()});
+    for (const QVariantList &r : rows) { // gSrt, nURL, sNam, sMem, sURL, nGrp
+        found.append(LinkRecord {r.value(1).toLongLong(), r.value(4).toString(),
+                                 r.value(5).toLongLong(), r.value(2).toString(),
+                                 r.value(3).toString(), r.value(0).toDouble()});
     }
     return true;
 }
@@ -146,11 +146,19 @@ bool updateLink(const LinkRecord &l, QString *error)
 bool saveInNewGroup(const QString &groupName, double groupSort, LinkRecord &l, bool isNew,
                     qint64 addedSecs, QString *error)
 {
+    return saveInNewGroups({groupName}, groupSort, l, isNew, addedSecs, error);
+}
+
+bool saveInNewGroups(const QStringList &groupNames, double groupSort, LinkRecord &l, bool isNew,
+                     qint64 addedSecs, QString *error)
+{
     LinkRecord saved = l;
     const bool ok = inTransaction(error, [&](QString *why) {
-        if (!nextGroupNumber(saved.nGrp, why)
-            || !exec(Sql::kInsertGroup, {saved.nGrp, groupName, groupSort}, why))
-            return false;
+        for (const QString &name : groupNames) {
+            if (!nextGroupNumber(saved.nGrp, why)
+                || !exec(Sql::kInsertGroup, {saved.nGrp, name, groupSort}, why))
+                return false;
+        }
         if (!isNew)
             return exec(Sql::kUpdateLink, {saved.nGrp, l.sNam, l.sMem, l.gSrt, l.nURL}, why);
         return exec(Sql::kInsertLink, {l.nURL, l.sURL, saved.nGrp, l.sNam, l.sMem, l.gSrt}, why)

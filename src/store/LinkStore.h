@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -49,8 +50,9 @@ using GroupFn = std::function<void(const GroupView &)>;
 // Registration.
 // Why no number past kMaxNumber is given.
 QString numberLimitText();
-// The links whose address equals address with the letter case of ASCII ignored (the address
-// index serves it), in number order: the caller picks the one the address rule makes equal.
+// The links (group included) whose address equals address with the letter case of ASCII
+// ignored (the address index serves it), in number order: the caller picks the one the address
+// rule makes equal.
 bool lookup(const QString &address, QList<LinkRecord> &found, QString *error = nullptr);
 // The address of link nURL; none when no such link exists.
 bool addressOf(qint64 nURL, std::optional<QString> &address, QString *error = nullptr);
@@ -67,6 +69,10 @@ bool updateLink(const LinkRecord &link, QString *error = nullptr);
 // number. Neither is kept when either fails.
 bool saveInNewGroup(const QString &groupName, double groupSort, LinkRecord &link, bool isNew,
                     qint64 addedSecs, QString *error = nullptr);
+// The same with several groups made in the order given (folders before the folders in them);
+// the link goes into the last one.
+bool saveInNewGroups(const QStringList &groupNames, double groupSort, LinkRecord &link, bool isNew,
+                     qint64 addedSecs, QString *error = nullptr);
 // The link goes with its date and check history.
 bool deleteLink(qint64 nURL, QString *error = nullptr);
 

@@ -9,8 +9,9 @@ inline constexpr char kMaxGrpNo[] = "Select Max(nGrp) From mGrp";
 inline constexpr char kLinkAddress[] = "Select sURL From tURL Where nURL=?";
 
 // Registration.
-inline constexpr char kPageLookup[] = "Select gSrt, nURL, sNam, sMem, sURL From tURL Where sURL = ?"
-                                      " Order By nURL";
+inline constexpr char kPageLookup[]
+    = "Select gSrt, nURL, sNam, sMem, sURL, nGrp From tURL Where sURL = ?"
+      " Order By nURL";
 inline constexpr char kInsertLink[] = "Insert Into tURL (nURL, sURL, nGrp, sNam, sMem, gSrt)"
                                       " Values (?, ?, ?, ?, ?, ?)";
 inline constexpr char kUpdateLink[] = "Update tURL Set nGrp=?,sNam=?,sMem=?,gSrt=?"

@@ -389,6 +389,29 @@ private Q_SLOTS:
         QCOMPARE(found.at(0).section(u'\t', 0, 0), b); // the page that says it twice
         QCOMPARE(run(data, {"find", "--text", "--limit", "0", "x"}).code, 2);
     }
+
+    // add: new, corrected keeping what is not given, a twin refused or added, a bad address;
+    // the group path made and listed.
+    void add()
+    {
+        const QString data = dir(QStringLiteral("add"));
+        const QStringList runs[]
+            = {{"add", "https://a.example/p", "--group", "技術/Qt", "--title", "P"},
+               {"add", "HTTPS://A.example/p", "--description", "d"},
+               {"add", "http://www.a.example/p/"},
+               {"add", "--twin", "http://www.a.example/p/"},
+               {"add", "javascript:x"}};
+        const char *outs[] = {"100\tnew\n", "100\tcorrected\n", "", "101\tnew\n", ""};
+        const int codes[] = {0, 0, 1, 0, 1};
+        for (int i = 0; i < 5; ++i) {
+            const Result r = run(data, runs[i]);
+            QCOMPARE(r.code, codes[i]);
+            QCOMPARE(r.out, QByteArray(outs[i]));
+        }
+        const Result r = run(data, {"list", "--group", "技術/Qt"});
+        QCOMPARE(r.out, "100\thttps://a.example/p\t技術/Qt\tP\n");
+        QCOMPARE(run(data, {"groups"}).out, "技術\t0\t1\n技術/Qt\t1\t0\n");
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -2,8 +2,11 @@
 #include "platform/DataFolder.h"
 
 #include "address/Address.h"
+#include "app/CaptureApi.h"
 #include "app/Usr.h"
+#include "collection/CollectionIndex.h"
 #include "collection/GroupFolders.h"
+#include "collection/LinkIndex.h"
 #include "collection/LinkList.h"
 #include "output/Document.h"
 #include "output/Portal.h"
@@ -11,10 +14,12 @@
 #include "platform/EventWait.h"
 #include "platform/Twips.h"
 #include "platform/WebBrowser.h"
+#include "platform/widgets/OffscreenPicturer.h"
 #include "platform/widgets/ProgressWindow.h"
 #include "platform/widgets/WebEngineBrowser.h"
 #include "settings/widgets/sbUpc.h"
 #include "settings/yIni.h"
+#include "store/LinkStore.h"
 #include "store/Store.h"
 #include "ui/main/AddressBar.h"
 #include "ui/main/BookmarkCommands.h"
@@ -200,7 +205,55 @@ void fmLink::buildMenus()
                   {[this](int i) { mnFile_Click(i); }, [this](int i) { mnDisp_Click(i); },
                    [this](int i) { mnSlc_Click(i); }, [this](int i) { mnRet_Click(i); },
                    [this](int i) { mnData_Click(i); }});
-    m_receiver = new Receiver({}, this);
+    m_receiver = new Receiver(captureApi(), this);
+}
+
+namespace {
+
+// The search box's index, told of the links the receiver saves.
+struct WindowIndex : QObject, LinkIndex
+{
+    using QObject::QObject;
+    std::function<SearchBox *()> search;
+    void saved(const LinkRecord &link) override { search()->saved(link); }
+    void deleted(qint64 nURL) override { search()->deleted(nURL); }
+};
+
+} // namespace
+
+std::unique_ptr<Local::HttpHandler> fmLink::captureApi()
+{
+    // Requests come only once the window is built: the hooks read its parts when called.
+    auto *index = new WindowIndex(this);
+    index->search = [this] { return search; };
+    CaptureApi::Hooks hooks;
+    hooks.dataPh = Usr::sDataPh;
+    hooks.index = index;
+    hooks.twins = [this](const QString &url) {
+        std::vector<AddLink::Twin> twins;
+        if (!search->ensureBuilt())
+            return twins;
+        for (const CollectionIndex::Twin &t : search->index().twinsOf(url)) {
+            std::optional<QString> address;
+            LinkStore::addressOf(t.nURL, address);
+            twins.push_back({t.nURL, address.value_or(QString()), t.title});
+        }
+        return twins;
+    };
+    hooks.changed = [this](const LinkRecord &, bool, bool groupsMade) {
+        QComboBox *groups = Frame1->controls().cbGrp;
+        if (groupsMade) {
+            const QString shown = groups->currentText();
+            LoadGrp();
+            groups->setEditText(shown);
+        }
+        // The list shows the link at once, unless a search holds it.
+        if (!search->isActive())
+            LoadList(false);
+    };
+    hooks.picturer = new OffscreenPicturer(this);
+    hooks.pictureSize = [this] { return int(iPicSz); };
+    return std::make_unique<CaptureApi>(std::move(hooks));
 }
 
 void fmLink::startReceiver()

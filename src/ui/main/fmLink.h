@@ -6,6 +6,11 @@
 #include <QImage>
 #include <QMainWindow>
 #include <functional>
+#include <memory>
+
+namespace Local {
+class HttpHandler;
+}
 
 class LinkListView;
 class SearchBox;
@@ -86,6 +91,8 @@ private:
     void buildPanel();
     void buildList();
     void buildMenus();
+    // The receiver's handler: links and pages from the user's browser, shown here at once.
+    std::unique_ptr<Local::HttpHandler> captureApi();
     void SetPicMenu();
     void ArrCtl();
     void coverWorkArea();
