@@ -2,11 +2,14 @@
 
 #include "platform/Twips.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QQuickWidget>
 #include <QQuickWindow>
+#include <QTemporaryFile>
 #include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -121,7 +124,7 @@ OffscreenPicturer::~OffscreenPicturer()
 
 void OffscreenPicturer::take(const QString &htmlPath, Done done)
 {
-    m_jobs.enqueue({QUrl::fromLocalFile(htmlPath), std::move(done)});
+    m_jobs.enqueue({htmlPath, std::move(done)});
     if (!m_busy)
         startNext();
 }
@@ -135,7 +138,18 @@ void OffscreenPicturer::startNext()
     // The browser only once a page comes: most sessions never get one.
     if (!m_view)
         makeView();
-    const QUrl url = m_jobs.head().url;
+    QString path = m_jobs.head().path;
+    QFile page(path);
+    if (page.size() > renderBytes && page.open(QIODevice::ReadOnly)) {
+        m_head = std::make_unique<QTemporaryFile>(QDir::tempPath()
+                                                  + QStringLiteral("/linkwell-page-XXXXXX.html"));
+        if (m_head->open() && m_head->write(page.read(renderBytes)) == renderBytes
+            && m_head->flush())
+            path = m_head->fileName();
+        else
+            m_head.reset();
+    }
+    const QUrl url = QUrl::fromLocalFile(path);
     m_interceptor->allow(url);
     m_timeout->start(timeoutMs);
     m_view->load(url);
@@ -148,6 +162,7 @@ void OffscreenPicturer::finish(const QImage &picture)
     m_timeout->stop();
     m_busy = false;
     ++m_serial;
+    m_head.reset();
     Job job = m_jobs.dequeue();
     job.done(picture);
     QTimer::singleShot(0, this, &OffscreenPicturer::startNext);

@@ -8,6 +8,7 @@
 
 #include <memory>
 
+class QTemporaryFile;
 class QTimer;
 class QWebEngineProfile;
 class QWebEngineView;
@@ -27,11 +28,14 @@ public:
 
     // How long a page may take to load and paint before it is given up.
     int timeoutMs = 15000;
+    // Only the head of a larger page is rendered: the picture shows its first screen, and the
+    // browser's time grows with the whole page (a 10 MB page took longer than the time-out).
+    qint64 renderBytes = 512 * 1024;
 
 private:
     struct Job
     {
-        QUrl url;
+        QString path;
         Done done;
     };
     void makeView();
@@ -43,6 +47,7 @@ private:
     QWebEngineView *m_view = nullptr;
     QTimer *m_timeout = nullptr;
     QQueue<Job> m_jobs;
+    std::unique_ptr<QTemporaryFile> m_head; // the head of a large page, while it renders
     bool m_busy = false;
     int m_serial = 0;
 };

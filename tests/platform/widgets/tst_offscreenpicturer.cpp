@@ -3,6 +3,7 @@
 #include "support/TestFiles.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -38,6 +39,24 @@ private Q_SLOTS:
         // The page's own colour, not the one its script would set.
         QCOMPARE(picture.pixelColor(picture.width() - 5, picture.height() - 5), QColor(0, 0, 255));
         QCOMPARE(server.requests().size(), 0);
+
+        // A large page is pictured from its head (its tail would paint it red), and the head goes
+        // once the picture is taken.
+        picturer.renderBytes = 200;
+        TestFiles::write(
+            path,
+            "<html><body style='background:rgb(0,255,0)'>" + QByteArray("x ").repeated(50000)
+                + "<style>body{background:rgb(255,0,0)!important}</style></body></html>");
+        const QStringList heads {QStringLiteral("linkwell-page-*")};
+        const qsizetype before = QDir::temp().entryList(heads).size();
+        done = false;
+        picturer.take(path, [&](const QImage &img) {
+            picture = img;
+            done = true;
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(done, 30000);
+        QCOMPARE(picture.pixelColor(2, 2), QColor(0, 255, 0));
+        QCOMPARE(QDir::temp().entryList(heads).size(), before);
     }
 };
 
