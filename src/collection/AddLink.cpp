@@ -2,6 +2,7 @@
 
 #include "address/Address.h"
 #include "address/UrlKey.h"
+#include "collection/CollectionIndex.h"
 #include "collection/LinkIndex.h"
 #include "collection/RegisterPage.h"
 #include "collection/Registration.h"
@@ -86,6 +87,17 @@ std::vector<AddLink::Twin> AddLink::twinsInStore(const QString &address, QString
                 out.push_back({v.nURL, url, QString::fromUtf8(v.sNam)});
         },
         error);
+    return out;
+}
+
+std::vector<AddLink::Twin> AddLink::twinsIn(const CollectionIndex &index, const QString &address)
+{
+    std::vector<Twin> out;
+    for (const CollectionIndex::Twin &t : index.twinsOf(address)) {
+        std::optional<QString> url;
+        LinkStore::addressOf(t.nURL, url);
+        out.push_back({t.nURL, url.value_or(QString()), t.title});
+    }
     return out;
 }
 

@@ -9,6 +9,8 @@
 #include <optional>
 #include <vector>
 
+class CollectionIndex;
+
 class LinkIndex;
 
 // A link registered or corrected without the window: from another browser through the local
@@ -61,6 +63,8 @@ public:
                            QString *error = nullptr);
     // The twins of address found by reading every address of the collection.
     static std::vector<Twin> twinsInStore(const QString &address, QString *error = nullptr);
+    // The twins of address the window's index holds, with their stored addresses.
+    static std::vector<Twin> twinsIn(const CollectionIndex &index, const QString &address);
     // A group path as its folders are held: each folder's name trimmed, empty folders left out.
     static QString cleanPath(const QString &path);
 

@@ -19,7 +19,6 @@
 #include "platform/widgets/WebEngineBrowser.h"
 #include "settings/widgets/sbUpc.h"
 #include "settings/yIni.h"
-#include "store/LinkStore.h"
 #include "store/Store.h"
 #include "ui/main/AddressBar.h"
 #include "ui/main/BookmarkCommands.h"
@@ -232,15 +231,8 @@ std::unique_ptr<Local::HttpHandler> fmLink::captureApi()
     hooks.dataPh = Usr::sDataPh;
     hooks.index = index;
     hooks.twins = [this](const QString &url) {
-        std::vector<AddLink::Twin> twins;
-        if (!search->ensureBuilt())
-            return twins;
-        for (const CollectionIndex::Twin &t : search->index().twinsOf(url)) {
-            std::optional<QString> address;
-            LinkStore::addressOf(t.nURL, address);
-            twins.push_back({t.nURL, address.value_or(QString()), t.title});
-        }
-        return twins;
+        return search->ensureBuilt() ? AddLink::twinsIn(search->index(), url)
+                                     : std::vector<AddLink::Twin>();
     };
     hooks.changed = [this](const LinkRecord &, bool, bool groupsMade) {
         QComboBox *groups = Frame1->controls().cbGrp;
