@@ -6,7 +6,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <atomic>
+#include <limits>
 
 #include <sqlite3.h>
 
@@ -46,6 +48,154 @@ bool step(sqlite3_stmt *st)
     return rc == SQLITE_DONE;
 }
 
+// lwText(blob): the text the blob keeps compressed.
+void textOf(sqlite3_context *ctx, int, sqlite3_value **argv)
+{
+    const auto *p = static_cast<const uchar *>(sqlite3_value_blob(argv[0]));
+    const int n = sqlite3_value_bytes(argv[0]);
+    const QByteArray utf8 = p && n > 0 ? qUncompress(p, n) : QByteArray();
+    sqlite3_result_text(ctx, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+}
+
+// lwrank(): BM25 of the hits (k1 1.2, b 0.75, lower is better) with every phrase weighed alike.
+// FTS5's own bm25 first counts, per phrase, every page holding it; this one reads only the row
+// at hand, so a query that matches most pages costs no more than the rows ranked.
+void rankOf(const Fts5ExtensionApi *api, Fts5Context *fts, sqlite3_context *ctx, int,
+            sqlite3_value **)
+{
+    constexpr double k1 = 1.2;
+    constexpr double b = 0.75;
+    auto *average = static_cast<double *>(api->xGetAuxdata(fts, 0));
+    if (!average) {
+        sqlite3_int64 rows = 0, tokens = 0;
+        api->xRowCount(fts, &rows);
+        api->xColumnTotalSize(fts, -1, &tokens);
+        average = static_cast<double *>(sqlite3_malloc(sizeof(double)));
+        if (!average) {
+            sqlite3_result_error_nomem(ctx);
+            return;
+        }
+        *average = rows > 0 && tokens > 0 ? double(tokens) / double(rows) : 1.0;
+        api->xSetAuxdata(fts, average, sqlite3_free);
+    }
+    int size = 0;
+    api->xColumnSize(fts, -1, &size);
+    const double norm = k1 * (1 - b + b * double(size) / *average);
+    double score = 0;
+    for (int p = 0, n = api->xPhraseCount(fts); p < n; ++p) {
+        Fts5PhraseIter it;
+        int col = 0, off = 0;
+        int hits = 0;
+        for (api->xPhraseFirst(fts, p, &it, &col, &off); col >= 0;
+             api->xPhraseNext(fts, &it, &col, &off))
+            ++hits;
+        score += hits * (k1 + 1) / (hits + norm);
+    }
+    sqlite3_result_double(ctx, -score);
+}
+
+// lwsnippet(open, close, ellipsis, tokens): `tokens` tokens of the text around the first hit, the
+// hits in them marked. The text is cut only up to the end of that window, not whole as FTS5's
+// snippet() cuts it for every row shown.
+struct Window
+{
+    int from = 0; // the places wanted
+    int to = 0;
+    int place = -1;
+    bool more = false; // the text goes on after the window
+    std::vector<std::pair<int, int>> bytes; // of each place from `from` on
+};
+
+int windowToken(void *p, int flags, const char *, int, int start, int end)
+{
+    auto *w = static_cast<Window *>(p);
+    if (flags & FTS5_TOKEN_COLOCATED)
+        return SQLITE_OK;
+    if (++w->place > w->to) {
+        w->more = true;
+        return SQLITE_DONE;
+    }
+    if (w->place >= w->from)
+        w->bytes.emplace_back(start, end);
+    return SQLITE_OK;
+}
+
+void snippetOf(const Fts5ExtensionApi *api, Fts5Context *fts, sqlite3_context *ctx, int argc,
+               sqlite3_value **argv)
+{
+    if (argc != 4) {
+        sqlite3_result_error(ctx, "lwsnippet: open, close, ellipsis, tokens", -1);
+        return;
+    }
+    int count = 0;
+    api->xInstCount(fts, &count);
+    struct Inst
+    {
+        int first, last;
+    };
+    std::vector<Inst> hits;
+    for (int i = 0; i < count; ++i) {
+        int phrase = 0, col = 0, off = 0;
+        if (api->xInst(fts, i, &phrase, &col, &off) == SQLITE_OK && col == 0)
+            hits.push_back({off, off + std::max(1, api->xPhraseSize(fts, phrase)) - 1});
+    }
+    if (hits.empty()) {
+        sqlite3_result_text(ctx, "", 0, SQLITE_STATIC);
+        return;
+    }
+    const int tokens = std::max(1, sqlite3_value_int(argv[3]));
+    int first = hits.front().first;
+    for (const Inst &h : hits)
+        first = std::min(first, h.first);
+    Window w;
+    w.from = std::max(0, first - tokens / 4);
+    w.to = w.from + tokens - 1;
+    const char *text = nullptr;
+    int size = 0;
+    if (api->xColumnText(fts, 0, &text, &size) != SQLITE_OK || !text) {
+        sqlite3_result_text(ctx, "", 0, SQLITE_STATIC);
+        return;
+    }
+    const int rc = api->xTokenize(fts, text, size, &w, windowToken);
+    if ((rc != SQLITE_OK && rc != SQLITE_DONE) || w.bytes.empty()) {
+        sqlite3_result_text(ctx, "", 0, SQLITE_STATIC);
+        return;
+    }
+    const auto arg = [&](int i) {
+        return QByteArray(reinterpret_cast<const char *>(sqlite3_value_text(argv[i])),
+                          sqlite3_value_bytes(argv[i]));
+    };
+    // Marked: every byte of a hit inside the window.
+    const int begin = w.bytes.front().first;
+    const int end = w.bytes.back().second;
+    std::vector<bool> marked(size_t(end - begin), false);
+    for (const Inst &h : hits) {
+        for (int place = std::max(h.first, w.from); place <= std::min(h.last, w.to); ++place) {
+            const auto &[s, e] = w.bytes[size_t(place - w.from)];
+            std::fill(marked.begin() + (s - begin), marked.begin() + (e - begin), true);
+        }
+    }
+    const QByteArray open = arg(0), close = arg(1), ellipsis = arg(2);
+    QByteArray out;
+    out.reserve(end - begin + 32);
+    if (begin > 0)
+        out += ellipsis;
+    for (int i = begin; i < end; ++i) {
+        const bool on = marked[size_t(i - begin)];
+        if (on && (i == begin || !marked[size_t(i - 1 - begin)]))
+            out += open;
+        out += text[i];
+        if (on && (i + 1 == end || !marked[size_t(i + 1 - begin)]))
+            out += close;
+    }
+    if (w.more)
+        out += ellipsis;
+    sqlite3_result_text(ctx, out.constData(), int(out.size()), SQLITE_TRANSIENT);
+}
+
+// At most this many matches are ranked: beyond, the best are sought among the newest.
+constexpr int kRankedAmong = 2000;
+
 } // namespace
 
 TextStore::TextStore(const QString &path, fts5_tokenizer *tokenizer)
@@ -62,6 +212,14 @@ TextStore::TextStore(const QString &path, fts5_tokenizer *tokenizer)
             rc = api->xCreateTokenizer(api, "linkwell", nullptr, tokenizer, nullptr);
         else if (!api)
             rc = SQLITE_ERROR;
+        if (rc == SQLITE_OK)
+            rc = api->xCreateFunction(api, "lwrank", nullptr, rankOf, nullptr);
+        if (rc == SQLITE_OK)
+            rc = api->xCreateFunction(api, "lwsnippet", nullptr, snippetOf, nullptr);
+        if (rc == SQLITE_OK)
+            rc = sqlite3_create_function_v2(db, "lwText", 1,
+                                            SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS,
+                                            nullptr, textOf, nullptr, nullptr, nullptr);
         sqlite3_busy_timeout(db, 30000);
         int version = -1;
         if (rc == SQLITE_OK) {
@@ -73,9 +231,14 @@ TextStore::TextStore(const QString &path, fts5_tokenizer *tokenizer)
         }
         bool usable = version == Sql::kTextIndexVersion;
         if (version == 0) {
-            const QByteArray make = QByteArray("PRAGMA journal_mode = WAL;")
+            // Large pages: a compressed text of a few KB wastes little of its page, and the free
+            // pages 'optimize' leaves go back to the file system.
+            const QByteArray make
+                = QByteArray("PRAGMA page_size = 65536; PRAGMA auto_vacuum = INCREMENTAL;"
+                             " PRAGMA journal_mode = WAL;")
+                + Sql::kTextBodyCreate + ';'
                 + (tokenizer ? Sql::kTextCreate : Sql::kTextCreatePlain) + ';'
-                + Sql::kTextCopyCreate
+                + Sql::kTextRankCreate + ';' + Sql::kTextCopyCreate
                 + "; PRAGMA user_version = " + QByteArray::number(Sql::kTextIndexVersion);
             usable = sqlite3_exec(db, make.constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
         }
@@ -163,20 +326,53 @@ bool TextStore::commit()
     return run("Commit");
 }
 
-bool TextStore::put(qint64 nURL, const QString &text, const Copy *copy)
+bool TextStore::drop(qint64 nURL)
 {
+    sqlite3_stmt *old = prepare(Sql::kTextBodyOld);
+    if (!old)
+        return false;
+    sqlite3_bind_int64(old, 1, nURL);
+    const int rc = sqlite3_step(old);
+    const QByteArray was = rc == SQLITE_ROW
+        ? QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(old, 0)),
+                     sqlite3_column_bytes(old, 0))
+        : QByteArray();
+    sqlite3_reset(old);
+    if (rc != SQLITE_ROW)
+        return rc == SQLITE_DONE || fail(QString::fromUtf8(Sql::kTextBodyOld));
     sqlite3_stmt *del = prepare(Sql::kTextDelete);
     if (!del)
         return false;
     sqlite3_bind_int64(del, 1, nURL);
+    sqlite3_bind_text(del, 2, was.constData(), int(was.size()), SQLITE_STATIC);
     if (!step(del))
         return fail(QString::fromUtf8(Sql::kTextDelete));
+    sqlite3_stmt *body = prepare(Sql::kTextBodyDelete);
+    if (!body)
+        return false;
+    sqlite3_bind_int64(body, 1, nURL);
+    return step(body) || fail(QString::fromUtf8(Sql::kTextBodyDelete));
+}
+
+bool TextStore::put(qint64 nURL, const QString &text, const Copy *copy)
+{
+    if (!drop(nURL))
+        return false;
     if (!text.isEmpty()) {
+        const QByteArray utf8 = text.toUtf8();
+        const QByteArray packed = qCompress(utf8);
+        sqlite3_stmt *body = prepare(Sql::kTextBodyPut);
+        if (!body)
+            return false;
+        sqlite3_bind_int64(body, 1, nURL);
+        sqlite3_bind_blob(body, 2, packed.constData(), int(packed.size()), SQLITE_STATIC);
+        if (!step(body))
+            return fail(QString::fromUtf8(Sql::kTextBodyPut));
         sqlite3_stmt *ins = prepare(Sql::kTextPut);
         if (!ins)
             return false;
         sqlite3_bind_int64(ins, 1, nURL);
-        bindText(ins, 2, text);
+        sqlite3_bind_text(ins, 2, utf8.constData(), int(utf8.size()), SQLITE_STATIC);
         if (!step(ins))
             return fail(QString::fromUtf8(Sql::kTextPut));
     }
@@ -197,15 +393,13 @@ bool TextStore::putCopy(qint64 nURL, const Copy &copy)
 
 bool TextStore::remove(qint64 nURL)
 {
-    for (const char *sql : {Sql::kTextDelete, Sql::kTextCopyDelete}) {
-        sqlite3_stmt *st = prepare(sql);
-        if (!st)
-            return false;
-        sqlite3_bind_int64(st, 1, nURL);
-        if (!step(st))
-            return fail(QString::fromUtf8(sql));
-    }
-    return true;
+    if (!drop(nURL))
+        return false;
+    sqlite3_stmt *st = prepare(Sql::kTextCopyDelete);
+    if (!st)
+        return false;
+    sqlite3_bind_int64(st, 1, nURL);
+    return step(st) || fail(QString::fromUtf8(Sql::kTextCopyDelete));
 }
 
 bool TextStore::removeAll()
@@ -272,13 +466,31 @@ void bindSnippet(sqlite3_stmt *st, int tokens)
 
 bool TextStore::ranked(const QString &match, int limit, int tokens, std::vector<Hit> &out)
 {
+    sqlite3_stmt *newest = prepare(Sql::kTextNewest);
+    if (!newest)
+        return false;
+    bindText(newest, 1, match);
+    sqlite3_bind_int(newest, 2, kRankedAmong);
+    int count = 0;
+    qint64 last = 0;
+    int rc;
+    while ((rc = sqlite3_step(newest)) == SQLITE_ROW) {
+        ++count;
+        last = sqlite3_column_int64(newest, 0);
+    }
+    sqlite3_reset(newest);
+    sqlite3_clear_bindings(newest);
+    if (rc != SQLITE_DONE)
+        return fail(QString::fromUtf8(Sql::kTextNewest));
+    if (count == 0)
+        return true;
     sqlite3_stmt *st = prepare(Sql::kTextRanked);
     if (!st)
         return false;
     bindSnippet(st, tokens);
     bindText(st, 5, match);
-    sqlite3_bind_int(st, 6, limit);
-    int rc;
+    sqlite3_bind_int64(st, 6, count < kRankedAmong ? std::numeric_limits<qint64>::min() : last);
+    sqlite3_bind_int(st, 7, limit);
     while ((rc = sqlite3_step(st)) == SQLITE_ROW)
         out.push_back(
             {sqlite3_column_int64(st, 0), sqlite3_column_double(st, 1), columnText(st, 2)});
