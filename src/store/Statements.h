@@ -163,10 +163,11 @@ inline constexpr char kTextMatching[] = "Select rowid From tText Where tText Mat
 // these (rowid >= the last of them).
 inline constexpr char kTextNewest[]
     = "Select rowid From tText Where tText Match ? Order By rowid Desc Limit ?";
-inline constexpr char kTextRanked[] = "Select rowid, rank, lwsnippet(tText, ?, ?, ?, ?) From tText"
-                                      " Where tText Match ? And rowid >= ? Order By rank Limit ?";
+inline constexpr char kTextRanked[]
+    = "Select rowid, rank, lwsnippet(tText, ?, ?, ?, ?, ?) From tText"
+      " Where tText Match ? And rowid >= ? Order By rank Limit ?";
 inline constexpr char kTextRanks[] = "Select rowid, rank From tText Where tText Match ?";
 inline constexpr char kTextSnippet[]
-    = "Select lwsnippet(tText, ?, ?, ?, ?) From tText Where tText Match ? And rowid = ?";
+    = "Select lwsnippet(tText, ?, ?, ?, ?, ?) From tText Where tText Match ? And rowid = ?";
 
 } // namespace Sql

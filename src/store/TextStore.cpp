@@ -94,91 +94,141 @@ void rankOf(const Fts5ExtensionApi *api, Fts5Context *fts, sqlite3_context *ctx,
     sqlite3_result_double(ctx, -score);
 }
 
-// lwsnippet(open, close, ellipsis, tokens): `tokens` tokens of the text around the first hit, the
-// hits in them marked. The text is cut only up to the end of that window, not whole as FTS5's
-// snippet() cuts it for every row shown.
+// lwsnippet(open, close, ellipsis, tokens, match): `tokens` tokens of the text around the first
+// hit, the hits in them marked. The text is cut only up to the end of that window, not whole as
+// FTS5's snippet() cuts it for every row shown. match, the query, tells which phrases are one
+// token that a text cuts into one token too (one CJK character): such a hit is the token at the
+// place of a longer one, and only its own bytes are marked.
+struct Place
+{
+    int start = 0;
+    int end = 0;
+    int aloneEnd = -1; // the end of the token at the same place, if any
+};
 struct Window
 {
     int from = 0; // the places wanted
     int to = 0;
     int place = -1;
     bool more = false; // the text goes on after the window
-    std::vector<std::pair<int, int>> bytes; // of each place from `from` on
+    std::vector<Place> places; // from `from` on
 };
 
 int windowToken(void *p, int flags, const char *, int, int start, int end)
 {
     auto *w = static_cast<Window *>(p);
-    if (flags & FTS5_TOKEN_COLOCATED)
+    if (flags & FTS5_TOKEN_COLOCATED) {
+        if (w->place >= w->from && !w->places.empty())
+            w->places.back().aloneEnd = end;
         return SQLITE_OK;
+    }
     if (++w->place > w->to) {
         w->more = true;
         return SQLITE_DONE;
     }
     if (w->place >= w->from)
-        w->bytes.emplace_back(start, end);
+        w->places.push_back({start, end});
     return SQLITE_OK;
+}
+
+int countToken(void *p, int flags, const char *, int, int, int)
+{
+    if (!(flags & FTS5_TOKEN_COLOCATED))
+        ++*static_cast<int *>(p);
+    return SQLITE_OK;
+}
+
+// The quoted phrases of an FTS5 query, in order.
+std::vector<QByteArray> phrasesOf(QByteArrayView match)
+{
+    std::vector<QByteArray> out;
+    for (qsizetype i = 0; i < match.size(); ++i) {
+        if (match[i] != '"')
+            continue;
+        QByteArray phrase;
+        for (++i; i < match.size(); ++i) {
+            if (match[i] == '"' && i + 1 < match.size() && match[i + 1] == '"')
+                phrase += match[++i];
+            else if (match[i] == '"')
+                break;
+            else
+                phrase += match[i];
+        }
+        out.push_back(phrase);
+    }
+    return out;
 }
 
 void snippetOf(const Fts5ExtensionApi *api, Fts5Context *fts, sqlite3_context *ctx, int argc,
                sqlite3_value **argv)
 {
-    if (argc != 4) {
-        sqlite3_result_error(ctx, "lwsnippet: open, close, ellipsis, tokens", -1);
-        return;
-    }
-    int count = 0;
-    api->xInstCount(fts, &count);
-    struct Inst
-    {
-        int first, last;
-    };
-    std::vector<Inst> hits;
-    for (int i = 0; i < count; ++i) {
-        int phrase = 0, col = 0, off = 0;
-        if (api->xInst(fts, i, &phrase, &col, &off) == SQLITE_OK && col == 0)
-            hits.push_back({off, off + std::max(1, api->xPhraseSize(fts, phrase)) - 1});
-    }
-    if (hits.empty()) {
-        sqlite3_result_text(ctx, "", 0, SQLITE_STATIC);
-        return;
-    }
-    const int tokens = std::max(1, sqlite3_value_int(argv[3]));
-    int first = hits.front().first;
-    for (const Inst &h : hits)
-        first = std::min(first, h.first);
-    Window w;
-    w.from = std::max(0, first - tokens / 4);
-    w.to = w.from + tokens - 1;
-    const char *text = nullptr;
-    int size = 0;
-    if (api->xColumnText(fts, 0, &text, &size) != SQLITE_OK || !text) {
-        sqlite3_result_text(ctx, "", 0, SQLITE_STATIC);
-        return;
-    }
-    const int rc = api->xTokenize(fts, text, size, &w, windowToken);
-    if ((rc != SQLITE_OK && rc != SQLITE_DONE) || w.bytes.empty()) {
-        sqlite3_result_text(ctx, "", 0, SQLITE_STATIC);
+    if (argc != 5) {
+        sqlite3_result_error(ctx, "lwsnippet: open, close, ellipsis, tokens, match", -1);
         return;
     }
     const auto arg = [&](int i) {
         return QByteArray(reinterpret_cast<const char *>(sqlite3_value_text(argv[i])),
                           sqlite3_value_bytes(argv[i]));
     };
+    const std::vector<QByteArray> phrases = phrasesOf(arg(4));
+    std::vector<bool> alone(size_t(api->xPhraseCount(fts)), false);
+    for (size_t p = 0; p < alone.size() && p < phrases.size(); ++p) {
+        int tokens = 0;
+        if (api->xPhraseSize(fts, int(p)) == 1
+            && api->xTokenize(fts, phrases[p].constData(), int(phrases[p].size()), &tokens,
+                              countToken)
+                == SQLITE_OK)
+            alone[p] = tokens == 1;
+    }
+    int count = 0;
+    api->xInstCount(fts, &count);
+    struct Hit
+    {
+        int first, last;
+        bool alone;
+    };
+    std::vector<Hit> hits;
+    for (int i = 0; i < count; ++i) {
+        int phrase = 0, col = 0, off = 0;
+        if (api->xInst(fts, i, &phrase, &col, &off) == SQLITE_OK && col == 0)
+            hits.push_back({off, off + std::max(1, api->xPhraseSize(fts, phrase)) - 1,
+                            size_t(phrase) < alone.size() && alone[size_t(phrase)]});
+    }
+    const char *text = nullptr;
+    int size = 0;
+    Window w;
+    if (!hits.empty() && api->xColumnText(fts, 0, &text, &size) == SQLITE_OK && text) {
+        const int tokens = std::max(1, sqlite3_value_int(argv[3]));
+        int first = hits.front().first;
+        for (const Hit &h : hits)
+            first = std::min(first, h.first);
+        w.from = std::max(0, first - tokens / 4);
+        w.to = w.from + tokens - 1;
+        const int rc = api->xTokenize(fts, text, size, &w, windowToken);
+        if (rc != SQLITE_OK && rc != SQLITE_DONE)
+            w.places.clear();
+    }
+    if (w.places.empty()) {
+        sqlite3_result_text(ctx, "", 0, SQLITE_STATIC);
+        return;
+    }
     // Marked: every byte of a hit inside the window.
-    const int begin = w.bytes.front().first;
-    const int end = w.bytes.back().second;
+    const int begin = w.places.front().start;
+    int end = begin;
+    for (const Place &p : w.places)
+        end = std::max({end, p.end, p.aloneEnd});
     std::vector<bool> marked(size_t(end - begin), false);
-    for (const Inst &h : hits) {
-        for (int place = std::max(h.first, w.from); place <= std::min(h.last, w.to); ++place) {
-            const auto &[s, e] = w.bytes[size_t(place - w.from)];
-            std::fill(marked.begin() + (s - begin), marked.begin() + (e - begin), true);
+    for (const Hit &h : hits) {
+        for (int at = std::max(h.first, w.from); at <= std::min(h.last, w.to); ++at) {
+            const Place &p = w.places[size_t(at - w.from)];
+            const int e = h.alone && p.aloneEnd >= 0 ? p.aloneEnd : p.end;
+            std::fill(marked.begin() + (p.start - begin), marked.begin() + (e - begin), true);
         }
     }
     const QByteArray open = arg(0), close = arg(1), ellipsis = arg(2);
     QByteArray out;
     out.reserve(end - begin + 32);
-    if (begin > 0)
+    if (w.from > 0)
         out += ellipsis;
     for (int i = begin; i < end; ++i) {
         const bool on = marked[size_t(i - begin)];
@@ -454,12 +504,14 @@ bool TextStore::matching(const QString &match, std::vector<qint64> &out)
 
 namespace {
 
-void bindSnippet(sqlite3_stmt *st, int tokens)
+void bindSnippet(sqlite3_stmt *st, int tokens, const QString &match)
 {
     bindText(st, 1, QString(QChar(TextStore::kMarkOpen)));
     bindText(st, 2, QString(QChar(TextStore::kMarkClose)));
     bindText(st, 3, QStringLiteral("…"));
     sqlite3_bind_int(st, 4, tokens);
+    bindText(st, 5, match);
+    bindText(st, 6, match);
 }
 
 } // namespace
@@ -487,10 +539,9 @@ bool TextStore::ranked(const QString &match, int limit, int tokens, std::vector<
     sqlite3_stmt *st = prepare(Sql::kTextRanked);
     if (!st)
         return false;
-    bindSnippet(st, tokens);
-    bindText(st, 5, match);
-    sqlite3_bind_int64(st, 6, count < kRankedAmong ? std::numeric_limits<qint64>::min() : last);
-    sqlite3_bind_int(st, 7, limit);
+    bindSnippet(st, tokens, match);
+    sqlite3_bind_int64(st, 7, count < kRankedAmong ? std::numeric_limits<qint64>::min() : last);
+    sqlite3_bind_int(st, 8, limit);
     while ((rc = sqlite3_step(st)) == SQLITE_ROW)
         out.push_back(
             {sqlite3_column_int64(st, 0), sqlite3_column_double(st, 1), columnText(st, 2)});
@@ -518,9 +569,8 @@ QString TextStore::snippet(const QString &match, qint64 nURL, int tokens)
     sqlite3_stmt *st = prepare(Sql::kTextSnippet);
     if (!st)
         return {};
-    bindSnippet(st, tokens);
-    bindText(st, 5, match);
-    sqlite3_bind_int64(st, 6, nURL);
+    bindSnippet(st, tokens, match);
+    sqlite3_bind_int64(st, 7, nURL);
     QString out;
     if (sqlite3_step(st) == SQLITE_ROW)
         out = columnText(st, 0);
