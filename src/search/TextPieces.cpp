@@ -38,7 +38,8 @@ char32_t next(const unsigned char *&p, const unsigned char *end)
 // Marks that belong to the character before them: folding takes them together ("ｶﾞ" is "ガ").
 bool continues(char32_t c)
 {
-    if (c < 0x300)
+    if (c < 0x300 || (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0x3041 && c <= 0x3096)
+        || (c >= 0x30A1 && c <= 0x30FA))
         return false;
     if (c == 0x3099 || c == 0x309A || c == 0xFF9E || c == 0xFF9F || (c >= 0x1160 && c <= 0x11FF))
         return true;
@@ -62,6 +63,14 @@ bool simple(char32_t c, char32_t *out)
         *out = c + 0x60;
         return true;
     }
+    // Japanese punctuation and brackets, which fold to themselves.
+    if ((c >= 0x3001 && c <= 0x3011) || c == 0x30FB) {
+        *out = c;
+        return true;
+    }
+    // Full-width ASCII is ASCII.
+    if (c >= 0xFF01 && c <= 0xFF5E)
+        return simple(c - 0xFEE0, out);
     return false;
 }
 
