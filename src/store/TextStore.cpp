@@ -230,13 +230,17 @@ void snippetOf(const Fts5ExtensionApi *api, Fts5Context *fts, sqlite3_context *c
     out.reserve(end - begin + 32);
     if (w.from > 0)
         out += ellipsis;
-    for (int i = begin; i < end; ++i) {
+    for (int i = begin; i < end;) {
         const bool on = marked[size_t(i - begin)];
-        if (on && (i == begin || !marked[size_t(i - 1 - begin)]))
+        int j = i + 1;
+        while (j < end && marked[size_t(j - begin)] == on)
+            ++j;
+        if (on)
             out += open;
-        out += text[i];
-        if (on && (i + 1 == end || !marked[size_t(i + 1 - begin)]))
+        out.append(text + i, j - i);
+        if (on)
             out += close;
+        i = j;
     }
     if (w.more)
         out += ellipsis;
