@@ -204,9 +204,22 @@ void snippetOf(const Fts5ExtensionApi *api, Fts5Context *fts, sqlite3_context *c
             first = std::min(first, h.first);
         w.from = std::max(0, first - tokens / 4);
         w.to = w.from + tokens - 1;
-        const int rc = api->xTokenize(fts, text, size, &w, windowToken);
-        if (rc != SQLITE_OK && rc != SQLITE_DONE)
+        // Only a head of the text is cut, twice as long each time, until the window lies
+        // before the head's last place (the one place cutting the text short can change).
+        for (int head = std::min(size, (w.to + 16) * 4);; head = std::min(size, head * 2)) {
+            while (head < size && (static_cast<unsigned char>(text[head]) & 0xC0) == 0x80)
+                ++head;
+            w.place = -1;
+            w.more = false;
             w.places.clear();
+            const int rc = api->xTokenize(fts, text, head, &w, windowToken);
+            if (rc != SQLITE_OK && rc != SQLITE_DONE) {
+                w.places.clear();
+                break;
+            }
+            if (w.more || head == size)
+                break;
+        }
     }
     if (w.places.empty()) {
         sqlite3_result_text(ctx, "", 0, SQLITE_STATIC);

@@ -134,7 +134,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("query");
         QTest::addColumn<QStringList>("expected"); // in order: number, then snippet
         QString words;
-        for (int i = 0; i < 40; ++i)
+        for (int i = 0; i < 400; ++i)
             words += QStringLiteral("w%1 ").arg(i);
         QTest::newRow("more hits first")
             << QStringList {u"東京の大阪の神戸"_s, u"東京の東京の東京"_s} << u"東京"_s
@@ -147,11 +147,11 @@ private Q_SLOTS:
         QTest::newRow("folded word, marked as written")
             << QStringList {u"Install the ＰＡＣＫＡＧＥＳ now"_s} << u"pack"_s
             << QStringList {u"1"_s, u"Install the [ＰＡＣＫＡＧＥＳ] now"_s};
-        QTest::newRow("window inside a long text")
-            << QStringList {words} << u"w20"_s
+        QTest::newRow("window deep inside a long text")
+            << QStringList {words} << u"w350"_s
             << QStringList {u"1"_s,
-                            u"…w16 w17 w18 w19 [w20] w21 w22 w23 w24 w25 w26 w27 w28 "
-                            u"w29 w30 w31…"_s};
+                            u"…w346 w347 w348 w349 [w350] w351 w352 w353 w354 w355 w356 "
+                            u"w357 w358 w359 w360 w361…"_s};
         QTest::newRow("every word") << QStringList {u"テストの日、東京"_s} << u"東京 テスト"_s
                                     << QStringList {u"1"_s, u"[テスト]の日、[東京]"_s};
     }
