@@ -40,35 +40,43 @@ Dialogs::Choice QtDialogs::ask(const QString &title, const QString &text)
 
 namespace {
 
+// The description stands as written; the dialog filters by the patterns, which Qt wants
+// separated by spaces inside the brackets.
+QString nameFilter(const QString &text, const QStringList &patterns)
+{
+    if (patterns.isEmpty())
+        return text;
+    const int open = text.lastIndexOf(u'(');
+    const QString label = open > 0 ? text.left(open).trimmed() : text;
+    return label + QStringLiteral(" (") + patterns.join(u' ') + u')';
+}
+
 // The file dialog both requests share; the chosen path, or an empty text on cancel.
-QString askFile(const Dialogs::SaveRequest &request, bool save)
+QString askFile(const Dialogs::SaveRequest &request, bool save, int *type = nullptr)
 {
     QFileDialog dialog(QApplication::activeWindow(), request.title);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     dialog.setDirectory(request.folder);
-    // The description stands as written; the dialog filters by the patterns, which Qt wants
-    // separated by spaces inside the brackets.
-    QString filter = request.filterText;
-    if (!request.patterns.isEmpty()) {
-        const int open = filter.lastIndexOf(u'(');
-        const QString label = open > 0 ? filter.left(open).trimmed() : filter;
-        filter = label + QStringLiteral(" (") + request.patterns.join(u' ') + u')';
-    }
-    dialog.setNameFilter(filter);
+    QStringList filters {nameFilter(request.filterText, request.patterns)};
+    for (const Dialogs::SaveRequest::FileType &t : request.moreTypes)
+        filters << nameFilter(t.filterText, t.patterns);
+    dialog.setNameFilters(filters);
     if (!request.fileName.isEmpty())
         dialog.selectFile(request.fileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
+    if (type)
+        *type = int(qMax(qsizetype(0), filters.indexOf(dialog.selectedNameFilter())));
     return QDir::fromNativeSeparators(dialog.selectedFiles().constFirst());
 }
 
 } // namespace
 
-QString QtDialogs::saveFileName(const Dialogs::SaveRequest &request)
+QString QtDialogs::saveFileName(const Dialogs::SaveRequest &request, int *type)
 {
-    return askFile(request, true);
+    return askFile(request, true, type);
 }
 
 QString QtDialogs::openFileName(const Dialogs::OpenRequest &request)

@@ -164,6 +164,24 @@ private Q_SLOTS:
         QVERIFY(BookmarkTransfer::exportBytes(bytes));
         QCOMPARE(TestFiles::read(path), bytes);
     }
+
+    // The save dialog offers a type for each format; a bare name takes the chosen type's
+    // ending and format.
+    void exportByChosenType()
+    {
+        open();
+        Dialogs::setNextFileName(m.tmp->filePath(QStringLiteral("Doc/out")));
+        Dialogs::setNextFileType(1);
+        m.w->menus().mnFile[MnFile::ExportBookmarks]->trigger();
+        const Dialogs::SaveRequest asked = Dialogs::shown().first().save;
+        QCOMPARE(asked.patterns, QStringList({"*.html", "*.htm"}));
+        QCOMPARE(asked.moreTypes.size(), 1);
+        QCOMPARE(asked.moreTypes[0].patterns, QStringList {"*.xbel"});
+        QByteArray bytes;
+        QVERIFY(BookmarkTransfer::exportBytes(bytes, nullptr, nullptr, {},
+                                              BookmarkTransfer::Format::Xbel));
+        QCOMPARE(TestFiles::read(m.tmp->filePath(QStringLiteral("Doc/out.xbel"))), bytes);
+    }
 };
 
 QTEST_MAIN(TestBookmarkCommands)
