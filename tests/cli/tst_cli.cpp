@@ -170,6 +170,13 @@ private Q_SLOTS:
         QCOMPARE(r.code, 0);
         QCOMPARE(r.out, QByteArray());
         QCOMPARE(run(data, {"find"}).code, 2);
+        // A folder alone, or with everything below it.
+        for (const bool below : {false, true}) {
+            QStringList args {"find", "qstring", "--group", "ブックマーク バー/技術"};
+            r = run(data, below ? args << "--below" : args);
+            QCOMPARE(withoutNumbers(r.out).join(u'|').count(u"doc.qt.io"), below ? 2 : 1);
+        }
+        QCOMPARE(run(data, {"find", "--below", "x"}).code, 2);
 
         // Standard output and a file get the same bytes.
         r = run(data, {"export", "-"});
