@@ -362,6 +362,19 @@ void RegistrationPanel::DocumentComplete(const QString &url, const QString &page
     showTwin();
 }
 
+void RegistrationPanel::registeredOutside()
+{
+    if (!bNewURL || sCurURL.isEmpty() || !m_c.cmWeb[CmWeb::Register]->isEnabled())
+        return;
+    Registration::Panel panel;
+    if (!Registration::lookup(sCurURL, QString(), m_pageText, panel) || panel.isNew)
+        return;
+    nCurURL = panel.nURL;
+    showPage(panel);
+    m_twin = {};
+    showTwin();
+}
+
 void RegistrationPanel::OpenRow(int nRow)
 {
     const QString address = m_list->GetCell(LinkList::Address, nRow);
