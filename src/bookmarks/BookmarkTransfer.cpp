@@ -118,14 +118,8 @@ QString BookmarkTransfer::chosenFile(const QString &path, Format chosen, Format 
 {
     if (path.isEmpty())
         return path;
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix == u"xbel")
-        *format = Format::Xbel;
-    else if (suffix == u"html" || suffix == u"htm")
-        *format = Format::Netscape;
-    else
-        *format = chosen;
-    if (!suffix.isEmpty() || path.endsWith(u'.'))
+    *format = formatOf(path) == Format::Xbel ? Format::Xbel : chosen;
+    if (!QFileInfo(path).suffix().isEmpty() || path.endsWith(u'.'))
         return path;
     return path + (chosen == Format::Xbel ? QStringLiteral(".xbel") : QStringLiteral(".html"));
 }

@@ -295,7 +295,7 @@ private Q_SLOTS:
                  qPrintable(error));
     }
 
-    // The save dialog's type decides, unless the name's own ending says; a bare name gets the
+    // The save dialog's type decides, but a name ending in .xbel is XBEL; a bare name gets the
     // type's ending.
     void chosenFileAndFormat_data()
     {
@@ -307,7 +307,8 @@ private Q_SLOTS:
         QTest::newRow("bare, XBEL") << "/d/b" << F::Xbel << "/d/b.xbel" << F::Xbel;
         QTest::newRow("bare, HTML") << "/d/b" << F::Netscape << "/d/b.html" << F::Netscape;
         QTest::newRow(".xbel, HTML") << "/d/b.XBEL" << F::Netscape << "/d/b.XBEL" << F::Xbel;
-        QTest::newRow(".htm, XBEL") << "/d.x/b.htm" << F::Xbel << "/d.x/b.htm" << F::Netscape;
+        QTest::newRow(".htm, XBEL") << "/d.x/b.htm" << F::Xbel << "/d.x/b.htm" << F::Xbel;
+        QTest::newRow(".html, HTML") << "/d/b.html" << F::Netscape << "/d/b.html" << F::Netscape;
         QTest::newRow("other, XBEL") << "/d/b.bak" << F::Xbel << "/d/b.bak" << F::Xbel;
         QTest::newRow("cancelled") << "" << F::Xbel << "" << F::Xbel;
     }

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -60,9 +61,30 @@ QString askFile(const Dialogs::SaveRequest &request, bool save, int *type = null
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     dialog.setDirectory(request.folder);
     QStringList filters {nameFilter(request.filterText, request.patterns)};
-    for (const Dialogs::SaveRequest::FileType &t : request.moreTypes)
+    QList<QStringList> patterns {request.patterns};
+    for (const Dialogs::SaveRequest::FileType &t : request.moreTypes) {
         filters << nameFilter(t.filterText, t.patterns);
+        patterns << t.patterns;
+    }
     dialog.setNameFilters(filters);
+    qsizetype shown = 0;
+    if (!request.moreTypes.isEmpty()) {
+        // Another type chosen: the name typed takes its ending in place of the last type's.
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString &f) {
+            const qsizetype chosen = filters.indexOf(f);
+            auto *edit = dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+            if (chosen < 0 || !edit || patterns[chosen].isEmpty())
+                return;
+            const QString name = edit->text();
+            for (const QString &p : std::as_const(patterns[shown])) {
+                if (name.endsWith(p.mid(1), Qt::CaseInsensitive)) {
+                    edit->setText(name.chopped(p.size() - 1) + patterns[chosen].first().mid(1));
+                    break;
+                }
+            }
+            shown = chosen;
+        });
+    }
     if (!request.fileName.isEmpty())
         dialog.selectFile(request.fileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
