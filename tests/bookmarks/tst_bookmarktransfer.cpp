@@ -297,30 +297,20 @@ private Q_SLOTS:
 
     // The save dialog's type decides, but a name ending in .xbel is XBEL; a bare name gets the
     // type's ending.
-    void chosenFileAndFormat_data()
-    {
-        using F = BookmarkTransfer::Format;
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<F>("chosen");
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<F>("format");
-        QTest::newRow("bare, XBEL") << "/d/b" << F::Xbel << "/d/b.xbel" << F::Xbel;
-        QTest::newRow("bare, HTML") << "/d/b" << F::Netscape << "/d/b.html" << F::Netscape;
-        QTest::newRow(".xbel, HTML") << "/d/b.XBEL" << F::Netscape << "/d/b.XBEL" << F::Xbel;
-        QTest::newRow(".htm, XBEL") << "/d.x/b.htm" << F::Xbel << "/d.x/b.htm" << F::Xbel;
-        QTest::newRow(".html, HTML") << "/d/b.html" << F::Netscape << "/d/b.html" << F::Netscape;
-        QTest::newRow("other, XBEL") << "/d/b.bak" << F::Xbel << "/d/b.bak" << F::Xbel;
-        QTest::newRow("cancelled") << "" << F::Xbel << "" << F::Xbel;
-    }
     void chosenFileAndFormat()
     {
-        QFETCH(QString, typed);
-        QFETCH(BookmarkTransfer::Format, chosen);
-        QFETCH(QString, file);
-        QFETCH(BookmarkTransfer::Format, format);
-        BookmarkTransfer::Format got = format;
-        QCOMPARE(BookmarkTransfer::chosenFile(typed, chosen, &got), file);
-        QCOMPARE(got, format);
+        using F = BookmarkTransfer::Format;
+        const QList<std::tuple<QString, F, QString, F>> rows {
+            {"/d/b", F::Xbel, "/d/b.xbel", F::Xbel},
+            {"/d/b", F::Netscape, "/d/b.html", F::Netscape},
+            {"/d/b.XBEL", F::Netscape, "/d/b.XBEL", F::Xbel},
+            {"/d.x/b.htm", F::Xbel, "/d.x/b.htm", F::Xbel},
+            {"", F::Xbel, "", F::Netscape}};
+        for (const auto &[typed, chosen, file, format] : rows) {
+            F got = F::Netscape;
+            QCOMPARE(BookmarkTransfer::chosenFile(typed, chosen, &got), file);
+            QCOMPARE(got, format);
+        }
     }
 };
 

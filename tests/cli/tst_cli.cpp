@@ -171,12 +171,9 @@ private Q_SLOTS:
         QCOMPARE(r.out, QByteArray());
         QCOMPARE(run(data, {"find"}).code, 2);
         // A folder alone, or with everything below it.
-        for (const bool below : {false, true}) {
-            QStringList args {"find", "qstring", "--group", "ブックマーク バー/技術"};
-            r = run(data, below ? args << "--below" : args);
-            QCOMPARE(withoutNumbers(r.out).join(u'|').count(u"doc.qt.io"), below ? 2 : 1);
-        }
-        QCOMPARE(run(data, {"find", "--below", "x"}).code, 2);
+        const QStringList qstring {"find", "qstring", "--group", "ブックマーク バー/技術"};
+        QCOMPARE(run(data, qstring).out.count("doc.qt.io"), 1);
+        QCOMPARE(run(data, qstring + QStringList {"--below"}).out.count("doc.qt.io"), 2);
 
         // Standard output and a file get the same bytes.
         r = run(data, {"export", "-"});
