@@ -92,7 +92,7 @@ void placeGroups(QHash<qint64, Group> &groups, const QHash<qint64, int> &place)
 }
 
 // The links of group nGrp (all for nGrp <= 0) that keep() chooses, in list order; with place,
-// of the groups placed only, by place first.
+// of the groups placed only, by place first, and the rows alone (no keys, no groups).
 bool ordered(qint64 nGrp, const ChooseFn &keep, Ordered &out, QString *error,
              const QHash<qint64, int> *place = nullptr)
 {
@@ -125,19 +125,28 @@ bool ordered(qint64 nGrp, const ChooseFn &keep, Ordered &out, QString *error,
     {
         double sort;
         quint64 prefix;
-        int rank;
         quint32 entry;
     };
-    std::vector<Sorted> order;
-    order.reserve(entries.size());
-    for (size_t i = 0; i < entries.size(); ++i) {
-        const Entry &e = entries[i];
-        order.push_back(
-            {e.linkSort, NoCase::prefixUtf8(cell(e.cells, Title)), e.groupRank, quint32(i)});
+    // Bucketed by group rank first (a counting sort), then each rank's links sorted alone:
+    // fewer comparisons, over fewer bytes.
+    int ranks = 0;
+    for (const Group &g : std::as_const(groups))
+        ranks = qMax(ranks, g.rank + 1);
+    std::vector<quint32> start(size_t(ranks) + 1, 0);
+    for (const Entry &e : entries)
+        ++start[size_t(e.groupRank) + 1];
+    for (size_t r = 1; r < start.size(); ++r)
+        start[r] += start[r - 1];
+    std::vector<Sorted> order(entries.size());
+    {
+        std::vector<quint32> next(start.begin(), start.end() - 1);
+        for (size_t i = 0; i < entries.size(); ++i) {
+            const Entry &e = entries[i];
+            order[next[size_t(e.groupRank)]++]
+                = {e.linkSort, NoCase::prefixUtf8(cell(e.cells, Title)), quint32(i)};
+        }
     }
-    std::sort(order.begin(), order.end(), [&](const Sorted &a, const Sorted &b) {
-        if (a.rank != b.rank)
-            return a.rank < b.rank;
+    auto earlier = [&](const Sorted &a, const Sorted &b) {
         if (a.sort != b.sort)
             return a.sort < b.sort;
         if (a.prefix != b.prefix)
@@ -146,10 +155,17 @@ bool ordered(qint64 nGrp, const ChooseFn &keep, Ordered &out, QString *error,
                                               cell(entries[b.entry].cells, Title)))
             return c < 0;
         return a.entry < b.entry;
-    });
+    };
+    for (size_t r = 0; r + 1 < start.size(); ++r)
+        std::sort(order.begin() + start[r], order.begin() + start[r + 1], earlier);
     out.rows.clear();
     out.keys.clear();
     out.rows.reserve(order.size());
+    if (place) {
+        for (const Sorted &s : order)
+            out.rows.push_back(std::move(entries[s.entry].cells));
+        return true;
+    }
     out.keys.reserve(order.size());
     for (const Sorted &s : order) {
         const size_t i = s.entry;
