@@ -159,13 +159,9 @@ inline constexpr char kTextCopyDeleteAll[] = "Delete From tTextCopy";
 inline constexpr char kTextCopies[] = "Select nURL, nSize, nTime, nOk From tTextCopy";
 inline constexpr char kTextNumbers[] = "Select nURL From tTextBody";
 inline constexpr char kTextMatching[] = "Select rowid From tText Where tText Match ?";
-// The newest matches: when there are more than can be ranked at once, the best are sought among
-// these (rowid >= the last of them).
-inline constexpr char kTextNewest[]
-    = "Select rowid From tText Where tText Match ? Order By rowid Desc Limit ?";
 inline constexpr char kTextRanked[]
     = "Select rowid, rank, lwsnippet(tText, ?, ?, ?, ?, ?) From tText"
-      " Where tText Match ? And rowid >= ? Order By rank Limit ?";
+      " Where tText Match ? Order By rank Limit ?";
 inline constexpr char kTextRanks[] = "Select rowid, rank From tText Where tText Match ?";
 inline constexpr char kTextSnippet[]
     = "Select lwsnippet(tText, ?, ?, ?, ?, ?) From tText Where tText Match ? And rowid = ?";

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <limits>
 
 #include <sqlite3.h>
 
@@ -259,9 +258,6 @@ void snippetOf(const Fts5ExtensionApi *api, Fts5Context *fts, sqlite3_context *c
         out += ellipsis;
     sqlite3_result_text(ctx, out.constData(), int(out.size()), SQLITE_TRANSIENT);
 }
-
-// At most this many matches are ranked: beyond, the best are sought among the newest.
-constexpr int kRankedAmong = 2000;
 
 } // namespace
 
@@ -535,30 +531,12 @@ void bindSnippet(sqlite3_stmt *st, int tokens, const QString &match)
 
 bool TextStore::ranked(const QString &match, int limit, int tokens, std::vector<Hit> &out)
 {
-    sqlite3_stmt *newest = prepare(Sql::kTextNewest);
-    if (!newest)
-        return false;
-    bindText(newest, 1, match);
-    sqlite3_bind_int(newest, 2, kRankedAmong);
-    int count = 0;
-    qint64 last = 0;
-    int rc;
-    while ((rc = sqlite3_step(newest)) == SQLITE_ROW) {
-        ++count;
-        last = sqlite3_column_int64(newest, 0);
-    }
-    sqlite3_reset(newest);
-    sqlite3_clear_bindings(newest);
-    if (rc != SQLITE_DONE)
-        return fail(QString::fromUtf8(Sql::kTextNewest));
-    if (count == 0)
-        return true;
     sqlite3_stmt *st = prepare(Sql::kTextRanked);
     if (!st)
         return false;
     bindSnippet(st, tokens, match);
-    sqlite3_bind_int64(st, 7, count < kRankedAmong ? std::numeric_limits<qint64>::min() : last);
-    sqlite3_bind_int(st, 8, limit);
+    sqlite3_bind_int(st, 7, limit);
+    int rc;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW)
         out.push_back(
             {sqlite3_column_int64(st, 0), sqlite3_column_double(st, 1), columnText(st, 2)});
