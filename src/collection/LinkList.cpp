@@ -101,6 +101,17 @@ bool ordered(qint64 nGrp, const ChooseFn &keep, Ordered &out, QString *error,
         return false;
     if (place)
         placeGroups(groups, *place);
+    // Sorted side by side with each title's first sixteen bytes, taken as the row is read, so
+    // that most comparisons read no row (titles often share their first word). Equal keys stay
+    // in number order (the entries'), as the engine's listing by number breaks ties.
+    struct Sorted
+    {
+        double sort;
+        quint64 prefix, next; // bytes 0-7 and 8-15: with the first equal, the next decide
+        int rank;
+        quint32 entry;
+    };
+    std::vector<Sorted> order;
     std::vector<Entry> entries;
     std::vector<qint64> numbers;
     PackedRow::Packer packer;
@@ -111,6 +122,9 @@ bool ordered(qint64 nGrp, const ChooseFn &keep, Ordered &out, QString *error,
             const auto g = groups.constFind(v.nGrp);
             if (g == groups.constEnd() || (keep && !keep(v)))
                 return;
+            order.push_back({v.gSrt, NoCase::prefixUtf8(v.sNam),
+                             v.sNam.size() > 8 ? NoCase::prefixUtf8(v.sNam.sliced(8)) : 0, g->rank,
+                             quint32(entries.size())});
             entries.push_back({g->rank, v.gSrt,
                                packer.make({v.nURLText, v.sURL, g->name, v.sNam, v.sMem}), v.nGrp});
             numbers.push_back(v.nURL);
@@ -118,23 +132,6 @@ bool ordered(qint64 nGrp, const ChooseFn &keep, Ordered &out, QString *error,
         error);
     if (!ok)
         return false;
-    // Sorted side by side with each title's first bytes, so that most comparisons read no row.
-    // Equal keys stay in number order (the entries'), as the engine's listing by number breaks
-    // ties.
-    struct Sorted
-    {
-        double sort;
-        quint64 prefix;
-        int rank;
-        quint32 entry;
-    };
-    std::vector<Sorted> order;
-    order.reserve(entries.size());
-    for (size_t i = 0; i < entries.size(); ++i) {
-        const Entry &e = entries[i];
-        order.push_back(
-            {e.linkSort, NoCase::prefixUtf8(cell(e.cells, Title)), e.groupRank, quint32(i)});
-    }
     std::sort(order.begin(), order.end(), [&](const Sorted &a, const Sorted &b) {
         if (a.rank != b.rank)
             return a.rank < b.rank;
@@ -142,6 +139,8 @@ bool ordered(qint64 nGrp, const ChooseFn &keep, Ordered &out, QString *error,
             return a.sort < b.sort;
         if (a.prefix != b.prefix)
             return a.prefix < b.prefix;
+        if (a.next != b.next)
+            return a.next < b.next;
         if (const int c = NoCase::compareUtf8(cell(entries[a.entry].cells, Title),
                                               cell(entries[b.entry].cells, Title)))
             return c < 0;

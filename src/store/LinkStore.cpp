@@ -6,6 +6,8 @@
 #include <QCoreApplication>
 #include <QScopeGuard>
 
+#include <charconv>
+
 namespace LinkStore {
 namespace {
 
@@ -227,11 +229,14 @@ namespace {
 bool readLinks(const Sql::Statement &s, const LinkFn &each, QString *error)
 {
     LinkView v;
+    char number[24];
     return Sql::forEachUtf8(
         s,
         [&](const Sql::TextRow &r) { // nURL, sURL, nGrp, sNam, sMem, gSrt
             v.nURL = r.integer(0);
-            v.nURLText = r.text(0);
+            // The number's text made here: the engine would make it with an allocation per row.
+            const auto made = std::to_chars(number, number + sizeof number, v.nURL);
+            v.nURLText = QByteArrayView(number, made.ptr - number);
             v.sURL = r.text(1);
             v.nGrp = r.integer(2);
             v.sNam = r.text(3);
@@ -274,6 +279,31 @@ bool forEachLinkToExport(std::optional<qint64> nGrp, const LinkFn &each, QString
             each(v);
         },
         error);
+}
+
+bool linkCounts(QHash<qint64, qint64> &out, QString *error)
+{
+    out.clear();
+    return Sql::forEachUtf8(
+        st(Sql::kLinkCountsByGroup),
+        [&](const Sql::TextRow &r) { out.insert(r.integer(0), r.integer(1)); }, error);
+}
+
+bool forEachLinkOfGroups(const QList<qint64> &groups, const LinkFn &each, QString *error)
+{
+    // The engine takes so many values at most; past that the walk hands over every link.
+    constexpr qsizetype kMaxValues = 30000;
+    return readLinks(groups.isEmpty() || groups.size() > kMaxValues
+                         ? st(Sql::kAllLinksInOrder)
+                         : st(Sql::kLinksOfGroups, {QVariant::fromValue(Sql::NumberList(groups))}),
+                     each, error);
+}
+
+bool forEachAdded(const std::function<void(qint64, qint64)> &each, QString *error)
+{
+    return Sql::forEachUtf8(
+        st(Sql::kLinkAddedInOrder),
+        [&](const Sql::TextRow &r) { each(r.integer(0), r.integer(1)); }, error);
 }
 
 bool forEachRecentLink(int limit, const LinkFn &each, QString *error)
