@@ -8,6 +8,7 @@
 #include <QXmlStreamWriter>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <limits>
 #include <vector>
@@ -127,6 +128,14 @@ int sequenceAt(const unsigned char *p, const unsigned char *end)
     return 0;
 }
 
+// The ASCII bytes escaped wherever they stand.
+constexpr auto kEscaped = [] {
+    std::array<bool, 128> e {};
+    for (const char c : {'&', '<', '>', '"', '\'', '\r', '\n'})
+        e[size_t(c)] = true;
+    return e;
+}();
+
 // The same escaping straight from UTF-8, the export's own form: no QString per value. A value
 // that is not well-formed UTF-8 (or starts with a byte order mark) takes the QString way, so
 // the file is the same either way.
@@ -150,7 +159,27 @@ void appendEscaped(QByteArray &out, QByteArrayView v)
         std::memcpy(q, t, size_t(n));
         q += n;
     };
-    for (const unsigned char *p = s; p < end;) {
+    // The white space at the ends, all of it as references.
+    auto putEnd = [&](const unsigned char *from, const unsigned char *to) {
+        for (; from < to; ++from) {
+            switch (*from) {
+            case ' ': put("&#32;", 5); break;
+            case '\t': put("&#9;", 4); break;
+            case '\f': put("&#12;", 5); break;
+            case '\n': put("&#10;", 5); break;
+            default: put("&#13;", 5); break;
+            }
+        }
+    };
+    putEnd(s, first);
+    for (const unsigned char *p = first; p < last;) {
+        // A run of bytes written as they are.
+        const unsigned char *run = p;
+        while (p < last && *p < 0x80 && !kEscaped[*p])
+            ++p;
+        put(reinterpret_cast<const char *>(run), p - run);
+        if (p == last)
+            break;
         const unsigned char c = *p;
         if (c >= 0x80) {
             const int n = sequenceAt(p, end);
@@ -162,38 +191,18 @@ void appendEscaped(QByteArray &out, QByteArrayView v)
             p += n;
             continue;
         }
-        const bool edge = p < first || p >= last;
         ++p;
         switch (c) {
-        case '&': put("&amp;", 5); continue;
-        case '<': put("&lt;", 4); continue;
-        case '>': put("&gt;", 4); continue;
-        case '"': put("&quot;", 6); continue;
-        case '\'': put("&#39;", 5); continue;
-        case '\r': put("&#13;", 5); continue;
-        case '\n': put("&#10;", 5); continue;
-        case '\t':
-            if (edge) {
-                put("&#9;", 4);
-                continue;
-            }
-            break;
-        case ' ':
-            if (edge) {
-                put("&#32;", 5);
-                continue;
-            }
-            break;
-        case '\f':
-            if (edge) {
-                put("&#12;", 5);
-                continue;
-            }
-            break;
-        default: break;
+        case '&': put("&amp;", 5); break;
+        case '<': put("&lt;", 4); break;
+        case '>': put("&gt;", 4); break;
+        case '"': put("&quot;", 6); break;
+        case '\'': put("&#39;", 5); break;
+        case '\r': put("&#13;", 5); break;
+        default: put("&#10;", 5); break;
         }
-        *q++ = char(c);
     }
+    putEnd(last, end);
     out.resize(q - out.constData());
 }
 

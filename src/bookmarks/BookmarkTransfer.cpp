@@ -76,7 +76,7 @@ public:
                 continue;
             }
             if (*order[i] != 0 && !m_slotOf.contains(*order[i])) {
-                m_slotOf.insert(*order[i], int(i));
+                setSlot(*order[i], int(i));
                 m_slots[i].groups.append(*order[i]);
                 m_slots[i].count = counts.value(*order[i]);
             }
@@ -86,7 +86,7 @@ public:
             Slot &root = m_slots[size_t(m_rootSlot)];
             for (auto c = counts.cbegin(); c != counts.cend(); ++c) {
                 if (c.key() == 0 || !known.contains(c.key())) {
-                    m_slotOf.insert(c.key(), m_rootSlot);
+                    setSlot(c.key(), m_rootSlot);
                     root.groups.append(c.key());
                     root.count += c.value();
                 }
@@ -114,12 +114,14 @@ public:
         if (slot < 0 || (nGrp && *nGrp == 0))
             return readAlone(nGrp, each, error);
         Slot &s = m_slots[size_t(slot)];
-        if (!s.loaded && !walk(slot, stop, error))
+        if (!s.loaded && !s.alone && !walk(slot, stop, error))
             return false;
+        if (s.alone) // past what a slot holds
+            return readAlone(nGrp, each, error);
         std::sort(s.rows.begin(), s.rows.end(), [&s](const Row &a, const Row &b) {
             if (a.sort != b.sort)
                 return a.sort < b.sort;
-            if (a.prefix != b.prefix && !a.nul && !b.nul)
+            if (a.prefix != b.prefix && !a.hasNul() && !b.hasNul())
                 return a.prefix < b.prefix;
             const int c = noCase(s.title(a), s.title(b));
             return c != 0 ? c < 0 : a.nURL < b.nURL;
@@ -127,7 +129,7 @@ public:
         // Once stopped, each passes over what is left.
         for (const Row &r : s.rows) {
             BookmarkExport::Link l {r.nURL, s.url(r), s.title(r), s.memo(r), r.added, {}};
-            if (r.tags)
+            if (r.hasTags())
                 l.tags = QByteArrayView(*m_tags.constFind(r.nURL));
             each(l);
         }
@@ -136,29 +138,39 @@ public:
     }
 
 private:
+    // 48 bytes: the fewer walks, the more links the buffer holds.
     struct Row
     {
+        static constexpr quint32 kFlag = 0x80000000u;
         qint64 nURL = 0;
         double sort = 0;
         qint64 added = 0;
         quint64 prefix = 0; // the title's first eight bytes folded
-        qsizetype at = 0; // address, title and description, one after the other
-        quint32 url = 0, nam = 0, mem = 0;
-        bool tags = false;
-        bool nul = false; // the title holds a NUL byte, where NOCASE stops comparing
+        quint32 at = 0; // address, title and description, one after the other
+        quint32 url = 0;
+        quint32 nam = 0; // kFlag: the title holds a NUL byte, where NOCASE stops comparing
+        quint32 mem = 0; // kFlag: the link has tags
+        quint32 title() const { return nam & ~kFlag; }
+        quint32 memo() const { return mem & ~kFlag; }
+        bool hasNul() const { return nam & kFlag; }
+        bool hasTags() const { return mem & kFlag; }
     };
     struct Slot
     {
         QList<qint64> groups;
         qint64 count = 0;
         bool loaded = false;
+        bool alone = false; // too large for a slot's offsets: read on its own
         std::vector<Row> rows;
         std::string chars;
         QByteArrayView url(const Row &r) const { return {chars.data() + r.at, r.url}; }
-        QByteArrayView title(const Row &r) const { return {chars.data() + r.at + r.url, r.nam}; }
+        QByteArrayView title(const Row &r) const
+        {
+            return {chars.data() + r.at + r.url, r.title()};
+        }
         QByteArrayView memo(const Row &r) const
         {
-            return {chars.data() + r.at + r.url + r.nam, r.mem};
+            return {chars.data() + r.at + r.url + r.title(), r.memo()};
         }
         qsizetype bytes() const
         {
@@ -204,7 +216,7 @@ private:
         qsizetype held = 0;
         for (int i = first; i < end; ++i)
             held += m_slots[size_t(i)].bytes();
-        size_t date = 0;
+        size_t date = 0; // the walk goes in number order, as the dates do
         qint64 walked = 0;
         bool stopped = false;
         const bool read = LinkStore::forEachLinkOfGroups(
@@ -214,27 +226,35 @@ private:
                     stopped = true;
                     return;
                 }
-                const int i = m_slotOf.value(v.nGrp, -1);
+                const int i = slotOf(v.nGrp);
                 if (i < first || i >= end)
                     return;
                 Slot &s = m_slots[size_t(i)];
+                if (s.alone)
+                    return;
+                const quint64 size = quint64(v.sURL.size() + v.sNam.size() + v.sMem.size());
+                if (s.chars.size() + size >= Row::kFlag) {
+                    held -= s.bytes();
+                    s.release();
+                    s.alone = true;
+                    return;
+                }
                 const qsizetype before = s.bytes();
                 Row r;
                 r.nURL = v.nURL;
                 r.sort = v.gSrt;
-                r.at = qsizetype(s.chars.size());
-                for (const QByteArrayView t : {v.sURL, v.sNam, v.sMem})
-                    s.chars.append(t.data(), size_t(t.size()));
-                r.url = quint32(v.sURL.size());
-                r.nam = quint32(v.sNam.size());
-                r.mem = quint32(v.sMem.size());
-                r.prefix = NoCase::prefixUtf8(v.sNam);
-                r.nul = v.sNam.contains('\0');
+                r.at = quint32(s.chars.size());
                 while (date < m_dates.size() && m_dates[date].first < v.nURL)
                     ++date;
                 if (date < m_dates.size() && m_dates[date].first == v.nURL)
                     r.added = m_dates[date].second;
-                r.tags = !m_tags.isEmpty() && m_tags.contains(v.nURL);
+                for (const QByteArrayView t : {v.sURL, v.sNam, v.sMem})
+                    s.chars.append(t.data(), size_t(t.size()));
+                r.url = quint32(v.sURL.size());
+                r.nam = quint32(v.sNam.size()) | (v.sNam.contains('\0') ? Row::kFlag : 0);
+                r.mem = quint32(v.sMem.size())
+                    | (!m_tags.isEmpty() && m_tags.contains(v.nURL) ? Row::kFlag : 0);
+                r.prefix = NoCase::prefixUtf8(v.sNam);
                 s.rows.push_back(r);
                 held += s.bytes() - before;
                 m_seenBytes += qint64(sizeof(Row)) + v.sURL.size() + v.sNam.size() + v.sMem.size();
@@ -252,7 +272,25 @@ private:
 
     qsizetype m_buffer;
     std::vector<Slot> m_slots;
-    QHash<qint64, int> m_slotOf; // group number to slot
+    // Group number to slot: a table for the usual small numbers.
+    void setSlot(qint64 nGrp, int slot)
+    {
+        m_slotOf.insert(nGrp, slot);
+        if (nGrp >= 0 && nGrp < kTable) {
+            if (m_slotTable.size() <= size_t(nGrp))
+                m_slotTable.resize(size_t(nGrp) + 1, -1);
+            m_slotTable[size_t(nGrp)] = slot;
+        }
+    }
+    int slotOf(qint64 nGrp) const
+    {
+        if (nGrp >= 0 && nGrp < kTable)
+            return size_t(nGrp) < m_slotTable.size() ? m_slotTable[size_t(nGrp)] : -1;
+        return m_slotOf.value(nGrp, -1);
+    }
+    static constexpr qint64 kTable = 1 << 20;
+    QHash<qint64, int> m_slotOf;
+    std::vector<int> m_slotTable;
     int m_rootSlot = -1;
     std::vector<std::pair<qint64, qint64>> m_dates; // number, date; in number order
     QHash<qint64, QByteArray> m_tags;
