@@ -18,3 +18,8 @@ ext.runtime.onInstalled.addListener(updateAllBadges);
 ext.storage.onChanged.addListener((changes) => {
   if (changes.port || changes.token) updateAllBadges();
 });
+
+// A new install cannot reach Linkwell before it has the token: the options page asks for it.
+ext.runtime.onInstalled.addListener(async ({ reason }) => {
+  if (reason === 'install' && !(await settings()).token) ext.runtime.openOptionsPage();
+});

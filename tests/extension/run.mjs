@@ -2,133 +2,18 @@
 // opened, the toolbar button pressed, the page registered with its copy, the badge shown; the
 // same page then uploaded as SingleFile's REST form upload sends it.
 // Run by scripts/test-extension (under Xvfb): node run.mjs LINKWELL_EXE EXTENSION_DIR
-import { spawn, spawnSync } from 'node:child_process';
+import { spawnSync } from 'node:child_process';
 import fs from 'node:fs';
-import http from 'node:http';
-import net from 'node:net';
-import os from 'node:os';
 import path from 'node:path';
 import puppeteer from 'puppeteer-core';
+import {
+  api, check, cleanups, dataDir, finish, freePort, group, pageTitle, run, shots,
+  startLinkwellAndPage, token, until, work,
+} from './support.mjs';
 
 const [linkwellExe, extensionDir] = process.argv.slice(2).map((p) => path.resolve(p));
 const here = path.dirname(new URL(import.meta.url).pathname);
 const chromium = process.env.CHROMIUM || '/usr/bin/chromium';
-const token = 'test-token-0123456789abcdef0123456789abcdef';
-const group = 'ﾌﾞﾗｳｻﾞ/試験';
-const work = fs.mkdtempSync(path.join(os.tmpdir(), 'linkwell-extension-'));
-const dataDir = path.join(work, 'usData');
-const shots = process.env.SCREENSHOTS; // a folder: screenshots of what the user sees
-const cleanups = [];
-let failures = 0;
-
-function check(ok, what, detail = '') {
-  console.log(`${ok ? 'PASS' : 'FAIL'}: ${what}${ok || !detail ? '' : `\n      ${detail}`}`);
-  if (!ok) failures += 1;
-  return ok;
-}
-
-async function until(what, probe, ms = 20000) {
-  const end = Date.now() + ms;
-  let last;
-  for (;;) {
-    try {
-      last = await probe();
-      if (last) return last;
-    } catch (e) {
-      last = e;
-      if (e.message === 'ended') throw new Error(`${what}: Linkwell ended`);
-    }
-    if (Date.now() > end) throw new Error(`timed out: ${what} (last: ${last})`);
-    await new Promise((r) => setTimeout(r, 200));
-  }
-}
-
-function freePort(host) {
-  return new Promise((resolve, reject) => {
-    const s = net.createServer().listen(0, host, () => {
-      const { port } = s.address();
-      s.close(() => resolve(port));
-    });
-    s.on('error', reject);
-  });
-}
-
-// User.xml is Shift-JIS (code page 932).
-function writeSettings(port) {
-  fs.mkdirSync(dataDir, { recursive: true });
-  const text = "<?xml version='1.0' encoding='Shift-JIS' ?>\r\n<運用>\r\n   <画面>\r\n"
-    + `      <CAPTURE_PORT>${port}</CAPTURE_PORT>\r\n`
-    + `      <CAPTURE_TOKEN>${token}</CAPTURE_TOKEN>\r\n   </画面>\r\n</運用>`;
-  const sjis = spawnSync('iconv', ['-f', 'UTF-8', '-t', 'CP932'], { input: text });
-  if (sjis.status !== 0) throw new Error(`iconv: ${sjis.stderr}`);
-  fs.writeFileSync(path.join(dataDir, 'User.xml'), sjis.stdout);
-}
-
-// The page, in Shift_JIS as many Japanese sites still are; its script adds a paragraph, which
-// the copy taken from the browser must hold.
-const pageTitle = 'ﾌﾞﾗｳｻﾞから登録の試験ﾍﾟｰｼﾞ';
-function pageBytes() {
-  const html = '<!DOCTYPE html>\n<html lang="ja"><head><meta charset="Shift_JIS">'
-    + `<title>${pageTitle}</title></head><body><h1>見出し</h1><p>本文の日本語です。</p>`
-    + '<script>const p = document.createElement("p"); p.id = "added";'
-    + ' p.textContent = "ｽｸﾘﾌﾟﾄで追加"; document.body.append(p);</script></body></html>';
-  return spawnSync('iconv', ['-f', 'UTF-8', '-t', 'CP932'], { input: html }).stdout;
-}
-
-function servePages(host) {
-  const server = http.createServer((req, res) => {
-    if (req.url !== '/article.html') {
-      res.writeHead(404).end();
-      return;
-    }
-    res.writeHead(200, { 'Content-Type': 'text/html; charset=Shift_JIS' });
-    res.end(pageBytes());
-  });
-  return new Promise((resolve) => server.listen(0, host, () => {
-    cleanups.push(() => server.close());
-    resolve(`http://${host}:${server.address().port}`);
-  }));
-}
-
-function startLinkwell() {
-  const env = {
-    ...process.env,
-    LINKWELL_NONINTERACTIVE: '1',
-    LINKWELL_SEARCH_URL: 'about:blank',
-    LINKWELL_HOME_URL: 'about:blank',
-    QTWEBENGINE_DISABLE_SANDBOX: '1',
-    QTWEBENGINE_CHROMIUM_FLAGS: '--no-sandbox --disable-gpu',
-    ASAN_OPTIONS: 'new_delete_type_mismatch=0:detect_leaks=0',
-  };
-  const log = fs.openSync(path.join(work, 'linkwell.log'), 'w');
-  const child = spawn(linkwellExe, ['--data-dir', dataDir], { env, stdio: ['ignore', log, log] });
-  cleanups.push(() => child.kill('SIGTERM'));
-  return child;
-}
-
-async function api(port, route, init = {}) {
-  const res = await fetch(`http://127.0.0.1:${port}${route}`, {
-    ...init,
-    headers: { Authorization: `Bearer ${token}`, ...(init.headers || {}) },
-  });
-  return { status: res.status, data: await res.json() };
-}
-
-// A command to its end, the test's page server answering meanwhile.
-function run(exe, args, env = process.env) {
-  return new Promise((resolve) => {
-    const child = spawn(exe, args, { env, stdio: ['ignore', 'pipe', 'pipe'] });
-    let stdout = '';
-    let stderr = '';
-    child.stdout.on('data', (d) => { stdout += d; });
-    child.stderr.on('data', (d) => { stderr += d; });
-    const timer = setTimeout(() => child.kill('SIGKILL'), 120000);
-    child.on('close', (status) => {
-      clearTimeout(timer);
-      resolve({ status, stdout, stderr });
-    });
-  });
-}
 
 // The pop-up as the toolbar button opens it (which also lends it the tab: activeTab).
 async function openPopup(browser, extension, page) {
@@ -148,16 +33,7 @@ async function main() {
   for (const [file, what] of [[linkwellExe, 'Linkwell'], [chromium, 'chromium']]) {
     if (!fs.existsSync(file)) throw new Error(`${what} is missing: ${file}`);
   }
-  const port = await freePort('127.0.0.1');
-  writeSettings(port);
-  const site = await servePages('127.0.0.2');
-  const pageUrl = `${site}/article.html`;
-  const linkwell = startLinkwell();
-  linkwell.on('exit', (code, signal) => console.log(`Linkwell ended: ${code ?? signal}`));
-  await until('the receiver answers', async () => {
-    if (linkwell.exitCode !== null || linkwell.signalCode) return Promise.reject(new Error('ended'));
-    return (await api(port, '/api/groups')).status === 200;
-  }, 90000);
+  const { port, pageUrl } = await startLinkwellAndPage(linkwellExe);
 
   const browser = await puppeteer.launch({
     executablePath: chromium,
@@ -181,9 +57,11 @@ async function main() {
   const m = (name, ...subs) => worker.evaluate((n, a) => chrome.i18n.getMessage(n, a), name,
     subs.map(String));
 
-  // The options page, filled in as the user would after copying the token.
-  const options = await browser.newPage();
-  await options.goto(`chrome-extension://${extensionId}/options.html`);
+  // A new install opens its options page by itself; it is filled in as the user would after
+  // copying the token.
+  const options = await (await browser.waitForTarget(
+    (t) => t.url() === `chrome-extension://${extensionId}/options.html`)).asPage();
+  check(true, 'installed, the extension opens its options page');
   await options.waitForFunction(() => document.getElementById('port').value !== '');
   await options.$eval('#port', (e) => { e.value = ''; });
   await options.type('#port', String(port));
@@ -298,22 +176,7 @@ async function main() {
   const after = await api(port, `/api/links?url=${encodeURIComponent(pageUrl)}`);
   check(after.data.title === pageTitle && after.data.group === group,
     'the upload keeps the title and group', JSON.stringify(after.data));
-  return failures;
+  return 0;
 }
 
-let code = 1;
-try {
-  code = (await main()) ? 1 : 0;
-} catch (e) {
-  console.log(`FAIL: ${e.stack || e}`);
-} finally {
-  for (const f of cleanups) await Promise.resolve().then(f).catch(() => {});
-  if (code !== 0) {
-    const log = path.join(work, 'linkwell.log');
-    if (fs.existsSync(log)) console.log(`--- Linkwell's output\n${fs.readFileSync(log, 'utf8')}`);
-  }
-  if (!process.env.KEEP) fs.rmSync(work, { recursive: true, force: true });
-  else console.log(`kept ${work}`);
-}
-console.log(code === 0 ? 'extension test passed' : 'extension test FAILED');
-process.exit(code);
+finish(main, 'extension test');
