@@ -41,7 +41,7 @@ public:
     // with *error untouched.
     using Format = BookmarkExport::Format;
     // buffer: the bytes of links held at once, read ahead of the writer.
-    static constexpr qsizetype kExportBuffer = 96 << 20;
+    static constexpr qsizetype kExportBuffer = 112 << 20;
     static bool exportStream(const std::function<bool(QByteArrayView)> &sink, int *links = nullptr,
                              QString *error = nullptr, const std::function<bool()> &keepGoing = {},
                              Format format = Format::Netscape, qsizetype buffer = kExportBuffer);
