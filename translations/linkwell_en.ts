@@ -30,6 +30,14 @@
         <source>ﾌﾞｯｸﾏｰｸ ﾌｧｲﾙ (*.html;*.htm;*.xbel)</source>
         <translation>Bookmark files (*.html;*.htm;*.xbel)</translation>
     </message>
+    <message>
+        <source>HTML ﾌﾞｯｸﾏｰｸ ﾌｧｲﾙ (*.html;*.htm)</source>
+        <translation>HTML bookmark files (*.html;*.htm)</translation>
+    </message>
+    <message>
+        <source>XBEL ﾌﾞｯｸﾏｰｸ ﾌｧｲﾙ (*.xbel)</source>
+        <translation>XBEL bookmark files (*.xbel)</translation>
+    </message>
 </context>
 <context>
     <name>BookmarkFile</name>

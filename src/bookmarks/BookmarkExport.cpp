@@ -1,5 +1,6 @@
 #include "BookmarkExport.h"
 
+#include "bookmarks/XbelFile.h"
 #include "platform/NoCase.h"
 #include "store/GroupTree.h"
 
@@ -325,6 +326,14 @@ bool write(const QList<GroupRecord> &groups, const ReadFn &read, const SinkFn &s
                 QLatin1String("added"),
                 QDateTime::fromSecsSinceEpoch(l.added, Qt::UTC).toString(Qt::ISODate));
         xml.writeTextElement(QLatin1String("title"), xmlSafe(l.sNam));
+        // XBEL has no tags; metadata of the program's own is what other readers pass over.
+        if (!l.tags.isEmpty()) {
+            xml.writeStartElement(QLatin1String("info"));
+            xml.writeEmptyElement(QLatin1String("metadata"));
+            xml.writeAttribute(QLatin1String("owner"), QLatin1String(XbelFile::kTagsOwner));
+            xml.writeAttribute(QLatin1String("tags"), xmlSafe(l.tags));
+            xml.writeEndElement();
+        }
         if (!l.sMem.isEmpty())
             xml.writeTextElement(QLatin1String("desc"), xmlSafe(l.sMem));
         xml.writeEndElement();

@@ -57,7 +57,7 @@ struct Link
     qint64 nURL = 0;
     Text sURL, sNam, sMem;
     qint64 added = 0; // 0: not known
-    Text tags; // written as TAGS (Netscape only)
+    Text tags; // TAGS, or the program's metadata in XBEL
 };
 using LinkFn = std::function<void(const Link &)>;
 using ReadFn = std::function<bool(std::optional<qint64> nGrp, const LinkFn &each)>;

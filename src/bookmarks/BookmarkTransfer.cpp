@@ -9,6 +9,7 @@
 #include "store/Store.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QSet>
 
 #include <algorithm>
@@ -385,6 +386,16 @@ BookmarkTransfer::Format BookmarkTransfer::formatOf(const QString &path)
 {
     return path.endsWith(QLatin1String(".xbel"), Qt::CaseInsensitive) ? Format::Xbel
                                                                       : Format::Netscape;
+}
+
+QString BookmarkTransfer::chosenFile(const QString &path, Format chosen, Format *format)
+{
+    if (path.isEmpty())
+        return path;
+    *format = formatOf(path) == Format::Xbel ? Format::Xbel : chosen;
+    if (!QFileInfo(path).suffix().isEmpty() || path.endsWith(u'.'))
+        return path;
+    return path + (chosen == Format::Xbel ? QStringLiteral(".xbel") : QStringLiteral(".html"));
 }
 
 bool BookmarkTransfer::exportStream(const std::function<bool(QByteArrayView)> &sink, int *links,

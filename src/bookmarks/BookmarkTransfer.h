@@ -50,6 +50,9 @@ public:
                             Format format = Format::Netscape);
     // The format a file name asks for: XBEL for ".xbel", else Netscape.
     static Format formatOf(const QString &path);
+    // The file a save dialog's answer names, and its format: the type chosen, or XBEL for a
+    // name ending in .xbel; a name without an ending gets the type's.
+    static QString chosenFile(const QString &path, Format chosen, Format *format);
     // The same written to path in one piece, in the format its name asks for unless given.
     static bool exportTo(const QString &path, int *links = nullptr, QString *error = nullptr,
                          const std::function<bool()> &keepGoing = {},

@@ -125,8 +125,16 @@ BookmarkFile parse(QByteArrayView bytes)
                     break;
                 if (link >= 0)
                     file.links[link].description = text;
+            } else if (name == u"info") {
+                // read on for the metadata inside
+            } else if (name == u"metadata" && link >= 0
+                       && xml.attributes().value(QLatin1String("owner"))
+                           == QLatin1String(kTagsOwner)) {
+                file.links[link].tags = Address::withoutControls(
+                    xml.attributes().value(QLatin1String("tags")).toString());
+                xml.skipCurrentElement();
             } else {
-                // separator, alias, info and what else a tool adds
+                // separator, alias, other metadata and what else a tool adds
                 xml.skipCurrentElement();
             }
             break;

@@ -10,6 +10,9 @@
 // title, desc and added; separators and aliases are skipped.
 namespace XbelFile {
 
+// The owner of the <info><metadata> that carries a link's tags ("qt,c++" as its tags attribute).
+inline constexpr char kTagsOwner[] = "Linkwell";
+
 // Whether the bytes start as XML (after a byte-order mark and white space): such a file is read
 // as XBEL, and refused with the line when it is none.
 bool looksLikeXml(QByteArrayView bytes);

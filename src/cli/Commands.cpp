@@ -71,11 +71,39 @@ Status exportFile(const Invocation &in)
     return Success;
 }
 
-// The group a name chooses as the window's selector chooses it; group 0 by its own name.
-// Returns false when no group has that name.
-bool groupNamed(const QString &name, qint64 &nGrp, std::function<bool(qint64)> &keep,
-                QString *error)
+// The links of the groups in set, by number, for keep.
+bool keepGroups(const QSet<qint64> &set, std::function<bool(qint64)> &keep, QString *error)
 {
+    auto numbers = std::make_shared<QSet<qint64>>();
+    if (!LinkStore::forEachLink(
+            0,
+            [&](const LinkStore::LinkView &v) {
+                if (set.contains(v.nGrp))
+                    numbers->insert(v.nURL);
+            },
+            error))
+        return false;
+    keep = [numbers](qint64 nURL) { return numbers->contains(nURL); };
+    return true;
+}
+
+// The group a name chooses as the window's selector chooses it; group 0 by its own name.
+// With below, a folder's whole subtree (nGrp 0 and keep). Returns false when no group has
+// that name.
+bool groupNamed(const QString &name, qint64 &nGrp, std::function<bool(qint64)> &keep,
+                QString *error, bool below = false)
+{
+    if (below) {
+        GroupTree tree;
+        if (!GroupFolders::load(tree, error))
+            return false;
+        const int node = tree.indexOf(name);
+        if (node >= 0) {
+            const QList<qint64> within = tree.groupsWithin(node);
+            nGrp = 0;
+            return keepGroups(QSet<qint64>(within.cbegin(), within.cend()), keep, error);
+        }
+    }
     GroupList groups;
     if (!GroupList::load(groups, error))
         return false;
@@ -86,19 +114,7 @@ bool groupNamed(const QString &name, qint64 &nGrp, std::function<bool(qint64)> &
         return false;
     }
     nGrp = *found;
-    if (nGrp != 0)
-        return true;
-    auto numbers = std::make_shared<QSet<qint64>>();
-    if (!LinkStore::forEachLink(
-            0,
-            [&](const LinkStore::LinkView &v) {
-                if (v.nGrp == 0)
-                    numbers->insert(v.nURL);
-            },
-            error))
-        return false;
-    keep = [numbers](qint64 nURL) { return numbers->contains(nURL); };
-    return true;
+    return nGrp != 0 || keepGroups({0}, keep, error);
 }
 
 // A value on one line of its own field: TABs, line breaks and every other control character
@@ -219,7 +235,12 @@ Status findWords(const Invocation &in)
     std::function<bool(qint64)> keep;
     QString error;
     const QString group = in.options.value(QStringLiteral("group"));
-    if (!group.isEmpty() && group != u"*" && !groupNamed(group, nGrp, keep, &error)) {
+    const bool below = in.options.contains(QStringLiteral("below"));
+    if (below && group.isEmpty()) {
+        in.err(Tr::tr("--below は --group と共に指定してください"));
+        return UsageError;
+    }
+    if (!group.isEmpty() && group != u"*" && !groupNamed(group, nGrp, keep, &error, below)) {
         in.err(error);
         return BadInput;
     }
@@ -454,7 +475,7 @@ const QList<Command> &commands()
          .exclusive = {QStringLiteral("recent"), QStringLiteral("group")},
          .run = list},
         {.name = QStringLiteral("find"),
-         .synopsis = QStringLiteral("find [--group NAME] [--text [--limit N]] WORDS..."),
+         .synopsis = QStringLiteral("find [--group NAME [--below]] [--text [--limit N]] WORDS..."),
          .description = QStringLiteral("Print the links whose title, description or address hold "
                                        "every word (letter case, width and hiragana/katakana "
                                        "ignored), as list does; the count on standard error."),
@@ -462,6 +483,8 @@ const QList<Command> &commands()
          .maxArgs = -1,
          .options = {{QStringLiteral("group"), QStringLiteral("NAME"),
                       QStringLiteral("Only the links of this group (\"*\": all groups).")},
+                     {QStringLiteral("below"), QString(),
+                      QStringLiteral("With --group: also the links of every folder below it.")},
                      {QStringLiteral("text"), QString(),
                       QStringLiteral("Search the saved pages' text too; best first, with the "
                                      "text around the first hit as a fifth field.")},

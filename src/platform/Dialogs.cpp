@@ -14,6 +14,7 @@ struct State
     QQueue<bool> answers;
     QQueue<Choice> choices;
     QQueue<QString> fileNames;
+    QQueue<int> fileTypes;
     QList<Shown> shown;
 };
 
@@ -73,28 +74,35 @@ Choice ask(const QString &text)
 
 namespace {
 
-QString fileName(Shown::Kind kind, const SaveRequest &request)
+QString fileName(Shown::Kind kind, const SaveRequest &request, int *type = nullptr)
 {
     State &s = state();
+    if (type)
+        *type = 0;
     if (s.testMode) {
         Shown rec;
         rec.kind = kind;
         rec.text = request.title;
         rec.save = request;
         s.shown.append(rec);
+        if (kind == Shown::SaveFile && !s.fileTypes.isEmpty()) {
+            const int chosen = s.fileTypes.dequeue();
+            if (type)
+                *type = chosen;
+        }
         return s.fileNames.isEmpty() ? QString() : s.fileNames.dequeue();
     }
     if (!s.backend)
         return QString();
     return kind == Shown::OpenFile ? s.backend->openFileName(request)
-                                   : s.backend->saveFileName(request);
+                                   : s.backend->saveFileName(request, type);
 }
 
 } // namespace
 
-QString saveFileName(const SaveRequest &request)
+QString saveFileName(const SaveRequest &request, int *type)
 {
-    return fileName(Shown::SaveFile, request);
+    return fileName(Shown::SaveFile, request, type);
 }
 
 QString openFileName(const OpenRequest &request)
@@ -114,6 +122,7 @@ void enableTestMode()
     s.answers.clear();
     s.choices.clear();
     s.fileNames.clear();
+    s.fileTypes.clear();
     s.shown.clear();
 }
 
@@ -128,6 +137,10 @@ void setNextChoice(Choice choice)
 void setNextFileName(const QString &path)
 {
     state().fileNames.enqueue(path);
+}
+void setNextFileType(int type)
+{
+    state().fileTypes.enqueue(type);
 }
 QList<Shown> shown()
 {

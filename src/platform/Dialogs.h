@@ -20,6 +20,12 @@ struct SaveRequest
     QString fileName; // proposed name, without folder
     QString filterText; // description shown to the user, e.g. "HTM ﾌｧｲﾙ (*.htm;*.html)"
     QStringList patterns; // patterns the dialog filters by, e.g. {"*.htm", "*.html"}
+    struct FileType
+    {
+        QString filterText;
+        QStringList patterns;
+    };
+    QList<FileType> moreTypes = {}; // offered after the first type (filterText, patterns)
 };
 // The open dialog asks the same; fileName is empty or a name to preselect.
 using OpenRequest = SaveRequest;
@@ -37,7 +43,8 @@ class Backend
 public:
     virtual ~Backend() = default;
     virtual bool message(const QString &title, const QString &text, Buttons buttons) = 0;
-    virtual QString saveFileName(const SaveRequest &request) = 0; // empty on cancel
+    // Empty on cancel; *type the file type chosen: 0 the first, 1 the first of moreTypes...
+    virtual QString saveFileName(const SaveRequest &request, int *type) = 0;
     // An existing file; empty on cancel.
     virtual QString openFileName(const OpenRequest &request) = 0;
     virtual Choice ask(const QString &title, const QString &text) = 0;
@@ -51,8 +58,9 @@ QString title();
 bool message(const QString &text, Buttons buttons = Buttons::Ok);
 // 保存 / 破棄 / ｷｬﾝｾﾙ; without a window Cancel, so nothing is lost.
 Choice ask(const QString &text);
-// The full path chosen, or an empty text when the user cancelled.
-QString saveFileName(const SaveRequest &request);
+// The full path chosen, or an empty text when the user cancelled; *type (when given) the file
+// type chosen, 0 for the first.
+QString saveFileName(const SaveRequest &request, int *type = nullptr);
 // The full path of an existing file chosen, or an empty text when the user cancelled.
 QString openFileName(const OpenRequest &request);
 
@@ -65,6 +73,7 @@ void enableTestMode();
 void setNextAnswer(bool ok);
 void setNextChoice(Choice choice); // Cancel when none is queued
 void setNextFileName(const QString &path);
+void setNextFileType(int type); // the save dialog's type chosen; 0 when none is queued
 QList<Shown> shown();
 QStringList shownTexts();
 void clearShown();

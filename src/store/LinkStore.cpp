@@ -5,7 +5,6 @@
 
 #include <QCoreApplication>
 #include <QScopeGuard>
-
 #include <charconv>
 
 namespace LinkStore {
@@ -229,14 +228,14 @@ namespace {
 bool readLinks(const Sql::Statement &s, const LinkFn &each, QString *error)
 {
     LinkView v;
-    char number[24];
+    char digits[24];
     return Sql::forEachUtf8(
         s,
         [&](const Sql::TextRow &r) { // nURL, sURL, nGrp, sNam, sMem, gSrt
             v.nURL = r.integer(0);
-            // The number's text made here: the engine would make it with an allocation per row.
-            const auto made = std::to_chars(number, number + sizeof number, v.nURL);
-            v.nURLText = QByteArrayView(number, made.ptr - number);
+            // The number's text made here: the engine's costs an allocation a row.
+            v.nURLText
+                = QByteArrayView(digits, std::to_chars(digits, digits + sizeof digits, v.nURL).ptr);
             v.sURL = r.text(1);
             v.nGrp = r.integer(2);
             v.sNam = r.text(3);

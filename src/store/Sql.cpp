@@ -8,6 +8,8 @@
 #include <QSqlRecord>
 
 #include <sqlite3.h>
+
+#include <algorithm>
 #include <vector>
 
 namespace Sql {
@@ -148,13 +150,20 @@ QByteArrayView TextRow::text(int col) const
     return m_utf8[size_t(col)];
 }
 
+int TextRow::typeOf(int col) const
+{
+    if (m_types[col] == 0)
+        m_types[col] = sqlite3_column_type(m_stmt, col);
+    return m_types[col];
+}
+
 double TextRow::number(int col) const
 {
     if (m_stmt) {
         if (col < 0 || col >= m_count)
             return 0.0;
-        // The type as read before any conversion: a text field counts as no number.
-        const int type = m_types[col];
+        // A text field counts as no number.
+        const int type = typeOf(col);
         return type == SQLITE_INTEGER || type == SQLITE_FLOAT ? sqlite3_column_double(m_stmt, col)
                                                               : 0.0;
     }
@@ -166,7 +175,7 @@ qint64 TextRow::integer(int col) const
     if (m_stmt) {
         if (col < 0 || col >= m_count)
             return 0;
-        const int type = m_types[col];
+        const int type = typeOf(col);
         return type == SQLITE_INTEGER || type == SQLITE_FLOAT ? sqlite3_column_int64(m_stmt, col)
                                                               : 0;
     }
@@ -235,8 +244,7 @@ bool forEachUtf8(const Statement &st, const std::function<void(const TextRow &)>
             break;
         if (rc != SQLITE_ROW)
             return fail(stmt);
-        for (int c = 0; c < n; ++c)
-            types[size_t(c)] = sqlite3_column_type(stmt, c);
+        std::fill(types.begin(), types.end(), 0);
         each(row);
     }
     sqlite3_finalize(stmt);

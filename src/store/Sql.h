@@ -53,7 +53,10 @@ private:
     friend bool forEachUtf8(const Statement &, const std::function<void(const TextRow &)> &,
                             QString *);
     sqlite3_stmt *m_stmt = nullptr;
-    const int *m_types = nullptr; // each field's type, taken before any conversion
+    // Each field's type, taken when a number is first asked for (0 until then): a number
+    // turned into text keeps its type, and most fields are only read as text.
+    int *m_types = nullptr;
+    int typeOf(int col) const;
     int m_count = 0;
     const QVariantList *m_values = nullptr; // when not read from the engine itself
     mutable std::vector<QByteArray> m_utf8;

@@ -299,6 +299,24 @@ private Q_SLOTS:
         QVERIFY2(BookmarkTransfer::exportTo(dataPh + "Doc/out.html", nullptr, &error),
                  qPrintable(error));
     }
+
+    // The save dialog's type decides, but a name ending in .xbel is XBEL; a bare name gets the
+    // type's ending.
+    void chosenFileAndFormat()
+    {
+        using F = BookmarkTransfer::Format;
+        const QList<std::tuple<QString, F, QString, F>> rows {
+            {"/d/b", F::Xbel, "/d/b.xbel", F::Xbel},
+            {"/d/b", F::Netscape, "/d/b.html", F::Netscape},
+            {"/d/b.XBEL", F::Netscape, "/d/b.XBEL", F::Xbel},
+            {"/d.x/b.htm", F::Xbel, "/d.x/b.htm", F::Xbel},
+            {"", F::Xbel, "", F::Netscape}};
+        for (const auto &[typed, chosen, file, format] : rows) {
+            F got = F::Netscape;
+            QCOMPARE(BookmarkTransfer::chosenFile(typed, chosen, &got), file);
+            QCOMPARE(got, format);
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestBookmarkTransfer)

@@ -170,6 +170,10 @@ private Q_SLOTS:
         QCOMPARE(r.code, 0);
         QCOMPARE(r.out, QByteArray());
         QCOMPARE(run(data, {"find"}).code, 2);
+        // A folder alone, or with everything below it.
+        const QStringList qstring {"find", "qstring", "--group", "ブックマーク バー/技術"};
+        QCOMPARE(run(data, qstring).out.count("doc.qt.io"), 1);
+        QCOMPARE(run(data, qstring + QStringList {"--below"}).out.count("doc.qt.io"), 2);
 
         // Standard output and a file get the same bytes.
         r = run(data, {"export", "-"});

@@ -123,7 +123,7 @@ private Q_SLOTS:
         const bool xbel = name.endsWith(u"xbel");
         for (const char *kept : {"TCP/IP", "Empty", "The Qt site", "Other Bookmarks", "Deep"})
             QVERIFY2(bytes.contains(kept), kept);
-        QCOMPARE(bytes.contains("TAGS=\"qt,c++\""), !xbel);
+        QVERIFY(bytes.contains(xbel ? "owner=\"Linkwell\" tags=\"qt,c++\"" : "TAGS=\"qt,c++\""));
         QCOMPARE(
             bytes.contains(xbel ? "added=\"2020-09-13T12:26:42Z\"" : "ADD_DATE=\"1600000002\""),
             true);

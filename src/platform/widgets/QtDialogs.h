@@ -13,7 +13,7 @@ class QtDialogs : public Dialogs::Backend
 
 public:
     bool message(const QString &title, const QString &text, Dialogs::Buttons buttons) override;
-    QString saveFileName(const Dialogs::SaveRequest &request) override;
+    QString saveFileName(const Dialogs::SaveRequest &request, int *type) override;
     QString openFileName(const Dialogs::OpenRequest &request) override;
     Dialogs::Choice ask(const QString &title, const QString &text) override;
 

@@ -26,7 +26,7 @@ Dialogs::SaveRequest request(const QString &title, const QString &folder, const 
     return {title,
             folder,
             fileName,
-            // XBEL by its name: the export writes what the chosen name asks for.
+            // The import tells the format by the file's content.
             QCoreApplication::translate("BookmarkCommands", "ﾌﾞｯｸﾏｰｸ ﾌｧｲﾙ (*.html;*.htm;*.xbel)"),
             {QStringLiteral("*.html"), QStringLiteral("*.htm"), QStringLiteral("*.xbel")}};
 }
@@ -76,9 +76,20 @@ bool importFile(QWidget *parent)
 
 void exportFile(QWidget *parent)
 {
-    const QString path = Dialogs::saveFileName(request(Tr::tr("ﾌﾞｯｸﾏｰｸの書出"),
-                                                       DataFolder::documents(Usr::sDataPh),
-                                                       QStringLiteral("bookmarks.html")));
+    // One type for each format; the type chosen decides unless the name says otherwise.
+    Dialogs::SaveRequest save {
+        Tr::tr("ﾌﾞｯｸﾏｰｸの書出"),
+        DataFolder::documents(Usr::sDataPh),
+        QStringLiteral("bookmarks.html"),
+        Tr::tr("HTML ﾌﾞｯｸﾏｰｸ ﾌｧｲﾙ (*.html;*.htm)"),
+        {QStringLiteral("*.html"), QStringLiteral("*.htm")},
+        {{Tr::tr("XBEL ﾌﾞｯｸﾏｰｸ ﾌｧｲﾙ (*.xbel)"), {QStringLiteral("*.xbel")}}}};
+    int type = 0;
+    BookmarkTransfer::Format format = BookmarkTransfer::Format::Netscape;
+    const QString typed = Dialogs::saveFileName(save, &type);
+    const QString path = BookmarkTransfer::chosenFile(
+        typed, type == 1 ? BookmarkTransfer::Format::Xbel : BookmarkTransfer::Format::Netscape,
+        &format);
     if (path.isEmpty())
         return;
     int links = 0;
@@ -86,8 +97,8 @@ void exportFile(QWidget *parent)
     // A large collection takes a moment: a window with Cancel shows that it works.
     ProgressWindow progress(Tr::tr("ﾌﾞｯｸﾏｰｸを書き出しています"), parent);
     progress.setWindowModality(Qt::ApplicationModal);
-    const bool written
-        = BookmarkTransfer::exportTo(path, &links, &error, [&progress] { return progress.step(); });
+    const bool written = BookmarkTransfer::exportTo(
+        path, &links, &error, [&progress] { return progress.step(); }, format);
     progress.finish();
     if (written || !error.isEmpty())
         Dialogs::message(written ? BookmarkTransfer::exportedText(path, links) : error);

@@ -44,14 +44,37 @@ class FolderDelegate : public QStyledItemDelegate
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
+    // Spaces would not do: before a name in katakana they take its font, and are wider.
+    static int indent(const QStyleOptionViewItem &option, const QModelIndex &index)
+    {
+        const int depth = index.data(Qt::UserRole).toInt();
+        return depth > 1 ? 4 * (depth - 1) * option.fontMetrics.horizontalAdvance(u' ') : 0;
+    }
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override
+    {
+        QStyleOptionViewItem o = option;
+        initStyleOption(&o, index);
+        const QWidget *w = o.widget;
+        QStyle *style = w ? w->style() : QApplication::style();
+        // The row's background whole, the name indented.
+        style->drawPrimitive(QStyle::PE_PanelItemViewItem, &o, painter, w);
+        o.rect.setLeft(o.rect.left() + indent(o, index));
+        style->drawControl(QStyle::CE_ItemViewItem, &o, painter, w);
+    }
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        return QStyledItemDelegate::sizeHint(option, index) + QSize(indent(option, index), 0);
+    }
+
 protected:
     void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
     {
         QStyledItemDelegate::initStyleOption(option, index);
         const int depth = index.data(Qt::UserRole).toInt();
         if (depth > 1)
-            option->text = QString(4 * (depth - 1), u' ')
-                + option->text.section(GroupTree::kSlash, depth - 1, depth - 1);
+            option->text = option->text.section(GroupTree::kSlash, depth - 1, depth - 1);
     }
 };
 
@@ -359,6 +382,19 @@ void RegistrationPanel::DocumentComplete(const QString &url, const QString &page
         if (!twins.empty())
             m_twin = twins.front();
     }
+    showTwin();
+}
+
+void RegistrationPanel::registeredOutside()
+{
+    if (!bNewURL || sCurURL.isEmpty() || !m_c.cmWeb[CmWeb::Register]->isEnabled())
+        return;
+    Registration::Panel panel;
+    if (!Registration::lookup(sCurURL, QString(), m_pageText, panel) || panel.isNew)
+        return;
+    nCurURL = panel.nURL;
+    showPage(panel);
+    m_twin = {};
     showTwin();
 }
 

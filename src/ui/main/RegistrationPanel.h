@@ -63,6 +63,8 @@ public:
     void OpenRow(int nRow);
     void RgstURL();
     void DelURL();
+    // A link was saved from outside: a new page on show that it registered shows as registered.
+    void registeredOutside();
     // Shows the saved copy of the list's active row in the browser, scripts off.
     void ShowSaved();
 

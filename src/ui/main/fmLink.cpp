@@ -234,16 +234,17 @@ std::unique_ptr<Local::HttpHandler> fmLink::captureApi()
         return search->ensureBuilt() ? AddLink::twinsIn(search->index(), url)
                                      : std::vector<AddLink::Twin>();
     };
-    hooks.changed = [this](const LinkRecord &, bool, bool groupsMade) {
+    hooks.changed = [this](const LinkRecord &link, bool isNew, bool groupsMade) {
         QComboBox *groups = Frame1->controls().cbGrp;
         if (groupsMade) {
             const QString shown = groups->currentText();
             LoadGrp();
             groups->setEditText(shown);
         }
-        // The list shows the link at once, unless a search holds it.
-        if (!search->isActive())
-            LoadList(false);
+        Frame1->registeredOutside();
+        // The list shows the link at once where it belongs, unless a search holds it.
+        if (!search->isActive() && listHolds(link, isNew))
+            LoadList(m_recent);
     };
     hooks.picturer = new OffscreenPicturer(this);
     hooks.pictureSize = [this] { return int(iPicSz); };
@@ -551,6 +552,7 @@ void fmLink::LoadGrp()
 void fmLink::LoadList(bool bRecent)
 {
     m_listPending = false;
+    m_recent = bRecent;
     if (bRecent || !loadFolder())
         vSpr->load(bRecent, Usr::GrpNoOf(Frame1->controls().cbGrp->currentText()));
 }
@@ -572,11 +574,29 @@ bool fmLink::loadFolder()
     return true;
 }
 
+bool fmLink::listHolds(const LinkRecord &link, bool isNew) const
+{
+    if (m_recent ? isNew : scopeShown().holds(link.nGrp))
+        return true;
+    // A link moved away or out of the newest leaves the list.
+    const QString number = QString::number(link.nURL);
+    for (int r = 1; r <= vSpr->MaxRows(); ++r) {
+        if (vSpr->GetCell(LinkList::Number, r) == number)
+            return true;
+    }
+    return false;
+}
+
 void fmLink::scopeSearch()
 {
+    search->setScope(scopeShown());
+}
+
+GroupTree::Scope fmLink::scopeShown() const
+{
     const QString chosen = Frame1->controls().cbGrp->currentText();
-    search->setScope(Frame1->tree().scopeOf(chosen, Usr::GrpNoOf(chosen),
-                                            Frame1->controls().chkBelow->isChecked()));
+    return Frame1->tree().scopeOf(chosen, Usr::GrpNoOf(chosen),
+                                  Frame1->controls().chkBelow->isChecked());
 }
 
 void fmLink::listKeyDown(int key)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "collection/ListRow.h"
+#include "store/GroupTree.h"
 #include "ui/main/MainMenus.h"
 
 #include <QImage>
@@ -104,6 +105,10 @@ private:
     void openTyped();
     void listKeyDown(int key);
     QList<ListRow> listedRows() const;
+    // Whether a link saved from outside belongs in what the list shows, or is listed now.
+    bool listHolds(const LinkRecord &link, bool isNew) const;
+    // The groups the selector's choice shows.
+    GroupTree::Scope scopeShown() const;
 
     // Window state.
     int nX1 = 0, nX2 = 0, nY1 = 0, nY2 = 0;
@@ -119,6 +124,7 @@ private:
     SearchBox *search = nullptr;
     TextSearch *text = nullptr; // "本文も検索"
     bool m_listPending = false; // the list waits for the background reading
+    bool m_recent = false; // the list shows the newest links
     MainMenus m_menus;
     Receiver *m_receiver = nullptr;
 

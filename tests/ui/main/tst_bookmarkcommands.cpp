@@ -164,6 +164,20 @@ private Q_SLOTS:
         QVERIFY(BookmarkTransfer::exportBytes(bytes));
         QCOMPARE(TestFiles::read(path), bytes);
     }
+
+    // The save dialog offers a type for each format; a bare name takes the chosen type's
+    // ending and format.
+    void exportByChosenType()
+    {
+        open();
+        Dialogs::setNextFileName(m.tmp->filePath(QStringLiteral("Doc/out")));
+        Dialogs::setNextFileType(1);
+        m.w->menus().mnFile[MnFile::ExportBookmarks]->trigger();
+        const Dialogs::SaveRequest asked = Dialogs::shown().first().save;
+        QCOMPARE(asked.patterns + asked.moreTypes.value(0).patterns,
+                 QStringList({"*.html", "*.htm", "*.xbel"}));
+        QVERIFY(TestFiles::read(m.tmp->filePath("Doc/out.xbel")).contains("<xbel version"));
+    }
 };
 
 QTEST_MAIN(TestBookmarkCommands)

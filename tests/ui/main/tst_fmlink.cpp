@@ -10,6 +10,7 @@
 #include "support/TestFiles.h"
 #include "support/widgets/MainWindowFixture.h"
 #include "ui/main/LinkListView.h"
+#include "ui/main/Receiver.h"
 #include "ui/main/RegistrationPanel.h"
 #include "ui/main/SearchBox.h"
 
@@ -20,6 +21,7 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QHostAddress>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -29,6 +31,7 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTcpSocket>
 #include <QTimer>
 #include <QToolTip>
 
@@ -665,6 +668,38 @@ private Q_SLOTS:
         m.group()->setEditText("*");
         QTest::keyClick(box, Qt::Key_Escape);
         QTRY_COMPARE(m.list()->MaxRows(), 3);
+    }
+
+    // A link registered from the user's browser turns the new page on show into a registered
+    // one at once; the list refills only when the link belongs in what it shows: the subtree,
+    // or the newest links.
+    void registeredFromOutside()
+    {
+        open({{100, "http://a/", 1, "A", 1}}, {{1, "技術", 1}, {2, "技術/Qt", 2}, {3, "趣味", 3}});
+        m.group()->setEditText("技術");
+        m.w->statusBar()->findChild<QCheckBox *>("chkBelow")->setChecked(true);
+        m.web->complete("http://q/", "Q", "text");
+        QVERIFY(m.w->receiver()->server().start(48699, "t", nullptr, QHostAddress("127.0.0.23")));
+        auto post = [&](const QByteArray &url, const QByteArray &group) {
+            const QByteArray body = "{\"url\":\"" + url + "\",\"group\":\"" + group + "\"}";
+            QTcpSocket s;
+            s.connectToHost(QHostAddress("127.0.0.23"), 48699);
+            s.write("POST /api/links HTTP/1.1\r\nHost: 127.0.0.1:48699\r\nAuthorization: Bearer "
+                    "t\r\nContent-Length: "
+                    + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+            QTRY_VERIFY(s.bytesAvailable() > 0 && s.peek(12).endsWith("201"));
+        };
+        m.list()->SetText(int(LinkList::Title), 1, "marked"); // gone when the list refills
+        post("http://q/", "技術/Qt");
+        QCOMPARE(m.button(0)->text() + QString::number(m.panel()->linkOnShow()), "修正101");
+        QCOMPARE(column(LinkList::Number) << cell(LinkList::Title, 1),
+                 (QStringList {"100", "101", "A"}));
+        m.list()->SetText(int(LinkList::Title), 1, "marked");
+        post("http://x/", "趣味"); // elsewhere: the list stays as it is
+        QCOMPARE(cell(LinkList::Title, 1), "marked");
+        m.w->mnSlc_Click(MnSlc::Recent);
+        post("http://y/", "趣味");
+        QCOMPARE(column(LinkList::Number), (QStringList {"103", "102", "101", "100"}));
     }
 };
 
