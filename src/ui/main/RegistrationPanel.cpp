@@ -32,11 +32,19 @@
 #include <QListView>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QStandardItemModel>
 #include <QStyle>
 #include <QStyledItemDelegate>
 
 namespace {
+
+// A folder's indent in the selector's list. Spaces would not do: before a name in katakana
+// they take its font, and are wider.
+int indentOf(int depth, const QFontMetrics &metrics)
+{
+    return depth > 1 ? 4 * (depth - 1) * metrics.horizontalAdvance(u' ') : 0;
+}
 
 // A folder of the selector's list: its last name, indented by its depth.
 class FolderDelegate : public QStyledItemDelegate
@@ -44,11 +52,9 @@ class FolderDelegate : public QStyledItemDelegate
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
-    // Spaces would not do: before a name in katakana they take its font, and are wider.
     static int indent(const QStyleOptionViewItem &option, const QModelIndex &index)
     {
-        const int depth = index.data(Qt::UserRole).toInt();
-        return depth > 1 ? 4 * (depth - 1) * option.fontMetrics.horizontalAdvance(u' ') : 0;
+        return indentOf(index.data(Qt::UserRole).toInt(), option.fontMetrics);
     }
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
@@ -327,9 +333,27 @@ bool RegistrationPanel::LoadGrp()
         view->setUniformItemSizes(true);
     if (!dynamic_cast<FolderDelegate *>(m_c.cbGrp->itemDelegate()))
         m_c.cbGrp->setItemDelegate(new FolderDelegate(m_c.cbGrp));
+    widenList();
     Usr::sGrpList = groups;
     m_c.cbGrp->setCurrentIndex(0);
     return true;
+}
+
+// Up to half the screen: a deep folder's name is not cut.
+void RegistrationPanel::widenList()
+{
+    QAbstractItemView *view = m_c.cbGrp->view();
+    QStyleOptionViewItem option;
+    option.initFrom(view);
+    const QFontMetrics metrics(view->font());
+    int widest = 0;
+    for (const GroupTree::Node &n : m_tree.nodes())
+        widest = std::max(widest, indentOf(n.depth, metrics) + metrics.horizontalAdvance(n.name));
+    const QScreen *screen = m_c.cbGrp->screen();
+    const int most = screen ? screen->availableGeometry().width() / 2 : 800;
+    const int margins = 4 * metrics.averageCharWidth()
+        + view->style()->pixelMetric(QStyle::PM_ScrollBarExtent, &option, view);
+    view->setMinimumWidth(std::min(widest + margins, most));
 }
 
 void RegistrationPanel::LoadFailed(const QString &url, const QString &reason)

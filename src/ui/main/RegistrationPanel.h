@@ -74,6 +74,8 @@ public:
     void setRegisterWait(int ms) { registerWaitMs = ms; }
 
 private:
+    // The opened selector list as wide as its widest folder.
+    void widenList();
     // Captions and label colours of a new or a registered page.
     void showState(bool isNew);
     // Captions, label colours and texts for a completed page; the group is the caller's.

@@ -135,8 +135,17 @@ private Q_SLOTS:
         open({{100, "http://a/", 1, "A", 1},
               {101, "http://q/", 2, "Q", 1},
               {102, "http://x/", 3, "X", 1}},
-             {{1, "技術", 1}, {2, "技術/Qt", 2}, {3, "趣味/旅", 3}});
-        QCOMPARE(m.group()->count(), 5); // *, 技術, 技術/Qt, 趣味, 趣味/旅
+             {{1, "技術", 1},
+              {2, "技術/Qt", 2},
+              {3, "趣味/旅", 3},
+              {4, "趣味/旅/とても長い名前のフォルダがここに続いています", 4}});
+        QCOMPARE(m.group()->count(), 6); // *, 技術, 技術/Qt, 趣味, 趣味/旅, 趣味/旅/…
+        // The opened list shows a deep folder's name whole.
+        m.group()->showPopup();
+        QAbstractItemView *view = m.group()->view();
+        QVERIFY(view->viewport()->width()
+                >= view->sizeHintForIndex(view->model()->index(5, 0)).width());
+        m.group()->hidePopup();
         m.group()->setEditText("技術");
         m.w->mnSlc_Click(MnSlc::Extract);
         QCOMPARE(column(LinkList::Number), QStringList {"100"});
