@@ -38,7 +38,8 @@ char32_t next(const unsigned char *&p, const unsigned char *end)
 // Marks that belong to the character before them: folding takes them together ("ｶﾞ" is "ガ").
 bool continues(char32_t c)
 {
-    if (c < 0x300)
+    if (c < 0x300 || (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0x3041 && c <= 0x3096)
+        || (c >= 0x30A1 && c <= 0x30FA))
         return false;
     if (c == 0x3099 || c == 0x309A || c == 0xFF9E || c == 0xFF9F || (c >= 0x1160 && c <= 0x11FF))
         return true;
@@ -62,6 +63,14 @@ bool simple(char32_t c, char32_t *out)
         *out = c + 0x60;
         return true;
     }
+    // Japanese punctuation and brackets, which fold to themselves.
+    if ((c >= 0x3001 && c <= 0x3011) || c == 0x30FB) {
+        *out = c;
+        return true;
+    }
+    // Full-width ASCII is ASCII.
+    if (c >= 0xFF01 && c <= 0xFF5E)
+        return simple(c - 0xFEE0, out);
     return false;
 }
 
@@ -139,7 +148,9 @@ void cut(QByteArrayView utf8, bool query, const std::function<bool(const Piece &
 {
     thread_local std::vector<Folded> chars;
     fold(utf8, chars);
+    // Emptied with resize(0), which keeps its room: clear() would free it for every piece.
     QByteArray piece;
+    piece.reserve(64);
     const size_t n = chars.size();
     size_t i = 0;
     while (i < n) {
@@ -149,26 +160,34 @@ void cut(QByteArrayView utf8, bool query, const std::function<bool(const Piece &
             while (j < n && isCjk(chars[j].c))
                 ++j;
             if (j - i == 1) {
-                piece.clear();
+                piece.resize(0);
                 appendUtf8(piece, c);
                 if (!each({piece, chars[i].start, chars[i].end, true, true}))
                     return;
             } else {
                 for (size_t k = i; k + 1 < j; ++k) {
-                    piece.clear();
+                    piece.resize(0);
                     appendUtf8(piece, chars[k].c);
                     appendUtf8(piece, chars[k + 1].c);
                     if (!each({piece, chars[k].start, chars[k + 1].end, true, false}))
                         return;
+                    // Each character alone at its piece's place too, so that a one-character
+                    // query is one term, not a prefix merging every piece that starts with it.
+                    if (!query) {
+                        piece.resize(0);
+                        appendUtf8(piece, chars[k].c);
+                        if (!each({piece, chars[k].start, chars[k].end, true, true, true}))
+                            return;
+                    }
                 }
                 // The run's last character alone, at a place of its own: a one-character query
-                // finds it as a prefix, and a phrase never runs on into the next run. A query
-                // ends its last run without it, so that a word inside a longer run is found.
+                // finds it, and a phrase never runs on into the next run. A query ends its last
+                // run without it, so that a word inside a longer run is found.
                 bool more = !query;
                 for (size_t k = j; k < n && !more; ++k)
                     more = isCjk(chars[k].c) || isWord(chars[k].c);
                 if (more) {
-                    piece.clear();
+                    piece.resize(0);
                     appendUtf8(piece, chars[j - 1].c);
                     if (!each({piece, chars[j - 1].start, chars[j - 1].end, true, true}))
                         return;
@@ -177,7 +196,7 @@ void cut(QByteArrayView utf8, bool query, const std::function<bool(const Piece &
             i = j;
         } else if (isWord(c)) {
             size_t j = i;
-            piece.clear();
+            piece.resize(0);
             while (j < n && !isCjk(chars[j].c) && isWord(chars[j].c))
                 appendUtf8(piece, chars[j++].c);
             if (!each({piece, chars[i].start, chars[j - 1].end, false, false}))
@@ -206,7 +225,8 @@ int tokenize(Fts5Tokenizer *, void *ctx, int flags, const char *text, int size,
     int rc = SQLITE_OK;
     const bool query = (flags & FTS5_TOKENIZE_QUERY) != 0;
     cut(QByteArrayView(text, size), query, [&](const Piece &p) {
-        rc = token(ctx, 0, p.utf8.data(), int(p.utf8.size()), p.start, p.end);
+        rc = token(ctx, p.colocated ? FTS5_TOKEN_COLOCATED : 0, p.utf8.data(), int(p.utf8.size()),
+                   p.start, p.end);
         return rc == SQLITE_OK;
     });
     return rc;
@@ -232,7 +252,7 @@ QString matchOf(const QString &word)
     bool prefix = false;
     cut(utf8, true, [&](const Piece &p) {
         any = true;
-        prefix = !p.cjk || p.single;
+        prefix = !p.cjk;
         return true;
     });
     if (!any)

@@ -11,10 +11,11 @@ struct fts5_tokenizer;
 
 // How the full-text index cuts a page's text and a query into pieces. The text is folded as
 // the title search folds it (SearchText::fold); a run of CJK characters (kana, kanji, hangul and
-// their punctuation) becomes its overlapping two-character pieces and its last character alone
-// (so a one-character query, asked as a prefix, finds every character of a run, and the pieces
-// of two runs never join into one phrase); other letters and digits become words; everything
-// else parts them. A query of CJK characters then finds exactly the texts holding it.
+// their punctuation) becomes its overlapping two-character pieces, each with its first character
+// alone at the same place, and the run's last character alone after them (so a one-character
+// query is one term, and the pieces of two runs never join into one phrase); other letters and
+// digits become words; everything else parts them. A query of CJK characters then finds exactly
+// the texts holding it.
 namespace TextPieces {
 
 struct Piece
@@ -24,6 +25,7 @@ struct Piece
     int end = 0;
     bool cjk = false;
     bool single = false; // one CJK character
+    bool colocated = false; // at the place of the piece before it
 };
 
 // Cuts utf8; query: the form a query takes (its last run without its lone last character).
@@ -37,7 +39,7 @@ fts5_tokenizer *tokenizer();
 void useEverywhere();
 
 // The FTS5 query for one folded word: a phrase of its pieces, a prefix when it ends in a Latin
-// word or is one CJK character. Empty when the word gives no piece (punctuation only).
+// word. Empty when the word gives no piece (punctuation only).
 QString matchOf(const QString &word);
 // Every word's query joined with AND (or OR); words without pieces left out.
 QString matchAll(const QStringList &words, bool any = false);

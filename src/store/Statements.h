@@ -130,34 +130,56 @@ inline constexpr char kDeleteAllLinks[] = "Delete From tURL";
 inline constexpr char kInsertGroupZero[] = "Insert Into mGrp (nGrp, sGrp, gSrt) Values (0, ?, 0)";
 
 // The full-text index (Idx/text.db, a file of its own): the pages' text under the link's number,
-// and which copy each was read from (size and time; nOk 0: it could not be read).
-inline constexpr int kTextIndexVersion = 1;
+// and which copy each was read from (size and time; nOk 0: it could not be read). The text is
+// kept compressed in tTextBody (lwText gives it back); tText indexes it without a copy of its
+// own, ranks with lwrank and gives snippets with lwsnippet.
+inline constexpr int kTextIndexVersion = 2;
 inline constexpr char kTextFts5Api[] = "Select fts5(?1)";
+inline constexpr char kTextBodyCreate[]
+    = "Create Table If Not Exists tTextBody (nURL Integer Primary Key, bText Blob);"
+      " Create View If Not Exists vText As Select nURL, lwText(bText) As sText From tTextBody";
 inline constexpr char kTextCreate[]
-    = "Create Virtual Table If Not Exists tText Using fts5(sText, tokenize='linkwell')";
+    = "Create Virtual Table If Not Exists tText Using fts5(sText, tokenize='linkwell',"
+      " content='vText', content_rowid='nURL')";
 // The same table over FTS5's own tokenizer, as the benchmark compares them.
 inline constexpr char kTextCreatePlain[]
-    = "Create Virtual Table If Not Exists tText Using fts5(sText)";
+    = "Create Virtual Table If Not Exists tText Using fts5(sText, content='vText',"
+      " content_rowid='nURL')";
+inline constexpr char kTextRankCreate[]
+    = "Insert Into tText (tText, rank) Values ('rank', 'lwrank()');"
+      " Insert Into tText (tText, rank) Values ('pgsz', 65000)";
 inline constexpr char kTextCopyCreate[]
     = "Create Table If Not Exists tTextCopy (nURL Integer"
       " Primary Key, nSize Integer, nTime Integer, nOk Integer)";
 // Merges the index's segments into one and folds the log into the file: smaller, faster reads.
 inline constexpr char kTextOptimize[]
-    = "Insert Into tText (tText) Values ('optimize'); PRAGMA wal_checkpoint(TRUNCATE)";
+    = "Insert Into tText (tText) Values ('optimize'); PRAGMA incremental_vacuum;"
+      " PRAGMA wal_checkpoint(TRUNCATE)";
+inline constexpr char kTextBodyOld[] = "Select lwText(bText) From tTextBody Where nURL = ?";
+inline constexpr char kTextBodyPut[] = "Insert Into tTextBody (nURL, bText) Values (?, ?)";
+inline constexpr char kTextBodyDelete[] = "Delete From tTextBody Where nURL = ?";
 inline constexpr char kTextPut[] = "Insert Into tText (rowid, sText) Values (?, ?)";
-inline constexpr char kTextDelete[] = "Delete From tText Where rowid = ?";
+// An indexed text leaves the index only when given as it was indexed.
+inline constexpr char kTextDelete[]
+    = "Insert Into tText (tText, rowid, sText) Values ('delete', ?, ?)";
 inline constexpr char kTextCopyPut[]
     = "Insert Or Replace Into tTextCopy (nURL, nSize, nTime, nOk) Values (?, ?, ?, ?)";
 inline constexpr char kTextCopyDelete[] = "Delete From tTextCopy Where nURL = ?";
-inline constexpr char kTextDeleteAll[] = "Delete From tText";
+inline constexpr char kTextDeleteAll[] = "Insert Into tText (tText) Values ('delete-all');"
+                                         " Delete From tTextBody";
 inline constexpr char kTextCopyDeleteAll[] = "Delete From tTextCopy";
 inline constexpr char kTextCopies[] = "Select nURL, nSize, nTime, nOk From tTextCopy";
-inline constexpr char kTextNumbers[] = "Select rowid From tText";
+inline constexpr char kTextNumbers[] = "Select nURL From tTextBody";
 inline constexpr char kTextMatching[] = "Select rowid From tText Where tText Match ?";
-inline constexpr char kTextRanked[] = "Select rowid, rank, snippet(tText, 0, ?, ?, ?, ?) From tText"
-                                      " Where tText Match ? Order By rank Limit ?";
+// The newest matches: when there are more than can be ranked at once, the best are sought among
+// these (rowid >= the last of them).
+inline constexpr char kTextNewest[]
+    = "Select rowid From tText Where tText Match ? Order By rowid Desc Limit ?";
+inline constexpr char kTextRanked[]
+    = "Select rowid, rank, lwsnippet(tText, ?, ?, ?, ?, ?) From tText"
+      " Where tText Match ? And rowid >= ? Order By rank Limit ?";
 inline constexpr char kTextRanks[] = "Select rowid, rank From tText Where tText Match ?";
 inline constexpr char kTextSnippet[]
-    = "Select snippet(tText, 0, ?, ?, ?, ?) From tText Where tText Match ? And rowid = ?";
+    = "Select lwsnippet(tText, ?, ?, ?, ?, ?) From tText Where tText Match ? And rowid = ?";
 
 } // namespace Sql

@@ -6,7 +6,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <atomic>
+#include <limits>
 
 #include <sqlite3.h>
 
@@ -46,6 +48,221 @@ bool step(sqlite3_stmt *st)
     return rc == SQLITE_DONE;
 }
 
+// lwText(blob): the text the blob keeps compressed.
+void textOf(sqlite3_context *ctx, int, sqlite3_value **argv)
+{
+    const auto *p = static_cast<const uchar *>(sqlite3_value_blob(argv[0]));
+    const int n = sqlite3_value_bytes(argv[0]);
+    const QByteArray utf8 = p && n > 0 ? qUncompress(p, n) : QByteArray();
+    sqlite3_result_text(ctx, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+}
+
+// lwrank(): BM25 of the hits (k1 1.2, b 0.75, lower is better) with every phrase weighed alike.
+// FTS5's own bm25 first counts, per phrase, every page holding it; this one reads only the row
+// at hand, so a query that matches most pages costs no more than the rows ranked.
+void rankOf(const Fts5ExtensionApi *api, Fts5Context *fts, sqlite3_context *ctx, int,
+            sqlite3_value **)
+{
+    constexpr double k1 = 1.2;
+    constexpr double b = 0.75;
+    auto *average = static_cast<double *>(api->xGetAuxdata(fts, 0));
+    if (!average) {
+        sqlite3_int64 rows = 0, tokens = 0;
+        api->xRowCount(fts, &rows);
+        api->xColumnTotalSize(fts, -1, &tokens);
+        average = static_cast<double *>(sqlite3_malloc(sizeof(double)));
+        if (!average) {
+            sqlite3_result_error_nomem(ctx);
+            return;
+        }
+        *average = rows > 0 && tokens > 0 ? double(tokens) / double(rows) : 1.0;
+        api->xSetAuxdata(fts, average, sqlite3_free);
+    }
+    int size = 0;
+    api->xColumnSize(fts, -1, &size);
+    const double norm = k1 * (1 - b + b * double(size) / *average);
+    double score = 0;
+    for (int p = 0, n = api->xPhraseCount(fts); p < n; ++p) {
+        Fts5PhraseIter it;
+        int col = 0, off = 0;
+        int hits = 0;
+        for (api->xPhraseFirst(fts, p, &it, &col, &off); col >= 0;
+             api->xPhraseNext(fts, &it, &col, &off))
+            ++hits;
+        score += hits * (k1 + 1) / (hits + norm);
+    }
+    sqlite3_result_double(ctx, -score);
+}
+
+// lwsnippet(open, close, ellipsis, tokens, match): `tokens` tokens of the text around the first
+// hit, the hits in them marked. The text is cut only up to the end of that window, not whole as
+// FTS5's snippet() cuts it for every row shown. match, the query, tells which phrases are one
+// token that a text cuts into one token too (one CJK character): such a hit is the token at the
+// place of a longer one, and only its own bytes are marked.
+struct Place
+{
+    int start = 0;
+    int end = 0;
+    int aloneEnd = -1; // the end of the token at the same place, if any
+};
+struct Window
+{
+    int from = 0; // the places wanted
+    int to = 0;
+    int place = -1;
+    bool more = false; // the text goes on after the window
+    std::vector<Place> places; // from `from` on
+};
+
+int windowToken(void *p, int flags, const char *, int, int start, int end)
+{
+    auto *w = static_cast<Window *>(p);
+    if (flags & FTS5_TOKEN_COLOCATED) {
+        if (w->place >= w->from && !w->places.empty())
+            w->places.back().aloneEnd = end;
+        return SQLITE_OK;
+    }
+    if (++w->place > w->to) {
+        w->more = true;
+        return SQLITE_DONE;
+    }
+    if (w->place >= w->from)
+        w->places.push_back({start, end});
+    return SQLITE_OK;
+}
+
+int countToken(void *p, int flags, const char *, int, int, int)
+{
+    if (!(flags & FTS5_TOKEN_COLOCATED))
+        ++*static_cast<int *>(p);
+    return SQLITE_OK;
+}
+
+// The quoted phrases of an FTS5 query, in order.
+std::vector<QByteArray> phrasesOf(QByteArrayView match)
+{
+    std::vector<QByteArray> out;
+    for (qsizetype i = 0; i < match.size(); ++i) {
+        if (match[i] != '"')
+            continue;
+        QByteArray phrase;
+        for (++i; i < match.size(); ++i) {
+            if (match[i] == '"' && i + 1 < match.size() && match[i + 1] == '"')
+                phrase += match[++i];
+            else if (match[i] == '"')
+                break;
+            else
+                phrase += match[i];
+        }
+        out.push_back(phrase);
+    }
+    return out;
+}
+
+void snippetOf(const Fts5ExtensionApi *api, Fts5Context *fts, sqlite3_context *ctx, int argc,
+               sqlite3_value **argv)
+{
+    if (argc != 5) {
+        sqlite3_result_error(ctx, "lwsnippet: open, close, ellipsis, tokens, match", -1);
+        return;
+    }
+    const auto arg = [&](int i) {
+        return QByteArray(reinterpret_cast<const char *>(sqlite3_value_text(argv[i])),
+                          sqlite3_value_bytes(argv[i]));
+    };
+    const std::vector<QByteArray> phrases = phrasesOf(arg(4));
+    std::vector<bool> alone(size_t(api->xPhraseCount(fts)), false);
+    for (size_t p = 0; p < alone.size() && p < phrases.size(); ++p) {
+        int tokens = 0;
+        if (api->xPhraseSize(fts, int(p)) == 1
+            && api->xTokenize(fts, phrases[p].constData(), int(phrases[p].size()), &tokens,
+                              countToken)
+                == SQLITE_OK)
+            alone[p] = tokens == 1;
+    }
+    int count = 0;
+    api->xInstCount(fts, &count);
+    struct Hit
+    {
+        int first, last;
+        bool alone;
+    };
+    std::vector<Hit> hits;
+    for (int i = 0; i < count; ++i) {
+        int phrase = 0, col = 0, off = 0;
+        if (api->xInst(fts, i, &phrase, &col, &off) == SQLITE_OK && col == 0)
+            hits.push_back({off, off + std::max(1, api->xPhraseSize(fts, phrase)) - 1,
+                            size_t(phrase) < alone.size() && alone[size_t(phrase)]});
+    }
+    const char *text = nullptr;
+    int size = 0;
+    Window w;
+    if (!hits.empty() && api->xColumnText(fts, 0, &text, &size) == SQLITE_OK && text) {
+        const int tokens = std::max(1, sqlite3_value_int(argv[3]));
+        int first = hits.front().first;
+        for (const Hit &h : hits)
+            first = std::min(first, h.first);
+        w.from = std::max(0, first - tokens / 4);
+        w.to = w.from + tokens - 1;
+        // Only a head of the text is cut, twice as long each time, until the window lies
+        // before the head's last place (the one place cutting the text short can change).
+        for (int head = std::min(size, (w.to + 16) * 4);; head = std::min(size, head * 2)) {
+            while (head < size && (static_cast<unsigned char>(text[head]) & 0xC0) == 0x80)
+                ++head;
+            w.place = -1;
+            w.more = false;
+            w.places.clear();
+            const int rc = api->xTokenize(fts, text, head, &w, windowToken);
+            if (rc != SQLITE_OK && rc != SQLITE_DONE) {
+                w.places.clear();
+                break;
+            }
+            if (w.more || head == size)
+                break;
+        }
+    }
+    if (w.places.empty()) {
+        sqlite3_result_text(ctx, "", 0, SQLITE_STATIC);
+        return;
+    }
+    // Marked: every byte of a hit inside the window.
+    const int begin = w.places.front().start;
+    int end = begin;
+    for (const Place &p : w.places)
+        end = std::max({end, p.end, p.aloneEnd});
+    std::vector<bool> marked(size_t(end - begin), false);
+    for (const Hit &h : hits) {
+        for (int at = std::max(h.first, w.from); at <= std::min(h.last, w.to); ++at) {
+            const Place &p = w.places[size_t(at - w.from)];
+            const int e = h.alone && p.aloneEnd >= 0 ? p.aloneEnd : p.end;
+            std::fill(marked.begin() + (p.start - begin), marked.begin() + (e - begin), true);
+        }
+    }
+    const QByteArray open = arg(0), close = arg(1), ellipsis = arg(2);
+    QByteArray out;
+    out.reserve(end - begin + 32);
+    if (w.from > 0)
+        out += ellipsis;
+    for (int i = begin; i < end;) {
+        const bool on = marked[size_t(i - begin)];
+        int j = i + 1;
+        while (j < end && marked[size_t(j - begin)] == on)
+            ++j;
+        if (on)
+            out += open;
+        out.append(text + i, j - i);
+        if (on)
+            out += close;
+        i = j;
+    }
+    if (w.more)
+        out += ellipsis;
+    sqlite3_result_text(ctx, out.constData(), int(out.size()), SQLITE_TRANSIENT);
+}
+
+// At most this many matches are ranked: beyond, the best are sought among the newest.
+constexpr int kRankedAmong = 2000;
+
 } // namespace
 
 TextStore::TextStore(const QString &path, fts5_tokenizer *tokenizer)
@@ -62,6 +279,14 @@ TextStore::TextStore(const QString &path, fts5_tokenizer *tokenizer)
             rc = api->xCreateTokenizer(api, "linkwell", nullptr, tokenizer, nullptr);
         else if (!api)
             rc = SQLITE_ERROR;
+        if (rc == SQLITE_OK)
+            rc = api->xCreateFunction(api, "lwrank", nullptr, rankOf, nullptr);
+        if (rc == SQLITE_OK)
+            rc = api->xCreateFunction(api, "lwsnippet", nullptr, snippetOf, nullptr);
+        if (rc == SQLITE_OK)
+            rc = sqlite3_create_function_v2(db, "lwText", 1,
+                                            SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS,
+                                            nullptr, textOf, nullptr, nullptr, nullptr);
         sqlite3_busy_timeout(db, 30000);
         int version = -1;
         if (rc == SQLITE_OK) {
@@ -73,9 +298,14 @@ TextStore::TextStore(const QString &path, fts5_tokenizer *tokenizer)
         }
         bool usable = version == Sql::kTextIndexVersion;
         if (version == 0) {
-            const QByteArray make = QByteArray("PRAGMA journal_mode = WAL;")
+            // Large pages: a compressed text of a few KB wastes little of its page, and the free
+            // pages 'optimize' leaves go back to the file system.
+            const QByteArray make
+                = QByteArray("PRAGMA page_size = 65536; PRAGMA auto_vacuum = INCREMENTAL;"
+                             " PRAGMA journal_mode = WAL;")
+                + Sql::kTextBodyCreate + ';'
                 + (tokenizer ? Sql::kTextCreate : Sql::kTextCreatePlain) + ';'
-                + Sql::kTextCopyCreate
+                + Sql::kTextRankCreate + ';' + Sql::kTextCopyCreate
                 + "; PRAGMA user_version = " + QByteArray::number(Sql::kTextIndexVersion);
             usable = sqlite3_exec(db, make.constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
         }
@@ -163,20 +393,53 @@ bool TextStore::commit()
     return run("Commit");
 }
 
-bool TextStore::put(qint64 nURL, const QString &text, const Copy *copy)
+bool TextStore::drop(qint64 nURL)
 {
+    sqlite3_stmt *old = prepare(Sql::kTextBodyOld);
+    if (!old)
+        return false;
+    sqlite3_bind_int64(old, 1, nURL);
+    const int rc = sqlite3_step(old);
+    const QByteArray was = rc == SQLITE_ROW
+        ? QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(old, 0)),
+                     sqlite3_column_bytes(old, 0))
+        : QByteArray();
+    sqlite3_reset(old);
+    if (rc != SQLITE_ROW)
+        return rc == SQLITE_DONE || fail(QString::fromUtf8(Sql::kTextBodyOld));
     sqlite3_stmt *del = prepare(Sql::kTextDelete);
     if (!del)
         return false;
     sqlite3_bind_int64(del, 1, nURL);
+    sqlite3_bind_text(del, 2, was.constData(), int(was.size()), SQLITE_STATIC);
     if (!step(del))
         return fail(QString::fromUtf8(Sql::kTextDelete));
+    sqlite3_stmt *body = prepare(Sql::kTextBodyDelete);
+    if (!body)
+        return false;
+    sqlite3_bind_int64(body, 1, nURL);
+    return step(body) || fail(QString::fromUtf8(Sql::kTextBodyDelete));
+}
+
+bool TextStore::put(qint64 nURL, const QString &text, const Copy *copy)
+{
+    if (!drop(nURL))
+        return false;
     if (!text.isEmpty()) {
+        const QByteArray utf8 = text.toUtf8();
+        const QByteArray packed = qCompress(utf8);
+        sqlite3_stmt *body = prepare(Sql::kTextBodyPut);
+        if (!body)
+            return false;
+        sqlite3_bind_int64(body, 1, nURL);
+        sqlite3_bind_blob(body, 2, packed.constData(), int(packed.size()), SQLITE_STATIC);
+        if (!step(body))
+            return fail(QString::fromUtf8(Sql::kTextBodyPut));
         sqlite3_stmt *ins = prepare(Sql::kTextPut);
         if (!ins)
             return false;
         sqlite3_bind_int64(ins, 1, nURL);
-        bindText(ins, 2, text);
+        sqlite3_bind_text(ins, 2, utf8.constData(), int(utf8.size()), SQLITE_STATIC);
         if (!step(ins))
             return fail(QString::fromUtf8(Sql::kTextPut));
     }
@@ -197,15 +460,13 @@ bool TextStore::putCopy(qint64 nURL, const Copy &copy)
 
 bool TextStore::remove(qint64 nURL)
 {
-    for (const char *sql : {Sql::kTextDelete, Sql::kTextCopyDelete}) {
-        sqlite3_stmt *st = prepare(sql);
-        if (!st)
-            return false;
-        sqlite3_bind_int64(st, 1, nURL);
-        if (!step(st))
-            return fail(QString::fromUtf8(sql));
-    }
-    return true;
+    if (!drop(nURL))
+        return false;
+    sqlite3_stmt *st = prepare(Sql::kTextCopyDelete);
+    if (!st)
+        return false;
+    sqlite3_bind_int64(st, 1, nURL);
+    return step(st) || fail(QString::fromUtf8(Sql::kTextCopyDelete));
 }
 
 bool TextStore::removeAll()
@@ -260,25 +521,44 @@ bool TextStore::matching(const QString &match, std::vector<qint64> &out)
 
 namespace {
 
-void bindSnippet(sqlite3_stmt *st, int tokens)
+void bindSnippet(sqlite3_stmt *st, int tokens, const QString &match)
 {
     bindText(st, 1, QString(QChar(TextStore::kMarkOpen)));
     bindText(st, 2, QString(QChar(TextStore::kMarkClose)));
     bindText(st, 3, QStringLiteral("…"));
     sqlite3_bind_int(st, 4, tokens);
+    bindText(st, 5, match);
+    bindText(st, 6, match);
 }
 
 } // namespace
 
 bool TextStore::ranked(const QString &match, int limit, int tokens, std::vector<Hit> &out)
 {
+    sqlite3_stmt *newest = prepare(Sql::kTextNewest);
+    if (!newest)
+        return false;
+    bindText(newest, 1, match);
+    sqlite3_bind_int(newest, 2, kRankedAmong);
+    int count = 0;
+    qint64 last = 0;
+    int rc;
+    while ((rc = sqlite3_step(newest)) == SQLITE_ROW) {
+        ++count;
+        last = sqlite3_column_int64(newest, 0);
+    }
+    sqlite3_reset(newest);
+    sqlite3_clear_bindings(newest);
+    if (rc != SQLITE_DONE)
+        return fail(QString::fromUtf8(Sql::kTextNewest));
+    if (count == 0)
+        return true;
     sqlite3_stmt *st = prepare(Sql::kTextRanked);
     if (!st)
         return false;
-    bindSnippet(st, tokens);
-    bindText(st, 5, match);
-    sqlite3_bind_int(st, 6, limit);
-    int rc;
+    bindSnippet(st, tokens, match);
+    sqlite3_bind_int64(st, 7, count < kRankedAmong ? std::numeric_limits<qint64>::min() : last);
+    sqlite3_bind_int(st, 8, limit);
     while ((rc = sqlite3_step(st)) == SQLITE_ROW)
         out.push_back(
             {sqlite3_column_int64(st, 0), sqlite3_column_double(st, 1), columnText(st, 2)});
@@ -306,9 +586,8 @@ QString TextStore::snippet(const QString &match, qint64 nURL, int tokens)
     sqlite3_stmt *st = prepare(Sql::kTextSnippet);
     if (!st)
         return {};
-    bindSnippet(st, tokens);
-    bindText(st, 5, match);
-    sqlite3_bind_int64(st, 6, nURL);
+    bindSnippet(st, tokens, match);
+    sqlite3_bind_int64(st, 7, nURL);
     QString out;
     if (sqlite3_step(st) == SQLITE_ROW)
         out = columnText(st, 0);

@@ -64,7 +64,8 @@ public:
     bool numbers(std::vector<qint64> &out);
     // The links whose text matches the FTS5 query.
     bool matching(const QString &match, std::vector<qint64> &out);
-    // The best `limit` links for the query, with their rank and a snippet of `tokens` pieces.
+    // The best `limit` links for the query, with their rank and a snippet of `tokens` pieces;
+    // when very many match, the best of the newest of them (ranking all would take long).
     bool ranked(const QString &match, int limit, int tokens, std::vector<Hit> &out);
     // Every matching link's rank.
     bool ranks(const QString &match, QHash<qint64, double> &out);
@@ -72,6 +73,8 @@ public:
     QString snippet(const QString &match, qint64 nURL, int tokens);
 
 private:
+    // Takes link nURL's text out of the index.
+    bool drop(qint64 nURL);
     sqlite3_stmt *prepare(const char *sql);
     bool fail(const QString &what);
     bool run(const char *sql);

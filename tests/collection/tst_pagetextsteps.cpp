@@ -3,6 +3,7 @@
 #include "collection/RegisterPage.h"
 #include "pages/PageArchive.h"
 #include "pages/TextBackfill.h"
+#include "platform/DataFolder.h"
 #include "search/TextIndex.h"
 #include "search/TextPieces.h"
 #include "store/Store.h"
@@ -10,9 +11,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+
+using namespace Qt::StringLiterals;
 
 // The page text follows the links through every use case that adds, reads again or removes
 // them, on a real database and index in a temporary data folder.
@@ -106,6 +111,38 @@ private Q_SLOTS:
         QVERIFY(
             sql(QStringLiteral("Insert Into tURL (nURL, sURL, nGrp) Values (%1, 'x', 0)").arg(d)));
         QCOMPARE(found(QStringLiteral("神戸")), QList<qint64>());
+    }
+
+    // An index file of an older version is replaced, and the copies fill the new one, even
+    // where the old file held their text and called them read.
+    void oldVersionRefilled()
+    {
+        const qint64 e = registered("http://e.example/", "", "");
+        copy(e, "<p>函館の朝市</p>");
+        const QFileInfo f(PageArchive::fileFor(m_data, e));
+        const QString path = DataFolder::textIndex(m_data);
+        QVERIFY(TextIndex::removeFile(m_data));
+        {
+            QSqlDatabase old = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), u"old"_s);
+            old.setDatabaseName(path);
+            QVERIFY(old.open());
+            QSqlQuery q(old);
+            for (const QString &s :
+                 {u"Create Virtual Table tText Using fts5(sText)"_s,
+                  u"Create Table tTextCopy (nURL Integer Primary Key, nSize, nTime, nOk)"_s,
+                  u"Insert Into tText (rowid, sText) Values (%1, '函館')"_s.arg(e),
+                  u"Insert Into tTextCopy Values (%1, %2, %3, 1)"_s.arg(e).arg(f.size()).arg(
+                      f.lastModified().toSecsSinceEpoch()),
+                  u"PRAGMA user_version = 1"_s})
+                QVERIFY2(q.exec(s), qPrintable(q.lastError().text()));
+            q = QSqlQuery();
+            old.close();
+        }
+        QSqlDatabase::removeDatabase(u"old"_s);
+        const TextBackfill::Result r = TextBackfill::run(m_data);
+        QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+        QCOMPARE(r.indexed, 1);
+        QCOMPARE(found(QStringLiteral("朝市")), QList<qint64>({e}));
     }
 };
 

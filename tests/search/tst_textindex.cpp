@@ -2,11 +2,14 @@
 #include "search/TextPieces.h"
 #include "store/TextStore.h"
 
+#include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
+
+using namespace Qt::StringLiterals;
 
 // The page-text index on a real file: what a query finds is what a folded substring scan finds.
 class TestTextIndex : public QObject
@@ -85,6 +88,19 @@ private Q_SLOTS:
             QVERIFY(store.put(i + 1, t));
         }
         QVERIFY(store.commit());
+        // Texts replaced and removed must leave nothing of themselves in the index.
+        const auto randomText = [&] {
+            QString t;
+            for (int k = 0, n = int(r.bounded(5, 60)); k < n; ++k)
+                t += alphabet.at(int(r.bounded(alphabet.size())));
+            return t;
+        };
+        store.begin();
+        for (int i = 0; i < 300; i += 3) {
+            texts[i] = i % 2 ? QString() : randomText();
+            QVERIFY(i % 2 ? store.remove(i + 1) : store.put(i + 1, texts[i]));
+        }
+        QVERIFY(store.commit());
         const QString cjk = QStringLiteral("あいうアイウ東京都駅ーガ、");
         for (int q = 0; q < 400; ++q) {
             QString query;
@@ -94,7 +110,7 @@ private Q_SLOTS:
                 const QString folded = SearchText::fold(texts.at(int(r.bounded(texts.size()))));
                 const qsizetype at = r.bounded(int(qMax<qsizetype>(1, folded.size() - len)));
                 query = folded.mid(at, len);
-                if (query.contains(u' ') || query.contains(u'x'))
+                if (query.size() < len || query.contains(u' ') || query.contains(u'x'))
                     continue;
             } else {
                 for (int k = 0; k < len; ++k)
@@ -103,12 +119,61 @@ private Q_SLOTS:
             const QString folded = SearchText::fold(query);
             QList<qint64> scan;
             for (qsizetype i = 0; i < texts.size(); ++i) {
-                if (SearchText::fold(texts.at(i)).contains(folded))
+                if (!texts.at(i).isEmpty() && SearchText::fold(texts.at(i)).contains(folded))
                     scan.append(i + 1);
             }
             QVERIFY2(found(store, query) == scan,
                      qPrintable(QStringLiteral("seed %1 query %2").arg(seed).arg(query)));
         }
+    }
+
+    // Best first (more hits, then the shorter page), each with the text around its first hit.
+    void ranked_data()
+    {
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<QStringList>("expected"); // in order: number, then snippet
+        QString words;
+        for (int i = 0; i < 400; ++i)
+            words += QStringLiteral("w%1 ").arg(i);
+        QTest::newRow("more hits first")
+            << QStringList {u"東京の大阪の神戸"_s, u"東京の東京の東京"_s} << u"東京"_s
+            << QStringList {u"2"_s, u"[東京]の[東京]の[東京]"_s, u"1"_s, u"[東京]の大阪の神戸"_s};
+        QTest::newRow("shorter first")
+            << QStringList {u"東京 alpha beta gamma delta"_s, u"東京 alpha"_s} << u"東京"_s
+            << QStringList {u"2"_s, u"[東京] alpha"_s, u"1"_s, u"[東京] alpha beta gamma delta"_s};
+        QTest::newRow("one character, alone")
+            << QStringList {u"東京都の駅"_s} << u"京"_s << QStringList {u"1"_s, u"東[京]都の駅"_s};
+        QTest::newRow("folded word, marked as written")
+            << QStringList {u"Install the ＰＡＣＫＡＧＥＳ now"_s} << u"pack"_s
+            << QStringList {u"1"_s, u"Install the [ＰＡＣＫＡＧＥＳ] now"_s};
+        QTest::newRow("window deep inside a long text")
+            << QStringList {words} << u"w350"_s
+            << QStringList {u"1"_s,
+                            u"…w346 w347 w348 w349 [w350] w351 w352 w353 w354 w355 w356 "
+                            u"w357 w358 w359 w360 w361…"_s};
+        QTest::newRow("every word") << QStringList {u"テストの日、東京"_s} << u"東京 テスト"_s
+                                    << QStringList {u"1"_s, u"[テスト]の日、[東京]"_s};
+    }
+    void ranked()
+    {
+        QFETCH(QStringList, texts);
+        QFETCH(QString, query);
+        QFETCH(QStringList, expected);
+        QFile::remove(m_tmp.filePath(QStringLiteral("ranked.db")));
+        TextStore store(m_tmp.filePath(QStringLiteral("ranked.db")), TextPieces::tokenizer());
+        for (qsizetype i = 0; i < texts.size(); ++i)
+            QVERIFY(store.put(i + 1, texts.at(i)));
+        std::vector<TextStore::Hit> hits;
+        QVERIFY(store.ranked(TextPieces::matchAll(SearchText::words(query)), 10, 16, hits));
+        QStringList got;
+        for (const TextStore::Hit &h : hits) {
+            got << QString::number(h.nURL)
+                << QString(h.snippet)
+                       .replace(QChar(TextStore::kMarkOpen), u'[')
+                       .replace(QChar(TextStore::kMarkClose), u']');
+        }
+        QCOMPARE(got, expected);
     }
 };
 
