@@ -72,6 +72,7 @@ struct Run
 {
     double seconds = 0;
     double peakMb = 0;
+    double cpuSeconds = 0; // user and system: less swayed by the machine's load
 };
 Run run(const QStringList &args, const QString &out, const QStringList &env = {})
 {
@@ -87,7 +88,7 @@ Run run(const QStringList &args, const QString &out, const QStringList &env = {}
     // The peak from time(1), which forks the command itself: the maximum a spawned child reports
     // to wait4 starts from this process's own.
     const QString peakFile = g_dir->filePath(QStringLiteral("peak.txt"));
-    std::vector<QByteArray> bytes {"/usr/bin/time", "-f", "%M", "-o", peakFile.toLocal8Bit()};
+    std::vector<QByteArray> bytes {"/usr/bin/time", "-f", "%M %U %S", "-o", peakFile.toLocal8Bit()};
     for (const QString &a : args)
         bytes.push_back(a.toLocal8Bit());
     std::vector<char *> argv;
@@ -111,15 +112,17 @@ Run run(const QStringList &args, const QString &out, const QStringList &env = {}
     const double seconds = double(t.nsecsElapsed()) / 1e9;
     posix_spawn_file_actions_destroy(&files);
     QFile peak(peakFile);
-    const QByteArray kib
-        = peak.open(QIODevice::ReadOnly) ? peak.readAll().trimmed().split('\n').constLast() : "";
+    const QList<QByteArray> figures = peak.open(QIODevice::ReadOnly)
+        ? peak.readAll().trimmed().split('\n').constLast().split(' ')
+        : QList<QByteArray>();
     // A failed command makes no figure.
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         QFile why(QString::fromLocal8Bit(errors));
         qFatal("%s failed: %s", qPrintable(args.join(u' ')),
                why.open(QIODevice::ReadOnly) ? why.readAll().constData() : "");
     }
-    return {seconds, kib.toDouble() / 1024.0};
+    return {seconds, figures.value(0).toDouble() / 1024.0,
+            figures.value(1).toDouble() + figures.value(2).toDouble()};
 }
 
 QString program()
@@ -149,9 +152,12 @@ void BM_CommandLine(benchmark::State &state)
     state.counters["find_s"] = find.seconds;
     state.counters["find_MB"] = find.peakMb;
     state.counters["find_to_grep"] = find.seconds / grep.seconds;
+    state.counters["find_cpu_to_grep"]
+        = find.cpuSeconds / qMax(grep.cpuSeconds, 0.01); // time(1) counts in hundredths
     state.counters["export_s"] = exp.seconds;
     state.counters["export_MB"] = exp.peakMb;
     state.counters["export_to_dump"] = exp.seconds / dump.seconds;
+    state.counters["export_cpu_to_dump"] = exp.cpuSeconds / qMax(dump.cpuSeconds, 0.01);
 }
 BENCHMARK(BM_CommandLine)
     ->Arg(10000)

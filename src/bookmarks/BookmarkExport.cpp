@@ -9,6 +9,7 @@
 #include <QXmlStreamWriter>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <limits>
 #include <vector>
@@ -106,6 +107,114 @@ void appendEscaped(QByteArray &out, QStringView v)
     out.resize(q - out.constData());
 }
 
+// The length of the UTF-8 sequence that starts at p (before end), or 0 when it is not one
+// QString would read as it stands: overlong forms, surrogates and code points past U+10FFFF are
+// read as U+FFFD.
+int sequenceAt(const unsigned char *p, const unsigned char *end)
+{
+    const unsigned char c = *p;
+    auto cont = [&](int i, unsigned char lo = 0x80, unsigned char hi = 0xBF) {
+        return p + i < end && p[i] >= lo && p[i] <= hi;
+    };
+    if (c >= 0xC2 && c <= 0xDF)
+        return cont(1) ? 2 : 0;
+    if (c >= 0xE0 && c <= 0xEF) {
+        const bool second = c == 0xE0 ? cont(1, 0xA0) : c == 0xED ? cont(1, 0x80, 0x9F) : cont(1);
+        return second && cont(2) ? 3 : 0;
+    }
+    if (c >= 0xF0 && c <= 0xF4) {
+        const bool second = c == 0xF0 ? cont(1, 0x90) : c == 0xF4 ? cont(1, 0x80, 0x8F) : cont(1);
+        return second && cont(2) && cont(3) ? 4 : 0;
+    }
+    return 0;
+}
+
+// The ASCII bytes escaped wherever they stand.
+constexpr auto kEscaped = [] {
+    std::array<bool, 128> e {};
+    for (const char c : {'&', '<', '>', '"', '\'', '\r', '\n'})
+        e[size_t(c)] = true;
+    return e;
+}();
+
+// The same escaping straight from UTF-8, the export's own form: no QString per value. A value
+// that is not well-formed UTF-8 (or starts with a byte order mark) takes the QString way, so
+// the file is the same either way.
+void appendEscaped(QByteArray &out, QByteArrayView v)
+{
+    const auto *s = reinterpret_cast<const unsigned char *>(v.data());
+    const auto *end = s + v.size();
+    if (v.startsWith("\xEF\xBB\xBF"))
+        return appendEscaped(out, QString::fromUtf8(v));
+    const unsigned char *first = s, *last = end;
+    while (first < last && isTrimmed(*first))
+        ++first;
+    while (last > first && isTrimmed(last[-1]))
+        --last;
+    const qsizetype start = out.size();
+    if (start + 6 * v.size() > out.capacity())
+        out.reserve(qMax(start + 6 * v.size(), 2 * out.capacity()));
+    out.resize(start + 6 * v.size());
+    char *q = out.data() + start;
+    auto put = [&q](const char *t, qsizetype n) {
+        std::memcpy(q, t, size_t(n));
+        q += n;
+    };
+    // The white space at the ends, all of it as references.
+    auto putEnd = [&](const unsigned char *from, const unsigned char *to) {
+        for (; from < to; ++from) {
+            switch (*from) {
+            case ' ': put("&#32;", 5); break;
+            case '\t': put("&#9;", 4); break;
+            case '\f': put("&#12;", 5); break;
+            case '\n': put("&#10;", 5); break;
+            default: put("&#13;", 5); break;
+            }
+        }
+    };
+    putEnd(s, first);
+    for (const unsigned char *p = first; p < last;) {
+        // A run of bytes written as they are.
+        const unsigned char *run = p;
+        while (p < last && *p < 0x80 && !kEscaped[*p])
+            ++p;
+        put(reinterpret_cast<const char *>(run), p - run);
+        if (p == last)
+            break;
+        const unsigned char c = *p;
+        if (c >= 0x80) {
+            const int n = sequenceAt(p, end);
+            if (n == 0) {
+                out.resize(start);
+                return appendEscaped(out, QString::fromUtf8(v));
+            }
+            put(reinterpret_cast<const char *>(p), n);
+            p += n;
+            continue;
+        }
+        ++p;
+        switch (c) {
+        case '&': put("&amp;", 5); break;
+        case '<': put("&lt;", 4); break;
+        case '>': put("&gt;", 4); break;
+        case '"': put("&quot;", 6); break;
+        case '\'': put("&#39;", 5); break;
+        case '\r': put("&#13;", 5); break;
+        default: put("&#10;", 5); break;
+        }
+    }
+    putEnd(last, end);
+    out.resize(q - out.constData());
+}
+
+void appendValue(QByteArray &out, const Text &v)
+{
+    if (v.isUtf8)
+        appendEscaped(out, v.utf8);
+    else
+        appendEscaped(out, v.text);
+}
+
 // Chars XML 1.0 cannot hold (controls but TAB and line breaks, lone surrogates, U+FFFE and
 // U+FFFF) as U+FFFD, so that the file stays well-formed.
 QString xmlSafe(QStringView v)
@@ -127,6 +236,11 @@ QString xmlSafe(QStringView v)
             out.append(bad ? QChar(0xFFFD) : QChar(c));
     }
     return out.isNull() ? v.toString() : out;
+}
+
+QString xmlSafe(const Text &v)
+{
+    return v.isUtf8 ? xmlSafe(QStringView(QString::fromUtf8(v.utf8))) : xmlSafe(v.text);
 }
 
 // Hands what the XML writer writes to the file's buffer.
@@ -185,22 +299,22 @@ bool write(const QList<GroupRecord> &groups, const ReadFn &read, const SinkFn &s
     auto netscapeLink = [&](const Link &l, int depth) {
         indent(depth);
         out.append("<DT><A HREF=\"");
-        appendEscaped(out, l.sURL);
+        appendValue(out, l.sURL);
         if (l.added > 0) {
             out.append("\" ADD_DATE=\"");
             out.append(QByteArray::number(l.added));
         }
         if (!l.tags.isEmpty()) {
             out.append("\" TAGS=\"");
-            appendEscaped(out, l.tags);
+            appendValue(out, l.tags);
         }
         out.append("\">");
-        appendEscaped(out, l.sNam);
+        appendValue(out, l.sNam);
         out.append("</A>\n");
         if (!l.sMem.isEmpty()) {
             indent(depth);
             out.append("<DD>");
-            appendEscaped(out, l.sMem);
+            appendValue(out, l.sMem);
             out.append('\n');
         }
     };
@@ -242,7 +356,7 @@ bool write(const QList<GroupRecord> &groups, const ReadFn &read, const SinkFn &s
         const QString name = GroupTree::split(part).constFirst();
         if (xbel) {
             xml.writeStartElement(QLatin1String("folder"));
-            xml.writeTextElement(QLatin1String("title"), xmlSafe(name));
+            xml.writeTextElement(QLatin1String("title"), xmlSafe(QStringView(name)));
             return;
         }
         indent(depth);

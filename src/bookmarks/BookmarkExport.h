@@ -29,12 +29,35 @@ QByteArray bytes(const QList<GroupRecord> &groups, const QList<LinkRecord> &link
 // takes a bounded buffer: read(nGrp, each) hands each link of group nGrp (none: the root's links)
 // in list order and returns false when the reading failed; sink takes the file's bytes in order
 // and returns false to stop. False when either stopped it.
+// A value as a QString or as the UTF-8 the engine holds; UTF-8 goes to the file as it is, but
+// for what is escaped (bytes that are not UTF-8 are written as their QString reading is).
+struct Text
+{
+    Text() = default;
+    Text(QStringView s)
+        : text(s)
+    {
+    }
+    Text(const QString &s)
+        : text(s)
+    {
+    }
+    Text(QByteArrayView u)
+        : utf8(u)
+        , isUtf8(true)
+    {
+    }
+    bool isEmpty() const { return isUtf8 ? utf8.isEmpty() : text.isEmpty(); }
+    QStringView text;
+    QByteArrayView utf8;
+    bool isUtf8 = false;
+};
 struct Link
 {
     qint64 nURL = 0;
-    QStringView sURL, sNam, sMem;
+    Text sURL, sNam, sMem;
     qint64 added = 0; // 0: not known
-    QStringView tags; // TAGS, or the program's metadata in XBEL
+    Text tags; // TAGS, or the program's metadata in XBEL
 };
 using LinkFn = std::function<void(const Link &)>;
 using ReadFn = std::function<bool(std::optional<qint64> nGrp, const LinkFn &each)>;

@@ -4,11 +4,17 @@
 #include "bookmarks/BookmarkExport.h"
 #include "bookmarks/XbelFile.h"
 #include "platform/DataFolder.h"
+#include "platform/NoCase.h"
 #include "platform/TextFile.h"
 #include "store/Store.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QSet>
+
+#include <algorithm>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -23,6 +29,274 @@ bool report(QString *error, const QString &text)
         *error = text;
     return false;
 }
+
+// Titles as the engine's NOCASE orders them: ASCII letters without case, bytes unsigned, the
+// comparison ending at a NUL byte, then the shorter first.
+int noCase(QByteArrayView a, QByteArrayView b)
+{
+    auto fold = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : int(c); };
+    const qsizetype n = qMin(a.size(), b.size());
+    const auto *x = reinterpret_cast<const unsigned char *>(a.data());
+    const auto *y = reinterpret_cast<const unsigned char *>(b.data());
+    qsizetype i = 0;
+    while (i < n && x[i] != 0 && fold(x[i]) == fold(y[i]))
+        ++i;
+    if (i < n && fold(x[i]) != fold(y[i]))
+        return fold(x[i]) - fold(y[i]);
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+// The file's links in the writer's order, read in as few walks through the table as a bounded
+// buffer allows. Reading each group through the group index would visit the table's pages in
+// the order of the links' numbers once per group: a page read each when groups are mixed. A
+// walk keeps the links of the next groups in the writer's order until the buffer is full; each
+// group is then sorted in memory (sort key, title without ASCII case, number), handed over and
+// let go. A group larger than the buffer is read alone.
+class ExportRows
+{
+public:
+    explicit ExportRows(qsizetype buffer)
+        : m_buffer(buffer)
+    {
+    }
+
+    // order: the groups in the order the writer asks for them (none: the root's links).
+    bool prepare(const QList<GroupRecord> &groups, const std::vector<std::optional<qint64>> &order,
+                 QString *error)
+    {
+        QHash<qint64, qint64> counts;
+        if (!LinkStore::linkCounts(counts, error))
+            return false;
+        QSet<qint64> known;
+        for (const GroupRecord &g : groups)
+            known.insert(g.nGrp);
+        m_slots.resize(order.size());
+        for (size_t i = 0; i < order.size(); ++i) {
+            if (!order[i]) {
+                m_rootSlot = int(i);
+                continue;
+            }
+            if (*order[i] != 0 && !m_slotOf.contains(*order[i])) {
+                setSlot(*order[i], int(i));
+                m_slots[i].groups.append(*order[i]);
+                m_slots[i].count = counts.value(*order[i]);
+            }
+        }
+        if (m_rootSlot >= 0) {
+            // Group 0's links and those of numbers without a group row.
+            Slot &root = m_slots[size_t(m_rootSlot)];
+            for (auto c = counts.cbegin(); c != counts.cend(); ++c) {
+                if (c.key() == 0 || !known.contains(c.key())) {
+                    setSlot(c.key(), m_rootSlot);
+                    root.groups.append(c.key());
+                    root.count += c.value();
+                }
+            }
+        }
+        qint64 total = 0;
+        for (const qint64 c : std::as_const(counts))
+            total += c;
+        m_dates.reserve(size_t(total));
+        return LinkStore::forEachAdded(
+                   [&](qint64 n, qint64 added) {
+                       m_dates.push_back({n, added});
+                   },
+                   error)
+            && LinkStore::forEachTags(
+                   [&](qint64 n, QByteArrayView t) { m_tags.insert(n, t.toByteArray()); }, error);
+    }
+
+    // Hands each link of the group (none: the root's) in the list's order. Groups the order did
+    // not name are read on their own.
+    bool read(std::optional<qint64> nGrp, const BookmarkExport::LinkFn &each,
+              const std::function<bool()> &stop, QString *error)
+    {
+        const int slot = nGrp ? m_slotOf.value(*nGrp, -1) : m_rootSlot;
+        if (slot < 0 || (nGrp && *nGrp == 0))
+            return readAlone(nGrp, each, error);
+        Slot &s = m_slots[size_t(slot)];
+        if (!s.loaded && !s.alone && !walk(slot, stop, error))
+            return false;
+        if (s.alone) // past what a slot holds
+            return readAlone(nGrp, each, error);
+        std::sort(s.rows.begin(), s.rows.end(), [&s](const Row &a, const Row &b) {
+            if (a.sort != b.sort)
+                return a.sort < b.sort;
+            if (a.prefix != b.prefix && !a.hasNul() && !b.hasNul())
+                return a.prefix < b.prefix;
+            const int c = noCase(s.title(a), s.title(b));
+            return c != 0 ? c < 0 : a.nURL < b.nURL;
+        });
+        // Once stopped, each passes over what is left.
+        for (const Row &r : s.rows) {
+            BookmarkExport::Link l {r.nURL, s.url(r), s.title(r), s.memo(r), r.added, {}};
+            if (r.hasTags())
+                l.tags = QByteArrayView(*m_tags.constFind(r.nURL));
+            each(l);
+        }
+        s.release();
+        return true;
+    }
+
+private:
+    // 48 bytes: the fewer walks, the more links the buffer holds.
+    struct Row
+    {
+        static constexpr quint32 kFlag = 0x80000000u;
+        qint64 nURL = 0;
+        double sort = 0;
+        qint64 added = 0;
+        quint64 prefix = 0; // the title's first eight bytes folded
+        quint32 at = 0; // address, title and description, one after the other
+        quint32 url = 0;
+        quint32 nam = 0; // kFlag: the title holds a NUL byte, where NOCASE stops comparing
+        quint32 mem = 0; // kFlag: the link has tags
+        quint32 title() const { return nam & ~kFlag; }
+        quint32 memo() const { return mem & ~kFlag; }
+        bool hasNul() const { return nam & kFlag; }
+        bool hasTags() const { return mem & kFlag; }
+    };
+    struct Slot
+    {
+        QList<qint64> groups;
+        qint64 count = 0;
+        bool loaded = false;
+        bool alone = false; // too large for a slot's offsets: read on its own
+        std::vector<Row> rows;
+        std::string chars;
+        QByteArrayView url(const Row &r) const { return {chars.data() + r.at, r.url}; }
+        QByteArrayView title(const Row &r) const
+        {
+            return {chars.data() + r.at + r.url, r.title()};
+        }
+        QByteArrayView memo(const Row &r) const
+        {
+            return {chars.data() + r.at + r.url + r.title(), r.memo()};
+        }
+        qsizetype bytes() const
+        {
+            return qsizetype(rows.capacity() * sizeof(Row) + chars.capacity());
+        }
+        void release()
+        {
+            loaded = false;
+            std::vector<Row>().swap(rows);
+            std::string().swap(chars);
+        }
+    };
+
+    bool readAlone(std::optional<qint64> nGrp, const BookmarkExport::LinkFn &each, QString *error)
+    {
+        return LinkStore::forEachLinkToExport(
+            nGrp,
+            [&](const LinkStore::LinkView &v) {
+                each({v.nURL, v.sURL, v.sNam, v.sMem, v.added, v.sTags});
+            },
+            error);
+    }
+
+    // One walk through the table keeping the slots from first on, as many as the buffer holds.
+    bool walk(int first, const std::function<bool()> &stop, QString *error)
+    {
+        // The slots the buffer is likely to hold, judged by the bytes per link seen so far.
+        const double perLink = m_seenLinks > 0 ? double(m_seenBytes) / double(m_seenLinks)
+                                               : double(sizeof(Row) + 160);
+        int end = first + 1;
+        double expected = double(m_slots[size_t(first)].count) * perLink;
+        while (end < int(m_slots.size())
+               && expected + double(m_slots[size_t(end)].count) * perLink <= double(m_buffer))
+            expected += double(m_slots[size_t(end++)].count) * perLink;
+        QList<qint64> groups;
+        for (int i = first; i < end; ++i) {
+            Slot &s = m_slots[size_t(i)];
+            groups.append(s.groups);
+            s.loaded = true;
+            s.rows.reserve(size_t(s.count));
+            s.chars.reserve(size_t(double(s.count) * qMax(0.0, perLink - double(sizeof(Row)))));
+        }
+        qsizetype held = 0;
+        for (int i = first; i < end; ++i)
+            held += m_slots[size_t(i)].bytes();
+        size_t date = 0; // the walk goes in number order, as the dates do
+        qint64 walked = 0;
+        bool stopped = false;
+        const bool read = LinkStore::forEachLinkOfGroups(
+            groups,
+            [&](const LinkStore::LinkView &v) {
+                if (stopped || (++walked % 4096 == 0 && stop())) {
+                    stopped = true;
+                    return;
+                }
+                const int i = slotOf(v.nGrp);
+                if (i < first || i >= end)
+                    return;
+                Slot &s = m_slots[size_t(i)];
+                if (s.alone)
+                    return;
+                const quint64 size = quint64(v.sURL.size() + v.sNam.size() + v.sMem.size());
+                if (s.chars.size() + size >= Row::kFlag) {
+                    held -= s.bytes();
+                    s.release();
+                    s.alone = true;
+                    return;
+                }
+                const qsizetype before = s.bytes();
+                Row r;
+                r.nURL = v.nURL;
+                r.sort = v.gSrt;
+                r.at = quint32(s.chars.size());
+                while (date < m_dates.size() && m_dates[date].first < v.nURL)
+                    ++date;
+                if (date < m_dates.size() && m_dates[date].first == v.nURL)
+                    r.added = m_dates[date].second;
+                for (const QByteArrayView t : {v.sURL, v.sNam, v.sMem})
+                    s.chars.append(t.data(), size_t(t.size()));
+                r.url = quint32(v.sURL.size());
+                r.nam = quint32(v.sNam.size()) | (v.sNam.contains('\0') ? Row::kFlag : 0);
+                r.mem = quint32(v.sMem.size())
+                    | (!m_tags.isEmpty() && m_tags.contains(v.nURL) ? Row::kFlag : 0);
+                r.prefix = NoCase::prefixUtf8(v.sNam);
+                s.rows.push_back(r);
+                held += s.bytes() - before;
+                m_seenBytes += qint64(sizeof(Row)) + v.sURL.size() + v.sNam.size() + v.sMem.size();
+                ++m_seenLinks;
+                // Past the buffer: the last slots wait for the next walk.
+                while (held > m_buffer && end - 1 > first) {
+                    Slot &last = m_slots[size_t(--end)];
+                    held -= last.bytes();
+                    last.release();
+                }
+            },
+            error);
+        return read && !stopped;
+    }
+
+    qsizetype m_buffer;
+    std::vector<Slot> m_slots;
+    // Group number to slot: a table for the usual small numbers.
+    void setSlot(qint64 nGrp, int slot)
+    {
+        m_slotOf.insert(nGrp, slot);
+        if (nGrp >= 0 && nGrp < kTable) {
+            if (m_slotTable.size() <= size_t(nGrp))
+                m_slotTable.resize(size_t(nGrp) + 1, -1);
+            m_slotTable[size_t(nGrp)] = slot;
+        }
+    }
+    int slotOf(qint64 nGrp) const
+    {
+        if (nGrp >= 0 && nGrp < kTable)
+            return size_t(nGrp) < m_slotTable.size() ? m_slotTable[size_t(nGrp)] : -1;
+        return m_slotOf.value(nGrp, -1);
+    }
+    static constexpr qint64 kTable = 1 << 20;
+    QHash<qint64, int> m_slotOf;
+    std::vector<int> m_slotTable;
+    int m_rootSlot = -1;
+    std::vector<std::pair<qint64, qint64>> m_dates; // number, date; in number order
+    QHash<qint64, QByteArray> m_tags;
+    qint64 m_seenBytes = 0, m_seenLinks = 0;
+};
 
 } // namespace
 
@@ -126,7 +400,7 @@ QString BookmarkTransfer::chosenFile(const QString &path, Format chosen, Format 
 
 bool BookmarkTransfer::exportStream(const std::function<bool(QByteArrayView)> &sink, int *links,
                                     QString *error, const std::function<bool()> &keepGoing,
-                                    Format format)
+                                    Format format, qsizetype buffer)
 {
     QList<GroupRecord> groups;
     QString why;
@@ -136,32 +410,41 @@ bool BookmarkTransfer::exportStream(const std::function<bool(QByteArrayView)> &s
             },
             &why))
         return report(error, Tr::tr("ﾘﾝｸの読み込みに失敗しました: %1").arg(why));
+    // The order in which the writer asks for the groups, from a run over the folders alone.
+    std::vector<std::optional<qint64>> order;
+    BookmarkExport::write(
+        groups,
+        [&order](std::optional<qint64> nGrp, const BookmarkExport::LinkFn &) {
+            order.push_back(nGrp);
+            return true;
+        },
+        [](QByteArrayView) { return true; }, format);
+    ExportRows rows(buffer);
+    if (!rows.prepare(groups, order, &why))
+        return report(error, Tr::tr("ﾘﾝｸの読み込みに失敗しました: %1").arg(why));
     int count = 0;
     bool stopped = false;
     bool readable = true;
-    QString url, title, memo, tags;
+    auto stop = [&] {
+        stopped = stopped || (keepGoing && !keepGoing());
+        return stopped;
+    };
     const bool written = BookmarkExport::write(
         groups,
         [&](std::optional<qint64> nGrp, const BookmarkExport::LinkFn &each) {
-            readable = LinkStore::forEachLinkToExport(
+            readable = rows.read(
                 nGrp,
-                [&](const LinkStore::LinkView &v) {
-                    if (stopped || (keepGoing && count % 1000 == 999 && !keepGoing())) {
-                        stopped = true;
+                [&](const BookmarkExport::Link &l) {
+                    if (stopped || (keepGoing && count % 1000 == 999 && stop()))
                         return;
-                    }
                     ++count;
-                    url = QString::fromUtf8(v.sURL);
-                    title = QString::fromUtf8(v.sNam);
-                    memo = QString::fromUtf8(v.sMem);
-                    tags = QString::fromUtf8(v.sTags);
-                    each({v.nURL, url, title, memo, v.added, tags});
+                    each(l);
                 },
-                &why);
+                stop, &why);
             return readable && !stopped;
         },
         sink, format);
-    if (!readable)
+    if (!readable && !stopped)
         return report(error, Tr::tr("ﾘﾝｸの読み込みに失敗しました: %1").arg(why));
     if (stopped || (keepGoing && !keepGoing())) {
         if (error)

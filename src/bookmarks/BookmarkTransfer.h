@@ -40,9 +40,11 @@ public:
     // The same handed to sink piece by piece as the rows are read; false from sink stops it
     // with *error untouched.
     using Format = BookmarkExport::Format;
+    // buffer: the bytes of links held at once, read ahead of the writer.
+    static constexpr qsizetype kExportBuffer = 112 << 20;
     static bool exportStream(const std::function<bool(QByteArrayView)> &sink, int *links = nullptr,
                              QString *error = nullptr, const std::function<bool()> &keepGoing = {},
-                             Format format = Format::Netscape);
+                             Format format = Format::Netscape, qsizetype buffer = kExportBuffer);
     static bool exportBytes(QByteArray &out, int *links = nullptr, QString *error = nullptr,
                             const std::function<bool()> &keepGoing = {},
                             Format format = Format::Netscape);

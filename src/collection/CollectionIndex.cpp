@@ -35,22 +35,20 @@ bool CollectionIndex::build(QString *error,
         return false;
     }
     m_list = std::move(list);
-    std::vector<LinkSearch::Fields> fields;
-    fields.reserve(m_list.rows.size());
-    std::vector<QByteArray> tagged; // descriptions with their tags, held while the index is made
-    tagged.reserve(size_t(tags.size()));
-    for (size_t i = 0; i < m_list.rows.size(); ++i) {
+    // The index reads the list's own rows: no second list of the texts while it is made.
+    QByteArray tagged; // a description with its tags
+    m_search.rebuild(m_list.rows.size(), [&](size_t i) {
         const PackedRow &r = m_list.rows[i];
         QByteArrayView description = LinkList::cell(r, LinkList::Description);
-        const auto t = tags.constFind(m_list.keys[i].number);
-        if (t != tags.constEnd() && tagged.size() < tagged.capacity()) {
-            tagged.push_back(description.toByteArray() + *t);
-            description = tagged.back();
+        if (!tags.isEmpty()) {
+            if (const auto t = tags.constFind(m_list.keys[i].number); t != tags.constEnd()) {
+                tagged = description.toByteArray() + *t;
+                description = tagged;
+            }
         }
-        fields.push_back({m_list.keys[i].number, LinkList::cell(r, LinkList::Address),
-                          LinkList::cell(r, LinkList::Title), description});
-    }
-    m_search.rebuild(fields);
+        return LinkSearch::Fields {m_list.keys[i].number, LinkList::cell(r, LinkList::Address),
+                                   LinkList::cell(r, LinkList::Title), description};
+    });
     m_titles = std::move(titles);
     m_tags = std::move(tags);
     m_built = true;

@@ -177,17 +177,26 @@ void LinkSearch::blank(quint32 slot)
 
 void LinkSearch::rebuild(std::span<const Fields> links)
 {
+    rebuild(links.size(), [links](size_t i) { return links[i]; });
+}
+
+void LinkSearch::rebuild(size_t count, const std::function<Fields(size_t)> &link)
+{
     clear();
     size_t bytes = 0;
-    for (const Fields &f : links)
+    for (size_t i = 0; i < count; ++i) {
+        const Fields f = link(i);
         bytes += size_t(f.address.size() + f.title.size() + f.description.size()) + 3;
-    m_text.reserve(bytes + bytes / 8 + kPad + 1);
-    m_start.reserve(links.size() + 1);
-    m_number.reserve(links.size());
-    m_position.reserve(links.size());
-    m_slotOf.reserve(qsizetype(links.size()));
-    m_numberAt.reserve(links.size());
-    for (const Fields &f : links) {
+    }
+    // The encoded text is at most about the UTF-8's size (Japanese takes less).
+    m_text.reserve(bytes + bytes / 32 + kPad + 1);
+    m_start.reserve(count + 1);
+    m_number.reserve(count);
+    m_position.reserve(count);
+    m_slotOf.reserve(qsizetype(count));
+    m_numberAt.reserve(count);
+    for (size_t i = 0; i < count; ++i) {
+        const Fields f = link(i);
         const auto old = m_slotOf.constFind(f.number);
         qint32 position = qint32(m_numberAt.size());
         if (old != m_slotOf.constEnd()) {
@@ -198,7 +207,9 @@ void LinkSearch::rebuild(std::span<const Fields> links)
         }
         appendSlot(f, position);
     }
-    if (m_text.capacity() - m_text.size() > m_text.size() / 16) {
+    // Fitted only when much is left over: the copy holds the text twice for a moment, the
+    // window's largest need at start-up.
+    if (m_text.capacity() - m_text.size() > m_text.size() / 4) {
         // Left with a little room for the registrations to come.
         std::vector<char> fit;
         fit.reserve(m_text.size() + m_text.size() / 32);

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -57,6 +58,9 @@ public:
     // Replaces everything; links[i] gets list position i. A number given twice keeps its last
     // texts and its first position.
     void rebuild(std::span<const Fields> links);
+    // The same with link i's texts asked for by place (twice each), so that the caller holds no
+    // list of them beside the index it builds.
+    void rebuild(size_t count, const std::function<Fields(size_t)> &link);
     // Adds a link or replaces its texts. An existing link keeps its list position; a new one
     // has none until the next setListOrder.
     void upsert(const Fields &link);

@@ -2,6 +2,8 @@
 
 #include <QUrl>
 
+#include <array>
+#include <atomic>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -132,8 +134,115 @@ Matcher::Matcher(QStringView query)
     }
 }
 
+namespace {
+
+// Whether a character outside ASCII stays out of every ASCII word: it folds to no ASCII
+// character and joins no ASCII character before it (no mark, and folds to none first).
+bool keepsOutOfAscii(char16_t c)
+{
+    if (QChar::isMark(c))
+        return false;
+    const QString f = fold(QStringView(&c, 1));
+    if (!f.isEmpty() && f.front().isMark())
+        return false;
+    for (const QChar x : f) {
+        if (x.unicode() < 0x80)
+            return false;
+    }
+    return true;
+}
+
+// The same for every character of a UTF-8 text outside ASCII; false for what is not UTF-8 or
+// lies past the Basic Multilingual Plane. Each character is judged once per process.
+bool allKeepOutOfAscii(QByteArrayView utf8)
+{
+    static std::array<std::atomic<quint8>, 0x10000> known {}; // 0 not yet, 1 keeps out, 2 not
+    const auto *p = reinterpret_cast<const unsigned char *>(utf8.data());
+    const auto *end = p + utf8.size();
+    while (p < end) {
+        const unsigned char c = *p;
+        if (c < 0x80) {
+            ++p;
+            continue;
+        }
+        char16_t u;
+        if (c >= 0xC2 && c <= 0xDF && end - p >= 2 && (p[1] & 0xC0) == 0x80) {
+            u = char16_t(((c & 0x1F) << 6) | (p[1] & 0x3F));
+            p += 2;
+        } else if (c >= 0xE0 && c <= 0xEF && end - p >= 3 && (p[1] & 0xC0) == 0x80
+                   && (p[2] & 0xC0) == 0x80) {
+            u = char16_t(((c & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F));
+            p += 3;
+            if (u < 0x800 || QChar::isSurrogate(u))
+                return false;
+        } else {
+            return false;
+        }
+        quint8 k = known[u].load(std::memory_order_relaxed);
+        if (k == 0) {
+            k = keepsOutOfAscii(u) ? 1 : 2;
+            known[u].store(k, std::memory_order_relaxed);
+        }
+        if (k != 1)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 bool Matcher::matches(QByteArrayView address, QByteArrayView title,
                       QByteArrayView description) const
+{
+    // When every character outside ASCII keeps out of ASCII words, an ASCII word occurs in the
+    // folded fields exactly where it occurs in the fields with their ASCII letters lowered: no
+    // field needs folding for it. Addresses with a '%' are searched decoded too: the long way.
+    const QByteArrayView fields[] = {address, title, description};
+    bool others = false;
+    for (const QByteArrayView f : fields) {
+        if (!isAscii(f)) {
+            if (!allKeepOutOfAscii(f))
+                return matchesFolding(address, title, description);
+            others = true;
+        }
+    }
+    if (address.contains('%'))
+        return matchesFolding(address, title, description);
+    thread_local std::string lowered;
+    lowered.clear();
+    for (const QByteArrayView f : fields) {
+        const size_t at = lowered.size();
+        lowered.resize(at + size_t(f.size()) + 1);
+        char *d = lowered.data() + at;
+        for (const char c : f)
+            *d++ = char(c >= 'A' && c <= 'Z' ? c + 32 : c);
+        *d = '\n';
+    }
+    const std::string_view hay(lowered);
+    for (const QByteArray &w : m_ascii) {
+        if (hay.find(std::string_view(w.constData(), size_t(w.size()))) == std::string_view::npos)
+            return false;
+    }
+    if (m_other.isEmpty())
+        return true;
+    if (!others)
+        return false;
+    QString folded;
+    for (const QByteArrayView f : fields) {
+        if (!isAscii(f)) {
+            folded += fold(f);
+            folded += u'\n';
+        }
+    }
+    for (const QString &w : m_other) {
+        if (!folded.contains(w))
+            return false;
+    }
+    return true;
+}
+
+bool Matcher::matchesFolding(QByteArrayView address, QByteArrayView title,
+                             QByteArrayView description) const
 {
     // The ASCII fields lowered into one buffer, the others folded only when a word needs them.
     thread_local std::string lowered;

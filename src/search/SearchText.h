@@ -41,6 +41,10 @@ public:
     bool matches(QByteArrayView address, QByteArrayView title, QByteArrayView description) const;
 
 private:
+    // The same for any text: the fields outside ASCII folded whole.
+    bool matchesFolding(QByteArrayView address, QByteArrayView title,
+                        QByteArrayView description) const;
+
     std::vector<QByteArray> m_ascii; // words of ASCII only
     QStringList m_other;
 };

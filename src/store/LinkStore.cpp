@@ -280,6 +280,31 @@ bool forEachLinkToExport(std::optional<qint64> nGrp, const LinkFn &each, QString
         error);
 }
 
+bool linkCounts(QHash<qint64, qint64> &out, QString *error)
+{
+    out.clear();
+    return Sql::forEachUtf8(
+        st(Sql::kLinkCountsByGroup),
+        [&](const Sql::TextRow &r) { out.insert(r.integer(0), r.integer(1)); }, error);
+}
+
+bool forEachLinkOfGroups(const QList<qint64> &groups, const LinkFn &each, QString *error)
+{
+    // The engine takes so many values at most; past that the walk hands over every link.
+    constexpr qsizetype kMaxValues = 30000;
+    return readLinks(groups.isEmpty() || groups.size() > kMaxValues
+                         ? st(Sql::kAllLinksInOrder)
+                         : st(Sql::kLinksOfGroups, {QVariant::fromValue(Sql::NumberList(groups))}),
+                     each, error);
+}
+
+bool forEachAdded(const std::function<void(qint64, qint64)> &each, QString *error)
+{
+    return Sql::forEachUtf8(
+        st(Sql::kLinkAddedInOrder),
+        [&](const Sql::TextRow &r) { each(r.integer(0), r.integer(1)); }, error);
+}
+
 bool forEachRecentLink(int limit, const LinkFn &each, QString *error)
 {
     LinkView v;

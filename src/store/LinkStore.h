@@ -88,6 +88,14 @@ bool forEachFirstLink(qint64 nGrp, int limit, const LinkFn &each, QString *error
 // (sort key, title without ASCII case, number), with the date each was added: nURL, sURL, sNam,
 // sMem, added, sTags.
 bool forEachLinkToExport(std::optional<qint64> nGrp, const LinkFn &each, QString *error = nullptr);
+// How many links each group number holds, numbers without a group row included.
+bool linkCounts(QHash<qint64, qint64> &out, QString *error = nullptr);
+// The links of the given group numbers (all links when none are given) in number order: nURL,
+// sURL, nGrp, sNam, sMem, gSrt. One walk through the table, whatever the groups.
+bool forEachLinkOfGroups(const QList<qint64> &groups, const LinkFn &each, QString *error = nullptr);
+// The links that have a date, with it, in number order.
+bool forEachAdded(const std::function<void(qint64 nURL, qint64 added)> &each,
+                  QString *error = nullptr);
 // The most recent links (highest numbers first) whose group exists, joined with its name.
 bool forEachRecentLink(int limit, const LinkFn &each, QString *error = nullptr);
 // Every link in number order with the name of its group (links without a group row are left

@@ -61,6 +61,18 @@ inline constexpr char kExportRootLinks[]
       " Where U.nGrp = 0 Or U.nGrp Not In (Select nGrp From mGrp)"
       " Order By IfNull(U.gSrt, 0), IfNull(U.sNam, '') Collate NoCase, U.nURL";
 
+// The same file read in a few plain walks through the table instead of one indexed read per
+// group: how many links each group number holds (the group index alone answers), and the links
+// of some group numbers in number order ("+" keeps the walk off the group index, whose order
+// would cost a page read per link).
+inline constexpr char kLinkCountsByGroup[] = "Select nGrp, Count(*) From tURL Group By nGrp";
+inline constexpr char kLinksOfGroups[] = "Select U.nURL, U.sURL, U.nGrp, U.sNam, U.sMem, U.gSrt"
+                                         " From tURL U Where +U.nGrp In (?) Order By U.nURL";
+inline constexpr char kAllLinksInOrder[] = "Select U.nURL, U.sURL, U.nGrp, U.sNam, U.sMem, U.gSrt"
+                                           " From tURL U Order By U.nURL";
+inline constexpr char kLinkAddedInOrder[]
+    = "Select nURL, nAdded From tURLInfo Where nAdded Is Not Null Order By nURL";
+
 // Batch pictures.
 inline constexpr char kAllLinksForImages[] = "Select nURL, sURL From tURL Order By nURL";
 

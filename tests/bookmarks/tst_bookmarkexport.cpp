@@ -264,6 +264,50 @@ private slots:
         QCOMPARE(QString::fromUtf8(BookmarkExport::bytes(back.groups, back.links, back.added)),
                  QString::fromUtf8(bytes));
     }
+
+    // Values handed over as the engine's UTF-8 are written as their QString reading is, ill-formed
+    // bytes included, in either format.
+    void utf8AsItsReading_data()
+    {
+        QTest::addColumn<QByteArray>("value");
+        QTest::newRow("plain") << QByteArray("a&b<c>\"d'e");
+        QTest::newRow("ends") << QByteArray(" \t\f x\r\ny \t\f ");
+        QTest::newRow("kana, emoji") << QByteArray("ﾃｽﾄ 日本 \xF0\x9F\x98\x80");
+        QTest::newRow("noncharacter, bom") << QByteArray("\xEF\xBB\xBFx\xEF\xBF\xBE");
+        QTest::newRow("surrogate") << QByteArray("a\xED\xA0\x80"
+                                                 "b");
+        QTest::newRow("overlong") << QByteArray("\xC0\xAF\xE0\x80\xAF\xF0\x80\x80\xAF");
+        QTest::newRow("past U+10FFFF") << QByteArray("\xF4\x90\x80\x80\xF5");
+        QTest::newRow("cut short") << QByteArray("\xE3\x81 \xE3");
+        QTest::newRow("stray") << QByteArray("\x80\xBF\xFE\xFF");
+    }
+    void utf8AsItsReading()
+    {
+        QFETCH(QByteArray, value);
+        const QString read = QString::fromUtf8(value);
+        const QByteArrayView bytes(value);
+        const QList<GroupRecord> groups {{1, QStringLiteral("g"), 0}};
+        for (const auto format : {BookmarkExport::Format::Netscape, BookmarkExport::Format::Xbel}) {
+            QByteArray written[2];
+            for (int utf8 = 0; utf8 < 2; ++utf8) {
+                BookmarkExport::write(
+                    groups,
+                    [&](std::optional<qint64>, const BookmarkExport::LinkFn &each) {
+                        if (utf8)
+                            each({100, bytes, bytes, bytes, 1, bytes});
+                        else
+                            each({100, read, read, read, 1, read});
+                        return true;
+                    },
+                    [&](QByteArrayView b) {
+                        written[utf8].append(b);
+                        return true;
+                    },
+                    format);
+            }
+            QCOMPARE(written[1], written[0]);
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestBookmarkExport)

@@ -213,20 +213,25 @@ private Q_SLOTS:
             link(n, l.sURL.toUtf8().constData(), l.nGrp, l.sNam, l.sMem, l.gSrt, date);
         }
         SqlSteps::exec(QStringLiteral("Commit"));
-        QByteArray streamed;
-        qsizetype largest = 0;
-        int pieces = 0, count = 0;
-        QVERIFY(BookmarkTransfer::exportStream(
-            [&](QByteArrayView b) {
-                streamed.append(b);
-                largest = qMax(largest, b.size());
-                ++pieces;
-                return true;
-            },
-            &count));
-        QCOMPARE(count, int(links.size()));
-        QVERIFY2(pieces > 1 && largest < (1 << 20) + 8192, qPrintable(QString::number(largest)));
-        QCOMPARE(streamed, BookmarkExport::bytes(groups, links, added));
+        // Whether the links come in one walk, a few, or one walk per group.
+        for (const qsizetype buffer :
+             {BookmarkTransfer::kExportBuffer, qsizetype(300000), qsizetype(1)}) {
+            QByteArray streamed;
+            qsizetype largest = 0;
+            int pieces = 0, count = 0;
+            QVERIFY(BookmarkTransfer::exportStream(
+                [&](QByteArrayView b) {
+                    streamed.append(b);
+                    largest = qMax(largest, b.size());
+                    ++pieces;
+                    return true;
+                },
+                &count, nullptr, {}, BookmarkExport::Format::Netscape, buffer));
+            QCOMPARE(count, int(links.size()));
+            QVERIFY2(pieces > 1 && largest < (1 << 20) + 8192,
+                     qPrintable(QString::number(largest)));
+            QCOMPARE(streamed, BookmarkExport::bytes(groups, links, added));
+        }
     }
 
     // The file is written whole or not at all, and a failure names it.

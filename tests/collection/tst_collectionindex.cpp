@@ -109,8 +109,9 @@ private Q_SLOTS:
     void onePassMatchesIndex()
     {
         QRandomGenerator rng(11);
-        const QStringList pieces {"Qt", "ｶﾞﾝﾏ", "ニュース", "にゅーす", "ＡＢＣ", "abc", "Straße",
-                                  "①",  "技術", " ",        "\n",       "x/y",    "NEWS"};
+        const QStringList pieces {
+            "Qt", "ｶﾞﾝﾏ", "ニュース", "にゅーす", "ＡＢＣ", "abc",    "Straße", "①",   "技術",  " ",
+            "\n", "x/y",  "NEWS",     "e\u0301",  "\u212A", "\uFB01", "ﾞ",      "%4C", "\u0130"};
         auto text = [&] {
             QString t;
             for (int i = int(rng.bounded(4)); i > 0; --i)
@@ -131,7 +132,12 @@ private Q_SLOTS:
                 << "ab ュー"
                 << "h1"
                 << ""
-                << "Ｑt　技";
+                << "Ｑt　技"
+                << "e"
+                << "k"
+                << "fi"
+                << "l"
+                << "i";
         for (const QString &q : queries) {
             const SearchText::Matcher m(q);
             std::vector<PackedRow> rows;

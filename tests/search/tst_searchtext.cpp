@@ -40,6 +40,15 @@ private Q_SLOTS:
         row("ideographic space splits", "Qt 技術 ブログ", "ブログ　技術", true);
         row("one word missing", "Qt 技術 ブログ", "qt ニュース", false);
         row("blank query", "Qt", "　 ", true);
+        // ASCII words beside what folds into ASCII or joins it
+        row("word beside kana", "ﾃｽﾄLinux入門", "linux", true);
+        row("accent composes", "cafe\u0301", "cafe", false);
+        row("Kelvin sign", "500 \u212A", "k", true);
+        row("ligature", "\uFB01le", "file", true);
+        row("sharp s", "STRAẞE", "straß", true);
+        row("dotted capital I", "\u0130stanbul", "stanbul", true);
+        row("no-break space", "a\u00A0b", "a", true);
+        row("voiced mark after ASCII", "aﾞ", "a", true);
     }
     void matches()
     {
@@ -48,6 +57,11 @@ private Q_SLOTS:
         QFETCH(bool, found);
 
         QCOMPARE(SearchText::matches(text, SearchText::words(query)), found);
+        // The one-pass matcher over UTF-8, in any field.
+        const QByteArray utf8 = text.toUtf8();
+        const SearchText::Matcher m(query);
+        QCOMPARE(m.matches(utf8, "", ""), found);
+        QCOMPARE(m.matches("", utf8, "x"), found);
     }
 
     void words_data()
