@@ -36,6 +36,31 @@ bool isTrimmed(char16_t c)
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
 }
 
+// Room for a value written in place: no unit of it takes more than six bytes ("&quot;").
+struct InPlace
+{
+    InPlace(QByteArray &into, qsizetype units)
+        : out(into)
+        , start(into.size())
+    {
+        if (start + 6 * units > out.capacity())
+            out.reserve(qMax(start + 6 * units, 2 * out.capacity()));
+        out.resize(start + 6 * units);
+        q = out.data() + start;
+    }
+    void put(const char *s, qsizetype n)
+    {
+        std::memcpy(q, s, size_t(n));
+        q += n;
+    }
+    void done() { out.resize(q - out.constData()); }
+    void undo() { out.resize(start); }
+
+    QByteArray &out;
+    const qsizetype start;
+    char *q = nullptr;
+};
+
 // Appends a value in UTF-8 with & < > " ' escaped, line breaks and the white space at its ends
 // as numeric references (a reader turns a line break into a space and trims the ends), and a
 // lone surrogate, which UTF-8 cannot hold, as U+FFFD.
@@ -46,65 +71,56 @@ void appendEscaped(QByteArray &out, QStringView v)
         ++first;
     while (last > first && isTrimmed(v[last - 1].unicode()))
         --last;
-    // Written in place: no unit takes more than six bytes ("&quot;").
-    const qsizetype start = out.size();
-    if (start + 6 * v.size() > out.capacity())
-        out.reserve(qMax(start + 6 * v.size(), 2 * out.capacity()));
-    out.resize(start + 6 * v.size());
-    char *q = out.data() + start;
-    auto put = [&q](const char *s, qsizetype n) {
-        std::memcpy(q, s, size_t(n));
-        q += n;
-    };
+    InPlace place(out, v.size());
     for (qsizetype i = 0; i < v.size(); ++i) {
         const char16_t c = v[i].unicode();
         if (c < 0x80) {
             switch (c) {
-            case '&': put("&amp;", 5); continue;
-            case '<': put("&lt;", 4); continue;
-            case '>': put("&gt;", 4); continue;
-            case '"': put("&quot;", 6); continue;
-            case '\'': put("&#39;", 5); continue;
-            case '\r': put("&#13;", 5); continue;
-            case '\n': put("&#10;", 5); continue;
+            case '&': place.put("&amp;", 5); continue;
+            case '<': place.put("&lt;", 4); continue;
+            case '>': place.put("&gt;", 4); continue;
+            case '"': place.put("&quot;", 6); continue;
+            case '\'': place.put("&#39;", 5); continue;
+            case '\r': place.put("&#13;", 5); continue;
+            case '\n': place.put("&#10;", 5); continue;
             case '\t':
                 if (i < first || i >= last) {
-                    put("&#9;", 4);
+                    place.put("&#9;", 4);
                     continue;
                 }
                 break;
             case ' ':
                 if (i < first || i >= last) {
-                    put("&#32;", 5);
+                    place.put("&#32;", 5);
                     continue;
                 }
                 break;
             case '\f':
                 if (i < first || i >= last) {
-                    put("&#12;", 5);
+                    place.put("&#12;", 5);
                     continue;
                 }
                 break;
             default: break;
             }
-            *q++ = char(c);
+            *place.q++ = char(c);
         } else if (c < 0x800) {
-            *q++ = char(0xC0 | (c >> 6));
-            *q++ = char(0x80 | (c & 0x3F));
+            *place.q++ = char(0xC0 | (c >> 6));
+            *place.q++ = char(0x80 | (c & 0x3F));
         } else if (QChar::isHighSurrogate(c) && i + 1 < v.size() && v[i + 1].isLowSurrogate()) {
             const char32_t u = QChar::surrogateToUcs4(c, v[++i].unicode());
-            *q++ = char(0xF0 | (u >> 18));
-            *q++ = char(0x80 | ((u >> 12) & 0x3F));
-            *q++ = char(0x80 | ((u >> 6) & 0x3F));
-            *q++ = char(0x80 | (u & 0x3F));
+            *place.q++ = char(0xF0 | (u >> 18));
+            *place.q++ = char(0x80 | ((u >> 12) & 0x3F));
+            *place.q++ = char(0x80 | ((u >> 6) & 0x3F));
+            *place.q++ = char(0x80 | (u & 0x3F));
         } else {
             const char16_t w = QChar::isSurrogate(c) ? char16_t(0xFFFD) : c;
-            *q++ = char(0xE0 | (w >> 12));
-            *q++ = char(0x80 | ((w >> 6) & 0x3F));
-            *q++ = char(0x80 | (w & 0x3F));
+            *place.q++ = char(0xE0 | (w >> 12));
+            *place.q++ = char(0x80 | ((w >> 6) & 0x3F));
+            *place.q++ = char(0x80 | (w & 0x3F));
         }
     }
-    out.resize(q - out.constData());
+    place.done();
 }
 
 // The length of the UTF-8 sequence that starts at p (before end), or 0 when it is not one
@@ -151,24 +167,16 @@ void appendEscaped(QByteArray &out, QByteArrayView v)
         ++first;
     while (last > first && isTrimmed(last[-1]))
         --last;
-    const qsizetype start = out.size();
-    if (start + 6 * v.size() > out.capacity())
-        out.reserve(qMax(start + 6 * v.size(), 2 * out.capacity()));
-    out.resize(start + 6 * v.size());
-    char *q = out.data() + start;
-    auto put = [&q](const char *t, qsizetype n) {
-        std::memcpy(q, t, size_t(n));
-        q += n;
-    };
+    InPlace place(out, v.size());
     // The white space at the ends, all of it as references.
     auto putEnd = [&](const unsigned char *from, const unsigned char *to) {
         for (; from < to; ++from) {
             switch (*from) {
-            case ' ': put("&#32;", 5); break;
-            case '\t': put("&#9;", 4); break;
-            case '\f': put("&#12;", 5); break;
-            case '\n': put("&#10;", 5); break;
-            default: put("&#13;", 5); break;
+            case ' ': place.put("&#32;", 5); break;
+            case '\t': place.put("&#9;", 4); break;
+            case '\f': place.put("&#12;", 5); break;
+            case '\n': place.put("&#10;", 5); break;
+            default: place.put("&#13;", 5); break;
             }
         }
     };
@@ -178,33 +186,33 @@ void appendEscaped(QByteArray &out, QByteArrayView v)
         const unsigned char *run = p;
         while (p < last && *p < 0x80 && !kEscaped[*p])
             ++p;
-        put(reinterpret_cast<const char *>(run), p - run);
+        place.put(reinterpret_cast<const char *>(run), p - run);
         if (p == last)
             break;
         const unsigned char c = *p;
         if (c >= 0x80) {
             const int n = sequenceAt(p, end);
             if (n == 0) {
-                out.resize(start);
+                place.undo();
                 return appendEscaped(out, QString::fromUtf8(v));
             }
-            put(reinterpret_cast<const char *>(p), n);
+            place.put(reinterpret_cast<const char *>(p), n);
             p += n;
             continue;
         }
         ++p;
         switch (c) {
-        case '&': put("&amp;", 5); break;
-        case '<': put("&lt;", 4); break;
-        case '>': put("&gt;", 4); break;
-        case '"': put("&quot;", 6); break;
-        case '\'': put("&#39;", 5); break;
-        case '\r': put("&#13;", 5); break;
-        default: put("&#10;", 5); break;
+        case '&': place.put("&amp;", 5); break;
+        case '<': place.put("&lt;", 4); break;
+        case '>': place.put("&gt;", 4); break;
+        case '"': place.put("&quot;", 6); break;
+        case '\'': place.put("&#39;", 5); break;
+        case '\r': place.put("&#13;", 5); break;
+        default: place.put("&#10;", 5); break;
         }
     }
     putEnd(last, end);
-    out.resize(q - out.constData());
+    place.done();
 }
 
 void appendValue(QByteArray &out, const Text &v)
