@@ -34,5 +34,6 @@ public:
     QString snippet(const QString &query, qint64 nURL);
 
 private:
+    QString snippet(const QStringList &words, qint64 nURL);
     TextStore m_store;
 };

@@ -146,16 +146,30 @@ void appendUtf8(QByteArray &b, char32_t c)
 
 void cut(QByteArrayView utf8, bool query, const std::function<bool(const Piece &)> &each)
 {
+    cut(utf8, query ? Cut::Query : Cut::Text, each);
+}
+
+void cut(QByteArrayView utf8, Cut how, const std::function<bool(const Piece &)> &each)
+{
     thread_local std::vector<Folded> chars;
     fold(utf8, chars);
     // Emptied with resize(0), which keeps its room: clear() would free it for every piece.
     QByteArray piece;
     piece.reserve(64);
+    const bool query = how == Cut::Query;
     const size_t n = chars.size();
     size_t i = 0;
     while (i < n) {
         const char32_t c = chars[i].c;
-        if (isCjk(c)) {
+        if (how == Cut::Chars) {
+            if (isCjk(c)) {
+                piece.resize(0);
+                appendUtf8(piece, c);
+                if (!each({piece, chars[i].start, chars[i].end, true, true}))
+                    return;
+            }
+            ++i;
+        } else if (isCjk(c)) {
             size_t j = i;
             while (j < n && isCjk(chars[j].c))
                 ++j;
@@ -171,18 +185,10 @@ void cut(QByteArrayView utf8, bool query, const std::function<bool(const Piece &
                     appendUtf8(piece, chars[k + 1].c);
                     if (!each({piece, chars[k].start, chars[k + 1].end, true, false}))
                         return;
-                    // Each character alone at its piece's place too, so that a one-character
-                    // query is one term, not a prefix merging every piece that starts with it.
-                    if (!query) {
-                        piece.resize(0);
-                        appendUtf8(piece, chars[k].c);
-                        if (!each({piece, chars[k].start, chars[k].end, true, true, true}))
-                            return;
-                    }
                 }
-                // The run's last character alone, at a place of its own: a one-character query
-                // finds it, and a phrase never runs on into the next run. A query ends its last
-                // run without it, so that a word inside a longer run is found.
+                // The run's last character alone, at a place of its own: a phrase never runs on
+                // into the next run. A query ends its last run without it, so that a word inside
+                // a longer run is found.
                 bool more = !query;
                 for (size_t k = j; k < n && !more; ++k)
                     more = isCjk(chars[k].c) || isWord(chars[k].c);
@@ -210,23 +216,26 @@ void cut(QByteArrayView utf8, bool query, const std::function<bool(const Piece &
 
 namespace {
 
-int create(void *, const char **, int, Fts5Tokenizer **out)
+// tokenize='linkwell' cuts pieces, tokenize='linkwell chars' every CJK character alone.
+int create(void *, const char **args, int count, Fts5Tokenizer **out)
 {
-    static int self;
-    *out = reinterpret_cast<Fts5Tokenizer *>(&self);
+    static Cut pieces = Cut::Text, chars = Cut::Chars;
+    const bool alone = count > 0 && qstrcmp(args[0], "chars") == 0;
+    *out = reinterpret_cast<Fts5Tokenizer *>(alone ? &chars : &pieces);
     return SQLITE_OK;
 }
 
 void destroy(Fts5Tokenizer *) { }
 
-int tokenize(Fts5Tokenizer *, void *ctx, int flags, const char *text, int size,
+int tokenize(Fts5Tokenizer *self, void *ctx, int flags, const char *text, int size,
              int (*token)(void *, int, const char *, int, int, int))
 {
     int rc = SQLITE_OK;
-    const bool query = (flags & FTS5_TOKENIZE_QUERY) != 0;
-    cut(QByteArrayView(text, size), query, [&](const Piece &p) {
-        rc = token(ctx, p.colocated ? FTS5_TOKEN_COLOCATED : 0, p.utf8.data(), int(p.utf8.size()),
-                   p.start, p.end);
+    Cut how = *reinterpret_cast<const Cut *>(self);
+    if (how == Cut::Text && (flags & FTS5_TOKENIZE_QUERY))
+        how = Cut::Query;
+    cut(QByteArrayView(text, size), how, [&](const Piece &p) {
+        rc = token(ctx, 0, p.utf8.data(), int(p.utf8.size()), p.start, p.end);
         return rc == SQLITE_OK;
     });
     return rc;
@@ -245,32 +254,37 @@ void useEverywhere()
     TextStore::useTokenizer(tokenizer());
 }
 
-QString matchOf(const QString &word)
+Match matchOf(const QString &word)
 {
     const QByteArray utf8 = word.toUtf8();
-    bool any = false;
+    int count = 0;
     bool prefix = false;
+    bool single = false;
     cut(utf8, true, [&](const Piece &p) {
-        any = true;
-        prefix = !p.cjk;
+        ++count;
+        // A Latin word is a prefix; so is a lone CJK character at the end after other pieces,
+        // which a text may hold as the start of a longer run's first piece.
+        prefix = !p.cjk || (p.single && count > 1);
+        single = p.single;
         return true;
     });
-    if (!any)
+    if (count == 0)
         return {};
     QString quoted = word;
     quoted.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + quoted + u'"' + (prefix ? QStringLiteral("*") : QString());
+    return {u'"' + quoted + u'"' + (prefix ? QStringLiteral("*") : QString()),
+            count == 1 && single ? TextStore::Chars : TextStore::Pieces};
 }
 
-QString matchAll(const QStringList &words, bool any)
+QString matchAll(const QStringList &words, TextStore::Table table)
 {
     QStringList parts;
     for (const QString &w : words) {
-        const QString m = matchOf(w);
-        if (!m.isEmpty())
-            parts.append(m);
+        const Match m = matchOf(w);
+        if (!m.text.isEmpty() && m.table == table)
+            parts.append(m.text);
     }
-    return parts.join(any ? QStringLiteral(" OR ") : QStringLiteral(" AND "));
+    return parts.join(QStringLiteral(" OR "));
 }
 
 } // namespace TextPieces

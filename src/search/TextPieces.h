@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/TextStore.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -11,11 +13,12 @@ struct fts5_tokenizer;
 
 // How the full-text index cuts a page's text and a query into pieces. The text is folded as
 // the title search folds it (SearchText::fold); a run of CJK characters (kana, kanji, hangul and
-// their punctuation) becomes its overlapping two-character pieces, each with its first character
-// alone at the same place, and the run's last character alone after them (so a one-character
-// query is one term, and the pieces of two runs never join into one phrase); other letters and
-// digits become words; everything else parts them. A query of CJK characters then finds exactly
-// the texts holding it.
+// their punctuation) becomes its overlapping two-character pieces and the run's last character
+// alone after them (so that the pieces of two runs never join into one phrase); other letters
+// and digits become words; everything else parts them. A query of CJK characters then finds
+// exactly the texts holding it. A one-character query is answered by a table of its own, which
+// holds every CJK character alone (Cut::Chars): one term whose list is short, not a prefix
+// merging every piece that starts with it.
 namespace TextPieces {
 
 struct Piece
@@ -25,11 +28,15 @@ struct Piece
     int end = 0;
     bool cjk = false;
     bool single = false; // one CJK character
-    bool colocated = false; // at the place of the piece before it
 };
 
-// Cuts utf8; query: the form a query takes (its last run without its lone last character).
-// each returns false to stop.
+enum class Cut {
+    Text, // a page's text
+    Query, // its last run without its lone last character
+    Chars, // every CJK character alone, nothing else
+};
+// Cuts utf8; each returns false to stop.
+void cut(QByteArrayView utf8, Cut how, const std::function<bool(const Piece &)> &each);
 void cut(QByteArrayView utf8, bool query, const std::function<bool(const Piece &)> &each);
 
 // The tokenizer for SQLite's FTS5, registered on the index's connection under kName.
@@ -38,10 +45,15 @@ fts5_tokenizer *tokenizer();
 // Makes it the tokenizer of every TextStore opened by path.
 void useEverywhere();
 
+struct Match
+{
+    QString text; // empty when the word gives no piece (punctuation only)
+    TextStore::Table table = TextStore::Pieces;
+};
 // The FTS5 query for one folded word: a phrase of its pieces, a prefix when it ends in a Latin
-// word. Empty when the word gives no piece (punctuation only).
-QString matchOf(const QString &word);
-// Every word's query joined with AND (or OR); words without pieces left out.
-QString matchAll(const QStringList &words, bool any = false);
+// word; one CJK character goes to the table of characters.
+Match matchOf(const QString &word);
+// The queries of the words that go to table, joined with OR.
+QString matchAll(const QStringList &words, TextStore::Table table);
 
 } // namespace TextPieces

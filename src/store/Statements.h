@@ -131,51 +131,70 @@ inline constexpr char kInsertGroupZero[] = "Insert Into mGrp (nGrp, sGrp, gSrt) 
 
 // The full-text index (Idx/text.db, a file of its own): the pages' text under the link's number,
 // and which copy each was read from (size and time; nOk 0: it could not be read). The text is
-// kept compressed in tTextBody (lwText gives it back); tText indexes it without a copy of its
-// own, ranks with lwrank and gives snippets with lwsnippet.
-inline constexpr int kTextIndexVersion = 2;
+// kept compressed in tTextBody (lwText gives it back); two tables index it without a copy of
+// their own: tText the pieces with their places (phrases, Latin words; ranked with lwrank),
+// tTextChar every CJK character alone, presence only (one-character queries: no places, no
+// lengths, one short list a character). lwsnippet gives the text around the first hit.
+inline constexpr int kTextIndexVersion = 3;
 inline constexpr char kTextFts5Api[] = "Select fts5(?1)";
+// The texts in the order they came: a backfill goes newest link first, and rows keyed by the
+// link's number would then go in from the left of the tree, leaving its pages half empty.
 inline constexpr char kTextBodyCreate[]
-    = "Create Table If Not Exists tTextBody (nURL Integer Primary Key, bText Blob);"
+    = "Create Table If Not Exists tTextBody (nSeq Integer Primary Key,"
+      " nURL Integer Not Null Unique, bText Blob);"
       " Create View If Not Exists vText As Select nURL, lwText(bText) As sText From tTextBody";
 inline constexpr char kTextCreate[]
     = "Create Virtual Table If Not Exists tText Using fts5(sText, tokenize='linkwell',"
-      " content='vText', content_rowid='nURL')";
-// The same table over FTS5's own tokenizer, as the benchmark compares them.
+      " content='vText', content_rowid='nURL');"
+      " Create Virtual Table If Not Exists tTextChar Using fts5(sText, tokenize='linkwell chars',"
+      " detail=none, columnsize=0, content='vText', content_rowid='nURL')";
+// The same tables over FTS5's own tokenizer, as the benchmark compares them.
 inline constexpr char kTextCreatePlain[]
     = "Create Virtual Table If Not Exists tText Using fts5(sText, content='vText',"
-      " content_rowid='nURL')";
+      " content_rowid='nURL');"
+      " Create Virtual Table If Not Exists tTextChar Using fts5(sText, detail=none,"
+      " columnsize=0, content='vText', content_rowid='nURL')";
 inline constexpr char kTextRankCreate[]
     = "Insert Into tText (tText, rank) Values ('rank', 'lwrank()');"
-      " Insert Into tText (tText, rank) Values ('pgsz', 65000)";
+      " Insert Into tText (tText, rank) Values ('pgsz', 65000);"
+      " Insert Into tTextChar (tTextChar, rank) Values ('pgsz', 65000)";
 inline constexpr char kTextCopyCreate[]
     = "Create Table If Not Exists tTextCopy (nURL Integer"
       " Primary Key, nSize Integer, nTime Integer, nOk Integer)";
 // Merges the index's segments into one and folds the log into the file: smaller, faster reads.
 inline constexpr char kTextOptimize[]
-    = "Insert Into tText (tText) Values ('optimize'); PRAGMA incremental_vacuum;"
+    = "Insert Into tText (tText) Values ('optimize');"
+      " Insert Into tTextChar (tTextChar) Values ('optimize'); PRAGMA incremental_vacuum;"
       " PRAGMA wal_checkpoint(TRUNCATE)";
 inline constexpr char kTextBodyOld[] = "Select lwText(bText) From tTextBody Where nURL = ?";
 inline constexpr char kTextBodyPut[] = "Insert Into tTextBody (nURL, bText) Values (?, ?)";
 inline constexpr char kTextBodyDelete[] = "Delete From tTextBody Where nURL = ?";
-inline constexpr char kTextPut[] = "Insert Into tText (rowid, sText) Values (?, ?)";
-// An indexed text leaves the index only when given as it was indexed.
-inline constexpr char kTextDelete[]
-    = "Insert Into tText (tText, rowid, sText) Values ('delete', ?, ?)";
+// Per table: a text in, a text out (given as it was indexed, or it does not leave).
+inline constexpr const char *kTextPut[] = {"Insert Into tText (rowid, sText) Values (?, ?)",
+                                           "Insert Into tTextChar (rowid, sText) Values (?, ?)"};
+inline constexpr const char *kTextDelete[]
+    = {"Insert Into tText (tText, rowid, sText) Values ('delete', ?, ?)",
+       "Insert Into tTextChar (tTextChar, rowid, sText) Values ('delete', ?, ?)"};
 inline constexpr char kTextCopyPut[]
     = "Insert Or Replace Into tTextCopy (nURL, nSize, nTime, nOk) Values (?, ?, ?, ?)";
 inline constexpr char kTextCopyDelete[] = "Delete From tTextCopy Where nURL = ?";
 inline constexpr char kTextDeleteAll[] = "Insert Into tText (tText) Values ('delete-all');"
+                                         " Insert Into tTextChar (tTextChar) Values ('delete-all');"
                                          " Delete From tTextBody";
 inline constexpr char kTextCopyDeleteAll[] = "Delete From tTextCopy";
 inline constexpr char kTextCopies[] = "Select nURL, nSize, nTime, nOk From tTextCopy";
 inline constexpr char kTextNumbers[] = "Select nURL From tTextBody";
-inline constexpr char kTextMatching[] = "Select rowid From tText Where tText Match ?";
-inline constexpr char kTextRanked[]
-    = "Select rowid, rank, lwsnippet(tText, ?, ?, ?, ?, ?) From tText"
-      " Where tText Match ? Order By rank Limit ?";
-inline constexpr char kTextRanks[] = "Select rowid, rank From tText Where tText Match ?";
-inline constexpr char kTextSnippet[]
-    = "Select lwsnippet(tText, ?, ?, ?, ?, ?) From tText Where tText Match ? And rowid = ?";
+// What each table and index of the file takes, largest first.
+inline constexpr char kTextSizes[]
+    = "Select name, sum(pgsize) From dbstat Group By name Order By 2 Desc";
+// Per table (TextStore::Table): the pages matching a query, each with its rank. A character's
+// presence ranks as one hit in a page of average length does (lwrank's part for it is -1).
+inline constexpr const char *kTextScored[]
+    = {"Select rowid, rank From tText Where tText Match ?",
+       "Select rowid, -1.0 From tTextChar Where tTextChar Match ?"};
+inline constexpr const char *kTextSnippet[]
+    = {"Select lwsnippet(tText, ?, ?, ?, ?, ?) From tText Where tText Match ? And rowid = ?",
+       "Select lwsnippet(tTextChar, ?, ?, ?, ?, ?) From tTextChar"
+       " Where tTextChar Match ? And rowid = ?"};
 
 } // namespace Sql

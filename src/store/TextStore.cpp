@@ -93,16 +93,13 @@ void rankOf(const Fts5ExtensionApi *api, Fts5Context *fts, sqlite3_context *ctx,
     sqlite3_result_double(ctx, -score);
 }
 
-// lwsnippet(open, close, ellipsis, tokens, match): `tokens` tokens of the text around the first
-// hit, the hits in them marked. The text is cut only up to the end of that window, not whole as
-// FTS5's snippet() cuts it for every row shown. match, the query, tells which phrases are one
-// token that a text cuts into one token too (one CJK character): such a hit is the token at the
-// place of a longer one, and only its own bytes are marked.
+// lwsnippet(open, close, ellipsis, tokens): `tokens` tokens of the text around the first hit,
+// the hits in them marked. The text is cut only up to the end of that window, not whole as
+// FTS5's snippet() cuts it for every row shown.
 struct Place
 {
     int start = 0;
     int end = 0;
-    int aloneEnd = -1; // the end of the token at the same place, if any
 };
 struct Window
 {
@@ -113,14 +110,9 @@ struct Window
     std::vector<Place> places; // from `from` on
 };
 
-int windowToken(void *p, int flags, const char *, int, int start, int end)
+int windowToken(void *p, int, const char *, int, int start, int end)
 {
     auto *w = static_cast<Window *>(p);
-    if (flags & FTS5_TOKEN_COLOCATED) {
-        if (w->place >= w->from && !w->places.empty())
-            w->places.back().aloneEnd = end;
-        return SQLITE_OK;
-    }
     if (++w->place > w->to) {
         w->more = true;
         return SQLITE_DONE;
@@ -130,68 +122,28 @@ int windowToken(void *p, int flags, const char *, int, int start, int end)
     return SQLITE_OK;
 }
 
-int countToken(void *p, int flags, const char *, int, int, int)
-{
-    if (!(flags & FTS5_TOKEN_COLOCATED))
-        ++*static_cast<int *>(p);
-    return SQLITE_OK;
-}
-
-// The quoted phrases of an FTS5 query, in order.
-std::vector<QByteArray> phrasesOf(QByteArrayView match)
-{
-    std::vector<QByteArray> out;
-    for (qsizetype i = 0; i < match.size(); ++i) {
-        if (match[i] != '"')
-            continue;
-        QByteArray phrase;
-        for (++i; i < match.size(); ++i) {
-            if (match[i] == '"' && i + 1 < match.size() && match[i + 1] == '"')
-                phrase += match[++i];
-            else if (match[i] == '"')
-                break;
-            else
-                phrase += match[i];
-        }
-        out.push_back(phrase);
-    }
-    return out;
-}
-
 void snippetOf(const Fts5ExtensionApi *api, Fts5Context *fts, sqlite3_context *ctx, int argc,
                sqlite3_value **argv)
 {
-    if (argc != 5) {
-        sqlite3_result_error(ctx, "lwsnippet: open, close, ellipsis, tokens, match", -1);
+    if (argc != 4) {
+        sqlite3_result_error(ctx, "lwsnippet: open, close, ellipsis, tokens", -1);
         return;
     }
     const auto arg = [&](int i) {
         return QByteArray(reinterpret_cast<const char *>(sqlite3_value_text(argv[i])),
                           sqlite3_value_bytes(argv[i]));
     };
-    const std::vector<QByteArray> phrases = phrasesOf(arg(4));
-    std::vector<bool> alone(size_t(api->xPhraseCount(fts)), false);
-    for (size_t p = 0; p < alone.size() && p < phrases.size(); ++p) {
-        int tokens = 0;
-        if (api->xPhraseSize(fts, int(p)) == 1
-            && api->xTokenize(fts, phrases[p].constData(), int(phrases[p].size()), &tokens,
-                              countToken)
-                == SQLITE_OK)
-            alone[p] = tokens == 1;
-    }
     int count = 0;
     api->xInstCount(fts, &count);
     struct Hit
     {
         int first, last;
-        bool alone;
     };
     std::vector<Hit> hits;
     for (int i = 0; i < count; ++i) {
         int phrase = 0, col = 0, off = 0;
         if (api->xInst(fts, i, &phrase, &col, &off) == SQLITE_OK && col == 0)
-            hits.push_back({off, off + std::max(1, api->xPhraseSize(fts, phrase)) - 1,
-                            size_t(phrase) < alone.size() && alone[size_t(phrase)]});
+            hits.push_back({off, off + std::max(1, api->xPhraseSize(fts, phrase)) - 1});
     }
     const char *text = nullptr;
     int size = 0;
@@ -228,13 +180,12 @@ void snippetOf(const Fts5ExtensionApi *api, Fts5Context *fts, sqlite3_context *c
     const int begin = w.places.front().start;
     int end = begin;
     for (const Place &p : w.places)
-        end = std::max({end, p.end, p.aloneEnd});
+        end = std::max(end, p.end);
     std::vector<bool> marked(size_t(end - begin), false);
     for (const Hit &h : hits) {
         for (int at = std::max(h.first, w.from); at <= std::min(h.last, w.to); ++at) {
             const Place &p = w.places[size_t(at - w.from)];
-            const int e = h.alone && p.aloneEnd >= 0 ? p.aloneEnd : p.end;
-            std::fill(marked.begin() + (p.start - begin), marked.begin() + (e - begin), true);
+            std::fill(marked.begin() + (p.start - begin), marked.begin() + (p.end - begin), true);
         }
     }
     const QByteArray open = arg(0), close = arg(1), ellipsis = arg(2);
@@ -403,13 +354,15 @@ bool TextStore::drop(qint64 nURL)
     sqlite3_reset(old);
     if (rc != SQLITE_ROW)
         return rc == SQLITE_DONE || fail(QString::fromUtf8(Sql::kTextBodyOld));
-    sqlite3_stmt *del = prepare(Sql::kTextDelete);
-    if (!del)
-        return false;
-    sqlite3_bind_int64(del, 1, nURL);
-    sqlite3_bind_text(del, 2, was.constData(), int(was.size()), SQLITE_STATIC);
-    if (!step(del))
-        return fail(QString::fromUtf8(Sql::kTextDelete));
+    for (const char *sql : Sql::kTextDelete) {
+        sqlite3_stmt *del = prepare(sql);
+        if (!del)
+            return false;
+        sqlite3_bind_int64(del, 1, nURL);
+        sqlite3_bind_text(del, 2, was.constData(), int(was.size()), SQLITE_STATIC);
+        if (!step(del))
+            return fail(QString::fromUtf8(sql));
+    }
     sqlite3_stmt *body = prepare(Sql::kTextBodyDelete);
     if (!body)
         return false;
@@ -431,13 +384,15 @@ bool TextStore::put(qint64 nURL, const QString &text, const Copy *copy)
         sqlite3_bind_blob(body, 2, packed.constData(), int(packed.size()), SQLITE_STATIC);
         if (!step(body))
             return fail(QString::fromUtf8(Sql::kTextBodyPut));
-        sqlite3_stmt *ins = prepare(Sql::kTextPut);
-        if (!ins)
-            return false;
-        sqlite3_bind_int64(ins, 1, nURL);
-        sqlite3_bind_text(ins, 2, utf8.constData(), int(utf8.size()), SQLITE_STATIC);
-        if (!step(ins))
-            return fail(QString::fromUtf8(Sql::kTextPut));
+        for (const char *sql : Sql::kTextPut) {
+            sqlite3_stmt *ins = prepare(sql);
+            if (!ins)
+                return false;
+            sqlite3_bind_int64(ins, 1, nURL);
+            sqlite3_bind_text(ins, 2, utf8.constData(), int(utf8.size()), SQLITE_STATIC);
+            if (!step(ins))
+                return fail(QString::fromUtf8(sql));
+        }
     }
     return !copy || putCopy(nURL, *copy);
 }
@@ -501,71 +456,44 @@ bool TextStore::numbers(std::vector<qint64> &out)
     return rc == SQLITE_DONE || fail(QString::fromUtf8(Sql::kTextNumbers));
 }
 
-bool TextStore::matching(const QString &match, std::vector<qint64> &out)
+bool TextStore::sizes(std::vector<std::pair<QString, qint64>> &out)
 {
-    sqlite3_stmt *st = prepare(Sql::kTextMatching);
+    sqlite3_stmt *st = prepare(Sql::kTextSizes);
+    if (!st)
+        return false;
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW)
+        out.emplace_back(columnText(st, 0), sqlite3_column_int64(st, 1));
+    sqlite3_reset(st);
+    return rc == SQLITE_DONE || fail(QString::fromUtf8(Sql::kTextSizes));
+}
+
+bool TextStore::scored(const QString &match, Table table, std::vector<Scored> &out)
+{
+    const char *sql = Sql::kTextScored[table];
+    sqlite3_stmt *st = prepare(sql);
     if (!st)
         return false;
     bindText(st, 1, match);
     int rc;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW)
-        out.push_back(sqlite3_column_int64(st, 0));
+        out.push_back({sqlite3_column_int64(st, 0), sqlite3_column_double(st, 1)});
     sqlite3_reset(st);
     sqlite3_clear_bindings(st);
-    return rc == SQLITE_DONE || fail(QString::fromUtf8(Sql::kTextMatching));
+    return rc == SQLITE_DONE || fail(QString::fromUtf8(sql));
 }
 
-namespace {
-
-void bindSnippet(sqlite3_stmt *st, int tokens, const QString &match)
+QString TextStore::snippet(const QString &match, Table table, qint64 nURL, int tokens)
 {
+    sqlite3_stmt *st = prepare(Sql::kTextSnippet[table]);
+    if (!st)
+        return {};
     bindText(st, 1, QString(QChar(TextStore::kMarkOpen)));
     bindText(st, 2, QString(QChar(TextStore::kMarkClose)));
     bindText(st, 3, QStringLiteral("…"));
     sqlite3_bind_int(st, 4, tokens);
     bindText(st, 5, match);
-    bindText(st, 6, match);
-}
-
-} // namespace
-
-bool TextStore::ranked(const QString &match, int limit, int tokens, std::vector<Hit> &out)
-{
-    sqlite3_stmt *st = prepare(Sql::kTextRanked);
-    if (!st)
-        return false;
-    bindSnippet(st, tokens, match);
-    sqlite3_bind_int(st, 7, limit);
-    int rc;
-    while ((rc = sqlite3_step(st)) == SQLITE_ROW)
-        out.push_back(
-            {sqlite3_column_int64(st, 0), sqlite3_column_double(st, 1), columnText(st, 2)});
-    sqlite3_reset(st);
-    sqlite3_clear_bindings(st);
-    return rc == SQLITE_DONE || fail(QString::fromUtf8(Sql::kTextRanked));
-}
-
-bool TextStore::ranks(const QString &match, QHash<qint64, double> &out)
-{
-    sqlite3_stmt *st = prepare(Sql::kTextRanks);
-    if (!st)
-        return false;
-    bindText(st, 1, match);
-    int rc;
-    while ((rc = sqlite3_step(st)) == SQLITE_ROW)
-        out.insert(sqlite3_column_int64(st, 0), sqlite3_column_double(st, 1));
-    sqlite3_reset(st);
-    sqlite3_clear_bindings(st);
-    return rc == SQLITE_DONE || fail(QString::fromUtf8(Sql::kTextRanks));
-}
-
-QString TextStore::snippet(const QString &match, qint64 nURL, int tokens)
-{
-    sqlite3_stmt *st = prepare(Sql::kTextSnippet);
-    if (!st)
-        return {};
-    bindSnippet(st, tokens, match);
-    sqlite3_bind_int64(st, 7, nURL);
+    sqlite3_bind_int64(st, 6, nURL);
     QString out;
     if (sqlite3_step(st) == SQLITE_ROW)
         out = columnText(st, 0);

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 
+#include <utility>
 #include <vector>
 
 struct sqlite3;
@@ -27,11 +28,12 @@ public:
         qint64 time = 0; // seconds
         bool ok = false;
     };
-    struct Hit
+    // The tables of the index: pieces with their places, and every CJK character alone.
+    enum Table { Pieces = 0, Chars = 1 };
+    struct Scored
     {
         qint64 nURL = 0;
         double rank = 0; // lower is better
-        QString snippet;
     };
 
     // tokenizer is registered as "linkwell", the tokenizer the table names; without one the
@@ -62,15 +64,13 @@ public:
     bool optimize();
     bool copies(QHash<qint64, Copy> &out);
     bool numbers(std::vector<qint64> &out);
-    // The links whose text matches the FTS5 query.
-    bool matching(const QString &match, std::vector<qint64> &out);
-    // The best `limit` links for the query, with their rank and a snippet of `tokens` pieces;
-    // when very many match, the best of the newest of them (ranking all would take long).
-    bool ranked(const QString &match, int limit, int tokens, std::vector<Hit> &out);
-    // Every matching link's rank.
-    bool ranks(const QString &match, QHash<qint64, double> &out);
-    // A snippet of link nURL's text around the query's first hit; empty when it holds none.
-    QString snippet(const QString &match, qint64 nURL, int tokens);
+    // The bytes each table and index of the file takes.
+    bool sizes(std::vector<std::pair<QString, qint64>> &out);
+    // The links whose text matches the FTS5 query, in ascending order, each with its rank.
+    bool scored(const QString &match, Table table, std::vector<Scored> &out);
+    // A snippet of link nURL's text of `tokens` tokens around the query's first hit, the hits
+    // marked; empty when it holds none.
+    QString snippet(const QString &match, Table table, qint64 nURL, int tokens);
 
 private:
     // Takes link nURL's text out of the index.

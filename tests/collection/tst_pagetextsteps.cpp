@@ -115,9 +115,17 @@ private Q_SLOTS:
 
     // An index file of an older version is replaced, and the copies fill the new one, even
     // where the old file held their text and called them read.
+    void oldVersionRefilled_data()
+    {
+        QTest::addColumn<int>("version");
+        QTest::newRow("first") << 1;
+        QTest::newRow("one table for every piece") << 2;
+    }
     void oldVersionRefilled()
     {
-        const qint64 e = registered("http://e.example/", "", "");
+        QFETCH(int, version);
+        const qint64 e
+            = registered(version == 1 ? "http://e.example/" : "http://f.example/", "", "");
         copy(e, "<p>函館の朝市</p>");
         const QFileInfo f(PageArchive::fileFor(m_data, e));
         const QString path = DataFolder::textIndex(m_data);
@@ -133,7 +141,7 @@ private Q_SLOTS:
                   u"Insert Into tText (rowid, sText) Values (%1, '函館')"_s.arg(e),
                   u"Insert Into tTextCopy Values (%1, %2, %3, 1)"_s.arg(e).arg(f.size()).arg(
                       f.lastModified().toSecsSinceEpoch()),
-                  u"PRAGMA user_version = 1"_s})
+                  u"PRAGMA user_version = %1"_s.arg(version)})
                 QVERIFY2(q.exec(s), qPrintable(q.lastError().text()));
             q = QSqlQuery();
             old.close();
@@ -143,6 +151,8 @@ private Q_SLOTS:
         QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
         QCOMPARE(r.indexed, 1);
         QCOMPARE(found(QStringLiteral("朝市")), QList<qint64>({e}));
+        QVERIFY(DeleteLink(m_data, nullptr).run(e));
+        QVERIFY(!QFile::exists(PageArchive::fileFor(m_data, e)));
     }
 };
 

@@ -1,5 +1,10 @@
+#include "platform/DataFolder.h"
 #include "search/SearchText.h"
+#include "search/TextIndex.h"
 #include "search/TextPieces.h"
+#include "store/Sql.h"
+#include "store/Statements.h"
+#include "store/Store.h"
 #include "store/TextStore.h"
 
 #include <QFile>
@@ -8,6 +13,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -17,14 +23,23 @@ class TestTextIndex : public QObject
     Q_OBJECT
     QTemporaryDir m_tmp;
 
+    // The pages holding every word, each word asked of the table find asks.
     static QList<qint64> found(TextStore &store, const QString &query)
     {
-        const QString match = TextPieces::matchAll(SearchText::words(query));
-        std::vector<qint64> hits;
-        if (!match.isEmpty())
-            store.matching(match, hits);
-        std::sort(hits.begin(), hits.end());
-        return QList<qint64>(hits.begin(), hits.end());
+        std::optional<QSet<qint64>> all;
+        for (const QString &w : SearchText::words(query)) {
+            const TextPieces::Match m = TextPieces::matchOf(w);
+            std::vector<TextStore::Scored> rows;
+            if (m.text.isEmpty() || !store.scored(m.text, m.table, rows))
+                return {-1};
+            QSet<qint64> hits;
+            for (const TextStore::Scored &r : rows)
+                hits.insert(r.nURL);
+            all = all ? all->intersect(hits) : hits;
+        }
+        QList<qint64> out = all ? all->values() : QList<qint64>();
+        std::sort(out.begin(), out.end());
+        return out;
     }
 
 private Q_SLOTS:
@@ -49,6 +64,8 @@ private Q_SLOTS:
         row("every word", "東京 テスト", {1});
         row("a word missing", "東京 駅前", {});
         row("Latin before kanji", "qt入門", {2});
+        row("Latin before one kanji", "qt入", {2});
+        row("a run, then one kanji", "日(都", {1});
     }
     void finds()
     {
@@ -56,15 +73,19 @@ private Q_SLOTS:
         QFETCH(QList<qint64>, expected);
         TextStore store(m_tmp.filePath(QStringLiteral("rows.db")), TextPieces::tokenizer());
         QVERIFY2(store.isOpen(), qPrintable(store.error()));
-        QVERIFY(store.put(1, QStringLiteral("東京 テストの日")));
+        QVERIFY(store.put(1, QStringLiteral("東京 テストの日(都庁)")));
         QVERIFY(store.put(2, QStringLiteral("ABCDEF と Qt入門 のガイド")));
         QVERIFY(store.put(3, QStringLiteral("京都、駅 東京")));
         QVERIFY(store.put(4, QStringLiteral("消える")));
         QVERIFY(store.put(5, QStringLiteral("東京 京都")));
         QVERIFY(store.remove(4));
         QCOMPARE(found(store, query), expected);
+        // Nothing of a removed text in either table.
         QVERIFY(found(store, QStringLiteral("消")).isEmpty());
-        const QString snip = store.snippet(TextPieces::matchAll({QStringLiteral("テスト")}), 1, 8);
+        QVERIFY(found(store, QStringLiteral("える")).isEmpty());
+        const QString snip
+            = store.snippet(TextPieces::matchAll({QStringLiteral("テスト")}, TextStore::Pieces),
+                            TextStore::Pieces, 1, 8);
         QCOMPARE(snip.count(QChar(TextStore::kMarkOpen)), 1);
         QVERIFY(snip.contains(QStringLiteral("テスト")));
     }
@@ -127,7 +148,8 @@ private Q_SLOTS:
         }
     }
 
-    // Best first (more hits, then the shorter page), each with the text around its first hit.
+    // Through the search the window and find --text run, in a data folder with its links: best
+    // first (more hits, then the shorter page), each with the text around its first hit.
     void ranked_data()
     {
         QTest::addColumn<QStringList>("texts");
@@ -142,8 +164,13 @@ private Q_SLOTS:
         QTest::newRow("shorter first")
             << QStringList {u"東京 alpha beta gamma delta"_s, u"東京 alpha"_s} << u"東京"_s
             << QStringList {u"2"_s, u"[東京] alpha"_s, u"1"_s, u"[東京] alpha beta gamma delta"_s};
-        QTest::newRow("one character, alone")
-            << QStringList {u"東京都の駅"_s} << u"京"_s << QStringList {u"1"_s, u"東[京]都の駅"_s};
+        // Presence alone: every page as good, the newest first.
+        QTest::newRow("one character, newest first")
+            << QStringList {u"京都"_s, u"東京都の駅 alpha"_s, u"京京京"_s} << u"京"_s
+            << QStringList {u"3"_s, u"[京京京]"_s, u"2"_s, u"東[京]都の駅"_s, u"1"_s, u"[京]都"_s};
+        QTest::newRow("one character and a word")
+            << QStringList {u"駅の東京"_s, u"東京と京都"_s, u"京都の駅"_s} << u"駅 東京"_s
+            << QStringList {u"1"_s, u"駅の[東京]"_s};
         QTest::newRow("folded word, marked as written")
             << QStringList {u"Install the ＰＡＣＫＡＧＥＳ now"_s} << u"pack"_s
             << QStringList {u"1"_s, u"Install the [ＰＡＣＫＡＧＥＳ] now"_s};
@@ -160,14 +187,22 @@ private Q_SLOTS:
         QFETCH(QStringList, texts);
         QFETCH(QString, query);
         QFETCH(QStringList, expected);
-        QFile::remove(m_tmp.filePath(QStringLiteral("ranked.db")));
-        TextStore store(m_tmp.filePath(QStringLiteral("ranked.db")), TextPieces::tokenizer());
-        for (qsizetype i = 0; i < texts.size(); ++i)
-            QVERIFY(store.put(i + 1, texts.at(i)));
-        std::vector<TextStore::Hit> hits;
-        QVERIFY(store.ranked(TextPieces::matchAll(SearchText::words(query)), 10, 16, hits));
+        QTemporaryDir data;
+        const QString dataPh = data.path() + u'/';
+        QVERIFY(Store::OpenDb(DataFolder::database(dataPh)));
+        TextIndex index(dataPh);
+        for (qsizetype i = 0; i < texts.size(); ++i) {
+            QVERIFY(Sql::exec(
+                Sql::SetPrm(Sql::kInsertLink,
+                            {i + 1, u"http://h/%1"_s.arg(i + 1), 0, u"t"_s, QString(), i + 1})));
+            QVERIFY(index.store().put(i + 1, texts.at(i)));
+        }
+        std::vector<TextIndex::Found> hits;
+        QString error;
+        QVERIFY2(index.find(query, 10, 10, hits, &error), qPrintable(error));
+        Store::CloseDb();
         QStringList got;
-        for (const TextStore::Hit &h : hits) {
+        for (const TextIndex::Found &h : hits) {
             got << QString::number(h.nURL)
                 << QString(h.snippet)
                        .replace(QChar(TextStore::kMarkOpen), u'[')
