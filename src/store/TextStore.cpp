@@ -176,11 +176,31 @@ void snippetOf(const Fts5ExtensionApi *api, Fts5Context *fts, sqlite3_context *c
         sqlite3_result_text(ctx, "", 0, SQLITE_STATIC);
         return;
     }
-    // Marked: every byte of a hit inside the window.
-    const int begin = w.places.front().start;
+    int begin = w.places.front().start;
     int end = begin;
     for (const Place &p : w.places)
         end = std::max(end, p.end);
+    // At the text's start or end, what lies between it and the window goes along, up to a few
+    // characters: the table of characters makes no place of a Latin word, and "東京 weather"
+    // should not lose its word.
+    constexpr int kEdge = 48;
+    const auto lead = [&](int at) { return (static_cast<unsigned char>(text[at]) & 0xC0) != 0x80; };
+    bool before = w.from > 0, after = w.more;
+    if (!before && begin > 0) {
+        int b = std::max(0, begin - kEdge);
+        while (b < begin && !lead(b))
+            ++b;
+        before = b > 0;
+        begin = b;
+    }
+    if (!after && end < size) {
+        int e = std::min(size, end + kEdge);
+        while (e > end && e < size && !lead(e))
+            --e;
+        after = e < size;
+        end = e;
+    }
+    // Marked: every byte of a hit inside the window.
     std::vector<bool> marked(size_t(end - begin), false);
     for (const Hit &h : hits) {
         for (int at = std::max(h.first, w.from); at <= std::min(h.last, w.to); ++at) {
@@ -191,7 +211,7 @@ void snippetOf(const Fts5ExtensionApi *api, Fts5Context *fts, sqlite3_context *c
     const QByteArray open = arg(0), close = arg(1), ellipsis = arg(2);
     QByteArray out;
     out.reserve(end - begin + 32);
-    if (w.from > 0)
+    if (before)
         out += ellipsis;
     for (int i = begin; i < end;) {
         const bool on = marked[size_t(i - begin)];
@@ -205,7 +225,7 @@ void snippetOf(const Fts5ExtensionApi *api, Fts5Context *fts, sqlite3_context *c
             out += close;
         i = j;
     }
-    if (w.more)
+    if (after)
         out += ellipsis;
     sqlite3_result_text(ctx, out.constData(), int(out.size()), SQLITE_TRANSIENT);
 }

@@ -167,7 +167,8 @@ private Q_SLOTS:
         // Presence alone: every page as good, the newest first.
         QTest::newRow("one character, newest first")
             << QStringList {u"京都"_s, u"東京都の駅 alpha"_s, u"京京京"_s} << u"京"_s
-            << QStringList {u"3"_s, u"[京京京]"_s, u"2"_s, u"東[京]都の駅"_s, u"1"_s, u"[京]都"_s};
+            << QStringList {u"3"_s, u"[京京京]"_s, u"2"_s, u"東[京]都の駅 alpha"_s,
+                            u"1"_s, u"[京]都"_s};
         QTest::newRow("one character and a word")
             << QStringList {u"駅の東京"_s, u"東京と京都"_s, u"京都の駅"_s} << u"駅 東京"_s
             << QStringList {u"1"_s, u"駅の[東京]"_s};
