@@ -360,6 +360,20 @@ bool TextStore::commit()
     return run("Commit");
 }
 
+bool TextStore::toTables(const char *const (&sqls)[2], qint64 nURL, const QByteArray &utf8)
+{
+    for (const char *sql : sqls) {
+        sqlite3_stmt *st = prepare(sql);
+        if (!st)
+            return false;
+        sqlite3_bind_int64(st, 1, nURL);
+        sqlite3_bind_text(st, 2, utf8.constData(), int(utf8.size()), SQLITE_STATIC);
+        if (!step(st))
+            return fail(QString::fromUtf8(sql));
+    }
+    return true;
+}
+
 bool TextStore::drop(qint64 nURL)
 {
     sqlite3_stmt *old = prepare(Sql::kTextBodyOld);
@@ -374,15 +388,8 @@ bool TextStore::drop(qint64 nURL)
     sqlite3_reset(old);
     if (rc != SQLITE_ROW)
         return rc == SQLITE_DONE || fail(QString::fromUtf8(Sql::kTextBodyOld));
-    for (const char *sql : Sql::kTextDelete) {
-        sqlite3_stmt *del = prepare(sql);
-        if (!del)
-            return false;
-        sqlite3_bind_int64(del, 1, nURL);
-        sqlite3_bind_text(del, 2, was.constData(), int(was.size()), SQLITE_STATIC);
-        if (!step(del))
-            return fail(QString::fromUtf8(sql));
-    }
+    if (!toTables(Sql::kTextDelete, nURL, was))
+        return false;
     sqlite3_stmt *body = prepare(Sql::kTextBodyDelete);
     if (!body)
         return false;
@@ -404,15 +411,8 @@ bool TextStore::put(qint64 nURL, const QString &text, const Copy *copy)
         sqlite3_bind_blob(body, 2, packed.constData(), int(packed.size()), SQLITE_STATIC);
         if (!step(body))
             return fail(QString::fromUtf8(Sql::kTextBodyPut));
-        for (const char *sql : Sql::kTextPut) {
-            sqlite3_stmt *ins = prepare(sql);
-            if (!ins)
-                return false;
-            sqlite3_bind_int64(ins, 1, nURL);
-            sqlite3_bind_text(ins, 2, utf8.constData(), int(utf8.size()), SQLITE_STATIC);
-            if (!step(ins))
-                return fail(QString::fromUtf8(sql));
-        }
+        if (!toTables(Sql::kTextPut, nURL, utf8))
+            return false;
     }
     return !copy || putCopy(nURL, *copy);
 }

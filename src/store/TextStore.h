@@ -75,6 +75,8 @@ public:
 private:
     // Takes link nURL's text out of the index.
     bool drop(qint64 nURL);
+    // A text given to both tables, into (Sql::kTextPut) or out of them (Sql::kTextDelete).
+    bool toTables(const char *const (&sqls)[2], qint64 nURL, const QByteArray &utf8);
     sqlite3_stmt *prepare(const char *sql);
     bool fail(const QString &what);
     bool run(const char *sql);
