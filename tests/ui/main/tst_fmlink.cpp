@@ -248,7 +248,9 @@ private Q_SLOTS:
         m.panel()->setRegisterWait(300);
         m.w->OpenRow(1);
         bool waitCursor = false;
-        QTimer::singleShot(20, m.w.get(), [&] {
+        // Posted, not timed: it runs at the wait's first pass however loaded the machine is (a
+        // timer could fire after a slow first pass had used up the wait).
+        QTimer::singleShot(0, m.w.get(), [&] {
             waitCursor = QApplication::overrideCursor()->shape() == Qt::WaitCursor;
             m.w->RgstURL(); // a second F3 during the wait
         });
