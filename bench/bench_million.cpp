@@ -1,4 +1,5 @@
 #include "address/UrlKey.h"
+#include "collection/CollectionIndex.h"
 #include "collection/LinkList.h"
 #include "search/LinkSearch.h"
 #include "store/LinkStore.h"
@@ -12,6 +13,7 @@
 #include <QHash>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QUrl>
 
 #include <benchmark/benchmark.h>
 
@@ -26,14 +28,29 @@ extern char **environ;
 
 namespace {
 
+// What a generated collection's texts look like: the plain one (about 85 bytes of text a link)
+// or one with longer Japanese titles and a description on most links (about 110).
+enum class Texts { Plain, Rich };
+
 // A data folder holding n links in 200 groups as a browser export gives them, written through
-// the store in one transaction, made once.
-QString folderOf(int links)
+// the store in one transaction, made once. With LINKWELL_BENCH_DATA set, the folders are kept
+// there and reused by later runs (a million links take a while to write).
+QString folderOf(int links, Texts texts = Texts::Plain)
 {
-    static QHash<int, QString> made;
-    if (made.contains(links))
-        return made.value(links);
-    const QString dir = g_dir->filePath(QStringLiteral("data%1").arg(links));
+    static QHash<QString, QString> made;
+    const QString name = QStringLiteral("data%1%2")
+                             .arg(links)
+                             .arg(texts == Texts::Rich ? QStringLiteral("-rich") : QString());
+    if (made.contains(name))
+        return made.value(name);
+    const QString kept = qEnvironmentVariable("LINKWELL_BENCH_DATA");
+    const QString dir = kept.isEmpty() ? g_dir->filePath(name) : QDir(kept).filePath(name);
+    const QString done = dir + QStringLiteral("/.complete");
+    if (QFile::exists(done)) {
+        made.insert(name, dir);
+        return dir;
+    }
+    QDir(dir).removeRecursively();
     QDir().mkpath(dir);
     QString error;
     if (!Store::OpenDb(dir + QStringLiteral("/dbLink.mdb"), &error))
@@ -43,27 +60,53 @@ QString folderOf(int links)
         groups.append({g, QStringLiteral("Folder %1/Sub %2").arg(g / 10).arg(g), double(g)});
     const QStringList words {"news", "Linux",  "kernel", "ニュース", "技術",    "recipe",
                              "Qt",   "travel", "ブログ", "music",    "science", "sports"};
+    const QStringList japanese {"東京",     "旅行",     "料理",       "レシピ", "最新",
+                                "ニュース", "まとめ",   "技術解説",   "入門",   "使い方",
+                                "比較",     "おすすめ", "ランキング", "季節の", "写真"};
     QRandomGenerator rng(1);
     QList<DatedLink> all;
     all.reserve(links);
     for (int i = 0; i < links; ++i) {
-        QString title;
-        for (int w = 0; w < 4; ++w)
-            title += words[int(rng.bounded(words.size()))] + u' ';
-        title += QString::number(i);
-        all.append({{100 + i,
-                     QStringLiteral("https://site%1.example.com/articles/%2/page.html")
-                         .arg(rng.bounded(5000))
-                         .arg(i),
-                     int(rng.bounded(200)) + 1, title, i % 5 ? QString() : QStringLiteral("memo"),
-                     double(i % 7)},
-                    1700000000 + i});
+        QString title, description;
+        if (texts == Texts::Plain) {
+            for (int w = 0; w < 4; ++w)
+                title += words[int(rng.bounded(words.size()))] + u' ';
+            title += QString::number(i);
+            if (i % 5 == 0)
+                description = QStringLiteral("memo");
+        } else {
+            for (int w = 0; w < 4; ++w)
+                title += japanese[int(rng.bounded(japanese.size()))];
+            title += u' ' + QString::number(i);
+            if (i % 4 != 0) {
+                for (int w = 0; w < 2; ++w)
+                    description += japanese[int(rng.bounded(japanese.size()))];
+            }
+        }
+        QString address = QStringLiteral("https://site%1.example.com/articles/%2/page.html")
+                              .arg(rng.bounded(5000))
+                              .arg(i);
+        // Addresses as a browser keeps them: encoded Japanese paths, "www.", tracking tags.
+        if (texts == Texts::Rich && i % 3 == 0)
+            address = QStringLiteral("https://ja.example.org/wiki/")
+                + QString::fromLatin1(
+                          QUrl::toPercentEncoding(japanese[int(rng.bounded(japanese.size()))]))
+                + QStringLiteral("?id=%1").arg(i);
+        else if (texts == Texts::Rich && i % 3 == 1)
+            address.replace(QStringLiteral("https://"), QStringLiteral("https://www."))
+                .append(QStringLiteral("?utm_source=rss"));
+        all.append(
+            {{100 + i, address, int(rng.bounded(200)) + 1, title, description, double(i % 7)},
+             1700000000 + i});
     }
     if (links > 0
         && LinkStore::importLinks(groups, all, {}, &error) != LinkStore::ImportResult::Written)
         qFatal("%s", qPrintable(error));
     Store::CloseDb();
-    made.insert(links, dir);
+    QFile mark(done);
+    if (!mark.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(done));
+    made.insert(name, dir);
     return dir;
 }
 
@@ -211,7 +254,7 @@ Start startWindow(const QString &dir, const char *until)
 void BM_WindowStart(benchmark::State &state)
 {
     const int links = int(state.range(0));
-    const QString dir = folderOf(links);
+    const QString dir = folderOf(links, Texts(state.range(1)));
     static const Start emptyList = startWindow(folderOf(0), "list");
     static const Start emptyReady = startWindow(folderOf(0), "ready");
     Start list, ready;
@@ -230,11 +273,15 @@ void BM_WindowStart(benchmark::State &state)
     state.counters["ready_to_empty"] = ready.seconds / emptyReady.seconds;
     state.counters["ready_MB"] = ready.rssMb;
     state.counters["peak_MB"] = ready.hwmMb;
+    if (links >= 1000000)
+        state.counters["peak_to_500MB"] = ready.hwmMb / 500.0;
 }
+// The second argument: 1 for the collection with more text a link (Texts::Rich).
 BENCHMARK(BM_WindowStart)
-    ->Arg(10000)
-    ->Arg(100000)
-    ->Arg(1000000)
+    ->Args({10000, 0})
+    ->Args({100000, 0})
+    ->Args({1000000, 0})
+    ->Args({1000000, 1})
     ->Iterations(1)
     ->UseManualTime()
     ->Unit(benchmark::kSecond);
@@ -247,76 +294,85 @@ double heapBytes()
 }
 
 // Bytes per link the window's structures hold beside the text they hold (UTF-8 of the number,
-// address, group name, title and description; the twin keys hold none): the list's rows with
-// their order keys, the search index over them, the twin keys of every address.
+// address, group name, title and description; the twin keys hold none), each made as the
+// window makes it: the list's rows with their order keys, the grid's own handles on them (the
+// window shows every link), the search index over the rows, the twin keys of every address.
+// window_B is the whole of the window's index (CollectionIndex::build) as a cross-check.
 void BM_MemoryPerLink(benchmark::State &state)
 {
     const int links = int(state.range(0));
     QString error;
-    if (!Store::OpenDb(folderOf(links) + QStringLiteral("/dbLink.mdb"), &error))
+    if (!Store::OpenDb(folderOf(links, Texts(state.range(1))) + QStringLiteral("/dbLink.mdb"),
+                       &error))
         qFatal("%s", qPrintable(error));
-    double list = 0, index = 0, twins = 0, text = 0, indexText = 0;
+    double list = 0, grid = 0, index = 0, twins = 0, window = 0, text = 0, indexText = 0;
     double listS = 0, indexS = 0, twinsS = 0;
     QElapsedTimer t;
     for (auto _ : state) {
-        const double start = heapBytes();
-        t.start();
-        LinkList::Ordered rows;
-        LinkList::loadAll(rows, &error);
-        listS = double(t.nsecsElapsed()) / 1e9;
-        const double listed = heapBytes();
-        std::vector<LinkSearch::Fields> fields;
-        fields.reserve(rows.rows.size());
-        text = indexText = 0;
-        for (size_t i = 0; i < rows.rows.size(); ++i) {
-            const PackedRow &r = rows.rows[i];
-            for (int c = 0; c < 5; ++c)
-                text += double(r.cell(c).size());
-            for (const auto c : {LinkList::Address, LinkList::Title, LinkList::Description})
-                indexText += double(LinkList::cell(r, c).size());
-            fields.push_back({rows.keys[i].number, LinkList::cell(r, LinkList::Address),
-                              LinkList::cell(r, LinkList::Title),
-                              LinkList::cell(r, LinkList::Description)});
+        {
+            const double start = heapBytes();
+            t.start();
+            LinkList::Ordered rows;
+            LinkList::loadAll(rows, &error);
+            listS = double(t.nsecsElapsed()) / 1e9;
+            const double listed = heapBytes();
+            text = indexText = 0;
+            for (const PackedRow &r : rows.rows) {
+                for (int c = 0; c < 5; ++c)
+                    text += double(r.cell(c).size());
+                for (const auto c : {LinkList::Address, LinkList::Title, LinkList::Description})
+                    indexText += double(LinkList::cell(r, c).size());
+            }
+            const std::vector<PackedRow> shown(rows.rows);
+            const double withGrid = heapBytes();
+            t.start();
+            LinkSearch search;
+            search.rebuild(rows.rows.size(), [&](size_t i) {
+                const PackedRow &r = rows.rows[i];
+                return LinkSearch::Fields {rows.number(i), LinkList::cell(r, LinkList::Address),
+                                           LinkList::cell(r, LinkList::Title),
+                                           LinkList::cell(r, LinkList::Description)};
+            });
+            indexS = double(t.nsecsElapsed()) / 1e9;
+            const double indexed = heapBytes();
+            t.start();
+            UrlTwins keys;
+            for (size_t i = 0; i < rows.rows.size(); ++i)
+                keys.add(rows.number(i),
+                         QString::fromUtf8(LinkList::cell(rows.rows[i], LinkList::Address)));
+            keys.finish();
+            twinsS = double(t.nsecsElapsed()) / 1e9;
+            list = listed - start;
+            grid = withGrid - listed;
+            index = indexed - withGrid;
+            twins = heapBytes() - indexed;
         }
-        const double withFields = heapBytes();
-        t.start();
-        LinkSearch search;
-        search.rebuild(fields);
-        indexS = double(t.nsecsElapsed()) / 1e9;
-        const double indexed = heapBytes();
-        std::vector<QString> addresses;
-        addresses.reserve(rows.rows.size());
-        for (const PackedRow &r : rows.rows)
-            addresses.push_back(LinkList::text(r, LinkList::Address));
-        std::vector<UrlKey::Numbered> numbered;
-        numbered.reserve(addresses.size());
-        for (size_t i = 0; i < addresses.size(); ++i)
-            numbered.push_back({rows.keys[i].number, addresses[i]});
-        const double beforeTwins = heapBytes();
-        t.start();
-        UrlTwins keys;
-        keys.rebuild(numbered);
-        twinsS = double(t.nsecsElapsed()) / 1e9;
-        list = listed - start;
-        index = indexed - withFields;
-        twins = heapBytes() - beforeTwins;
+        const double start = heapBytes();
+        CollectionIndex whole;
+        if (!whole.build(&error))
+            qFatal("%s", qPrintable(error));
+        window = heapBytes() - start;
     }
     Store::CloseDb();
     state.counters["text_B"] = text / links;
     state.counters["list_B"] = list / links;
     state.counters["list_to_text"] = list / text;
+    state.counters["list_over_text_B"] = (list - text) / links;
+    state.counters["grid_B"] = grid / links;
     state.counters["index_B"] = index / links;
     state.counters["index_text_B"] = indexText / links;
     state.counters["index_to_text"] = index / indexText;
     state.counters["twins_B"] = twins / links;
+    state.counters["window_B"] = window / links;
     state.counters["list_s"] = listS;
     state.counters["index_s"] = indexS;
     state.counters["twins_s"] = twinsS;
 }
 BENCHMARK(BM_MemoryPerLink)
-    ->Arg(10000)
-    ->Arg(100000)
-    ->Arg(1000000)
+    ->Args({10000, 0})
+    ->Args({100000, 0})
+    ->Args({1000000, 0})
+    ->Args({1000000, 1})
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
 

@@ -16,7 +16,7 @@ bool CollectionIndex::build(QString *error,
     // The address keys cover every link: those listed from their rows, the others (without a
     // group row) read apart, with their titles.
     for (size_t i = 0; i < list.rows.size(); ++i)
-        m_twins.add(list.keys[i].number,
+        m_twins.add(list.number(i),
                     QString::fromUtf8(LinkList::cell(list.rows[i], LinkList::Address)));
     QHash<qint64, QString> titles;
     const bool ok = LinkStore::forEachLinkToExport(
@@ -41,12 +41,12 @@ bool CollectionIndex::build(QString *error,
         const PackedRow &r = m_list.rows[i];
         QByteArrayView description = LinkList::cell(r, LinkList::Description);
         if (!tags.isEmpty()) {
-            if (const auto t = tags.constFind(m_list.keys[i].number); t != tags.constEnd()) {
+            if (const auto t = tags.constFind(m_list.number(i)); t != tags.constEnd()) {
                 tagged = description.toByteArray() + *t;
                 description = tagged;
             }
         }
-        return LinkSearch::Fields {m_list.keys[i].number, LinkList::cell(r, LinkList::Address),
+        return LinkSearch::Fields {m_list.number(i), LinkList::cell(r, LinkList::Address),
                                    LinkList::cell(r, LinkList::Title), description};
     });
     m_titles = std::move(titles);
@@ -69,8 +69,8 @@ void CollectionIndex::reorder()
 {
     std::vector<qint64> numbers;
     numbers.reserve(m_list.keys.size());
-    for (const LinkList::Ordered::Key &k : m_list.keys)
-        numbers.push_back(k.number);
+    for (size_t i = 0; i < m_list.keys.size(); ++i)
+        numbers.push_back(m_list.number(i));
     m_search.setListOrder(numbers);
 }
 
@@ -109,7 +109,7 @@ std::vector<PackedRow> CollectionIndex::rowsOf(const SearchResult &result,
     std::vector<PackedRow> rows;
     rows.reserve(result.positions.size());
     for (const qint32 p : result.positions) {
-        if (p >= 0 && size_t(p) < m_list.rows.size() && scope.holds(m_list.keys[size_t(p)].group))
+        if (p >= 0 && size_t(p) < m_list.rows.size() && scope.holds(m_list.group(size_t(p))))
             rows.push_back(m_list.rows[size_t(p)]);
     }
     return rows;
@@ -124,8 +124,8 @@ std::vector<PackedRow> CollectionIndex::rowsOfLinks(const std::vector<qint64> &n
         at.insert(numbers[i], i);
     std::vector<std::optional<PackedRow>> placed(numbers.size());
     for (size_t p = 0; p < m_list.keys.size(); ++p) {
-        const LinkList::Ordered::Key &k = m_list.keys[p];
-        if (const auto i = at.constFind(k.number); i != at.cend() && scope.holds(k.group))
+        if (const auto i = at.constFind(m_list.number(p));
+            i != at.cend() && scope.holds(m_list.group(p)))
             placed[*i] = m_list.rows[p];
     }
     std::vector<PackedRow> rows;
@@ -142,10 +142,8 @@ std::vector<CollectionIndex::Twin> CollectionIndex::twinsOf(const QString &addre
     std::vector<Twin> out;
     for (const qint64 n : m_twins.sharing(address)) {
         QString title = m_titles.value(n);
-        for (size_t i = 0; title.isNull() && i < m_list.keys.size(); ++i) {
-            if (m_list.keys[i].number == n)
-                title = LinkList::text(m_list.rows[i], LinkList::Title);
-        }
+        if (const qsizetype i = title.isNull() ? m_list.find(n) : -1; i >= 0)
+            title = LinkList::text(m_list.rows[size_t(i)], LinkList::Title);
         out.push_back({n, title});
     }
     return out;

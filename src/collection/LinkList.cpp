@@ -12,12 +12,12 @@ namespace {
 
 constexpr int kRecent = 50;
 
-struct Entry
+struct Entry // 24 bytes
 {
     int groupRank;
+    quint32 groupAt; // the group's place in the list's groups
     double linkSort;
     PackedRow cells;
-    qint64 group;
 };
 
 struct Group
@@ -25,7 +25,14 @@ struct Group
     QByteArray name;
     double sort = 0;
     int rank = 0;
+    quint32 at = 0;
 };
+
+quint32 narrowNumber(qint64 number)
+{
+    return number >= 0 && number < qint64(Ordered::kWideNumber) ? quint32(number)
+                                                                : Ordered::kWideNumber;
+}
 
 // Ranks groups by sort key then name; groups equal in both share a rank, so their links mix
 // as the engine's joined listing mixes them.
@@ -101,6 +108,9 @@ bool ordered(qint64 nGrp, const ChooseFn &keep, Ordered &out, QString *error,
         return false;
     if (place)
         placeGroups(groups, *place);
+    quint32 at = 0;
+    for (Group &g : groups)
+        g.at = at++;
     std::vector<Entry> entries;
     std::vector<qint64> numbers;
     PackedRow::Packer packer;
@@ -111,8 +121,8 @@ bool ordered(qint64 nGrp, const ChooseFn &keep, Ordered &out, QString *error,
             const auto g = groups.constFind(v.nGrp);
             if (g == groups.constEnd() || (keep && !keep(v)))
                 return;
-            entries.push_back({g->rank, v.gSrt,
-                               packer.make({v.nURLText, v.sURL, g->name, v.sNam, v.sMem}), v.nGrp});
+            entries.push_back({g->rank, g->at, v.gSrt,
+                               packer.make({v.nURLText, v.sURL, g->name, v.sNam, v.sMem})});
             numbers.push_back(v.nURL);
         },
         error);
@@ -171,11 +181,14 @@ bool ordered(qint64 nGrp, const ChooseFn &keep, Ordered &out, QString *error,
         const size_t i = s.entry;
         Entry &e = entries[i];
         out.rows.push_back(std::move(e.cells));
-        out.keys.push_back({e.linkSort, numbers[size_t(i)], e.group, e.groupRank});
+        out.keys.push_back({e.linkSort, narrowNumber(numbers[i]), e.groupAt});
     }
-    out.groups.clear();
-    for (auto g = groups.cbegin(); g != groups.cend(); ++g)
-        out.groups.insert(g.key(), {g->name, g->rank});
+    out.groups.assign(size_t(groups.size()), {});
+    out.groupAt.clear();
+    for (auto g = groups.cbegin(); g != groups.cend(); ++g) {
+        out.groups[g->at] = {g.key(), g->name, g->rank};
+        out.groupAt.insert(g.key(), g->at);
+    }
     return true;
 }
 
@@ -280,14 +293,27 @@ bool loadAll(Ordered &out, QString *error)
     return ordered(0, {}, out, error);
 }
 
+qint64 Ordered::number(size_t i) const
+{
+    const quint32 n = keys[i].number;
+    return n != kWideNumber ? qint64(n) : cell(rows[i], Number).toLongLong();
+}
+
+qsizetype Ordered::find(qint64 number) const
+{
+    const quint32 narrow = narrowNumber(number);
+    for (size_t i = 0; i < keys.size(); ++i) {
+        if (keys[i].number == narrow && (narrow != kWideNumber || this->number(i) == number))
+            return qsizetype(i);
+    }
+    return -1;
+}
+
 void Ordered::remove(qint64 number)
 {
-    for (size_t i = 0; i < keys.size(); ++i) {
-        if (keys[i].number == number) {
-            keys.erase(keys.begin() + qsizetype(i));
-            rows.erase(rows.begin() + qsizetype(i));
-            return;
-        }
+    if (const qsizetype i = find(number); i >= 0) {
+        keys.erase(keys.begin() + i);
+        rows.erase(rows.begin() + i);
     }
 }
 
@@ -295,19 +321,21 @@ void Ordered::place(qint64 number, const QString &address, qint64 nGrp, const QS
                     const QString &description, double sort)
 {
     remove(number);
-    const auto g = groups.constFind(nGrp);
-    if (g == groups.constEnd())
+    const auto at = groupAt.constFind(nGrp);
+    if (at == groupAt.constEnd())
         return;
+    const Group &g = groups[*at];
     const QByteArray n = QByteArray::number(number);
-    PackedRow row {n, address.toUtf8(), g->name, title.toUtf8(), description.toUtf8()};
+    PackedRow row {n, address.toUtf8(), g.name, title.toUtf8(), description.toUtf8()};
     // The list's order with the number last, as equal keys stay in number order.
     auto earlier = [&](size_t i) {
         const Key &k = keys[i];
-        if (before(k.groupRank, k.sort, rows[i], g->rank, sort, row))
+        const int rank = groups[k.group].rank;
+        if (before(rank, k.sort, rows[i], g.rank, sort, row))
             return true;
-        if (before(g->rank, sort, row, k.groupRank, k.sort, rows[i]))
+        if (before(g.rank, sort, row, rank, k.sort, rows[i]))
             return false;
-        return k.number < number;
+        return this->number(i) < number;
     };
     size_t lo = 0, hi = keys.size();
     while (lo < hi) {
@@ -317,9 +345,8 @@ void Ordered::place(qint64 number, const QString &address, qint64 nGrp, const QS
         else
             hi = mid;
     }
-    const size_t at = lo;
-    keys.insert(keys.begin() + qsizetype(at), {sort, number, nGrp, g->rank});
-    rows.insert(rows.begin() + qsizetype(at), std::move(row));
+    keys.insert(keys.begin() + qsizetype(lo), {sort, narrowNumber(number), *at});
+    rows.insert(rows.begin() + qsizetype(lo), std::move(row));
 }
 
 ListRow toListRow(const PackedRow &r)

@@ -58,21 +58,28 @@ ListRow toListRow(const PackedRow &row);
 // registered or corrected later can be put in its place without reading everything again.
 struct Ordered
 {
-    struct Key // 32 bytes
+    struct Key // 16 bytes: a million links hold 16 MB of keys
     {
         double sort = 0;
-        qint64 number = 0;
-        qint64 group = 0;
-        int groupRank = 0;
+        quint32 number = 0; // kWideNumber: read from the row's number cell
+        quint32 group = 0; // the group's place in groups
     };
+    static constexpr quint32 kWideNumber = 0xFFFFFFFF;
     struct Group
     {
+        qint64 number = 0;
         QByteArray name;
         int rank = 0;
     };
     std::vector<PackedRow> rows;
     std::vector<Key> keys; // keys[i] belongs to rows[i]
-    QHash<qint64, Group> groups;
+    std::vector<Group> groups;
+    QHash<qint64, quint32> groupAt; // a group's place in groups, by its number
+
+    qint64 number(size_t i) const;
+    qint64 group(size_t i) const { return groups[keys[i].group].number; }
+    // The place of link number in rows, or -1.
+    qsizetype find(qint64 number) const;
 
     // Puts the link (number, address, group, title, description) in its place, or takes it
     // out when its group has no row; an earlier row of the same number goes.

@@ -124,18 +124,16 @@ void GridModel::fillRows(std::vector<PackedRow> &&rows)
     endResetModel();
 }
 
-void GridModel::appendRows(std::vector<PackedRow> &&rows)
+void GridModel::extendRows(std::vector<PackedRow> &&rows)
 {
-    if (rows.empty())
+    if (rows.size() <= m_data.size())
         return;
     const int first = m_rows;
     if (m_updates)
-        beginInsertRows({}, first, first + int(rows.size()) - 1);
-    m_data.reserve(m_data.size() + rows.size());
-    for (PackedRow &row : rows) {
+        beginInsertRows({}, first, int(rows.size()) - 1);
+    for (PackedRow &row : rows)
         row.truncate(m_cols);
-        m_data.push_back(std::move(row));
-    }
+    m_data = std::move(rows);
     m_rows = int(m_data.size());
     if (m_updates)
         endInsertRows();

@@ -52,8 +52,9 @@ public:
     // Replaces every row in one step; each row gives the cells of the first columns. Cells
     // past the grid's columns are dropped.
     void fillRows(std::vector<PackedRow> &&rows);
-    // Adds rows at the end, as fillRows takes them.
-    void appendRows(std::vector<PackedRow> &&rows);
+    // Rows that begin with the rows held (the same texts) and go on: the rest is added at the
+    // end as one insertion, and the vector is kept as it is (no copy of a long list).
+    void extendRows(std::vector<PackedRow> &&rows);
     // Row r's cells as held, without decoding them (1 <= r <= MaxRows()).
     const PackedRow &row(int r) const { return m_data[size_t(r - 1)]; }
     const std::vector<PackedRow> &rows() const { return m_data; }

@@ -3,14 +3,14 @@
 #include <QByteArrayView>
 #include <QString>
 #include <initializer_list>
-#include <memory>
 #include <span>
 
-// One grid row as one block of memory: the cells' UTF-8 texts one after the other, behind a
-// table of where each ends. A list of 100,000 links then costs one allocation per row instead
-// of one per cell, and is filled straight from the engine's UTF-8 texts. A block never changes
-// once made (an edit makes a new one), so copies share it: showing a search's rows copies no
-// text.
+// One grid row as one block of memory: how far the row is from the start of its allocation, a
+// byte holding how many cells and how wide their ends are, where each cell ends (one byte each when
+// the row's text is under 256 bytes, two under 64 KB, four otherwise), then the cells' UTF-8 texts
+// one after the other. A list of a million links then costs one allocation per few thousand rows
+// and a pointer per row, and is filled straight from the engine's UTF-8 texts. A row never changes
+// once made (an edit makes a new one), so copies share it: showing a search's rows copies no text.
 class PackedRow
 {
 public:
@@ -20,17 +20,46 @@ public:
         : PackedRow(std::span<const QByteArrayView>(cells.begin(), cells.size()))
     {
     }
+    ~PackedRow() { release(); }
 
-    PackedRow(const PackedRow &other) = default;
-    PackedRow &operator=(const PackedRow &other) = default;
-    PackedRow(PackedRow &&) noexcept = default;
-    PackedRow &operator=(PackedRow &&) noexcept = default;
+    PackedRow(const PackedRow &other)
+        : m_row(other.m_row)
+    {
+        retain();
+    }
+    PackedRow &operator=(const PackedRow &other)
+    {
+        if (m_row != other.m_row) {
+            other.retain();
+            release();
+            m_row = other.m_row;
+        }
+        return *this;
+    }
+    PackedRow(PackedRow &&other) noexcept
+        : m_row(other.m_row)
+    {
+        other.m_row = nullptr;
+    }
+    PackedRow &operator=(PackedRow &&other) noexcept
+    {
+        if (this != &other) {
+            release();
+            m_row = other.m_row;
+            other.m_row = nullptr;
+        }
+        return *this;
+    }
 
     // Rows made one after the other into shared blocks of memory, for a list read at once: no
-    // allocation and no count of owners per row. A block goes with the last of its rows.
+    // allocation per row. A block goes with the last of its rows.
     class Packer
     {
     public:
+        Packer() = default;
+        Packer(const Packer &) = delete;
+        Packer &operator=(const Packer &) = delete;
+        ~Packer();
         PackedRow make(std::span<const QByteArrayView> cells);
         PackedRow make(std::initializer_list<QByteArrayView> cells)
         {
@@ -38,7 +67,7 @@ public:
         }
 
     private:
-        std::shared_ptr<char[]> m_block;
+        char *m_block = nullptr; // held by the packer until the next one
         size_t m_used = 0;
     };
 
@@ -51,9 +80,12 @@ public:
     // Drops the cells from n on.
     void truncate(int n);
 
-private:
-    quint32 end(int i) const;
-    const char *bytes() const;
+    // Bytes a row of these cells takes in its block (handle and block header not counted).
+    static size_t bytesFor(std::span<const QByteArrayView> cells);
 
-    std::shared_ptr<const char[]> m_block; // quint32 count, quint32 end[count], then the texts
+private:
+    void retain() const;
+    void release();
+
+    const char *m_row = nullptr; // inside an allocation shared by its rows' handles
 };

@@ -130,6 +130,40 @@ private Q_SLOTS:
         for (const auto c : {LinkList::Number, LinkList::GroupName, LinkList::Title})
             QCOMPARE(column(first, c), column(all, c));
     }
+
+    // Links placed and removed one by one give the list a fresh read gives, numbers past 32
+    // bits included (kept in the row, not the key).
+    void placedAsRead()
+    {
+        group(1, QStringLiteral("b"), 2);
+        group(2, QStringLiteral("a"), 2);
+        const qint64 numbers[] {5, 4294967295LL, 4294967294LL, 9000000000LL, 77, 12};
+        for (size_t i = 0; i < std::size(numbers); ++i) {
+            link(0, 1 + int(i % 2), QStringLiteral("t%1").arg(i % 3), 1);
+            SqlSteps::exec(QStringLiteral("Update tURL Set nURL = ? Where nURL = 0"), {numbers[i]});
+        }
+        LinkList::Ordered list;
+        QVERIFY(LinkList::loadAll(list));
+        LinkRecord moved {9000000000LL,         QStringLiteral("http://x/0"), 2,
+                          QStringLiteral("t9"), QStringLiteral("m"),          0};
+        list.place(moved.nURL, moved.sURL, moved.nGrp, moved.sNam, moved.sMem, moved.gSrt);
+        QVERIFY(LinkStore::updateLink(moved));
+        list.remove(4294967294LL);
+        SqlSteps::exec(QStringLiteral("Delete From tURL Where nURL = 4294967294"));
+        list.place(3, QStringLiteral("http://none"), 99, QStringLiteral("x"), {}, 0); // no group
+        LinkList::Ordered read;
+        QVERIFY(LinkList::loadAll(read));
+        QCOMPARE(list.rows.size(), read.rows.size());
+        for (size_t i = 0; i < read.rows.size(); ++i) {
+            QCOMPARE(list.number(i), read.number(i));
+            QCOMPARE(list.group(i), read.group(i));
+            for (const auto c : {LinkList::Number, LinkList::GroupName, LinkList::Title})
+                QCOMPARE(LinkList::text(list.rows[i], c), LinkList::text(read.rows[i], c));
+        }
+        QCOMPARE(read.find(9000000000LL), qsizetype(0));
+        QCOMPARE(read.find(4294967294LL), qsizetype(-1));
+        QCOMPARE(read.number(size_t(read.find(4294967295LL))), 4294967295LL);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestLinkList)

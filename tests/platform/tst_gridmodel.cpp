@@ -162,7 +162,7 @@ private Q_SLOTS:
     }
 
     // Rows packed side by side (over several blocks, a large one apart) outlive their packer
-    // and join the rows on show as one insertion.
+    // and join the rows on show, which they begin with, as one insertion.
     void packedRowsAppended()
     {
         GridModel m;
@@ -172,11 +172,13 @@ private Q_SLOTS:
         std::vector<PackedRow> rows;
         {
             PackedRow::Packer packer;
+            for (int i = 1; i <= 2; ++i)
+                rows.push_back(packer.make({QByteArray::number(i)}));
             for (int i = 0; i < 20000; ++i)
                 rows.push_back(packer.make({QByteArray::number(i), i == 7 ? large : "ｸﾞﾙｰﾌﾟ"}));
             rows.push_back(packer.make({}));
         }
-        m.appendRows(std::vector<PackedRow>(rows));
+        m.extendRows(std::vector<PackedRow>(rows));
         rows.clear();
         QCOMPARE(inserted.size(), 1);
         QCOMPARE(m.MaxRows(), 20003);

@@ -66,8 +66,7 @@ void LinkListView::fillOnward(std::vector<PackedRow> &&rows)
     }
     if (!begins)
         return fill(std::move(rows));
-    rows.erase(rows.begin(), rows.begin() + qsizetype(shown));
-    model()->appendRows(std::move(rows));
+    model()->extendRows(std::move(rows));
     fitColumns(model()->rows());
 }
 

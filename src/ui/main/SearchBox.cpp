@@ -8,6 +8,10 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 struct SearchBox::Job
 {
     CollectionIndex index;
@@ -62,8 +66,15 @@ void SearchBox::prepare()
             job->error = reader.error();
         } else {
             job->ok = job->index.build(&job->error, [&](const std::vector<PackedRow> &rows) {
+                // The grid's own handles on the rows, copied once: a million links' copies
+                // would stay with the window's heap.
                 QMetaObject::invokeMethod(
-                    this, [this, rows] { Q_EMIT listRead(rows); }, Qt::QueuedConnection);
+                    this,
+                    [this, rows]() mutable {
+                        m_listRead = std::move(rows);
+                        Q_EMIT listRead();
+                    },
+                    Qt::QueuedConnection);
             });
         }
         QMetaObject::invokeMethod(this, &SearchBox::adopt, Qt::QueuedConnection);
@@ -83,6 +94,11 @@ void SearchBox::adopt()
         return;
     }
     m_index = std::move(job->index);
+#ifdef __GLIBC__
+    // The reading's scratch (a million links' sort entries, the worker's freed blocks) is given
+    // back to the system instead of staying with the window for good.
+    malloc_trim(0);
+#endif
     for (const auto &change : std::exchange(m_pending, {})) {
         if (const auto *link = std::get_if<LinkRecord>(&change))
             m_index.saved(*link);

@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <thread>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -53,14 +54,17 @@ public:
     void research();
     // run(text) true: another search answers the text typed (the page-text search).
     void setTextSearch(std::function<bool(const QString &)> run) { m_textSearch = std::move(run); }
+    // The rows listRead() announced, handed over once.
+    std::vector<PackedRow> takeListRead() { return std::exchange(m_listRead, {}); }
 
 Q_SIGNALS:
     // The box was emptied: the list shows what the group selector says.
     void cleared();
     // The groups searched changed.
     void scopeChanged();
-    // The background reading has every listed link in list order, before the index is ready.
-    void listRead(const std::vector<PackedRow> &rows);
+    // The background reading has every listed link in list order, before the index is ready:
+    // takeListRead() gives them.
+    void listRead();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -81,4 +85,5 @@ private:
     // Changes made while the worker reads, applied to what it read.
     std::vector<std::variant<LinkRecord, qint64>> m_pending;
     std::function<bool(const QString &)> m_textSearch;
+    std::vector<PackedRow> m_listRead;
 };

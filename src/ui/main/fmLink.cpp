@@ -111,10 +111,11 @@ fmLink::fmLink(BrowserFactory browserFactory, QWidget *parent)
             LoadList(false);
     });
     // The list of every group arrives from the search's background reading.
-    connect(search, &SearchBox::listRead, this, [this](const std::vector<PackedRow> &rows) {
+    connect(search, &SearchBox::listRead, this, [this] {
+        std::vector<PackedRow> rows = search->takeListRead();
         if (m_listPending && !search->isActive()
             && Usr::GrpNoOf(Frame1->controls().cbGrp->currentText()) == 0)
-            vSpr->fillOnward(std::vector<PackedRow>(rows));
+            vSpr->fillOnward(std::move(rows));
         m_listPending = false;
     });
     text = new TextSearch(
