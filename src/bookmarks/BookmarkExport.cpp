@@ -36,6 +36,25 @@ bool isTrimmed(char16_t c)
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
 }
 
+// The reference an ASCII character is written as: & < > " ' and line breaks wherever they
+// stand, the other white space only at a value's ends; empty when it is written as it is.
+constexpr QByteArrayView referenceOf(char16_t c, bool atEnd)
+{
+    switch (c) {
+    case '&': return "&amp;";
+    case '<': return "&lt;";
+    case '>': return "&gt;";
+    case '"': return "&quot;";
+    case '\'': return "&#39;";
+    case '\r': return "&#13;";
+    case '\n': return "&#10;";
+    case '\t': return atEnd ? "&#9;" : QByteArrayView();
+    case ' ': return atEnd ? "&#32;" : QByteArrayView();
+    case '\f': return atEnd ? "&#12;" : QByteArrayView();
+    default: return {};
+    }
+}
+
 // Room for a value written in place: no unit of it takes more than six bytes ("&quot;").
 struct InPlace
 {
@@ -53,6 +72,7 @@ struct InPlace
         std::memcpy(q, s, size_t(n));
         q += n;
     }
+    void put(QByteArrayView s) { put(s.data(), s.size()); }
     void done() { out.resize(q - out.constData()); }
     void undo() { out.resize(start); }
 
@@ -75,33 +95,9 @@ void appendEscaped(QByteArray &out, QStringView v)
     for (qsizetype i = 0; i < v.size(); ++i) {
         const char16_t c = v[i].unicode();
         if (c < 0x80) {
-            switch (c) {
-            case '&': place.put("&amp;", 5); continue;
-            case '<': place.put("&lt;", 4); continue;
-            case '>': place.put("&gt;", 4); continue;
-            case '"': place.put("&quot;", 6); continue;
-            case '\'': place.put("&#39;", 5); continue;
-            case '\r': place.put("&#13;", 5); continue;
-            case '\n': place.put("&#10;", 5); continue;
-            case '\t':
-                if (i < first || i >= last) {
-                    place.put("&#9;", 4);
-                    continue;
-                }
-                break;
-            case ' ':
-                if (i < first || i >= last) {
-                    place.put("&#32;", 5);
-                    continue;
-                }
-                break;
-            case '\f':
-                if (i < first || i >= last) {
-                    place.put("&#12;", 5);
-                    continue;
-                }
-                break;
-            default: break;
+            if (const QByteArrayView r = referenceOf(c, i < first || i >= last); !r.isEmpty()) {
+                place.put(r);
+                continue;
             }
             *place.q++ = char(c);
         } else if (c < 0x800) {
@@ -148,8 +144,8 @@ int sequenceAt(const unsigned char *p, const unsigned char *end)
 // The ASCII bytes escaped wherever they stand.
 constexpr auto kEscaped = [] {
     std::array<bool, 128> e {};
-    for (const char c : {'&', '<', '>', '"', '\'', '\r', '\n'})
-        e[size_t(c)] = true;
+    for (char16_t c = 0; c < 128; ++c)
+        e[c] = !referenceOf(c, false).isEmpty();
     return e;
 }();
 
@@ -170,15 +166,8 @@ void appendEscaped(QByteArray &out, QByteArrayView v)
     InPlace place(out, v.size());
     // The white space at the ends, all of it as references.
     auto putEnd = [&](const unsigned char *from, const unsigned char *to) {
-        for (; from < to; ++from) {
-            switch (*from) {
-            case ' ': place.put("&#32;", 5); break;
-            case '\t': place.put("&#9;", 4); break;
-            case '\f': place.put("&#12;", 5); break;
-            case '\n': place.put("&#10;", 5); break;
-            default: place.put("&#13;", 5); break;
-            }
-        }
+        for (; from < to; ++from)
+            place.put(referenceOf(*from, true));
     };
     putEnd(s, first);
     for (const unsigned char *p = first; p < last;) {
@@ -201,15 +190,7 @@ void appendEscaped(QByteArray &out, QByteArrayView v)
             continue;
         }
         ++p;
-        switch (c) {
-        case '&': place.put("&amp;", 5); break;
-        case '<': place.put("&lt;", 4); break;
-        case '>': place.put("&gt;", 4); break;
-        case '"': place.put("&quot;", 6); break;
-        case '\'': place.put("&#39;", 5); break;
-        case '\r': place.put("&#13;", 5); break;
-        default: place.put("&#10;", 5); break;
-        }
+        place.put(referenceOf(c, false));
     }
     putEnd(last, end);
     place.done();
