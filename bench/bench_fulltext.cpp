@@ -99,7 +99,7 @@ double threadCpuMs()
 bool allCjk(QStringView s)
 {
     bool any = false;
-    TextPieces::cut(s.toUtf8(), true, [&](const TextPieces::Piece &p) {
+    TextPieces::cut(s.toUtf8(), TextPieces::Cut::Query, [&](const TextPieces::Piece &p) {
         any = true;
         return p.cjk;
     });

@@ -144,11 +144,6 @@ void appendUtf8(QByteArray &b, char32_t c)
 
 } // namespace
 
-void cut(QByteArrayView utf8, bool query, const std::function<bool(const Piece &)> &each)
-{
-    cut(utf8, query ? Cut::Query : Cut::Text, each);
-}
-
 void cut(QByteArrayView utf8, Cut how, const std::function<bool(const Piece &)> &each)
 {
     thread_local std::vector<Folded> chars;
@@ -260,7 +255,7 @@ Match matchOf(const QString &word)
     int count = 0;
     bool prefix = false;
     bool single = false;
-    cut(utf8, true, [&](const Piece &p) {
+    cut(utf8, Cut::Query, [&](const Piece &p) {
         ++count;
         // A Latin word is a prefix; so is a lone CJK character at the end after other pieces,
         // which a text may hold as the start of a longer run's first piece.

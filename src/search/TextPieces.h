@@ -37,7 +37,6 @@ enum class Cut {
 };
 // Cuts utf8; each returns false to stop.
 void cut(QByteArrayView utf8, Cut how, const std::function<bool(const Piece &)> &each);
-void cut(QByteArrayView utf8, bool query, const std::function<bool(const Piece &)> &each);
 
 // The tokenizer for SQLite's FTS5, registered on the index's connection under kName.
 inline constexpr char kName[] = "linkwell";
