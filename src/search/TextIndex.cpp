@@ -1,17 +1,15 @@
 #include "TextIndex.h"
 
 #include "platform/DataFolder.h"
+#include "search/LinkSearch.h"
 #include "search/SearchText.h"
 #include "search/TextPieces.h"
+#include "search/TextSnippet.h"
 #include "store/LinkStore.h"
 
 #include <QFile>
 
 #include <algorithm>
-
-namespace {
-constexpr int kSnippetTokens = 16;
-}
 
 TextIndex::TextIndex(const QString &dataPh)
     : m_store((TextPieces::useEverywhere(), DataFolder::textIndex(dataPh)))
@@ -26,81 +24,95 @@ bool TextIndex::removeFile(const QString &dataPh)
     return !QFile::exists(path) || QFile::remove(path);
 }
 
-bool TextIndex::find(const QString &query, int limit, int snippets, std::vector<Found> &out,
-                     QString *error)
+TextIndex::Fields TextIndex::fieldsOf(const LinkSearch &search, const QString &query)
 {
-    out.clear();
-    const QStringList words = SearchText::words(query);
-    if (words.isEmpty())
-        return true;
-    const size_t count = size_t(words.size());
+    Fields out;
+    out.words = SearchText::words(query);
+    out.links = search.find(QStringList()).numbers;
+    std::sort(out.links.begin(), out.links.end());
+    for (const QString &w : std::as_const(out.words)) {
+        out.holding.push_back(search.find(QStringList {w}).numbers);
+        std::sort(out.holding.back().begin(), out.holding.back().end());
+    }
+    return out;
+}
+
+bool TextIndex::fieldsOf(const QString &query, Fields &out, QString *error)
+{
+    out = {};
+    out.words = SearchText::words(query);
     std::vector<SearchText::Matcher> matchers;
-    for (const QString &w : words)
+    for (const QString &w : std::as_const(out.words))
         matchers.emplace_back(w);
-    // Every link, in the order of its number, with the words its fields hold: page text of links
-    // no longer in the collection never counts.
-    struct Link
-    {
-        qint64 nURL;
-        qsizetype fields; // where its words' marks start in `inFields`
-    };
-    std::vector<Link> links;
-    std::vector<char> inFields;
+    out.holding.resize(matchers.size());
     QString why;
     if (!LinkStore::forEachLink(
             0,
             [&](const LinkStore::LinkView &v) {
-                links.push_back({v.nURL, qsizetype(inFields.size())});
-                for (const SearchText::Matcher &m : matchers)
-                    inFields.push_back(m.matches(v.sURL, v.sNam, v.sMem) ? 1 : 0);
+                out.links.push_back(v.nURL);
+                for (size_t w = 0; w < matchers.size(); ++w) {
+                    if (matchers[w].matches(v.sURL, v.sNam, v.sMem))
+                        out.holding[w].push_back(v.nURL);
+                }
             },
             &why)) {
         if (error)
             *error = why;
         return false;
     }
-    std::sort(links.begin(), links.end(),
-              [](const Link &a, const Link &b) { return a.nURL < b.nURL; });
-    // Per word, one pass over the pages holding it gives both the match and its part of the rank
-    // (every phrase's part is its own, so the parts add up to the rank of all the words).
-    std::vector<int> held(links.size(), 0);
-    std::vector<size_t> seen(links.size(), 0);
-    std::vector<double> ranks(links.size(), 0.0);
-    std::vector<TextStore::Scored> rows;
-    for (size_t w = 0; w < count; ++w) {
-        const TextPieces::Match m = TextPieces::matchOf(words.at(qsizetype(w)));
-        if (!m.text.isEmpty()) {
-            rows.clear();
-            if (!m_store.scored(m.text, m.table, rows)) {
-                if (error)
-                    *error = m_store.error();
-                return false;
-            }
-            if (!std::is_sorted(rows.begin(), rows.end(),
-                                [](const auto &a, const auto &b) { return a.nURL < b.nURL; }))
-                std::sort(rows.begin(), rows.end(),
-                          [](const auto &a, const auto &b) { return a.nURL < b.nURL; });
-            auto at = links.begin();
-            for (const TextStore::Scored &r : rows) {
-                at = std::lower_bound(at, links.end(), r.nURL,
-                                      [](const Link &l, qint64 n) { return l.nURL < n; });
-                if (at == links.end())
-                    break;
-                if (at->nURL != r.nURL)
-                    continue;
-                const size_t i = size_t(at - links.begin());
-                seen[i] = w + 1;
-                ranks[i] += r.rank;
-            }
-        }
-        for (size_t i = 0; i < links.size(); ++i) {
-            if (seen[i] == w + 1 || inFields[size_t(links[i].fields) + w])
-                ++held[i];
-        }
+    if (!std::is_sorted(out.links.begin(), out.links.end())) {
+        std::sort(out.links.begin(), out.links.end());
+        for (std::vector<qint64> &h : out.holding)
+            std::sort(h.begin(), h.end());
     }
-    for (size_t i = 0; i < links.size(); ++i) {
-        if (held[i] == int(count))
-            out.push_back({links[i].nURL, ranks[i], {}});
+    return true;
+}
+
+bool TextIndex::find(const QString &query, int limit, int snippets, std::vector<Found> &out,
+                     QString *error, const Fields *fields)
+{
+    out.clear();
+    Fields read;
+    if (!fields || fields->words != SearchText::words(query)) {
+        if (!fieldsOf(query, read, error))
+            return false;
+        fields = &read;
+    }
+    const QStringList &words = fields->words;
+    if (words.isEmpty())
+        return true;
+    // Every link there is: page text of links no longer in the collection never counts. Per
+    // word, one merge keeps the links whose page text (its rank added) or fields hold it; every
+    // phrase's part of the rank is its own, so the parts add up to the rank of all the words.
+    out.reserve(fields->links.size());
+    for (const qint64 n : fields->links)
+        out.push_back({n, 0, {}});
+    std::vector<TextStore::Scored> rows;
+    for (qsizetype w = 0; w < words.size() && !out.empty(); ++w) {
+        const TextPieces::Match m = TextPieces::matchOf(words.at(w));
+        rows.clear();
+        if (!m.text.isEmpty() && !m_store.scored(m.text, m.table, rows)) {
+            if (error)
+                *error = m_store.error();
+            return false;
+        }
+        const auto byNumber = [](const auto &a, const auto &b) { return a.nURL < b.nURL; };
+        if (!std::is_sorted(rows.begin(), rows.end(), byNumber))
+            std::sort(rows.begin(), rows.end(), byNumber);
+        const std::vector<qint64> &holding = fields->holding[size_t(w)];
+        auto row = rows.cbegin();
+        auto held = holding.cbegin();
+        size_t kept = 0;
+        for (const Found &f : out) {
+            while (row != rows.cend() && row->nURL < f.nURL)
+                ++row;
+            while (held != holding.cend() && *held < f.nURL)
+                ++held;
+            const bool inText = row != rows.cend() && row->nURL == f.nURL;
+            if (inText || (held != holding.cend() && *held == f.nURL))
+                out[kept++] = {f.nURL, f.rank + (inText ? row->rank : 0.0), {}};
+        }
+        out.resize(kept);
     }
     // Ranks are negative, lower is better; links found by their fields alone come after.
     const auto better = [](const Found &a, const Found &b) {
@@ -123,15 +135,8 @@ bool TextIndex::find(const QString &query, int limit, int snippets, std::vector<
 
 QString TextIndex::snippet(const QStringList &words, qint64 nURL)
 {
-    // Around the first hit of a longer word; of one character, when only those are there.
-    for (const TextStore::Table table : {TextStore::Pieces, TextStore::Chars}) {
-        const QString any = TextPieces::matchAll(words, table);
-        const QString s
-            = any.isEmpty() ? QString() : m_store.snippet(any, table, nURL, kSnippetTokens);
-        if (!s.isEmpty())
-            return s;
-    }
-    return {};
+    QByteArray text;
+    return m_store.text(nURL, text) ? TextSnippet::of(text, words) : QString();
 }
 
 QString TextIndex::snippet(const QString &query, qint64 nURL)

@@ -3,8 +3,11 @@
 #include "store/TextStore.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <vector>
+
+class LinkSearch;
 
 // The full-text index of the data folder (Idx/text.db) on this thread's own connection, cut by
 // TextPieces, and the search over it together with the links' titles, descriptions and
@@ -26,10 +29,24 @@ public:
         double rank = 0; // FTS5's rank of the page text; 0 when only the fields hold the words
         QString snippet; // marked with TextStore::kMarkOpen / kMarkClose
     };
+    // What the links' own texts give the search: every link there is, and per word of the query
+    // the links whose address, title or description hold it; numbers ascending.
+    struct Fields
+    {
+        QStringList words; // folded
+        std::vector<qint64> links;
+        std::vector<std::vector<qint64>> holding;
+    };
+    // From the window's index, on the thread that owns it: no row read.
+    static Fields fieldsOf(const LinkSearch &search, const QString &query);
+    // From the link database: one pass over its rows.
+    static bool fieldsOf(const QString &query, Fields &out, QString *error);
+
     // The links whose title, description, address or page text hold every word of the query,
-    // best first; at most limit (0: all), the first `snippets` of them with a snippet.
+    // best first; at most limit (0: all), the first `snippets` of them with a snippet. Without
+    // fields given, they are read from the link database.
     bool find(const QString &query, int limit, int snippets, std::vector<Found> &out,
-              QString *error);
+              QString *error, const Fields *fields = nullptr);
     // A snippet of link nURL's page text around the query's first hit.
     QString snippet(const QString &query, qint64 nURL);
 

@@ -249,37 +249,29 @@ void useEverywhere()
     TextStore::useTokenizer(tokenizer());
 }
 
-Match matchOf(const QString &word)
+Phrase phraseOf(const QString &word)
 {
-    const QByteArray utf8 = word.toUtf8();
-    int count = 0;
-    bool prefix = false;
+    Phrase out;
     bool single = false;
-    cut(utf8, Cut::Query, [&](const Piece &p) {
-        ++count;
-        // A Latin word is a prefix; so is a lone CJK character at the end after other pieces,
-        // which a text may hold as the start of a longer run's first piece.
-        prefix = !p.cjk || (p.single && count > 1);
+    cut(word.toUtf8(), Cut::Query, [&](const Piece &p) {
+        out.pieces.emplace_back(p.utf8.data(), p.utf8.size());
+        out.prefix = !p.cjk || (p.single && out.pieces.size() > 1);
         single = p.single;
         return true;
     });
-    if (count == 0)
+    if (out.pieces.size() == 1 && single)
+        out.table = TextStore::Chars;
+    return out;
+}
+
+Match matchOf(const QString &word)
+{
+    const Phrase phrase = phraseOf(word);
+    if (phrase.pieces.empty())
         return {};
     QString quoted = word;
     quoted.replace(u'"', QStringLiteral("\"\""));
-    return {u'"' + quoted + u'"' + (prefix ? QStringLiteral("*") : QString()),
-            count == 1 && single ? TextStore::Chars : TextStore::Pieces};
-}
-
-QString matchAll(const QStringList &words, TextStore::Table table)
-{
-    QStringList parts;
-    for (const QString &w : words) {
-        const Match m = matchOf(w);
-        if (!m.text.isEmpty() && m.table == table)
-            parts.append(m.text);
-    }
-    return parts.join(QStringLiteral(" OR "));
+    return {u'"' + quoted + u'"' + (phrase.prefix ? QStringLiteral("*") : QString()), phrase.table};
 }
 
 } // namespace TextPieces

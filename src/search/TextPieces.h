@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <vector>
 
 struct fts5_tokenizer;
 
@@ -44,15 +45,23 @@ fts5_tokenizer *tokenizer();
 // Makes it the tokenizer of every TextStore opened by path.
 void useEverywhere();
 
+// How one folded word is found: its pieces in a row, the last one a prefix when it ends in a
+// Latin word (or is a lone CJK character after others, which a text may hold as the start of a
+// longer run's first piece); one CJK character alone is asked of the table of characters.
+struct Phrase
+{
+    std::vector<QByteArray> pieces; // empty when the word gives none (punctuation only)
+    bool prefix = false;
+    TextStore::Table table = TextStore::Pieces;
+};
+Phrase phraseOf(const QString &word);
+
 struct Match
 {
     QString text; // empty when the word gives no piece (punctuation only)
     TextStore::Table table = TextStore::Pieces;
 };
-// The FTS5 query for one folded word: a phrase of its pieces, a prefix when it ends in a Latin
-// word; one CJK character goes to the table of characters.
+// The FTS5 query for one folded word (its phraseOf).
 Match matchOf(const QString &word);
-// The queries of the words that go to table, joined with OR.
-QString matchAll(const QStringList &words, TextStore::Table table);
 
 } // namespace TextPieces

@@ -192,9 +192,5 @@ inline constexpr char kTextSizes[]
 inline constexpr const char *kTextScored[]
     = {"Select rowid, rank From tText Where tText Match ?",
        "Select rowid, -1.0 From tTextChar Where tTextChar Match ?"};
-inline constexpr const char *kTextSnippet[]
-    = {"Select lwsnippet(tText, ?, ?, ?, ?) From tText Where tText Match ? And rowid = ?",
-       "Select lwsnippet(tTextChar, ?, ?, ?, ?) From tTextChar"
-       " Where tTextChar Match ? And rowid = ?"};
 
 } // namespace Sql

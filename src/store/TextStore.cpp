@@ -93,143 +93,6 @@ void rankOf(const Fts5ExtensionApi *api, Fts5Context *fts, sqlite3_context *ctx,
     sqlite3_result_double(ctx, -score);
 }
 
-// lwsnippet(open, close, ellipsis, tokens): `tokens` tokens of the text around the first hit,
-// the hits in them marked. The text is cut only up to the end of that window, not whole as
-// FTS5's snippet() cuts it for every row shown.
-struct Place
-{
-    int start = 0;
-    int end = 0;
-};
-struct Window
-{
-    int from = 0; // the places wanted
-    int to = 0;
-    int place = -1;
-    bool more = false; // the text goes on after the window
-    std::vector<Place> places; // from `from` on
-};
-
-int windowToken(void *p, int, const char *, int, int start, int end)
-{
-    auto *w = static_cast<Window *>(p);
-    if (++w->place > w->to) {
-        w->more = true;
-        return SQLITE_DONE;
-    }
-    if (w->place >= w->from)
-        w->places.push_back({start, end});
-    return SQLITE_OK;
-}
-
-void snippetOf(const Fts5ExtensionApi *api, Fts5Context *fts, sqlite3_context *ctx, int argc,
-               sqlite3_value **argv)
-{
-    if (argc != 4) {
-        sqlite3_result_error(ctx, "lwsnippet: open, close, ellipsis, tokens", -1);
-        return;
-    }
-    const auto arg = [&](int i) {
-        return QByteArray(reinterpret_cast<const char *>(sqlite3_value_text(argv[i])),
-                          sqlite3_value_bytes(argv[i]));
-    };
-    int count = 0;
-    api->xInstCount(fts, &count);
-    struct Hit
-    {
-        int first, last;
-    };
-    std::vector<Hit> hits;
-    for (int i = 0; i < count; ++i) {
-        int phrase = 0, col = 0, off = 0;
-        if (api->xInst(fts, i, &phrase, &col, &off) == SQLITE_OK && col == 0)
-            hits.push_back({off, off + std::max(1, api->xPhraseSize(fts, phrase)) - 1});
-    }
-    const char *text = nullptr;
-    int size = 0;
-    Window w;
-    if (!hits.empty() && api->xColumnText(fts, 0, &text, &size) == SQLITE_OK && text) {
-        const int tokens = std::max(1, sqlite3_value_int(argv[3]));
-        int first = hits.front().first;
-        for (const Hit &h : hits)
-            first = std::min(first, h.first);
-        w.from = std::max(0, first - tokens / 4);
-        w.to = w.from + tokens - 1;
-        // Only a head of the text is cut, twice as long each time, until the window lies
-        // before the head's last place (the one place cutting the text short can change).
-        for (int head = std::min(size, (w.to + 16) * 4);; head = std::min(size, head * 2)) {
-            while (head < size && (static_cast<unsigned char>(text[head]) & 0xC0) == 0x80)
-                ++head;
-            w.place = -1;
-            w.more = false;
-            w.places.clear();
-            const int rc = api->xTokenize(fts, text, head, &w, windowToken);
-            if (rc != SQLITE_OK && rc != SQLITE_DONE) {
-                w.places.clear();
-                break;
-            }
-            if (w.more || head == size)
-                break;
-        }
-    }
-    if (w.places.empty()) {
-        sqlite3_result_text(ctx, "", 0, SQLITE_STATIC);
-        return;
-    }
-    int begin = w.places.front().start;
-    int end = begin;
-    for (const Place &p : w.places)
-        end = std::max(end, p.end);
-    // At the text's start or end, what lies between it and the window goes along, up to a few
-    // characters: the table of characters makes no place of a Latin word, and "東京 weather"
-    // should not lose its word.
-    constexpr int kEdge = 48;
-    const auto lead = [&](int at) { return (static_cast<unsigned char>(text[at]) & 0xC0) != 0x80; };
-    bool before = w.from > 0, after = w.more;
-    if (!before && begin > 0) {
-        int b = std::max(0, begin - kEdge);
-        while (b < begin && !lead(b))
-            ++b;
-        before = b > 0;
-        begin = b;
-    }
-    if (!after && end < size) {
-        int e = std::min(size, end + kEdge);
-        while (e > end && e < size && !lead(e))
-            --e;
-        after = e < size;
-        end = e;
-    }
-    // Marked: every byte of a hit inside the window.
-    std::vector<bool> marked(size_t(end - begin), false);
-    for (const Hit &h : hits) {
-        for (int at = std::max(h.first, w.from); at <= std::min(h.last, w.to); ++at) {
-            const Place &p = w.places[size_t(at - w.from)];
-            std::fill(marked.begin() + (p.start - begin), marked.begin() + (p.end - begin), true);
-        }
-    }
-    const QByteArray open = arg(0), close = arg(1), ellipsis = arg(2);
-    QByteArray out;
-    out.reserve(end - begin + 32);
-    if (before)
-        out += ellipsis;
-    for (int i = begin; i < end;) {
-        const bool on = marked[size_t(i - begin)];
-        int j = i + 1;
-        while (j < end && marked[size_t(j - begin)] == on)
-            ++j;
-        if (on)
-            out += open;
-        out.append(text + i, j - i);
-        if (on)
-            out += close;
-        i = j;
-    }
-    if (after)
-        out += ellipsis;
-    sqlite3_result_text(ctx, out.constData(), int(out.size()), SQLITE_TRANSIENT);
-}
-
 } // namespace
 
 TextStore::TextStore(const QString &path, fts5_tokenizer *tokenizer)
@@ -248,8 +111,6 @@ TextStore::TextStore(const QString &path, fts5_tokenizer *tokenizer)
             rc = SQLITE_ERROR;
         if (rc == SQLITE_OK)
             rc = api->xCreateFunction(api, "lwrank", nullptr, rankOf, nullptr);
-        if (rc == SQLITE_OK)
-            rc = api->xCreateFunction(api, "lwsnippet", nullptr, snippetOf, nullptr);
         if (rc == SQLITE_OK)
             rc = sqlite3_create_function_v2(db, "lwText", 1,
                                             SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS,
@@ -376,18 +237,12 @@ bool TextStore::toTables(const char *const (&sqls)[2], qint64 nURL, const QByteA
 
 bool TextStore::drop(qint64 nURL)
 {
-    sqlite3_stmt *old = prepare(Sql::kTextBodyOld);
-    if (!old)
+    QByteArray was;
+    bool kept = false;
+    if (!text(nURL, was, &kept))
         return false;
-    sqlite3_bind_int64(old, 1, nURL);
-    const int rc = sqlite3_step(old);
-    const QByteArray was = rc == SQLITE_ROW
-        ? QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(old, 0)),
-                     sqlite3_column_bytes(old, 0))
-        : QByteArray();
-    sqlite3_reset(old);
-    if (rc != SQLITE_ROW)
-        return rc == SQLITE_DONE || fail(QString::fromUtf8(Sql::kTextBodyOld));
+    if (!kept)
+        return true;
     if (!toTables(Sql::kTextDelete, nURL, was))
         return false;
     sqlite3_stmt *body = prepare(Sql::kTextBodyDelete);
@@ -503,21 +358,19 @@ bool TextStore::scored(const QString &match, Table table, std::vector<Scored> &o
     return rc == SQLITE_DONE || fail(QString::fromUtf8(sql));
 }
 
-QString TextStore::snippet(const QString &match, Table table, qint64 nURL, int tokens)
+bool TextStore::text(qint64 nURL, QByteArray &utf8, bool *kept)
 {
-    sqlite3_stmt *st = prepare(Sql::kTextSnippet[table]);
+    utf8.clear();
+    sqlite3_stmt *st = prepare(Sql::kTextBodyOld);
     if (!st)
-        return {};
-    bindText(st, 1, QString(QChar(TextStore::kMarkOpen)));
-    bindText(st, 2, QString(QChar(TextStore::kMarkClose)));
-    bindText(st, 3, QStringLiteral("…"));
-    sqlite3_bind_int(st, 4, tokens);
-    bindText(st, 5, match);
-    sqlite3_bind_int64(st, 6, nURL);
-    QString out;
-    if (sqlite3_step(st) == SQLITE_ROW)
-        out = columnText(st, 0);
+        return false;
+    sqlite3_bind_int64(st, 1, nURL);
+    const int rc = sqlite3_step(st);
+    if (rc == SQLITE_ROW)
+        utf8 = QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)),
+                          sqlite3_column_bytes(st, 0));
     sqlite3_reset(st);
-    sqlite3_clear_bindings(st);
-    return out;
+    if (kept)
+        *kept = rc == SQLITE_ROW;
+    return rc == SQLITE_ROW || rc == SQLITE_DONE || fail(QString::fromUtf8(Sql::kTextBodyOld));
 }

@@ -68,9 +68,8 @@ public:
     bool sizes(std::vector<std::pair<QString, qint64>> &out);
     // The links whose text matches the FTS5 query, in ascending order, each with its rank.
     bool scored(const QString &match, Table table, std::vector<Scored> &out);
-    // A snippet of link nURL's text of `tokens` tokens around the query's first hit, the hits
-    // marked; empty when it holds none.
-    QString snippet(const QString &match, Table table, qint64 nURL, int tokens);
+    // Link nURL's text as it was given; empty, and kept false, when none is kept.
+    bool text(qint64 nURL, QByteArray &utf8, bool *kept = nullptr);
 
 private:
     // Takes link nURL's text out of the index.

@@ -83,11 +83,6 @@ private Q_SLOTS:
         // Nothing of a removed text in either table.
         QVERIFY(found(store, QStringLiteral("消")).isEmpty());
         QVERIFY(found(store, QStringLiteral("える")).isEmpty());
-        const QString snip
-            = store.snippet(TextPieces::matchAll({QStringLiteral("テスト")}, TextStore::Pieces),
-                            TextStore::Pieces, 1, 8);
-        QCOMPARE(snip.count(QChar(TextStore::kMarkOpen)), 1);
-        QVERIFY(snip.contains(QStringLiteral("テスト")));
     }
 
     // Random texts over a small alphabet, so that queries of 1 to 10 characters hit often.

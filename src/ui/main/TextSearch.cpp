@@ -106,24 +106,31 @@ void TextSearch::start()
     m_running = true;
     auto q = std::make_shared<Query>();
     q->text = m_text;
+    // The fields' matches come from the window's index here, on its own thread; until it is
+    // built, the worker reads the links.
+    std::shared_ptr<const TextIndex::Fields> fields;
+    if (m_search->isReady())
+        fields = std::make_shared<const TextIndex::Fields>(
+            TextIndex::fieldsOf(m_search->index().search(), m_text));
     QPointer<TextSearch> self(this);
-    QThreadPool::globalInstance()->start([q, self, dataPh = Usr::sDataPh, path = Store::path()] {
-        Store::Reader reader(path);
-        TextIndex index(dataPh);
-        if (!reader.isOpen())
-            q->error = reader.error();
-        else if (!index.isOpen())
-            q->error = index.error();
-        else
-            q->ok = index.find(q->text, 0, 0, q->found, &q->error);
-        QMetaObject::invokeMethod(
-            qApp,
-            [q, self] {
-                if (self)
-                    self->show(q);
-            },
-            Qt::QueuedConnection);
-    });
+    QThreadPool::globalInstance()->start(
+        [q, self, fields, dataPh = Usr::sDataPh, path = Store::path()] {
+            Store::Reader reader(path);
+            TextIndex index(dataPh);
+            if (!reader.isOpen())
+                q->error = reader.error();
+            else if (!index.isOpen())
+                q->error = index.error();
+            else
+                q->ok = index.find(q->text, 0, 0, q->found, &q->error, fields.get());
+            QMetaObject::invokeMethod(
+                qApp,
+                [q, self] {
+                    if (self)
+                        self->show(q);
+                },
+                Qt::QueuedConnection);
+        });
 }
 
 void TextSearch::show(const std::shared_ptr<Query> &q)
