@@ -171,53 +171,63 @@ Status findText(const Invocation &in, qint64 nGrp, const std::function<bool(qint
     }
     QString error;
     TextIndex index(Usr::sDataPh);
-    std::vector<TextIndex::Found> found;
-    if (!index.isOpen() || !index.find(in.args.join(u' '), 0, 0, found, &error)) {
-        in.err(Tr::tr("本文を検索できません: %1").arg(index.isOpen() ? error : index.error()));
+    if (!index.isOpen()) {
+        in.err(Tr::tr("本文を検索できません: %1").arg(index.error()));
         return BadInput;
     }
+    // One pass over the links gives both what their fields hold and the rows to print.
     struct Row
     {
-        QByteArray address, title;
-        qint64 nGrp = 0;
+        qint64 nURL = 0, nGrp = 0;
+        qsizetype address = 0, title = 0, end = 0; // in `texts`
     };
-    QHash<qint64, Row> rows;
-    QSet<qint64> wanted;
-    for (const TextIndex::Found &f : found)
-        wanted.insert(f.nURL);
+    std::vector<Row> rows;
+    QByteArray texts;
+    TextIndex::Fields fields;
+    const QString query = in.args.join(u' ');
+    if (!TextIndex::fieldsOf(query, fields, &error, nGrp, [&](const LinkStore::LinkView &v) {
+            if (keep && !keep(v.nURL))
+                return;
+            const qsizetype at = texts.size();
+            texts += v.sURL;
+            texts += v.sNam;
+            rows.push_back({v.nURL, v.nGrp, at, at + v.sURL.size(), texts.size()});
+        })) {
+        in.err(Tr::tr("ﾘｽﾄの読み込みに失敗しました: %1").arg(error));
+        return BadInput;
+    }
     QHash<qint64, QByteArray> groups;
-    if (!LinkStore::forEachLink(
-            nGrp,
-            [&](const LinkStore::LinkView &v) {
-                if (wanted.contains(v.nURL) && (!keep || keep(v.nURL)))
-                    rows.insert(v.nURL, {v.sURL.toByteArray(), v.sNam.toByteArray(), v.nGrp});
-            },
-            &error)
-        || !LinkStore::forEachGroup(
+    std::vector<TextIndex::Found> found;
+    if (!LinkStore::forEachGroup(
             [&](const LinkStore::GroupView &g) { groups.insert(g.nGrp, g.sGrp.toByteArray()); },
             &error)) {
         in.err(Tr::tr("ﾘｽﾄの読み込みに失敗しました: %1").arg(error));
         return BadInput;
     }
+    if (!index.find(query, 0, 0, found, &error, &fields)) {
+        in.err(Tr::tr("本文を検索できません: %1").arg(error));
+        return BadInput;
+    }
     QByteArray text;
     int printed = 0;
     for (const TextIndex::Found &f : found) {
-        const auto row = rows.constFind(f.nURL);
-        if (row == rows.cend())
+        const auto row = std::lower_bound(rows.cbegin(), rows.cend(), f.nURL,
+                                          [](const Row &r, qint64 n) { return r.nURL < n; });
+        if (row == rows.cend() || row->nURL != f.nURL)
             continue;
         if (limit > 0 && printed == limit)
             break;
         ++printed;
-        QString snippet = f.rank != 0 ? index.snippet(in.args.join(u' '), f.nURL) : QString();
+        QString snippet = f.rank != 0 ? index.snippet(query, f.nURL) : QString();
         snippet.remove(QChar(TextStore::kMarkOpen));
         snippet.remove(QChar(TextStore::kMarkClose));
         appendField(text, QByteArray::number(f.nURL));
         text.append('\t');
-        appendField(text, row->address);
+        appendField(text, QByteArrayView(texts).sliced(row->address, row->title - row->address));
         text.append('\t');
         appendField(text, groups.value(row->nGrp));
         text.append('\t');
-        appendField(text, row->title);
+        appendField(text, QByteArrayView(texts).sliced(row->title, row->end - row->title));
         text.append('\t');
         appendField(text, snippet.simplified().toUtf8());
         text.append('\n');

@@ -37,7 +37,8 @@ TextIndex::Fields TextIndex::fieldsOf(const LinkSearch &search, const QString &q
     return out;
 }
 
-bool TextIndex::fieldsOf(const QString &query, Fields &out, QString *error)
+bool TextIndex::fieldsOf(const QString &query, Fields &out, QString *error, qint64 nGrp,
+                         const std::function<void(const LinkStore::LinkView &)> &each)
 {
     out = {};
     out.words = SearchText::words(query);
@@ -47,8 +48,10 @@ bool TextIndex::fieldsOf(const QString &query, Fields &out, QString *error)
     out.holding.resize(matchers.size());
     QString why;
     if (!LinkStore::forEachLink(
-            0,
+            nGrp,
             [&](const LinkStore::LinkView &v) {
+                if (each)
+                    each(v);
                 out.links.push_back(v.nURL);
                 for (size_t w = 0; w < matchers.size(); ++w) {
                     if (matchers[w].matches(v.sURL, v.sNam, v.sMem))

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "store/LinkStore.h"
 #include "store/TextStore.h"
 
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <vector>
 
 class LinkSearch;
@@ -39,8 +41,10 @@ public:
     };
     // From the window's index, on the thread that owns it: no row read.
     static Fields fieldsOf(const LinkSearch &search, const QString &query);
-    // From the link database: one pass over its rows.
-    static bool fieldsOf(const QString &query, Fields &out, QString *error);
+    // From the link database: one pass over the rows of group nGrp (all when <= 0), each row
+    // also given to `each` when there is one.
+    static bool fieldsOf(const QString &query, Fields &out, QString *error, qint64 nGrp = 0,
+                         const std::function<void(const LinkStore::LinkView &)> &each = {});
 
     // The links whose title, description, address or page text hold every word of the query,
     // best first; at most limit (0: all), the first `snippets` of them with a snippet. Without

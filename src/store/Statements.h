@@ -132,10 +132,12 @@ inline constexpr char kInsertGroupZero[] = "Insert Into mGrp (nGrp, sGrp, gSrt) 
 // The full-text index (Idx/text.db, a file of its own): the pages' text under the link's number,
 // and which copy each was read from (size and time; nOk 0: it could not be read). The text is
 // kept compressed in tTextBody (lwText gives it back); two tables index it without a copy of
-// their own: tText the pieces with their places (phrases, Latin words; ranked with lwrank),
-// tTextChar every CJK character alone, presence only (one-character queries: no places, no
-// lengths, one short list a character). lwsnippet gives the text around the first hit.
-inline constexpr int kTextIndexVersion = 3;
+// their own: tText the pieces with their places (phrases, Latin words; lwhits counts a row's
+// hits), tTextChar every CJK character alone, presence only (one-character queries: no places,
+// no lengths, one short list a character). tTextLen keeps every page's length in tText's tokens,
+// kTextLenBlock to a row, so that a query reads them all at once instead of one a row.
+inline constexpr int kTextIndexVersion = 4;
+inline constexpr int kTextLenBlock = 512;
 inline constexpr char kTextFts5Api[] = "Select fts5(?1)";
 // The texts in the order they came: a backfill goes newest link first, and rows keyed by the
 // link's number would then go in from the left of the tree, leaving its pages half empty.
@@ -154,10 +156,21 @@ inline constexpr char kTextCreatePlain[]
       " content_rowid='nURL');"
       " Create Virtual Table If Not Exists tTextChar Using fts5(sText, detail=none,"
       " columnsize=0, content='vText', content_rowid='nURL')";
-inline constexpr char kTextRankCreate[]
-    = "Insert Into tText (tText, rank) Values ('rank', 'lwrank()');"
-      " Insert Into tText (tText, rank) Values ('pgsz', 65000);"
+inline constexpr char kTextPageSize[]
+    = "Insert Into tText (tText, rank) Values ('pgsz', 65000);"
       " Insert Into tTextChar (tTextChar, rank) Values ('pgsz', 65000)";
+// Per block of kTextLenBlock numbers from nBlock * kTextLenBlock on: 32-bit lengths, little
+// endian, 0 where no text is kept.
+inline constexpr char kTextLenCreate[]
+    = "Create Table If Not Exists tTextLen (nBlock Integer Primary Key, bLen Blob)";
+inline constexpr char kTextLenGet[] = "Select bLen From tTextLen Where nBlock = ?";
+inline constexpr char kTextLenPut[]
+    = "Insert Or Replace Into tTextLen (nBlock, bLen) Values (?, ?)";
+inline constexpr char kTextLenAll[] = "Select nBlock, bLen From tTextLen Order By nBlock";
+// The tokens of one page's text, as tText counted them when it went in.
+inline constexpr char kTextTokens[] = "Select lwsize(tText) From tText Where rowid = ?";
+// Changes when another connection changed the file.
+inline constexpr char kTextDataVersion[] = "PRAGMA data_version";
 inline constexpr char kTextCopyCreate[]
     = "Create Table If Not Exists tTextCopy (nURL Integer"
       " Primary Key, nSize Integer, nTime Integer, nOk Integer)";
@@ -180,17 +193,17 @@ inline constexpr char kTextCopyPut[]
 inline constexpr char kTextCopyDelete[] = "Delete From tTextCopy Where nURL = ?";
 inline constexpr char kTextDeleteAll[] = "Insert Into tText (tText) Values ('delete-all');"
                                          " Insert Into tTextChar (tTextChar) Values ('delete-all');"
-                                         " Delete From tTextBody";
+                                         " Delete From tTextBody; Delete From tTextLen";
 inline constexpr char kTextCopyDeleteAll[] = "Delete From tTextCopy";
 inline constexpr char kTextCopies[] = "Select nURL, nSize, nTime, nOk From tTextCopy";
 inline constexpr char kTextNumbers[] = "Select nURL From tTextBody";
 // What each table and index of the file takes, largest first.
 inline constexpr char kTextSizes[]
     = "Select name, sum(pgsize) From dbstat Group By name Order By 2 Desc";
-// Per table (TextStore::Table): the pages matching a query, each with its rank. A character's
-// presence ranks as one hit in a page of average length does (lwrank's part for it is -1).
+// Per table (TextStore::Table): the pages matching a query, each with its hits (a character's
+// table knows presence only: one hit).
 inline constexpr const char *kTextScored[]
-    = {"Select rowid, rank From tText Where tText Match ?",
-       "Select rowid, -1.0 From tTextChar Where tTextChar Match ?"};
+    = {"Select rowid, lwhits(tText) From tText Where tText Match ?",
+       "Select rowid, 1 From tTextChar Where tTextChar Match ?"};
 
 } // namespace Sql

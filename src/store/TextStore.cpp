@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QtEndian>
 
 #include <algorithm>
 #include <atomic>
@@ -56,41 +57,35 @@ void textOf(sqlite3_context *ctx, int, sqlite3_value **argv)
     sqlite3_result_text(ctx, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
 }
 
-// lwrank(): BM25 of the hits (k1 1.2, b 0.75, lower is better) with every phrase weighed alike.
-// FTS5's own bm25 first counts, per phrase, every page holding it; this one reads only the row
-// at hand, so a query that matches most pages costs no more than the rows ranked.
-void rankOf(const Fts5ExtensionApi *api, Fts5Context *fts, sqlite3_context *ctx, int,
+// lwhits(): how often the row holds the query's phrases. The rank is made outside, with the
+// page lengths read at once: FTS5's own bm25 and xColumnSize read one row of lengths per page.
+void hitsOf(const Fts5ExtensionApi *api, Fts5Context *fts, sqlite3_context *ctx, int,
             sqlite3_value **)
 {
-    constexpr double k1 = 1.2;
-    constexpr double b = 0.75;
-    auto *average = static_cast<double *>(api->xGetAuxdata(fts, 0));
-    if (!average) {
-        sqlite3_int64 rows = 0, tokens = 0;
-        api->xRowCount(fts, &rows);
-        api->xColumnTotalSize(fts, -1, &tokens);
-        average = static_cast<double *>(sqlite3_malloc(sizeof(double)));
-        if (!average) {
-            sqlite3_result_error_nomem(ctx);
-            return;
-        }
-        *average = rows > 0 && tokens > 0 ? double(tokens) / double(rows) : 1.0;
-        api->xSetAuxdata(fts, average, sqlite3_free);
-    }
-    int size = 0;
-    api->xColumnSize(fts, -1, &size);
-    const double norm = k1 * (1 - b + b * double(size) / *average);
-    double score = 0;
+    int hits = 0;
     for (int p = 0, n = api->xPhraseCount(fts); p < n; ++p) {
         Fts5PhraseIter it;
         int col = 0, off = 0;
-        int hits = 0;
         for (api->xPhraseFirst(fts, p, &it, &col, &off); col >= 0;
              api->xPhraseNext(fts, &it, &col, &off))
             ++hits;
-        score += hits * (k1 + 1) / (hits + norm);
     }
-    sqlite3_result_double(ctx, -score);
+    sqlite3_result_int(ctx, hits);
+}
+
+// lwsize(): the row's length in tokens.
+void sizeOf(const Fts5ExtensionApi *api, Fts5Context *fts, sqlite3_context *ctx, int,
+            sqlite3_value **)
+{
+    int size = 0;
+    if (api->xColumnSize(fts, -1, &size) != SQLITE_OK)
+        size = 0;
+    sqlite3_result_int(ctx, size);
+}
+
+qint64 blockOf(qint64 nURL)
+{
+    return nURL >= 0 ? nURL / Sql::kTextLenBlock : (nURL + 1) / Sql::kTextLenBlock - 1;
 }
 
 } // namespace
@@ -110,7 +105,9 @@ TextStore::TextStore(const QString &path, fts5_tokenizer *tokenizer)
         else if (!api)
             rc = SQLITE_ERROR;
         if (rc == SQLITE_OK)
-            rc = api->xCreateFunction(api, "lwrank", nullptr, rankOf, nullptr);
+            rc = api->xCreateFunction(api, "lwhits", nullptr, hitsOf, nullptr);
+        if (rc == SQLITE_OK)
+            rc = api->xCreateFunction(api, "lwsize", nullptr, sizeOf, nullptr);
         if (rc == SQLITE_OK)
             rc = sqlite3_create_function_v2(db, "lwText", 1,
                                             SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS,
@@ -132,8 +129,8 @@ TextStore::TextStore(const QString &path, fts5_tokenizer *tokenizer)
                 = QByteArray("PRAGMA page_size = 65536; PRAGMA auto_vacuum = INCREMENTAL;"
                              " PRAGMA journal_mode = WAL;")
                 + Sql::kTextBodyCreate + ';'
-                + (tokenizer ? Sql::kTextCreate : Sql::kTextCreatePlain) + ';'
-                + Sql::kTextRankCreate + ';' + Sql::kTextCopyCreate
+                + (tokenizer ? Sql::kTextCreate : Sql::kTextCreatePlain) + ';' + Sql::kTextPageSize
+                + ';' + Sql::kTextLenCreate + ';' + Sql::kTextCopyCreate
                 + "; PRAGMA user_version = " + QByteArray::number(Sql::kTextIndexVersion);
             usable = sqlite3_exec(db, make.constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
         }
@@ -243,7 +240,7 @@ bool TextStore::drop(qint64 nURL)
         return false;
     if (!kept)
         return true;
-    if (!toTables(Sql::kTextDelete, nURL, was))
+    if (!toTables(Sql::kTextDelete, nURL, was) || !setLength(nURL, 0))
         return false;
     sqlite3_stmt *body = prepare(Sql::kTextBodyDelete);
     if (!body)
@@ -267,6 +264,17 @@ bool TextStore::put(qint64 nURL, const QString &text, const Copy *copy)
         if (!step(body))
             return fail(QString::fromUtf8(Sql::kTextBodyPut));
         if (!toTables(Sql::kTextPut, nURL, utf8))
+            return false;
+        sqlite3_stmt *size = prepare(Sql::kTextTokens);
+        if (!size)
+            return false;
+        sqlite3_bind_int64(size, 1, nURL);
+        const int rc = sqlite3_step(size);
+        const qint64 tokens = rc == SQLITE_ROW ? sqlite3_column_int64(size, 0) : 0;
+        sqlite3_reset(size);
+        if (rc != SQLITE_ROW)
+            return fail(QString::fromUtf8(Sql::kTextTokens));
+        if (!setLength(nURL, quint32(std::clamp<qint64>(tokens, 1, 0xFFFFFFFF))))
             return false;
     }
     return !copy || putCopy(nURL, *copy);
@@ -297,7 +305,71 @@ bool TextStore::remove(qint64 nURL)
 
 bool TextStore::removeAll()
 {
+    m_lengthsRead = false;
     return run(Sql::kTextDeleteAll) && run(Sql::kTextCopyDeleteAll);
+}
+
+bool TextStore::setLength(qint64 nURL, quint32 tokens)
+{
+    m_lengthsRead = false;
+    const qint64 block = blockOf(nURL);
+    sqlite3_stmt *get = prepare(Sql::kTextLenGet);
+    if (!get)
+        return false;
+    sqlite3_bind_int64(get, 1, block);
+    const int rc = sqlite3_step(get);
+    QByteArray lengths = rc == SQLITE_ROW
+        ? QByteArray(static_cast<const char *>(sqlite3_column_blob(get, 0)),
+                     sqlite3_column_bytes(get, 0))
+        : QByteArray();
+    sqlite3_reset(get);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+        return fail(QString::fromUtf8(Sql::kTextLenGet));
+    lengths.resize(Sql::kTextLenBlock * 4, '\0');
+    qToLittleEndian(tokens, lengths.data() + (nURL - block * Sql::kTextLenBlock) * 4);
+    sqlite3_stmt *put = prepare(Sql::kTextLenPut);
+    if (!put)
+        return false;
+    sqlite3_bind_int64(put, 1, block);
+    sqlite3_bind_blob(put, 2, lengths.constData(), int(lengths.size()), SQLITE_STATIC);
+    return step(put) || fail(QString::fromUtf8(Sql::kTextLenPut));
+}
+
+bool TextStore::readLengths()
+{
+    // Read again after a change, made here or by another connection.
+    sqlite3_stmt *version = prepare(Sql::kTextDataVersion);
+    if (!version)
+        return false;
+    const qint64 now = sqlite3_step(version) == SQLITE_ROW ? sqlite3_column_int64(version, 0) : -1;
+    sqlite3_reset(version);
+    if (m_lengthsRead && now == m_dataVersion)
+        return true;
+    sqlite3_stmt *st = prepare(Sql::kTextLenAll);
+    if (!st)
+        return false;
+    m_blocks.clear();
+    m_lengths.clear();
+    qint64 total = 0, pages = 0;
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        const auto *p = static_cast<const uchar *>(sqlite3_column_blob(st, 1));
+        const int bytes = sqlite3_column_bytes(st, 1);
+        m_blocks.push_back(sqlite3_column_int64(st, 0));
+        for (int i = 0; i < Sql::kTextLenBlock; ++i) {
+            const quint32 n = (i + 1) * 4 <= bytes ? qFromLittleEndian<quint32>(p + i * 4) : 0;
+            m_lengths.push_back(n);
+            total += n;
+            pages += n ? 1 : 0;
+        }
+    }
+    sqlite3_reset(st);
+    if (rc != SQLITE_DONE)
+        return fail(QString::fromUtf8(Sql::kTextLenAll));
+    m_average = pages ? double(total) / double(pages) : 1.0;
+    m_dataVersion = now;
+    m_lengthsRead = true;
+    return true;
 }
 
 bool TextStore::optimize()
@@ -345,14 +417,38 @@ bool TextStore::sizes(std::vector<std::pair<QString, qint64>> &out)
 
 bool TextStore::scored(const QString &match, Table table, std::vector<Scored> &out)
 {
+    if (table == Pieces && !readLengths())
+        return false;
     const char *sql = Sql::kTextScored[table];
     sqlite3_stmt *st = prepare(sql);
     if (!st)
         return false;
     bindText(st, 1, match);
+    // BM25 of the hits (k1 1.2, b 0.75, lower is better), every word weighed alike; a
+    // character's presence, which has no places, ranks as one hit in a page of average length.
+    constexpr double k1 = 1.2;
+    constexpr double b = 0.75;
+    size_t block = 0; // rows come by number: the blocks are walked along
     int rc;
-    while ((rc = sqlite3_step(st)) == SQLITE_ROW)
-        out.push_back({sqlite3_column_int64(st, 0), sqlite3_column_double(st, 1)});
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        const qint64 n = sqlite3_column_int64(st, 0);
+        const int hits = sqlite3_column_int(st, 1);
+        double length = m_average;
+        if (table == Pieces) {
+            const qint64 want = blockOf(n);
+            if (block < m_blocks.size() && m_blocks[block] > want)
+                block = 0; // not in order after all
+            while (block < m_blocks.size() && m_blocks[block] < want)
+                ++block;
+            if (block < m_blocks.size() && m_blocks[block] == want) {
+                const quint32 l
+                    = m_lengths[block * Sql::kTextLenBlock + size_t(n - want * Sql::kTextLenBlock)];
+                length = l ? double(l) : m_average;
+            }
+        }
+        const double norm = k1 * (1 - b + b * length / m_average);
+        out.push_back({n, -(hits * (k1 + 1) / (hits + norm))});
+    }
     sqlite3_reset(st);
     sqlite3_clear_bindings(st);
     return rc == SQLITE_DONE || fail(QString::fromUtf8(sql));

@@ -72,6 +72,10 @@ public:
     bool text(qint64 nURL, QByteArray &utf8, bool *kept = nullptr);
 
 private:
+    // Link nURL's length in tText's tokens (0: no text).
+    bool setLength(qint64 nURL, quint32 tokens);
+    // Every page's length, unless read since the file last changed.
+    bool readLengths();
     // Takes link nURL's text out of the index.
     bool drop(qint64 nURL);
     // A text given to both tables, into (Sql::kTextPut) or out of them (Sql::kTextDelete).
@@ -83,4 +87,9 @@ private:
     QString m_path;
     QString m_error;
     QHash<const char *, sqlite3_stmt *> m_statements;
+    std::vector<qint64> m_blocks; // ascending; kTextLenBlock lengths each in m_lengths
+    std::vector<quint32> m_lengths;
+    double m_average = 1.0;
+    qint64 m_dataVersion = -1;
+    bool m_lengthsRead = false;
 };

@@ -120,12 +120,13 @@ private Q_SLOTS:
         QTest::addColumn<int>("version");
         QTest::newRow("first") << 1;
         QTest::newRow("one table for every piece") << 2;
+        QTest::newRow("lengths read a row at a time") << 3;
     }
     void oldVersionRefilled()
     {
         QFETCH(int, version);
-        const qint64 e
-            = registered(version == 1 ? "http://e.example/" : "http://f.example/", "", "");
+        const QByteArray address = "http://v" + QByteArray::number(version) + ".example/";
+        const qint64 e = registered(address.constData(), "", "");
         copy(e, "<p>函館の朝市</p>");
         const QFileInfo f(PageArchive::fileFor(m_data, e));
         const QString path = DataFolder::textIndex(m_data);
