@@ -74,7 +74,7 @@ bool windowOf(QByteArrayView text, TextPieces::Cut how,
     constexpr int kUnsure = 8; // bytes at a head's end whose places may change
     const qsizetype size = text.size();
     std::string arena;
-    for (qsizetype head = std::min<qsizetype>(size, 4096);; head = std::min(size, head * 2)) {
+    for (qsizetype head = std::min<qsizetype>(size, 1024);; head = std::min(size, head * 2)) {
         while (head < size && !lead(text, head))
             ++head;
         arena.clear();

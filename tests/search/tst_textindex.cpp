@@ -1,4 +1,5 @@
 #include "platform/DataFolder.h"
+#include "search/LinkSearch.h"
 #include "search/SearchText.h"
 #include "search/TextIndex.h"
 #include "search/TextPieces.h"
@@ -205,6 +206,59 @@ private Q_SLOTS:
                        .replace(QChar(TextStore::kMarkClose), u']');
         }
         QCOMPARE(got, expected);
+    }
+
+    // The fields' matches the window takes from its own index are those of the pass over the
+    // link rows; a link the window no longer holds is never found, whatever its page text.
+    void fieldsFromTheWindowsIndex()
+    {
+        QTemporaryDir data;
+        const QString dataPh = data.path() + u'/';
+        QVERIFY(Store::OpenDb(DataFolder::database(dataPh)));
+        TextIndex index(dataPh);
+        struct Link
+        {
+            QString address, title, memo, text;
+        };
+        const QList<Link> links {
+            {u"http://tokyo.example/"_s, u"東京ガイド"_s, u""_s, u"浅草と上野"_s},
+            {u"http://b.example/ABC"_s, u"ﾃｽﾄ"_s, u"メモ 東京"_s, u"京都の寺"_s},
+            {u"http://c.example/"_s, u"大阪"_s, u""_s, u"東京 abc テスト"_s},
+            {u"http://gone.example/"_s, u"東京"_s, u""_s, u"東京 テスト abc"_s},
+        };
+        std::vector<QByteArray> utf8;
+        std::vector<LinkSearch::Fields> fields;
+        for (qsizetype i = 0; i < links.size(); ++i) {
+            const Link &l = links.at(i);
+            QVERIFY(Sql::exec(
+                Sql::SetPrm(Sql::kInsertLink, {i + 1, l.address, 0, l.title, l.memo, i + 1})));
+            QVERIFY(index.store().put(i + 1, l.text));
+            for (const QString &t : {l.address, l.title, l.memo})
+                utf8.push_back(t.toUtf8());
+        }
+        for (size_t i = 0; i < size_t(links.size()); ++i)
+            fields.push_back({qint64(i + 1), utf8[3 * i], utf8[3 * i + 1], utf8[3 * i + 2]});
+        LinkSearch search;
+        search.rebuild(fields);
+        for (const QString &query : {u"東京"_s, u"abc テスト"_s, u"てすと"_s, u"tokyo 浅草"_s,
+                                     u"ｍｅｍｏ"_s, u"寺 ﾒﾓ"_s, u"、"_s}) {
+            TextIndex::Fields scanned;
+            QVERIFY(TextIndex::fieldsOf(query, scanned, nullptr));
+            const TextIndex::Fields held = TextIndex::fieldsOf(search, query);
+            QCOMPARE(held.words, scanned.words);
+            QCOMPARE(held.links, scanned.links);
+            QCOMPARE(held.holding, scanned.holding);
+        }
+        // Deleted from the window's index: its row and page text may still be there.
+        QVERIFY(search.remove(4));
+        const TextIndex::Fields held = TextIndex::fieldsOf(search, u"東京 テスト"_s);
+        std::vector<TextIndex::Found> hits;
+        QVERIFY(index.find(u"東京 テスト"_s, 0, 0, hits, nullptr, &held));
+        Store::CloseDb();
+        QList<qint64> got;
+        for (const TextIndex::Found &h : hits)
+            got << h.nURL;
+        QCOMPARE(got, QList<qint64>({3, 2}));
     }
 };
 
