@@ -55,6 +55,77 @@ QString kanaFolded(QString text)
 
 } // namespace
 
+bool foldsAlone(char32_t c, char32_t *out)
+{
+    if (c < 0x80) {
+        *out = c >= 'A' && c <= 'Z' ? c + 32 : c;
+        return true;
+    }
+    if ((c >= 0x4E00 && c <= 0x9FFF) || (c >= 0x30A1 && c <= 0x30FA) || c == 0x30FC) {
+        *out = c;
+        return true;
+    }
+    if (c >= 0x3041 && c <= 0x3096) {
+        *out = c + 0x60;
+        return true;
+    }
+    // Japanese punctuation and brackets, which fold to themselves.
+    if ((c >= 0x3001 && c <= 0x3011) || c == 0x30FB) {
+        *out = c;
+        return true;
+    }
+    // Full-width ASCII is ASCII.
+    if (c >= 0xFF01 && c <= 0xFF5E)
+        return foldsAlone(c - 0xFEE0, out);
+    return false;
+}
+
+namespace {
+
+// The text folded character by character when every one folds alone: most Japanese titles,
+// without the cost of normalising. Null otherwise.
+QString foldedAlone(QStringView text)
+{
+    QString out(text.size(), Qt::Uninitialized);
+    char16_t *d = reinterpret_cast<char16_t *>(out.data());
+    for (const QChar c : text) {
+        char32_t f;
+        if (!foldsAlone(c.unicode(), &f))
+            return {};
+        *d++ = char16_t(f);
+    }
+    return out;
+}
+
+QString foldedAlone(QByteArrayView utf8)
+{
+    QString out(utf8.size(), Qt::Uninitialized);
+    char16_t *d = reinterpret_cast<char16_t *>(out.data());
+    const auto *p = reinterpret_cast<const unsigned char *>(utf8.data());
+    const auto *end = p + utf8.size();
+    while (p < end) {
+        char32_t c = *p;
+        if (c < 0x80) {
+            ++p;
+        } else if ((c & 0xF0) == 0xE0 && end - p >= 3 && (p[1] & 0xC0) == 0x80
+                   && (p[2] & 0xC0) == 0x80) {
+            // Every character that folds alone outside ASCII takes three bytes.
+            c = ((c & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F);
+            p += 3;
+        } else {
+            return {};
+        }
+        char32_t f;
+        if (!foldsAlone(c, &f))
+            return {};
+        *d++ = char16_t(f);
+    }
+    out.truncate(d - reinterpret_cast<const char16_t *>(out.constData()));
+    return out;
+}
+
+} // namespace
+
 QString fold(QStringView text)
 {
     bool ascii = true;
@@ -66,6 +137,8 @@ QString fold(QStringView text)
     }
     if (ascii)
         return text.toString().toLower();
+    if (QString alone = foldedAlone(text); !alone.isNull())
+        return alone;
     return kanaFolded(text.toString().normalized(QString::NormalizationForm_KC).toCaseFolded());
 }
 
@@ -73,6 +146,8 @@ QString fold(QByteArrayView utf8)
 {
     if (isAscii(utf8))
         return foldAscii(utf8);
+    if (QString alone = foldedAlone(utf8); !alone.isNull())
+        return alone;
     return kanaFolded(
         QString::fromUtf8(utf8).normalized(QString::NormalizationForm_KC).toCaseFolded());
 }

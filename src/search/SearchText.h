@@ -14,6 +14,10 @@ namespace SearchText {
 
 QString fold(QStringView text);
 QString fold(QByteArrayView utf8);
+// The folded form of a character that folds the same whatever stands beside it (ASCII, kana,
+// the common kanji, Japanese punctuation, full-width ASCII); false for any other character,
+// which only the general rule folds.
+bool foldsAlone(char32_t c, char32_t *out);
 
 // True when the text is plain ASCII, which folds by lowering its letters.
 bool isAscii(QByteArrayView utf8);

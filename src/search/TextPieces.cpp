@@ -48,32 +48,6 @@ bool continues(char32_t c)
         || cat == QChar::Mark_Enclosing;
 }
 
-// Characters whose folded form is known without the general rule.
-bool simple(char32_t c, char32_t *out)
-{
-    if (c < 0x80) {
-        *out = c >= 'A' && c <= 'Z' ? c + 32 : c;
-        return true;
-    }
-    if ((c >= 0x4E00 && c <= 0x9FFF) || (c >= 0x30A1 && c <= 0x30FA) || c == 0x30FC) {
-        *out = c;
-        return true;
-    }
-    if (c >= 0x3041 && c <= 0x3096) {
-        *out = c + 0x60;
-        return true;
-    }
-    // Japanese punctuation and brackets, which fold to themselves.
-    if ((c >= 0x3001 && c <= 0x3011) || c == 0x30FB) {
-        *out = c;
-        return true;
-    }
-    // Full-width ASCII is ASCII.
-    if (c >= 0xFF01 && c <= 0xFF5E)
-        return simple(c - 0xFEE0, out);
-    return false;
-}
-
 void fold(QByteArrayView utf8, std::vector<Folded> &out)
 {
     out.clear();
@@ -94,7 +68,7 @@ void fold(QByteArrayView utf8, std::vector<Folded> &out)
         const int s = int(start - begin);
         const int e = int(chunkEnd - begin);
         char32_t f;
-        if (chunkEnd == p && simple(c, &f)) {
+        if (chunkEnd == p && SearchText::foldsAlone(c, &f)) {
             out.push_back({f, s, e});
         } else {
             const QString folded = SearchText::fold(

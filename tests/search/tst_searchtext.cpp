@@ -49,6 +49,11 @@ private Q_SLOTS:
         row("dotted capital I", "\u0130stanbul", "stanbul", true);
         row("no-break space", "a\u00A0b", "a", true);
         row("voiced mark after ASCII", "aﾞ", "a", true);
+        // Characters folded one by one, and beside what only the general rule folds
+        row("kana before a combining voiced mark", "か\u3099いど", "ガイド", true);
+        row("kanji before a variation selector", "葛\U000E0100飾", "葛飾", false);
+        row("full-width before a combining accent", "ｅ\u0301", "e", false);
+        row("hiragana iteration mark", "いすゞ", "イスヾ", true);
     }
     void matches()
     {
@@ -62,6 +67,28 @@ private Q_SLOTS:
         const SearchText::Matcher m(query);
         QCOMPARE(m.matches(utf8, "", ""), found);
         QCOMPARE(m.matches("", utf8, "x"), found);
+    }
+
+    // Every character folded alone folds as the general rule (NFKC, case folding, hiragana as
+    // katakana) folds it.
+    void foldsAloneAsTheGeneralRule()
+    {
+        for (char32_t c = 1; c < 0x10000; ++c) {
+            char32_t f = 0;
+            if (c >= 0xD800 && c < 0xE000)
+                continue;
+            if (!SearchText::foldsAlone(c, &f))
+                continue;
+            QString rule = QString(QChar(char16_t(c)))
+                               .normalized(QString::NormalizationForm_KC)
+                               .toCaseFolded();
+            for (QChar &k : rule) {
+                if ((k.unicode() >= 0x3041 && k.unicode() <= 0x3096) || k.unicode() == 0x309D
+                    || k.unicode() == 0x309E)
+                    k = QChar(char16_t(k.unicode() + 0x60));
+            }
+            QCOMPARE(QString(QChar(char16_t(f))), rule);
+        }
     }
 
     void words_data()
