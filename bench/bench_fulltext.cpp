@@ -283,9 +283,12 @@ void BM_FullText(benchmark::State &state)
             QString error;
             timer.restart();
             double cpu0 = threadCpuMs();
-            // The window: the fields' matches on its thread, the rest on a worker.
+            // The window: the fields' matches on its thread, the rest on a worker with its own
+            // connections.
             const TextIndex::Fields held = TextIndex::fieldsOf(collection.search(), q.text);
-            if (!index.find(q.text, 50, 50, top, &error, &held)) {
+            Store::Reader reader(Store::path());
+            TextIndex worker(dataPh);
+            if (!reader.isOpen() || !worker.find(q.text, 50, 50, top, &error, &held)) {
                 state.SkipWithError(qPrintable(error));
                 return;
             }

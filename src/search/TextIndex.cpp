@@ -87,11 +87,12 @@ bool TextIndex::find(const QString &query, int limit, int snippets, std::vector<
     // Every link there is: page text of links no longer in the collection never counts. Per
     // word, one merge keeps the links whose page text (its rank added) or fields hold it; every
     // phrase's part of the rank is its own, so the parts add up to the rank of all the words.
-    out.reserve(fields->links.size());
+    std::vector<TextStore::Scored> held; // the links holding the words so far, by number
+    held.reserve(fields->links.size());
     for (const qint64 n : fields->links)
-        out.push_back({n, 0, {}});
+        held.push_back({n, 0});
     std::vector<TextStore::Scored> rows;
-    for (qsizetype w = 0; w < words.size() && !out.empty(); ++w) {
+    for (qsizetype w = 0; w < words.size() && !held.empty(); ++w) {
         const TextPieces::Match m = TextPieces::matchOf(words.at(w));
         rows.clear();
         if (!m.text.isEmpty() && !m_store.scored(m.text, m.table, rows)) {
@@ -104,31 +105,34 @@ bool TextIndex::find(const QString &query, int limit, int snippets, std::vector<
             std::sort(rows.begin(), rows.end(), byNumber);
         const std::vector<qint64> &holding = fields->holding[size_t(w)];
         auto row = rows.cbegin();
-        auto held = holding.cbegin();
+        auto inFields = holding.cbegin();
         size_t kept = 0;
-        for (const Found &f : out) {
+        for (const TextStore::Scored &f : held) {
             while (row != rows.cend() && row->nURL < f.nURL)
                 ++row;
-            while (held != holding.cend() && *held < f.nURL)
-                ++held;
+            while (inFields != holding.cend() && *inFields < f.nURL)
+                ++inFields;
             const bool inText = row != rows.cend() && row->nURL == f.nURL;
-            if (inText || (held != holding.cend() && *held == f.nURL))
-                out[kept++] = {f.nURL, f.rank + (inText ? row->rank : 0.0), {}};
+            if (inText || (inFields != holding.cend() && *inFields == f.nURL))
+                held[kept++] = {f.nURL, f.rank + (inText ? row->rank : 0.0)};
         }
-        out.resize(kept);
+        held.resize(kept);
     }
     // Ranks are negative, lower is better; links found by their fields alone come after.
-    const auto better = [](const Found &a, const Found &b) {
+    const auto better = [](const TextStore::Scored &a, const TextStore::Scored &b) {
         if (a.rank != b.rank)
             return a.rank < b.rank;
         return a.nURL > b.nURL;
     };
-    if (limit > 0 && out.size() > size_t(limit)) {
-        std::partial_sort(out.begin(), out.begin() + limit, out.end(), better);
-        out.resize(size_t(limit));
+    if (limit > 0 && held.size() > size_t(limit)) {
+        std::partial_sort(held.begin(), held.begin() + limit, held.end(), better);
+        held.resize(size_t(limit));
     } else {
-        std::sort(out.begin(), out.end(), better);
+        std::sort(held.begin(), held.end(), better);
     }
+    out.reserve(held.size());
+    for (const TextStore::Scored &f : held)
+        out.push_back({f.nURL, f.rank, {}});
     for (size_t i = 0; i < out.size() && i < size_t(snippets); ++i) {
         if (out[i].rank != 0)
             out[i].snippet = snippet(words, out[i].nURL);
