@@ -1,7 +1,8 @@
 #pragma once
 
+#include "search/NumberSlots.h"
+
 #include <QByteArrayView>
-#include <QHash>
 #include <QStringList>
 
 #include <array>
@@ -79,8 +80,8 @@ public:
     SearchResult find(QStringView query, const SearchResult *previous = nullptr) const;
     SearchResult find(const QStringList &foldedWords, const SearchResult *previous = nullptr) const;
 
-    qsizetype size() const { return m_slotOf.size(); }
-    bool contains(qint64 number) const { return m_slotOf.contains(number); }
+    qsizetype size() const { return qsizetype(m_slots.size()); }
+    bool contains(qint64 number) const { return m_slots.slotOf(number) != NumberSlots::kNone; }
     // Changes with every change of texts or order; a result of another generation is stale.
     quint64 generation() const { return m_generation; }
     // Bytes held, for the benchmark's figures.
@@ -111,10 +112,9 @@ private:
     size_t m_used = 0;
     size_t m_garbage = 0; // bytes of removed or shrunk links
     std::vector<quint32> m_start; // per slot; m_start[slots] is m_used
-    std::vector<qint64> m_number; // per slot, -1 once removed
-    std::vector<qint32> m_position;
-    std::vector<qint64> m_numberAt; // per list position
-    QHash<qint64, quint32> m_slotOf;
+    NumberSlots m_slots; // the number of each slot, and the slot of each number
+    std::vector<qint32> m_position; // per slot, -1 for none
+    std::vector<quint32> m_slotAt; // per list position: its slot (stale once the slot is dropped)
 
     std::vector<quint16> m_code; // per UTF-16 unit
     std::array<quint64, 256> m_bytes {};

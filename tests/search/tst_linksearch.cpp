@@ -150,6 +150,13 @@ private Q_SLOTS:
         QVERIFY(index.remove(big));
         QVERIFY(!index.contains(big));
         QVERIFY(index.find(u"big").isEmpty());
+        // So are negative ones: none stands for a removed link.
+        index.upsert(c.put({-1, "http://e.jp/minus", "minus", ""}));
+        QCOMPARE(index.find(u"minus").numbers, v({-1}));
+        index.setListOrder(v({-1, 3}));
+        QCOMPARE(index.find(u"e").numbers.front(), -1);
+        QVERIFY(index.remove(-1));
+        QVERIFY(index.find(u"minus").isEmpty());
     }
 
     void manyUpdatesKeepResults()
