@@ -15,17 +15,19 @@ bool CollectionIndex::build(QString *error,
         listRead(list.rows);
     // The address keys cover every link: those listed from their rows, the others (without a
     // group row) read apart, with their titles.
-    for (size_t i = 0; i < list.rows.size(); ++i)
-        m_twins.add(list.number(i),
-                    QString::fromUtf8(LinkList::cell(list.rows[i], LinkList::Address)));
-    QHash<qint64, QString> titles;
+    QHash<qint64, Apart> apart;
     const bool ok = LinkStore::forEachLinkToExport(
         std::nullopt,
         [&](const LinkStore::LinkView &v) {
-            m_twins.add(v.nURL, QString::fromUtf8(v.sURL));
-            titles.insert(v.nURL, QString::fromUtf8(v.sNam));
+            apart.insert(v.nURL, {QString::fromUtf8(v.sNam), QString::fromUtf8(v.sURL)});
         },
         error);
+    m_twins.reserve(list.rows.size() + size_t(apart.size()));
+    for (size_t i = 0; i < list.rows.size(); ++i)
+        m_twins.add(list.number(i),
+                    QString::fromUtf8(LinkList::cell(list.rows[i], LinkList::Address)));
+    for (auto a = apart.cbegin(); a != apart.cend(); ++a)
+        m_twins.add(a.key(), a->address);
     m_twins.finish();
     QHash<qint64, QByteArray> tags;
     if (!ok
@@ -49,7 +51,7 @@ bool CollectionIndex::build(QString *error,
         return LinkSearch::Fields {m_list.number(i), LinkList::cell(r, LinkList::Address),
                                    LinkList::cell(r, LinkList::Title), description};
     });
-    m_titles = std::move(titles);
+    m_apart = std::move(apart);
     m_tags = std::move(tags);
     m_built = true;
     return true;
@@ -61,7 +63,7 @@ void CollectionIndex::invalidate()
     m_list = {};
     m_search.clear();
     m_twins.clear();
-    m_titles.clear();
+    m_apart.clear();
     m_tags.clear();
 }
 
@@ -83,7 +85,7 @@ void CollectionIndex::saved(const LinkRecord &l)
                      description = l.sMem.toUtf8() + m_tags.value(l.nURL);
     m_search.upsert({l.nURL, address, title, description});
     m_twins.insert(l.nURL, l.sURL);
-    m_titles.insert(l.nURL, l.sNam);
+    m_apart.insert(l.nURL, {l.sNam, l.sURL});
     reorder();
 }
 
@@ -94,7 +96,7 @@ void CollectionIndex::deleted(qint64 nURL)
     m_list.remove(nURL);
     m_search.remove(nURL);
     m_twins.remove(nURL);
-    m_titles.remove(nURL);
+    m_apart.remove(nURL);
     reorder();
 }
 
@@ -139,12 +141,17 @@ std::vector<PackedRow> CollectionIndex::rowsOfLinks(const std::vector<qint64> &n
 
 std::vector<CollectionIndex::Twin> CollectionIndex::twinsOf(const QString &address) const
 {
+    // The keys' hashes name candidates; each is confirmed by its own address's key.
     std::vector<Twin> out;
+    const QString key = UrlKey::of(address);
     for (const qint64 n : m_twins.sharing(address)) {
-        QString title = m_titles.value(n);
-        if (const qsizetype i = title.isNull() ? m_list.find(n) : -1; i >= 0)
-            title = LinkList::text(m_list.rows[size_t(i)], LinkList::Title);
-        out.push_back({n, title});
+        Apart link = m_apart.value(n);
+        if (const qsizetype i = link.address.isNull() ? m_list.find(n) : -1; i >= 0) {
+            link.title = LinkList::text(m_list.rows[size_t(i)], LinkList::Title);
+            link.address = LinkList::text(m_list.rows[size_t(i)], LinkList::Address);
+        }
+        if (UrlKey::of(link.address) == key)
+            out.push_back({n, link.title});
     }
     return out;
 }
