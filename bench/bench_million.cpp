@@ -378,10 +378,12 @@ double heapBytes()
     return double(m.uordblks + m.hblkhd); // large blocks are mapped apart
 }
 
-// Bytes per link the window's structures hold beside the text they hold (UTF-8 of the number,
-// address, group name, title and description; the twin keys hold none), each made as the
-// window makes it: the list's rows with their order keys, the grid's own handles on them (the
-// window shows every link), the search index over the rows, the twin keys of every address.
+// Bytes per link the window's structures hold beside the text they hold (text_B: the UTF-8 the
+// list's rows hold: number, group name, title, description, and the address only where the
+// title is empty; index_text_B: the address, title and description the index is made from; the
+// twin keys hold none), each made as the window makes it: the list's rows with their order keys,
+// the grid's own handles on them (the window shows every link), the search index made from one
+// more pass over the links, the twin keys of every address in that pass.
 // window_B is the whole of the window's index (CollectionIndex::build) as a cross-check.
 void BM_MemoryPerLink(benchmark::State &state)
 {
@@ -401,30 +403,36 @@ void BM_MemoryPerLink(benchmark::State &state)
             LinkList::loadAll(rows, &error);
             listS = double(t.nsecsElapsed()) / 1e9;
             const double listed = heapBytes();
-            text = indexText = 0;
+            text = 0;
             for (const PackedRow &r : rows.rows) {
                 for (int c = 0; c < 5; ++c)
                     text += double(r.cell(c).size());
-                for (const auto c : {LinkList::Address, LinkList::Title, LinkList::Description})
-                    indexText += double(LinkList::cell(r, c).size());
             }
+            indexText = double(rows.textBytes);
             const std::vector<PackedRow> shown(rows.rows);
             const double withGrid = heapBytes();
             t.start();
             LinkSearch search;
-            search.rebuild(rows.rows.size(), [&](size_t i) {
-                const PackedRow &r = rows.rows[i];
-                return LinkSearch::Fields {rows.number(i), LinkList::cell(r, LinkList::Address),
-                                           LinkList::cell(r, LinkList::Title),
-                                           LinkList::cell(r, LinkList::Description)};
+            search.rebuild(rows.rows.size(), rows.textBytes, [&](const LinkSearch::AddFn &add) {
+                return LinkStore::forEachLink(0, [&](const LinkStore::LinkView &v) {
+                    if (rows.groupAt.contains(v.nGrp))
+                        add({v.nURL, v.sURL, v.sNam, v.sMem});
+                });
             });
+            std::vector<qint64> order;
+            order.reserve(rows.keys.size());
+            for (size_t i = 0; i < rows.keys.size(); ++i)
+                order.push_back(rows.number(i));
+            search.setListOrder(order);
+            order = {};
             indexS = double(t.nsecsElapsed()) / 1e9;
             const double indexed = heapBytes();
             t.start();
             UrlTwins keys;
-            for (size_t i = 0; i < rows.rows.size(); ++i)
-                keys.add(rows.number(i),
-                         QString::fromUtf8(LinkList::cell(rows.rows[i], LinkList::Address)));
+            keys.reserve(rows.rows.size());
+            LinkStore::forEachLink(0, [&](const LinkStore::LinkView &v) {
+                keys.add(v.nURL, QString::fromUtf8(v.sURL));
+            });
             keys.finish();
             twinsS = double(t.nsecsElapsed()) / 1e9;
             list = listed - start;

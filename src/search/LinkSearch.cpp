@@ -68,6 +68,7 @@ LinkSearch::LinkSearch()
 
 void LinkSearch::clear()
 {
+    m_text = {};
     m_text.assign(1 + kPad, ' '); // position 0: a space before the first link, never in a slot
     m_used = 1;
     m_garbage = 0;
@@ -190,18 +191,12 @@ void LinkSearch::rebuild(std::span<const Fields> links)
 
 void LinkSearch::rebuild(size_t count, const std::function<Fields(size_t)> &link)
 {
-    clear();
     size_t bytes = 0;
     for (size_t i = 0; i < count; ++i) {
         const Fields f = link(i);
-        bytes += size_t(f.address.size() + f.title.size() + f.description.size()) + 3;
+        bytes += size_t(f.address.size() + f.title.size() + f.description.size());
     }
-    // The encoded text is at most about the UTF-8's size (Japanese takes less).
-    m_text.reserve(bytes + bytes / 32 + kPad + 1);
-    m_start.reserve(count + 1);
-    m_slots.reserve(count);
-    m_position.reserve(count);
-    m_slotAt.reserve(count);
+    startBuild(count, bytes);
     for (size_t i = 0; i < count; ++i) {
         const Fields f = link(i);
         const quint32 old = m_slots.slotOf(f.number);
@@ -214,15 +209,42 @@ void LinkSearch::rebuild(size_t count, const std::function<Fields(size_t)> &link
         }
         appendSlot(f, position);
     }
-    // Fitted only when much is left over: the copy holds the text twice for a moment, the
-    // window's largest need at start-up.
-    if (m_text.capacity() - m_text.size() > m_text.size() / 4) {
-        // Left with a little room for the registrations to come.
-        std::vector<char> fit;
-        fit.reserve(m_text.size() + m_text.size() / 32);
-        fit.assign(m_text.begin(), m_text.end());
-        m_text = std::move(fit);
+    finishBuild();
+}
+
+bool LinkSearch::rebuild(size_t count, size_t textBytes, const EachFn &each)
+{
+    startBuild(count, textBytes);
+    const bool ok = each([this](const Fields &f) {
+        if (const quint32 old = m_slots.slotOf(f.number); old != NumberSlots::kNone)
+            blank(old);
+        appendSlot(f, -1);
+    });
+    if (!ok) {
+        clear();
+        return false;
     }
+    finishBuild();
+    return true;
+}
+
+void LinkSearch::startBuild(size_t count, size_t textBytes)
+{
+    clear();
+    // The encoded text is at most about the UTF-8's size (Japanese takes less).
+    const size_t bytes = textBytes + count * 3;
+    m_text.reserve(bytes + bytes / 32 + kPad + 1);
+    m_start.reserve(count + 1);
+    m_slots.reserve(count);
+    m_position.reserve(count);
+    m_slotAt.reserve(count);
+}
+
+void LinkSearch::finishBuild()
+{
+    // Fitted in place, with a little room for the registrations to come.
+    if (m_text.capacity() - m_text.size() > m_text.size() / 16)
+        m_text.fit(m_text.size() / 32);
     compactIfWasteful();
     ++m_generation;
 }
@@ -265,7 +287,7 @@ void LinkSearch::compactIfWasteful()
     if (m_garbage < 65536 || m_garbage * 8 < m_used)
         return;
     // Live texts move down over the blanks, in their order; nothing is folded again.
-    std::vector<char> text;
+    TextArena text;
     text.reserve(m_used - m_garbage + kPad);
     text.push_back(' ');
     std::vector<quint32> start;
@@ -279,7 +301,7 @@ void LinkSearch::compactIfWasteful()
         if (!m_slots.live(s))
             continue;
         start.push_back(quint32(text.size()));
-        text.insert(text.end(), m_text.begin() + m_start[s], m_text.begin() + m_start[s + 1]);
+        text.append(m_text.begin() + m_start[s], m_text.begin() + m_start[s + 1]);
         const quint32 slot = kept.append(m_slots.number(s));
         position.push_back(m_position[s]);
         if (m_position[s] >= 0)

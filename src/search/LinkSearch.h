@@ -1,6 +1,7 @@
 #pragma once
 
 #include "search/NumberSlots.h"
+#include "search/TextArena.h"
 
 #include <QByteArrayView>
 #include <QStringList>
@@ -62,6 +63,13 @@ public:
     // The same with link i's texts asked for by place (twice each), so that the caller holds no
     // list of them beside the index it builds.
     void rebuild(size_t count, const std::function<Fields(size_t)> &link);
+    // The same with the links handed over one at a time, in any order, by each(add), without a
+    // list position (setListOrder gives them): each may read them straight from the database.
+    // count and textBytes (their UTF-8) size the memory once; false, and nothing held, when
+    // each fails.
+    using AddFn = std::function<void(const Fields &)>;
+    using EachFn = std::function<bool(const AddFn &add)>;
+    bool rebuild(size_t count, size_t textBytes, const EachFn &each);
     // Adds a link or replaces its texts. An existing link keeps its list position; a new one
     // has none until the next setListOrder.
     void upsert(const Fields &link);
@@ -91,6 +99,8 @@ public:
     int shortCodes() const { return m_nextShort; }
 
 private:
+    void startBuild(size_t count, size_t textBytes);
+    void finishBuild();
     void appendField(QByteArrayView utf8);
     void appendFolded(QStringView folded);
     void appendSpace();
@@ -108,7 +118,7 @@ private:
     bool holdsAll(quint32 slot, std::span<const ByteFinder *const> finders) const;
     std::vector<quint32> scanAll(std::span<const ByteFinder *const> finders) const;
 
-    std::vector<char> m_text; // the arena: m_used bytes, then spaces to the end
+    TextArena m_text; // m_used bytes, then spaces to the end
     size_t m_used = 0;
     size_t m_garbage = 0; // bytes of removed or shrunk links
     std::vector<quint32> m_start; // per slot; m_start[slots] is m_used

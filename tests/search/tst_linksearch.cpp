@@ -159,6 +159,36 @@ private Q_SLOTS:
         QVERIFY(index.find(u"minus").isEmpty());
     }
 
+    // Links handed over one at a time, in another order, then ordered as the list shows them:
+    // the same results as a rebuild in list order; a failed reading leaves nothing.
+    void rebuiltAsRead()
+    {
+        LinkSearch inOrder, asRead;
+        Collection c;
+        rebuild(inOrder, c, sample());
+        std::vector<qint64> order;
+        for (const Link &l : sample())
+            order.push_back(l.number);
+        QVERIFY(asRead.rebuild(2, 10, [&](const LinkSearch::AddFn &add) {
+            for (auto l = sample().crbegin(); l != sample().crend(); ++l)
+                add(c.fields(l->number));
+            return true;
+        }));
+        QCOMPARE(asRead.find(u"e").positions, at({-1, -1, -1, -1, -1}));
+        asRead.setListOrder(order);
+        for (const auto *query : {u"e", u"技術", u"qt ｶﾞｲﾄﾞ", u"foo", u""}) {
+            const SearchResult a = inOrder.find(query), b = asRead.find(query);
+            QCOMPARE(b.numbers, a.numbers);
+            QCOMPARE(b.positions, a.positions);
+        }
+        QVERIFY(!asRead.rebuild(5, 100, [&](const LinkSearch::AddFn &add) {
+            add(c.fields(3));
+            return false;
+        }));
+        QCOMPARE(asRead.size(), 0);
+        QVERIFY(asRead.find(u"qt").isEmpty());
+    }
+
     void manyUpdatesKeepResults()
     {
         // Enough corrections and deletions to make the index pack its text again, in between.
