@@ -132,9 +132,9 @@ bool ordered(qint64 nGrp, const ChooseFn &keep, Ordered &out, QString *error,
                 return;
             const QByteArrayView address = lean ? leanAddress(v.sURL, v.sNam) : v.sURL;
             // The group's name is one text all its rows share.
-            entries.push_back({g->rank, g->at, v.gSrt,
-                               packer.make({v.nURLText, address, g->name, v.sNam, v.sMem},
-                                           int(GroupName) - 1)});
+            entries.push_back(
+                {g->rank, g->at, v.gSrt,
+                 packer.make({v.nURLText, address, g->name, v.sNam, v.sMem}, int(GroupName) - 1)});
             numbers.push_back(v.nURL);
             out.textBytes += size_t(v.sURL.size() + v.sNam.size() + v.sMem.size());
         },

@@ -111,7 +111,7 @@ private Q_SLOTS:
                 for (int c = 0; c < cells; ++c)
                     texts.push_back(c == shared ? QByteArray("ｸﾞﾙｰﾌﾟ" + QByteArray::number(i % 3))
                                                 : QByteArray(length, char('a' + c % 26))
-                                                    + QByteArray::number(i));
+                                            + QByteArray::number(i));
                 std::vector<QByteArrayView> views(texts.begin(), texts.end());
                 rows.push_back(packer.make(views, shared));
                 if (shared < cells && length > 0)
