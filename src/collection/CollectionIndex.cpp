@@ -78,11 +78,7 @@ void CollectionIndex::invalidate()
 
 void CollectionIndex::reorder()
 {
-    std::vector<qint64> numbers;
-    numbers.reserve(m_list.keys.size());
-    for (size_t i = 0; i < m_list.keys.size(); ++i)
-        numbers.push_back(m_list.number(i));
-    m_search.setListOrder(numbers);
+    m_search.setListOrder(m_list.keys.size(), [this](size_t i) { return m_list.number(i); });
 }
 
 void CollectionIndex::saved(const LinkRecord &l)

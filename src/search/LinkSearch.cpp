@@ -319,14 +319,19 @@ void LinkSearch::compactIfWasteful()
 
 void LinkSearch::setListOrder(std::span<const qint64> numbers)
 {
+    setListOrder(numbers.size(), [numbers](size_t i) { return numbers[i]; });
+}
+
+void LinkSearch::setListOrder(size_t count, const std::function<qint64(size_t)> &numberAt)
+{
     std::fill(m_position.begin(), m_position.end(), -1);
     m_slotAt.clear();
-    if (m_slotAt.capacity() < numbers.size()) {
+    if (m_slotAt.capacity() < count) {
         m_slotAt = {};
-        m_slotAt.reserve(numbers.size());
+        m_slotAt.reserve(count);
     }
-    for (const qint64 n : numbers) {
-        const quint32 slot = m_slots.slotOf(n);
+    for (size_t i = 0; i < count; ++i) {
+        const quint32 slot = m_slots.slotOf(numberAt(i));
         if (slot == NumberSlots::kNone || m_position[slot] >= 0)
             continue;
         m_position[slot] = qint32(m_slotAt.size());

@@ -81,6 +81,8 @@ public:
     // The list's order: numbers[i] is shown at position i. Numbers the index does not hold are
     // skipped; links not named get no position.
     void setListOrder(std::span<const qint64> numbers);
+    // The same with the number at position i asked for: no list of a million numbers beside.
+    void setListOrder(size_t count, const std::function<qint64(size_t)> &numberAt);
 
     // Links matching every word of the query (an empty query matches every link). previous,
     // when it came from this index unchanged since and its words are implied by the query's
