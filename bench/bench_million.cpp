@@ -408,15 +408,17 @@ void BM_MemoryPerLink(benchmark::State &state)
                 for (int c = 0; c < 5; ++c)
                     text += double(r.cell(c).size());
             }
-            indexText = double(rows.textBytes);
             const std::vector<PackedRow> shown(rows.rows);
             const double withGrid = heapBytes();
             t.start();
             LinkSearch search;
             search.rebuild(rows.rows.size(), rows.textBytes, [&](const LinkSearch::AddFn &add) {
+                indexText = 0;
                 return LinkStore::forEachLink(0, [&](const LinkStore::LinkView &v) {
-                    if (rows.groupAt.contains(v.nGrp))
-                        add({v.nURL, v.sURL, v.sNam, v.sMem});
+                    if (!rows.groupAt.contains(v.nGrp))
+                        return;
+                    add({v.nURL, v.sURL, v.sNam, v.sMem});
+                    indexText += double(v.sURL.size() + v.sNam.size() + v.sMem.size());
                 });
             });
             std::vector<qint64> order;

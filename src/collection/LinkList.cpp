@@ -136,7 +136,8 @@ bool ordered(qint64 nGrp, const ChooseFn &keep, Ordered &out, QString *error,
                 {g->rank, g->at, v.gSrt,
                  packer.make({v.nURLText, address, g->name, v.sNam, v.sMem}, int(GroupName) - 1)});
             numbers.push_back(v.nURL);
-            out.textBytes += size_t(v.sURL.size() + v.sNam.size() + v.sMem.size());
+            out.textBytes += size_t(v.sURL.size() + v.sNam.size() + v.sMem.size())
+                + (v.sURL.contains('%') ? size_t(v.sURL.size()) : 0);
         },
         error);
     if (!ok)

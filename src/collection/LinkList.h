@@ -82,7 +82,9 @@ struct Ordered
     std::vector<Key> keys; // keys[i] belongs to rows[i]
     std::vector<Group> groups;
     QHash<qint64, quint32> groupAt; // a group's place in groups, by its number
-    size_t textBytes = 0; // UTF-8 of the addresses, titles and descriptions read
+    // UTF-8 of the addresses, titles and descriptions read, and of the addresses again where
+    // they hold percent-encoding (the search holds them decoded too): what their index takes.
+    size_t textBytes = 0;
 
     qint64 number(size_t i) const;
     qint64 group(size_t i) const { return groups[keys[i].group].number; }
