@@ -242,9 +242,10 @@ void LinkSearch::startBuild(size_t count, size_t textBytes)
 
 void LinkSearch::finishBuild()
 {
-    // Fitted in place, with a little room for the registrations to come.
-    if (m_text.capacity() - m_text.size() > m_text.size() / 16)
-        m_text.fit(m_text.size() / 32);
+    // Fitted in place, with room for a few thousand registrations: growing later is a
+    // realloc too, which moves no bytes for a block this large.
+    if (m_text.capacity() - m_text.size() > m_text.size() / 128)
+        m_text.fit(m_text.size() / 256);
     compactIfWasteful();
     ++m_generation;
 }
