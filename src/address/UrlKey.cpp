@@ -226,7 +226,7 @@ std::vector<qint64> laterTwins(std::span<const Numbered> links)
 
 } // namespace UrlKey
 
-quint64 UrlTwins::hashOf(QStringView key)
+quint32 UrlTwins::hashOf(QStringView key)
 {
     // FNV-1a over the UTF-16 units, then a final mix so that close keys spread out.
     quint64 h = 0xcbf29ce484222325ull;
@@ -239,13 +239,13 @@ quint64 UrlTwins::hashOf(QStringView key)
     h ^= h >> 33;
     h *= 0xc4ceb9fe1a85ec53ull;
     h ^= h >> 33;
-    return h;
+    return quint32(h >> 32);
 }
 
 void UrlTwins::rebuild(std::span<const UrlKey::Numbered> links)
 {
-    m_entries.clear();
-    m_entries.reserve(links.size());
+    clear();
+    reserve(links.size());
     for (const UrlKey::Numbered &l : links)
         add(l.number, l.address);
     finish();
@@ -254,19 +254,37 @@ void UrlTwins::rebuild(std::span<const UrlKey::Numbered> links)
 void UrlTwins::add(qint64 number, QStringView address)
 {
     const QString key = UrlKey::of(address);
-    if (!key.isEmpty())
-        m_entries.push_back({hashOf(key), number});
+    if (key.isEmpty())
+        return;
+    if (fits(number))
+        m_entries.push_back({hashOf(key), quint32(number)});
+    else
+        m_wide.push_back({hashOf(key), number});
 }
+
+namespace {
+
+// Sorted, the same link given twice counted once.
+template<class E> void sortOnce(std::vector<E> &entries)
+{
+    std::sort(entries.begin(), entries.end());
+    entries.erase(std::unique(entries.begin(), entries.end()), entries.end());
+}
+
+template<class E> void insertSorted(std::vector<E> &entries, const E &e)
+{
+    // Grown by a sixteenth: a registration must not double a million links' keys.
+    if (entries.size() == entries.capacity())
+        entries.reserve(entries.size() + entries.size() / 16 + 16);
+    entries.insert(std::lower_bound(entries.begin(), entries.end(), e), e);
+}
+
+} // namespace
 
 void UrlTwins::finish()
 {
-    std::sort(m_entries.begin(), m_entries.end());
-    // The same link given twice counts once.
-    m_entries.erase(std::unique(m_entries.begin(), m_entries.end(),
-                                [](const Entry &a, const Entry &b) {
-                                    return a.hash == b.hash && a.number == b.number;
-                                }),
-                    m_entries.end());
+    sortOnce(m_entries);
+    sortOnce(m_wide);
 }
 
 void UrlTwins::insert(qint64 number, QStringView address)
@@ -275,22 +293,29 @@ void UrlTwins::insert(qint64 number, QStringView address)
     const QString key = UrlKey::of(address);
     if (key.isEmpty())
         return;
-    const Entry e {hashOf(key), number};
-    m_entries.insert(std::lower_bound(m_entries.begin(), m_entries.end(), e), e);
+    if (fits(number))
+        insertSorted(m_entries, {hashOf(key), quint32(number)});
+    else
+        insertSorted(m_wide, {hashOf(key), number});
 }
 
 void UrlTwins::remove(qint64 number)
 {
-    std::erase_if(m_entries, [number](const Entry &e) { return e.number == number; });
+    if (fits(number))
+        std::erase_if(m_entries, [number](const Entry &e) { return e.number == number; });
+    else
+        std::erase_if(m_wide, [number](const Wide &e) { return e.number == number; });
 }
 
 void UrlTwins::remove(std::span<const qint64> numbers)
 {
     std::vector<qint64> gone(numbers.begin(), numbers.end());
     std::sort(gone.begin(), gone.end());
-    std::erase_if(m_entries, [&](const Entry &e) {
-        return std::binary_search(gone.begin(), gone.end(), e.number);
-    });
+    const auto isGone = [&](const auto &e) {
+        return std::binary_search(gone.begin(), gone.end(), qint64(e.number));
+    };
+    std::erase_if(m_entries, isGone);
+    std::erase_if(m_wide, isGone);
 }
 
 std::vector<qint64> UrlTwins::sharing(QStringView address) const
@@ -299,9 +324,14 @@ std::vector<qint64> UrlTwins::sharing(QStringView address) const
     const QString key = UrlKey::of(address);
     if (key.isEmpty())
         return out;
-    const quint64 h = hashOf(key);
-    auto it = std::lower_bound(m_entries.begin(), m_entries.end(), Entry {h, INT32_MIN});
-    for (; it != m_entries.end() && it->hash == h; ++it)
+    const quint32 h = hashOf(key);
+    for (auto it = std::lower_bound(m_entries.begin(), m_entries.end(), Entry {h, 0});
+         it != m_entries.end() && it->hash == h; ++it)
         out.push_back(it->number);
+    for (auto it = std::lower_bound(m_wide.begin(), m_wide.end(),
+                                    Wide {h, std::numeric_limits<qint64>::min()});
+         it != m_wide.end() && it->hash == h; ++it)
+        out.push_back(it->number);
+    std::sort(out.begin(), out.end());
     return out;
 }

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <cstdint>
+#include <limits>
 #include <span>
 #include <vector>
 
@@ -32,39 +34,56 @@ std::vector<qint64> laterTwins(std::span<const Numbered> links);
 } // namespace UrlKey
 
 // The registered links' keys held in memory, to find a new page's twins as it completes.
-// Keys are kept as 64-bit hashes (16 bytes a link): two different keys share one with a chance
-// of about one in 10^14 per lookup at 100,000 links, which would only show a needless warning.
-// The selection for deletion (laterTwins) compares the keys themselves.
+// Keys are kept as 32-bit hashes beside 32-bit link numbers (8 bytes a link; numbers that do not
+// fit are kept apart with 16): two different keys share a hash with a chance of about one in
+// 4,000 per lookup at a million links, so sharing() gives candidates, which the caller confirms
+// by the key of each one's address. The selection for deletion (laterTwins) compares the keys
+// themselves.
 class UrlTwins
 {
 public:
     void rebuild(std::span<const UrlKey::Numbered> links);
-    // The same one link at a time: add() every link, then finish() before any other call.
+    // The same one link at a time: reserve() the count when known, add() every link, then
+    // finish() before any other call.
+    void reserve(size_t links) { m_entries.reserve(links); }
     void add(qint64 number, QStringView address);
     void finish();
     // Adds the link, or gives it a new address.
     void insert(qint64 number, QStringView address);
     void remove(qint64 number);
     void remove(std::span<const qint64> numbers);
-    void clear() { m_entries.clear(); }
+    void clear()
+    {
+        m_entries = {};
+        m_wide = {};
+    }
 
-    // The links whose address is the same page as address, ascending by number.
+    // The links whose address may be the same page as address (every one that is, and rarely
+    // one that only shares the hash), ascending by number.
     std::vector<qint64> sharing(QStringView address) const;
 
-    qsizetype size() const { return qsizetype(m_entries.size()); }
-    size_t memoryBytes() const { return m_entries.capacity() * sizeof(Entry); }
+    qsizetype size() const { return qsizetype(m_entries.size() + m_wide.size()); }
+    size_t memoryBytes() const
+    {
+        return m_entries.capacity() * sizeof(Entry) + m_wide.capacity() * sizeof(Wide);
+    }
 
 private:
-    struct Entry
+    struct Entry // a link numbered 0 .. 2^32-1
     {
-        quint64 hash;
-        qint64 number;
-        bool operator<(const Entry &o) const
-        {
-            return hash != o.hash ? hash < o.hash : number < o.number;
-        }
+        quint32 hash;
+        quint32 number;
+        auto operator<=>(const Entry &) const = default;
     };
-    static quint64 hashOf(QStringView key);
+    struct Wide // any other number
+    {
+        quint32 hash;
+        qint64 number;
+        auto operator<=>(const Wide &) const = default;
+    };
+    static quint32 hashOf(QStringView key);
+    static bool fits(qint64 number) { return number >= 0 && number <= qint64(UINT32_MAX); }
 
     std::vector<Entry> m_entries; // sorted by hash, then number
+    std::vector<Wide> m_wide; // the same
 };

@@ -13,43 +13,54 @@ bool CollectionIndex::build(QString *error,
         return false;
     if (listRead)
         listRead(list.rows);
-    // The address keys cover every link: those listed from their rows, the others (without a
-    // group row) read apart, with their titles.
-    for (size_t i = 0; i < list.rows.size(); ++i)
-        m_twins.add(list.number(i),
-                    QString::fromUtf8(LinkList::cell(list.rows[i], LinkList::Address)));
-    QHash<qint64, QString> titles;
-    const bool ok = LinkStore::forEachLinkToExport(
-        std::nullopt,
-        [&](const LinkStore::LinkView &v) {
-            m_twins.add(v.nURL, QString::fromUtf8(v.sURL));
-            titles.insert(v.nURL, QString::fromUtf8(v.sNam));
-        },
-        error);
-    m_twins.finish();
     QHash<qint64, QByteArray> tags;
-    if (!ok
-        || !LinkStore::forEachTags(
-            [&](qint64 n, QByteArrayView t) { tags.insert(n, ' ' + t.toByteArray()); }, error)) {
+    size_t tagBytes = 0;
+    QHash<qint64, qint64> counts;
+    if (!LinkStore::forEachTags(
+            [&](qint64 n, QByteArrayView t) {
+                tags.insert(n, ' ' + t.toByteArray());
+                tagBytes += size_t(t.size()) + 1;
+            },
+            error)
+        || !LinkStore::linkCounts(counts, error))
+        return false;
+    qint64 links = 0;
+    for (const qint64 c : std::as_const(counts))
+        links += c;
+    // One more pass over the links gives what the rows leave out, the addresses: the search
+    // index over the listed links (in the links' order; the list's order follows), the address
+    // keys of every link, and apart the links without a group row, with their titles.
+    QHash<qint64, Apart> apart;
+    m_twins.reserve(size_t(links));
+    QByteArray tagged; // a description with its tags
+    const bool ok = m_search.rebuild(
+        list.rows.size(), list.textBytes + tagBytes, [&](const LinkSearch::AddFn &add) {
+            return LinkStore::forEachLink(
+                0,
+                [&](const LinkStore::LinkView &v) {
+                    m_twins.add(v.nURL, QString::fromUtf8(v.sURL));
+                    if (!list.groupAt.contains(v.nGrp)) {
+                        apart.insert(v.nURL,
+                                     {QString::fromUtf8(v.sNam), QString::fromUtf8(v.sURL)});
+                        return;
+                    }
+                    QByteArrayView description = v.sMem;
+                    if (const auto t = tags.constFind(v.nURL); t != tags.constEnd()) {
+                        tagged = description.toByteArray() + *t;
+                        description = tagged;
+                    }
+                    add({v.nURL, v.sURL, v.sNam, description});
+                },
+                error);
+        });
+    m_twins.finish();
+    if (!ok) {
         m_twins.clear();
         return false;
     }
     m_list = std::move(list);
-    // The index reads the list's own rows: no second list of the texts while it is made.
-    QByteArray tagged; // a description with its tags
-    m_search.rebuild(m_list.rows.size(), [&](size_t i) {
-        const PackedRow &r = m_list.rows[i];
-        QByteArrayView description = LinkList::cell(r, LinkList::Description);
-        if (!tags.isEmpty()) {
-            if (const auto t = tags.constFind(m_list.number(i)); t != tags.constEnd()) {
-                tagged = description.toByteArray() + *t;
-                description = tagged;
-            }
-        }
-        return LinkSearch::Fields {m_list.number(i), LinkList::cell(r, LinkList::Address),
-                                   LinkList::cell(r, LinkList::Title), description};
-    });
-    m_titles = std::move(titles);
+    reorder();
+    m_apart = std::move(apart);
     m_tags = std::move(tags);
     m_built = true;
     return true;
@@ -61,17 +72,13 @@ void CollectionIndex::invalidate()
     m_list = {};
     m_search.clear();
     m_twins.clear();
-    m_titles.clear();
+    m_apart.clear();
     m_tags.clear();
 }
 
 void CollectionIndex::reorder()
 {
-    std::vector<qint64> numbers;
-    numbers.reserve(m_list.keys.size());
-    for (size_t i = 0; i < m_list.keys.size(); ++i)
-        numbers.push_back(m_list.number(i));
-    m_search.setListOrder(numbers);
+    m_search.setListOrder(m_list.keys.size(), [this](size_t i) { return m_list.number(i); });
 }
 
 void CollectionIndex::saved(const LinkRecord &l)
@@ -83,7 +90,7 @@ void CollectionIndex::saved(const LinkRecord &l)
                      description = l.sMem.toUtf8() + m_tags.value(l.nURL);
     m_search.upsert({l.nURL, address, title, description});
     m_twins.insert(l.nURL, l.sURL);
-    m_titles.insert(l.nURL, l.sNam);
+    m_apart.insert(l.nURL, {l.sNam, l.sURL});
     reorder();
 }
 
@@ -94,7 +101,7 @@ void CollectionIndex::deleted(qint64 nURL)
     m_list.remove(nURL);
     m_search.remove(nURL);
     m_twins.remove(nURL);
-    m_titles.remove(nURL);
+    m_apart.remove(nURL);
     reorder();
 }
 
@@ -139,12 +146,17 @@ std::vector<PackedRow> CollectionIndex::rowsOfLinks(const std::vector<qint64> &n
 
 std::vector<CollectionIndex::Twin> CollectionIndex::twinsOf(const QString &address) const
 {
+    // The keys' hashes name candidates; each is confirmed by its own address's key.
     std::vector<Twin> out;
+    const QString key = UrlKey::of(address);
     for (const qint64 n : m_twins.sharing(address)) {
-        QString title = m_titles.value(n);
-        if (const qsizetype i = title.isNull() ? m_list.find(n) : -1; i >= 0)
-            title = LinkList::text(m_list.rows[size_t(i)], LinkList::Title);
-        out.push_back({n, title});
+        Apart link = m_apart.value(n);
+        if (const qsizetype i = link.address.isNull() ? m_list.find(n) : -1; i >= 0) {
+            link.title = LinkList::text(m_list.rows[size_t(i)], LinkList::Title);
+            link.address = LinkList::address(m_list.rows[size_t(i)]);
+        }
+        if (UrlKey::of(link.address) == key)
+            out.push_back({n, link.title});
     }
     return out;
 }

@@ -53,7 +53,12 @@ private:
     LinkList::Ordered m_list;
     LinkSearch m_search;
     UrlTwins m_twins;
-    QHash<qint64, QString> m_titles; // of links without a listed row (no group row)
+    struct Apart
+    {
+        QString title, address;
+    };
+    // Links without a listed row (no group row), and those registered since the build.
+    QHash<qint64, Apart> m_apart;
     QHash<qint64, QByteArray> m_tags; // searched with the description they follow
     bool m_built = false;
 };

@@ -28,6 +28,13 @@ struct Group
     quint32 at = 0;
 };
 
+// The whole list's rows leave out the address where the title is shown: a million addresses
+// are half the rows' text, and the list shows an address only in place of a missing title.
+QByteArrayView leanAddress(QByteArrayView address, QByteArrayView title)
+{
+    return title.isEmpty() ? address : QByteArrayView();
+}
+
 quint32 narrowNumber(qint64 number)
 {
     return number >= 0 && number < qint64(Ordered::kWideNumber) ? quint32(number)
@@ -99,9 +106,10 @@ void placeGroups(QHash<qint64, Group> &groups, const QHash<qint64, int> &place)
 }
 
 // The links of group nGrp (all for nGrp <= 0) that keep() chooses, in list order; with place,
-// of the groups placed only, by place first, and the rows alone (no keys, no groups).
+// of the groups placed only, by place first, and the rows alone (no keys, no groups). lean
+// rows leave out the addresses the list does not show.
 bool ordered(qint64 nGrp, const ChooseFn &keep, Ordered &out, QString *error,
-             const QHash<qint64, int> *place = nullptr)
+             const QHash<qint64, int> *place = nullptr, bool lean = false)
 {
     QHash<qint64, Group> groups;
     if (!readGroups(groups, error))
@@ -114,6 +122,7 @@ bool ordered(qint64 nGrp, const ChooseFn &keep, Ordered &out, QString *error,
     std::vector<Entry> entries;
     std::vector<qint64> numbers;
     PackedRow::Packer packer;
+    out.textBytes = 0;
     // Only links whose group row exists are listed, as a joined listing would.
     const bool ok = LinkStore::forEachLink(
         nGrp,
@@ -121,9 +130,14 @@ bool ordered(qint64 nGrp, const ChooseFn &keep, Ordered &out, QString *error,
             const auto g = groups.constFind(v.nGrp);
             if (g == groups.constEnd() || (keep && !keep(v)))
                 return;
-            entries.push_back({g->rank, g->at, v.gSrt,
-                               packer.make({v.nURLText, v.sURL, g->name, v.sNam, v.sMem})});
+            const QByteArrayView address = lean ? leanAddress(v.sURL, v.sNam) : v.sURL;
+            // The group's name is one text all its rows share.
+            entries.push_back(
+                {g->rank, g->at, v.gSrt,
+                 packer.make({v.nURLText, address, g->name, v.sNam, v.sMem}, int(GroupName) - 1)});
             numbers.push_back(v.nURL);
+            out.textBytes += size_t(v.sURL.size() + v.sNam.size() + v.sMem.size())
+                + (v.sURL.contains('%') ? size_t(v.sURL.size()) : 0);
         },
         error);
     if (!ok)
@@ -249,7 +263,8 @@ bool loadFirst(int count, std::vector<PackedRow> &rows, QString *error)
                 byRank[i].second, count,
                 [&](const LinkStore::LinkView &v) {
                     first.push_back({rank, v.gSrt, v.nURL,
-                                     PackedRow {v.nURLText, v.sURL, g.name, v.sNam, v.sMem}});
+                                     PackedRow {v.nURLText, leanAddress(v.sURL, v.sNam), g.name,
+                                                v.sNam, v.sMem}});
                 },
                 error);
             if (!ok)
@@ -290,7 +305,7 @@ bool loadPlaced(const QHash<qint64, int> &place, std::vector<PackedRow> &rows, Q
 
 bool loadAll(Ordered &out, QString *error)
 {
-    return ordered(0, {}, out, error);
+    return ordered(0, {}, out, error, nullptr, true);
 }
 
 qint64 Ordered::number(size_t i) const
@@ -325,8 +340,8 @@ void Ordered::place(qint64 number, const QString &address, qint64 nGrp, const QS
     if (at == groupAt.constEnd())
         return;
     const Group &g = groups[*at];
-    const QByteArray n = QByteArray::number(number);
-    PackedRow row {n, address.toUtf8(), g.name, title.toUtf8(), description.toUtf8()};
+    const QByteArray n = QByteArray::number(number), t = title.toUtf8();
+    PackedRow row {n, leanAddress(address.toUtf8(), t), g.name, t, description.toUtf8()};
     // The list's order with the number last, as equal keys stay in number order.
     auto earlier = [&](size_t i) {
         const Key &k = keys[i];
@@ -351,8 +366,43 @@ void Ordered::place(qint64 number, const QString &address, qint64 nGrp, const QS
 
 ListRow toListRow(const PackedRow &r)
 {
-    return {text(r, Number), text(r, Address), text(r, GroupName), text(r, Title),
-            text(r, Description)};
+    return {text(r, Number), address(r), text(r, GroupName), text(r, Title), text(r, Description)};
+}
+
+QString address(const PackedRow &row)
+{
+    if (const QByteArrayView a = cell(row, Address); !a.isEmpty() || cell(row, Title).isEmpty())
+        return QString::fromUtf8(a);
+    bool ok = false;
+    const qint64 n = cell(row, Number).toLongLong(&ok);
+    std::optional<QString> read;
+    if (!ok || !LinkStore::addressOf(n, read))
+        return {};
+    return read.value_or(QString());
+}
+
+QList<ListRow> toListRows(const std::vector<PackedRow> &rows)
+{
+    QList<ListRow> out;
+    out.reserve(qsizetype(rows.size()));
+    QHash<qint64, qsizetype> missing; // rows whose address is read
+    for (const PackedRow &r : rows) {
+        out.append({text(r, Number), text(r, Address), text(r, GroupName), text(r, Title),
+                    text(r, Description)});
+        if (out.back().sURL.isEmpty() && !out.back().sNam.isEmpty())
+            missing.insert(cell(r, Number).toLongLong(), out.size() - 1);
+    }
+    // A few are read one by one, many in one pass over the links.
+    if (missing.size() <= 256) {
+        for (auto m = missing.cbegin(); m != missing.cend(); ++m)
+            out[*m].sURL = address(rows[size_t(*m)]);
+        return out;
+    }
+    LinkStore::forEachLink(0, [&](const LinkStore::LinkView &v) {
+        if (const auto m = missing.constFind(v.nURL); m != missing.cend())
+            out[*m].sURL = QString::fromUtf8(v.sURL);
+    });
+    return out;
 }
 
 } // namespace LinkList

@@ -37,8 +37,8 @@ inline QString text(const PackedRow &row, Column c)
 bool load(bool recent, qint64 nGrp, std::vector<PackedRow> &rows, QString *error = nullptr,
           const std::function<bool(qint64 nURL)> &keep = {});
 
-// The first count rows of the whole list (every group), as load(false, 0) begins: only the
-// groups that come first are read, so that a window can show them before the rest is read.
+// The first count rows of the whole list (every group), as loadAll makes them: only the groups
+// that come first are read, so that a window can show them before the rest is read.
 bool loadFirst(int count, std::vector<PackedRow> &rows, QString *error = nullptr);
 
 // The listed links of group nGrp (all for nGrp <= 0) that choose() takes, in list order: one
@@ -52,10 +52,17 @@ bool loadChosen(qint64 nGrp, const ChooseFn &choose, std::vector<PackedRow> &row
 bool loadPlaced(const QHash<qint64, int> &place, std::vector<PackedRow> &rows,
                 QString *error = nullptr);
 
+// A row as the outputs take it, its address read when the row leaves it out.
 ListRow toListRow(const PackedRow &row);
+QList<ListRow> toListRows(const std::vector<PackedRow> &rows);
+// The row's address: its cell, or, where the row leaves it out (the whole list's rows), read by
+// the row's number; empty when the link is gone.
+QString address(const PackedRow &row);
 
 // Every listed link in list order, with what places a link in that order, so that a link
-// registered or corrected later can be put in its place without reading everything again.
+// registered or corrected later can be put in its place without reading everything again. The
+// rows hold an address only where the title is empty (the list shows it there): address()
+// reads the others.
 struct Ordered
 {
     struct Key // 16 bytes: a million links hold 16 MB of keys
@@ -75,6 +82,9 @@ struct Ordered
     std::vector<Key> keys; // keys[i] belongs to rows[i]
     std::vector<Group> groups;
     QHash<qint64, quint32> groupAt; // a group's place in groups, by its number
+    // UTF-8 of the addresses, titles and descriptions read, and of the addresses again where
+    // they hold percent-encoding (the search holds them decoded too): what their index takes.
+    size_t textBytes = 0;
 
     qint64 number(size_t i) const;
     qint64 group(size_t i) const { return groups[keys[i].group].number; }

@@ -1,8 +1,11 @@
 #include "PackedRow.h"
 
+#include <QHash>
+
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <vector>
 
@@ -15,6 +18,54 @@ constexpr size_t kPackBlock = 256 * 1024 - 64; // 64 pages with malloc's own hea
 constexpr size_t kOwners = 8;
 constexpr size_t kBack = 3;
 constexpr quint32 kManyCells = 63; // the header byte's count; more cells are counted apart
+// The header's width code of a row with a shared cell: a byte follows with the ends' width code
+// and the shared cell's place, then three bytes of the text's number among the shared texts.
+constexpr quint8 kSharedCode = 3;
+constexpr size_t kSharedBytes = 4;
+
+// Texts many rows hold (a group's name), each kept once for the life of the program and never
+// changed, so that a row holds three bytes instead of the text. Few: a text not seen before is
+// added under a lock; reading one takes none.
+class SharedTexts
+{
+public:
+    static constexpr quint32 kNone = 0xFFFFFFFF;
+    static SharedTexts &instance()
+    {
+        static SharedTexts texts;
+        return texts;
+    }
+    quint32 idOf(QByteArrayView text)
+    {
+        const std::lock_guard lock(m_lock);
+        const QByteArray key = text.toByteArray();
+        if (const auto it = m_ids.constFind(key); it != m_ids.cend())
+            return *it;
+        if (m_count >= kChunks * kChunk)
+            return kNone;
+        QByteArray *&chunk = m_chunks[m_count / kChunk];
+        if (!chunk)
+            chunk = new QByteArray[kChunk];
+        chunk[m_count % kChunk] = key;
+        m_published.store(m_count + 1, std::memory_order_release);
+        m_ids.insert(key, m_count);
+        return m_count++;
+    }
+    QByteArrayView text(quint32 id) const
+    {
+        // The row that names the text was made after it, and handed over with its block.
+        (void)m_published.load(std::memory_order_acquire);
+        return m_chunks[id / kChunk][id % kChunk];
+    }
+
+private:
+    static constexpr quint32 kChunk = 4096, kChunks = 4096; // 2^24 texts, three bytes
+    std::mutex m_lock;
+    QHash<QByteArray, quint32> m_ids;
+    QByteArray *m_chunks[kChunks] = {};
+    quint32 m_count = 0;
+    std::atomic<quint32> m_published {0};
+};
 
 using Owners = std::atomic<quint32>;
 
@@ -77,13 +128,24 @@ struct Layout
     size_t width = 1;
     const char *ends = nullptr;
 
+    quint32 shared = 0xFFFFFFFF; // the shared cell's place; none when no cell has it
+    quint32 sharedId = 0;
+
     explicit Layout(const char *row)
     {
         row += kBack;
         const auto head = quint8(*row);
-        width = widthOf(head & 3);
         count = head >> 2;
         ends = row + 1;
+        quint8 code = head & 3;
+        if (code == kSharedCode) {
+            const auto b = reinterpret_cast<const quint8 *>(ends);
+            code = b[0] & 3;
+            shared = b[0] >> 2;
+            sharedId = b[1] | quint32(b[2]) << 8 | quint32(b[3]) << 16;
+            ends += kSharedBytes;
+        }
+        width = widthOf(code);
         if (count == kManyCells) {
             std::memcpy(&count, ends, sizeof count);
             ends += sizeof count;
@@ -93,26 +155,34 @@ struct Layout
     const char *text() const { return ends + width * count; }
 };
 
-size_t textOf(std::span<const QByteArrayView> cells)
+// A shared cell's text is not in the row.
+size_t textOf(std::span<const QByteArrayView> cells, int shared = -1)
 {
     size_t total = 0;
-    for (const QByteArrayView &c : cells)
-        total += size_t(c.size());
+    for (size_t i = 0; i < cells.size(); ++i)
+        total += int(i) == shared ? 0 : size_t(cells[i].size());
     return total;
 }
 
-// The row at base + place.
-void write(char *base, size_t place, std::span<const QByteArrayView> cells)
+// The row at base + place; cell shared (when >= 0) is the shared text sharedId.
+void write(char *base, size_t place, std::span<const QByteArrayView> cells, int shared = -1,
+           quint32 sharedId = 0)
 {
     char *p = base + place;
     for (size_t i = 0; i < kBack; ++i)
         p[i] = char(quint8(place >> (8 * i)));
     p += kBack;
     const auto n = quint32(cells.size());
-    const quint8 code = widthCode(textOf(cells));
+    const quint8 code = widthCode(textOf(cells, shared));
     const size_t width = widthOf(code);
-    *p = char(quint8(code | (qMin(n, kManyCells) << 2)));
+    *p = char(quint8((shared >= 0 ? kSharedCode : code) | (qMin(n, kManyCells) << 2)));
     char *ends = p + 1;
+    if (shared >= 0) {
+        ends[0] = char(quint8(code | (shared << 2)));
+        for (size_t i = 0; i < 3; ++i)
+            ends[1 + i] = char(quint8(sharedId >> (8 * i)));
+        ends += kSharedBytes;
+    }
     if (n >= kManyCells) {
         std::memcpy(ends, &n, sizeof n);
         ends += sizeof n;
@@ -120,7 +190,7 @@ void write(char *base, size_t place, std::span<const QByteArrayView> cells)
     char *text = ends + width * n;
     quint32 at = 0;
     for (quint32 i = 0; i < n; ++i) {
-        const QByteArrayView c = cells[i];
+        const QByteArrayView c = int(i) == shared ? QByteArrayView() : cells[i];
         if (!c.isEmpty())
             std::memcpy(text + at, c.data(), size_t(c.size()));
         at += quint32(c.size());
@@ -136,10 +206,11 @@ void drop(char *base)
 
 } // namespace
 
-size_t PackedRow::bytesFor(std::span<const QByteArrayView> cells)
+size_t PackedRow::bytesFor(std::span<const QByteArrayView> cells, int shared)
 {
-    const size_t text = textOf(cells);
-    return kBack + 1 + (cells.size() >= kManyCells ? sizeof(quint32) : 0)
+    const size_t text = textOf(cells, shared);
+    return kBack + 1 + (shared >= 0 ? kSharedBytes : 0)
+        + (cells.size() >= kManyCells ? sizeof(quint32) : 0)
         + cells.size() * widthOf(widthCode(text)) + text;
 }
 
@@ -161,9 +232,16 @@ PackedRow::Packer::~Packer()
         drop(m_block);
 }
 
-PackedRow PackedRow::Packer::make(std::span<const QByteArrayView> cells)
+PackedRow PackedRow::Packer::make(std::span<const QByteArrayView> cells, int shared)
 {
-    const size_t need = bytesFor(cells);
+    quint32 sharedId = SharedTexts::kNone;
+    // Shared only where it saves bytes, and only among the first cells the byte can name.
+    if (shared >= 0 && size_t(shared) < cells.size() && shared < int(kManyCells)
+        && size_t(cells[size_t(shared)].size()) > kSharedBytes)
+        sharedId = SharedTexts::instance().idOf(cells[size_t(shared)]);
+    if (sharedId == SharedTexts::kNone)
+        shared = -1;
+    const size_t need = bytesFor(cells, shared);
     if (cells.empty() || need > kPackBlock / 8)
         return PackedRow(cells);
     if (!m_block || m_used + need > kPackBlock) {
@@ -176,7 +254,7 @@ PackedRow PackedRow::Packer::make(std::span<const QByteArrayView> cells)
         m_block = block;
         m_used = kOwners;
     }
-    write(m_block, m_used, cells);
+    write(m_block, m_used, cells, shared, sharedId);
     PackedRow row;
     row.m_row = m_block + m_used;
     m_used += need;
@@ -209,6 +287,8 @@ QByteArrayView PackedRow::cell(int i) const
     const Layout l(m_row);
     if (quint32(i) >= l.count)
         return {};
+    if (quint32(i) == l.shared)
+        return SharedTexts::instance().text(l.sharedId);
     const quint32 from = i == 0 ? 0 : l.end(quint32(i) - 1);
     return QByteArrayView(l.text() + from, qsizetype(l.end(quint32(i)) - from));
 }

@@ -60,10 +60,12 @@ public:
         Packer(const Packer &) = delete;
         Packer &operator=(const Packer &) = delete;
         ~Packer();
-        PackedRow make(std::span<const QByteArrayView> cells);
-        PackedRow make(std::initializer_list<QByteArrayView> cells)
+        // shared, when >= 0, names a cell whose text many rows hold (a group's name): the
+        // text is kept once for the life of the program, the row holds its number.
+        PackedRow make(std::span<const QByteArrayView> cells, int shared = -1);
+        PackedRow make(std::initializer_list<QByteArrayView> cells, int shared = -1)
         {
-            return make(std::span<const QByteArrayView>(cells.begin(), cells.size()));
+            return make(std::span<const QByteArrayView>(cells.begin(), cells.size()), shared);
         }
 
     private:
@@ -81,7 +83,7 @@ public:
     void truncate(int n);
 
     // Bytes a row of these cells takes in its block (handle and block header not counted).
-    static size_t bytesFor(std::span<const QByteArrayView> cells);
+    static size_t bytesFor(std::span<const QByteArrayView> cells, int shared = -1);
 
 private:
     void retain() const;

@@ -44,6 +44,15 @@ inline void prefetch(const char *p)
 #endif
 }
 
+// Grown by a sixteenth, not doubled: a registration after a million links were read must not
+// leave megabytes of slack.
+template<class T> void pushFitted(std::vector<T> &v, T value)
+{
+    if (v.size() == v.capacity())
+        v.reserve(v.size() + v.size() / 16 + 16);
+    v.push_back(value);
+}
+
 bool isAsciiSpace(char c)
 {
     return c == ' ' || (c >= '\t' && c <= '\r');
@@ -59,14 +68,14 @@ LinkSearch::LinkSearch()
 
 void LinkSearch::clear()
 {
+    m_text = {};
     m_text.assign(1 + kPad, ' '); // position 0: a space before the first link, never in a slot
     m_used = 1;
     m_garbage = 0;
-    m_start.assign(1, quint32(m_used));
-    m_number.clear();
-    m_position.clear();
-    m_numberAt.clear();
-    m_slotOf.clear();
+    m_start = {quint32(m_used)};
+    m_slots.clear();
+    m_position = {};
+    m_slotAt = {};
     std::fill(m_code.begin(), m_code.end(), quint16(0));
     m_bytes.fill(0);
     m_nextShort = 0;
@@ -158,11 +167,11 @@ quint32 LinkSearch::appendSlot(const Fields &link, qint32 position)
     encodeLink(link);
     m_used = m_text.size();
     m_text.resize(m_used + kPad, ' ');
-    const auto slot = quint32(m_number.size());
-    m_start.push_back(quint32(m_used));
-    m_number.push_back(link.number);
-    m_position.push_back(position);
-    m_slotOf.insert(link.number, slot);
+    const quint32 slot = m_slots.append(link.number);
+    pushFitted(m_start, quint32(m_used));
+    pushFitted(m_position, position);
+    if (position >= 0)
+        m_slotAt[size_t(position)] = slot;
     return slot;
 }
 
@@ -171,7 +180,7 @@ void LinkSearch::blank(quint32 slot)
     // Spaces never match a word, so the old text simply drops out of every search.
     std::fill(m_text.begin() + m_start[slot], m_text.begin() + m_start[slot + 1], ' ');
     m_garbage += m_start[slot + 1] - m_start[slot];
-    m_number[slot] = -1;
+    m_slots.drop(slot);
     m_position[slot] = -1;
 }
 
@@ -182,40 +191,61 @@ void LinkSearch::rebuild(std::span<const Fields> links)
 
 void LinkSearch::rebuild(size_t count, const std::function<Fields(size_t)> &link)
 {
-    clear();
     size_t bytes = 0;
     for (size_t i = 0; i < count; ++i) {
         const Fields f = link(i);
-        bytes += size_t(f.address.size() + f.title.size() + f.description.size()) + 3;
+        bytes += size_t(f.address.size() + f.title.size() + f.description.size());
     }
-    // The encoded text is at most about the UTF-8's size (Japanese takes less).
-    m_text.reserve(bytes + bytes / 32 + kPad + 1);
-    m_start.reserve(count + 1);
-    m_number.reserve(count);
-    m_position.reserve(count);
-    m_slotOf.reserve(qsizetype(count));
-    m_numberAt.reserve(count);
+    startBuild(count, bytes);
     for (size_t i = 0; i < count; ++i) {
         const Fields f = link(i);
-        const auto old = m_slotOf.constFind(f.number);
-        qint32 position = qint32(m_numberAt.size());
-        if (old != m_slotOf.constEnd()) {
-            position = m_position[*old];
-            blank(*old);
+        const quint32 old = m_slots.slotOf(f.number);
+        auto position = qint32(m_slotAt.size());
+        if (old != NumberSlots::kNone) {
+            position = m_position[old];
+            blank(old);
         } else {
-            m_numberAt.push_back(f.number);
+            m_slotAt.push_back(NumberSlots::kNone);
         }
         appendSlot(f, position);
     }
-    // Fitted only when much is left over: the copy holds the text twice for a moment, the
-    // window's largest need at start-up.
-    if (m_text.capacity() - m_text.size() > m_text.size() / 4) {
-        // Left with a little room for the registrations to come.
-        std::vector<char> fit;
-        fit.reserve(m_text.size() + m_text.size() / 32);
-        fit.assign(m_text.begin(), m_text.end());
-        m_text = std::move(fit);
+    finishBuild();
+}
+
+bool LinkSearch::rebuild(size_t count, size_t textBytes, const EachFn &each)
+{
+    startBuild(count, textBytes);
+    const bool ok = each([this](const Fields &f) {
+        if (const quint32 old = m_slots.slotOf(f.number); old != NumberSlots::kNone)
+            blank(old);
+        appendSlot(f, -1);
+    });
+    if (!ok) {
+        clear();
+        return false;
     }
+    finishBuild();
+    return true;
+}
+
+void LinkSearch::startBuild(size_t count, size_t textBytes)
+{
+    clear();
+    // The encoded text is at most about the UTF-8's size (Japanese takes less).
+    const size_t bytes = textBytes + count * 3;
+    m_text.reserve(bytes + bytes / 32 + kPad + 1);
+    m_start.reserve(count + 1);
+    m_slots.reserve(count);
+    m_position.reserve(count);
+    m_slotAt.reserve(count);
+}
+
+void LinkSearch::finishBuild()
+{
+    // Fitted in place, with room for a few thousand registrations: growing later is a
+    // realloc too, which moves no bytes for a block this large.
+    if (m_text.capacity() - m_text.size() > m_text.size() / 128)
+        m_text.fit(m_text.size() / 256);
     compactIfWasteful();
     ++m_generation;
 }
@@ -223,10 +253,9 @@ void LinkSearch::rebuild(size_t count, const std::function<Fields(size_t)> &link
 void LinkSearch::upsert(const Fields &link)
 {
     qint32 position = -1;
-    const auto old = m_slotOf.constFind(link.number);
-    if (old != m_slotOf.constEnd()) {
-        position = m_position[*old];
-        blank(*old);
+    if (const quint32 old = m_slots.slotOf(link.number); old != NumberSlots::kNone) {
+        position = m_position[old];
+        blank(old);
     }
     appendSlot(link, position);
     compactIfWasteful();
@@ -235,11 +264,10 @@ void LinkSearch::upsert(const Fields &link)
 
 bool LinkSearch::remove(qint64 number)
 {
-    const auto it = m_slotOf.constFind(number);
-    if (it == m_slotOf.constEnd())
+    const quint32 slot = m_slots.slotOf(number);
+    if (slot == NumberSlots::kNone)
         return false;
-    blank(*it);
-    m_slotOf.erase(it);
+    blank(slot);
     compactIfWasteful();
     ++m_generation;
     return true;
@@ -248,11 +276,8 @@ bool LinkSearch::remove(qint64 number)
 void LinkSearch::remove(std::span<const qint64> numbers)
 {
     for (const qint64 n : numbers) {
-        const auto it = m_slotOf.constFind(n);
-        if (it == m_slotOf.constEnd())
-            continue;
-        blank(*it);
-        m_slotOf.erase(it);
+        if (const quint32 slot = m_slots.slotOf(n); slot != NumberSlots::kNone)
+            blank(slot);
     }
     compactIfWasteful();
     ++m_generation;
@@ -263,57 +288,64 @@ void LinkSearch::compactIfWasteful()
     if (m_garbage < 65536 || m_garbage * 8 < m_used)
         return;
     // Live texts move down over the blanks, in their order; nothing is folded again.
-    std::vector<char> text;
+    TextArena text;
     text.reserve(m_used - m_garbage + kPad);
     text.push_back(' ');
     std::vector<quint32> start;
-    std::vector<qint64> number;
+    NumberSlots kept;
     std::vector<qint32> position;
-    start.reserve(m_slotOf.size() + 1);
-    number.reserve(m_slotOf.size());
-    position.reserve(m_slotOf.size());
-    for (size_t s = 0; s < m_number.size(); ++s) {
-        if (m_number[s] < 0)
+    start.reserve(m_slots.size() + 1);
+    kept.reserve(m_slots.size());
+    position.reserve(m_slots.size());
+    std::fill(m_slotAt.begin(), m_slotAt.end(), NumberSlots::kNone);
+    for (quint32 s = 0; s < m_slots.slotCount(); ++s) {
+        if (!m_slots.live(s))
             continue;
         start.push_back(quint32(text.size()));
-        text.insert(text.end(), m_text.begin() + m_start[s], m_text.begin() + m_start[s + 1]);
-        m_slotOf[m_number[s]] = quint32(number.size());
-        number.push_back(m_number[s]);
+        text.append(m_text.begin() + m_start[s], m_text.begin() + m_start[s + 1]);
+        const quint32 slot = kept.append(m_slots.number(s));
         position.push_back(m_position[s]);
+        if (m_position[s] >= 0)
+            m_slotAt[size_t(m_position[s])] = slot;
     }
     m_used = text.size();
     start.push_back(quint32(m_used));
     text.resize(m_used + kPad, ' ');
     m_text = std::move(text);
     m_start = std::move(start);
-    m_number = std::move(number);
+    m_slots = std::move(kept);
     m_position = std::move(position);
     m_garbage = 0;
 }
 
 void LinkSearch::setListOrder(std::span<const qint64> numbers)
 {
+    setListOrder(numbers.size(), [numbers](size_t i) { return numbers[i]; });
+}
+
+void LinkSearch::setListOrder(size_t count, const std::function<qint64(size_t)> &numberAt)
+{
     std::fill(m_position.begin(), m_position.end(), -1);
-    m_numberAt.clear();
-    m_numberAt.reserve(numbers.size());
-    for (const qint64 n : numbers) {
-        const auto it = m_slotOf.constFind(n);
-        if (it == m_slotOf.constEnd() || m_position[*it] >= 0)
+    m_slotAt.clear();
+    if (m_slotAt.capacity() < count) {
+        m_slotAt = {};
+        m_slotAt.reserve(count);
+    }
+    for (size_t i = 0; i < count; ++i) {
+        const quint32 slot = m_slots.slotOf(numberAt(i));
+        if (slot == NumberSlots::kNone || m_position[slot] >= 0)
             continue;
-        m_position[*it] = qint32(m_numberAt.size());
-        m_numberAt.push_back(n);
+        m_position[slot] = qint32(m_slotAt.size());
+        m_slotAt.push_back(slot);
     }
     ++m_generation;
 }
 
 size_t LinkSearch::memoryBytes() const
 {
-    return m_text.capacity() + m_start.capacity() * sizeof(quint32)
-        + (m_number.capacity() + m_numberAt.capacity()) * sizeof(qint64)
-        + m_position.capacity() * sizeof(qint32)
-        + m_code.capacity() * sizeof(quint16)
-        // QHash: one byte of offset per bucket, one 8-byte node per entry
-        + size_t(m_slotOf.capacity()) + size_t(m_slotOf.size()) * 8;
+    return m_text.capacity()
+        + (m_start.capacity() + m_position.capacity() + m_slotAt.capacity()) * sizeof(quint32)
+        + m_slots.memoryBytes() + m_code.capacity() * sizeof(quint16);
 }
 
 // ---- Searching --------------------------------------------------------------------------------
@@ -383,7 +415,7 @@ std::vector<quint32> LinkSearch::scanAll(std::span<const ByteFinder *const> find
     const char *base = m_text.data();
     const char *end = base + m_used;
     const char *limit = base + m_text.size();
-    const auto slotCount = quint32(m_number.size());
+    const auto slotCount = quint32(m_slots.slotCount());
     const ByteFinder &first = *finders.front();
     const auto others = finders.subspan(1);
     quint32 slot = 0;
@@ -403,7 +435,7 @@ std::vector<quint32> LinkSearch::scanAll(std::span<const ByteFinder *const> find
                            - m_start.begin())
                 - 1;
         }
-        if (m_number[slot] >= 0 && holdsAll(slot, others))
+        if (m_slots.live(slot) && holdsAll(slot, others))
             out.push_back(slot);
         p = base + m_start[slot + 1]; // one match is enough for a link
         // Where most links match, the pass jumps from link to link, too far apart for the
@@ -465,9 +497,9 @@ SearchResult LinkSearch::find(const QStringList &foldedWords, const SearchResult
     } else if (!ordered.empty()) {
         matched = scanAll(ordered);
     } else {
-        matched.reserve(size_t(m_slotOf.size()));
-        for (quint32 s = 0; s < m_number.size(); ++s) {
-            if (m_number[s] >= 0)
+        matched.reserve(m_slots.size());
+        for (quint32 s = 0; s < m_slots.slotCount(); ++s) {
+            if (m_slots.live(s))
                 matched.push_back(s);
         }
     }
@@ -481,11 +513,11 @@ SearchResult LinkSearch::find(const QStringList &foldedWords, const SearchResult
         if (m_position[s] >= 0)
             ranked.push_back(m_position[s]);
         else
-            unranked.push_back(m_number[s]);
+            unranked.push_back(m_slots.number(s));
     }
     if (!std::is_sorted(ranked.begin(), ranked.end())) {
-        if (ranked.size() * 32 > m_numberAt.size()) {
-            std::vector<quint64> bits((m_numberAt.size() + 63) / 64, 0);
+        if (ranked.size() * 32 > m_slotAt.size()) {
+            std::vector<quint64> bits((m_slotAt.size() + 63) / 64, 0);
             for (const qint32 p : ranked)
                 bits[size_t(p) >> 6] |= quint64(1) << (p & 63);
             ranked.clear();
@@ -501,7 +533,7 @@ SearchResult LinkSearch::find(const QStringList &foldedWords, const SearchResult
     result.numbers.reserve(matched.size());
     result.positions.reserve(matched.size());
     for (const qint32 p : ranked) {
-        result.numbers.push_back(m_numberAt[size_t(p)]);
+        result.numbers.push_back(m_slots.number(m_slotAt[size_t(p)]));
         result.positions.push_back(p);
     }
     for (const qint64 n : unranked) {

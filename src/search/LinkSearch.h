@@ -1,7 +1,9 @@
 #pragma once
 
+#include "search/NumberSlots.h"
+#include "search/TextArena.h"
+
 #include <QByteArrayView>
-#include <QHash>
 #include <QStringList>
 
 #include <array>
@@ -61,6 +63,13 @@ public:
     // The same with link i's texts asked for by place (twice each), so that the caller holds no
     // list of them beside the index it builds.
     void rebuild(size_t count, const std::function<Fields(size_t)> &link);
+    // The same with the links handed over one at a time, in any order, by each(add), without a
+    // list position (setListOrder gives them): each may read them straight from the database.
+    // count and textBytes (their UTF-8) size the memory once; false, and nothing held, when
+    // each fails.
+    using AddFn = std::function<void(const Fields &)>;
+    using EachFn = std::function<bool(const AddFn &add)>;
+    bool rebuild(size_t count, size_t textBytes, const EachFn &each);
     // Adds a link or replaces its texts. An existing link keeps its list position; a new one
     // has none until the next setListOrder.
     void upsert(const Fields &link);
@@ -72,6 +81,8 @@ public:
     // The list's order: numbers[i] is shown at position i. Numbers the index does not hold are
     // skipped; links not named get no position.
     void setListOrder(std::span<const qint64> numbers);
+    // The same with the number at position i asked for: no list of a million numbers beside.
+    void setListOrder(size_t count, const std::function<qint64(size_t)> &numberAt);
 
     // Links matching every word of the query (an empty query matches every link). previous,
     // when it came from this index unchanged since and its words are implied by the query's
@@ -79,8 +90,8 @@ public:
     SearchResult find(QStringView query, const SearchResult *previous = nullptr) const;
     SearchResult find(const QStringList &foldedWords, const SearchResult *previous = nullptr) const;
 
-    qsizetype size() const { return m_slotOf.size(); }
-    bool contains(qint64 number) const { return m_slotOf.contains(number); }
+    qsizetype size() const { return qsizetype(m_slots.size()); }
+    bool contains(qint64 number) const { return m_slots.slotOf(number) != NumberSlots::kNone; }
     // Changes with every change of texts or order; a result of another generation is stale.
     quint64 generation() const { return m_generation; }
     // Bytes held, for the benchmark's figures.
@@ -90,6 +101,8 @@ public:
     int shortCodes() const { return m_nextShort; }
 
 private:
+    void startBuild(size_t count, size_t textBytes);
+    void finishBuild();
     void appendField(QByteArrayView utf8);
     void appendFolded(QStringView folded);
     void appendSpace();
@@ -107,14 +120,13 @@ private:
     bool holdsAll(quint32 slot, std::span<const ByteFinder *const> finders) const;
     std::vector<quint32> scanAll(std::span<const ByteFinder *const> finders) const;
 
-    std::vector<char> m_text; // the arena: m_used bytes, then spaces to the end
+    TextArena m_text; // m_used bytes, then spaces to the end
     size_t m_used = 0;
     size_t m_garbage = 0; // bytes of removed or shrunk links
     std::vector<quint32> m_start; // per slot; m_start[slots] is m_used
-    std::vector<qint64> m_number; // per slot, -1 once removed
-    std::vector<qint32> m_position;
-    std::vector<qint64> m_numberAt; // per list position
-    QHash<qint64, quint32> m_slotOf;
+    NumberSlots m_slots; // the number of each slot, and the slot of each number
+    std::vector<qint32> m_position; // per slot, -1 for none
+    std::vector<quint32> m_slotAt; // per list position: its slot (stale once the slot is dropped)
 
     std::vector<quint16> m_code; // per UTF-16 unit
     std::array<quint64, 256> m_bytes {};

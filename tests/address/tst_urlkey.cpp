@@ -150,6 +150,18 @@ void TestUrlKey::twinsInMemory()
     QCOMPARE(twins.sharing(u"https://example.com/a"), V());
     QCOMPARE(twins.sharing(u"https://example.com/b"), V());
     QCOMPARE(twins.size(), 1);
+
+    // Numbers past 32 bits and negative ones are held apart, and come in number order.
+    twins.insert(qint64(1) << 40, u"https://example.com/b");
+    twins.insert(-4, u"http://example.com/b/");
+    twins.insert(UINT32_MAX, u"https://www.example.com/b");
+    QCOMPARE(twins.sharing(u"https://example.com/b"), V({-4, UINT32_MAX, qint64(1) << 40}));
+    twins.remove(V({-4, qint64(1) << 40}));
+    QCOMPARE(twins.sharing(u"https://example.com/b"), V({UINT32_MAX}));
+    // Two other pages whose keys share a hash are both candidates (the caller confirms).
+    twins.insert(1871, u"https://example.com/p1871");
+    twins.insert(295643, u"https://example.com/p295643");
+    QCOMPARE(twins.sharing(u"https://example.com/p1871"), V({1871, 295643}));
 }
 
 // Plain addresses get their key without QUrl: the same key as QUrl's reading, whatever the

@@ -172,6 +172,14 @@ private Q_SLOTS:
         QCOMPARE(index.twinsOf(QStringLiteral("http://example.org/big/")).front().nURL, big);
         index.deleted(big);
         QCOMPARE(found(index, QStringLiteral("big")), QStringList {});
+
+        // Keys that only share their hash are no twins, listed or not, read or registered.
+        add(1871, "https://example.com/p1871", 1, "One");
+        add(295643, "https://example.com/p295643", 9, "Other");
+        QVERIFY(index.build());
+        index.saved({7, "https://example.com/p295643?", 1, "Saved", "", 1});
+        QCOMPARE(index.twinsOf(QStringLiteral("https://example.com/p1871")).size(), size_t(1));
+        QCOMPARE(index.twinsOf(QStringLiteral("https://example.com/p295643")).size(), size_t(2));
     }
 };
 

@@ -164,6 +164,43 @@ private Q_SLOTS:
         QCOMPARE(read.find(4294967294LL), qsizetype(-1));
         QCOMPARE(read.number(size_t(read.find(4294967295LL))), 4294967295LL);
     }
+
+    // The whole list's rows hold an address only where the title is empty (shown in its
+    // place); the address and the outputs' rows read the others, one by one or in one pass.
+    void addressesLeftOut_data()
+    {
+        QTest::addColumn<int>("links");
+        QTest::newRow("few") << 3;
+        QTest::newRow("many") << 300;
+    }
+    void addressesLeftOut()
+    {
+        QFETCH(int, links);
+        group(1, QStringLiteral("g"), 1);
+        for (int i = 1; i <= links; ++i)
+            link(i, 1, i == 2 ? QString() : QStringLiteral("t%1").arg(i), 1);
+        LinkList::Ordered list;
+        QVERIFY(LinkList::loadAll(list));
+        std::vector<PackedRow> first, whole;
+        QVERIFY(LinkList::loadFirst(links, first));
+        QVERIFY(LinkList::load(false, 1, whole));
+        const QList<ListRow> outputs = LinkList::toListRows(list.rows);
+        QCOMPARE(outputs.size(), links);
+        for (size_t i = 0; i < list.rows.size(); ++i) {
+            const qint64 n = list.number(i);
+            const QString stored = QStringLiteral("http://x/%1").arg(n);
+            QCOMPARE(LinkList::text(list.rows[i], LinkList::Address), n == 2 ? stored : QString());
+            QCOMPARE(LinkList::cell(first[i], LinkList::Address),
+                     LinkList::cell(list.rows[i], LinkList::Address));
+            QCOMPARE(LinkList::text(whole[i], LinkList::Address), stored); // one group's list
+            QCOMPARE(LinkList::address(list.rows[i]), stored);
+            QCOMPARE(outputs[qsizetype(i)].sURL, stored);
+            QCOMPARE(outputs[qsizetype(i)].nURL, QString::number(n));
+        }
+        // A link deleted meanwhile has no address.
+        SqlSteps::exec(QStringLiteral("Delete From tURL Where nURL = 1"));
+        QCOMPARE(LinkList::address(list.rows[size_t(list.find(1))]), QString());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestLinkList)

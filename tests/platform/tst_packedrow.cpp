@@ -82,6 +82,51 @@ private Q_SLOTS:
         moved = same; // kept by a self assignment
         QCOMPARE(moved.cell(0), QByteArrayView("500"));
     }
+
+    // A cell many rows share (a group's name) reads back as written, with every width of ends
+    // and count of cells; too short to save anything or past the cells, it is held in the row.
+    void sharedCell_data()
+    {
+        QTest::addColumn<int>("cells");
+        QTest::addColumn<int>("shared");
+        QTest::addColumn<int>("length");
+        QTest::addRow("group name") << 5 << 2 << 20;
+        QTest::addRow("first cell") << 3 << 0 << 300;
+        QTest::addRow("past 64 KB") << 3 << 1 << 30000;
+        QTest::addRow("many cells") << 70 << 62 << 3;
+        QTest::addRow("short text") << 4 << 1 << 0;
+        QTest::addRow("past the cells") << 2 << 5 << 10;
+    }
+    void sharedCell()
+    {
+        QFETCH(int, cells);
+        QFETCH(int, shared);
+        QFETCH(int, length);
+        std::vector<PackedRow> rows;
+        std::vector<std::vector<QByteArray>> written;
+        {
+            PackedRow::Packer packer;
+            for (int i = 0; i < 50; ++i) {
+                std::vector<QByteArray> texts;
+                for (int c = 0; c < cells; ++c)
+                    texts.push_back(c == shared ? QByteArray("ｸﾞﾙｰﾌﾟ" + QByteArray::number(i % 3))
+                                                : QByteArray(length, char('a' + c % 26))
+                                            + QByteArray::number(i));
+                std::vector<QByteArrayView> views(texts.begin(), texts.end());
+                rows.push_back(packer.make(views, shared));
+                if (shared < cells && length > 0)
+                    QVERIFY(PackedRow::bytesFor(views, shared) < PackedRow::bytesFor(views));
+                written.push_back(std::move(texts));
+            }
+        }
+        rows[7].set(0, "edited"); // an edit keeps the shared text as text
+        written[7][0] = "edited";
+        for (size_t i = 0; i < rows.size(); ++i) {
+            QCOMPARE(rows[i].size(), cells);
+            for (int c = 0; c < cells; ++c)
+                QCOMPARE(rows[i].cell(c), QByteArrayView(written[i][size_t(c)]));
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestPackedRow)

@@ -150,6 +150,43 @@ private Q_SLOTS:
         QVERIFY(index.remove(big));
         QVERIFY(!index.contains(big));
         QVERIFY(index.find(u"big").isEmpty());
+        // So are negative ones: none stands for a removed link.
+        index.upsert(c.put({-1, "http://e.jp/minus", "minus", ""}));
+        QCOMPARE(index.find(u"minus").numbers, v({-1}));
+        index.setListOrder(v({-1, 3}));
+        QCOMPARE(index.find(u"e").numbers.front(), -1);
+        QVERIFY(index.remove(-1));
+        QVERIFY(index.find(u"minus").isEmpty());
+    }
+
+    // Links handed over one at a time, in another order, then ordered as the list shows them:
+    // the same results as a rebuild in list order; a failed reading leaves nothing.
+    void rebuiltAsRead()
+    {
+        LinkSearch inOrder, asRead;
+        Collection c;
+        rebuild(inOrder, c, sample());
+        std::vector<qint64> order;
+        for (const Link &l : sample())
+            order.push_back(l.number);
+        QVERIFY(asRead.rebuild(2, 10, [&](const LinkSearch::AddFn &add) {
+            for (auto l = sample().crbegin(); l != sample().crend(); ++l)
+                add(c.fields(l->number));
+            return true;
+        }));
+        QCOMPARE(asRead.find(u"e").positions, at({-1, -1, -1, -1, -1}));
+        asRead.setListOrder(order);
+        for (const auto *query : {u"e", u"技術", u"qt ｶﾞｲﾄﾞ", u"foo", u""}) {
+            const SearchResult a = inOrder.find(query), b = asRead.find(query);
+            QCOMPARE(b.numbers, a.numbers);
+            QCOMPARE(b.positions, a.positions);
+        }
+        QVERIFY(!asRead.rebuild(5, 100, [&](const LinkSearch::AddFn &add) {
+            add(c.fields(3));
+            return false;
+        }));
+        QCOMPARE(asRead.size(), 0);
+        QVERIFY(asRead.find(u"qt").isEmpty());
     }
 
     void manyUpdatesKeepResults()

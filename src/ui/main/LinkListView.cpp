@@ -116,9 +116,5 @@ int LinkListView::selectedRow() const
 
 QList<ListRow> LinkListView::listedRows() const
 {
-    QList<ListRow> rows;
-    rows.reserve(MaxRows());
-    for (int i = 1; i <= MaxRows(); ++i)
-        rows.append(LinkList::toListRow(model()->row(i)));
-    return rows;
+    return LinkList::toListRows(model()->rows());
 }

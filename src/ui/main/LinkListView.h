@@ -16,16 +16,21 @@ public:
 
     // Fills the list as LinkList::load orders it; a failure is shown and leaves it as it was.
     bool load(bool recent, qint64 nGrp, const std::function<bool(qint64)> &keep = {});
-    // Cell access where row 0 stands for the active row (the caller's row then names it).
+    // Cell access where row 0 stands for the active row (the caller's row then names it). The
+    // address of a row that leaves it out is read by its number.
     QString GetCell(LinkList::Column col, int row) const
     {
-        return GetText(int(col), row == 0 ? ActiveRow() : row);
+        if (row == 0)
+            row = ActiveRow();
+        if (col == LinkList::Address)
+            return row >= 1 && row <= MaxRows() ? LinkList::address(model()->row(row)) : QString();
+        return GetText(int(col), row);
     }
     QString GetCell(LinkList::Column col, int &row)
     {
         if (row == 0)
             row = ActiveRow();
-        return GetText(int(col), row);
+        return std::as_const(*this).GetCell(col, row);
     }
     void SetCell(LinkList::Column col, int &row, const QString &value)
     {

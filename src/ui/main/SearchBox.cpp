@@ -66,6 +66,11 @@ void SearchBox::prepare()
             job->error = reader.error();
         } else {
             job->ok = job->index.build(&job->error, [&](const std::vector<PackedRow> &rows) {
+#ifdef __GLIBC__
+                // The sort's scratch (tens of MB with a million links) is given back before
+                // the index is made, instead of staying beside it as free memory.
+                malloc_trim(0);
+#endif
                 // The grid's own handles on the rows, copied once: a million links' copies
                 // would stay with the window's heap.
                 QMetaObject::invokeMethod(
