@@ -100,7 +100,7 @@ fmLink::fmLink(BrowserFactory browserFactory, QWidget *parent)
     search = new SearchBox(Frame1->controls().txFind, vSpr, count, this);
     connect(search, &SearchBox::cleared, this, [this] {
         if (!loadFolder())
-            vSpr->load(false, Usr::GrpNoOf(Frame1->controls().cbGrp->currentText()));
+            listAfterSearch();
     });
     connect(Frame1->controls().chkBelow, &QCheckBox::toggled, this, [this](bool on) {
         if (Usr::Ini)
@@ -119,8 +119,8 @@ fmLink::fmLink(BrowserFactory browserFactory, QWidget *parent)
         m_listPending = false;
     });
     text = new TextSearch(
-        choice, Frame1->controls().txFind, vSpr, search, count,
-        [this] { vSpr->load(false, Usr::GrpNoOf(Frame1->controls().cbGrp->currentText())); }, this);
+        choice, Frame1->controls().txFind, vSpr, search, count, [this] { listAfterSearch(); },
+        this);
     connect(Frame1->controls().cbGrp, &QComboBox::currentTextChanged, search,
             [this] { scopeSearch(); });
     connect(WebBrow, &WebBrowser::LoadFailed, Frame1, &RegistrationPanel::LoadFailed);
@@ -556,6 +556,17 @@ void fmLink::LoadList(bool bRecent)
     m_recent = bRecent;
     if (bRecent || !loadFolder())
         vSpr->load(bRecent, Usr::GrpNoOf(Frame1->controls().cbGrp->currentText()));
+}
+
+void fmLink::listAfterSearch()
+{
+    // Every group's list comes back as the search index's own rows, which the search kept
+    // correct: no second read of every link, no second copy of their texts. 抽出 reads anew.
+    const qint64 nGrp = Usr::GrpNoOf(Frame1->controls().cbGrp->currentText());
+    if (nGrp == 0 && search->isReady())
+        vSpr->fill(std::vector<PackedRow>(search->index().allRows()));
+    else
+        vSpr->load(false, nGrp);
 }
 
 bool fmLink::loadFolder()

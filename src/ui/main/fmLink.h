@@ -58,6 +58,8 @@ public:
     // Fills the list with the chosen folder's links and, with 下位の分類も表示, its subtree's;
     // false when the selector names no folder of the tree, which LoadList then handles.
     bool loadFolder();
+    // The selector's list once a search ends (the box emptied).
+    void listAfterSearch();
     // The search keeps to what the selector and "下位の分類も表示" choose.
     void scopeSearch();
 

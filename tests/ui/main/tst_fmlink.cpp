@@ -328,6 +328,11 @@ private Q_SLOTS:
         QTest::keyClick(find, Qt::Key_Escape);
         QTRY_COMPARE(column(LinkList::Number), (QStringList {"101", "102", "100"}));
         QCOMPARE(count->text(), QString());
+        // The whole list is the index's own rows, not read again; addresses are read by number.
+        const PackedRow &held = search->index().allRows().front();
+        QVERIFY(LinkList::cell(m.list()->model()->row(1), LinkList::Title).data()
+                == LinkList::cell(held, LinkList::Title).data());
+        QCOMPARE(m.list()->GetCell(LinkList::Address, 1), QStringLiteral("http://b/"));
     }
 
     // A new page that is a registered one under another address says so, with the twin's number
