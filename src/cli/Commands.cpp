@@ -10,6 +10,7 @@
 #include "pages/TextBackfill.h"
 #include "platform/DataFolder.h"
 #include "search/SearchText.h"
+#include "search/SearchedTags.h"
 #include "search/TextIndex.h"
 #include "store/GroupList.h"
 #include "store/LinkStore.h"
@@ -257,25 +258,18 @@ Status findWords(const Invocation &in)
     if (in.options.contains(QStringLiteral("text")))
         return findText(in, nGrp, keep);
     const SearchText::Matcher matcher(in.args.join(u' '));
-    // Tags are searched as part of the description they follow.
-    QHash<qint64, QByteArray> tags;
-    if (!LinkStore::forEachTags(
-            [&](qint64 n, QByteArrayView t) { tags.insert(n, ' ' + t.toByteArray()); }, &error)) {
+    SearchedTags tags;
+    if (!tags.load(&error)) {
         in.err(Tr::tr("ﾘｽﾄの読み込みに失敗しました: %1").arg(error));
         return BadInput;
     }
     std::vector<PackedRow> rows;
-    QByteArray described;
     if (!LinkList::loadChosen(
             nGrp,
             [&](const LinkStore::LinkView &v) {
                 if (keep && !keep(v.nURL))
                     return false;
-                const auto t = tags.constFind(v.nURL);
-                if (t == tags.constEnd())
-                    return matcher.matches(v.sURL, v.sNam, v.sMem);
-                described = v.sMem.toByteArray() + *t;
-                return matcher.matches(v.sURL, v.sNam, described);
+                return matcher.matches(v.sURL, v.sNam, tags.described(v.nURL, v.sMem));
             },
             rows, &error)) {
         in.err(Tr::tr("ﾘｽﾄの読み込みに失敗しました: %1").arg(error));

@@ -13,16 +13,9 @@ bool CollectionIndex::build(QString *error,
         return false;
     if (listRead)
         listRead(list.rows);
-    QHash<qint64, QByteArray> tags;
-    size_t tagBytes = 0;
+    SearchedTags tags;
     QHash<qint64, qint64> counts;
-    if (!LinkStore::forEachTags(
-            [&](qint64 n, QByteArrayView t) {
-                tags.insert(n, ' ' + t.toByteArray());
-                tagBytes += size_t(t.size()) + 1;
-            },
-            error)
-        || !LinkStore::linkCounts(counts, error))
+    if (!tags.load(error) || !LinkStore::linkCounts(counts, error))
         return false;
     qint64 links = 0;
     for (const qint64 c : std::as_const(counts))
@@ -32,9 +25,8 @@ bool CollectionIndex::build(QString *error,
     // keys of every link, and apart the links without a group row, with their titles.
     QHash<qint64, Apart> apart;
     m_twins.reserve(size_t(links));
-    QByteArray tagged; // a description with its tags
     const bool ok = m_search.rebuild(
-        list.rows.size(), list.textBytes + tagBytes, [&](const LinkSearch::AddFn &add) {
+        list.rows.size(), list.textBytes + tags.bytes(), [&](const LinkSearch::AddFn &add) {
             return LinkStore::forEachLink(
                 0,
                 [&](const LinkStore::LinkView &v) {
@@ -44,12 +36,7 @@ bool CollectionIndex::build(QString *error,
                                      {QString::fromUtf8(v.sNam), QString::fromUtf8(v.sURL)});
                         return;
                     }
-                    QByteArrayView description = v.sMem;
-                    if (const auto t = tags.constFind(v.nURL); t != tags.constEnd()) {
-                        tagged = description.toByteArray() + *t;
-                        description = tagged;
-                    }
-                    add({v.nURL, v.sURL, v.sNam, description});
+                    add({v.nURL, v.sURL, v.sNam, tags.described(v.nURL, v.sMem)});
                 },
                 error);
         });
@@ -87,8 +74,8 @@ void CollectionIndex::saved(const LinkRecord &l)
         return;
     m_list.place(l.nURL, l.sURL, l.nGrp, l.sNam, l.sMem, l.gSrt);
     const QByteArray address = l.sURL.toUtf8(), title = l.sNam.toUtf8(),
-                     description = l.sMem.toUtf8() + m_tags.value(l.nURL);
-    m_search.upsert({l.nURL, address, title, description});
+                     description = l.sMem.toUtf8();
+    m_search.upsert({l.nURL, address, title, m_tags.described(l.nURL, description)});
     m_twins.insert(l.nURL, l.sURL);
     m_apart.insert(l.nURL, {l.sNam, l.sURL});
     reorder();

@@ -3,6 +3,7 @@
 #include "address/UrlKey.h"
 #include "collection/LinkList.h"
 #include "search/LinkSearch.h"
+#include "search/SearchedTags.h"
 #include "store/GroupTree.h"
 #include "store/Records.h"
 
@@ -59,6 +60,6 @@ private:
     };
     // Links without a listed row (no group row), and those registered since the build.
     QHash<qint64, Apart> m_apart;
-    QHash<qint64, QByteArray> m_tags; // searched with the description they follow
+    SearchedTags m_tags; // searched with the description they follow
     bool m_built = false;
 };

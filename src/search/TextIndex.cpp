@@ -3,6 +3,7 @@
 #include "platform/DataFolder.h"
 #include "search/LinkSearch.h"
 #include "search/SearchText.h"
+#include "search/SearchedTags.h"
 #include "search/TextPieces.h"
 #include "search/TextSnippet.h"
 #include "store/LinkStore.h"
@@ -47,14 +48,17 @@ bool TextIndex::fieldsOf(const QString &query, Fields &out, QString *error, qint
         matchers.emplace_back(w);
     out.holding.resize(matchers.size());
     QString why;
-    if (!LinkStore::forEachLink(
+    SearchedTags tags;
+    if (!tags.load(&why)
+        || !LinkStore::forEachLink(
             nGrp,
             [&](const LinkStore::LinkView &v) {
                 if (each)
                     each(v);
                 out.links.push_back(v.nURL);
+                const QByteArrayView described = tags.described(v.nURL, v.sMem);
                 for (size_t w = 0; w < matchers.size(); ++w) {
-                    if (matchers[w].matches(v.sURL, v.sNam, v.sMem))
+                    if (matchers[w].matches(v.sURL, v.sNam, described))
                         out.holding[w].push_back(v.nURL);
                 }
             },

@@ -1,3 +1,4 @@
+#include "collection/CollectionIndex.h"
 #include "platform/DataFolder.h"
 #include "search/LinkSearch.h"
 #include "search/SearchText.h"
@@ -218,30 +219,29 @@ private Q_SLOTS:
         TextIndex index(dataPh);
         struct Link
         {
-            QString address, title, memo, text;
+            QString address, title, memo, text, tags;
         };
         const QList<Link> links {
-            {u"http://tokyo.example/"_s, u"東京ガイド"_s, u""_s, u"浅草と上野"_s},
-            {u"http://b.example/ABC"_s, u"ﾃｽﾄ"_s, u"メモ 東京"_s, u"京都の寺"_s},
-            {u"http://c.example/"_s, u"大阪"_s, u""_s, u"東京 abc テスト"_s},
-            {u"http://gone.example/"_s, u"東京"_s, u""_s, u"東京 テスト abc"_s},
+            {u"http://tokyo.example/"_s, u"東京ガイド"_s, u""_s, u"浅草と上野"_s, u""_s},
+            {u"http://b.example/ABC"_s, u"ﾃｽﾄ"_s, u"メモ 東京"_s, u"京都の寺"_s, u"旅,寺社"_s},
+            {u"http://c.example/"_s, u"大阪"_s, u""_s, u"東京 abc テスト"_s, u""_s},
+            {u"http://gone.example/"_s, u"東京"_s, u""_s, u"東京 テスト abc"_s, u"旅"_s},
         };
-        std::vector<QByteArray> utf8;
-        std::vector<LinkSearch::Fields> fields;
+        QVERIFY(Sql::exec(Sql::SetPrm(Sql::kInsertGroup, {1, u"本"_s, 1})));
         for (qsizetype i = 0; i < links.size(); ++i) {
             const Link &l = links.at(i);
             QVERIFY(Sql::exec(
-                Sql::SetPrm(Sql::kInsertLink, {i + 1, l.address, 0, l.title, l.memo, i + 1})));
+                Sql::SetPrm(Sql::kInsertLink, {i + 1, l.address, 1, l.title, l.memo, i + 1})));
+            if (!l.tags.isEmpty())
+                QVERIFY(Sql::exec(Sql::SetPrm(Sql::kSetLinkTags, {i + 1, l.tags})));
             QVERIFY(index.store().put(i + 1, l.text));
-            for (const QString &t : {l.address, l.title, l.memo})
-                utf8.push_back(t.toUtf8());
         }
-        for (size_t i = 0; i < size_t(links.size()); ++i)
-            fields.push_back({qint64(i + 1), utf8[3 * i], utf8[3 * i + 1], utf8[3 * i + 2]});
-        LinkSearch search;
-        search.rebuild(fields);
+        // The window's index as the window builds it: tags are searched with the description.
+        CollectionIndex window;
+        QVERIFY(window.build(nullptr));
+        const LinkSearch &search = window.search();
         for (const QString &query : {u"東京"_s, u"abc テスト"_s, u"てすと"_s, u"tokyo 浅草"_s,
-                                     u"ｍｅｍｏ"_s, u"寺 ﾒﾓ"_s, u"、"_s}) {
+                                     u"ｍｅｍｏ"_s, u"寺 ﾒﾓ"_s, u"、"_s, u"寺社"_s, u"旅 abc"_s}) {
             TextIndex::Fields scanned;
             QVERIFY(TextIndex::fieldsOf(query, scanned, nullptr));
             const TextIndex::Fields held = TextIndex::fieldsOf(search, query);
@@ -249,8 +249,12 @@ private Q_SLOTS:
             QCOMPARE(held.links, scanned.links);
             QCOMPARE(held.holding, scanned.holding);
         }
+        std::vector<TextIndex::Found> tagged;
+        QVERIFY(index.find(u"寺社"_s, 0, 0, tagged, nullptr));
+        QCOMPARE(tagged.size(), size_t(1));
+        QCOMPARE(tagged.front().nURL, 2);
         // Deleted from the window's index: its row and page text may still be there.
-        QVERIFY(search.remove(4));
+        window.deleted(4);
         const TextIndex::Fields held = TextIndex::fieldsOf(search, u"東京 テスト"_s);
         std::vector<TextIndex::Found> hits;
         QVERIFY(index.find(u"東京 テスト"_s, 0, 0, hits, nullptr, &held));
